@@ -1,0 +1,102 @@
+// Line layouts of the run files that the console and the evaluator share.
+// Each record owns its printf-style format string; readers use the same
+// string with the scanf conventions. Files are read record by record while
+// the end-of-file indicator is clear, and every read counts as a record, so
+// an empty file yields one record of zeros.
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+namespace runfiles {
+
+// One sample of a trajectory: the muscle-driven joint angle and the sum
+// angle in degrees, then twelve dynamic terms of the arm.
+struct TrajectoryRecord {
+    static constexpr int kFieldCount = 14;
+    static constexpr const char* kFormat =
+        "%f  %f  %f  %f  %f\t%f\t%f\t%f\t%f\t%f\t%f\t%f\t%f\t%f\n";
+    float field[kFieldCount] = {};
+};
+
+// One control step of a run: sample index, desired and measured pressures
+// and valve voltages of muscles 1 to 4, and the five encoder counts.
+struct PressureLogRecord {
+    static constexpr int kFieldCount = 18;
+    static constexpr const char* kFormat =
+        "%d\t%f\t%f\t%f\t%f\t%f\t%f\t%f\t%f %f\t%f\t%f\t%f\t%d\t%d\t%d\t%d  %d\n";
+    int sample = 0;
+    float desired[4] = {};
+    float measured[4] = {};
+    float valve[4] = {};
+    int counts[5] = {};
+};
+
+// One evaluated sample of the replay: own-bin and blended predictions.
+struct FuzzyPressureLogRecord {
+    static constexpr const char* kFormat = "%f\t%f\t%f\t%f %f\t%f\t%f\t%f\n";
+    float own[4] = {};
+    float blended[4] = {};
+};
+
+// The candidate vector K0..K9, read one value at a time.
+struct CandidateFile {
+    static constexpr int kCapacity = 10;
+    static constexpr const char* kValueFormat = "%f ";
+};
+
+// The fitness, one line.
+struct FitnessFile {
+    static constexpr const char* kFormat = "%f\n";
+};
+
+// Writers: every value is passed to fprintf as a double. They return
+// fprintf's result (negative on a write error).
+int Write(std::FILE* file, const TrajectoryRecord& record);
+int Write(std::FILE* file, const PressureLogRecord& record);
+int Write(std::FILE* file, const FuzzyPressureLogRecord& record);
+int WriteFitness(std::FILE* file, double fitness);
+
+// Single-record readers: one fscanf with the record's format into a record
+// that the caller has zero-filled. They return fscanf's result.
+int Read(std::FILE* file, TrajectoryRecord& record);
+int Read(std::FILE* file, PressureLogRecord& record);
+
+// How a record-by-record read ended.
+struct ReadOutcome {
+    // The stream stopped advancing before its end (text that no record
+    // format matches); reading stopped there instead of spinning for ever.
+    bool stalled = false;
+};
+
+// Reads records while the end-of-file indicator is clear, appending one
+// zero-filled record per read whether or not the read converted anything.
+// A read that neither converts nor consumes anything cannot make progress,
+// so reading stops after counting it.
+template <typename Record>
+ReadOutcome ReadAll(std::FILE* file, std::vector<Record>& records) {
+    ReadOutcome outcome;
+    while (!std::feof(file)) {
+        const long before = std::ftell(file);
+        records.emplace_back();
+        const int converted = Read(file, records.back());
+        if (converted <= 0 && !std::feof(file) && std::ftell(file) == before) {
+            outcome.stalled = true;
+            break;
+        }
+    }
+    return outcome;
+}
+
+// Reads the candidate vector: values while the end-of-file indicator is
+// clear, each read counting as one value (zero where nothing converted).
+// Values beyond the capacity are read and counted in `extra`, not stored.
+struct CandidateVector {
+    float k[CandidateFile::kCapacity] = {};
+    int count = 0;  // reads made, at most kCapacity stored
+    int extra = 0;  // reads beyond the capacity
+    bool stalled = false;
+};
+CandidateVector ReadCandidates(std::FILE* file);
+
+}  // namespace runfiles
