@@ -76,11 +76,29 @@ TEST_F(Trajectory, LineCountsAndCarriageColumns) {
         ASSERT_EQ(velocities.size(), 1331u);
         ASSERT_EQ(counts.size(), 1332u);
         EXPECT_EQ(Rows(kDynamicTermsFile).size(), 1329u);
-        for (const auto& row : velocities)
-            ASSERT_EQ(row[0], wave ? 0.244462 : 0.0);
+        for (size_t i = 0; i < velocities.size(); ++i) {
+            ASSERT_EQ(velocities[i][0], wave ? 0.244462 : 0.0);
+            // Shoulder and elbow: the change of the desired count per ms.
+            ASSERT_NEAR(velocities[i][1], (counts[i + 1][1] - counts[i][1]) / 20, 1e-6);
+            ASSERT_NEAR(velocities[i][2], (counts[i + 1][2] - counts[i][2]) / 20, 1e-6);
+        }
         EXPECT_EQ(counts[0][0], 0.0);
         for (size_t i = 1; i < counts.size(); ++i) {
             ASSERT_NEAR(counts[i][0] - counts[i - 1][0], 4.889240, 2e-6) << i;
+        }
+    }
+}
+
+TEST_F(Trajectory, ThreeColumnLinesHaveTheirPrintfLayout) {
+    ASSERT_TRUE(Generate(1, 0, 0, -150, 2.5));
+    for (const char* path : {kVelocityTrajectoryFile, kEncoderTrajectoryFile}) {
+        std::istringstream lines(Text(path));
+        for (std::string line; std::getline(lines, line);) {
+            double a = 0, b = 0, c = 0;
+            ASSERT_EQ(std::sscanf(line.c_str(), "%lf %lf %lf", &a, &b, &c), 3);
+            char expected[1024];
+            std::snprintf(expected, sizeof expected, "%f\t\t%f\t\t%f", a, b, c);
+            ASSERT_EQ(line, expected) << path;
         }
     }
 }
@@ -156,24 +174,49 @@ TEST_F(Trajectory, RampOverwritesSine) {
     EXPECT_EQ(Text(kDynamicTermsFile), rampTerms);
 }
 
-// Line k - 1 of the dynamic-terms file describes sample k: its angle and its
-// centred accelerations agree with the encoder file's line k.
+// Line k - 1 of the dynamic-terms file describes sample k: its terms agree
+// with those formed from the joint angles of the encoder file's lines k - 1,
+// k and k + 1.
 TEST_F(Trajectory, DynamicTermsDescribeTheSampleOfTheirLine) {
     ASSERT_TRUE(Generate(1, 0, 0));
     const Table counts = Rows(kEncoderTrajectoryFile);
     const Table terms = Rows(kDynamicTermsFile);
-    const double radiansPerCount = 2 * 3.141592653589 / 153600;
+    const double pi = 3.141592653589;
+    struct Angles {
+        double th1, th2, th3;
+    };
+    const auto anglesOf = [&](size_t i) {
+        const double th2 = (15 + counts[i][1] * 360 / 153600) * pi / 180;
+        const double th3 = (75 + counts[i][2] * 360 / 153600) * pi / 180;
+        return Angles{pi / 2 - th2 - th3, th2, th3};
+    };
     for (size_t k = 1; k <= terms.size(); ++k) {
+        const Angles before = anglesOf(k - 1), at = anglesOf(k), after = anglesOf(k + 1);
+        const double w2 = (after.th2 - at.th2) * 50, w3 = (after.th3 - at.th3) * 50;
+        const double a1 = (after.th1 - 2 * at.th1 + before.th1) * 2500;
+        const double a2 = (after.th2 - 2 * at.th2 + before.th2) * 2500;
+        const double a3 = (after.th3 - 2 * at.th3 + before.th3) * 2500;
+        const double expected[14] = {at.th1 * 180 / pi,
+                                     0,
+                                     a2,
+                                     std::cos(at.th1) * a2,
+                                     std::cos(at.th3 + at.th1) * a2,
+                                     a3,
+                                     std::cos(at.th1) * a3,
+                                     a1,
+                                     std::sin(at.th1) * w2 * w2,
+                                     std::sin(at.th3 + at.th1) * w2 * w2,
+                                     std::sin(at.th1) * w2 * w3,
+                                     std::sin(at.th1) * w3 * w3,
+                                     std::sin(at.th2 + at.th3 + at.th1),
+                                     0};
         const auto& row = terms[k - 1];
         ASSERT_EQ(row.size(), 14u);
-        ASSERT_EQ(row[1], 0.0);
-        ASSERT_EQ(row[13], 0.0);
-        ASSERT_NEAR(row[0], -(counts[k][1] + counts[k][2]) * 360 / 153600, 2e-6) << k;
-        for (int joint : {1, 2}) {
-            const double second =
-                counts[k + 1][joint] - 2 * counts[k][joint] + counts[k - 1][joint];
-            const double acceleration = second * radiansPerCount / 400 * 1e6;
-            ASSERT_NEAR(row[joint == 1 ? 2 : 5], acceleration, 1e-4) << k;
+        EXPECT_EQ(row[1], 0.0);
+        EXPECT_EQ(row[13], 0.0);
+        for (int column = 0; column < 14; ++column) {
+            ASSERT_NEAR(row[column], expected[column], 1e-5)
+                << "line " << k - 1 << " column " << column + 1;
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "trajectory/trajectory.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -36,7 +37,6 @@ static_assert(kSamples == 1333);
 constexpr int kSolvedSamples = kSamples - 1;
 
 constexpr const char* kNotOpened = "Dosya Ac\375lmad\375\n";
-constexpr const char* kLineFormat = "%f\t\t%f\t\t%f\n";
 
 struct JointAngles {
     double th1;  // the muscle-driven joint that keeps the tool's orientation
@@ -100,6 +100,24 @@ JointAngles SolveArm(double w) {
         std::printf("Infesible Solution for Cos tetha 2\n");
     const double th2 = std::atan2(s2, c2);
     return {kHalfPi - th2 - th3, th2, th3};
+}
+
+// Writes one line of the velocity or encoder file, as fprintf with
+// "%f\t\t%f\t\t%f\n" would. Fixed-notation std::to_chars with six decimals
+// gives printf's digits byte for byte at a fraction of its cost, which keeps
+// the generation short enough for a button press.
+void WriteLine(std::FILE* file, double first, double second, double third) {
+    char line[1024];  // room for three of the longest doubles in fixed notation
+    char* end = line;
+    for (const double value : {first, second, third}) {
+        if (end != line) {
+            *end++ = '\t';
+            *end++ = '\t';
+        }
+        end = std::to_chars(end, line + sizeof line, value, std::chars_format::fixed, 6).ptr;
+    }
+    *end++ = '\n';
+    std::fwrite(line, 1, end - line, file);
 }
 
 struct FileCloser {
@@ -186,15 +204,15 @@ bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float
                                     kJointCountsPerTurn / 360 / kSamplePeriod;
             const double elbow = (Degrees(th[i + 1].th3) - Degrees(th[i].th3)) *
                                  kJointCountsPerTurn / 360 / kSamplePeriod;
-            std::fprintf(file, kLineFormat, carriage, shoulder, elbow);
+            WriteLine(file, carriage, shoulder, elbow);
         }
     });
 
     const bool countsWritten = WriteFile(kEncoderTrajectoryFile, [&](std::FILE* file) {
         for (int i = 0; i < kSolvedSamples; ++i) {
-            std::fprintf(file, kLineFormat, CarriageCount(i),
-                         (Degrees(th[i].th2) - kShoulderDegreesAtZero) * kJointCountsPerTurn / 360,
-                         (Degrees(th[i].th3) - kElbowDegreesAtZero) * kJointCountsPerTurn / 360);
+            WriteLine(file, CarriageCount(i),
+                      (Degrees(th[i].th2) - kShoulderDegreesAtZero) * kJointCountsPerTurn / 360,
+                      (Degrees(th[i].th3) - kElbowDegreesAtZero) * kJointCountsPerTurn / 360);
         }
     });
 
