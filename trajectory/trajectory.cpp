@@ -1,6 +1,5 @@
 #include "trajectory/trajectory.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -102,23 +101,7 @@ JointAngles SolveArm(double w) {
     return {kHalfPi - th2 - th3, th2, th3};
 }
 
-// Writes one line of the velocity or encoder file, as fprintf with
-// "%f\t\t%f\t\t%f\n" would. Fixed-notation std::to_chars with six decimals
-// gives printf's digits byte for byte at a fraction of its cost, which keeps
-// the generation short enough for a button press.
-void WriteLine(std::FILE* file, double first, double second, double third) {
-    char line[1024];  // room for three of the longest doubles in fixed notation
-    char* end = line;
-    for (const double value : {first, second, third}) {
-        if (end != line) {
-            *end++ = '\t';
-            *end++ = '\t';
-        }
-        end = std::to_chars(end, line + sizeof line, value, std::chars_format::fixed, 6).ptr;
-    }
-    *end++ = '\n';
-    std::fwrite(line, 1, end - line, file);
-}
+constexpr const char* kThreeColumnFormat = "%f\t\t%f\t\t%f\n";
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -170,18 +153,22 @@ std::vector<Rates> DifferenceRates(const std::vector<JointAngles>& th) {
 }
 
 // The dynamic terms of sample k; the accelerations centred on k are those
-// of difference k - 1.
-runfiles::TrajectoryRecord DynamicTerms(const JointAngles& th, const Rates& atK,
-                                        const Rates& centredOnK) {
+// of difference k - 1. The two angles are written as computed, the other
+// terms are stored in single precision first.
+struct DynamicTermsLine {
+    double values[runfiles::TrajectoryRecord::kFieldCount];
+};
+
+DynamicTermsLine DynamicTerms(const JointAngles& th, const Rates& atK, const Rates& centredOnK) {
     const float a1 = centredOnK.a1, a2 = centredOnK.a2, a3 = centredOnK.a3;
     const float w2 = atK.w2, w3 = atK.w3;
     const double sumAngle = 0.0;  // the sum angle of encoders 3 and 4 stays 0 here
     return {{
-        float(th.th1 * 360 / 2 / kPi), float(sumAngle * 360 / 2 / kPi), a2,
-        float(std::cos(th.th1) * a2), float(std::cos(th.th3 + th.th1) * a2), a3,
-        float(std::cos(th.th1) * a3), a1, float(std::sin(th.th1) * w2 * w2),
-        float(std::sin(th.th3 + th.th1) * w2 * w2), float(std::sin(th.th1) * w2 * w3),
-        float(std::sin(th.th1) * w3 * w3), float(std::sin(th.th2 + th.th3 + th.th1)),
+        th.th1 * 360 / 2 / kPi, sumAngle * 360 / 2 / kPi, a2, float(std::cos(th.th1) * a2),
+        float(std::cos(th.th3 + th.th1) * a2), a3, float(std::cos(th.th1) * a3), a1,
+        float(std::sin(th.th1) * w2 * w2), float(std::sin(th.th3 + th.th1) * w2 * w2),
+        float(std::sin(th.th1) * w2 * w3), float(std::sin(th.th1) * w3 * w3),
+        float(std::sin(th.th2 + th.th3 + th.th1)),
         0.0f,  // second difference of the constant sum angle
     }};
 }
@@ -204,22 +191,22 @@ bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float
                                     kJointCountsPerTurn / 360 / kSamplePeriod;
             const double elbow = (Degrees(th[i + 1].th3) - Degrees(th[i].th3)) *
                                  kJointCountsPerTurn / 360 / kSamplePeriod;
-            WriteLine(file, carriage, shoulder, elbow);
+            std::fprintf(file, kThreeColumnFormat, carriage, shoulder, elbow);
         }
     });
 
     const bool countsWritten = WriteFile(kEncoderTrajectoryFile, [&](std::FILE* file) {
         for (int i = 0; i < kSolvedSamples; ++i) {
-            WriteLine(file, CarriageCount(i),
-                      (Degrees(th[i].th2) - kShoulderDegreesAtZero) * kJointCountsPerTurn / 360,
-                      (Degrees(th[i].th3) - kElbowDegreesAtZero) * kJointCountsPerTurn / 360);
+            std::fprintf(file, kThreeColumnFormat, CarriageCount(i),
+                         (Degrees(th[i].th2) - kShoulderDegreesAtZero) * kJointCountsPerTurn / 360,
+                         (Degrees(th[i].th3) - kElbowDegreesAtZero) * kJointCountsPerTurn / 360);
         }
     });
 
     const std::vector<Rates> rates = DifferenceRates(th);
     const bool termsWritten = WriteFile(kDynamicTermsFile, [&](std::FILE* file) {
         for (int k = 1; k < kSamples - 3; ++k) {
-            runfiles::Write(file, DynamicTerms(th[k], rates[k], rates[k - 1]));
+            runfiles::WriteTrajectoryLine(file, DynamicTerms(th[k], rates[k], rates[k - 1]).values);
         }
     });
 
