@@ -32,8 +32,7 @@ bool IsOutput(const LabState& lab, std::int32_t handle) {
 }
 
 void Journal(LabState& lab, const char* function, std::initializer_list<double> arguments,
-             std::vector<std::uint8_t> record, int result,
-             std::vector<double> outputs = {}) {
+             std::vector<std::uint8_t> record, int result, std::vector<double> outputs = {}) {
     lab.AddCall({function, arguments, std::move(record), std::move(outputs), result});
 }
 
@@ -113,9 +112,8 @@ int DRV_DeviceClose(std::int32_t* handle) {
 
 int DRV_DeviceGetFeatures(std::int32_t handle, DeviceFeaturesRequest* request) {
     LabState& lab = BeginCall();
-    const int result = request != nullptr
-                           ? FillBuffer(lab, handle, request->buffer, request->size)
-                           : lab::kBadArgument;
+    const int result = request != nullptr ? FillBuffer(lab, handle, request->buffer, request->size)
+                                          : lab::kBadArgument;
     if (lab.journalOn) {
         Journal(lab, "DRV_DeviceGetFeatures", {double(handle)},
                 request != nullptr ? BufferRequestBytes(request->buffer, request->size)
@@ -127,9 +125,8 @@ int DRV_DeviceGetFeatures(std::int32_t handle, DeviceFeaturesRequest* request) {
 
 int DRV_AIGetConfig(std::int32_t handle, InputConfigRequest* request) {
     LabState& lab = BeginCall();
-    const int result = request != nullptr
-                           ? FillBuffer(lab, handle, request->buffer, request->size)
-                           : lab::kBadArgument;
+    const int result = request != nullptr ? FillBuffer(lab, handle, request->buffer, request->size)
+                                          : lab::kBadArgument;
     if (lab.journalOn) {
         Journal(lab, "DRV_AIGetConfig", {double(handle)},
                 request != nullptr ? BufferRequestBytes(request->buffer, request->size)
