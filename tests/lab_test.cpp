@@ -3,9 +3,12 @@
 #include "lab/lab.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
-#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
@@ -226,10 +229,14 @@ TEST_F(LabTest, EmergencyStopAbortsMotionAndSwitchesServosOff) {
     EXPECT_EQ(EmergencyStopStatus, 0);
 }
 
-TEST_F(LabTest, SignalsPressAndReleaseTheEmergencyStop) {
-    std::raise(SIGUSR1);
+TEST_F(LabTest, CompanionCommandPressesAndReleasesTheEmergencyStop) {
+    const std::string command = std::string(LAB_ESTOP) + " %s " + std::to_string(getpid());
+    char line[512];
+    std::snprintf(line, sizeof line, command.c_str(), "press");
+    ASSERT_EQ(std::system(line), 0);
     EXPECT_EQ(CheckEmergencyStop(), 0);
-    std::raise(SIGUSR2);
+    std::snprintf(line, sizeof line, command.c_str(), "release");
+    ASSERT_EQ(std::system(line), 0);
     EXPECT_EQ(CheckEmergencyStop(), 1);
 }
 
