@@ -110,12 +110,16 @@ int DRV_DeviceClose(std::int32_t* handle) {
     return result;
 }
 
-int DRV_DeviceGetFeatures(std::int32_t handle, DeviceFeaturesRequest* request) {
+namespace {
+
+// Both description calls fill a caller's buffer of a given size.
+template <class Request>
+int FillRequestedBuffer(const char* function, std::int32_t handle, Request* request) {
     LabState& lab = BeginCall();
     const int result = request != nullptr ? FillBuffer(lab, handle, request->buffer, request->size)
                                           : lab::kBadArgument;
     if (lab.journalOn) {
-        Journal(lab, "DRV_DeviceGetFeatures", {double(handle)},
+        Journal(lab, function, {double(handle)},
                 request != nullptr ? BufferRequestBytes(request->buffer, request->size)
                                    : std::vector<std::uint8_t>{},
                 result);
@@ -123,17 +127,14 @@ int DRV_DeviceGetFeatures(std::int32_t handle, DeviceFeaturesRequest* request) {
     return result;
 }
 
+}  // namespace
+
+int DRV_DeviceGetFeatures(std::int32_t handle, DeviceFeaturesRequest* request) {
+    return FillRequestedBuffer("DRV_DeviceGetFeatures", handle, request);
+}
+
 int DRV_AIGetConfig(std::int32_t handle, InputConfigRequest* request) {
-    LabState& lab = BeginCall();
-    const int result = request != nullptr ? FillBuffer(lab, handle, request->buffer, request->size)
-                                          : lab::kBadArgument;
-    if (lab.journalOn) {
-        Journal(lab, "DRV_AIGetConfig", {double(handle)},
-                request != nullptr ? BufferRequestBytes(request->buffer, request->size)
-                                   : std::vector<std::uint8_t>{},
-                result);
-    }
-    return result;
+    return FillRequestedBuffer("DRV_AIGetConfig", handle, request);
 }
 
 int DRV_MAIConfig(std::int32_t handle, MultiInputConfig* config) {

@@ -258,7 +258,7 @@ void SetSensorNoise(double volts) {
     State().noiseVolts = volts;
 }
 
-Snapshot Now() {
+Snapshot TakeSnapshot() {
     LabState& lab = State();
     lab.Advance();
     Snapshot snapshot = {};

@@ -51,7 +51,7 @@ struct Snapshot {
     float valveOutput[4];
     double toolDegrees;
 };
-Snapshot Now();
+Snapshot TakeSnapshot();
 
 // Faults.
 void PressEmergencyStop();

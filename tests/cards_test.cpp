@@ -163,7 +163,7 @@ TEST_F(CardsTest, SetVoltageCorrectsGuardsAndSkipsEncoderOnlyAxes) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "TOO Maniac Speed\tssssssssssssssssssssssssssssssss!!!!!\n");
     EXPECT_TRUE(lab::Journal().empty());
-    EXPECT_EQ(lab::Now().dacOutput[1], -0.0091f);  // the previous output stays
+    EXPECT_EQ(lab::TakeSnapshot().dacOutput[1], -0.0091f);  // the previous output stays
 }
 
 TEST_F(CardsTest, ServoSwitching) {
@@ -199,7 +199,7 @@ TEST_F(CardsTest, ValveWritesFloorRefuseAndAlwaysWriteTogether) {
     float atCeiling[4] = {8.0f, 8.0f, 8.0f, 8.0f};
     WriteValveVoltages(atCeiling);
     EXPECT_EQ(LatchedVoltages(), (std::vector<double>{8.0, 8.0, 8.0, 8.0}));
-    EXPECT_EQ(lab::Now().valveOutput[3], 8.0f);
+    EXPECT_EQ(lab::TakeSnapshot().valveOutput[3], 8.0f);
 
     const std::string refusal =
         "Too Maniac Pressure!!??ppppppppppppppppppppppppppppppppppppppppppppp\n";
@@ -209,7 +209,7 @@ TEST_F(CardsTest, ValveWritesFloorRefuseAndAlwaysWriteTogether) {
     WriteValveVoltages(oneHigh);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), refusal);
     EXPECT_TRUE(LatchedVoltages().empty());
-    EXPECT_EQ(lab::Now().valveOutput[0], 8.0f);  // the previous values go out again
+    EXPECT_EQ(lab::TakeSnapshot().valveOutput[0], 8.0f);  // the previous values go out again
 
     lab::ClearJournal();
     float clampedThenRefused[4] = {-2.0f, 9.0f, 0.0f, 0.0f};

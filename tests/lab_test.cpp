@@ -126,7 +126,7 @@ TEST_F(LabTest, HomingEndsAtTheHomePoseFromAnyPoseInsideTheRanges) {
         lab::SetArmPose(start);
         GoHome();
         for (int run = 0; run < 2; ++run) {  // a second homing with limit checking on
-            const lab::Snapshot now = lab::Now();
+            const lab::Snapshot now = lab::TakeSnapshot();
             SCOPED_TRACE(testing::Message()
                          << "from carriage " << start.carriageMillimetres << " run " << run);
             EXPECT_NEAR(now.axisPosition[0], 0.0, 12.0);
@@ -172,9 +172,9 @@ TEST_F(LabTest, EachMotorReachesBothOfItsSwitchesAndStopsAtTheHardStop) {
                      << "axis " << drive.axis << " switch " << drive.limitSwitch);
         EXPECT_GE(DriveToSwitch(drive.axis, drive.volts, drive.limitSwitch), 0);
         Sleep(5000);  // on into the hard stop
-        const double stopped = lab::Now().axisPosition[drive.axis];
+        const double stopped = lab::TakeSnapshot().axisPosition[drive.axis];
         Sleep(100);
-        EXPECT_EQ(lab::Now().axisPosition[drive.axis], stopped);
+        EXPECT_EQ(lab::TakeSnapshot().axisPosition[drive.axis], stopped);
         ReadLimitSwitches();
         EXPECT_EQ(LimitStatus[2 * drive.axis + drive.limitSwitch], 1);
     }
@@ -190,9 +190,9 @@ TEST_F(LabTest, SleepMovesTheArmByThatTime) {
     MotorAxes[0].ServoOn();
     MotorAxes[0].SetVoltage(0.2f);
     Sleep(100);  // up to speed
-    const double before = lab::Now().axisPosition[0];
+    const double before = lab::TakeSnapshot().axisPosition[0];
     Sleep(20);
-    EXPECT_NEAR(lab::Now().axisPosition[0] - before, 0.2 * 2000.0 * 0.020, 0.5);
+    EXPECT_NEAR(lab::TakeSnapshot().axisPosition[0] - before, 0.2 * 2000.0 * 0.020, 0.5);
 }
 
 TEST_F(LabTest, ZeroCommandHoldsEveryMotorStill) {
@@ -201,7 +201,7 @@ TEST_F(LabTest, ZeroCommandHoldsEveryMotorStill) {
         MotorAxes[axis].SetVoltage(0.0f);
     }
     Sleep(10000);
-    const lab::Snapshot now = lab::Now();
+    const lab::Snapshot now = lab::TakeSnapshot();
     for (int axis = 0; axis < 3; ++axis) {
         EXPECT_NEAR(now.axisPosition[axis], 0.0, 0.01);
     }
@@ -217,9 +217,9 @@ TEST_F(LabTest, EmergencyStopAbortsMotionAndSwitchesServosOff) {
     lab::PressEmergencyStop();
     EXPECT_EQ(CheckEmergencyStop(), 0);
     EXPECT_EQ(EmergencyStopStatus, 1);
-    const lab::Snapshot stopped = lab::Now();
+    const lab::Snapshot stopped = lab::TakeSnapshot();
     Sleep(500);
-    const lab::Snapshot later = lab::Now();
+    const lab::Snapshot later = lab::TakeSnapshot();
     for (int axis = 0; axis < 3; ++axis) {
         EXPECT_FALSE(later.servoOn[axis]);
         EXPECT_EQ(later.axisPosition[axis], stopped.axisPosition[axis]);
@@ -247,20 +247,20 @@ TEST_F(LabTest, ActiveLimitSwitchStopsMotionAndSwitchesServosOff) {
     EXPECT_EQ(CheckLimitSwitches(), 1);
     lab::HoldLimitSwitch(1, 0, 1);
     EXPECT_EQ(CheckLimitSwitches(), 0);
-    const double stopped = lab::Now().axisPosition[1];
+    const double stopped = lab::TakeSnapshot().axisPosition[1];
     Sleep(500);
-    EXPECT_EQ(lab::Now().axisPosition[1], stopped);
-    EXPECT_FALSE(lab::Now().servoOn[1]);
+    EXPECT_EQ(lab::TakeSnapshot().axisPosition[1], stopped);
+    EXPECT_FALSE(lab::TakeSnapshot().servoOn[1]);
 }
 
 TEST_F(LabTest, CardLimitCheckHoldsAnAxisAtItsSwitchButLetsItBackOff) {
     EP_EnableLimitCheck(1, 1);
     ASSERT_GE(DriveToSwitch(0, -0.5f, 0), 0);
     Sleep(1000);
-    EXPECT_NEAR(lab::Now().axisPosition[0], -1000.3, 1.0);
+    EXPECT_NEAR(lab::TakeSnapshot().axisPosition[0], -1000.3, 1.0);
     MotorAxes[0].SetVoltage(0.5f);
     Sleep(2000);
-    EXPECT_GT(lab::Now().axisPosition[0], 0.0);
+    EXPECT_GT(lab::TakeSnapshot().axisPosition[0], 0.0);
 }
 
 TEST_F(LabTest, FailedInitialisationLeavesTheMotorsDead) {
@@ -270,8 +270,8 @@ TEST_F(LabTest, FailedInitialisationLeavesTheMotorsDead) {
     MotorAxes[0].ServoOn();
     MotorAxes[0].SetVoltage(0.3f);
     Sleep(1000);
-    EXPECT_EQ(lab::Now().axisPosition[0], 0.0);
-    EXPECT_FALSE(lab::Now().systemInitialised);
+    EXPECT_EQ(lab::TakeSnapshot().axisPosition[0], 0.0);
+    EXPECT_FALSE(lab::TakeSnapshot().systemInitialised);
 }
 
 TEST_F(LabTest, ValveStepSettlesToItsPressureAndTurnsTheToolJoint) {
