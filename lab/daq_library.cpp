@@ -3,6 +3,7 @@
 #include "platform/daq_library.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "lab/lab_state.h"
@@ -217,7 +218,8 @@ int DRV_AOVoltageOut(std::int32_t handle, AnalogOutput* output) {
     int result = lab::kSuccess;
     if (!IsOutput(lab, handle)) {
         result = lab::kNotReady;
-    } else if (output == nullptr || output->channel >= plant::kValveChannels) {
+    } else if (output == nullptr || output->channel >= plant::kValveChannels ||
+               !std::isfinite(output->voltage)) {
         result = lab::kBadArgument;
     } else {
         const float volts =

@@ -40,9 +40,6 @@ double StepFraction(double timeConstantSeconds) {
            std::exp(-static_cast<double>(plant::kStepNanoseconds) * 1e-9 / timeConstantSeconds);
 }
 
-const double kMotorFraction = StepFraction(plant::kMotorTimeConstantSeconds);
-const double kPressureFraction = StepFraction(plant::kPressureTimeConstantSeconds);
-const double kToolFraction = StepFraction(plant::kToolTimeConstantSeconds);
 constexpr double kStepSeconds = static_cast<double>(plant::kStepNanoseconds) * 1e-9;
 
 void ResetState(LabState& lab) {
@@ -135,6 +132,11 @@ void LabState::Advance() {
 }
 
 void LabState::Step() {
+    // Local statics: the card layer's static constructors may step the plant
+    // before this file's own dynamic initialisation has run.
+    static const double kMotorFraction = StepFraction(plant::kMotorTimeConstantSeconds);
+    static const double kPressureFraction = StepFraction(plant::kPressureTimeConstantSeconds);
+    static const double kToolFraction = StepFraction(plant::kToolTimeConstantSeconds);
     const bool driving = initialised && dacConverting && !EmergencyStopPressed();
     for (int axis = 0; axis < 3; ++axis) {
         const plant::AxisParameters& p = plant::kAxes[axis];

@@ -1,6 +1,8 @@
 // The motion-card library of the virtual lab.
 #include "platform/motion_library.h"
 
+#include <cmath>
+
 #include "lab/lab_state.h"
 
 namespace {
@@ -169,7 +171,7 @@ int EP_SetServoOn(short on, short axis, short board) {
 int EP_SetDACOutput(float volts, short axis, short board) {
     LabState& lab = BeginCall();
     int result = lab::kSuccess;
-    if (!IsMotorAxis(axis) || board != kBoard) {
+    if (!IsMotorAxis(axis) || board != kBoard || !std::isfinite(volts)) {
         result = lab::kBadArgument;
     } else if (!lab.initialised) {
         result = lab::kNotReady;

@@ -1,6 +1,7 @@
 // The card layers as the libraries see them, through the lab's call journal.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -157,6 +158,7 @@ TEST_F(CardsTest, SetVoltageCorrectsGuardsAndSkipsEncoderOnlyAxes) {
     }
     MotorAxes[3].SetVoltage(1.0f);
     MotorAxes[4].SetVoltage(1.0f);
+    MotorAxes[0].SetVoltage(std::nanf(""));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     testing::internal::CaptureStdout();
     MotorAxes[1].SetVoltage(5.01f);
