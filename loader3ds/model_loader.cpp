@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "loader3ds/chunk_ids.h"
 #include "loader3ds/vertex_normals.h"
 #include "platform/message_box.h"
 
@@ -11,23 +12,6 @@ static_assert(std::endian::native == std::endian::little,
               "3DS data are little-endian and are read in place");
 
 namespace {
-
-enum ChunkId : std::uint16_t {
-    kMainChunk = 0x4D4D,
-    kFileVersion = 0x0002,
-    kEditorData = 0x3D3D,
-    kMaterial = 0xAFFF,
-    kMaterialName = 0xA000,
-    kDiffuseColour = 0xA020,
-    kTextureMap = 0xA200,
-    kMapFileName = 0xA300,
-    kNamedObject = 0x4000,
-    kTriangleMesh = 0x4100,
-    kVertexList = 0x4110,
-    kFaceList = 0x4120,
-    kFaceMaterialGroup = 0x4130,
-    kTexCoords = 0x4140,
-};
 
 constexpr std::uint32_t kChunkHeaderSize = 6;
 constexpr std::uint32_t kFileFaceSize = 4 * sizeof(std::uint16_t);  // a, b, c, flags
