@@ -216,8 +216,9 @@ void ModelLoader::ReadRestAsName(char (&buffer)[kMeshNameSize], Chunk& chunk) {
     if (!Read(buffer, size, chunk)) {
         return;
     }
-    if (std::memchr(buffer, '\0', sizeof buffer) == nullptr) {
-        buffer[kMeshNameSize - 1] = '\0';
+    const bool terminated = std::memchr(buffer, '\0', sizeof buffer) != nullptr;
+    buffer[kMeshNameSize - 1] = '\0';  // the field ends in a zero whatever followed the name
+    if (!terminated) {
         Fail("a name is longer than its field");
         return;
     }

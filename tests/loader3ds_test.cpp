@@ -347,6 +347,21 @@ TEST(BuiltFiles, SecondColourSubChunkIsSkipped) {
     EXPECT_EQ(material.colour[2], 3);
 }
 
+TEST(BuiltFiles, NameFollowedByPaddingFillsItsField) {
+    const Import in = LoadBytes(EditorFile([](ChunkWriter& out) {
+                                    out.Begin(kMaterial);
+                                    out.Begin(kMaterialName);
+                                    out.String("abc");
+                                    const std::string padding(kMeshNameSize - 4, 'x');
+                                    out.Bytes(padding.data(), padding.size());
+                                    out.End();
+                                    out.End();
+                                }),
+                                "padded_name");
+    EXPECT_TRUE(in.loaded);
+    EXPECT_STREQ(in.model.materials[0].name, "abc");
+}
+
 TEST(BuiltFiles, ZeroAreaFacesAndUnusedVerticesGetTheDefaultNormal) {
     const float nan = std::nanf("");
     const Import in =
