@@ -3,27 +3,26 @@
 namespace runfiles {
 
 int Write(std::FILE* file, const TrajectoryRecord& r) {
-    const float* f = r.field;
-    return std::fprintf(file, TrajectoryRecord::kFormat, double(f[0]), double(f[1]),
-                        double(f[2]), double(f[3]), double(f[4]), double(f[5]), double(f[6]),
-                        double(f[7]), double(f[8]), double(f[9]), double(f[10]), double(f[11]),
-                        double(f[12]), double(f[13]));
+    double values[TrajectoryRecord::kFieldCount];
+    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i)
+        values[i] = r.field[i];
+    return WriteLine(file, TrajectoryRecord::kFormat, values);
 }
 
 int Write(std::FILE* file, const PressureLogRecord& r) {
-    return std::fprintf(file, PressureLogRecord::kFormat, r.sample, double(r.desired[0]),
-                        double(r.desired[1]), double(r.desired[2]), double(r.desired[3]),
-                        double(r.measured[0]), double(r.measured[1]), double(r.measured[2]),
-                        double(r.measured[3]), double(r.valve[0]), double(r.valve[1]),
-                        double(r.valve[2]), double(r.valve[3]), r.counts[0], r.counts[1],
-                        r.counts[2], r.counts[3], r.counts[4]);
+    const double values[PressureLogRecord::kFieldCount] = {
+        double(r.sample),    r.desired[0],        r.desired[1],        r.desired[2],
+        r.desired[3],        r.measured[0],       r.measured[1],       r.measured[2],
+        r.measured[3],       r.valve[0],          r.valve[1],          r.valve[2],
+        r.valve[3],          double(r.counts[0]), double(r.counts[1]), double(r.counts[2]),
+        double(r.counts[3]), double(r.counts[4])};
+    return WriteLine(file, PressureLogRecord::kFormat, values);
 }
 
 int Write(std::FILE* file, const FuzzyPressureLogRecord& r) {
-    return std::fprintf(file, FuzzyPressureLogRecord::kFormat, double(r.own[0]),
-                        double(r.own[1]), double(r.own[2]), double(r.own[3]),
-                        double(r.blended[0]), double(r.blended[1]), double(r.blended[2]),
-                        double(r.blended[3]));
+    const double values[8] = {r.own[0],     r.own[1],     r.own[2],     r.own[3],
+                              r.blended[0], r.blended[1], r.blended[2], r.blended[3]};
+    return WriteLine(file, FuzzyPressureLogRecord::kFormat, values);
 }
 
 int WriteFitness(std::FILE* file, double fitness) {
@@ -32,16 +31,37 @@ int WriteFitness(std::FILE* file, double fitness) {
 
 int Read(std::FILE* file, TrajectoryRecord& r) {
     float* f = r.field;
-    return std::fscanf(file, TrajectoryRecord::kFormat, &f[0], &f[1], &f[2], &f[3], &f[4],
-                       &f[5], &f[6], &f[7], &f[8], &f[9], &f[10], &f[11], &f[12], &f[13]);
+    return std::fscanf(file, TrajectoryRecord::kFormat, &f[0], &f[1], &f[2], &f[3], &f[4], &f[5],
+                       &f[6], &f[7], &f[8], &f[9], &f[10], &f[11], &f[12], &f[13]);
 }
 
 int Read(std::FILE* file, PressureLogRecord& r) {
-    return std::fscanf(file, PressureLogRecord::kFormat, &r.sample, &r.desired[0],
-                       &r.desired[1], &r.desired[2], &r.desired[3], &r.measured[0],
-                       &r.measured[1], &r.measured[2], &r.measured[3], &r.valve[0],
-                       &r.valve[1], &r.valve[2], &r.valve[3], &r.counts[0], &r.counts[1],
-                       &r.counts[2], &r.counts[3], &r.counts[4]);
+    return std::fscanf(file, PressureLogRecord::kFormat, &r.sample, &r.desired[0], &r.desired[1],
+                       &r.desired[2], &r.desired[3], &r.measured[0], &r.measured[1], &r.measured[2],
+                       &r.measured[3], &r.valve[0], &r.valve[1], &r.valve[2], &r.valve[3],
+                       &r.counts[0], &r.counts[1], &r.counts[2], &r.counts[3], &r.counts[4]);
+}
+
+int Read(TextScanner& text, TrajectoryRecord& r) {
+    Target targets[TrajectoryRecord::kFieldCount];
+    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i)
+        targets[i].real = &r.field[i];
+    return text.Scan(TrajectoryRecord::kFormat, targets, TrajectoryRecord::kFieldCount,
+                     [&r](std::FILE* file) { return Read(file, r); });
+}
+
+int Read(TextScanner& text, PressureLogRecord& r) {
+    Target targets[PressureLogRecord::kFieldCount];
+    targets[0].integer = &r.sample;
+    for (int i = 0; i < 4; ++i) {
+        targets[1 + i].real = &r.desired[i];
+        targets[5 + i].real = &r.measured[i];
+        targets[9 + i].real = &r.valve[i];
+    }
+    for (int i = 0; i < 5; ++i)
+        targets[13 + i].integer = &r.counts[i];
+    return text.Scan(PressureLogRecord::kFormat, targets, PressureLogRecord::kFieldCount,
+                     [&r](std::FILE* file) { return Read(file, r); });
 }
 
 CandidateVector ReadCandidates(std::FILE* file) {

@@ -134,27 +134,37 @@ int PonnetModel::SetOf(int muscle, float directionFlag) {
 }
 
 void PonnetModel::Evaluate(const float* input, float* output, int binOffset) {
-    for (int q = 0; q < inputs_; ++q) {
+    for (int q = 0; q < kInputs; ++q) {
         inputRow_[q] = float((double(input[q]) + kInputOffset[q]) / kInputDivisor[q]);
     }
 
     const auto& rows = weights_[SetOf(muscle_, input[kInputs])][BinOf(input[0], binOffset)];
-    for (int j = 0; j < hidden_; ++j) {
+    for (int j = 0; j < kHidden; ++j) {
         outputWeights_[j] = rows[kOutputWeightRow + j];
         hiddenBiases_[j] = rows[kHiddenBiasRow + j];
-        for (int q = 0; q < inputs_; ++q) {
-            inputWeights_[q * hidden_ + j] = rows[kInputWeightRow + kInputs * j + q];
+        for (int q = 0; q < kInputs; ++q) {
+            inputWeights_[q * kHidden + j] = rows[kInputWeightRow + kInputs * j + q];
         }
     }
     outputBias_ = rows[kOutputBiasRow];
 
+    // Each hidden sum adds its products in input order, rounded to a 32-bit
+    // real after every addition; the three sums advance side by side.
+    // ReadGeneralWeights guarantees H = kHidden and N = kInputs.
+    static_assert(kHidden == 3);
+    float u0 = hiddenBiases_[0], u1 = hiddenBiases_[1], u2 = hiddenBiases_[2];
+    for (int q = 0; q < kInputs; ++q) {
+        const double x = inputRow_[q];
+        const float* w = &inputWeights_[q * kHidden];
+        u0 = float(u0 + x * w[0]);
+        u1 = float(u1 + x * w[1]);
+        u2 = float(u2 + x * w[2]);
+    }
+    hiddenSums_[0] = u0;
+    hiddenSums_[1] = u1;
+    hiddenSums_[2] = u2;
     outputSum_ = outputBias_;
-    for (int j = 0; j < hidden_; ++j) {
-        hiddenSums_[j] = hiddenBiases_[j];
-        for (int q = 0; q < inputs_; ++q) {
-            hiddenSums_[j] = float(double(hiddenSums_[j]) +
-                                   double(inputRow_[q]) * inputWeights_[q * hidden_ + j]);
-        }
+    for (int j = 0; j < kHidden; ++j) {
         hiddenOutputs_[j] = float(1.0 / (1.0 + std::exp(-double(hiddenSums_[j]))));
         outputSum_ = float(double(outputSum_) + double(hiddenOutputs_[j]) * outputWeights_[j]);
     }
