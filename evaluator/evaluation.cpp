@@ -16,10 +16,7 @@ namespace {
 using runfiles::PressureLogRecord;
 using runfiles::TrajectoryRecord;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using runfiles::File;
 
 File OpenReported(const char* name, const char* mode, const char* failure) {
     File file(std::fopen(name, mode));

@@ -18,10 +18,7 @@ constexpr double kShoulderAtZero = 0.261;        // rad
 constexpr double kElbowAtZero = 1.3083;          // rad
 constexpr double kSamplePeriodMs = 20;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using runfiles::File;
 
 // Joint angles (radians), rates and accelerations of every log record.
 struct Motion {

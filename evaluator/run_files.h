@@ -6,11 +6,18 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "evaluator/record_text.h"
 
 namespace runfiles {
+
+// An open stdio stream, closed when its owner goes.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // One sample of a trajectory: the muscle-driven joint angle and the sum
 // angle in degrees, then twelve dynamic terms of the arm.

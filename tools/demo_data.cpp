@@ -15,10 +15,7 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kSamplePeriod = 0.02;  // s
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using runfiles::File;
 
 // Uniform values from the generator's raw output, identical on every platform.
 class Uniform {
