@@ -6,7 +6,7 @@ int Write(std::FILE* file, const TrajectoryRecord& r) {
     double values[TrajectoryRecord::kFieldCount];
     for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i)
         values[i] = r.field[i];
-    return WriteLine(file, TrajectoryRecord::kFormat, values);
+    return platform::WriteLine(file, TrajectoryRecord::kFormat, values);
 }
 
 int Write(std::FILE* file, const PressureLogRecord& r) {
@@ -16,13 +16,13 @@ int Write(std::FILE* file, const PressureLogRecord& r) {
         r.measured[3],       r.valve[0],          r.valve[1],          r.valve[2],
         r.valve[3],          double(r.counts[0]), double(r.counts[1]), double(r.counts[2]),
         double(r.counts[3]), double(r.counts[4])};
-    return WriteLine(file, PressureLogRecord::kFormat, values);
+    return platform::WriteLine(file, PressureLogRecord::kFormat, values);
 }
 
 int Write(std::FILE* file, const FuzzyPressureLogRecord& r) {
     const double values[8] = {r.own[0],     r.own[1],     r.own[2],     r.own[3],
                               r.blended[0], r.blended[1], r.blended[2], r.blended[3]};
-    return WriteLine(file, FuzzyPressureLogRecord::kFormat, values);
+    return platform::WriteLine(file, FuzzyPressureLogRecord::kFormat, values);
 }
 
 int WriteFitness(std::FILE* file, double fitness) {
@@ -42,16 +42,16 @@ int Read(std::FILE* file, PressureLogRecord& r) {
                        &r.counts[0], &r.counts[1], &r.counts[2], &r.counts[3], &r.counts[4]);
 }
 
-int Read(TextScanner& text, TrajectoryRecord& r) {
-    Target targets[TrajectoryRecord::kFieldCount];
+int Read(platform::TextScanner& text, TrajectoryRecord& r) {
+    platform::Target targets[TrajectoryRecord::kFieldCount];
     for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i)
         targets[i].real = &r.field[i];
     return text.Scan(TrajectoryRecord::kFormat, targets, TrajectoryRecord::kFieldCount,
                      [&r](std::FILE* file) { return Read(file, r); });
 }
 
-int Read(TextScanner& text, PressureLogRecord& r) {
-    Target targets[PressureLogRecord::kFieldCount];
+int Read(platform::TextScanner& text, PressureLogRecord& r) {
+    platform::Target targets[PressureLogRecord::kFieldCount];
     targets[0].integer = &r.sample;
     for (int i = 0; i < 4; ++i) {
         targets[1 + i].real = &r.desired[i];

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "evaluator/record_text.h"
+#include "platform/stdio_text.h"
 
 namespace runfiles {
 
@@ -73,8 +73,8 @@ int Read(std::FILE* file, PressureLogRecord& record);
 
 // The same reads from a scanner holding the stream's text: fscanf's results,
 // faster.
-int Read(TextScanner& text, TrajectoryRecord& record);
-int Read(TextScanner& text, PressureLogRecord& record);
+int Read(platform::TextScanner& text, TrajectoryRecord& record);
+int Read(platform::TextScanner& text, PressureLogRecord& record);
 
 // How a record-by-record read ended.
 struct ReadOutcome {
@@ -92,7 +92,7 @@ ReadOutcome ReadAll(std::FILE* file, std::vector<Record>& records) {
     ReadOutcome outcome;
     if (std::feof(file))
         return outcome;
-    TextScanner text(file);
+    platform::TextScanner text(file);
     while (!text.AtEnd()) {
         const std::size_t before = text.Position();
         records.emplace_back();

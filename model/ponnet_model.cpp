@@ -5,6 +5,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/stdio_text.h"
+
 namespace {
 
 struct FileCloser {
@@ -95,9 +97,14 @@ bool PonnetModel::LoadSet(int set) {
             complete = false;
             continue;
         }
+        platform::TextScanner text(file.get());
         int read = 0;
         for (float& parameter : weights_[set][bin]) {
-            if (std::fscanf(file.get(), "%f\n", &parameter) != 1)
+            const platform::Target target{nullptr, &parameter};
+            auto scan = [&parameter](std::FILE* rest) {
+                return std::fscanf(rest, "%f\n", &parameter);
+            };
+            if (text.Scan("%f\n", &target, 1, scan) != 1)
                 break;
             ++read;
         }

@@ -1,8 +1,8 @@
-#include "evaluator/record_text.h"
+#include "platform/stdio_text.h"
 
 #include <charconv>
 
-namespace runfiles {
+namespace platform {
 namespace {
 
 // White space and digits as the C locale classifies them.
@@ -146,4 +146,4 @@ void TextScanner::CloseRemainder(std::FILE* memory) {
     std::fclose(memory);
 }
 
-}  // namespace runfiles
+}  // namespace platform

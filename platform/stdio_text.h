@@ -1,14 +1,14 @@
-// Fast text conversion of run-file records with exactly the results of the
-// C stdio calls: formats made of %d, %f, white space and literal characters
-// are printed as printf prints them and scanned as fscanf scans them,
-// including where the stream's end-of-file indicator ends up.
+// Fast equivalents of fprintf and fscanf for the data files' formats, made
+// of %d, %f, white space and literal characters: lines are printed as printf
+// prints them and scanned as fscanf scans them, including where the
+// stream's end-of-file indicator ends up.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
 #include <string>
 
-namespace runfiles {
+namespace platform {
 
 // fprintf(file, format, ...) where %d prints int(values[i]) and %f prints
 // values[i]; returns fprintf's result (negative on a write error).
@@ -64,4 +64,4 @@ class TextScanner {
     bool endSeen_ = false;
 };
 
-}  // namespace runfiles
+}  // namespace platform
