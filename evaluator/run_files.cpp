@@ -2,11 +2,15 @@
 
 namespace runfiles {
 
+int WriteTrajectoryLine(std::FILE* file, const double (&v)[TrajectoryRecord::kFieldCount]) {
+    return platform::WriteLine(file, TrajectoryRecord::kFormat, v);
+}
+
 int Write(std::FILE* file, const TrajectoryRecord& r) {
     double values[TrajectoryRecord::kFieldCount];
     for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i)
         values[i] = r.field[i];
-    return platform::WriteLine(file, TrajectoryRecord::kFormat, values);
+    return WriteTrajectoryLine(file, values);
 }
 
 int Write(std::FILE* file, const PressureLogRecord& r) {

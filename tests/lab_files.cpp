@@ -9,13 +9,12 @@
 namespace labtest {
 
 CaseDirectory MakeCaseDirectory() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     CaseDirectory dir;
-    dir.root = std::filesystem::current_path() /
-               (std::string(info->test_suite_name()) + "." + info->name());
-    std::filesystem::remove_all(dir.root);
+    dir.root = std::filesystem::current_path();
     dir.weights = dir.root / "NeuralFiles" / "WeightsPONNET";
     dir.arbiter = dir.root / "arbiter";
+    std::filesystem::remove_all(dir.root / "NeuralFiles");
+    std::filesystem::remove_all(dir.arbiter);
     std::filesystem::create_directories(dir.weights);
     std::filesystem::create_directories(dir.arbiter);
     return dir;

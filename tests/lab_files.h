@@ -12,8 +12,7 @@
 
 namespace labtest {
 
-// <scratch>/<test name>/NeuralFiles/WeightsPONNET/ and <scratch>/<test name>/arbiter/,
-// created fresh; tests of one binary may run in parallel in one scratch directory.
+// NeuralFiles/WeightsPONNET/ and arbiter/ in the test's own working directory.
 struct CaseDirectory {
     std::filesystem::path root, weights, arbiter;
 };
