@@ -208,32 +208,20 @@ TEST(FuzzySupervisor, RegionsOfTheSchedulingValue) {
     EXPECT_EQ(fuzzy::BlendWeight(0.0f, zeros), 0.5f);
 }
 
-TEST(FuzzySupervisor, MembershipStages) {
+TEST(FuzzySupervisor, MembershipBoundariesAndHedges) {
     const float lo = fuzzy::kLow, hi = fuzzy::kHigh;
     const float mid = (hi + lo) / 2, q1 = (mid + lo) / 2, q3 = (mid + hi) / 2;
-    EXPECT_EQ(fuzzy::Triangle(mid, q1, q3, mid), 1.0f);
-    EXPECT_EQ(fuzzy::Triangle(q1, q1, q3, mid), 0.0f);
-    EXPECT_EQ(fuzzy::Triangle(q3, q1, q3, mid), 0.0f);
-    EXPECT_NEAR(fuzzy::Triangle((q1 + mid) / 2, q1, q3, mid), 0.5f, 1e-5);
-    EXPECT_NEAR(fuzzy::Triangle((q3 + mid) / 2, q1, q3, mid), 0.5f, 1e-5);
-    EXPECT_EQ(fuzzy::LowShoulder(q1, q1, mid), 1.0f);
-    EXPECT_EQ(fuzzy::LowShoulder(mid, q1, mid), 0.0f);
-    EXPECT_EQ(fuzzy::HighShoulder(hi, q3, hi), 1.0f);
-    EXPECT_EQ(fuzzy::HighShoulder(q3, q3, hi), 0.0f);
-    EXPECT_NEAR(fuzzy::HighShoulder((q3 + hi) / 2, q3, hi), 0.5f, 1e-5);
+    // g = q1 exactly: rules 1 and 5 at full strength, rule 2 silent.
     EXPECT_EQ(fuzzy::Triangle(q1, lo, mid, q1), 1.0f);
+    EXPECT_EQ(fuzzy::LowShoulder(q1, q1, mid), 1.0f);
+    EXPECT_EQ(fuzzy::Triangle(q1, q1, q3, mid), 0.0f);
+    EXPECT_NEAR(fuzzy::Triangle((q3 + mid) / 2, q1, q3, mid), 0.5f, 1e-5);
+    EXPECT_EQ(fuzzy::HighShoulder(hi, q3, hi), 1.0f);
+    EXPECT_NEAR(fuzzy::HighShoulder((q3 + hi) / 2, q3, hi), 0.5f, 1e-5);
 
     EXPECT_FLOAT_EQ(fuzzy::Consequent(0.4f, 0.7f, 1.0f).weight, 0.4f);
     EXPECT_EQ(fuzzy::Consequent(0.4f, 0.7f, 2.0f).weight, 0.0f);
     EXPECT_LT(fuzzy::Consequent(0.4f, 0.7f, 3.0f).weight, 0.0f);
-    EXPECT_EQ(fuzzy::Consequent(0.4f, 0.7f, 3.0f).z, 0.7f);
-
-    const float own[4] = {1, 2, 3, 4}, neighbour[4] = {5, 6, 7, 8};
-    float blended[4];
-    fuzzy::Blend(1.0f, own, neighbour, blended);
-    EXPECT_EQ(blended[3], 4.0f);
-    fuzzy::Blend(0.25f, own, neighbour, blended);
-    EXPECT_EQ(blended[0], 4.0f);
 }
 
 }  // namespace
