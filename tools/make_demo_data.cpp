@@ -20,7 +20,8 @@ constexpr const char* kUsage =
     "Then run arbiter in DIR/arbiter.\n"
     "\n"
     "  --seed N     random seed (default 1); equal seeds give equal files\n"
-    "  --samples N  log records, 20 ms apart (default 1330; 4 or more)\n"
+    "  --samples N  log records, 20 ms apart (default 1330; at least 6, the fewest\n"
+    "               arbiter can score)\n"
     "  --help       this text\n";
 
 bool ParseCount(const char* text, long low, long high, long& value) {
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
                    ParseCount(argv[i + 1], 0, 0xFFFFFFFFL, seed)) {
             ++i;
         } else if (std::strcmp(argv[i], "--samples") == 0 && hasValue &&
-                   ParseCount(argv[i + 1], 4, 1000000, samples)) {
+                   ParseCount(argv[i + 1], 6, 1000000, samples)) {
             ++i;
         } else if (argv[i][0] != '-' && dir == nullptr) {
             dir = argv[i];
