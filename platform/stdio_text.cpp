@@ -1,6 +1,7 @@
 #include "platform/stdio_text.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace platform {
 namespace {
@@ -13,12 +14,32 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// A %f of the largest double takes 316 characters.
+constexpr std::size_t kRoom = 400;
+
+// %f of a value. For a value that is exactly a 32-bit float and below 1e12,
+// value * 10^6 is exact in double (a 24-bit mantissa times 15625 times a
+// power of two), so rounding it to an integer in the current rounding mode
+// gives the six decimals printf prints; other values go through to_chars.
+char* FormatFixed(char* out, double value) {
+    if (!(std::fabs(value) < 1e12) || double(float(value)) != value) {
+        return std::to_chars(out, out + kRoom, value, std::chars_format::fixed, 6).ptr;
+    }
+    const auto units = static_cast<unsigned long long>(std::fabs(std::nearbyint(value * 1e6)));
+    if (std::signbit(value))
+        *out++ = '-';
+    out = std::to_chars(out, out + kRoom, units / 1000000).ptr;
+    *out++ = '.';
+    auto fraction = units % 1000000;
+    for (int i = 5; i >= 0; --i, fraction /= 10)
+        out[i] = char('0' + fraction % 10);
+    return out + 6;
+}
+
 }  // namespace
 
 int WriteLine(std::FILE* file, const char* format, const double* values) {
-    // A %f of the largest double takes 316 characters; the buffer is written
-    // out whenever less than that room is left.
-    constexpr std::size_t kRoom = 400;
+    // The buffer is written out whenever less than kRoom is left.
     char buffer[4096];
     std::size_t used = 0;
     int total = 0;
@@ -37,10 +58,9 @@ int WriteLine(std::FILE* file, const char* format, const double* values) {
         char* out = buffer + used;
         if (f[0] == '%' && (f[1] == 'd' || f[1] == 'f')) {
             const double value = *values++;
-            const auto end =
-                f[1] == 'd' ? std::to_chars(out, out + kRoom, int(value))
-                            : std::to_chars(out, out + kRoom, value, std::chars_format::fixed, 6);
-            used = std::size_t(end.ptr - buffer);
+            const char* end = f[1] == 'd' ? std::to_chars(out, out + kRoom, int(value)).ptr
+                                          : FormatFixed(out, value);
+            used = std::size_t(end - buffer);
             ++f;
         } else {
             buffer[used++] = *f;

@@ -226,4 +226,31 @@ TEST(RecordLayouts, WritersPrintAsPrintfDoes) {
     }
 }
 
+TEST(RecordLayouts, FixedPointValuesPrintAsPrintfDoes) {
+    // Values in the ranges the files hold, ties at the seventh decimal
+    // (multiples of 1/128 and 1/2^20) and values that are not 32-bit floats.
+    std::mt19937 engine(4);
+    std::uniform_real_distribution<float> pressure(-5000.0f, 5000.0f);
+    std::uniform_real_distribution<double> wide(-1e13, 1e13);
+    std::uniform_int_distribution<int> ticks(-1 << 24, 1 << 24);
+    File file(std::tmpfile());
+    std::string expected;
+    for (int round = 0; round < 20000; ++round) {
+        const double values[8] = {pressure(engine),
+                                  pressure(engine) * 1e-4,
+                                  ticks(engine) / 128.0,
+                                  ticks(engine) / 1048576.0,
+                                  -ticks(engine) / 2097152.0,
+                                  wide(engine),
+                                  std::ldexp(pressure(engine), -30),
+                                  pressure(engine) / 3.0};
+        char line[2048];
+        std::snprintf(line, sizeof line, runfiles::FuzzyPressureLogRecord::kFormat, values[0],
+                      values[1], values[2], values[3], values[4], values[5], values[6], values[7]);
+        expected += line;
+        platform::WriteLine(file.get(), runfiles::FuzzyPressureLogRecord::kFormat, values);
+    }
+    EXPECT_TRUE(Contents(file.get()) == expected);
+}
+
 }  // namespace
