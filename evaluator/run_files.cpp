@@ -3,8 +3,7 @@
 namespace runfiles {
 
 int WriteTrajectoryLine(std::FILE* file, const double (&v)[TrajectoryRecord::kFieldCount]) {
-    return std::fprintf(file, TrajectoryRecord::kFormat, v[0], v[1], v[2], v[3], v[4], v[5], v[6],
-                        v[7], v[8], v[9], v[10], v[11], v[12], v[13]);
+    return platform::WriteLine(file, TrajectoryRecord::kFormat, v);
 }
 
 int Write(std::FILE* file, const TrajectoryRecord& r) {
@@ -15,18 +14,19 @@ int Write(std::FILE* file, const TrajectoryRecord& r) {
 }
 
 int Write(std::FILE* file, const PressureLogRecord& r) {
-    return std::fprintf(file, PressureLogRecord::kFormat, r.sample, double(r.desired[0]),
-                        double(r.desired[1]), double(r.desired[2]), double(r.desired[3]),
-                        double(r.measured[0]), double(r.measured[1]), double(r.measured[2]),
-                        double(r.measured[3]), double(r.valve[0]), double(r.valve[1]),
-                        double(r.valve[2]), double(r.valve[3]), r.counts[0], r.counts[1],
-                        r.counts[2], r.counts[3], r.counts[4]);
+    const double values[PressureLogRecord::kFieldCount] = {
+        double(r.sample),    r.desired[0],        r.desired[1],        r.desired[2],
+        r.desired[3],        r.measured[0],       r.measured[1],       r.measured[2],
+        r.measured[3],       r.valve[0],          r.valve[1],          r.valve[2],
+        r.valve[3],          double(r.counts[0]), double(r.counts[1]), double(r.counts[2]),
+        double(r.counts[3]), double(r.counts[4])};
+    return platform::WriteLine(file, PressureLogRecord::kFormat, values);
 }
 
 int Write(std::FILE* file, const FuzzyPressureLogRecord& r) {
-    return std::fprintf(file, FuzzyPressureLogRecord::kFormat, double(r.own[0]), double(r.own[1]),
-                        double(r.own[2]), double(r.own[3]), double(r.blended[0]),
-                        double(r.blended[1]), double(r.blended[2]), double(r.blended[3]));
+    const double values[8] = {r.own[0],     r.own[1],     r.own[2],     r.own[3],
+                              r.blended[0], r.blended[1], r.blended[2], r.blended[3]};
+    return platform::WriteLine(file, FuzzyPressureLogRecord::kFormat, values);
 }
 
 int WriteFitness(std::FILE* file, double fitness) {
@@ -44,6 +44,28 @@ int Read(std::FILE* file, PressureLogRecord& r) {
                        &r.desired[2], &r.desired[3], &r.measured[0], &r.measured[1], &r.measured[2],
                        &r.measured[3], &r.valve[0], &r.valve[1], &r.valve[2], &r.valve[3],
                        &r.counts[0], &r.counts[1], &r.counts[2], &r.counts[3], &r.counts[4]);
+}
+
+int Read(platform::TextScanner& text, TrajectoryRecord& r) {
+    platform::Target targets[TrajectoryRecord::kFieldCount];
+    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i)
+        targets[i].real = &r.field[i];
+    return text.Scan(TrajectoryRecord::kFormat, targets, TrajectoryRecord::kFieldCount,
+                     [&r](std::FILE* file) { return Read(file, r); });
+}
+
+int Read(platform::TextScanner& text, PressureLogRecord& r) {
+    platform::Target targets[PressureLogRecord::kFieldCount];
+    targets[0].integer = &r.sample;
+    for (int i = 0; i < 4; ++i) {
+        targets[1 + i].real = &r.desired[i];
+        targets[5 + i].real = &r.measured[i];
+        targets[9 + i].real = &r.valve[i];
+    }
+    for (int i = 0; i < 5; ++i)
+        targets[13 + i].integer = &r.counts[i];
+    return text.Scan(PressureLogRecord::kFormat, targets, PressureLogRecord::kFieldCount,
+                     [&r](std::FILE* file) { return Read(file, r); });
 }
 
 CandidateVector ReadCandidates(std::FILE* file) {

@@ -6,9 +6,18 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
+#include "platform/stdio_text.h"
+
 namespace runfiles {
+
+// An open stdio stream, closed when its owner goes.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // One sample of a trajectory: the muscle-driven joint angle and the sum
 // angle in degrees, then twelve dynamic terms of the arm.
@@ -50,8 +59,8 @@ struct FitnessFile {
     static constexpr const char* kFormat = "%f\n";
 };
 
-// Writers: every value is passed to fprintf as a double. They return
-// fprintf's result (negative on a write error).
+// Writers: each prints its line as fprintf would with every value passed as
+// a double, and returns fprintf's result (negative on a write error).
 int Write(std::FILE* file, const TrajectoryRecord& record);
 // A trajectory line from values kept in the precision they are written with
 // (the generator writes the two angles unrounded).
@@ -65,6 +74,11 @@ int WriteFitness(std::FILE* file, double fitness);
 int Read(std::FILE* file, TrajectoryRecord& record);
 int Read(std::FILE* file, PressureLogRecord& record);
 
+// The same reads from a scanner holding the stream's text: fscanf's results,
+// faster.
+int Read(platform::TextScanner& text, TrajectoryRecord& record);
+int Read(platform::TextScanner& text, PressureLogRecord& record);
+
 // How a record-by-record read ended.
 struct ReadOutcome {
     // The stream stopped advancing before its end (text that no record
@@ -75,15 +89,18 @@ struct ReadOutcome {
 // Reads records while the end-of-file indicator is clear, appending one
 // zero-filled record per read whether or not the read converted anything.
 // A read that neither converts nor consumes anything cannot make progress,
-// so reading stops after counting it.
+// so reading stops after counting it. The stream is read to its end.
 template <typename Record>
 ReadOutcome ReadAll(std::FILE* file, std::vector<Record>& records) {
     ReadOutcome outcome;
-    while (!std::feof(file)) {
-        const long before = std::ftell(file);
+    if (std::feof(file))
+        return outcome;
+    platform::TextScanner text(file);
+    while (!text.AtEnd()) {
+        const std::size_t before = text.Position();
         records.emplace_back();
-        const int converted = Read(file, records.back());
-        if (converted <= 0 && !std::feof(file) && std::ftell(file) == before) {
+        const int converted = Read(text, records.back());
+        if (converted <= 0 && !text.AtEnd() && text.Position() == before) {
             outcome.stalled = true;
             break;
         }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 
 namespace {
@@ -113,6 +115,142 @@ TEST(CandidateFile, ShortEmptyNewlineSeparatedAndOverlongFiles) {
     EXPECT_EQ(extra.count, 10);
     EXPECT_EQ(extra.extra, 2);
     EXPECT_EQ(extra.k[9], 10.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// The reading rule carried out with one fscanf per record on the stream
+// itself: the reference that ReadAll's in-memory conversion must match.
+template <typename Record>
+std::pair<std::vector<Record>, bool> ReadWithStdio(const std::string& text) {
+    auto file = StreamOf(text);
+    std::vector<Record> records;
+    while (!std::feof(file.get())) {
+        const long before = std::ftell(file.get());
+        records.emplace_back();
+        const int converted = runfiles::Read(file.get(), records.back());
+        if (converted <= 0 && !std::feof(file.get()) && std::ftell(file.get()) == before) {
+            return {records, true};
+        }
+    }
+    return {records, false};
+}
+
+template <typename Record>
+void ExpectSameAsStdio(const std::string& text) {
+    const auto [expected, expectedStall] = ReadWithStdio<Record>(text);
+    auto file = StreamOf(text);
+    std::vector<Record> records;
+    const bool stalled = runfiles::ReadAll(file.get(), records).stalled;
+    EXPECT_EQ(stalled, expectedStall) << text;
+    ASSERT_EQ(records.size(), expected.size()) << text;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&records[i], &expected[i], sizeof(Record)), 0) << text << i;
+    }
+}
+
+TEST(RecordReading, InMemoryConversionMatchesFscanf) {
+    const std::string line = "1  -2.5  3.25  -0.000001  5\t6\t7\t8\t9\t10\t11\t12\t13\t14";
+    const std::string odd[] = {"1e3",
+                               "-INF",
+                               "nan",
+                               "+7",
+                               "-",
+                               "1.",
+                               ".5",
+                               "0x1p4",
+                               "1e+",
+                               "3.4028236e38",
+                               "99999999999999999999999999999999999999999",
+                               "0.000000000000000000000000000000000000000000000001",
+                               "abc",
+                               "1,5",
+                               "-.",
+                               "12a",
+                               "\f9"};
+    std::vector<std::string> texts = {"",
+                                      "\n",
+                                      "\n\n",
+                                      line,
+                                      line + "\n",
+                                      line + "\n\n",
+                                      line + "  \t\n" + line,
+                                      line + "\r\n" + line + "\r\n",
+                                      "1  2  3\n",
+                                      "1  2  3",
+                                      line + "\n4 5"};
+    for (const std::string& value : odd) {
+        texts.push_back(value + "  2  3  4  5\t6\t7\t8\t9\t10\t11\t12\t13\t14\n" + line);
+        texts.push_back(line + "\n1  2  " + value + "\n" + line + "\n");
+        texts.push_back(line + "\n" + value);
+    }
+    for (const std::string& text : texts)
+        ExpectSameAsStdio<TrajectoryRecord>(text);
+
+    const std::string log = "7\t1\t2\t3\t4\t5\t6\t7\t8 -1\t0\t1\t2\t10\t-20\t30\t40  50\n";
+    const std::string logs[] = {log + log, log + "8\t1.5\t2\n", "2147483648\t1\n" + log,
+                                log + "-2147483649\t1\n",
+                                log +
+                                    "1\t2\t3\t4\t5\t6\t7\t8\t9 10\t"
+                                    "11\t12\t13\t1.5\t2\t3\t4  5\n"};
+    for (const std::string& text : logs)
+        ExpectSameAsStdio<PressureLogRecord>(text);
+}
+
+TEST(RecordLayouts, WritersPrintAsPrintfDoes) {
+    std::mt19937 engine(3);
+    std::uniform_int_distribution<std::uint32_t> bits;
+    for (int round = 0; round < 2000; ++round) {
+        PressureLogRecord r;
+        r.sample = int(bits(engine));
+        for (float* group : {r.desired, r.measured, r.valve}) {
+            for (int i = 0; i < 4; ++i) {
+                const std::uint32_t b = bits(engine);
+                std::memcpy(&group[i], &b, sizeof b);  // any float: tiny, huge, inf, nan
+            }
+        }
+        for (int& count : r.counts)
+            count = int(bits(engine));
+        char expected[8192];
+        std::snprintf(expected, sizeof expected, PressureLogRecord::kFormat, r.sample,
+                      double(r.desired[0]), double(r.desired[1]), double(r.desired[2]),
+                      double(r.desired[3]), double(r.measured[0]), double(r.measured[1]),
+                      double(r.measured[2]), double(r.measured[3]), double(r.valve[0]),
+                      double(r.valve[1]), double(r.valve[2]), double(r.valve[3]), r.counts[0],
+                      r.counts[1], r.counts[2], r.counts[3], r.counts[4]);
+        File file(std::tmpfile());
+        EXPECT_EQ(runfiles::Write(file.get(), r), int(std::strlen(expected)));
+        ASSERT_EQ(Contents(file.get()), expected);
+    }
+}
+
+TEST(RecordLayouts, FixedPointValuesPrintAsPrintfDoes) {
+    // Values in the ranges the files hold, ties at the seventh decimal
+    // (multiples of 1/128 and 1/2^20) and values that are not 32-bit floats.
+    std::mt19937 engine(4);
+    std::uniform_real_distribution<float> pressure(-5000.0f, 5000.0f);
+    std::uniform_real_distribution<double> wide(-1e13, 1e13);
+    std::uniform_int_distribution<int> ticks(-1 << 24, 1 << 24);
+    File file(std::tmpfile());
+    std::string expected;
+    for (int round = 0; round < 20000; ++round) {
+        const double values[8] = {pressure(engine),
+                                  pressure(engine) * 1e-4,
+                                  ticks(engine) / 128.0,
+                                  ticks(engine) / 1048576.0,
+                                  -ticks(engine) / 2097152.0,
+                                  wide(engine),
+                                  std::ldexp(pressure(engine), -30),
+                                  pressure(engine) / 3.0};
+        char line[2048];
+        std::snprintf(line, sizeof line, runfiles::FuzzyPressureLogRecord::kFormat, values[0],
+                      values[1], values[2], values[3], values[4], values[5], values[6], values[7]);
+        expected += line;
+        platform::WriteLine(file.get(), runfiles::FuzzyPressureLogRecord::kFormat, values);
+    }
+    EXPECT_TRUE(Contents(file.get()) == expected);
 }
 
 }  // namespace

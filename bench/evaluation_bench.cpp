@@ -1,0 +1,117 @@
+// One evaluation of arbiter without its two mandated sleeps (virtual clock),
+// and its stages: loading the 288 weight files, preparing the replay input
+// from a 3003-record log, replaying the resulting 3000 samples.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "evaluator/evaluator.h"
+#include "platform/clock.h"
+#include "tools/demo_data.h"
+
+namespace {
+
+constexpr int kLogRecords = 3003;  // yields 3000 trajectory records
+
+// A demo case in a temporary directory; the process works in its arbiter
+// directory while the object lives.
+class BenchCase {
+  public:
+    BenchCase()
+        : root_(std::filesystem::temp_directory_path() /
+                ("arbiter-bench-" + std::to_string(getpid()))),
+          previous_(std::filesystem::current_path()) {
+        demo::WriteDemoData(root_.string(), 1, kLogRecords);
+        std::filesystem::current_path(root_ / "arbiter");
+    }
+    ~BenchCase() {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(root_);
+    }
+
+  private:
+    std::filesystem::path root_, previous_;
+};
+
+// Sends standard output (the fitness line of every evaluation) to /dev/null.
+class QuietStdout {
+  public:
+    QuietStdout() : saved_(dup(STDOUT_FILENO)) {
+        std::fflush(stdout);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        close(null);
+    }
+    ~QuietStdout() {
+        std::fflush(stdout);
+        dup2(saved_, STDOUT_FILENO);
+        close(saved_);
+    }
+
+  private:
+    int saved_;
+};
+
+evaluator::MuscleModels LoadModels() {
+    evaluator::MuscleModels models;
+    for (int m = 0; m < 4; ++m) {
+        models[m] = std::make_unique<PonnetModel>(m + 1, kEvaluatorWeightDirectory);
+        models[m]->Allocate();
+        models[m]->LoadWeights();
+    }
+    return models;
+}
+
+void BM_Evaluation(benchmark::State& state) {
+    BenchCase bench;
+    platform::VirtualClockScope noSleeps;
+    QuietStdout quiet;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(evaluator::RunEvaluation());
+}
+BENCHMARK(BM_Evaluation)->Unit(benchmark::kMillisecond);
+
+void BM_LoadWeights(benchmark::State& state) {
+    BenchCase bench;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadModels());
+}
+BENCHMARK(BM_LoadWeights)->Unit(benchmark::kMillisecond);
+
+void BM_PrepareSimulationInput(benchmark::State& state) {
+    BenchCase bench;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(evaluator::PrepareSimulationInput());
+}
+BENCHMARK(BM_PrepareSimulationInput)->Unit(benchmark::kMillisecond);
+
+void BM_Replay(benchmark::State& state) {
+    BenchCase bench;
+    auto models = LoadModels();
+    evaluator::PrepareSimulationInput();
+    std::vector<runfiles::TrajectoryRecord> trajectory;
+    std::vector<runfiles::PressureLogRecord> measured;
+    std::FILE* file = std::fopen("SimALLWeights.txt", "r");
+    runfiles::ReadAll(file, trajectory);
+    std::fclose(file);
+    file = std::fopen("LogALLANNETPressures.txt", "r");
+    runfiles::ReadAll(file, measured);
+    std::fclose(file);
+    std::vector<float> flags;
+    evaluator::ComputeDirectionFlags(trajectory, flags);
+    std::FILE* fuzzyLog = std::fopen("/dev/null", "w");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(evaluator::ReplayErrorSum(
+            models, trajectory, flags, demo::kHybridRunVector, measured, fuzzyLog));
+    }
+    std::fclose(fuzzyLog);
+    state.counters["samples"] = double(trajectory.size() - 2);
+}
+BENCHMARK(BM_Replay)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,174 @@
+// One evaluation of a candidate: replay the logged motion through the four
+// PONNET models, blend neighbouring bins with the fuzzy supervisor and score
+// the blended predictions against the measured pressures.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "evaluator/evaluator.h"
+#include "model/fuzzy_supervisor.h"
+#include "platform/clock.h"
+
+namespace evaluator {
+namespace {
+
+using runfiles::PressureLogRecord;
+using runfiles::TrajectoryRecord;
+
+using runfiles::File;
+
+File OpenReported(const char* name, const char* mode, const char* failure) {
+    File file(std::fopen(name, mode));
+    if (!file)
+        std::fputs(failure, stdout);
+    return file;
+}
+
+// Prints why the evaluation cannot produce a fitness and marks it failed.
+void Refuse(bool& failed, const char* reason) {
+    std::printf("No fitness computed: %s\n", reason);
+    failed = true;
+}
+
+}  // namespace
+
+float BinPhase(float angle) {
+    const double c = angle;
+    return float(c - 4 * std::floor(c / 4));
+}
+
+void ComputeDirectionFlags(const std::vector<TrajectoryRecord>& trajectory,
+                           std::vector<float>& flags) {
+    const std::size_t n = trajectory.size();
+    flags.assign(n, 0.0f);
+    for (std::size_t i = 1; i < n; ++i) {
+        const float previous = trajectory[i - 1].field[0], current = trajectory[i].field[0];
+        if (previous < current) {
+            flags[i] = 1.0f;
+        } else if (previous > current) {
+            flags[i] = 0.0f;
+        } else {
+            flags[i] = flags[i - 1];
+        }
+    }
+    if (n >= 2)
+        flags[0] = flags[1];
+}
+
+float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
+                     const std::vector<float>& flags, const float* k,
+                     const std::vector<PressureLogRecord>& measured, std::FILE* fuzzyLog) {
+    float errorSum = 0.0f;
+    float x[PonnetModel::kInputSize];
+    for (std::size_t d = 1; d + 1 < trajectory.size(); ++d) {
+        const float* fields = trajectory[d].field;
+        const float phase = BinPhase(fields[0]);
+        std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
+
+        // The neighbour on the nearer side of the bin: below up to phase 2.
+        const bool below = phase <= 2;
+        x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
+        float neighbour[4];
+        for (int m = 0; m < 4; ++m)
+            models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
+
+        x[PonnetModel::kInputs] = flags[d];
+        runfiles::FuzzyPressureLogRecord record;
+        for (int m = 0; m < 4; ++m)
+            models[m]->Evaluate(x, &record.own[m], 0);
+
+        fuzzy::Blend(fuzzy::BlendWeight(phase, k), record.own, neighbour, record.blended);
+        for (int m = 0; m < 4; ++m) {
+            const double miss = double(measured[d].measured[m]) - record.blended[m];
+            errorSum = float(errorSum + miss * miss);
+        }
+        if (fuzzyLog)
+            runfiles::Write(fuzzyLog, record);
+    }
+    return errorSum;
+}
+
+int RunEvaluation() {
+    bool failed = false;
+
+    MuscleModels models;
+    bool weightsLoaded = true;
+    for (int m = 0; m < 4; ++m) {
+        models[m] = std::make_unique<PonnetModel>(m + 1, kEvaluatorWeightDirectory);
+        models[m]->Allocate();
+        weightsLoaded = models[m]->LoadWeights() && weightsLoaded;
+    }
+    Sleep(200);
+
+    const bool inputPrepared = PrepareSimulationInput();
+    Sleep(100);
+
+    File trajectoryFile = OpenReported("SimALLWeights.txt", "r", "SimALLW Dosya Ac\375lmad\375\n");
+    File fuzzyLog = OpenReported("SimLOGFuzzyPressures.txt", "w", "LOGSi Dosya Ac\375lmad\375\n");
+    File candidateFile = OpenReported("KFFile.txt", "r", "KFFile Dosya Ac\375lmad\375\n");
+    File fitnessFile = OpenReported("FEval.txt", "w", "FEval Dosya Ac\375lmad\375\n");
+    File logFile = OpenReported("LogALLANNETPressures.txt", "r",
+                                "LogALLANNETPressures.txt Dosya Ac\375lmad\375\n");
+
+    // Tables grow with the files, so long logs are replayed whole.
+    std::vector<TrajectoryRecord> trajectory;
+    const bool trajectoryRead =
+        trajectoryFile && !runfiles::ReadAll(trajectoryFile.get(), trajectory).stalled;
+    runfiles::CandidateVector candidates;
+    if (candidateFile)
+        candidates = runfiles::ReadCandidates(candidateFile.get());
+    std::vector<PressureLogRecord> measured;
+    const bool measuredRead = logFile && !runfiles::ReadAll(logFile.get(), measured).stalled;
+
+    if (candidates.extra > 0) {
+        std::printf("KFFile.txt: %d values beyond the ten parameters ignored\n", candidates.extra);
+    }
+    if (!weightsLoaded)
+        Refuse(failed, "the PONNET weights could not all be read");
+    if (!inputPrepared)
+        Refuse(failed, "the replay input could not be prepared");
+    if (!trajectoryRead)
+        Refuse(failed, "SimALLWeights.txt could not be read");
+    if (!candidateFile || candidates.stalled)
+        Refuse(failed, "KFFile.txt could not be read");
+    if (!measuredRead)
+        Refuse(failed, "LogALLANNETPressures.txt could not be read");
+    const std::size_t n = trajectory.size();
+    if (!failed && n < 3)
+        Refuse(failed, "fewer than three trajectory records to replay");
+
+    double fitness = std::numeric_limits<double>::infinity();
+    if (!failed) {
+        std::vector<float> flags;
+        ComputeDirectionFlags(trajectory, flags);
+        // Pressures missing from a short log count as zero, as in a zero-filled table.
+        if (measured.size() < n)
+            measured.resize(n);
+        const float errorSum =
+            ReplayErrorSum(models, trajectory, flags, candidates.k, measured, fuzzyLog.get());
+        fitness = std::sqrt(double(errorSum) / (4.0 * double(n - 2)));
+        if (std::isnan(fitness)) {
+            Refuse(failed, "the replay produced a non-numeric error");
+            fitness = std::numeric_limits<double>::infinity();
+        }
+    }
+
+    if (fitnessFile)
+        runfiles::WriteFitness(fitnessFile.get(), fitness);
+    std::printf("%f\n", double(float(fitness)));
+
+    trajectoryFile.reset();
+    fuzzyLog.reset();
+    candidateFile.reset();
+    bool fitnessWritten = false;
+    if (fitnessFile) {
+        fitnessWritten = !std::ferror(fitnessFile.get()) && std::fclose(fitnessFile.release()) == 0;
+        if (!fitnessWritten)
+            std::fputs("FEval.txt: write failed\n", stdout);
+    }
+    logFile.reset();
+    return failed || !fitnessWritten ? 1 : 0;
+}
+
+}  // namespace evaluator

@@ -1,0 +1,179 @@
+#include "model/ponnet_model.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+#include "platform/stdio_text.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Normalisation of the 14 network inputs: x = (X + offset) / divisor.
+constexpr double kInputOffset[PonnetModel::kInputs] = {0,   0,    3,     2,    2.5, 6, 7,
+                                                       120, 0.04, 0.025, 0.25, 2,   1, 60};
+constexpr double kInputDivisor[PonnetModel::kInputs] = {90,  90,   5,    4,   5, 16, 17,
+                                                        200, 0.08, 0.06, 0.5, 4, 2,  160};
+
+constexpr int kFirstLabel = -72;  // angle label of bin 0, in degrees
+constexpr int kBinWidth = 4;      // degrees
+
+// Row layout of one network's 49 parameters.
+constexpr int kOutputWeightRow = 0;
+constexpr int kOutputBiasRow = 3;
+constexpr int kInputWeightRow = 4;
+constexpr int kHiddenBiasRow = 46;
+
+}  // namespace
+
+PonnetModel::PonnetModel(int muscle, std::string weightDirectory)
+    : muscle_(muscle), directory_(std::move(weightDirectory)) {
+    generalRead_ = ReadGeneralWeights();
+}
+
+PonnetModel::~PonnetModel() = default;
+
+bool PonnetModel::ReadGeneralWeights() {
+    File file(std::fopen((directory_ + "GeneralWeights.txt").c_str(), "r"));
+    if (!file) {
+        std::fputs("Dosya Ac\375lmad\375 GeneralWeights.txt\n", stdout);
+        return false;
+    }
+    int hidden = 0, ignoredCount = 0, inputs = 0;
+    float ignoredRate = 0.0f, ignoredMomentum = 0.0f;
+    const bool read = std::fscanf(file.get(), "%d\n", &hidden) == 1 &&
+                      std::fscanf(file.get(), "%f\n", &ignoredRate) == 1 &&
+                      std::fscanf(file.get(), "%f\n", &ignoredMomentum) == 1 &&
+                      std::fscanf(file.get(), "%d\n", &ignoredCount) == 1 &&
+                      std::fscanf(file.get(), "%d\n", &inputs) == 1;
+    if (!read) {
+        std::fputs("GeneralWeights.txt: expected five numbers\n", stdout);
+        return false;
+    }
+    // The weight files' row layout only holds 3 hidden neurons and 14 inputs;
+    // other counts would index past a network's 49 parameters.
+    if (hidden != kHidden || inputs != kInputs) {
+        std::printf("GeneralWeights.txt: hidden count %d and input count %d, expected %d and %d\n",
+                    hidden, inputs, kHidden, kInputs);
+        return false;
+    }
+    hidden_ = hidden;
+    inputs_ = inputs;
+    return true;
+}
+
+void PonnetModel::Allocate() {
+    outputWeights_.assign(hidden_, 0.0f);
+    inputWeights_.assign(std::size_t(inputs_) * hidden_, 0.0f);
+    hiddenBiases_.assign(hidden_, 0.0f);
+    inputRow_.assign(std::size_t(inputs_) * patterns_, 0.0f);
+    hiddenSums_.assign(std::size_t(hidden_) * patterns_, 0.0f);
+    hiddenOutputs_.assign(std::size_t(hidden_) * patterns_, 0.0f);
+}
+
+bool PonnetModel::LoadWeights() {
+    const bool forward = LoadSet(0);
+    const bool backward = LoadSet(1);
+    loaded_ = generalRead_ && forward && backward;
+    return loaded_;
+}
+
+bool PonnetModel::LoadSet(int set) {
+    const char* suffix = set == 0 ? "f.txt" : "b.txt";
+    const char* openFailure =
+        set == 0 ? "aaa dosyasi olusturulamadi\n" : "weights.txt dosyasi olusturulamadi\n";
+    bool complete = true;
+    for (int bin = 0; bin < kBins; ++bin) {
+        const std::string name = directory_ + std::to_string(muscle_) +
+                                 std::to_string(kFirstLabel + kBinWidth * bin) + suffix;
+        File file(std::fopen(name.c_str(), "r"));
+        if (!file) {
+            std::fputs(openFailure, stdout);
+            complete = false;
+            continue;
+        }
+        platform::TextScanner text(file.get());
+        int read = 0;
+        for (float& parameter : weights_[set][bin]) {
+            const platform::Target target{nullptr, &parameter};
+            auto scan = [&parameter](std::FILE* rest) {
+                return std::fscanf(rest, "%f\n", &parameter);
+            };
+            if (text.Scan("%f\n", &target, 1, scan) != 1)
+                break;
+            ++read;
+        }
+        if (read != kRows) {
+            std::printf("%s: %d of %d weights read\n", name.c_str(), read, kRows);
+            complete = false;
+        }
+    }
+    return complete;
+}
+
+int PonnetModel::BinOf(float angle, int binOffset) {
+    // Whole bins between the angle and 0; capped (NaN included) so that the
+    // conversion to int stays defined for angles far beyond the table.
+    double steps = std::trunc(std::fabs(double(angle)) / kBinWidth);
+    if (!(steps < kBins))
+        steps = kBins;
+    int bin = angle < 0 ? 17 - int(steps) : int(steps) + 18;
+    bin += binOffset;
+    if (bin <= 0)
+        bin = 0;
+    if (bin >= kBins - 1)
+        bin = kBins - 1;
+    return bin;
+}
+
+int PonnetModel::SetOf(int muscle, float directionFlag) {
+    const bool risingUsesB = muscle == 1 || muscle == 4;
+    if (directionFlag == 1.0f)
+        return risingUsesB ? 1 : 0;
+    if (directionFlag == 0.0f)
+        return risingUsesB ? 0 : 1;
+    return 0;
+}
+
+void PonnetModel::Evaluate(const float* input, float* output, int binOffset) {
+    for (int q = 0; q < kInputs; ++q) {
+        inputRow_[q] = float((double(input[q]) + kInputOffset[q]) / kInputDivisor[q]);
+    }
+
+    const auto& rows = weights_[SetOf(muscle_, input[kInputs])][BinOf(input[0], binOffset)];
+    for (int j = 0; j < kHidden; ++j) {
+        outputWeights_[j] = rows[kOutputWeightRow + j];
+        hiddenBiases_[j] = rows[kHiddenBiasRow + j];
+        for (int q = 0; q < kInputs; ++q) {
+            inputWeights_[q * kHidden + j] = rows[kInputWeightRow + kInputs * j + q];
+        }
+    }
+    outputBias_ = rows[kOutputBiasRow];
+
+    // Each hidden sum adds its products in input order, rounded to a 32-bit
+    // real after every addition; the three sums advance side by side.
+    // ReadGeneralWeights guarantees H = kHidden and N = kInputs.
+    static_assert(kHidden == 3);
+    float u0 = hiddenBiases_[0], u1 = hiddenBiases_[1], u2 = hiddenBiases_[2];
+    for (int q = 0; q < kInputs; ++q) {
+        const double x = inputRow_[q];
+        const float* w = &inputWeights_[q * kHidden];
+        u0 = float(u0 + x * w[0]);
+        u1 = float(u1 + x * w[1]);
+        u2 = float(u2 + x * w[2]);
+    }
+    hiddenSums_[0] = u0;
+    hiddenSums_[1] = u1;
+    hiddenSums_[2] = u2;
+    outputSum_ = outputBias_;
+    for (int j = 0; j < kHidden; ++j) {
+        hiddenOutputs_[j] = float(1.0 / (1.0 + std::exp(-double(hiddenSums_[j]))));
+        outputSum_ = float(double(outputSum_) + double(hiddenOutputs_[j]) * outputWeights_[j]);
+    }
+    *output = float(4.0 * outputSum_);
+}

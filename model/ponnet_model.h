@@ -1,0 +1,74 @@
+// PONNET pressure networks of one pneumatic muscle: 36 bins of 4 degrees of
+// the muscle-driven joint angle, two networks per bin (set `f` and set `b`),
+// each with 14 inputs, 3 logistic hidden neurons and one linear output.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+// Weight directories of the two programs, relative to their working directories.
+inline constexpr const char* kConsoleWeightDirectory = "./NeuralFiles/WeightsPONNET/";
+inline constexpr const char* kEvaluatorWeightDirectory = "../NeuralFiles/WeightsPONNET/";
+
+class PonnetModel {
+  public:
+    static constexpr int kBins = 36;
+    static constexpr int kSets = 2;  // 0 = `f`, 1 = `b`
+    static constexpr int kRows = 49;
+    static constexpr int kHidden = 3;
+    static constexpr int kInputs = 14;
+    static constexpr int kInputSize = kInputs + 1;  // the 14 record fields and the direction flag
+
+    // Stores the muscle index (1 to 4) and reads the hidden and input counts
+    // from GeneralWeights.txt behind `weightDirectory`.
+    PonnetModel(int muscle, std::string weightDirectory);
+    virtual ~PonnetModel();
+    PonnetModel(const PonnetModel&) = delete;
+    PonnetModel& operator=(const PonnetModel&) = delete;
+
+    // Allocates the working copies and buffers; must precede Evaluate.
+    void Allocate();
+
+    // Reads the 72 weight files of this muscle (the `f` set, then the `b`
+    // set, labels -72 to 68). A file that cannot be opened is reported and
+    // skipped; its parameters stay zero. Returns true when GeneralWeights.txt
+    // and every weight file opened and every number was read.
+    bool LoadWeights();
+    bool IsLoaded() const { return loaded_; }
+
+    // Predicts the muscle's pressure from a trajectory record and the
+    // direction flag (input[0..14]) with the network of the angle's bin
+    // shifted by `binOffset` (-1, 0 or +1). Allocates nothing.
+    void Evaluate(const float* input, float* output, int binOffset);
+
+    // Bin of an angle in degrees shifted by `binOffset`, clamped to the table.
+    static int BinOf(float angle, int binOffset);
+    // Weight set of a muscle for a direction flag.
+    static int SetOf(int muscle, float directionFlag);
+
+  private:
+    bool ReadGeneralWeights();
+    bool LoadSet(int set);
+
+    int muscle_;
+    std::string directory_;
+    int hidden_ = kHidden;
+    int inputs_ = kInputs;
+    int patterns_ = 1;
+    bool generalRead_ = false;
+    bool loaded_ = false;
+
+    // weights_[set][bin][row]
+    std::array<std::array<std::array<float, kRows>, kBins>, kSets> weights_{};
+
+    // Working copies of the selected network and the evaluation buffers.
+    std::vector<float> outputWeights_;  // v[H]
+    float outputBias_ = 0.0f;
+    std::vector<float> inputWeights_;   // w[N][H], input-major
+    std::vector<float> hiddenBiases_;   // c[H]
+    std::vector<float> inputRow_;       // x[N]
+    std::vector<float> hiddenSums_;     // u[H]
+    std::vector<float> hiddenOutputs_;  // h[H]
+    float outputSum_ = 0.0f;
+};

@@ -1,0 +1,77 @@
+// The built programs end to end: make-demo-data writes a case, arbiter
+// scores it as the outside optimiser would start it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tests/lab_files.h"
+
+namespace {
+
+struct ProgramRun {
+    int status;
+    std::string console;
+};
+
+// Runs `command` in `directory` and collects its standard output.
+ProgramRun RunIn(const std::filesystem::path& directory, const std::string& command) {
+    const std::string line = "cd '" + directory.string() + "' && " + command;
+    std::FILE* pipe = popen(line.c_str(), "r");
+    ProgramRun run{-1, ""};
+    if (!pipe)
+        return run;
+    for (int c; (c = std::fgetc(pipe)) != EOF;)
+        run.console += char(c);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(Arbiter, ScoresAGeneratedCase) {
+    const auto dir = labtest::MakeCaseDirectory();
+    const ProgramRun made =
+        RunIn(dir.root, std::string(MAKE_DEMO_DATA_PATH) + " --seed 11 --samples 1330 .");
+    ASSERT_EQ(made.status, 0);
+
+    const ProgramRun run = RunIn(dir.arbiter, ARBITER_PATH);
+    EXPECT_EQ(run.status, 0);
+    const std::string fitness = labtest::ReadText(dir.arbiter / "FEval.txt");
+    EXPECT_EQ(run.console, fitness);
+    EXPECT_GT(std::atof(fitness.c_str()), 0.0);
+    EXPECT_LT(std::atof(fitness.c_str()), 1.0);
+    EXPECT_EQ(labtest::LineCount(dir.arbiter / "SimALLWeights.txt"), 1327);
+    EXPECT_EQ(labtest::LineCount(dir.arbiter / "SimLOGFuzzyPressures.txt"), 1325);
+
+    // The same seed gives the same case, hence the same fitness.
+    const auto again = dir.root / "again";
+    ASSERT_EQ(RunIn(dir.root, std::string(MAKE_DEMO_DATA_PATH) + " --seed 11 again").status, 0);
+    EXPECT_EQ(RunIn(again / "arbiter", ARBITER_PATH).console, fitness);
+}
+
+TEST(Arbiter, ThreeSampleExampleAndAMissingWeightFile) {
+    const auto dir = labtest::MakeCaseDirectory();
+    labtest::WriteWeightSet(dir.weights, [](int, int, int) { return labtest::Network{}; });
+    std::vector<runfiles::PressureLogRecord> log(6, labtest::LogRecord({}));
+    log[1] = labtest::LogRecord({}, 0.5f);
+    labtest::WriteLog(dir.arbiter / "LogALLANNETPressures.txt", log);
+    labtest::WriteText(dir.arbiter / "KFFile.txt", "0.1 1 0.2 1 0.3 1 0.4 1 0.5 1\n");
+
+    ProgramRun run = RunIn(dir.arbiter, ARBITER_PATH);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.console, "0.500000\n");
+    EXPECT_EQ(labtest::ReadText(dir.arbiter / "FEval.txt"), "0.500000\n");
+
+    std::filesystem::remove(dir.weights / "2-72b.txt");
+    run = RunIn(dir.arbiter, ARBITER_PATH);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.console,
+              "weights.txt dosyasi olusturulamadi\n"
+              "No fitness computed: the PONNET weights could not all be read\n"
+              "inf\n");
+    EXPECT_EQ(labtest::ReadText(dir.arbiter / "FEval.txt"), "inf\n");
+}
+
+}  // namespace

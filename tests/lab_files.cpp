@@ -1,0 +1,90 @@
+#include "tests/lab_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace labtest {
+
+CaseDirectory MakeCaseDirectory() {
+    CaseDirectory dir;
+    dir.root = std::filesystem::current_path();
+    dir.weights = dir.root / "NeuralFiles" / "WeightsPONNET";
+    dir.arbiter = dir.root / "arbiter";
+    std::filesystem::remove_all(dir.root / "NeuralFiles");
+    std::filesystem::remove_all(dir.arbiter);
+    std::filesystem::create_directories(dir.weights);
+    std::filesystem::create_directories(dir.arbiter);
+    return dir;
+}
+
+void WriteWeightSet(const std::filesystem::path& weights, const NetworkMaker& network) {
+    WriteText(weights / "GeneralWeights.txt", "3\n0.1\n0.9\n1\n14\n");
+    for (int muscle = 1; muscle <= 4; ++muscle) {
+        for (int set = 0; set < 2; ++set) {
+            for (int bin = 0; bin < 36; ++bin) {
+                std::ostringstream text;
+                for (float value : network(muscle, set, bin))
+                    text << value << "\n";
+                const std::string name = std::to_string(muscle) + std::to_string(-72 + 4 * bin) +
+                                         (set == 0 ? "f.txt" : "b.txt");
+                WriteText(weights / name, text.str());
+            }
+        }
+    }
+}
+
+Network ConstantNetwork(float value) {
+    Network network{};
+    network[3] = value / 4;
+    return network;
+}
+
+void WriteText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+int LineCount(const std::filesystem::path& path) {
+    int lines = 0;
+    for (char c : ReadText(path))
+        lines += c == '\n';
+    return lines;
+}
+
+void WriteLog(const std::filesystem::path& path,
+              const std::vector<runfiles::PressureLogRecord>& records) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    for (const auto& record : records)
+        runfiles::Write(file, record);
+    std::fclose(file);
+}
+
+runfiles::PressureLogRecord LogRecord(std::array<int, 5> counts, float measured) {
+    runfiles::PressureLogRecord record;
+    for (int m = 0; m < 4; ++m)
+        record.measured[m] = measured;
+    for (int c = 0; c < 5; ++c)
+        record.counts[c] = counts[c];
+    return record;
+}
+
+WorkingDirectory::WorkingDirectory(const std::filesystem::path& directory)
+    : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(directory);
+}
+
+WorkingDirectory::~WorkingDirectory() {
+    std::filesystem::current_path(previous_);
+}
+
+}  // namespace labtest

@@ -1,0 +1,51 @@
+// Test helpers: per-test directories laid out as arbiter expects, weight
+// sets, logs and text files.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "evaluator/run_files.h"
+
+namespace labtest {
+
+// NeuralFiles/WeightsPONNET/ and arbiter/ in the test's own working directory.
+struct CaseDirectory {
+    std::filesystem::path root, weights, arbiter;
+};
+CaseDirectory MakeCaseDirectory();
+
+// The 49 parameters of the network of a muscle (1-4), set (0 = f, 1 = b) and bin (0-35).
+using Network = std::array<float, 49>;
+using NetworkMaker = std::function<Network(int muscle, int set, int bin)>;
+// GeneralWeights.txt and all 288 weight files.
+void WriteWeightSet(const std::filesystem::path& weights, const NetworkMaker& network);
+
+// A network whose output is `value`: v = 0, output bias value / 4.
+Network ConstantNetwork(float value);
+
+void WriteText(const std::filesystem::path& path, const std::string& text);
+std::string ReadText(const std::filesystem::path& path);
+int LineCount(const std::filesystem::path& path);
+
+void WriteLog(const std::filesystem::path& path,
+              const std::vector<runfiles::PressureLogRecord>& records);
+// A log record with the encoder counts count0..count4 and measured pressures.
+runfiles::PressureLogRecord LogRecord(std::array<int, 5> counts, float measured = 0.0f);
+
+// Runs in `directory` for its lifetime.
+class WorkingDirectory {
+  public:
+    explicit WorkingDirectory(const std::filesystem::path& directory);
+    ~WorkingDirectory();
+    WorkingDirectory(const WorkingDirectory&) = delete;
+    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+  private:
+    std::filesystem::path previous_;
+};
+
+}  // namespace labtest

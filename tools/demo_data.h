@@ -1,0 +1,23 @@
+// Synthetic demo data for the evaluator: a PONNET weight set and a logged run.
+#pragma once
+
+#include <string>
+
+namespace demo {
+
+// The hybrid control run's built-in fuzzy parameter vector, K0..K9.
+inline constexpr float kHybridRunVector[10] = {0.1489f, 0.602f,  0.2659f, 0.0067f, 0.5735f,
+                                               0.5266f, 0.6143f, 0.1722f, 0.8195f, 0.5964f};
+
+// Writes, from `seed`:
+//   DIR/NeuralFiles/WeightsPONNET/GeneralWeights.txt and the 288 per-bin
+//   files of muscles 1 to 4, networks that predict a smooth pressure law
+//   near each bin's centre;
+//   DIR/arbiter/LogALLANNETPressures.txt, `samples` records of a smooth
+//   swing of the muscle joint with shoulder and elbow motion and measured
+//   pressures that follow the same law plus noise;
+//   DIR/arbiter/KFFile.txt holding kHybridRunVector.
+// Returns false (after a message on stderr) when a file cannot be written.
+bool WriteDemoData(const std::string& dir, unsigned seed, int samples);
+
+}  // namespace demo
