@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "evaluator/run_files.h"
+#include "platform/stdio_text.h"
 
 namespace {
 
@@ -103,6 +104,11 @@ JointAngles SolveArm(double w) {
 
 constexpr const char* kThreeColumnFormat = "%f\t\t%f\t\t%f\n";
 
+void WriteThreeColumns(std::FILE* file, double first, double second, double third) {
+    const double values[3] = {first, second, third};
+    platform::WriteLine(file, kThreeColumnFormat, values);
+}
+
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -191,15 +197,16 @@ bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float
                                     kJointCountsPerTurn / 360 / kSamplePeriod;
             const double elbow = (Degrees(th[i + 1].th3) - Degrees(th[i].th3)) *
                                  kJointCountsPerTurn / 360 / kSamplePeriod;
-            std::fprintf(file, kThreeColumnFormat, carriage, shoulder, elbow);
+            WriteThreeColumns(file, carriage, shoulder, elbow);
         }
     });
 
     const bool countsWritten = WriteFile(kEncoderTrajectoryFile, [&](std::FILE* file) {
         for (int i = 0; i < kSolvedSamples; ++i) {
-            std::fprintf(file, kThreeColumnFormat, CarriageCount(i),
-                         (Degrees(th[i].th2) - kShoulderDegreesAtZero) * kJointCountsPerTurn / 360,
-                         (Degrees(th[i].th3) - kElbowDegreesAtZero) * kJointCountsPerTurn / 360);
+            WriteThreeColumns(
+                file, CarriageCount(i),
+                (Degrees(th[i].th2) - kShoulderDegreesAtZero) * kJointCountsPerTurn / 360,
+                (Degrees(th[i].th3) - kElbowDegreesAtZero) * kJointCountsPerTurn / 360);
         }
     });
 
