@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
+# The arm mesh the console draws.
+[ -f Resources/Drawing1.3ds ] || build/tools/make-arm-mesh
+
 rm -rf run
 build/tools/make-demo-data --seed 1 run
 cd run/arbiter
