@@ -1,10 +1,10 @@
+#include "evaluator/run_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
 #include <string>
-
-#include "evaluator/run_files.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ File StreamOf(const std::string& text) {
 std::string Contents(std::FILE* file) {
     std::rewind(file);
     std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;) text += char(c);
+    for (int c; (c = std::fgetc(file)) != EOF;)
+        text += char(c);
     return text;
 }
 
@@ -38,7 +39,8 @@ TEST(RecordReading, EveryReadCountsUntilEndOfFile) {
     auto empty = StreamOf("");
     runfiles::ReadAll(empty.get(), records);
     ASSERT_EQ(records.size(), 1u);  // an empty file yields one record of zeros
-    for (float v : records[0].field) EXPECT_EQ(v, 0.0f);
+    for (float v : records[0].field)
+        EXPECT_EQ(v, 0.0f);
 
     const std::string line = "1  2  3  4  5\t6\t7\t8\t9\t10\t11\t12\t13\t14";
     for (const std::string& text : {line + "\n" + line + "\n", line + "\n" + line}) {
@@ -61,7 +63,8 @@ TEST(RecordReading, TextNoFormatMatchesStopsInsteadOfSpinning) {
 TEST(RecordLayouts, WritersUseTheExactFormats) {
     File file(std::tmpfile());
     TrajectoryRecord trajectory;
-    for (int i = 0; i < 14; ++i) trajectory.field[i] = float(i) + 0.5f;
+    for (int i = 0; i < 14; ++i)
+        trajectory.field[i] = float(i) + 0.5f;
     runfiles::Write(file.get(), trajectory);
     EXPECT_EQ(Contents(file.get()),
               "0.500000  1.500000  2.500000  3.500000  4.500000\t5.500000\t6.500000\t"
