@@ -1,0 +1,84 @@
+#include "cards/daq_card.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/daq_library.h"
+
+namespace {
+
+constexpr std::uint32_t kInputDevice = 0;
+constexpr std::uint32_t kOutputDevice = 1;
+constexpr std::uint16_t kChannelCount = 12;
+constexpr std::uint16_t kStartChannel = 0;
+constexpr float kValveCeiling = 8.0f;
+
+std::int32_t inputHandle = 0;
+std::int32_t outputHandle = 0;
+std::uint16_t gainCodes[kChannelCount] = {};
+float sensorVoltages[kChannelCount] = {};
+std::uint8_t featureBuffer[520] = {};
+std::uint8_t inputConfigBuffer[276] = {};
+MultiInputRead voltageRead = {};
+
+}  // namespace
+
+float ValveVoltages[4] = {4.0f, 4.0f, 4.0f, 4.0f};
+
+void OpenPressureInput() {
+    DRV_DeviceOpen(kInputDevice, &inputHandle);
+    DeviceFeaturesRequest features = {featureBuffer, sizeof featureBuffer};
+    DRV_DeviceGetFeatures(inputHandle, &features);
+    InputConfigRequest inputConfig = {inputConfigBuffer, sizeof inputConfigBuffer};
+    DRV_AIGetConfig(inputHandle, &inputConfig);
+    for (std::uint16_t& gain : gainCodes) {
+        gain = 0;
+    }
+    MultiInputConfig config = {kChannelCount, kStartChannel, &gainCodes[kStartChannel]};
+    DRV_MAIConfig(inputHandle, &config);
+    voltageRead.channelCount = kChannelCount;
+    voltageRead.startChannel = kStartChannel;
+    voltageRead.gainCodes = &gainCodes[kStartChannel];
+    voltageRead.triggerMode = 0;
+}
+
+void ReadPressures(float out[12]) {
+    voltageRead.voltages = &sensorVoltages[kStartChannel];
+    DRV_MAIVoltageIn(inputHandle, &voltageRead);
+    for (int i = 0; i < kChannelCount; ++i) {
+        out[i] = static_cast<float>((sensorVoltages[i] - 1.0) / 0.2038 + 1.0);
+    }
+}
+
+void ClosePressureInput() {
+    DRV_DeviceClose(&inputHandle);
+}
+
+void OpenValveOutput() {
+    DRV_DeviceOpen(kOutputDevice, &outputHandle);
+    DRV_EnableSyncAO(outputHandle, 1);
+}
+
+void WriteValveVoltages(float volts[4]) {
+    bool tooHigh = false;
+    for (int k = 0; k < 4; ++k) {
+        if (!(volts[k] > 0.0f)) {
+            volts[k] = 0.0f;
+        }
+        tooHigh = tooHigh || volts[k] > kValveCeiling;
+    }
+    if (tooHigh) {
+        std::printf("Too Maniac Pressure!!??ppppppppppppppppppppppppppppppppppppppppppppp\n");
+    } else {
+        for (std::uint16_t channel = 0; channel < 4; ++channel) {
+            AnalogOutput output = {channel, volts[channel]};
+            DRV_AOVoltageOut(outputHandle, &output);
+        }
+    }
+    DRV_WriteSyncAO(outputHandle);
+}
+
+void CloseValveOutput() {
+    DRV_EnableSyncAO(outputHandle, 0);
+    DRV_DeviceClose(&outputHandle);
+}

@@ -1,0 +1,286 @@
+#include "lab/lab.h"
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <numbers>
+#include <string_view>
+
+#include "lab/lab_state.h"
+#include "lab/plant_parameters.h"
+#include "platform/clock.h"
+
+namespace lab {
+
+namespace {
+
+// Written by the signal handlers and the control surface, read by the card.
+volatile std::sig_atomic_t emergencyStop = 0;
+
+void OnPressSignal(int) { emergencyStop = 1; }
+void OnReleaseSignal(int) { emergencyStop = 0; }
+
+void InstallSignalHandlers() {
+    struct sigaction action = {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    action.sa_handler = OnPressSignal;
+    sigaction(SIGUSR1, &action, nullptr);
+    action.sa_handler = OnReleaseSignal;
+    sigaction(SIGUSR2, &action, nullptr);
+}
+
+// Fraction of the remaining distance a first-order lag covers in one step.
+double StepFraction(double timeConstantSeconds) {
+    return 1.0 - std::exp(-static_cast<double>(plant::kStepNanoseconds) * 1e-9 /
+                          timeConstantSeconds);
+}
+
+const double kMotorFraction = StepFraction(plant::kMotorTimeConstantSeconds);
+const double kPressureFraction = StepFraction(plant::kPressureTimeConstantSeconds);
+const double kToolFraction = StepFraction(plant::kToolTimeConstantSeconds);
+constexpr double kStepSeconds = static_cast<double>(plant::kStepNanoseconds) * 1e-9;
+
+void ResetState(LabState& lab) {
+    for (int axis = 0; axis < 3; ++axis) {
+        lab.position[axis] = 0.0;
+        lab.velocity[axis] = 0.0;
+        lab.dacOutput[axis] = 0.0f;
+        lab.heldSwitch[axis][0] = lab.heldSwitch[axis][1] = false;
+    }
+    std::fill(std::begin(lab.pressureBar), std::end(lab.pressureBar), 0.0);
+    lab.toolDegrees = 0.0;
+    lab.plantNanoseconds = platform::NowNanoseconds();
+    lab.plantOnVirtualClock = platform::IsVirtualClock();
+
+    lab.initialised = false;
+    lab.dacConverting = false;
+    lab.limitCheck = false;
+    std::fill(std::begin(lab.servoOn), std::end(lab.servoOn), false);
+    std::fill(std::begin(lab.counterZero), std::end(lab.counterZero), 0);
+    lab.failInit = false;
+
+    lab.deviceOpen[0] = lab.deviceOpen[1] = false;
+    lab.failOpen[0] = lab.failOpen[1] = false;
+    lab.inputConfigured = false;
+    lab.inputStart = 0;
+    lab.inputCount = 0;
+    lab.syncOutput = false;
+    std::fill(std::begin(lab.latchedValve), std::end(lab.latchedValve), 0.0f);
+    std::fill(std::begin(lab.valveOutput), std::end(lab.valveOutput), 0.0f);
+
+    lab.noiseVolts = 0.0;
+    lab.noise.seed(plant::kNoiseSeed);
+    lab.journal.clear();
+    emergencyStop = 0;
+}
+
+double RawPosition(const LabState& lab, int channel) {
+    switch (channel) {
+        case 3:
+            return lab.toolDegrees / 2.0 * plant::kToolEncoderCountsPerDegree;
+        case 4:
+            return -lab.toolDegrees / 2.0 * plant::kToolEncoderCountsPerDegree;
+        default:
+            return lab.position[channel];
+    }
+}
+
+}  // namespace
+
+LabState::LabState()
+    : machineParameters{}, homeConfiguration{}, encoderConfiguration{},
+      configurationsReceived{}, journalOn(false) {
+    InstallSignalHandlers();
+    ResetState(*this);
+}
+
+LabState& State() {
+    static LabState lab;
+    return lab;
+}
+
+LabState& BeginCall() {
+    LabState& lab = State();
+    lab.Advance();
+    return lab;
+}
+
+bool EmergencyStopPressed() { return emergencyStop != 0; }
+
+void LabState::Advance() {
+    platform::AdvanceVirtualClock(plant::kCallNanoseconds);
+    const std::int64_t now = platform::NowNanoseconds();
+    const bool onVirtualClock = platform::IsVirtualClock();
+    // A switch between real and virtual time, or a clock that went back,
+    // restarts the plant's time base instead of simulating the jump.
+    if (onVirtualClock != plantOnVirtualClock || now < plantNanoseconds) {
+        plantOnVirtualClock = onVirtualClock;
+        plantNanoseconds = now;
+        return;
+    }
+    while (now - plantNanoseconds >= plant::kStepNanoseconds) {
+        Step();
+        plantNanoseconds += plant::kStepNanoseconds;
+    }
+}
+
+void LabState::Step() {
+    const bool driving = initialised && dacConverting && !EmergencyStopPressed();
+    for (int axis = 0; axis < 3; ++axis) {
+        const plant::AxisParameters& p = plant::kAxes[axis];
+        double target = 0.0;
+        if (driving && servoOn[axis]) {
+            const double input = std::clamp(static_cast<double>(dacOutput[axis]),
+                                            -plant::kDacRangeVolts, plant::kDacRangeVolts);
+            target = p.countsPerSecondPerVolt * (input + p.amplifierOffsetVolts);
+        }
+        velocity[axis] += (target - velocity[axis]) * kMotorFraction;
+        // With limit checking on, the card holds an axis that drives into an
+        // active switch; it may still drive away from it.
+        if (limitCheck && ((SwitchActive(axis, 0) && velocity[axis] < 0.0) ||
+                           (SwitchActive(axis, 1) && velocity[axis] > 0.0))) {
+            velocity[axis] = 0.0;
+        }
+        position[axis] += velocity[axis] * kStepSeconds;
+        if (position[axis] <= p.lowerStop || position[axis] >= p.upperStop) {
+            position[axis] = std::clamp(position[axis], p.lowerStop, p.upperStop);
+            velocity[axis] = 0.0;
+        }
+    }
+    for (int muscle = 0; muscle < 4; ++muscle) {
+        const double valve = std::clamp(static_cast<double>(valveOutput[muscle]), 0.0,
+                                         plant::kValveRangeVolts);
+        pressureBar[muscle] +=
+            (valve * plant::kBarPerValveVolt - pressureBar[muscle]) * kPressureFraction;
+    }
+    const double pull =
+        (pressureBar[0] + pressureBar[3]) - (pressureBar[1] + pressureBar[2]);
+    const double toolTarget = std::clamp(pull * plant::kToolDegreesPerBar,
+                                         -plant::kToolRangeDegrees, plant::kToolRangeDegrees);
+    toolDegrees += (toolTarget - toolDegrees) * kToolFraction;
+}
+
+bool LabState::SwitchActive(int axis, int limitSwitch) const {
+    const plant::AxisParameters& p = plant::kAxes[axis];
+    const bool reached =
+        limitSwitch == 0 ? position[axis] <= p.lowerSwitch : position[axis] >= p.upperSwitch;
+    return reached || heldSwitch[axis][limitSwitch];
+}
+
+std::int32_t LabState::Counter(int channel) const {
+    const std::int64_t raw = std::llround(RawPosition(*this, channel));
+    return static_cast<std::int32_t>(raw - counterZero[channel]);
+}
+
+float LabState::SensorVoltage(int channel) {
+    if (channel >= 4) {
+        return 0.0f;
+    }
+    double volts =
+        (pressureBar[channel] - 1.0) * plant::kSensorVoltsPerBar + plant::kSensorVoltsAtOneBar;
+    if (noiseVolts > 0.0) {
+        // Box-Muller on the generator's raw output, the same on every library.
+        const double u1 = (static_cast<double>(noise()) + 0.5) / 4294967296.0;
+        const double u2 = (static_cast<double>(noise()) + 0.5) / 4294967296.0;
+        volts += noiseVolts * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+    }
+    return static_cast<float>(volts);
+}
+
+void LabState::AddCall(Call call) { journal.push_back(std::move(call)); }
+
+bool Call::operator==(const Call& other) const {
+    return std::string_view(function) == other.function && arguments == other.arguments &&
+           record == other.record && outputs == other.outputs && result == other.result;
+}
+
+void Reset() { ResetState(State()); }
+
+void SetArmPose(const ArmPose& pose) {
+    LabState& lab = State();
+    lab.Advance();
+    lab.position[0] = pose.carriageMillimetres * plant::kCarriageCountsPerMillimetre;
+    lab.position[1] = (pose.shoulderDegrees - plant::kShoulderHomeDegrees) *
+                      plant::kJointCountsPerDegree;
+    lab.position[2] =
+        (plant::kElbowHomeDegrees - pose.elbowDegrees) * plant::kJointCountsPerDegree;
+    std::fill(std::begin(lab.velocity), std::end(lab.velocity), 0.0);
+    lab.toolDegrees = pose.toolDegrees;
+}
+
+ArmPose CurrentPose() {
+    LabState& lab = State();
+    lab.Advance();
+    ArmPose pose;
+    pose.carriageMillimetres = lab.position[0] / plant::kCarriageCountsPerMillimetre;
+    pose.shoulderDegrees =
+        lab.position[1] / plant::kJointCountsPerDegree + plant::kShoulderHomeDegrees;
+    pose.elbowDegrees = plant::kElbowHomeDegrees - lab.position[2] / plant::kJointCountsPerDegree;
+    pose.toolDegrees = lab.toolDegrees;
+    return pose;
+}
+
+void SetEncoderCounts(const std::int32_t counts[5]) {
+    LabState& lab = State();
+    lab.Advance();
+    for (int channel = 0; channel < 5; ++channel) {
+        lab.counterZero[channel] = std::llround(RawPosition(lab, channel)) - counts[channel];
+    }
+}
+
+void SetMusclePressures(const double bar[4]) {
+    LabState& lab = State();
+    lab.Advance();
+    std::copy(bar, bar + 4, lab.pressureBar);
+}
+
+void SetSensorNoise(double volts) { State().noiseVolts = volts; }
+
+Snapshot Now() {
+    LabState& lab = State();
+    lab.Advance();
+    Snapshot snapshot = {};
+    for (int axis = 0; axis < 3; ++axis) {
+        snapshot.axisPosition[axis] = lab.position[axis];
+        snapshot.axisVelocity[axis] = lab.velocity[axis];
+        snapshot.servoOn[axis] = lab.servoOn[axis];
+        snapshot.dacOutput[axis] = lab.dacOutput[axis];
+    }
+    snapshot.systemInitialised = lab.initialised;
+    snapshot.dacConverting = lab.dacConverting;
+    snapshot.limitCheck = lab.limitCheck;
+    std::copy(std::begin(lab.pressureBar), std::end(lab.pressureBar), snapshot.pressureBar);
+    std::copy(std::begin(lab.valveOutput), std::end(lab.valveOutput), snapshot.valveOutput);
+    snapshot.toolDegrees = lab.toolDegrees;
+    return snapshot;
+}
+
+void PressEmergencyStop() {
+    State();  // handlers in place before the flag is used
+    emergencyStop = 1;
+}
+
+void ReleaseEmergencyStop() { emergencyStop = 0; }
+
+void HoldLimitSwitch(int axis, int limitSwitch, bool held) {
+    if (axis >= 0 && axis < 3 && (limitSwitch == 0 || limitSwitch == 1)) {
+        State().heldSwitch[axis][limitSwitch] = held;
+    }
+}
+
+void FailInitSystem(bool fail) { State().failInit = fail; }
+
+void FailDeviceOpen(std::uint32_t deviceNumber, bool fail) {
+    if (deviceNumber < 2) {
+        State().failOpen[deviceNumber] = fail;
+    }
+}
+
+void EnableJournal(bool on) { State().journalOn = on; }
+
+const std::vector<Call>& Journal() { return State().journal; }
+
+void ClearJournal() { State().journal.clear(); }
+
+}  // namespace lab

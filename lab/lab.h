@@ -1,0 +1,84 @@
+// The virtual lab: a deterministic simulation of the arm and of both cards,
+// standing in for the motion-card and data-acquisition libraries. The
+// plant advances lazily, on every library call, to the program clock's
+// time, so it runs in real time for the console and on the virtual clock in
+// tests. This header is the lab's control surface for tests and tools: reset
+// and set states, inject faults, read the call journal.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace lab {
+
+// Puts the lab into a known state: arm at rest at the home pose, encoder
+// counters 0, muscles and valves at 0, servos off, card and devices closed,
+// emergency stop released, faults cleared, sensor noise off, journal empty
+// (its on/off setting is kept). The axis configuration sent at start-up is
+// card memory and stays.
+void Reset();
+
+// Pose relative to the home pose, in physical units.
+struct ArmPose {
+    double carriageMillimetres = 0.0;  // travel from the home pose
+    double shoulderDegrees = 15.0;
+    double elbowDegrees = 75.0;
+    double toolDegrees = 0.0;  // the muscle-driven joint
+};
+
+// Places the arm at rest at the pose; counters keep their zero points.
+void SetArmPose(const ArmPose& pose);
+ArmPose CurrentPose();
+// Makes the counters of channels 0 to 4 read these raw values, without
+// moving the arm.
+void SetEncoderCounts(const std::int32_t counts[5]);
+// Sets the four muscle pressures (bar); from then on they follow the valves.
+void SetMusclePressures(const double bar[4]);
+// Standard deviation of Gaussian noise on the pressure sensor voltages, from
+// a fixed seed restarted by Reset. 0 turns it off.
+void SetSensorNoise(double volts);
+
+// What the plant is doing, for tests.
+struct Snapshot {
+    double axisPosition[3];  // counts from the home pose
+    double axisVelocity[3];  // counts per second
+    bool servoOn[3];
+    float dacOutput[3];
+    bool systemInitialised;
+    bool dacConverting;
+    bool limitCheck;
+    double pressureBar[4];
+    float valveOutput[4];
+    double toolDegrees;
+};
+Snapshot Now();
+
+// Faults.
+void PressEmergencyStop();
+void ReleaseEmergencyStop();
+void HoldLimitSwitch(int axis, int limitSwitch, bool held);
+void FailInitSystem(bool fail);
+void FailDeviceOpen(std::uint32_t deviceNumber, bool fail);
+
+// The call journal: every library call with its scalar arguments, the bytes
+// of a record handed over (pointer-holding records with their padding
+// zeroed), the values it stored through output pointers and its result.
+struct Call {
+    const char* function;
+    std::vector<double> arguments;
+    std::vector<std::uint8_t> record;
+    std::vector<double> outputs;
+    int result;
+
+    bool operator==(const Call& other) const;
+};
+
+void EnableJournal(bool on);
+const std::vector<Call>& Journal();
+void ClearJournal();
+
+// The operator can also work the emergency stop from outside the process:
+// SIGUSR1 presses it, SIGUSR2 releases it (see tools/lab_estop.cpp). The
+// handlers are installed when the lab is first used.
+
+}  // namespace lab
