@@ -43,9 +43,13 @@ void GLUI_Control::record_place() {
     h = static_cast<int>(max.y - min.y);
 }
 
-void GLUI_Control::changed() { glui->queue(this); }
+void GLUI_Control::changed() {
+    glui->queue(this);
+}
 
-void GLUI_Panel::draw() { draw_children(); }
+void GLUI_Panel::draw() {
+    draw_children();
+}
 
 void GLUI_Panel::draw_children() {
     ImGui::BeginGroup();
@@ -91,7 +95,9 @@ void GLUI_Rollout::draw() {
 GLUI_Column::GLUI_Column(GLUI* owner, bool draw_bar)
     : GLUI_Control(owner, "", -1, nullptr), bar(draw_bar) {}
 
-void GLUI_StaticText::draw() { ImGui::TextUnformatted(name.empty() ? " " : name.c_str()); }
+void GLUI_StaticText::draw() {
+    ImGui::TextUnformatted(name.empty() ? " " : name.c_str());
+}
 
 void GLUI_Button::draw() {
     if (ImGui::Button(name.c_str())) {
@@ -190,9 +196,9 @@ void GLUI_Rotation::draw() {
     if (ImGui::IsItemActive() && (io.MouseDelta.x != 0.0f || io.MouseDelta.y != 0.0f)) {
         const float x = io.MousePos.x - origin.x;
         const float y = io.MousePos.y - origin.y;
-        const arcball::Turn turn =
-            arcball::TurnBetween(arcball::BallPoint(x - io.MouseDelta.x, y - io.MouseDelta.y, kPadSize),
-                                 arcball::BallPoint(x, y, kPadSize));
+        const arcball::Turn turn = arcball::TurnBetween(
+            arcball::BallPoint(x - io.MouseDelta.x, y - io.MouseDelta.y, kPadSize),
+            arcball::BallPoint(x, y, kPadSize));
         if (turn.angle > 0.0f) {
             arcball::ApplyTurn(turn, matrix);
             last_drag = turn;
@@ -215,10 +221,10 @@ void GLUI_Rotation::draw() {
                               IM_COL32(0, 0, 200, 255)};
     for (int axis = 0; axis < 3; ++axis) {
         const float* column = matrix + 4 * axis;
-        draw->AddLine(centre,
-                      ImVec2(centre.x + 0.8f * radius * column[0],
-                             centre.y - 0.8f * radius * column[1]),
-                      colours[axis], 2.0f);
+        draw->AddLine(
+            centre,
+            ImVec2(centre.x + 0.8f * radius * column[0], centre.y - 0.8f * radius * column[1]),
+            colours[axis], 2.0f);
     }
     ImGui::TextUnformatted(name.c_str());
 }
@@ -232,8 +238,8 @@ void GLUI_Rotation::spin_step() {
     changed();
 }
 
-GLUI_Translation::GLUI_Translation(GLUI* owner, const char* label, int trans_type,
-                                   float* live_var, int id, GLUI_Update_CB update_cb)
+GLUI_Translation::GLUI_Translation(GLUI* owner, const char* label, int trans_type, float* live_var,
+                                   int id, GLUI_Update_CB update_cb)
     : GLUI_Control(owner, label, id, update_cb),
       type(trans_type),
       values(live_var ? live_var : own_values) {}
@@ -325,7 +331,9 @@ GLUI_StaticText* GLUI::add_statictext(const char* name) {
     return add<GLUI_StaticText>(nullptr, name);
 }
 
-GLUI_Column* GLUI::add_column(int draw_bar) { return add<GLUI_Column>(nullptr, draw_bar != 0); }
+GLUI_Column* GLUI::add_column(int draw_bar) {
+    return add<GLUI_Column>(nullptr, draw_bar != 0);
+}
 
 GLUI_Rotation* GLUI::add_rotation(const char* name, float* live_var, int id,
                                   GLUI_Update_CB callback) {

@@ -38,7 +38,7 @@ using GLUI_Update_CB = void (*)(int id);
 class GLUI;
 
 class GLUI_Control {
-public:
+  public:
     GLUI_Control(const GLUI_Control&) = delete;
     GLUI_Control& operator=(const GLUI_Control&) = delete;
     virtual ~GLUI_Control() = default;
@@ -49,7 +49,7 @@ public:
     // in pixels from the window's top-left corner.
     int x_abs = 0, y_abs = 0, w = 0, h = 0;
 
-protected:
+  protected:
     GLUI_Control(GLUI* owner, const char* label, int id, GLUI_Update_CB update_cb);
 
     // Adds the control to the current ImGui frame.
@@ -72,10 +72,10 @@ protected:
 };
 
 class GLUI_Panel : public GLUI_Control {
-public:
+  public:
     explicit GLUI_Panel(GLUI* owner) : GLUI_Control(owner, "", -1, nullptr) {}
 
-protected:
+  protected:
     void draw() override;
     // Draws the children, each column side by side.
     void draw_children();
@@ -85,53 +85,53 @@ protected:
 };
 
 class GLUI_Rollout : public GLUI_Panel {
-public:
+  public:
     GLUI_Rollout(GLUI* owner, const char* label, bool open);
 
-private:
+  private:
     void draw() override;
     bool initially_open;
 };
 
 class GLUI_Column : public GLUI_Control {
-public:
+  public:
     GLUI_Column(GLUI* owner, bool draw_bar);
     bool has_bar() const { return bar; }
 
-private:
+  private:
     void draw() override {}
     bool bar;
 };
 
 class GLUI_StaticText : public GLUI_Control {
-public:
+  public:
     GLUI_StaticText(GLUI* owner, const char* text) : GLUI_Control(owner, text, -1, nullptr) {}
 
-private:
+  private:
     void draw() override;
 };
 
 class GLUI_Button : public GLUI_Control {
-public:
+  public:
     GLUI_Button(GLUI* owner, const char* label, int id, GLUI_Update_CB update_cb)
         : GLUI_Control(owner, label, id, update_cb) {}
 
-private:
+  private:
     void draw() override;
 };
 
 class GLUI_Checkbox : public GLUI_Control {
-public:
+  public:
     GLUI_Checkbox(GLUI* owner, const char* label, int* live_var, int id, GLUI_Update_CB update_cb);
 
-private:
+  private:
     void draw() override;
     int own_value = 0;
     int* value;
 };
 
 class GLUI_Spinner : public GLUI_Control {
-public:
+  public:
     GLUI_Spinner(GLUI* owner, const char* label, int data_type, void* live_var, int id,
                  GLUI_Update_CB update_cb);
 
@@ -139,7 +139,7 @@ public:
     void set_float_limits(float low, float high, int limit_type = GLUI_LIMIT_CLAMP);
     void set_int_limits(int low, int high, int limit_type = GLUI_LIMIT_CLAMP);
 
-private:
+  private:
     void draw() override;
     float read() const;
     void write(float v);
@@ -154,7 +154,7 @@ private:
 };
 
 class GLUI_Rotation : public GLUI_Control {
-public:
+  public:
     GLUI_Rotation(GLUI* owner, const char* label, float* live_var, int id,
                   GLUI_Update_CB update_cb);
 
@@ -166,7 +166,7 @@ public:
     // One spin step: turns the matrix and queues the callback.
     void spin_step();
 
-private:
+  private:
     void draw() override;
 
     float own_matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -178,14 +178,14 @@ private:
 };
 
 class GLUI_Translation : public GLUI_Control {
-public:
+  public:
     GLUI_Translation(GLUI* owner, const char* label, int trans_type, float* live_var, int id,
                      GLUI_Update_CB update_cb);
 
     // Units moved per pixel of drag.
     void set_speed(float new_speed) { speed = new_speed; }
 
-private:
+  private:
     void draw() override;
 
     int type;
@@ -197,7 +197,7 @@ private:
 // One panel: its controls, the pending callbacks, and (once shown by
 // GLUI_Master) its GLUT subwindow and ImGui context.
 class GLUI {
-public:
+  public:
     GLUI();
     ~GLUI();
     GLUI(const GLUI&) = delete;
@@ -233,7 +233,7 @@ public:
     float content_width() const { return content[0]; }
     float content_height() const { return content[1]; }
 
-private:
+  private:
     template <typename C, typename... A>
     C* add(GLUI_Panel* panel, A... args);
     void queue(GLUI_Control* control) { pending.push_back(control); }
@@ -262,7 +262,7 @@ private:
 };
 
 class GLUI_Master_Object {
-public:
+  public:
     float get_version() const { return GLUI_VERSION; }
 
     // A panel along the right or bottom side of `parent_window`. The
@@ -290,7 +290,7 @@ public:
     // edge, a bottom panel the remaining width under the view.
     void auto_set_viewport();
 
-private:
+  private:
     GLUI* panel_of_current_window() const;
     // A panel's needs changed: lay out again and tell the main window.
     void panel_resized();

@@ -122,8 +122,8 @@ GLUI* GLUI_Master_Object::create_glui_subwindow(int parent_window, long flags) {
     main_window = parent_window;
 
     const int previous = glutGetWindow();
-    panel->window_id = glutCreateSubWindow(parent_window, 0, 0, kFirstRightWidth,
-                                           kFirstBottomHeight);
+    panel->window_id =
+        glutCreateSubWindow(parent_window, 0, 0, kFirstRightWidth, kFirstBottomHeight);
     glutDisplayFunc(display_cb);
     glutReshapeFunc(reshape_cb);
     glutMouseFunc(mouse_cb);
@@ -261,7 +261,9 @@ void GLUI_Master_Object::display_cb() {
     }
 }
 
-void GLUI_Master_Object::reshape_cb(int, int) { glutPostRedisplay(); }
+void GLUI_Master_Object::reshape_cb(int, int) {
+    glutPostRedisplay();
+}
 
 void GLUI_Master_Object::mouse_cb(int button, int state, int x, int y) {
     GLUI* panel = GLUI_Master.panel_of_current_window();
