@@ -253,6 +253,7 @@ class GLUI {
     struct ImGuiContext* context = nullptr;
     // Frames still to draw after an input event, so that ImGui settles.
     int frames_wanted = 0;
+    int drawn_size[2] = {0, 0};
     // Width (right panel) or height (bottom panel) the controls need; 0
     // before the first frame.
     int extent = 0;

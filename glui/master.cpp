@@ -103,6 +103,12 @@ void GLUI::display() {
         extent = needed_pixels;
         GLUI_Master.panel_resized();
     }
+    // The GL drawable may follow a resize a frame late: draw again.
+    if (width != drawn_size[0] || height != drawn_size[1]) {
+        drawn_size[0] = width;
+        drawn_size[1] = height;
+        frames_wanted = kFramesAfterInput;
+    }
     if (frames_wanted > 0) {
         --frames_wanted;
         glutPostWindowRedisplay(window_id);
@@ -201,6 +207,7 @@ void GLUI_Master_Object::auto_set_viewport() {
                 glutSetWindow(panel->window_id);
                 glutPositionWindow(right, top);
                 glutReshapeWindow(strip, std::max(1, bottom - top));
+                glutPostRedisplay();
             } else {
                 const int wanted = panel->extent > 0 ? panel->extent : kFirstBottomHeight;
                 const int strip = std::max(1, std::min(wanted, bottom - top - 1));
@@ -208,6 +215,7 @@ void GLUI_Master_Object::auto_set_viewport() {
                 glutSetWindow(panel->window_id);
                 glutPositionWindow(left, bottom);
                 glutReshapeWindow(std::max(1, right - left), strip);
+                glutPostRedisplay();
             }
         }
         viewport[0] = left;
