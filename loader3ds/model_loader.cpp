@@ -56,12 +56,25 @@ bool ModelLoader::ImportModel(Model& model, const char* path) {
     return true;
 }
 
-void ModelLoader::ReadEditorLevel(Model& model, Chunk& parent) {
+// Reads the sub-chunks of `parent` one after another until its bytes are
+// used up or the file turns out damaged; `handle` gets each one's header
+// and reads or skips its data. Whatever `handle` leaves of a chunk is read
+// next as if it were a further sub-chunk of `parent`.
+template <class Handler>
+void ModelLoader::ForEachSubChunk(Chunk& parent, Handler handle) {
     if (!EnterLevel()) {
         return;
     }
     Chunk current{};
     while (!fault_ && parent.consumed < parent.length && ReadChunkHeader(current, parent)) {
+        handle(current);
+        parent.consumed += current.consumed;
+    }
+    --nesting_;
+}
+
+void ModelLoader::ReadEditorLevel(Model& model, Chunk& parent) {
+    ForEachSubChunk(parent, [&](Chunk& current) {
         switch (current.id) {
             case kFileVersion: {
                 std::uint32_t version = 0;
@@ -101,18 +114,12 @@ void ModelLoader::ReadEditorLevel(Model& model, Chunk& parent) {
                 Skip(current);
                 break;
         }
-        parent.consumed += current.consumed;
-    }
-    --nesting_;
+    });
 }
 
 void ModelLoader::ReadMaterialLevel(Model& model, Chunk& parent) {
-    if (!EnterLevel()) {
-        return;
-    }
     MeshMaterial& material = model.materials.back();
-    Chunk current{};
-    while (!fault_ && parent.consumed < parent.length && ReadChunkHeader(current, parent)) {
+    ForEachSubChunk(parent, [&](Chunk& current) {
         switch (current.id) {
             case kMaterialName:
                 ReadRestAsName(material.name, current);
@@ -132,17 +139,11 @@ void ModelLoader::ReadMaterialLevel(Model& model, Chunk& parent) {
                 Skip(current);
                 break;
         }
-        parent.consumed += current.consumed;
-    }
-    --nesting_;
+    });
 }
 
 void ModelLoader::ReadObjectLevel(Model& model, MeshObject& object, Chunk& parent) {
-    if (!EnterLevel()) {
-        return;
-    }
-    Chunk current{};
-    while (!fault_ && parent.consumed < parent.length && ReadChunkHeader(current, parent)) {
+    ForEachSubChunk(parent, [&](Chunk& current) {
         switch (current.id) {
             case kTriangleMesh:
                 ReadObjectLevel(model, object, current);
@@ -165,9 +166,7 @@ void ModelLoader::ReadObjectLevel(Model& model, MeshObject& object, Chunk& paren
                 Skip(current);
                 break;
         }
-        parent.consumed += current.consumed;
-    }
-    --nesting_;
+    });
 }
 
 bool ModelLoader::ReadChunkHeader(Chunk& chunk, const Chunk& parent) {
@@ -216,8 +215,9 @@ void ModelLoader::ReadRestAsName(char (&buffer)[kMeshNameSize], Chunk& chunk) {
     if (!Read(buffer, size, chunk)) {
         return;
     }
-    if (std::memchr(buffer, '\0', sizeof buffer) == nullptr) {
-        buffer[kMeshNameSize - 1] = '\0';
+    const bool terminated = std::memchr(buffer, '\0', sizeof buffer) != nullptr;
+    buffer[kMeshNameSize - 1] = '\0';  // the field ends in a zero whatever followed the name
+    if (!terminated) {
         Fail("a name is longer than its field");
         return;
     }

@@ -86,6 +86,8 @@ class ModelLoader {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
 
+    template <class Handler>
+    void ForEachSubChunk(Chunk& parent, Handler handle);
     void ReadEditorLevel(Model& model, Chunk& parent);
     void ReadObjectLevel(Model& model, MeshObject& object, Chunk& parent);
     void ReadMaterialLevel(Model& model, Chunk& parent);

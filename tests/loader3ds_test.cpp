@@ -111,6 +111,17 @@ void FaceList(ChunkWriter& out, const std::vector<Face>& faces, const char* mate
     out.End();
 }
 
+// A list chunk whose count need not match the values that follow it.
+void CountedList(ChunkWriter& out, ChunkId id, std::uint16_t count,
+                 const std::vector<float>& values) {
+    out.Begin(id);
+    out.U16(count);
+    for (float value : values) {
+        out.F32(value);
+    }
+    out.End();
+}
+
 void Material(ChunkWriter& out, const char* name, std::uint8_t red, const char* map = nullptr) {
     out.Begin(kMaterial);
     out.Begin(kMaterialName);
@@ -347,6 +358,21 @@ TEST(BuiltFiles, SecondColourSubChunkIsSkipped) {
     EXPECT_EQ(material.colour[2], 3);
 }
 
+TEST(BuiltFiles, NameFollowedByPaddingFillsItsField) {
+    const Import in = LoadBytes(EditorFile([](ChunkWriter& out) {
+                                    out.Begin(kMaterial);
+                                    out.Begin(kMaterialName);
+                                    out.String("abc");
+                                    const std::string padding(kMeshNameSize - 4, 'x');
+                                    out.Bytes(padding.data(), padding.size());
+                                    out.End();
+                                    out.End();
+                                }),
+                                "padded_name");
+    EXPECT_TRUE(in.loaded);
+    EXPECT_STREQ(in.model.materials[0].name, "abc");
+}
+
 TEST(BuiltFiles, ZeroAreaFacesAndUnusedVerticesGetTheDefaultNormal) {
     const float nan = std::nanf("");
     const Import in =
@@ -495,14 +521,7 @@ TEST(DamagedFiles, StopAtTheFaultAndReportOnce) {
          }},
         {"vertex_count_beyond_data",
          [](ChunkWriter& out) {
-             Object(out, "V", [](ChunkWriter& o) {
-                 o.Begin(kVertexList);
-                 o.U16(10);
-                 o.F32(1);
-                 o.F32(2);
-                 o.F32(3);
-                 o.End();
-             });
+             Object(out, "V", [](ChunkWriter& o) { CountedList(o, kVertexList, 10, {1, 2, 3}); });
          }},
         {"face_count_beyond_data",
          [](ChunkWriter& out) {
@@ -519,22 +538,13 @@ TEST(DamagedFiles, StopAtTheFaultAndReportOnce) {
          }},
         {"texcoord_count_beyond_data",
          [](ChunkWriter& out) {
-             Object(out, "T", [](ChunkWriter& o) {
-                 o.Begin(kTexCoords);
-                 o.U16(4);
-                 o.F32(0.5f);
-                 o.End();
-             });
+             Object(out, "T", [](ChunkWriter& o) { CountedList(o, kTexCoords, 4, {0.5f}); });
          }},
         {"too_few_texcoords",
          [](ChunkWriter& out) {
              Object(out, "T", [](ChunkWriter& o) {
                  Triangle(o);
-                 o.Begin(kTexCoords);
-                 o.U16(1);
-                 o.F32(0.5f);
-                 o.F32(0.5f);
-                 o.End();
+                 CountedList(o, kTexCoords, 1, {0.5f, 0.5f});
              });
          }},
         {"face_index_beyond_vertices",
@@ -619,12 +629,7 @@ TEST(DamagedFiles, KeepWhatWasReadBeforeTheFault) {
 
     const Import partial = LoadBytes(EditorFile([](ChunkWriter& out) {
                                          Object(out, "V", [](ChunkWriter& o) {
-                                             o.Begin(kVertexList);
-                                             o.U16(3);
-                                             for (float f : {1.f, 2.f, 3.f, 4.f, 5.f, 6.f, 7.f}) {
-                                                 o.F32(f);
-                                             }
-                                             o.End();
+                                             CountedList(o, kVertexList, 3, {1, 2, 3, 4, 5, 6, 7});
                                          });
                                      }),
                                      "vertices_cut");
@@ -638,12 +643,7 @@ TEST(DamagedFiles, EveryTruncationOfAFileIsReadSafely) {
         Material(out, "Wood", 11, "WOOD.BMP");
         Object(out, "Tri", [](ChunkWriter& o) {
             Triangle(o, "Wood");
-            o.Begin(kTexCoords);
-            o.U16(3);
-            for (int i = 0; i < 6; ++i) {
-                o.F32(0.25f * i);
-            }
-            o.End();
+            CountedList(o, kTexCoords, 3, {0, 0.25f, 0.5f, 0.75f, 1, 1.25f});
         });
         out.Begin(kKeyframerData);
         out.U32(0);
