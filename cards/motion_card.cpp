@@ -70,12 +70,13 @@ void MotorAxis::ServoOff() {
 }
 
 void MotorAxis::SetVoltage(float volts) {
+    // Only magnitudes below the limit are written (not NaN either); above it
+    // the command is refused aloud, at exactly the limit silently.
     const double magnitude = std::fabs(static_cast<double>(volts));
-    if (magnitude > kVoltageLimit) {
-        std::printf("TOO Maniac Speed\tssssssssssssssssssssssssssssssss!!!!!\n");
-        return;
-    }
-    if (magnitude == kVoltageLimit) {
+    if (!(magnitude < kVoltageLimit)) {
+        if (magnitude > kVoltageLimit) {
+            std::printf("TOO Maniac Speed\tssssssssssssssssssssssssssssssss!!!!!\n");
+        }
         return;
     }
     switch (axis_) {

@@ -3,6 +3,7 @@
 #include "platform/daq_library.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "lab/lab_state.h"
@@ -32,8 +33,7 @@ bool IsOutput(const LabState& lab, std::int32_t handle) {
 }
 
 void Journal(LabState& lab, const char* function, std::initializer_list<double> arguments,
-             std::vector<std::uint8_t> record, int result,
-             std::vector<double> outputs = {}) {
+             std::vector<std::uint8_t> record, int result, std::vector<double> outputs = {}) {
     lab.AddCall({function, arguments, std::move(record), std::move(outputs), result});
 }
 
@@ -111,13 +111,16 @@ int DRV_DeviceClose(std::int32_t* handle) {
     return result;
 }
 
-int DRV_DeviceGetFeatures(std::int32_t handle, DeviceFeaturesRequest* request) {
+namespace {
+
+// Both description calls fill a caller's buffer of a given size.
+template <class Request>
+int FillRequestedBuffer(const char* function, std::int32_t handle, Request* request) {
     LabState& lab = BeginCall();
-    const int result = request != nullptr
-                           ? FillBuffer(lab, handle, request->buffer, request->size)
-                           : lab::kBadArgument;
+    const int result = request != nullptr ? FillBuffer(lab, handle, request->buffer, request->size)
+                                          : lab::kBadArgument;
     if (lab.journalOn) {
-        Journal(lab, "DRV_DeviceGetFeatures", {double(handle)},
+        Journal(lab, function, {double(handle)},
                 request != nullptr ? BufferRequestBytes(request->buffer, request->size)
                                    : std::vector<std::uint8_t>{},
                 result);
@@ -125,18 +128,14 @@ int DRV_DeviceGetFeatures(std::int32_t handle, DeviceFeaturesRequest* request) {
     return result;
 }
 
+}  // namespace
+
+int DRV_DeviceGetFeatures(std::int32_t handle, DeviceFeaturesRequest* request) {
+    return FillRequestedBuffer("DRV_DeviceGetFeatures", handle, request);
+}
+
 int DRV_AIGetConfig(std::int32_t handle, InputConfigRequest* request) {
-    LabState& lab = BeginCall();
-    const int result = request != nullptr
-                           ? FillBuffer(lab, handle, request->buffer, request->size)
-                           : lab::kBadArgument;
-    if (lab.journalOn) {
-        Journal(lab, "DRV_AIGetConfig", {double(handle)},
-                request != nullptr ? BufferRequestBytes(request->buffer, request->size)
-                                   : std::vector<std::uint8_t>{},
-                result);
-    }
-    return result;
+    return FillRequestedBuffer("DRV_AIGetConfig", handle, request);
 }
 
 int DRV_MAIConfig(std::int32_t handle, MultiInputConfig* config) {
@@ -219,7 +218,8 @@ int DRV_AOVoltageOut(std::int32_t handle, AnalogOutput* output) {
     int result = lab::kSuccess;
     if (!IsOutput(lab, handle)) {
         result = lab::kNotReady;
-    } else if (output == nullptr || output->channel >= plant::kValveChannels) {
+    } else if (output == nullptr || output->channel >= plant::kValveChannels ||
+               !std::isfinite(output->voltage)) {
         result = lab::kBadArgument;
     } else {
         const float volts =

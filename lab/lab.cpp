@@ -17,8 +17,12 @@ namespace {
 // Written by the signal handlers and the control surface, read by the card.
 volatile std::sig_atomic_t emergencyStop = 0;
 
-void OnPressSignal(int) { emergencyStop = 1; }
-void OnReleaseSignal(int) { emergencyStop = 0; }
+void OnPressSignal(int) {
+    emergencyStop = 1;
+}
+void OnReleaseSignal(int) {
+    emergencyStop = 0;
+}
 
 void InstallSignalHandlers() {
     struct sigaction action = {};
@@ -32,13 +36,10 @@ void InstallSignalHandlers() {
 
 // Fraction of the remaining distance a first-order lag covers in one step.
 double StepFraction(double timeConstantSeconds) {
-    return 1.0 - std::exp(-static_cast<double>(plant::kStepNanoseconds) * 1e-9 /
-                          timeConstantSeconds);
+    return 1.0 -
+           std::exp(-static_cast<double>(plant::kStepNanoseconds) * 1e-9 / timeConstantSeconds);
 }
 
-const double kMotorFraction = StepFraction(plant::kMotorTimeConstantSeconds);
-const double kPressureFraction = StepFraction(plant::kPressureTimeConstantSeconds);
-const double kToolFraction = StepFraction(plant::kToolTimeConstantSeconds);
 constexpr double kStepSeconds = static_cast<double>(plant::kStepNanoseconds) * 1e-9;
 
 void ResetState(LabState& lab) {
@@ -46,7 +47,7 @@ void ResetState(LabState& lab) {
         lab.position[axis] = 0.0;
         lab.velocity[axis] = 0.0;
         lab.dacOutput[axis] = 0.0f;
-        lab.heldSwitch[axis][0] = lab.heldSwitch[axis][1] = false;
+        lab.heldSwitch[axis][0] = lab.heldSwitch[axis][1] = 0;
     }
     std::fill(std::begin(lab.pressureBar), std::end(lab.pressureBar), 0.0);
     lab.toolDegrees = 0.0;
@@ -89,8 +90,11 @@ double RawPosition(const LabState& lab, int channel) {
 }  // namespace
 
 LabState::LabState()
-    : machineParameters{}, homeConfiguration{}, encoderConfiguration{},
-      configurationsReceived{}, journalOn(false) {
+    : machineParameters{},
+      homeConfiguration{},
+      encoderConfiguration{},
+      configurationsReceived{},
+      journalOn(false) {
     InstallSignalHandlers();
     ResetState(*this);
 }
@@ -106,7 +110,9 @@ LabState& BeginCall() {
     return lab;
 }
 
-bool EmergencyStopPressed() { return emergencyStop != 0; }
+bool EmergencyStopPressed() {
+    return emergencyStop != 0;
+}
 
 void LabState::Advance() {
     platform::AdvanceVirtualClock(plant::kCallNanoseconds);
@@ -126,6 +132,11 @@ void LabState::Advance() {
 }
 
 void LabState::Step() {
+    // Local statics: the card layer's static constructors may step the plant
+    // before this file's own dynamic initialisation has run.
+    static const double kMotorFraction = StepFraction(plant::kMotorTimeConstantSeconds);
+    static const double kPressureFraction = StepFraction(plant::kPressureTimeConstantSeconds);
+    static const double kToolFraction = StepFraction(plant::kToolTimeConstantSeconds);
     const bool driving = initialised && dacConverting && !EmergencyStopPressed();
     for (int axis = 0; axis < 3; ++axis) {
         const plant::AxisParameters& p = plant::kAxes[axis];
@@ -149,13 +160,12 @@ void LabState::Step() {
         }
     }
     for (int muscle = 0; muscle < 4; ++muscle) {
-        const double valve = std::clamp(static_cast<double>(valveOutput[muscle]), 0.0,
-                                         plant::kValveRangeVolts);
+        const double valve =
+            std::clamp(static_cast<double>(valveOutput[muscle]), 0.0, plant::kValveRangeVolts);
         pressureBar[muscle] +=
             (valve * plant::kBarPerValveVolt - pressureBar[muscle]) * kPressureFraction;
     }
-    const double pull =
-        (pressureBar[0] + pressureBar[3]) - (pressureBar[1] + pressureBar[2]);
+    const double pull = (pressureBar[0] + pressureBar[3]) - (pressureBar[1] + pressureBar[2]);
     const double toolTarget = std::clamp(pull * plant::kToolDegreesPerBar,
                                          -plant::kToolRangeDegrees, plant::kToolRangeDegrees);
     toolDegrees += (toolTarget - toolDegrees) * kToolFraction;
@@ -165,7 +175,14 @@ bool LabState::SwitchActive(int axis, int limitSwitch) const {
     const plant::AxisParameters& p = plant::kAxes[axis];
     const bool reached =
         limitSwitch == 0 ? position[axis] <= p.lowerSwitch : position[axis] >= p.upperSwitch;
-    return reached || heldSwitch[axis][limitSwitch];
+    return reached || heldSwitch[axis][limitSwitch] != 0;
+}
+
+short LabState::SwitchState(int axis, int limitSwitch) const {
+    if (heldSwitch[axis][limitSwitch] != 0) {
+        return heldSwitch[axis][limitSwitch];
+    }
+    return SwitchActive(axis, limitSwitch) ? 1 : 0;
 }
 
 std::int32_t LabState::Counter(int channel) const {
@@ -183,28 +200,32 @@ float LabState::SensorVoltage(int channel) {
         // Box-Muller on the generator's raw output, the same on every library.
         const double u1 = (static_cast<double>(noise()) + 0.5) / 4294967296.0;
         const double u2 = (static_cast<double>(noise()) + 0.5) / 4294967296.0;
-        volts += noiseVolts * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+        volts +=
+            noiseVolts * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
     }
     return static_cast<float>(volts);
 }
 
-void LabState::AddCall(Call call) { journal.push_back(std::move(call)); }
+void LabState::AddCall(Call call) {
+    journal.push_back(std::move(call));
+}
 
 bool Call::operator==(const Call& other) const {
     return std::string_view(function) == other.function && arguments == other.arguments &&
            record == other.record && outputs == other.outputs && result == other.result;
 }
 
-void Reset() { ResetState(State()); }
+void Reset() {
+    ResetState(State());
+}
 
 void SetArmPose(const ArmPose& pose) {
     LabState& lab = State();
     lab.Advance();
     lab.position[0] = pose.carriageMillimetres * plant::kCarriageCountsPerMillimetre;
-    lab.position[1] = (pose.shoulderDegrees - plant::kShoulderHomeDegrees) *
-                      plant::kJointCountsPerDegree;
-    lab.position[2] =
-        (plant::kElbowHomeDegrees - pose.elbowDegrees) * plant::kJointCountsPerDegree;
+    lab.position[1] =
+        (pose.shoulderDegrees - plant::kShoulderHomeDegrees) * plant::kJointCountsPerDegree;
+    lab.position[2] = (plant::kElbowHomeDegrees - pose.elbowDegrees) * plant::kJointCountsPerDegree;
     std::fill(std::begin(lab.velocity), std::end(lab.velocity), 0.0);
     lab.toolDegrees = pose.toolDegrees;
 }
@@ -235,9 +256,11 @@ void SetMusclePressures(const double bar[4]) {
     std::copy(bar, bar + 4, lab.pressureBar);
 }
 
-void SetSensorNoise(double volts) { State().noiseVolts = volts; }
+void SetSensorNoise(double volts) {
+    State().noiseVolts = volts;
+}
 
-Snapshot Now() {
+Snapshot TakeSnapshot() {
     LabState& lab = State();
     lab.Advance();
     Snapshot snapshot = {};
@@ -261,15 +284,19 @@ void PressEmergencyStop() {
     emergencyStop = 1;
 }
 
-void ReleaseEmergencyStop() { emergencyStop = 0; }
+void ReleaseEmergencyStop() {
+    emergencyStop = 0;
+}
 
-void HoldLimitSwitch(int axis, int limitSwitch, bool held) {
+void HoldLimitSwitch(int axis, int limitSwitch, short state) {
     if (axis >= 0 && axis < 3 && (limitSwitch == 0 || limitSwitch == 1)) {
-        State().heldSwitch[axis][limitSwitch] = held;
+        State().heldSwitch[axis][limitSwitch] = state;
     }
 }
 
-void FailInitSystem(bool fail) { State().failInit = fail; }
+void FailInitSystem(bool fail) {
+    State().failInit = fail;
+}
 
 void FailDeviceOpen(std::uint32_t deviceNumber, bool fail) {
     if (deviceNumber < 2) {
@@ -277,10 +304,16 @@ void FailDeviceOpen(std::uint32_t deviceNumber, bool fail) {
     }
 }
 
-void EnableJournal(bool on) { State().journalOn = on; }
+void EnableJournal(bool on) {
+    State().journalOn = on;
+}
 
-const std::vector<Call>& Journal() { return State().journal; }
+const std::vector<Call>& Journal() {
+    return State().journal;
+}
 
-void ClearJournal() { State().journal.clear(); }
+void ClearJournal() {
+    State().journal.clear();
+}
 
 }  // namespace lab

@@ -51,12 +51,14 @@ struct Snapshot {
     float valveOutput[4];
     double toolDegrees;
 };
-Snapshot Now();
+Snapshot TakeSnapshot();
 
 // Faults.
 void PressEmergencyStop();
 void ReleaseEmergencyStop();
-void HoldLimitSwitch(int axis, int limitSwitch, bool held);
+// A non-zero state holds the switch active and is the state the card
+// reports for it; 0 lets the switch follow the arm again.
+void HoldLimitSwitch(int axis, int limitSwitch, short state);
 void FailInitSystem(bool fail);
 void FailDeviceOpen(std::uint32_t deviceNumber, bool fail);
 

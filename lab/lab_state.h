@@ -27,6 +27,8 @@ struct LabState {
     void Step();
 
     bool SwitchActive(int axis, int limitSwitch) const;
+    // The state the card reports: a held state, else 1 or 0.
+    short SwitchState(int axis, int limitSwitch) const;
     std::int32_t Counter(int channel) const;
     float SensorVoltage(int channel);
     void AddCall(Call call);
@@ -46,7 +48,7 @@ struct LabState {
     bool servoOn[5];
     float dacOutput[3];
     std::int64_t counterZero[5];
-    bool heldSwitch[3][2];
+    short heldSwitch[3][2];
     bool failInit;
     MachineParameters machineParameters[5];
     HomeConfiguration homeConfiguration[5];

@@ -1,6 +1,8 @@
 // The motion-card library of the virtual lab.
 #include "platform/motion_library.h"
 
+#include <cmath>
+
 #include "lab/lab_state.h"
 
 namespace {
@@ -10,12 +12,16 @@ using lab::LabState;
 
 constexpr short kBoard = 1;
 
-bool IsAxis(short axis) { return axis >= 0 && axis < 5; }
-bool IsMotorAxis(short axis) { return axis >= 0 && axis < 3; }
+bool IsAxis(short axis) {
+    return axis >= 0 && axis < 5;
+}
+bool IsMotorAxis(short axis) {
+    return axis >= 0 && axis < 3;
+}
 
 // Journals a call whose arguments are all scalars.
-int Finish(LabState& lab, const char* function, std::initializer_list<double> arguments,
-           int result, std::initializer_list<double> outputs = {}) {
+int Finish(LabState& lab, const char* function, std::initializer_list<double> arguments, int result,
+           std::initializer_list<double> outputs = {}) {
     if (lab.journalOn) {
         lab.AddCall({function, arguments, {}, outputs, result});
     }
@@ -27,8 +33,10 @@ template <class Record>
 int FinishWithRecord(LabState& lab, const char* function, const Record* record,
                      std::initializer_list<double> arguments, int result) {
     if (lab.journalOn) {
-        lab.AddCall({function, arguments,
-                     record != nullptr ? lab::Bytes(*record) : std::vector<std::uint8_t>{}, {},
+        lab.AddCall({function,
+                     arguments,
+                     record != nullptr ? lab::Bytes(*record) : std::vector<std::uint8_t>{},
+                     {},
                      result});
     }
     return result;
@@ -57,8 +65,8 @@ int EP_SetMacParam(MachineParameters* parameters, short axis, short board) {
 int EP_SetHomeConfig(HomeConfiguration* configuration, short axis, short board) {
     LabState& lab = BeginCall();
     const int result = Configure(configuration, axis, board, lab.homeConfiguration);
-    return FinishWithRecord(lab, "EP_SetHomeConfig", configuration,
-                            {double(axis), double(board)}, result);
+    return FinishWithRecord(lab, "EP_SetHomeConfig", configuration, {double(axis), double(board)},
+                            result);
 }
 
 int EP_SetEncoderConfig(EncoderConfiguration* configuration, short axis, short board) {
@@ -163,7 +171,7 @@ int EP_SetServoOn(short on, short axis, short board) {
 int EP_SetDACOutput(float volts, short axis, short board) {
     LabState& lab = BeginCall();
     int result = lab::kSuccess;
-    if (!IsMotorAxis(axis) || board != kBoard) {
+    if (!IsMotorAxis(axis) || board != kBoard || !std::isfinite(volts)) {
         result = lab::kBadArgument;
     } else if (!lab.initialised) {
         result = lab::kNotReady;
@@ -198,8 +206,7 @@ int EP_EnableLimitCheck(short enable, short board) {
 int EP_GetENCCounter(std::int32_t* count, short channel, short board) {
     LabState& lab = BeginCall();
     if (count == nullptr || !IsAxis(channel) || board != kBoard) {
-        return Finish(lab, "EP_GetENCCounter", {double(channel), double(board)},
-                      lab::kBadArgument);
+        return Finish(lab, "EP_GetENCCounter", {double(channel), double(board)}, lab::kBadArgument);
     }
     *count = lab.Counter(channel);
     return Finish(lab, "EP_GetENCCounter", {double(channel), double(board)}, lab::kSuccess,
@@ -221,11 +228,11 @@ int EP_GetLimitStatus(short* state, short limitSwitch, short axis, short board) 
     LabState& lab = BeginCall();
     if (state == nullptr || !IsAxis(axis) || (limitSwitch != 0 && limitSwitch != 1) ||
         board != kBoard) {
-        return Finish(lab, "EP_GetLimitStatus",
-                      {double(limitSwitch), double(axis), double(board)}, lab::kBadArgument);
+        return Finish(lab, "EP_GetLimitStatus", {double(limitSwitch), double(axis), double(board)},
+                      lab::kBadArgument);
     }
     // Axes 3 and 4 have no switches.
-    *state = IsMotorAxis(axis) && lab.SwitchActive(axis, limitSwitch) ? 1 : 0;
+    *state = IsMotorAxis(axis) ? lab.SwitchState(axis, limitSwitch) : 0;
     return Finish(lab, "EP_GetLimitStatus", {double(limitSwitch), double(axis), double(board)},
                   lab::kSuccess, {double(*state)});
 }
@@ -236,6 +243,5 @@ int EP_GetEmgcStopStatus(short* state, short board) {
         return Finish(lab, "EP_GetEmgcStopStatus", {double(board)}, lab::kBadArgument);
     }
     *state = lab::EmergencyStopPressed() ? 1 : 0;
-    return Finish(lab, "EP_GetEmgcStopStatus", {double(board)}, lab::kSuccess,
-                  {double(*state)});
+    return Finish(lab, "EP_GetEmgcStopStatus", {double(board)}, lab::kSuccess, {double(*state)});
 }

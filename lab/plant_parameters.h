@@ -7,10 +7,11 @@
 // switch 1 at the high-count end; each switch is active from its position
 // outwards up to the hard stop a little further on.
 //
-// The switch positions are placed so that the homing sequence (loop A to
-// switch, then back by 1000, -10574 and -27002 counts at its voltages, its
-// 500 ms waits and the coasting of the motors) ends at position 0 on every
-// axis, from any start inside the ranges.
+// The switch positions are placed so that the homing sequence (onto the
+// switches, then back by 1000, -10574 and -27002 counts at its voltages, with
+// its 500 ms waits, the shoulder's -0.01 V drift, the elbow driven on through
+// its wait, and the motors' coasting) ends within a few counts of position 0
+// on every axis, from any start inside the ranges.
 #pragma once
 
 #include <cstdint>
@@ -40,15 +41,15 @@ struct AxisParameters {
 constexpr AxisParameters kAxes[3] = {
     // Carriage: 2816 counts per revolution of a 110 mm wheel, 8.1487 counts
     // per mm; 0.3 V moves it 74 mm/s. Room for the 800 mm (6519 counts) run.
-    {2000.0, 0.0082, -1208.0, -1008.0, 8500.0, 8700.0},
+    {2000.0, 0.0082, -1200.0, -1000.3, 8500.0, 8700.0},
     // Shoulder: 153600 counts per revolution, about -20 to +40 degrees.
-    {7000.0, 0.0091, -15360.0, -14933.0, 10678.0, 11100.0},
+    {7000.0, 0.0091, -15360.0, -14933.0, 10616.0, 11040.0},
     // Elbow (counting against the angle): about 143 down to 10 degrees.
-    {7000.0, 0.0052, -29400.0, -29004.0, 27733.0, 28160.0},
+    {7000.0, 0.0052, -29360.0, -28933.0, 27733.0, 28160.0},
 };
 
 // Motor speed follows its target with this first-order time constant.
-constexpr double kMotorTimeConstantSeconds = 0.02;
+constexpr double kMotorTimeConstantSeconds = 0.002;
 // The amplifiers take at most this input.
 constexpr double kDacRangeVolts = 10.0;
 

@@ -1,0 +1,102 @@
+#include "networks/networks.h"
+
+#include <cmath>
+#include <string>
+
+namespace networks {
+
+namespace {
+
+// The valve networks take exactly these six inputs.
+constexpr int kAnnetInputs = 6;
+
+float Logistic(float sum) {
+    return float(1.0 / (1.0 + std::exp(-double(sum))));
+}
+
+// The hyperbolic tangent in the form 2 / (1 + e^(-2x)) - 1, which saturates
+// at -1 and +1 without overflow trouble.
+float Tanh(float sum) {
+    return float(2.0 / (1.0 + std::exp(double(-2.0f) * sum)) - 1.0);
+}
+
+// output + activation × weight, stored back as a float.
+float Accumulate(float output, float activation, float weight) {
+    return float(output + double(activation) * weight);
+}
+
+}  // namespace
+
+bool AnnetModel::LoadWeights() {
+    const std::string path = "./NeuralFiles/WeightsANNET" + std::to_string(muscle_) + ".txt";
+    weights_ = LoadWeightFile(path, {1, kAnnetInputs, kAnnetInputs},
+                              "Dosya Ac\375lmad\375 WeightsANNET.txt\n");
+    return IsLoaded();
+}
+
+void AnnetModel::Evaluate(float p0, float p1, float p2, float d1, float d2, float r,
+                          float& voltage) const {
+    voltage = 0.0f;
+    if (!weights_)
+        return;
+    const NetworkWeights& w = *weights_;
+    const float inputs[kAnnetInputs] = {
+        p0 / 4.0f,
+        p1 / 4.0f,
+        p2 / 4.0f,
+        float((d1 + 0.3) / 0.6),
+        float((d2 + 0.3) / 0.6),
+        float((r * 100.0 + 1.0) / 2.0),
+    };
+    float output = w.outputBiases[0];
+    for (int j = 0; j < w.hiddenCount; ++j) {
+        output =
+            Accumulate(output, Logistic(w.HiddenSum(j, inputs, kAnnetInputs)), w.outputWeights[j]);
+    }
+    voltage = float(output * 8.0);
+}
+
+bool DoubleLinkModel::LoadWeights() {
+    weights_ = LoadWeightFile("./NeuralFiles/WeightsDoubleLink.txt", {2, 2, 2},
+                              "Dosya Ac\375lmad\375 WeightsDoubleLink.txt\n");
+    return IsLoaded();
+}
+
+void DoubleLinkModel::Evaluate(float velocity1, float velocity2, float& voltage1,
+                               float& voltage2) const {
+    voltage1 = voltage2 = 0.0f;
+    if (!weights_)
+        return;
+    const NetworkWeights& w = *weights_;
+    const int hidden = w.hiddenCount;
+    const float inputs[2] = {velocity1, velocity2};
+    float output1 = w.outputBiases[0];
+    float output2 = w.outputBiases[1];
+    for (int j = 0; j < hidden; ++j) {
+        const float activation = Tanh(w.HiddenSum(j, inputs, 2));
+        output1 = Accumulate(output1, activation, w.outputWeights[j]);
+        output2 = Accumulate(output2, activation, w.outputWeights[hidden + j]);
+    }
+    voltage1 = float(output1 * 15.0);
+    voltage2 = float(output2 * 15.0);
+}
+
+bool UpperLinkModel::LoadWeights() {
+    weights_ = LoadWeightFile("./NeuralFiles/WeightsUpperLink.txt", {1, 1, kMaxCount},
+                              "Dosya Ac\375lmad\375 WeightsUpperLink.txt\n");
+    return IsLoaded();
+}
+
+void UpperLinkModel::Evaluate(float velocity0, float& voltage0) const {
+    voltage0 = 0.0f;
+    if (!weights_)
+        return;
+    const NetworkWeights& w = *weights_;
+    float output = w.outputBiases[0];
+    for (int j = 0; j < w.hiddenCount; ++j) {
+        output = Accumulate(output, Tanh(w.HiddenSum(j, &velocity0, 1)), w.outputWeights[j]);
+    }
+    voltage0 = output;
+}
+
+}  // namespace networks

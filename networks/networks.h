@@ -1,0 +1,82 @@
+// The valve and link networks of the control runs: small feed-forward
+// networks with one hidden layer, trained elsewhere and loaded from weight
+// files in ./NeuralFiles/ of the working directory.
+//
+// Each network is constructed, loaded once with LoadWeights and then
+// evaluated any number of times; evaluation allocates nothing. A network
+// whose file could not be used stays unloaded: LoadWeights and IsLoaded say
+// so, and Evaluate then yields 0 V so that nothing is ever computed from
+// undefined weights.
+#pragma once
+
+#include "networks/weight_file.h"
+
+namespace networks {
+
+// The valve network of one muscle: desired pressures to valve voltage.
+// Inputs: the desired pressure at the current sample and the next two, the
+// one- and two-step pressure differences and the pressure slope. Logistic
+// hidden neurons, one linear output scaled to volts (0 to 8 for a sound
+// network).
+class AnnetModel {
+  public:
+    // Muscle 1 to 4; selects ./NeuralFiles/WeightsANNET<muscle>.txt.
+    explicit AnnetModel(int muscle) : muscle_(muscle) {}
+    virtual ~AnnetModel() = default;
+    AnnetModel(const AnnetModel&) = delete;
+    AnnetModel& operator=(const AnnetModel&) = delete;
+
+    // True when the file opened, every number was read and its counts suit
+    // this network (six inputs).
+    bool LoadWeights();
+    bool IsLoaded() const { return weights_.has_value(); }
+
+    void Evaluate(float p0, float p1, float p2, float d1, float d2, float r, float& voltage) const;
+
+  private:
+    int muscle_;
+    std::optional<NetworkWeights> weights_;
+};
+
+// The network of the shoulder and elbow motors (axes 1 and 2): their two
+// desired velocities in encoder counts per millisecond to their two motor
+// voltages. Hyperbolic-tangent hidden neurons, outputs scaled by 15.
+class DoubleLinkModel {
+  public:
+    DoubleLinkModel() = default;
+    virtual ~DoubleLinkModel() = default;
+    DoubleLinkModel(const DoubleLinkModel&) = delete;
+    DoubleLinkModel& operator=(const DoubleLinkModel&) = delete;
+
+    // Reads ./NeuralFiles/WeightsDoubleLink.txt, which must declare two inputs.
+    bool LoadWeights();
+    bool IsLoaded() const { return weights_.has_value(); }
+
+    void Evaluate(float velocity1, float velocity2, float& voltage1, float& voltage2) const;
+
+  private:
+    std::optional<NetworkWeights> weights_;
+};
+
+// The network of the carriage motor (axis 0): its desired velocity in
+// encoder counts per millisecond to its motor voltage. Hyperbolic-tangent
+// hidden neurons, output unscaled.
+class UpperLinkModel {
+  public:
+    UpperLinkModel() = default;
+    virtual ~UpperLinkModel() = default;
+    UpperLinkModel(const UpperLinkModel&) = delete;
+    UpperLinkModel& operator=(const UpperLinkModel&) = delete;
+
+    // Reads ./NeuralFiles/WeightsUpperLink.txt, which must declare at least
+    // one input; the weights of any further inputs are read and not used.
+    bool LoadWeights();
+    bool IsLoaded() const { return weights_.has_value(); }
+
+    void Evaluate(float velocity0, float& voltage0) const;
+
+  private:
+    std::optional<NetworkWeights> weights_;
+};
+
+}  // namespace networks

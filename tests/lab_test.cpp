@@ -1,0 +1,361 @@
+// The simulated arm behind the card layers: motors, switches, homing,
+// emergency stop, muscles and determinism.
+#include "lab/lab.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "cards/daq_card.h"
+#include "cards/motion_card.h"
+#include "platform/clock.h"
+
+namespace {
+
+void BusyWait(long ticks) {
+    const long start = platform::clock();
+    while (platform::clock() - start < ticks) {
+    }
+}
+
+// The homing sequence as the console runs it: both switches of loop A, back
+// off by the count thresholds, then the elbow's switch and offset.
+void GoHome() {
+    MotorAxis* axes = MotorAxes;
+    for (int axis = 0; axis < 3; ++axis) {
+        axes[axis].ServoOn();
+    }
+    axes[0].SetVoltage(-0.3f);
+    axes[1].SetVoltage(0.7f);
+    axes[2].SetVoltage(0.0f);
+    bool marked0 = false;
+    bool marked1 = false;
+    while (CheckEmergencyStop() == 1) {
+        ReadLimitSwitches();
+        if (LimitStatus[0] == 1) {
+            axes[0].SetVoltage(0.0f);
+            EP_ClearENCCounter(0, 1);
+            marked0 = true;
+        }
+        if (LimitStatus[3] == 1) {
+            axes[1].SetVoltage(0.0f);
+            EP_ClearENCCounter(1, 1);
+            marked1 = true;
+        }
+        if (marked0 && marked1) {
+            break;
+        }
+    }
+    marked0 = marked1 = false;
+    axes[0].SetVoltage(0.2f);
+    axes[1].SetVoltage(-0.5f);
+    while (CheckEmergencyStop() == 1) {
+        ReadEncoderCounts();
+        if (EncoderCounts[0] >= 1000) {
+            axes[0].SetVoltage(0.0f);
+            EP_ClearENCCounter(0, 1);
+            marked0 = true;
+        }
+        if (EncoderCounts[1] <= -10574) {
+            axes[1].SetVoltage(-0.01f);
+            EP_ClearENCCounter(1, 1);
+            marked1 = true;
+        }
+        if (marked0 && marked1) {
+            break;
+        }
+    }
+    BusyWait(500);
+    EP_ClearENCCounter(0, 1);
+    EP_ClearENCCounter(1, 1);
+    axes[0].SetVoltage(0.0f);
+    axes[1].SetVoltage(0.0f);
+    axes[2].SetVoltage(0.7f);
+    while (CheckEmergencyStop() == 1) {
+        ReadLimitSwitches();
+        if (LimitStatus[4] == 1) {
+            axes[2].SetVoltage(0.0f);
+            EP_ClearENCCounter(2, 1);
+            break;
+        }
+    }
+    axes[2].SetVoltage(-0.55f);
+    while (CheckEmergencyStop() == 1) {
+        ReadEncoderCounts();
+        if (EncoderCounts[2] <= -27002) {
+            EP_ClearENCCounter(2, 1);
+            break;
+        }
+    }
+    BusyWait(500);
+    axes[2].SetVoltage(0.0f);
+    Sleep(100);
+    for (short channel = 0; channel < 3; ++channel) {
+        EP_ClearENCCounter(channel, 1);
+    }
+    EP_EnableLimitCheck(1, 1);
+    ReadEncoderCounts();
+}
+
+class LabTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        lab::Reset();
+        OpenMotionCard();
+        OpenPressureInput();
+        OpenValveOutput();
+    }
+    void TearDown() override { lab::Reset(); }
+
+    platform::VirtualClockScope clock_;
+};
+
+TEST_F(LabTest, HomingEndsAtTheHomePoseFromAnyPoseInsideTheRanges) {
+    const lab::ArmPose starts[] = {
+        {},
+        {-100.0, -15.0, 20.0, 0.0},
+        {900.0, 38.0, 140.0, 0.0},
+        {500.0, 0.0, 100.0, 0.0},
+        {-120.0, 39.9, 12.0, 0.0},
+    };
+    for (const lab::ArmPose& start : starts) {
+        lab::SetArmPose(start);
+        GoHome();
+        for (int run = 0; run < 2; ++run) {  // a second homing with limit checking on
+            const lab::Snapshot now = lab::TakeSnapshot();
+            SCOPED_TRACE(testing::Message()
+                         << "from carriage " << start.carriageMillimetres << " run " << run);
+            EXPECT_NEAR(now.axisPosition[0], 0.0, 12.0);
+            EXPECT_NEAR(now.axisPosition[1], 0.0, 12.0);
+            EXPECT_NEAR(now.axisPosition[2], 0.0, 12.0);
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_EQ(EncoderCounts[k], 0);
+                EXPECT_TRUE(now.servoOn[k]);
+            }
+            EXPECT_EQ(CheckLimitSwitches(), 1);
+            GoHome();
+        }
+    }
+}
+// Drives one axis with its servo on until the switch reports active, in
+// 20 ms sleeps; returns the virtual milliseconds it took, or -1.
+int DriveToSwitch(int axis, float volts, int limitSwitch) {
+    MotorAxes[axis].ServoOn();
+    MotorAxes[axis].SetVoltage(volts);
+    for (int ms = 0; ms < 60000; ms += 20) {
+        ReadLimitSwitches();
+        if (LimitStatus[2 * axis + limitSwitch] == 1) {
+            return ms;
+        }
+        Sleep(20);
+    }
+    return -1;
+}
+
+TEST_F(LabTest, EachMotorReachesBothOfItsSwitchesAndStopsAtTheHardStop) {
+    // Positive commands move the carriage and shoulder to switch 1 and the
+    // elbow (counting against its angle) to switch 0.
+    const struct {
+        int axis;
+        float volts;
+        int limitSwitch;
+    } drives[] = {{0, -0.5f, 0}, {0, 0.5f, 1}, {1, -0.5f, 0},
+                  {1, 0.5f, 1},  {2, 0.5f, 0}, {2, -0.5f, 1}};
+    for (const auto& drive : drives) {
+        lab::Reset();
+        OpenMotionCard();
+        SCOPED_TRACE(testing::Message()
+                     << "axis " << drive.axis << " switch " << drive.limitSwitch);
+        EXPECT_GE(DriveToSwitch(drive.axis, drive.volts, drive.limitSwitch), 0);
+        Sleep(5000);  // on into the hard stop
+        const double stopped = lab::TakeSnapshot().axisPosition[drive.axis];
+        Sleep(100);
+        EXPECT_EQ(lab::TakeSnapshot().axisPosition[drive.axis], stopped);
+        ReadLimitSwitches();
+        EXPECT_EQ(LimitStatus[2 * drive.axis + drive.limitSwitch], 1);
+    }
+}
+
+TEST_F(LabTest, CarriageHasRoomForTheFullRunFromHome) {
+    // 800 mm at 8.1487 counts/mm, plus the homing offset, fit between the switches.
+    lab::SetArmPose({810.0, 15.0, 75.0, 0.0});
+    EXPECT_EQ(CheckLimitSwitches(), 1);
+}
+
+TEST_F(LabTest, SleepMovesTheArmByThatTime) {
+    MotorAxes[0].ServoOn();
+    MotorAxes[0].SetVoltage(0.2f);
+    Sleep(100);  // up to speed
+    const double before = lab::TakeSnapshot().axisPosition[0];
+    Sleep(20);
+    EXPECT_NEAR(lab::TakeSnapshot().axisPosition[0] - before, 0.2 * 2000.0 * 0.020, 0.5);
+}
+
+TEST_F(LabTest, ZeroCommandHoldsEveryMotorStill) {
+    for (int axis = 0; axis < 3; ++axis) {
+        MotorAxes[axis].ServoOn();
+        MotorAxes[axis].SetVoltage(0.0f);
+    }
+    Sleep(10000);
+    const lab::Snapshot now = lab::TakeSnapshot();
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_NEAR(now.axisPosition[axis], 0.0, 0.01);
+    }
+}
+
+TEST_F(LabTest, EmergencyStopAbortsMotionAndSwitchesServosOff) {
+    for (int axis = 0; axis < 3; ++axis) {
+        MotorAxes[axis].ServoOn();
+        MotorAxes[axis].SetVoltage(0.3f);
+    }
+    Sleep(200);
+    EXPECT_EQ(CheckEmergencyStop(), 1);
+    lab::PressEmergencyStop();
+    EXPECT_EQ(CheckEmergencyStop(), 0);
+    EXPECT_EQ(EmergencyStopStatus, 1);
+    const lab::Snapshot stopped = lab::TakeSnapshot();
+    Sleep(500);
+    const lab::Snapshot later = lab::TakeSnapshot();
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_FALSE(later.servoOn[axis]);
+        EXPECT_EQ(later.axisPosition[axis], stopped.axisPosition[axis]);
+    }
+    lab::ReleaseEmergencyStop();
+    EXPECT_EQ(CheckEmergencyStop(), 1);
+    EXPECT_EQ(EmergencyStopStatus, 0);
+}
+
+TEST_F(LabTest, CompanionCommandPressesAndReleasesTheEmergencyStop) {
+    const std::string command = std::string(LAB_ESTOP) + " %s " + std::to_string(getpid());
+    char line[512];
+    std::snprintf(line, sizeof line, command.c_str(), "press");
+    ASSERT_EQ(std::system(line), 0);
+    EXPECT_EQ(CheckEmergencyStop(), 0);
+    std::snprintf(line, sizeof line, command.c_str(), "release");
+    ASSERT_EQ(std::system(line), 0);
+    EXPECT_EQ(CheckEmergencyStop(), 1);
+}
+
+TEST_F(LabTest, ActiveLimitSwitchStopsMotionAndSwitchesServosOff) {
+    MotorAxes[1].ServoOn();
+    MotorAxes[1].SetVoltage(0.3f);
+    Sleep(200);
+    EXPECT_EQ(CheckLimitSwitches(), 1);
+    lab::HoldLimitSwitch(1, 0, 1);
+    EXPECT_EQ(CheckLimitSwitches(), 0);
+    const double stopped = lab::TakeSnapshot().axisPosition[1];
+    Sleep(500);
+    EXPECT_EQ(lab::TakeSnapshot().axisPosition[1], stopped);
+    EXPECT_FALSE(lab::TakeSnapshot().servoOn[1]);
+}
+
+TEST_F(LabTest, CardLimitCheckHoldsAnAxisAtItsSwitchButLetsItBackOff) {
+    EP_EnableLimitCheck(1, 1);
+    ASSERT_GE(DriveToSwitch(0, -0.5f, 0), 0);
+    Sleep(1000);
+    EXPECT_NEAR(lab::TakeSnapshot().axisPosition[0], -1000.3, 1.0);
+    MotorAxes[0].SetVoltage(0.5f);
+    Sleep(2000);
+    EXPECT_GT(lab::TakeSnapshot().axisPosition[0], 0.0);
+}
+
+TEST_F(LabTest, FailedInitialisationLeavesTheMotorsDead) {
+    lab::FailInitSystem(true);
+    CloseMotionCard();
+    OpenMotionCard();
+    MotorAxes[0].ServoOn();
+    MotorAxes[0].SetVoltage(0.3f);
+    Sleep(1000);
+    EXPECT_EQ(lab::TakeSnapshot().axisPosition[0], 0.0);
+    EXPECT_FALSE(lab::TakeSnapshot().systemInitialised);
+}
+
+TEST_F(LabTest, ValveStepSettlesToItsPressureAndTurnsTheToolJoint) {
+    float reference[4] = {5.0f, 5.6f, 5.6f, 5.0f};
+    WriteValveVoltages(reference);
+    Sleep(2000);
+    EP_ClearENCCounter(3, 1);
+    EP_ClearENCCounter(4, 1);
+    float pressures[12];
+    ReadPressures(pressures);
+    for (int m = 0; m < 4; ++m) {
+        EXPECT_NEAR(pressures[m], reference[m] * 0.75, 1e-4);
+    }
+    for (int channel = 4; channel < 12; ++channel) {
+        EXPECT_EQ(pressures[channel], -3.9067714f);
+    }
+    // Muscles 1 and 4 up: the difference angle turns positive, the sum stays 0.
+    float pull[4] = {6.0f, 5.6f, 5.6f, 6.0f};
+    WriteValveVoltages(pull);
+    Sleep(2000);
+    ReadPressures(pressures);
+    EXPECT_NEAR(pressures[0], 4.5, 1e-4);
+    float angles[5];
+    ReadJointAngles(angles);
+    EXPECT_NEAR(angles[3], 2 * 0.75 * 10.0, 0.25);
+    EXPECT_EQ(angles[4], 0.0f);
+    // Muscles 2 and 3 up: it turns back past the reference.
+    float push[4] = {5.0f, 6.6f, 6.6f, 5.0f};
+    WriteValveVoltages(push);
+    Sleep(2000);
+    ReadJointAngles(angles);
+    EXPECT_NEAR(angles[3], -2 * 0.75 * 10.0, 0.25);
+}
+
+TEST_F(LabTest, FailedDeviceOpenLeavesReadsOnTheirLastVoltages) {
+    float pressures[12];
+    ReadPressures(pressures);
+    const double rest[4] = {2.0, 2.0, 2.0, 2.0};
+    lab::SetMusclePressures(rest);
+    lab::FailDeviceOpen(0, true);
+    ClosePressureInput();
+    OpenPressureInput();
+    float again[12];
+    ReadPressures(again);
+    EXPECT_EQ(again[0], pressures[0]);
+}
+
+// One scripted session: homing-like moves, valve steps, noisy reads.
+std::vector<std::int32_t> ScriptedSession() {
+    lab::Reset();
+    lab::EnableJournal(true);
+    lab::SetSensorNoise(0.01);
+    OpenMotionCard();
+    OpenPressureInput();
+    OpenValveOutput();
+    std::vector<std::int32_t> counts;
+    float valves[4] = {3.0f, 5.0f, 4.0f, 6.0f};
+    float pressures[12];
+    for (int axis = 0; axis < 3; ++axis) {
+        MotorAxes[axis].ServoOn();
+    }
+    for (int sample = 0; sample < 200; ++sample) {
+        WriteValveVoltages(valves);
+        ReadPressures(pressures);
+        for (int axis = 0; axis < 3; ++axis) {
+            MotorAxes[axis].SetVoltage(0.2f * std::sin(sample * 0.05 + axis));
+        }
+        ReadEncoderCounts();
+        counts.insert(counts.end(), EncoderCounts, EncoderCounts + 5);
+        valves[sample % 4] += 0.01f;
+        Sleep(20);
+    }
+    lab::EnableJournal(false);
+    return counts;
+}
+
+TEST_F(LabTest, IdenticalSessionsGiveIdenticalJournalsAndCounts) {
+    const std::vector<std::int32_t> first = ScriptedSession();
+    const std::vector<lab::Call> firstJournal = lab::Journal();
+    Sleep(1234);  // a different start time on the clock
+    const std::vector<std::int32_t> second = ScriptedSession();
+    EXPECT_EQ(first, second);
+    EXPECT_TRUE(firstJournal == lab::Journal());
+    EXPECT_GT(firstJournal.size(), 2000u);
+}
+
+}  // namespace

@@ -1,0 +1,299 @@
+#include "networks/networks.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using networks::AnnetModel;
+using networks::DoubleLinkModel;
+using networks::NetworkWeights;
+using networks::UpperLinkModel;
+
+// Each test writes its weight files into ./NeuralFiles/ of the scratch
+// working directory, which starts empty.
+class Networks : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::remove_all("NeuralFiles");
+        std::filesystem::create_directory("NeuralFiles");
+    }
+
+    static std::string PathOf(const std::string& name) { return "./NeuralFiles/" + name; }
+
+    static void WriteText(const std::string& name, const std::string& text) {
+        std::ofstream(PathOf(name), std::ios::binary) << text;
+    }
+
+    static void Write(const std::string& name, const NetworkWeights& weights) {
+        ASSERT_TRUE(networks::WriteWeightFile(PathOf(name), weights));
+    }
+
+    // Loads `model`, returning what it printed.
+    template <typename Model>
+    static std::string LoadPrinting(Model& model, bool expectLoaded) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(model.LoadWeights(), expectLoaded);
+        EXPECT_EQ(model.IsLoaded(), expectLoaded);
+        return testing::internal::GetCapturedStdout();
+    }
+};
+
+float AnnetVolts(const AnnetModel& model, float p0, float p1, float p2, float d1, float d2,
+                 float r) {
+    float volts = -99.0f;
+    model.Evaluate(p0, p1, p2, d1, d2, r, volts);
+    return volts;
+}
+
+float UpperVolts(const UpperLinkModel& model, float velocity) {
+    float volts = -99.0f;
+    model.Evaluate(velocity, volts);
+    return volts;
+}
+
+TEST_F(Networks, AnnetWithoutHiddenNeuronsGivesEightTimesTheOutputBias) {
+    NetworkWeights w = NetworkWeights::Zero(0, 6, 1);
+    w.outputBiases[0] = 0.3f;
+    Write("WeightsANNET3.txt", w);
+    AnnetModel model(3);
+    EXPECT_EQ(LoadPrinting(model, true), "");
+    EXPECT_EQ(AnnetVolts(model, 1, 2, 3, 0.1f, -0.2f, 0.05f), 0.3f * 8);
+    EXPECT_EQ(AnnetVolts(model, -7, 0, 99, 5, 5, -1), 0.3f * 8);
+}
+
+// Neuron j reads input (j + 1) % 6 with weight 1, and its bias cancels the
+// scaled input exactly, so every activation is 0.5 and the output is
+// 8 × (0.25 + 6 × 0.5 × 0.125) = 5 only when every scaling is right.
+TEST_F(Networks, AnnetScalesEachInputIntoItsOwnSlot) {
+    const float scaled[6] = {0.5f, 0.25f, 0.75f, 1.0f, 0.5f, 1.0f};
+    NetworkWeights w = NetworkWeights::Zero(6, 6, 1);
+    for (int j = 0; j < 6; ++j) {
+        const int input = (j + 1) % 6;
+        w.InputWeight(j, input) = 1.0f;
+        w.hiddenBiases[j] = -scaled[input];
+        w.OutputWeight(0, j) = 0.125f;
+    }
+    w.outputBiases[0] = 0.25f;
+    Write("WeightsANNET1.txt", w);
+    AnnetModel model(1);
+    LoadPrinting(model, true);
+    EXPECT_EQ(AnnetVolts(model, 2.0f, 1.0f, 3.0f, 0.3f, 0.0f, 0.01f), 5.0f);
+    EXPECT_NE(AnnetVolts(model, 2.0f, 1.0f, 3.0f, 0.3f, 0.0f, 0.0f), 5.0f);
+}
+
+TEST_F(Networks, AnnetZeroInputRowLeavesEveryHiddenSumAtItsBias) {
+    NetworkWeights w = NetworkWeights::Zero(2, 6, 1);
+    for (int i = 0; i < 6; ++i)
+        w.InputWeight(0, i) = w.InputWeight(1, i) = 3.0f;
+    w.hiddenBiases = {0.5f, -1.0f};
+    w.outputWeights = {1.0f, 2.0f};
+    w.outputBiases[0] = 0.1f;
+    Write("WeightsANNET2.txt", w);
+    AnnetModel model(2);
+    LoadPrinting(model, true);
+    const double expected = 8 * (0.1 + 1 / (1 + std::exp(-0.5)) + 2 / (1 + std::exp(1.0)));
+    EXPECT_NEAR(AnnetVolts(model, 0, 0, 0, -0.3f, -0.3f, -0.01f), expected, 1e-5);
+}
+
+TEST_F(Networks, ActivationsSaturateWithoutNaN) {
+    NetworkWeights annet = NetworkWeights::Zero(2, 6, 1);
+    annet.hiddenBiases = {-1e30f, 1e30f};
+    annet.outputWeights = {1.0f, 2.0f};
+    Write("WeightsANNET4.txt", annet);
+    AnnetModel valve(4);
+    LoadPrinting(valve, true);
+    EXPECT_EQ(AnnetVolts(valve, 1, 1, 1, 0, 0, 0), 16.0f);  // 8 × (0 × 1 + 1 × 2)
+
+    NetworkWeights upper = NetworkWeights::Zero(1, 1, 1);
+    upper.InputWeight(0, 0) = 1.0f;
+    upper.outputWeights = {2.0f};
+    upper.outputBiases = {0.5f};
+    Write("WeightsUpperLink.txt", upper);
+    UpperLinkModel link;
+    LoadPrinting(link, true);
+    EXPECT_EQ(UpperVolts(link, 1e30f), 2.5f);  // unscaled: 0.5 + tanh × 2
+    EXPECT_EQ(UpperVolts(link, -1e30f), -1.5f);
+    EXPECT_EQ(UpperVolts(link, 0.0f), 0.5f);
+    EXPECT_NEAR(UpperVolts(link, 0.25f), 0.5 + 2 * std::tanh(0.25), 1e-6);
+}
+
+// Raw text in the file's own layout: H = 1, I = 2, the block of output 0
+// (weight 0.5, bias 0.25), the block of output 1 (weight -1, bias 0.125),
+// neuron 0's input weights (1 from velocity 1, 0 from velocity 2), its bias.
+TEST_F(Networks, DoubleLinkTakesEachOutputFromItsOwnBlockTimesFifteen) {
+    WriteText("WeightsDoubleLink.txt", "1\n0\n0\n0\n0\n2\n0.5\n0.25\n-1\n0.125\n1\n0\n0\n");
+    DoubleLinkModel model;
+    LoadPrinting(model, true);
+    const float cases[][3] = {
+        {0, 3.75f, 1.875f}, {1e30f, 11.25f, -13.125f}, {-1e30f, -3.75f, 16.875f}};
+    for (const auto& c : cases) {
+        float shoulder = -99, elbow = -99;
+        model.Evaluate(c[0], 1e30f, shoulder, elbow);
+        EXPECT_EQ(shoulder, c[1]) << "velocity " << c[0];
+        EXPECT_EQ(elbow, c[2]) << "velocity " << c[0];
+    }
+}
+
+TEST_F(Networks, HeaderFillersAndUnusedUpperLinkInputsDoNotMatter) {
+    const std::string body = "0.5\n0.25\n";  // output weight, output bias
+    WriteText("WeightsUpperLink.txt", "1 0 0 0 0 1\n" + body + "2\n0.1\n");
+    UpperLinkModel plain;
+    LoadPrinting(plain, true);
+
+    // Odd header fillers, three inputs whose extra weights are huge, and
+    // trailing text that is never read.
+    WriteText("WeightsUpperLink.txt",
+              "1\nnan\n-1e30\n-5\n2147483647\n3\n" + body + "2 1e30 -1e30\n0.1\ngarbage");
+    UpperLinkModel odd;
+    LoadPrinting(odd, true);
+    for (float v : {-2.0f, 0.0f, 0.3f, 7.0f})
+        EXPECT_EQ(UpperVolts(odd, v), UpperVolts(plain, v));
+}
+
+TEST_F(Networks, WrittenWeightsReadBackIdentically) {
+    std::mt19937 engine(7);
+    std::normal_distribution<float> value(0.0f, 3.0f);
+    NetworkWeights w = NetworkWeights::Zero(20, 2, 2);
+    for (auto* block : {&w.outputWeights, &w.outputBiases, &w.inputWeights, &w.hiddenBiases}) {
+        for (float& x : *block)
+            x = value(engine) * std::pow(10.0f, value(engine));
+    }
+    Write("WeightsDoubleLink.txt", w);
+    const auto back = networks::LoadWeightFile(PathOf("WeightsDoubleLink.txt"), {2, 2, 2}, "");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->hiddenCount, 20);
+    EXPECT_EQ(back->inputCount, 2);
+    EXPECT_EQ(back->outputWeights, w.outputWeights);
+    EXPECT_EQ(back->outputBiases, w.outputBiases);
+    EXPECT_EQ(back->inputWeights, w.inputWeights);
+    EXPECT_EQ(back->hiddenBiases, w.hiddenBiases);
+}
+
+TEST_F(Networks, WriterPutsOneNumberPerLineInTheFileOrder) {
+    NetworkWeights w = NetworkWeights::Zero(1, 2, 2);
+    w.outputWeights = {1.5f, 2.5f};
+    w.outputBiases = {-1.0f, 0.1f};
+    w.inputWeights = {3.0f, 4.0f};
+    w.hiddenBiases = {5.0f};
+    Write("layout.txt", w);
+    std::stringstream text;
+    text << std::ifstream(PathOf("layout.txt")).rdbuf();
+    EXPECT_EQ(text.str(), "1\n0\n0\n0\n0\n2\n1.5\n-1\n2.5\n0.100000001\n3\n4\n5\n");
+
+    w.hiddenBiases.clear();  // arrays that do not match the counts
+    EXPECT_FALSE(networks::WriteWeightFile(PathOf("layout.txt"), w));
+}
+
+TEST_F(Networks, MissingFilesPrintTheirMessagesAndYieldZeroVolts) {
+    AnnetModel valve(2);
+    EXPECT_EQ(LoadPrinting(valve, false),
+              "Dosya Ac\375lmad\375 WeightsANNET.txt\n"
+              "Weight file ./NeuralFiles/WeightsANNET2.txt not loaded: cannot open it (No such "
+              "file or directory)\n");
+    EXPECT_EQ(AnnetVolts(valve, 1, 2, 3, 0, 0, 0), 0.0f);
+
+    DoubleLinkModel doubleLink;
+    EXPECT_EQ(LoadPrinting(doubleLink, false),
+              "Dosya Ac\375lmad\375 WeightsDoubleLink.txt\n"
+              "Weight file ./NeuralFiles/WeightsDoubleLink.txt not loaded: cannot open it (No "
+              "such file or directory)\n");
+    float shoulder = -99, elbow = -99;
+    doubleLink.Evaluate(1, 1, shoulder, elbow);
+    EXPECT_EQ(shoulder, 0.0f);
+    EXPECT_EQ(elbow, 0.0f);
+
+    UpperLinkModel upper;
+    EXPECT_EQ(LoadPrinting(upper, false),
+              "Dosya Ac\375lmad\375 WeightsUpperLink.txt\n"
+              "Weight file ./NeuralFiles/WeightsUpperLink.txt not loaded: cannot open it (No "
+              "such file or directory)\n");
+    EXPECT_EQ(UpperVolts(upper, 1), 0.0f);
+}
+
+TEST_F(Networks, UnusableFilesAreNamedWithTheirProblemAndNotLoaded) {
+    const std::string header = "2\n0\n0\n0\n0\n6\n";
+    const struct {
+        std::string text;
+        std::string problem;
+    } cases[] = {
+        {"", "the file ends before number 1"},
+        {"2\n0\n0\n", "the file ends before number 4"},
+        {header + "1\n1\n0.5\n1\n", "the file ends before number 11"},
+        {header + "1\nx\n", "number 8 is not a number"},
+        {header + "1\n1\ninf\n", "number 9 is not finite"},
+        {header + "nan\n", "number 7 is not finite"},
+        {"-1\n0\n0\n0\n0\n6\n", "hidden count -1 is negative"},
+        {"10001\n0\n0\n0\n0\n6\n", "hidden count 10001 is above 10000"},
+        {"2\n0\n0\n0\n0\n5\n", "input count 5 is not the 6 this network takes"},
+        {"2\n0\n0\n0\n0\n-6\n", "input count -6 is negative"},
+    };
+    for (const auto& c : cases) {
+        WriteText("WeightsANNET1.txt", c.text);
+        AnnetModel model(1);
+        EXPECT_EQ(LoadPrinting(model, false),
+                  "Weight file ./NeuralFiles/WeightsANNET1.txt not loaded: " + c.problem + "\n");
+        EXPECT_EQ(AnnetVolts(model, 1, 2, 3, 0, 0, 0), 0.0f);
+    }
+
+    WriteText("WeightsDoubleLink.txt", "1\n0\n0\n0\n0\n3\n");
+    DoubleLinkModel doubleLink;
+    EXPECT_EQ(LoadPrinting(doubleLink, false),
+              "Weight file ./NeuralFiles/WeightsDoubleLink.txt not loaded: input count 3 is not "
+              "the 2 this network takes\n");
+
+    WriteText("WeightsUpperLink.txt", "1\n0\n0\n0\n0\n0\n");
+    UpperLinkModel upper;
+    EXPECT_EQ(LoadPrinting(upper, false),
+              "Weight file ./NeuralFiles/WeightsUpperLink.txt not loaded: input count 0 is below "
+              "the 1 this network needs\n");
+}
+
+// The demo networks are what the control runs drive the virtual lab with:
+// valve voltages inside 0 to 8 V rising with the pressure, motor voltages
+// well inside +-5 V, 0 V at rest and following the sign of the velocity.
+TEST_F(Networks, DemoNetworksLoadAndBehavePlausibly) {
+    const std::string command = std::string(MAKE_DEMO_NETWORKS) + " --dir . --seed 5 > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    for (int muscle = 1; muscle <= 4; ++muscle) {
+        AnnetModel valve(muscle);
+        LoadPrinting(valve, true);
+        float previous = 0.0f;
+        for (float p = 0.0f; p <= 5.0f; p += 0.25f) {
+            const float volts = AnnetVolts(valve, p, p, p, 0, 0, 0);
+            EXPECT_GT(volts, previous) << "muscle " << muscle << " pressure " << p;
+            EXPECT_LT(volts, 8.0f);
+            previous = volts;
+        }
+        EXPECT_LT(AnnetVolts(valve, 0, 0, 0, 0, 0, 0), 2.0f);
+        EXPECT_GT(AnnetVolts(valve, 4, 4, 4, 0, 0, 0), 6.0f);
+    }
+
+    UpperLinkModel upper;
+    LoadPrinting(upper, true);
+    DoubleLinkModel doubleLink;
+    LoadPrinting(doubleLink, true);
+    for (float v : {-1e6f, -5.0f, -0.25f, 0.0f, 0.25f, 5.0f, 1e6f}) {
+        const float carriage = UpperVolts(upper, v);
+        float shoulder = 0, elbow = 0;
+        doubleLink.Evaluate(v, v, shoulder, elbow);
+        for (float volts : {carriage, shoulder, elbow}) {
+            EXPECT_LT(std::fabs(volts), 4.5f) << "velocity " << v;
+            if (v == 0.0f) {
+                EXPECT_NEAR(volts, 0.0f, 1e-5);
+            } else {
+                EXPECT_GT(volts * v, 0.0f) << "velocity " << v;
+            }
+        }
+    }
+}
+
+}  // namespace
