@@ -10,6 +10,8 @@
 namespace {
 
 constexpr float kFieldWidth = 120.0f;
+// Spinner fields line up after labels up to this wide.
+constexpr float kLabelWidth = 76.0f;
 constexpr float kPadSize = 80.0f;
 constexpr float kColumnGap = 12.0f;
 // A release counts as a throw (the ball spins on) only this soon after the
@@ -162,7 +164,8 @@ void GLUI_Spinner::set_int_limits(int new_low, int new_high, int new_limit_type)
 void GLUI_Spinner::draw() {
     ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted(name.c_str());
-    ImGui::SameLine();
+    ImGui::SameLine(std::max(
+        kLabelWidth, ImGui::CalcTextSize(name.c_str()).x + ImGui::GetStyle().ItemSpacing.x));
     ImGui::SetNextItemWidth(kFieldWidth);
     // The arrows step by a hundredth of the limits' range.
     float step = type == GLUI_SPINNER_FLOAT ? 0.1f : 1.0f;
