@@ -297,6 +297,12 @@ class GLUI_Master_Object {
     void panel_resized();
     void arm_spin_timer();
 
+    // A key typed over a panel: to its text field if one is active, else
+    // to the console's function with the main window current.
+    template <typename Key>
+    static void route_key(Key key, int x, int y, void (*to_panel)(Key, int, int),
+                          void (*to_console)(Key, int, int));
+
     static void display_cb();
     static void reshape_cb(int width, int height);
     static void mouse_cb(int button, int state, int x, int y);

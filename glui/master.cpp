@@ -313,18 +313,24 @@ void GLUI_Master_Object::entry_cb(int state) {
     }
 }
 
-void GLUI_Master_Object::keyboard_cb(unsigned char key, int x, int y) {
+template <typename Key>
+void GLUI_Master_Object::route_key(Key key, int x, int y, void (*to_panel)(Key, int, int),
+                                   void (*to_console)(Key, int, int)) {
     GLUI* panel = GLUI_Master.panel_of_current_window();
     if (panel == nullptr) {
         return;
     }
     ImGui::SetCurrentContext(panel->context);
     if (ImGui::GetIO().WantTextInput) {
-        ImGui_ImplGLUT_KeyboardFunc(key, x, y);
+        to_panel(key, x, y);
         panel->want_frames();
-    } else if (GLUI_Master.keyboard_func != nullptr) {
-        WithWindow(GLUI_Master.main_window, [&] { GLUI_Master.keyboard_func(key, x, y); });
+    } else if (to_console != nullptr) {
+        WithWindow(GLUI_Master.main_window, [&] { to_console(key, x, y); });
     }
+}
+
+void GLUI_Master_Object::keyboard_cb(unsigned char key, int x, int y) {
+    route_key(key, x, y, ImGui_ImplGLUT_KeyboardFunc, GLUI_Master.keyboard_func);
 }
 
 void GLUI_Master_Object::keyboard_up_cb(unsigned char key, int x, int y) {
@@ -335,17 +341,7 @@ void GLUI_Master_Object::keyboard_up_cb(unsigned char key, int x, int y) {
 }
 
 void GLUI_Master_Object::special_cb(int key, int x, int y) {
-    GLUI* panel = GLUI_Master.panel_of_current_window();
-    if (panel == nullptr) {
-        return;
-    }
-    ImGui::SetCurrentContext(panel->context);
-    if (ImGui::GetIO().WantTextInput) {
-        ImGui_ImplGLUT_SpecialFunc(key, x, y);
-        panel->want_frames();
-    } else if (GLUI_Master.special_func != nullptr) {
-        WithWindow(GLUI_Master.main_window, [&] { GLUI_Master.special_func(key, x, y); });
-    }
+    route_key(key, x, y, ImGui_ImplGLUT_SpecialFunc, GLUI_Master.special_func);
 }
 
 void GLUI_Master_Object::special_up_cb(int key, int x, int y) {

@@ -96,22 +96,18 @@ void LoadViewMatrices(double model[16], double projection[16], int viewport[4]) 
     glGetIntegerv(GL_VIEWPORT, viewport);
 }
 
-std::array<double, 3> Unproject(double x, double y, double depth) {
+// A point carried through the view's matrices by gluProject or gluUnProject.
+std::array<double, 3> Through(decltype(&gluProject) transform, double x, double y, double z) {
     double model[16], projection[16];
     int viewport[4];
     LoadViewMatrices(model, projection, viewport);
     std::array<double, 3> point;
-    gluUnProject(x, y, depth, model, projection, viewport, &point[0], &point[1], &point[2]);
+    transform(x, y, z, model, projection, viewport, &point[0], &point[1], &point[2]);
     return point;
 }
 
-std::array<double, 3> Project(double x, double y, double z) {
-    double model[16], projection[16];
-    int viewport[4];
-    LoadViewMatrices(model, projection, viewport);
-    std::array<double, 3> point;
-    gluProject(x, y, z, model, projection, viewport, &point[0], &point[1], &point[2]);
-    return point;
+std::array<double, 3> Unproject(double x, double y, double depth) {
+    return Through(gluUnProject, x, y, depth);
 }
 
 // A mesh object of one triangle that covers window pixel (x, y), facing the
@@ -179,7 +175,7 @@ TEST_F(SceneTest, FrameShowsBackgroundRedEndLinkAndYellowReadouts) {
     const LinkPlacement end = PlaceLinks(jointAngles)[2];
     const double angle = end.angle * 3.141592653589793 / 180.0;
     const auto centre =
-        Project(end.x, end.y - 5.0 * std::sin(angle), end.z + 5.0 * std::cos(angle));
+        Through(gluProject, end.x, end.y - 5.0 * std::sin(angle), end.z + 5.0 * std::cos(angle));
     const Pixel link = frame.At(static_cast<int>(centre[0]), static_cast<int>(centre[1]));
     EXPECT_GT(link[0], 80);
     EXPECT_LT(link[1], 20);
