@@ -29,7 +29,7 @@ void ApplyStyle() {
     style.WindowBorderSize = 0.0f;
     style.WindowPadding = ImVec2(6.0f, 6.0f);
     style.FramePadding = ImVec2(4.0f, 2.0f);
-    style.ItemSpacing = ImVec2(6.0f, 3.0f);
+    style.ItemSpacing = ImVec2(6.0f, 2.0f);
     style.FrameBorderSize = 1.0f;
 }
 
