@@ -2,12 +2,16 @@
 
 namespace runfiles {
 
+int WriteTrajectoryLine(std::FILE* file, const double (&v)[TrajectoryRecord::kFieldCount]) {
+    return std::fprintf(file, TrajectoryRecord::kFormat, v[0], v[1], v[2], v[3], v[4], v[5], v[6],
+                        v[7], v[8], v[9], v[10], v[11], v[12], v[13]);
+}
+
 int Write(std::FILE* file, const TrajectoryRecord& r) {
-    const float* f = r.field;
-    return std::fprintf(file, TrajectoryRecord::kFormat, double(f[0]), double(f[1]),
-                        double(f[2]), double(f[3]), double(f[4]), double(f[5]), double(f[6]),
-                        double(f[7]), double(f[8]), double(f[9]), double(f[10]), double(f[11]),
-                        double(f[12]), double(f[13]));
+    double values[TrajectoryRecord::kFieldCount];
+    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i)
+        values[i] = r.field[i];
+    return WriteTrajectoryLine(file, values);
 }
 
 int Write(std::FILE* file, const PressureLogRecord& r) {
@@ -20,10 +24,9 @@ int Write(std::FILE* file, const PressureLogRecord& r) {
 }
 
 int Write(std::FILE* file, const FuzzyPressureLogRecord& r) {
-    return std::fprintf(file, FuzzyPressureLogRecord::kFormat, double(r.own[0]),
-                        double(r.own[1]), double(r.own[2]), double(r.own[3]),
-                        double(r.blended[0]), double(r.blended[1]), double(r.blended[2]),
-                        double(r.blended[3]));
+    return std::fprintf(file, FuzzyPressureLogRecord::kFormat, double(r.own[0]), double(r.own[1]),
+                        double(r.own[2]), double(r.own[3]), double(r.blended[0]),
+                        double(r.blended[1]), double(r.blended[2]), double(r.blended[3]));
 }
 
 int WriteFitness(std::FILE* file, double fitness) {
@@ -32,16 +35,15 @@ int WriteFitness(std::FILE* file, double fitness) {
 
 int Read(std::FILE* file, TrajectoryRecord& r) {
     float* f = r.field;
-    return std::fscanf(file, TrajectoryRecord::kFormat, &f[0], &f[1], &f[2], &f[3], &f[4],
-                       &f[5], &f[6], &f[7], &f[8], &f[9], &f[10], &f[11], &f[12], &f[13]);
+    return std::fscanf(file, TrajectoryRecord::kFormat, &f[0], &f[1], &f[2], &f[3], &f[4], &f[5],
+                       &f[6], &f[7], &f[8], &f[9], &f[10], &f[11], &f[12], &f[13]);
 }
 
 int Read(std::FILE* file, PressureLogRecord& r) {
-    return std::fscanf(file, PressureLogRecord::kFormat, &r.sample, &r.desired[0],
-                       &r.desired[1], &r.desired[2], &r.desired[3], &r.measured[0],
-                       &r.measured[1], &r.measured[2], &r.measured[3], &r.valve[0],
-                       &r.valve[1], &r.valve[2], &r.valve[3], &r.counts[0], &r.counts[1],
-                       &r.counts[2], &r.counts[3], &r.counts[4]);
+    return std::fscanf(file, PressureLogRecord::kFormat, &r.sample, &r.desired[0], &r.desired[1],
+                       &r.desired[2], &r.desired[3], &r.measured[0], &r.measured[1], &r.measured[2],
+                       &r.measured[3], &r.valve[0], &r.valve[1], &r.valve[2], &r.valve[3],
+                       &r.counts[0], &r.counts[1], &r.counts[2], &r.counts[3], &r.counts[4]);
 }
 
 CandidateVector ReadCandidates(std::FILE* file) {

@@ -53,6 +53,9 @@ struct FitnessFile {
 // Writers: every value is passed to fprintf as a double. They return
 // fprintf's result (negative on a write error).
 int Write(std::FILE* file, const TrajectoryRecord& record);
+// A trajectory line from values kept in the precision they are written with
+// (the generator writes the two angles unrounded).
+int WriteTrajectoryLine(std::FILE* file, const double (&values)[TrajectoryRecord::kFieldCount]);
 int Write(std::FILE* file, const PressureLogRecord& record);
 int Write(std::FILE* file, const FuzzyPressureLogRecord& record);
 int WriteFitness(std::FILE* file, double fitness);

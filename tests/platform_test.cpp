@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "platform/clock.h"
 
 namespace {
 
-TEST(VirtualClock, SleepsAndBusyWaitsCostNoWallTime) {
+TEST(VirtualClock, SleepsAndBusyWaitsMoveOnlyVirtualTime) {
     platform::VirtualClockScope scope;
-    const auto wallStart = std::chrono::steady_clock::now();
     const std::int64_t start = platform::NowNanoseconds();
 
     Sleep(27'000);
@@ -30,9 +27,6 @@ TEST(VirtualClock, SleepsAndBusyWaitsCostNoWallTime) {
     while (platform::clock() - c0 < 500) {
     }
     EXPECT_GE(platform::clock() - c0, 500);
-
-    const auto wall = std::chrono::steady_clock::now() - wallStart;
-    EXPECT_LT(wall, std::chrono::seconds(1));
 }
 
 TEST(VirtualClock, ScopeRestoresRealTimeAndResumesVirtualTime) {
