@@ -20,6 +20,14 @@ constexpr double kThrowWindow = 0.1;
 // A spin stops once a step turns by less than this, in radians.
 constexpr float kSmallestSpinStep = 1e-4f;
 
+// Whether the last item is being dragged: active since an earlier frame
+// (the frame of the press measures no drag) and the mouse moved.
+bool Dragged() {
+    const ImGuiIO& io = ImGui::GetIO();
+    return ImGui::IsItemActive() && !ImGui::IsItemActivated() &&
+           (io.MouseDelta.x != 0.0f || io.MouseDelta.y != 0.0f);
+}
+
 }  // namespace
 
 GLUI_Control::GLUI_Control(GLUI* owner, const char* label, int id, GLUI_Update_CB update_cb)
@@ -196,7 +204,7 @@ void GLUI_Rotation::draw() {
         spin.angle = 0.0f;
         last_drag.angle = 0.0f;
     }
-    if (ImGui::IsItemActive() && (io.MouseDelta.x != 0.0f || io.MouseDelta.y != 0.0f)) {
+    if (Dragged()) {
         const float x = io.MousePos.x - origin.x;
         const float y = io.MousePos.y - origin.y;
         const arcball::Turn turn = arcball::TurnBetween(
@@ -251,7 +259,7 @@ void GLUI_Translation::draw() {
     const ImGuiIO& io = ImGui::GetIO();
     const ImVec2 origin = ImGui::GetCursorScreenPos();
     ImGui::InvisibleButton("pad", ImVec2(kPadSize, kPadSize));
-    if (ImGui::IsItemActive() && (io.MouseDelta.x != 0.0f || io.MouseDelta.y != 0.0f)) {
+    if (Dragged()) {
         const float right = io.MouseDelta.x * speed;
         const float up = -io.MouseDelta.y * speed;
         switch (type) {

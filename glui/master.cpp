@@ -278,13 +278,18 @@ void GLUI_Master_Object::mouse_cb(int button, int state, int x, int y) {
     if (panel == nullptr) {
         return;
     }
-    // The backend sets the button state directly: draw a frame that sees
-    // the press before passing on the release, or a quick click is lost.
+    // The backend sets the button state directly, so a press, a drag and a
+    // release that arrive between two frames would be lost: a frame takes
+    // the press where it happened, and another sees the drag before the
+    // release is passed on.
     if (state == GLUT_UP) {
         panel->display();
     }
     ImGui::SetCurrentContext(panel->context);
     ImGui_ImplGLUT_MouseFunc(button, state, x, y);
+    if (state == GLUT_DOWN) {
+        panel->display();
+    }
     panel->want_frames();
 }
 

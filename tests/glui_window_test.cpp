@@ -16,6 +16,8 @@ GLUI* controlPanel = nullptr;
 GLUI* viewPanel = nullptr;
 GLUI_Checkbox* checkbox = nullptr;
 GLUI_Button* button = nullptr;
+GLUI_Translation* pad = nullptr;
+float translation[2] = {0.0f, 0.0f};
 int useHybrid = 0;
 int reshapes = 0;
 int viewport[4] = {0, 0, 0, 0};
@@ -83,7 +85,8 @@ bool BuildWindow() {
     viewPanel->set_main_gfx_window(mainWindow);
     viewPanel->add_rotation("Rotate Robot View")->set_spin(10.0f);
     viewPanel->add_column(false);
-    viewPanel->add_translation("Translate View XY", GLUI_TRANSLATION_XY)->set_speed(0.5f);
+    pad = viewPanel->add_translation("Translate View XY", GLUI_TRANSLATION_XY, translation);
+    pad->set_speed(0.5f);
     return true;
 }
 
@@ -111,13 +114,13 @@ void Settle() {
     Pump(60);
 }
 
-// Screen coordinates of a point near the left end of a control; the main
-// window sits at the screen's origin (the test display has no window
-// manager).
-std::string At(const GLUI* panel, const GLUI_Control& control) {
+// Screen coordinates of a point near the left end of a control, moved by
+// (dx, dy); the main window sits at the screen's origin (the test display
+// has no window manager).
+std::string At(const GLUI* panel, const GLUI_Control& control, int dx = 0, int dy = 0) {
     const Place place = PlaceOf(panel->get_glut_window_id());
-    return std::to_string(place.x + control.x_abs + 6) + " " +
-           std::to_string(place.y + control.y_abs + control.h / 2);
+    return std::to_string(place.x + control.x_abs + 6 + dx) + " " +
+           std::to_string(place.y + control.y_abs + control.h / 2 + dy);
 }
 
 void Xdotool(const std::string& arguments) {
@@ -156,6 +159,17 @@ TEST_F(PanelWindowTest, ClicksWriteTheVariableThenCallBackWithTheIdAndRedrawTheV
     ASSERT_TRUE(PumpUntil([] { return callbacks.size() == 3; }));
     EXPECT_EQ(useHybrid, 0);
     EXPECT_EQ(callbacks[2].variable, 0);
+}
+
+TEST_F(PanelWindowTest, DraggingATranslationPadMovesItsNumbersAndRedrawsTheView) {
+    const int redraws = mainRedraws;
+    Xdotool("mousemove --sync " + At(viewPanel, *pad, 20, -20) + " mousedown 1 mousemove --sync " +
+            At(viewPanel, *pad, 40, -30) + " mouseup 1");
+    ASSERT_TRUE(PumpUntil([] { return translation[0] != 0.0f; }));
+    Pump(20);
+    EXPECT_FLOAT_EQ(translation[0], 10.0f);
+    EXPECT_FLOAT_EQ(translation[1], 5.0f);
+    EXPECT_GT(mainRedraws, redraws);
 }
 
 TEST_F(PanelWindowTest, KeysOverAPanelReachTheConsoleKeyboardFunction) {
