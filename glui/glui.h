@@ -283,9 +283,6 @@ class GLUI_Master_Object {
     // (origin at the bottom left).
     void get_viewport_area(int* x, int* y, int* w, int* h);
 
-    // Redraws every panel.
-    void sync_live_all();
-
     // Lays the panels out on the main window's current size: in creation
     // order, a right panel takes the full remaining height at the right
     // edge, a bottom panel the remaining width under the view.

@@ -184,12 +184,6 @@ void GLUI_Master_Object::get_viewport_area(int* x, int* y, int* w, int* h) {
     *h = viewport[3];
 }
 
-void GLUI_Master_Object::sync_live_all() {
-    for (const auto& panel : panels) {
-        panel->sync_live();
-    }
-}
-
 void GLUI_Master_Object::auto_set_viewport() {
     if (main_window == 0) {
         return;
