@@ -8,6 +8,7 @@ packages=(
     g++ cmake make pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri libimgui-dev
+    libstb-dev libx11-dev
     xvfb xauth xdotool
 )
 missing=()

@@ -1,0 +1,47 @@
+// The console's 3D view: the arm's mesh, the three link cylinders posed by
+// the measured joint angles, the text overlay with status and sensor
+// readouts, and the orientation cross. Every frame reads the cards anew.
+#pragma once
+
+#include "loader3ds/model_loader.h"
+
+// Status line of the view; only the control callback writes RunStatus.
+enum RunStatusIndex {
+    Ready = 0,
+    GoingHome = 1,
+    OnlyNeural = 2,
+    HybridControl = 3,
+    ActionFinished = 4,
+    GeneratingTrajectory = 5,
+    ManualMode = 6,
+};
+extern int RunStatus;
+// The status text of a RunStatus value ("" outside 0 to 6).
+const char* RunStatusText(int status);
+
+extern Model armModel;
+// Degrees: carriage motor, shoulder, elbow and the muscle-driven joint's
+// two values; filled by each frame's readout.
+extern float jointAngles[5];
+// Pressures of the twelve inputs; 0 to 3 are muscles 1 to 4.
+extern float musclePressures[12];
+// First of the three link-cylinder display lists (heights 50, 30, 10).
+extern unsigned int linkLists;
+
+// View state set by the panels and the reshape callback.
+extern float viewRotation[16];  // column-major
+extern float viewTranslation[3];
+extern float viewAspect;
+extern float viewScale;
+
+// Reads "Resources/Drawing1.3ds" into armModel; needs no GL context.
+void LoadArmModel();
+// Compiles the link cylinders; needs the main window's context current.
+void BuildLinkLists();
+// One frame into the current window, buffers swapped.
+void DisplayView();
+
+void DrawScene();
+void DrawArm();
+void DrawReadouts();
+void DrawAxes();

@@ -1,0 +1,57 @@
+#include "console/scene_math.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr double kPi = 3.141592653589;
+
+// Drops trailing zeros after the decimal point, keeping the point.
+std::string TrimZeros(std::string digits) {
+    if (digits.find('.') != std::string::npos) {
+        digits.erase(digits.find_last_not_of('0') + 1);
+    }
+    return digits;
+}
+
+}  // namespace
+
+std::string FormatReadoutReal(float value) {
+    char text[64];
+    if (!std::isfinite(value)) {
+        std::snprintf(text, sizeof text, "%g", value);
+        return text;
+    }
+    // The exponent after rounding to five significant digits decides.
+    std::snprintf(text, sizeof text, "%.4e", value);
+    const char* mark = std::strchr(text, 'e');
+    const int exponent = std::atoi(mark + 1);
+    if (exponent < -1 || exponent > 4) {
+        char tail[16];
+        std::snprintf(tail, sizeof tail, "e%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
+        return TrimZeros(std::string(text, static_cast<std::size_t>(mark - text))) + tail;
+    }
+    std::snprintf(text, sizeof text, "%#.*f", 4 - exponent, value);
+    return TrimZeros(text);
+}
+
+std::array<LinkPlacement, 3> PlaceLinks(const float jointAngles[5]) {
+    const double a1 = jointAngles[1] * kPi / 180.0;
+    const double a2 = (jointAngles[2] - 75.0) * kPi / 180.0;
+    const double lowerY = 180.0 - 50.0 * std::cos(a1);
+    const double lowerZ = -30.0 - 50.0 * std::sin(a1);
+    return {{
+        {106.0f, 180.0f, -30.0f, jointAngles[1] + 90.0f},
+        {106.0f, static_cast<float>(lowerY), static_cast<float>(lowerZ),
+         jointAngles[2] - 180.0f - 75.0f},
+        {106.0f, static_cast<float>(lowerY + 30.0 * std::sin(a2)),
+         static_cast<float>(lowerZ - 30.0 * std::cos(a2)), jointAngles[3] - 180.0f},
+    }};
+}
+
+float CarriageOffset(float carriageAngle) {
+    return static_cast<float>(carriageAngle / 360.0 * kPi * 11.0 - 20.0);
+}

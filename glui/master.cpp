@@ -1,0 +1,358 @@
+// The GLUT side of the panels: one subwindow and one ImGui context per
+// panel, event routing, layout around the view and the rotation spin.
+#include <GL/freeglut.h>
+#include <backends/imgui_impl_glut.h>
+#include <backends/imgui_impl_opengl2.h>
+#include <imgui.h>
+
+#include <cfloat>
+#include <cmath>
+
+#include "glui/glui.h"
+
+GLUI_Master_Object GLUI_Master;
+
+namespace {
+
+// Panel sizes until a panel has measured its controls.
+constexpr int kFirstRightWidth = 200;
+constexpr int kFirstBottomHeight = 120;
+// ImGui needs a frame or two after an event to settle hover and focus.
+constexpr int kFramesAfterInput = 2;
+constexpr unsigned kSpinIntervalMs = 20;
+
+// A light, plain, compact theme.
+void ApplyStyle() {
+    ImGui::StyleColorsLight();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowRounding = 0.0f;
+    style.WindowBorderSize = 0.0f;
+    style.WindowPadding = ImVec2(6.0f, 6.0f);
+    style.FramePadding = ImVec2(4.0f, 2.0f);
+    style.ItemSpacing = ImVec2(6.0f, 2.0f);
+    style.FrameBorderSize = 1.0f;
+}
+
+// Runs `action` with `window` current and makes the previous window current again.
+template <typename F>
+void WithWindow(int window, F action) {
+    const int previous = glutGetWindow();
+    glutSetWindow(window);
+    action();
+    if (previous != 0 && previous != window) {
+        glutSetWindow(previous);
+    }
+}
+
+}  // namespace
+
+GLUI::~GLUI() {
+    if (context != nullptr) {
+        ImGui::SetCurrentContext(context);
+        ImGui_ImplOpenGL2_Shutdown();
+        ImGui_ImplGLUT_Shutdown();
+        ImGui::DestroyContext(context);
+    }
+}
+
+void GLUI::sync_live() {
+    if (window_id != 0) {
+        glutPostWindowRedisplay(window_id);
+    }
+}
+
+void GLUI::want_frames() {
+    frames_wanted = kFramesAfterInput;
+    glutPostWindowRedisplay(window_id);
+}
+
+void GLUI::display() {
+    ImGui::SetCurrentContext(context);
+    ImGuiIO& io = ImGui::GetIO();
+    const int width = glutGet(GLUT_WINDOW_WIDTH);
+    const int height = glutGet(GLUT_WINDOW_HEIGHT);
+    io.DisplaySize = ImVec2(static_cast<float>(width), static_cast<float>(height));
+    // The GLUT backend's new-frame also starts the ImGui frame.
+    ImGui_ImplOpenGL2_NewFrame();
+    ImGui_ImplGLUT_NewFrame();
+
+    ImGui::SetNextWindowPos(ImVec2(0.0f, 0.0f));
+    ImGui::SetNextWindowSize(io.DisplaySize);
+    ImGui::Begin("panel", nullptr,
+                 ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
+    draw_controls();
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const bool scrolls = ImGui::GetScrollMaxY() > 0.0f;
+    ImGui::End();
+    ImGui::Render();
+
+    glViewport(0, 0, width, height);
+    const ImVec4 background = style.Colors[ImGuiCol_WindowBg];
+    glClearColor(background.x, background.y, background.z, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    glutSwapBuffers();
+
+    const float needed = side == GLUI_SUBWINDOW_RIGHT
+                             ? content_width() + 2.0f * style.WindowPadding.x +
+                                   (scrolls ? style.ScrollbarSize : 0.0f)
+                             : content_height() + 2.0f * style.WindowPadding.y;
+    const int needed_pixels = static_cast<int>(std::ceil(needed));
+    if (needed_pixels != extent) {
+        extent = needed_pixels;
+        GLUI_Master.panel_resized();
+    }
+    // The GL drawable may follow a resize a frame late: draw again.
+    if (width != drawn_size[0] || height != drawn_size[1]) {
+        drawn_size[0] = width;
+        drawn_size[1] = height;
+        frames_wanted = kFramesAfterInput;
+    }
+    if (frames_wanted > 0) {
+        --frames_wanted;
+        glutPostWindowRedisplay(window_id);
+    }
+    for (GLUI_Rotation* rotation : rotations) {
+        if (rotation->spinning()) {
+            GLUI_Master.arm_spin_timer();
+        }
+    }
+    run_callbacks();
+}
+
+GLUI* GLUI_Master_Object::create_glui_subwindow(int parent_window, long flags) {
+    auto created = std::make_unique<GLUI>();
+    GLUI* panel = created.get();
+    panel->side = flags == GLUI_SUBWINDOW_BOTTOM ? GLUI_SUBWINDOW_BOTTOM : GLUI_SUBWINDOW_RIGHT;
+    main_window = parent_window;
+
+    const int previous = glutGetWindow();
+    panel->window_id =
+        glutCreateSubWindow(parent_window, 0, 0, kFirstRightWidth, kFirstBottomHeight);
+    glutDisplayFunc(display_cb);
+    glutReshapeFunc(reshape_cb);
+    glutMouseFunc(mouse_cb);
+    glutMotionFunc(motion_cb);
+    glutPassiveMotionFunc(motion_cb);
+    glutMouseWheelFunc(wheel_cb);
+    glutEntryFunc(entry_cb);
+    glutKeyboardFunc(keyboard_cb);
+    glutKeyboardUpFunc(keyboard_up_cb);
+    glutSpecialFunc(special_cb);
+    glutSpecialUpFunc(special_up_cb);
+
+    panel->context = ImGui::CreateContext();
+    ImGui::SetCurrentContext(panel->context);
+    ImGui::GetIO().IniFilename = nullptr;
+    ApplyStyle();
+    ImGui_ImplGLUT_Init();
+    ImGui_ImplOpenGL2_Init();
+
+    panels.push_back(std::move(created));
+    auto_set_viewport();
+    if (previous != 0) {
+        glutSetWindow(previous);
+    }
+    return panel;
+}
+
+void GLUI_Master_Object::set_glutReshapeFunc(void (*f)(int width, int height)) {
+    reshape_func = f;
+    main_window = glutGetWindow();
+    glutReshapeFunc(main_reshape_cb);
+}
+
+void GLUI_Master_Object::set_glutKeyboardFunc(void (*f)(unsigned char key, int x, int y)) {
+    keyboard_func = f;
+    glutKeyboardFunc(f);
+}
+
+void GLUI_Master_Object::set_glutSpecialFunc(void (*f)(int key, int x, int y)) {
+    special_func = f;
+    glutSpecialFunc(f);
+}
+
+void GLUI_Master_Object::set_glutMouseFunc(void (*f)(int button, int state, int x, int y)) {
+    glutMouseFunc(f);
+}
+
+void GLUI_Master_Object::get_viewport_area(int* x, int* y, int* w, int* h) {
+    *x = viewport[0];
+    *y = viewport[1];
+    *w = viewport[2];
+    *h = viewport[3];
+}
+
+void GLUI_Master_Object::auto_set_viewport() {
+    if (main_window == 0) {
+        return;
+    }
+    WithWindow(main_window, [this] {
+        const int width = glutGet(GLUT_WINDOW_WIDTH);
+        const int height = glutGet(GLUT_WINDOW_HEIGHT);
+        // The free area in window coordinates (origin top left).
+        int left = 0, top = 0, right = width, bottom = height;
+        for (const auto& panel : panels) {
+            if (panel->side == GLUI_SUBWINDOW_RIGHT) {
+                const int wanted = panel->extent > 0 ? panel->extent : kFirstRightWidth;
+                const int strip = std::max(1, std::min(wanted, right - left - 1));
+                right -= strip;
+                glutSetWindow(panel->window_id);
+                glutPositionWindow(right, top);
+                glutReshapeWindow(strip, std::max(1, bottom - top));
+                glutPostRedisplay();
+            } else {
+                const int wanted = panel->extent > 0 ? panel->extent : kFirstBottomHeight;
+                const int strip = std::max(1, std::min(wanted, bottom - top - 1));
+                bottom -= strip;
+                glutSetWindow(panel->window_id);
+                glutPositionWindow(left, bottom);
+                glutReshapeWindow(std::max(1, right - left), strip);
+                glutPostRedisplay();
+            }
+        }
+        viewport[0] = left;
+        viewport[1] = height - bottom;
+        viewport[2] = std::max(0, right - left);
+        viewport[3] = std::max(0, bottom - top);
+    });
+}
+
+GLUI* GLUI_Master_Object::panel_of_current_window() const {
+    const int window = glutGetWindow();
+    for (const auto& panel : panels) {
+        if (panel->window_id == window) {
+            return panel.get();
+        }
+    }
+    return nullptr;
+}
+
+void GLUI_Master_Object::panel_resized() {
+    auto_set_viewport();
+    if (reshape_func != nullptr) {
+        WithWindow(main_window, [this] {
+            reshape_func(glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
+        });
+    }
+}
+
+void GLUI_Master_Object::arm_spin_timer() {
+    if (!spin_timer_armed) {
+        spin_timer_armed = true;
+        glutTimerFunc(kSpinIntervalMs, spin_timer_cb, 0);
+    }
+}
+
+void GLUI_Master_Object::spin_timer_cb(int) {
+    GLUI_Master.spin_timer_armed = false;
+    for (const auto& panel : GLUI_Master.panels) {
+        for (GLUI_Rotation* rotation : panel->rotations) {
+            if (rotation->spinning()) {
+                rotation->spin_step();
+                panel->sync_live();
+            }
+        }
+    }
+}
+
+void GLUI_Master_Object::display_cb() {
+    if (GLUI* panel = GLUI_Master.panel_of_current_window()) {
+        panel->display();
+    }
+}
+
+void GLUI_Master_Object::reshape_cb(int, int) {
+    glutPostRedisplay();
+}
+
+void GLUI_Master_Object::mouse_cb(int button, int state, int x, int y) {
+    GLUI* panel = GLUI_Master.panel_of_current_window();
+    if (panel == nullptr) {
+        return;
+    }
+    // The backend sets the button state directly, so a press, a drag and a
+    // release that arrive between two frames would be lost: a frame takes
+    // the press where it happened, and another sees the drag before the
+    // release is passed on.
+    if (state == GLUT_UP) {
+        panel->display();
+    }
+    ImGui::SetCurrentContext(panel->context);
+    ImGui_ImplGLUT_MouseFunc(button, state, x, y);
+    if (state == GLUT_DOWN) {
+        panel->display();
+    }
+    panel->want_frames();
+}
+
+void GLUI_Master_Object::motion_cb(int x, int y) {
+    if (GLUI* panel = GLUI_Master.panel_of_current_window()) {
+        ImGui::SetCurrentContext(panel->context);
+        ImGui_ImplGLUT_MotionFunc(x, y);
+        panel->want_frames();
+    }
+}
+
+void GLUI_Master_Object::wheel_cb(int wheel, int direction, int x, int y) {
+    if (GLUI* panel = GLUI_Master.panel_of_current_window()) {
+        ImGui::SetCurrentContext(panel->context);
+        ImGui_ImplGLUT_MouseWheelFunc(wheel, direction, x, y);
+        panel->want_frames();
+    }
+}
+
+void GLUI_Master_Object::entry_cb(int state) {
+    GLUI* panel = GLUI_Master.panel_of_current_window();
+    if (panel != nullptr && state == GLUT_LEFT) {
+        ImGui::SetCurrentContext(panel->context);
+        ImGui::GetIO().MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+        panel->want_frames();
+    }
+}
+
+template <typename Key>
+void GLUI_Master_Object::route_key(Key key, int x, int y, void (*to_panel)(Key, int, int),
+                                   void (*to_console)(Key, int, int)) {
+    GLUI* panel = GLUI_Master.panel_of_current_window();
+    if (panel == nullptr) {
+        return;
+    }
+    ImGui::SetCurrentContext(panel->context);
+    if (ImGui::GetIO().WantTextInput) {
+        to_panel(key, x, y);
+        panel->want_frames();
+    } else if (to_console != nullptr) {
+        WithWindow(GLUI_Master.main_window, [&] { to_console(key, x, y); });
+    }
+}
+
+void GLUI_Master_Object::keyboard_cb(unsigned char key, int x, int y) {
+    route_key(key, x, y, ImGui_ImplGLUT_KeyboardFunc, GLUI_Master.keyboard_func);
+}
+
+void GLUI_Master_Object::keyboard_up_cb(unsigned char key, int x, int y) {
+    if (GLUI* panel = GLUI_Master.panel_of_current_window()) {
+        ImGui::SetCurrentContext(panel->context);
+        ImGui_ImplGLUT_KeyboardUpFunc(key, x, y);
+    }
+}
+
+void GLUI_Master_Object::special_cb(int key, int x, int y) {
+    route_key(key, x, y, ImGui_ImplGLUT_SpecialFunc, GLUI_Master.special_func);
+}
+
+void GLUI_Master_Object::special_up_cb(int key, int x, int y) {
+    if (GLUI* panel = GLUI_Master.panel_of_current_window()) {
+        ImGui::SetCurrentContext(panel->context);
+        ImGui_ImplGLUT_SpecialUpFunc(key, x, y);
+    }
+}
+
+void GLUI_Master_Object::main_reshape_cb(int width, int height) {
+    GLUI_Master.auto_set_viewport();
+    if (GLUI_Master.reshape_func != nullptr) {
+        GLUI_Master.reshape_func(width, height);
+    }
+}

@@ -1,0 +1,209 @@
+// The panels in real GLUT windows: clicks sent through the X server with
+// xdotool, keys passed on to the main window, layout on reshape.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "glui/glui.h"
+#include "tests/window_test_support.h"
+
+namespace {
+
+int mainWindow = 0;
+GLUI* controlPanel = nullptr;
+GLUI* viewPanel = nullptr;
+GLUI_Checkbox* checkbox = nullptr;
+GLUI_Button* button = nullptr;
+GLUI_Translation* pad = nullptr;
+float translation[2] = {0.0f, 0.0f};
+int useHybrid = 0;
+int reshapes = 0;
+int viewport[4] = {0, 0, 0, 0};
+int mainRedraws = 0;
+
+struct Callback {
+    int id;
+    int variable;
+    int currentWindow;
+};
+std::vector<Callback> callbacks;
+std::string keys;
+int keyWindow = 0;
+
+void Display() {
+    ++mainRedraws;
+    glClearColor(0.0f, 0.0f, 0.2f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glutSwapBuffers();
+}
+
+void Reshape(int, int) {
+    ++reshapes;
+    GLUI_Master.get_viewport_area(&viewport[0], &viewport[1], &viewport[2], &viewport[3]);
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+}
+
+void Keyboard(unsigned char key, int, int) {
+    keys += static_cast<char>(key);
+    keyWindow = glutGetWindow();
+}
+
+void Control(int id) {
+    callbacks.push_back({id, useHybrid, glutGetWindow()});
+}
+
+// The console's layout in small: a control panel on the right, a view
+// panel at the bottom; built once per process.
+bool BuildWindow() {
+    if (!StartGlut()) {
+        return false;
+    }
+    if (mainWindow != 0) {
+        return true;
+    }
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowPosition(0, 0);
+    glutInitWindowSize(800, 600);
+    mainWindow = glutCreateWindow("panels");
+    glutDisplayFunc(Display);
+    GLUI_Master.set_glutReshapeFunc(Reshape);
+    GLUI_Master.set_glutKeyboardFunc(Keyboard);
+    GLUI_Master.set_glutSpecialFunc(nullptr);
+
+    controlPanel = GLUI_Master.create_glui_subwindow(mainWindow, GLUI_SUBWINDOW_RIGHT);
+    EXPECT_EQ(glutGetWindow(), mainWindow);
+    GLUI_Rollout* methods = controlPanel->add_rollout("Methods", true);
+    checkbox =
+        controlPanel->add_checkbox_to_panel(methods, "Neural-Fuzzy Hybrid", &useHybrid, 1, Control);
+    controlPanel->add_statictext("");
+    button = controlPanel->add_button("Generate Trajectory", 204, Control);
+    controlPanel->set_main_gfx_window(mainWindow);
+
+    viewPanel = GLUI_Master.create_glui_subwindow(mainWindow, GLUI_SUBWINDOW_BOTTOM);
+    viewPanel->set_main_gfx_window(mainWindow);
+    viewPanel->add_rotation("Rotate Robot View")->set_spin(10.0f);
+    viewPanel->add_column(false);
+    pad = viewPanel->add_translation("Translate View XY", GLUI_TRANSLATION_XY, translation);
+    pad->set_speed(0.5f);
+    return true;
+}
+
+struct Place {
+    int x, y, w, h;
+};
+
+// A window's place relative to the main window.
+Place PlaceOf(int window) {
+    glutSetWindow(window);
+    Place place{glutGet(GLUT_WINDOW_X), glutGet(GLUT_WINDOW_Y), glutGet(GLUT_WINDOW_WIDTH),
+                glutGet(GLUT_WINDOW_HEIGHT)};
+    glutSetWindow(mainWindow);
+    return place;
+}
+
+Place MainPlace() {
+    return PlaceOf(mainWindow);
+}
+
+// Waits until the panels have measured their controls and taken their places.
+void Settle() {
+    Pump(60);
+    ASSERT_TRUE(PumpUntil([] { return checkbox->w > 0 && button->w > 0; }));
+    Pump(60);
+}
+
+// Screen coordinates of a point near the left end of a control, moved by
+// (dx, dy); the main window sits at the screen's origin (the test display
+// has no window manager).
+std::string At(const GLUI* panel, const GLUI_Control& control, int dx = 0, int dy = 0) {
+    const Place place = PlaceOf(panel->get_glut_window_id());
+    return std::to_string(place.x + control.x_abs + 6 + dx) + " " +
+           std::to_string(place.y + control.y_abs + control.h / 2 + dy);
+}
+
+void Xdotool(const std::string& arguments) {
+    const std::string command = "xdotool " + arguments;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+class PanelWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!BuildWindow()) {
+            GTEST_SKIP() << "no X display";
+        }
+        Settle();
+        callbacks.clear();
+        keys.clear();
+    }
+};
+
+TEST_F(PanelWindowTest, ClicksWriteTheVariableThenCallBackWithTheIdAndRedrawTheView) {
+    Xdotool("mousemove --sync " + At(controlPanel, *checkbox) + " click 1");
+    ASSERT_TRUE(PumpUntil([] { return !callbacks.empty(); }));
+    EXPECT_EQ(useHybrid, 1);
+    EXPECT_EQ(callbacks[0].id, 1);
+    EXPECT_EQ(callbacks[0].variable, 1);
+    EXPECT_EQ(callbacks[0].currentWindow, mainWindow);
+
+    const int redraws = mainRedraws;
+    Xdotool("mousemove --sync " + At(controlPanel, *button) + " click 1");
+    ASSERT_TRUE(PumpUntil([] { return callbacks.size() == 2; }));
+    EXPECT_EQ(callbacks[1].id, 204);
+    EXPECT_TRUE(PumpUntil([&] { return mainRedraws > redraws; }));
+    EXPECT_EQ(useHybrid, 1);
+
+    Xdotool("mousemove --sync " + At(controlPanel, *checkbox) + " click 1");
+    ASSERT_TRUE(PumpUntil([] { return callbacks.size() == 3; }));
+    EXPECT_EQ(useHybrid, 0);
+    EXPECT_EQ(callbacks[2].variable, 0);
+}
+
+TEST_F(PanelWindowTest, DraggingATranslationPadMovesItsNumbersAndRedrawsTheView) {
+    const int redraws = mainRedraws;
+    Xdotool("mousemove --sync " + At(viewPanel, *pad, 20, -20) + " mousedown 1 mousemove --sync " +
+            At(viewPanel, *pad, 40, -30) + " mouseup 1");
+    ASSERT_TRUE(PumpUntil([] { return translation[0] != 0.0f; }));
+    Pump(20);
+    EXPECT_FLOAT_EQ(translation[0], 10.0f);
+    EXPECT_FLOAT_EQ(translation[1], 5.0f);
+    EXPECT_GT(mainRedraws, redraws);
+}
+
+TEST_F(PanelWindowTest, KeysOverAPanelReachTheConsoleKeyboardFunction) {
+    Xdotool("mousemove --sync " + At(controlPanel, *button) + " key a");
+    ASSERT_TRUE(PumpUntil([] { return !keys.empty(); }));
+    EXPECT_EQ(keys, "a");
+    EXPECT_EQ(keyWindow, mainWindow);
+}
+
+TEST_F(PanelWindowTest, PanelsKeepTheirSidesAndTheViewportFollowsAReshape) {
+    for (const auto& size : {std::pair{700, 500}, std::pair{900, 640}}) {
+        const int before = reshapes;
+        glutSetWindow(mainWindow);
+        glutReshapeWindow(size.first, size.second);
+        ASSERT_TRUE(PumpUntil([&] { return reshapes > before && MainPlace().w == size.first; }));
+        Pump(60);
+        const Place right = PlaceOf(controlPanel->get_glut_window_id());
+        const Place bottom = PlaceOf(viewPanel->get_glut_window_id());
+        // Right panel: full height along the right edge.
+        EXPECT_EQ(right.x + right.w, size.first);
+        EXPECT_EQ(right.y, 0);
+        EXPECT_EQ(right.h, size.second);
+        // Bottom panel: under the view, up to the right panel.
+        EXPECT_EQ(bottom.x, 0);
+        EXPECT_EQ(bottom.y + bottom.h, size.second);
+        EXPECT_EQ(bottom.w, right.x);
+        // The view port is what is left, in GL coordinates.
+        EXPECT_EQ(viewport[0], 0);
+        EXPECT_EQ(viewport[1], bottom.h);
+        EXPECT_EQ(viewport[2], size.first - right.w);
+        EXPECT_EQ(viewport[3], size.second - bottom.h);
+        EXPECT_GT(right.w, checkbox->w);
+        EXPECT_GT(bottom.h, 80);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+#include "console/scene_math.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+TEST(ReadoutFormat, FixedNotationKeepsThePoint) {
+    EXPECT_EQ(FormatReadoutReal(12.0f), "12.");
+    EXPECT_EQ(FormatReadoutReal(0.0f), "0.");
+    EXPECT_EQ(FormatReadoutReal(-3.9067714f), "-3.9068");
+    EXPECT_EQ(FormatReadoutReal(15.0f), "15.");
+    EXPECT_EQ(FormatReadoutReal(0.12345f), "0.12345");
+    EXPECT_EQ(FormatReadoutReal(12345.4f), "12345.");
+    EXPECT_EQ(FormatReadoutReal(-5.0f), "-5.");
+}
+
+TEST(ReadoutFormat, ExponentNotationOutsideTheFixedRange) {
+    EXPECT_EQ(FormatReadoutReal(0.0012346f), "1.2346e-003");
+    EXPECT_EQ(FormatReadoutReal(123456.7f), "1.2346e+005");
+    EXPECT_EQ(FormatReadoutReal(-0.05f), "-5.e-002");
+    EXPECT_EQ(FormatReadoutReal(1.0e-20f), "1.e-020");
+    // Rounding to five digits can carry into the next decade.
+    EXPECT_EQ(FormatReadoutReal(99999.9f), "1.e+005");
+    EXPECT_EQ(FormatReadoutReal(0.0999999f), "0.1");
+}
+
+TEST(ReadoutFormat, NonFiniteValuesStayReadable) {
+    EXPECT_EQ(FormatReadoutReal(INFINITY), "inf");
+    EXPECT_EQ(FormatReadoutReal(-INFINITY), "-inf");
+}
+
+namespace {
+
+// Far end of a cylinder of `height` along +z after the link's placement.
+void FarEnd(const LinkPlacement& link, double height, double end[3]) {
+    const double angle = link.angle * 3.141592653589793 / 180.0;
+    end[0] = link.x;
+    end[1] = link.y - height * std::sin(angle);
+    end[2] = link.z + height * std::cos(angle);
+}
+
+}  // namespace
+
+TEST(LinkChain, AtTheHomeCountsUpperAt105AndLowerAtMinus180) {
+    const float angles[5] = {0.0f, 15.0f, 75.0f, 0.0f, 0.0f};
+    const auto links = PlaceLinks(angles);
+    EXPECT_FLOAT_EQ(links[0].angle, 105.0f);
+    EXPECT_FLOAT_EQ(links[1].angle, -180.0f);
+    EXPECT_FLOAT_EQ(links[2].angle, -180.0f);
+    EXPECT_FLOAT_EQ(links[0].y, 180.0f);
+    EXPECT_FLOAT_EQ(links[0].z, -30.0f);
+    EXPECT_FLOAT_EQ(CarriageOffset(0.0f), -20.0f);
+    EXPECT_NEAR(CarriageOffset(360.0f) - CarriageOffset(0.0f), 11.0 * 3.141592653589, 1e-4);
+}
+
+TEST(LinkChain, EachLinkStartsWhereTheOneBeforeEnds) {
+    const float poses[][5] = {
+        {0, 15, 75, 0, 0}, {0, -40, 10, 30, 0}, {90, 120, 200, -75, 0}, {0, 0, 0, 0, 0}};
+    const double heights[2] = {50.0, 30.0};
+    for (const auto& angles : poses) {
+        const auto links = PlaceLinks(angles);
+        for (int k = 0; k < 2; ++k) {
+            double end[3];
+            FarEnd(links[k], heights[k], end);
+            EXPECT_NEAR(end[0], links[k + 1].x, 1e-3);
+            EXPECT_NEAR(end[1], links[k + 1].y, 1e-3);
+            EXPECT_NEAR(end[2], links[k + 1].z, 1e-3);
+        }
+    }
+}

@@ -1,0 +1,193 @@
+// Opens the console's main window on the virtual lab: the 3D view of the
+// arm with its readouts, a control panel on the right with a few sample
+// controls of each kind and the view panel at the bottom.
+//
+//   scene-preview                     run until Esc or q
+//   scene-preview --screenshot FILE   draw, save the screen as PNG, quit
+//
+// Run it where "Resources/Drawing1.3ds" can be found (without it the view
+// shows the links and readouts only).
+#include <GL/freeglut.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <stb/stb_image_write.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "cards/daq_card.h"
+#include "cards/motion_card.h"
+#include "console/scene.h"
+#include "glui/glui.h"
+
+namespace {
+
+constexpr int kWindowWidth = 1024;
+constexpr int kWindowHeight = 720;
+
+float sampleFrequency = 0.5f;
+float sampleDuration = 1000.0f;
+int sampleSine = 0;
+int sampleHybrid = 0;
+
+void ControlChanged(int id) {
+    if (id == 200) {
+        RunStatus = (RunStatus + 1) % 7;
+        DisplayView();
+    } else if (id == 203) {
+        std::exit(0);
+    }
+}
+
+void Reshape(int, int) {
+    int x, y, w, h;
+    GLUI_Master.get_viewport_area(&x, &y, &w, &h);
+    glViewport(x, y, w, h);
+    viewAspect = h > 0 ? static_cast<float>(w) / static_cast<float>(h) : 1.0f;
+    glutPostRedisplay();
+}
+
+void Keyboard(unsigned char key, int, int) {
+    if (key == 27 || key == 'q') {
+        std::exit(0);
+    }
+    glutPostRedisplay();
+}
+
+void Motion(int, int) {
+    glutPostRedisplay();
+}
+
+void BuildWindow() {
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowPosition(0, 0);
+    glutInitWindowSize(kWindowWidth, kWindowHeight);
+    LoadArmModel();
+    const int mainWindow = glutCreateWindow("Tendon");
+    glutDisplayFunc(DisplayView);
+    GLUI_Master.set_glutReshapeFunc(Reshape);
+    GLUI_Master.set_glutKeyboardFunc(Keyboard);
+    GLUI_Master.set_glutSpecialFunc(nullptr);
+    GLUI_Master.set_glutMouseFunc(nullptr);
+    glutMotionFunc(Motion);
+
+    const GLfloat ambient0[] = {0.4f, 0.4f, 0.4f, 0.2f};
+    const GLfloat diffuse0[] = {0.4f, 0.4f, 0.4f, 1.0f};
+    const GLfloat position0[] = {50.0f, 50.0f, 50.0f, 0.0f};
+    const GLfloat ambient1[] = {0.4f, 0.4f, 0.3f, 0.2f};
+    const GLfloat diffuse1[] = {0.4f, 0.4f, 0.4f, 0.4f};
+    const GLfloat position1[] = {-50.0f, -50.0f, 50.0f, 0.0f};
+    glEnable(GL_LIGHTING);
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_LIGHT0);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse0);
+    glLightfv(GL_LIGHT0, GL_POSITION, position0);
+    glEnable(GL_LIGHT1);
+    glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
+    glLightfv(GL_LIGHT1, GL_POSITION, position1);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_DEPTH_TEST);
+    std::printf("Scene preview on the virtual lab\nUsing GLUI version: %3.2f\n",
+                GLUI_Master.get_version());
+
+    GLUI* controls = GLUI_Master.create_glui_subwindow(mainWindow, GLUI_SUBWINDOW_RIGHT);
+    GLUI_Rollout* samples = controls->add_rollout("Samples", true);
+    GLUI_Spinner* frequency = controls->add_spinner_to_panel(
+        samples, "Frequency:", GLUI_SPINNER_FLOAT, &sampleFrequency, -1, nullptr);
+    frequency->set_float_limits(0.0f, 15.0f, GLUI_LIMIT_CLAMP);
+    frequency->set_alignment(GLUI_ALIGN_LEFT);
+    GLUI_Spinner* duration = controls->add_spinner_to_panel(
+        samples, "Duration:", GLUI_SPINNER_FLOAT, &sampleDuration, -1, nullptr);
+    duration->set_int_limits(0, 3000, GLUI_LIMIT_CLAMP);
+    duration->set_alignment(GLUI_ALIGN_LEFT);
+    controls->add_checkbox_to_panel(samples, "The Sine Wave", &sampleSine, 1, ControlChanged);
+    controls->add_checkbox_to_panel(samples, "Neural-Fuzzy Hybrid", &sampleHybrid, 1,
+                                    ControlChanged);
+    controls->add_statictext("");
+    controls->add_button("  Next Status  ", 200, ControlChanged);
+    controls->add_statictext("");
+    controls->add_button("Quit", 203, ControlChanged);
+    controls->set_main_gfx_window(mainWindow);
+
+    GLUI* view = GLUI_Master.create_glui_subwindow(mainWindow, GLUI_SUBWINDOW_BOTTOM);
+    view->set_main_gfx_window(mainWindow);
+    view->add_rotation("Rotate Robot View", viewRotation)->set_spin(10.0f);
+    view->add_column(false);
+    view->add_translation("Translate View XY", GLUI_TRANSLATION_XY, &viewTranslation[0])
+        ->set_speed(0.5f);
+    view->add_column(false);
+    view->add_translation("Translate View X", GLUI_TRANSLATION_X, &viewTranslation[0])
+        ->set_speed(0.5f);
+    view->add_column(false);
+    view->add_translation("Translate View Y", GLUI_TRANSLATION_Y, &viewTranslation[1])
+        ->set_speed(0.5f);
+    view->add_column(false);
+    view->add_translation("Translate View Z", GLUI_TRANSLATION_Z, &viewTranslation[2])
+        ->set_speed(0.5f);
+
+    BuildLinkLists();
+}
+
+// Saves the screen area of the main window (at the screen's origin) as PNG.
+bool SaveScreen(const char* path) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return false;
+    }
+    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, kWindowWidth,
+                              kWindowHeight, AllPlanes, ZPixmap);
+    bool saved = false;
+    if (image != nullptr) {
+        std::vector<unsigned char> rgb(3u * kWindowWidth * kWindowHeight);
+        for (int y = 0; y < kWindowHeight; ++y) {
+            for (int x = 0; x < kWindowWidth; ++x) {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                unsigned char* out = &rgb[3u * (y * kWindowWidth + x)];
+                out[0] = static_cast<unsigned char>((pixel & image->red_mask) >> 16);
+                out[1] = static_cast<unsigned char>((pixel & image->green_mask) >> 8);
+                out[2] = static_cast<unsigned char>(pixel & image->blue_mask);
+            }
+        }
+        saved =
+            stbi_write_png(path, kWindowWidth, kWindowHeight, 3, rgb.data(), 3 * kWindowWidth) != 0;
+        XDestroyImage(image);
+    }
+    XCloseDisplay(display);
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    glutInit(&argc, argv);
+    const char* screenshot =
+        argc == 3 && std::strcmp(argv[1], "--screenshot") == 0 ? argv[2] : nullptr;
+    if (argc > 1 && screenshot == nullptr) {
+        std::fprintf(stderr, "usage: scene-preview [--screenshot FILE]\n");
+        return 2;
+    }
+    OpenMotionCard();
+    OpenPressureInput();
+    OpenValveOutput();
+    BuildWindow();
+    if (screenshot == nullptr) {
+        glutMainLoop();
+        return 0;
+    }
+    // Let the window and the panels settle (layout takes a few frames).
+    for (int i = 0; i < 100; ++i) {
+        glutMainLoopEvent();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!SaveScreen(screenshot)) {
+        std::fprintf(stderr, "scene-preview: cannot save %s\n", screenshot);
+        return 1;
+    }
+    return 0;
+}
