@@ -46,9 +46,13 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
 
 namespace platform {
 
-long clock() { return static_cast<long>(PolledNow() / 1'000'000); }
+long clock() {
+    return static_cast<long>(PolledNow() / 1'000'000);
+}
 
-std::int64_t NowNanoseconds() { return virtualMode ? virtualNow : RealNow(); }
+std::int64_t NowNanoseconds() {
+    return virtualMode ? virtualNow : RealNow();
+}
 
 void UseVirtualClock() {
     // The virtual clock resumes where it stopped (0 at program start), so a
@@ -56,9 +60,13 @@ void UseVirtualClock() {
     virtualMode = true;
 }
 
-void UseRealClock() { virtualMode = false; }
+void UseRealClock() {
+    virtualMode = false;
+}
 
-bool IsVirtualClock() { return virtualMode; }
+bool IsVirtualClock() {
+    return virtualMode;
+}
 
 void AdvanceVirtualClock(std::int64_t nanoseconds) {
     if (virtualMode && nanoseconds > 0) {
@@ -66,7 +74,9 @@ void AdvanceVirtualClock(std::int64_t nanoseconds) {
     }
 }
 
-VirtualClockScope::VirtualClockScope() : wasVirtual_(virtualMode) { UseVirtualClock(); }
+VirtualClockScope::VirtualClockScope() : wasVirtual_(virtualMode) {
+    UseVirtualClock();
+}
 
 VirtualClockScope::~VirtualClockScope() {
     if (!wasVirtual_) {

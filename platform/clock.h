@@ -44,13 +44,13 @@ void AdvanceVirtualClock(std::int64_t nanoseconds);
 // Switches to the virtual clock for the lifetime of the object and back to
 // the previous clock afterwards; tests use it.
 class VirtualClockScope {
-public:
+  public:
     VirtualClockScope();
     ~VirtualClockScope();
     VirtualClockScope(const VirtualClockScope&) = delete;
     VirtualClockScope& operator=(const VirtualClockScope&) = delete;
 
-private:
+  private:
     bool wasVirtual_;
 };
 

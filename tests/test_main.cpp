@@ -7,7 +7,7 @@
 namespace {
 
 class ScratchDirectoryPerTest : public testing::EmptyTestEventListener {
-public:
+  public:
     explicit ScratchDirectoryPerTest(std::filesystem::path root) : root_(std::move(root)) {}
 
     void OnTestStart(const testing::TestInfo& test) override {
@@ -19,7 +19,7 @@ public:
 
     void OnTestEnd(const testing::TestInfo&) override { std::filesystem::current_path(root_); }
 
-private:
+  private:
     std::filesystem::path root_;
 };
 
