@@ -39,7 +39,8 @@ void WithWindow(int window, F action) {
     const int previous = glutGetWindow();
     glutSetWindow(window);
     action();
-    if (previous != 0 && previous != window) {
+    // Also when `window` was current: the action may have made another one current.
+    if (previous != 0) {
         glutSetWindow(previous);
     }
 }
