@@ -428,6 +428,11 @@ TEST(BuiltFiles, WrittenModelReadsBack) {
         EXPECT_EQ(read.texCoords[i].u, object.texCoords[i].u) << i;
     }
     EXPECT_EQ(read.faces[1].vertexIndex[2], 3);
+
+    // Counts are 16-bit in the file: a larger object is refused, not cut short.
+    model.objects[0].vertices.resize(65536);
+    model.objects[0].vertexCount = 65536;
+    EXPECT_FALSE(WriteModel(model, "too_many_vertices.3ds"));
 }
 
 // ---- normals
