@@ -5,6 +5,7 @@
 #include <backends/imgui_impl_opengl2.h>
 #include <imgui.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
