@@ -5,6 +5,7 @@
 #include <backends/imgui_impl_opengl2.h>
 #include <imgui.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -39,7 +40,8 @@ void WithWindow(int window, F action) {
     const int previous = glutGetWindow();
     glutSetWindow(window);
     action();
-    if (previous != 0 && previous != window) {
+    // Also when `window` was current: the action may have made another one current.
+    if (previous != 0) {
         glutSetWindow(previous);
     }
 }

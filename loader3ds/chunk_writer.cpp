@@ -131,6 +131,14 @@ void WriteObject(ChunkWriter& out, const Model& model, const MeshObject& object)
 }  // namespace
 
 bool WriteModel(const Model& model, const char* path) {
+    // The file's counts are 16-bit: a larger object cannot be written whole.
+    for (const MeshObject& object : model.objects) {
+        for (const int count : {object.vertexCount, object.faceCount, object.texCoordCount}) {
+            if (count > UINT16_MAX) {
+                return false;
+            }
+        }
+    }
     ChunkWriter out;
     out.Begin(kMainChunk);
     out.Begin(kFileVersion);

@@ -35,5 +35,6 @@ class ChunkWriter {
 // vertices, faces, texture coordinates, names, colours and material ids
 // (vertices are turned back from y-up to the file's z-up). An object with a
 // material id of 0 or more gets one face material group naming all its
-// faces. Returns false when the file cannot be written.
+// faces. Returns false when the file cannot be written or an object has
+// more than 65 535 vertices, faces or texture coordinates.
 bool WriteModel(const Model& model, const char* path);

@@ -20,6 +20,7 @@ GLUI_Translation* pad = nullptr;
 float translation[2] = {0.0f, 0.0f};
 int useHybrid = 0;
 int reshapes = 0;
+int reshapeWindow = 0;
 int viewport[4] = {0, 0, 0, 0};
 int mainRedraws = 0;
 
@@ -41,6 +42,7 @@ void Display() {
 
 void Reshape(int, int) {
     ++reshapes;
+    reshapeWindow = glutGetWindow();
     GLUI_Master.get_viewport_area(&viewport[0], &viewport[1], &viewport[2], &viewport[3]);
     glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
 }
@@ -186,6 +188,8 @@ TEST_F(PanelWindowTest, PanelsKeepTheirSidesAndTheViewportFollowsAReshape) {
         glutReshapeWindow(size.first, size.second);
         ASSERT_TRUE(PumpUntil([&] { return reshapes > before && MainPlace().w == size.first; }));
         Pump(60);
+        // The console sets its view port in the main window's GL context.
+        EXPECT_EQ(reshapeWindow, mainWindow);
         const Place right = PlaceOf(controlPanel->get_glut_window_id());
         const Place bottom = PlaceOf(viewPanel->get_glut_window_id());
         // Right panel: full height along the right edge.

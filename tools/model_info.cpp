@@ -1,5 +1,6 @@
 // model-info FILE: loads a 3DS mesh as the console does and lists what it
 // read, one tab-separated line per object and per material.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
