@@ -125,6 +125,7 @@ void LabState::Advance() {
         plantNanoseconds = now;
         return;
     }
+    plantNanoseconds = std::max(plantNanoseconds, now - plant::kMaxCatchUpNanoseconds);
     while (now - plantNanoseconds >= plant::kStepNanoseconds) {
         Step();
         plantNanoseconds += plant::kStepNanoseconds;
