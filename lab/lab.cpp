@@ -231,18 +231,6 @@ void SetArmPose(const ArmPose& pose) {
     lab.toolDegrees = pose.toolDegrees;
 }
 
-ArmPose CurrentPose() {
-    LabState& lab = State();
-    lab.Advance();
-    ArmPose pose;
-    pose.carriageMillimetres = lab.position[0] / plant::kCarriageCountsPerMillimetre;
-    pose.shoulderDegrees =
-        lab.position[1] / plant::kJointCountsPerDegree + plant::kShoulderHomeDegrees;
-    pose.elbowDegrees = plant::kElbowHomeDegrees - lab.position[2] / plant::kJointCountsPerDegree;
-    pose.toolDegrees = lab.toolDegrees;
-    return pose;
-}
-
 void SetEncoderCounts(const std::int32_t counts[5]) {
     LabState& lab = State();
     lab.Advance();
