@@ -128,13 +128,6 @@ TEST_F(CardsTest, CardResetClosesThenOpensInOrderAndAnnouncesEachOpen) {
     EXPECT_EQ(journal[13].record[2], 0);
 }
 
-TEST_F(CardsTest, FailedInitialisationIsPassedOverSilently) {
-    lab::FailInitSystem(true);
-    testing::internal::CaptureStdout();
-    ResetCards();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-}
-
 TEST_F(CardsTest, SetVoltageCorrectsGuardsAndSkipsEncoderOnlyAxes) {
     const struct {
         int axis;

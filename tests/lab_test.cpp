@@ -273,10 +273,12 @@ TEST_F(LabTest, CardLimitCheckHoldsAnAxisAtItsSwitchButLetsItBackOff) {
     EXPECT_GT(lab::TakeSnapshot().axisPosition[0], 0.0);
 }
 
-TEST_F(LabTest, FailedInitialisationLeavesTheMotorsDead) {
+TEST_F(LabTest, FailedInitialisationIsPassedOverSilentlyAndLeavesTheMotorsDead) {
     lab::FailInitSystem(true);
+    testing::internal::CaptureStdout();
     CloseMotionCard();
     OpenMotionCard();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     MotorAxes[0].ServoOn();
     MotorAxes[0].SetVoltage(0.3f);
     Sleep(1000);
