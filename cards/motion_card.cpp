@@ -20,6 +20,12 @@ void AbortAndStopServos() {
     }
 }
 
+void ReadRawCounts() {
+    for (short channel = 0; channel < 5; ++channel) {
+        EP_GetENCCounter(&EncoderCounts[channel], channel, kBoard);
+    }
+}
+
 }  // namespace
 
 MotorAxis MotorAxes[5] = {MotorAxis(0), MotorAxis(1), MotorAxis(2), MotorAxis(3), MotorAxis(4)};
@@ -119,16 +125,6 @@ void CloseMotionCard() {
     EP_StopDACConv(kBoard);
     EP_CloseSystem();
 }
-
-namespace {
-
-void ReadRawCounts() {
-    for (short channel = 0; channel < 5; ++channel) {
-        EP_GetENCCounter(&EncoderCounts[channel], channel, kBoard);
-    }
-}
-
-}  // namespace
 
 void ReadEncoderCounts() {
     ReadRawCounts();

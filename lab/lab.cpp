@@ -125,6 +125,7 @@ void LabState::Advance() {
         plantNanoseconds = now;
         return;
     }
+    plantNanoseconds = std::max(plantNanoseconds, now - plant::kMaxCatchUpNanoseconds);
     while (now - plantNanoseconds >= plant::kStepNanoseconds) {
         Step();
         plantNanoseconds += plant::kStepNanoseconds;
@@ -228,18 +229,6 @@ void SetArmPose(const ArmPose& pose) {
     lab.position[2] = (plant::kElbowHomeDegrees - pose.elbowDegrees) * plant::kJointCountsPerDegree;
     std::fill(std::begin(lab.velocity), std::end(lab.velocity), 0.0);
     lab.toolDegrees = pose.toolDegrees;
-}
-
-ArmPose CurrentPose() {
-    LabState& lab = State();
-    lab.Advance();
-    ArmPose pose;
-    pose.carriageMillimetres = lab.position[0] / plant::kCarriageCountsPerMillimetre;
-    pose.shoulderDegrees =
-        lab.position[1] / plant::kJointCountsPerDegree + plant::kShoulderHomeDegrees;
-    pose.elbowDegrees = plant::kElbowHomeDegrees - lab.position[2] / plant::kJointCountsPerDegree;
-    pose.toolDegrees = lab.toolDegrees;
-    return pose;
 }
 
 void SetEncoderCounts(const std::int32_t counts[5]) {

@@ -18,7 +18,7 @@ namespace lab {
 // card memory and stays.
 void Reset();
 
-// Pose relative to the home pose, in physical units.
+// A pose in physical units: the carriage's travel from home, joint angles.
 struct ArmPose {
     double carriageMillimetres = 0.0;  // travel from the home pose
     double shoulderDegrees = 15.0;
@@ -28,7 +28,6 @@ struct ArmPose {
 
 // Places the arm at rest at the pose; counters keep their zero points.
 void SetArmPose(const ArmPose& pose);
-ArmPose CurrentPose();
 // Makes the counters of channels 0 to 4 read these raw values, without
 // moving the arm.
 void SetEncoderCounts(const std::int32_t counts[5]);

@@ -80,8 +80,9 @@ LabState& BeginCall();
 
 bool EmergencyStopPressed();
 
-// The bytes of a record as the journal keeps them; records with padding are
-// first copied field by field into a zeroed record.
+// The bytes of a record as the journal keeps them. Callers copy a record
+// with padding field by field into a zeroed one first, so that the journal
+// holds only what was set.
 template <class Record>
 std::vector<std::uint8_t> Bytes(const Record& record) {
     std::vector<std::uint8_t> bytes(sizeof record);

@@ -25,6 +25,13 @@ constexpr std::int64_t kStepNanoseconds = 100'000;
 // loops that call nothing but the card still see the arm move.
 constexpr std::int64_t kCallNanoseconds = 5'000;
 
+// The most program time the plant catches up on at once. After a longer gap
+// between library calls (a console left idle, a stopped process) it
+// simulates this much and lets the rest pass: stepping through hours would
+// freeze the caller for seconds, while a minute (some 30 ms of work) is far
+// longer than any of the console's own waits and every lag has settled in it.
+constexpr std::int64_t kMaxCatchUpNanoseconds = 60'000'000'000;
+
 // Motor axes 0 (carriage), 1 (shoulder), 2 (elbow).
 struct AxisParameters {
     // Steady speed per volt of amplifier input, counts per second.

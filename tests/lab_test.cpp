@@ -195,6 +195,16 @@ TEST_F(LabTest, SleepMovesTheArmByThatTime) {
     EXPECT_NEAR(lab::TakeSnapshot().axisPosition[0] - before, 0.2 * 2000.0 * 0.020, 0.5);
 }
 
+TEST_F(LabTest, LongGapBetweenCallsIsCaughtUpOnlyForAMinute) {
+    MotorAxes[0].ServoOn();
+    MotorAxes[0].SetVoltage(0.05f);  // 100 counts/s: the upper stop is 87 s away
+    Sleep(2 * 3600 * 1000);
+    const double afterGap = lab::TakeSnapshot().axisPosition[0];
+    EXPECT_NEAR(afterGap, 60.0 * 100.0, 1.0);
+    Sleep(1000);
+    EXPECT_NEAR(lab::TakeSnapshot().axisPosition[0] - afterGap, 100.0, 0.5);
+}
+
 TEST_F(LabTest, ZeroCommandHoldsEveryMotorStill) {
     for (int axis = 0; axis < 3; ++axis) {
         MotorAxes[axis].ServoOn();
@@ -263,10 +273,12 @@ TEST_F(LabTest, CardLimitCheckHoldsAnAxisAtItsSwitchButLetsItBackOff) {
     EXPECT_GT(lab::TakeSnapshot().axisPosition[0], 0.0);
 }
 
-TEST_F(LabTest, FailedInitialisationLeavesTheMotorsDead) {
+TEST_F(LabTest, FailedInitialisationIsPassedOverSilentlyAndLeavesTheMotorsDead) {
     lab::FailInitSystem(true);
+    testing::internal::CaptureStdout();
     CloseMotionCard();
     OpenMotionCard();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     MotorAxes[0].ServoOn();
     MotorAxes[0].SetVoltage(0.3f);
     Sleep(1000);
