@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/clock.h"
@@ -70,6 +71,45 @@ TEST(PrepareSimulationInput, ConstantCountsGiveAJointAtRest) {
     EXPECT_EQ(records[1].field[1], 4.0f);
     for (int f : {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13})
         EXPECT_EQ(records[1].field[f], 0.0f) << f;
+}
+
+// Shoulder counts growing quadratically, elbow counts linearly, and axes 3
+// and 4 bending the muscle joint: every rate, acceleration and dynamic term
+// of record 1 against the joint-angle formulas.
+TEST(PrepareSimulationInput, RatesAndAccelerationsOfAMovingArm) {
+    const auto dir = labtest::MakeCaseDirectory();
+    std::vector<PressureLogRecord> log;
+    for (int j = 0; j < 4; ++j)
+        log.push_back(labtest::LogRecord({0, 768 * j * j, 3072 * j, 240, 8 * j * j}));
+    const auto records = ParseTrajectory(Prepare(dir, log));
+    ASSERT_EQ(records.size(), 1u);
+
+    const double pi = 3.141592653589, degree = pi / 180;
+    auto theta1 = [&](int j) { return (30.0 - j * j) * degree; };
+    auto theta2 = [&](int j) { return 768.0 * j * j / 153600 * 2 * pi + 0.261; };
+    auto theta3 = [&](int j) { return 3072.0 * j / 153600 * 2 * pi + 1.3083; };
+    const double t1 = theta1(1), t2 = theta2(1), t3 = theta3(1);
+    const double rate2 = (theta2(2) - t2) / 0.02, rate3 = (theta3(2) - t3) / 0.02;
+    const double accel2 = (theta2(2) - 2 * t2 + theta2(0)) / 0.0004;
+    const double accel1 = (theta1(2) - 2 * t1 + theta1(0)) / 0.0004;
+    const double expected[14] = {29,
+                                 31,
+                                 accel2,
+                                 std::cos(t1) * accel2,
+                                 std::cos(t3 + t1) * accel2,
+                                 0,
+                                 0,
+                                 accel1,
+                                 std::sin(t1) * rate2 * rate2,
+                                 std::sin(t3 + t1) * rate2 * rate2,
+                                 std::sin(t1) * rate2 * rate3,
+                                 std::sin(t1) * rate3 * rate3,
+                                 std::sin(t2 + t3 + t1),
+                                 -accel1};
+    for (int f = 0; f < 14; ++f) {
+        EXPECT_NEAR(records[0].field[f], expected[f], 1e-3 + 1e-5 * std::fabs(expected[f]))
+            << "field " << f + 1;
+    }
 }
 
 TEST(PrepareSimulationInput, ReportsAMissingLog) {
