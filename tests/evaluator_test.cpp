@@ -141,11 +141,6 @@ TEST(Replay, BinPhaseAndDirectionFlags) {
     EXPECT_EQ(flagsOf({1, 2, 2, 2, 1, 1}), (std::vector<float>{1, 1, 1, 1, 0, 0}));
 }
 
-// Networks that output bin + 100 * set, so each prediction names its network.
-labtest::Network IdentifyingNetwork(int, int set, int bin) {
-    return labtest::ConstantNetwork(float(bin + 100 * set));
-}
-
 evaluator::MuscleModels LoadModels(const labtest::CaseDirectory& dir) {
     evaluator::MuscleModels models;
     for (int m = 0; m < 4; ++m) {
@@ -158,7 +153,7 @@ evaluator::MuscleModels LoadModels(const labtest::CaseDirectory& dir) {
 
 TEST(Replay, NeighbourBinOnTheNearerSideWithItsOwnFlag) {
     const auto dir = labtest::MakeCaseDirectory();
-    labtest::WriteWeightSet(dir.weights, IdentifyingNetwork);
+    labtest::WriteWeightSet(dir.weights, labtest::IdentifyingNetwork);
     auto models = LoadModels(dir);
 
     // Angles 3, 1, 2, 2.125, -5, -4: falling, then rising, then falling.
@@ -247,18 +242,22 @@ TEST(Evaluation, ExtraCandidateValuesAreIgnoredWithAWarning) {
 }
 
 // A failed evaluation prints `message` and why, leaves inf in FEval.txt and exits non-zero.
-void ExpectFailure(const labtest::CaseDirectory& dir, const std::string& message) {
+Outcome ExpectFailure(const labtest::CaseDirectory& dir, const std::string& message) {
     const Outcome outcome = Evaluate(dir);
     EXPECT_NE(outcome.status, 0);
     EXPECT_EQ(outcome.fitness, "inf\n");
     EXPECT_NE(outcome.console.find(message), std::string::npos) << outcome.console;
     EXPECT_NE(outcome.console.find("No fitness computed: "), std::string::npos);
+    return outcome;
 }
 
 TEST(Evaluation, FailuresNeverLookLikeAFitness) {
     auto dir = ThreeSampleCase();
     std::filesystem::remove(dir.weights / "4-4f.txt");
-    ExpectFailure(dir, "aaa dosyasi olusturulamadi\n");
+    EXPECT_EQ(ExpectFailure(dir, "aaa dosyasi olusturulamadi\n").console,
+              "aaa dosyasi olusturulamadi\n"
+              "No fitness computed: the PONNET weights could not all be read\n"
+              "inf\n");
 
     dir = ThreeSampleCase();
     std::filesystem::remove(dir.arbiter / "KFFile.txt");

@@ -54,14 +54,6 @@ TEST(RecordReading, EveryReadCountsUntilEndOfFile) {
     }
 }
 
-TEST(RecordReading, TextNoFormatMatchesStopsInsteadOfSpinning) {
-    std::vector<TrajectoryRecord> records;
-    auto file = StreamOf("1  2  3  4  5\t6\t7\t8\t9\t10\t11\t12\t13\t14\ngarbage\n");
-    EXPECT_TRUE(runfiles::ReadAll(file.get(), records).stalled);
-    EXPECT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[1].field[0], 0.0f);
-}
-
 TEST(RecordLayouts, WritersUseTheExactFormats) {
     File file(std::tmpfile());
     TrajectoryRecord trajectory;
