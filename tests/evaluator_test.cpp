@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -230,6 +231,18 @@ TEST(Evaluation, ThreeSamplesEachMissingByHalf) {
     EXPECT_EQ(outcome.fitness, "0.500000\n");
     EXPECT_EQ(outcome.console, "0.500000\n");
     EXPECT_EQ(labtest::LineCount(dir.arbiter / "SimLOGFuzzyPressures.txt"), 1);
+}
+
+TEST(Evaluation, ErrorSumIsStoredAsFloatAfterEveryMuscleInOrder) {
+    // Misses of 4096, 1, 1, 1: the first square is 2^24, where a 32-bit sum
+    // cannot hold +1, so E stays 2^24 and F = sqrt(2^24 / 4) = 2048 exactly.
+    // A double sum or another order would leave 2048.000183 or more.
+    const auto dir = ThreeSampleCase();
+    std::vector<PressureLogRecord> log(6, labtest::LogRecord({}));
+    const float misses[4] = {4096, 1, 1, 1};
+    std::copy(misses, misses + 4, log[1].measured);
+    labtest::WriteLog(dir.arbiter / "LogALLANNETPressures.txt", log);
+    EXPECT_EQ(Evaluate(dir).fitness, "2048.000000\n");
 }
 
 TEST(Evaluation, ExtraCandidateValuesAreIgnoredWithAWarning) {
