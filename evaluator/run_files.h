@@ -6,18 +6,13 @@
 #pragma once
 
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "platform/stdio_text.h"
 
 namespace runfiles {
 
-// An open stdio stream, closed when its owner goes.
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using File = platform::File;
 
 // One sample of a trajectory: the muscle-driven joint angle and the sum
 // angle in degrees, then twelve dynamic terms of the arm.

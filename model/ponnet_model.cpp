@@ -2,17 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <utility>
 
 #include "platform/stdio_text.h"
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using platform::File;
 
 // Normalisation of the 14 network inputs: x = (X + offset) / divisor.
 constexpr double kInputOffset[PonnetModel::kInputs] = {0,   0,    3,     2,    2.5, 6, 7,

@@ -51,27 +51,4 @@ TEST(Arbiter, ScoresAGeneratedCase) {
     EXPECT_EQ(RunIn(again / "arbiter", ARBITER_PATH).console, fitness);
 }
 
-TEST(Arbiter, ThreeSampleExampleAndAMissingWeightFile) {
-    const auto dir = labtest::MakeCaseDirectory();
-    labtest::WriteWeightSet(dir.weights, [](int, int, int) { return labtest::Network{}; });
-    std::vector<runfiles::PressureLogRecord> log(6, labtest::LogRecord({}));
-    log[1] = labtest::LogRecord({}, 0.5f);
-    labtest::WriteLog(dir.arbiter / "LogALLANNETPressures.txt", log);
-    labtest::WriteText(dir.arbiter / "KFFile.txt", "0.1 1 0.2 1 0.3 1 0.4 1 0.5 1\n");
-
-    ProgramRun run = RunIn(dir.arbiter, ARBITER_PATH);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.console, "0.500000\n");
-    EXPECT_EQ(labtest::ReadText(dir.arbiter / "FEval.txt"), "0.500000\n");
-
-    std::filesystem::remove(dir.weights / "2-72b.txt");
-    run = RunIn(dir.arbiter, ARBITER_PATH);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.console,
-              "weights.txt dosyasi olusturulamadi\n"
-              "No fitness computed: the PONNET weights could not all be read\n"
-              "inf\n");
-    EXPECT_EQ(labtest::ReadText(dir.arbiter / "FEval.txt"), "inf\n");
-}
-
 }  // namespace

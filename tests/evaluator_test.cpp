@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/clock.h"
@@ -72,6 +74,45 @@ TEST(PrepareSimulationInput, ConstantCountsGiveAJointAtRest) {
         EXPECT_EQ(records[1].field[f], 0.0f) << f;
 }
 
+// Shoulder counts growing quadratically, elbow counts linearly, and axes 3
+// and 4 bending the muscle joint: every rate, acceleration and dynamic term
+// of record 1 against the joint-angle formulas.
+TEST(PrepareSimulationInput, RatesAndAccelerationsOfAMovingArm) {
+    const auto dir = labtest::MakeCaseDirectory();
+    std::vector<PressureLogRecord> log;
+    for (int j = 0; j < 4; ++j)
+        log.push_back(labtest::LogRecord({0, 768 * j * j, 3072 * j, 240, 8 * j * j}));
+    const auto records = ParseTrajectory(Prepare(dir, log));
+    ASSERT_EQ(records.size(), 1u);
+
+    const double pi = 3.141592653589, degree = pi / 180;
+    auto theta1 = [&](int j) { return (30.0 - j * j) * degree; };
+    auto theta2 = [&](int j) { return 768.0 * j * j / 153600 * 2 * pi + 0.261; };
+    auto theta3 = [&](int j) { return 3072.0 * j / 153600 * 2 * pi + 1.3083; };
+    const double t1 = theta1(1), t2 = theta2(1), t3 = theta3(1);
+    const double rate2 = (theta2(2) - t2) / 0.02, rate3 = (theta3(2) - t3) / 0.02;
+    const double accel2 = (theta2(2) - 2 * t2 + theta2(0)) / 0.0004;
+    const double accel1 = (theta1(2) - 2 * t1 + theta1(0)) / 0.0004;
+    const double expected[14] = {29,
+                                 31,
+                                 accel2,
+                                 std::cos(t1) * accel2,
+                                 std::cos(t3 + t1) * accel2,
+                                 0,
+                                 0,
+                                 accel1,
+                                 std::sin(t1) * rate2 * rate2,
+                                 std::sin(t3 + t1) * rate2 * rate2,
+                                 std::sin(t1) * rate2 * rate3,
+                                 std::sin(t1) * rate3 * rate3,
+                                 std::sin(t2 + t3 + t1),
+                                 -accel1};
+    for (int f = 0; f < 14; ++f) {
+        EXPECT_NEAR(records[0].field[f], expected[f], 1e-3 + 1e-5 * std::fabs(expected[f]))
+            << "field " << f + 1;
+    }
+}
+
 TEST(PrepareSimulationInput, ReportsAMissingLog) {
     const auto dir = labtest::MakeCaseDirectory();
     labtest::WorkingDirectory here(dir.arbiter);
@@ -101,11 +142,6 @@ TEST(Replay, BinPhaseAndDirectionFlags) {
     EXPECT_EQ(flagsOf({1, 2, 2, 2, 1, 1}), (std::vector<float>{1, 1, 1, 1, 0, 0}));
 }
 
-// Networks that output bin + 100 * set, so each prediction names its network.
-labtest::Network IdentifyingNetwork(int, int set, int bin) {
-    return labtest::ConstantNetwork(float(bin + 100 * set));
-}
-
 evaluator::MuscleModels LoadModels(const labtest::CaseDirectory& dir) {
     evaluator::MuscleModels models;
     for (int m = 0; m < 4; ++m) {
@@ -118,7 +154,7 @@ evaluator::MuscleModels LoadModels(const labtest::CaseDirectory& dir) {
 
 TEST(Replay, NeighbourBinOnTheNearerSideWithItsOwnFlag) {
     const auto dir = labtest::MakeCaseDirectory();
-    labtest::WriteWeightSet(dir.weights, IdentifyingNetwork);
+    labtest::WriteWeightSet(dir.weights, labtest::IdentifyingNetwork);
     auto models = LoadModels(dir);
 
     // Angles 3, 1, 2, 2.125, -5, -4: falling, then rising, then falling.
@@ -197,6 +233,18 @@ TEST(Evaluation, ThreeSamplesEachMissingByHalf) {
     EXPECT_EQ(labtest::LineCount(dir.arbiter / "SimLOGFuzzyPressures.txt"), 1);
 }
 
+TEST(Evaluation, ErrorSumIsStoredAsFloatAfterEveryMuscleInOrder) {
+    // Misses of 4096, 1, 1, 1: the first square is 2^24, where a 32-bit sum
+    // cannot hold +1, so E stays 2^24 and F = sqrt(2^24 / 4) = 2048 exactly.
+    // A double sum or another order would leave 2048.000183 or more.
+    const auto dir = ThreeSampleCase();
+    std::vector<PressureLogRecord> log(6, labtest::LogRecord({}));
+    const float misses[4] = {4096, 1, 1, 1};
+    std::copy(misses, misses + 4, log[1].measured);
+    labtest::WriteLog(dir.arbiter / "LogALLANNETPressures.txt", log);
+    EXPECT_EQ(Evaluate(dir).fitness, "2048.000000\n");
+}
+
 TEST(Evaluation, ExtraCandidateValuesAreIgnoredWithAWarning) {
     const auto dir = ThreeSampleCase();
     labtest::WriteText(dir.arbiter / "KFFile.txt", "0.1 1 0.2 1 0.3 1 0.4 1 0.5 1 7 8\n");
@@ -207,18 +255,22 @@ TEST(Evaluation, ExtraCandidateValuesAreIgnoredWithAWarning) {
 }
 
 // A failed evaluation prints `message` and why, leaves inf in FEval.txt and exits non-zero.
-void ExpectFailure(const labtest::CaseDirectory& dir, const std::string& message) {
+Outcome ExpectFailure(const labtest::CaseDirectory& dir, const std::string& message) {
     const Outcome outcome = Evaluate(dir);
     EXPECT_NE(outcome.status, 0);
     EXPECT_EQ(outcome.fitness, "inf\n");
     EXPECT_NE(outcome.console.find(message), std::string::npos) << outcome.console;
     EXPECT_NE(outcome.console.find("No fitness computed: "), std::string::npos);
+    return outcome;
 }
 
 TEST(Evaluation, FailuresNeverLookLikeAFitness) {
     auto dir = ThreeSampleCase();
     std::filesystem::remove(dir.weights / "4-4f.txt");
-    ExpectFailure(dir, "aaa dosyasi olusturulamadi\n");
+    EXPECT_EQ(ExpectFailure(dir, "aaa dosyasi olusturulamadi\n").console,
+              "aaa dosyasi olusturulamadi\n"
+              "No fitness computed: the PONNET weights could not all be read\n"
+              "inf\n");
 
     dir = ThreeSampleCase();
     std::filesystem::remove(dir.arbiter / "KFFile.txt");

@@ -42,6 +42,10 @@ Network ConstantNetwork(float value) {
     return network;
 }
 
+Network IdentifyingNetwork(int, int set, int bin) {
+    return ConstantNetwork(float(bin + 100 * set));
+}
+
 void WriteText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }

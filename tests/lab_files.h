@@ -26,6 +26,8 @@ void WriteWeightSet(const std::filesystem::path& weights, const NetworkMaker& ne
 
 // A network whose output is `value`: v = 0, output bias value / 4.
 Network ConstantNetwork(float value);
+// A network whose output is bin + 100 * set, so a prediction names the network that made it.
+Network IdentifyingNetwork(int muscle, int set, int bin);
 
 void WriteText(const std::filesystem::path& path, const std::string& text);
 std::string ReadText(const std::filesystem::path& path);

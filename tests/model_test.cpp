@@ -9,12 +9,8 @@
 
 namespace {
 
+using labtest::IdentifyingNetwork;
 using labtest::Network;
-
-// Every network outputs bin + 100 * set, so a prediction names the network that made it.
-Network IdentifyingNetwork(int, int set, int bin) {
-    return labtest::ConstantNetwork(float(bin + 100 * set));
-}
 
 std::string Prefix(const labtest::CaseDirectory& dir) {
     return dir.weights.string() + "/";
@@ -34,7 +30,6 @@ TEST(PonnetModel, ChoosesBinFromAngleAndOffset) {
     PonnetModel model(1, Prefix(dir));
     model.Allocate();
     ASSERT_TRUE(model.LoadWeights());
-    ASSERT_TRUE(model.IsLoaded());
 
     const float flag = 0.0f;  // set f for muscle 1
     EXPECT_EQ(Predict(model, 0.0f, flag, 0), 18);
@@ -114,6 +109,24 @@ TEST(PonnetModel, EvaluatesTheRowLayout) {
     float output = 0;
     model.Evaluate(input, &output, 0);
     EXPECT_NEAR(output, Reference(network, input), 1e-5);
+}
+
+TEST(PonnetModel, HiddenSumIsStoredAsFloatAfterEveryAddition) {
+    // Hidden bias -16 and input weights so small that each product is below
+    // half a 32-bit step of the sum: added one at a time to the stored sum
+    // they all vanish, whereas a sum kept in double would move by 3e-6 and
+    // change the (nearly exponential) activation far beyond its rounding.
+    const auto dir = labtest::MakeCaseDirectory();
+    Network network{};
+    network[0] = 1.0f;
+    for (int q = 0; q < 14; ++q)
+        network[4 + q] = 4.76e-7f;
+    network[46] = -16.0f;
+    labtest::WriteWeightSet(dir.weights, [&](int, int, int) { return network; });
+    PonnetModel model(1, Prefix(dir));
+    model.Allocate();
+    ASSERT_TRUE(model.LoadWeights());
+    EXPECT_EQ(Predict(model, 0.0f, 0.0f, 0), 4.0f * float(1.0 / (1.0 + std::exp(16.0))));
 }
 
 TEST(PonnetModel, ReportsMissingAndShortFiles) {
