@@ -4,20 +4,15 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <random>
 #include <string>
 
 namespace {
 
 using runfiles::CandidateVector;
+using runfiles::File;
 using runfiles::PressureLogRecord;
 using runfiles::TrajectoryRecord;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // A temporary stream holding exactly `text`, positioned at its start.
 File StreamOf(const std::string& text) {
@@ -116,10 +111,6 @@ TEST(CandidateFile, ShortEmptyNewlineSeparatedAndOverlongFiles) {
     EXPECT_EQ(extra.extra, 2);
     EXPECT_EQ(extra.k[9], 10.0f);
 }
-
-}  // namespace
-
-namespace {
 
 // The reading rule carried out with one fscanf per record on the stream
 // itself: the reference that ReadAll's in-memory conversion must match.
