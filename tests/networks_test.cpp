@@ -225,8 +225,12 @@ TEST_F(Networks, WriterPutsOneNumberPerLineInTheFileOrder) {
     text << std::ifstream(PathOf("layout.txt")).rdbuf();
     EXPECT_EQ(text.str(), "1\n0\n0\n0\n0\n2\n1.5\n-1\n2.5\n0.100000001\n3\n4\n5\n");
 
+    // Weights that would not load back are refused.
+    w.hiddenBiases = {NAN};
+    EXPECT_FALSE(networks::WriteWeightFile(PathOf("refused.txt"), w));
     w.hiddenBiases.clear();  // arrays that do not match the counts
-    EXPECT_FALSE(networks::WriteWeightFile(PathOf("layout.txt"), w));
+    EXPECT_FALSE(networks::WriteWeightFile(PathOf("refused.txt"), w));
+    EXPECT_FALSE(std::filesystem::exists(PathOf("refused.txt")));
 }
 
 TEST_F(Networks, MissingFilesPrintTheirMessagesAndYieldZeroVolts) {
