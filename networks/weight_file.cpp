@@ -156,11 +156,17 @@ std::optional<NetworkWeights> LoadWeightFile(const std::string& path, const Weig
 bool WriteWeightFile(const std::string& path, const NetworkWeights& weights) {
     const std::size_t hidden = weights.hiddenCount;
     const std::size_t outputs = weights.outputBiases.size();
-    if (weights.hiddenCount < 0 || weights.inputCount < 0 ||
-        weights.outputWeights.size() != outputs * hidden ||
+    if (weights.hiddenCount < 0 || weights.inputCount < 0 || weights.hiddenCount > kMaxCount ||
+        weights.inputCount > kMaxCount || weights.outputWeights.size() != outputs * hidden ||
         weights.inputWeights.size() != hidden * weights.inputCount ||
         weights.hiddenBiases.size() != hidden) {
         return false;
+    }
+    // The reader refuses what is not a finite number: such a file would not load.
+    for (const auto* block : {&weights.outputWeights, &weights.outputBiases, &weights.inputWeights,
+                              &weights.hiddenBiases}) {
+        if (!std::all_of(block->begin(), block->end(), [](float w) { return std::isfinite(w); }))
+            return false;
     }
     File file(std::fopen(path.c_str(), "w"));
     if (!file)

@@ -66,8 +66,9 @@ std::optional<NetworkWeights> LoadWeightFile(const std::string& path, const Weig
 
 // Writes `weights` in the layout above, one number per line, the unused
 // header numbers as 0 and the reals with enough digits to read back the
-// same floats. Returns false when the weights' arrays do not match their
-// counts or the file cannot be written.
+// same floats. Returns false, writing nothing, when the weights would not
+// load back (arrays that do not match their counts, counts above kMaxCount,
+// a weight that is not finite), and when the file cannot be written.
 bool WriteWeightFile(const std::string& path, const NetworkWeights& weights);
 
 }  // namespace networks

@@ -70,24 +70,35 @@ TEST_F(Networks, AnnetWithoutHiddenNeuronsGivesEightTimesTheOutputBias) {
     EXPECT_EQ(AnnetVolts(model, -7, 0, 99, 5, 5, -1), 0.3f * 8);
 }
 
-// Neuron j reads input (j + 1) % 6 with weight 1, and its bias cancels the
-// scaled input exactly, so every activation is 0.5 and the output is
-// 8 × (0.25 + 6 × 0.5 × 0.125) = 5 only when every scaling is right.
+// Neuron j reads input (j + 1) % 6 with weight 1024, and its bias cancels
+// the expected scaled input exactly, so every activation is exactly 0.5 and
+// the output is 8 × (0.25 + 6 × 0.5 × 0.125) = 5 only when every input lands
+// in its own slot scaled to the last bit: pressures divided by the float 4,
+// differences and slope offset and divided in double precision.
 TEST_F(Networks, AnnetScalesEachInputIntoItsOwnSlot) {
-    const float scaled[6] = {0.5f, 0.25f, 0.75f, 1.0f, 0.5f, 1.0f};
-    NetworkWeights w = NetworkWeights::Zero(6, 6, 1);
-    for (int j = 0; j < 6; ++j) {
-        const int input = (j + 1) % 6;
-        w.InputWeight(j, input) = 1.0f;
-        w.hiddenBiases[j] = -scaled[input];
-        w.OutputWeight(0, j) = 0.125f;
+    const float cases[][6] = {{2.0f, 1.0f, 3.0f, 0.3f, 0.0f, 0.01f},
+                              {1.7f, 0.33f, 2.9f, -0.13f, -0.0041f, -0.0041f}};
+    for (const auto& in : cases) {
+        const float scaled[6] = {in[0] / 4.0f,
+                                 in[1] / 4.0f,
+                                 in[2] / 4.0f,
+                                 float((in[3] + 0.3) / 0.6),
+                                 float((in[4] + 0.3) / 0.6),
+                                 float((in[5] * 100.0 + 1.0) / 2.0)};
+        NetworkWeights w = NetworkWeights::Zero(6, 6, 1);
+        for (int j = 0; j < 6; ++j) {
+            const int input = (j + 1) % 6;
+            w.InputWeight(j, input) = 1024.0f;
+            w.hiddenBiases[j] = -1024.0f * scaled[input];
+            w.OutputWeight(0, j) = 0.125f;
+        }
+        w.outputBiases[0] = 0.25f;
+        Write("WeightsANNET1.txt", w);
+        AnnetModel model(1);
+        LoadPrinting(model, true);
+        EXPECT_EQ(AnnetVolts(model, in[0], in[1], in[2], in[3], in[4], in[5]), 5.0f) << in[0];
+        EXPECT_NE(AnnetVolts(model, in[0], in[1], in[2], in[3], in[4], 0.0f), 5.0f) << in[0];
     }
-    w.outputBiases[0] = 0.25f;
-    Write("WeightsANNET1.txt", w);
-    AnnetModel model(1);
-    LoadPrinting(model, true);
-    EXPECT_EQ(AnnetVolts(model, 2.0f, 1.0f, 3.0f, 0.3f, 0.0f, 0.01f), 5.0f);
-    EXPECT_NE(AnnetVolts(model, 2.0f, 1.0f, 3.0f, 0.3f, 0.0f, 0.0f), 5.0f);
 }
 
 TEST_F(Networks, AnnetZeroInputRowLeavesEveryHiddenSumAtItsBias) {
@@ -102,6 +113,31 @@ TEST_F(Networks, AnnetZeroInputRowLeavesEveryHiddenSumAtItsBias) {
     LoadPrinting(model, true);
     const double expected = 8 * (0.1 + 1 / (1 + std::exp(-0.5)) + 2 / (1 + std::exp(1.0)));
     EXPECT_NEAR(AnnetVolts(model, 0, 0, 0, -0.3f, -0.3f, -0.01f), expected, 1e-5);
+}
+
+// Each addition is rounded to a float before the next: three quarter-ulp
+// additions leave a sum unchanged, where a sum kept in double precision
+// would move by one ulp.
+TEST_F(Networks, SumsAreRoundedToFloatAfterEveryAddition) {
+    const float quarterUlpOf20 = std::ldexp(1.0f, -21);
+    NetworkWeights hidden = NetworkWeights::Zero(1, 6, 1);
+    hidden.hiddenBiases = {-20.0f};
+    for (int i = 0; i < 3; ++i)
+        hidden.InputWeight(0, i) = quarterUlpOf20;  // inputs 0 to 2 are 4 / 4 = 1
+    hidden.outputWeights = {1.0f};
+    Write("WeightsANNET1.txt", hidden);
+    AnnetModel model(1);
+    LoadPrinting(model, true);
+    EXPECT_EQ(AnnetVolts(model, 4, 4, 4, 0, 0, 0), float(1 / (1 + std::exp(20.0))) * 8);
+
+    const float quarterUlpOf1 = std::ldexp(1.0f, -25);
+    NetworkWeights output = NetworkWeights::Zero(3, 6, 1);
+    output.hiddenBiases = {100.0f, 100.0f, 100.0f};  // activations of 1
+    output.outputWeights = {quarterUlpOf1, quarterUlpOf1, quarterUlpOf1};
+    output.outputBiases = {1.0f};
+    Write("WeightsANNET1.txt", output);
+    LoadPrinting(model, true);
+    EXPECT_EQ(AnnetVolts(model, 0, 0, 0, 0, 0, 0), 8.0f);
 }
 
 TEST_F(Networks, ActivationsSaturateWithoutNaN) {
@@ -189,8 +225,12 @@ TEST_F(Networks, WriterPutsOneNumberPerLineInTheFileOrder) {
     text << std::ifstream(PathOf("layout.txt")).rdbuf();
     EXPECT_EQ(text.str(), "1\n0\n0\n0\n0\n2\n1.5\n-1\n2.5\n0.100000001\n3\n4\n5\n");
 
+    // Weights that would not load back are refused.
+    w.hiddenBiases = {NAN};
+    EXPECT_FALSE(networks::WriteWeightFile(PathOf("refused.txt"), w));
     w.hiddenBiases.clear();  // arrays that do not match the counts
-    EXPECT_FALSE(networks::WriteWeightFile(PathOf("layout.txt"), w));
+    EXPECT_FALSE(networks::WriteWeightFile(PathOf("refused.txt"), w));
+    EXPECT_FALSE(std::filesystem::exists(PathOf("refused.txt")));
 }
 
 TEST_F(Networks, MissingFilesPrintTheirMessagesAndYieldZeroVolts) {

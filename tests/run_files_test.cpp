@@ -104,10 +104,6 @@ TEST(CandidateFile, ShortEmptyNewlineSeparatedAndOverlongFiles) {
     EXPECT_EQ(extra.k[9], 10.0f);
 }
 
-}  // namespace
-
-namespace {
-
 // The reading rule carried out with one fscanf per record on the stream
 // itself: the reference that ReadAll's in-memory conversion must match.
 template <typename Record>

@@ -134,7 +134,8 @@ TEST_F(Trajectory, StepLevelsAndTheirShortLastFalls) {
     EXPECT_NEAR(WaveOf(counts[195]), 20, 1e-6);
 }
 
-TEST_F(Trajectory, RampAddsInSinglePrecision) {
+// The ramp block runs last, so with the sine also selected the ramp is written.
+TEST_F(Trajectory, RampAddsInSinglePrecisionAndOverwritesSine) {
     ASSERT_TRUE(Generate(0, 1, 0));
     const Table counts = Rows(kEncoderTrajectoryFile);
     const double tolerance = 2e-5;  // well below the 1.3e-4 that exact sums would differ by
@@ -144,10 +145,7 @@ TEST_F(Trajectory, RampAddsInSinglePrecision) {
     EXPECT_NEAR(WaveOf(counts[750]), 105.69987, tolerance);
     EXPECT_NEAR(WaveOf(counts[1050]), -104.29987, tolerance);
     EXPECT_NEAR(WaveOf(counts[1331]), 92.39993, tolerance);
-}
 
-TEST_F(Trajectory, RampOverwritesSine) {
-    ASSERT_TRUE(Generate(0, 1, 0));
     const std::string rampVelocities = Text(kVelocityTrajectoryFile);
     const std::string rampCounts = Text(kEncoderTrajectoryFile);
     const std::string rampTerms = Text(kDynamicTermsFile);

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "evaluator/run_files.h"
@@ -109,17 +108,13 @@ void WriteThreeColumns(std::FILE* file, double first, double second, double thir
     platform::WriteLine(file, kThreeColumnFormat, values);
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Opens `path` for writing, lets `writeLines` fill it and closes it. A file
 // that cannot be opened is reported and skipped. True when the file was
 // written and closed without error (a full disk shows at the latest when
 // the buffer is flushed on closing).
 template <typename WriteLines>
 bool WriteFile(const char* path, WriteLines writeLines) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "w"));
+    runfiles::File file(std::fopen(path, "w"));
     if (!file) {
         std::printf("%s", kNotOpened);
         return false;
