@@ -79,14 +79,19 @@ bool PonnetModel::LoadWeights() {
     return loaded_;
 }
 
+std::string PonnetModel::WeightFileName(int muscle, int bin, int set) {
+    std::string name = std::to_string(muscle);
+    name += std::to_string(kFirstLabel + kBinWidth * bin);
+    name += set == 0 ? "f.txt" : "b.txt";
+    return name;
+}
+
 bool PonnetModel::LoadSet(int set) {
-    const char* suffix = set == 0 ? "f.txt" : "b.txt";
     const char* openFailure =
         set == 0 ? "aaa dosyasi olusturulamadi\n" : "weights.txt dosyasi olusturulamadi\n";
     bool complete = true;
     for (int bin = 0; bin < kBins; ++bin) {
-        const std::string name = directory_ + std::to_string(muscle_) +
-                                 std::to_string(kFirstLabel + kBinWidth * bin) + suffix;
+        const std::string name = directory_ + WeightFileName(muscle_, bin, set);
         File file(std::fopen(name.c_str(), "r"));
         if (!file) {
             std::fputs(openFailure, stdout);

@@ -46,6 +46,9 @@ class PonnetModel {
     static int BinOf(float angle, int binOffset);
     // Weight set of a muscle for a direction flag.
     static int SetOf(int muscle, float directionFlag);
+    // Name of a per-bin weight file, without the directory: the muscle index,
+    // the bin's angle label and "f.txt" or "b.txt" (3-8b.txt).
+    static std::string WeightFileName(int muscle, int bin, int set);
 
   private:
     bool ReadGeneralWeights();

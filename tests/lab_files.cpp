@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "model/ponnet_model.h"
+
 namespace labtest {
 
 CaseDirectory MakeCaseDirectory() {
@@ -28,8 +30,7 @@ void WriteWeightSet(const std::filesystem::path& weights, const NetworkMaker& ne
                 std::ostringstream text;
                 for (float value : network(muscle, set, bin))
                     text << value << "\n";
-                const std::string name = std::to_string(muscle) + std::to_string(-72 + 4 * bin) +
-                                         (set == 0 ? "f.txt" : "b.txt");
+                const std::string name = PonnetModel::WeightFileName(muscle, bin, set);
                 WriteText(weights / name, text.str());
             }
         }

@@ -130,6 +130,8 @@ TEST(PonnetModel, HiddenSumIsStoredAsFloatAfterEveryAddition) {
 }
 
 TEST(PonnetModel, ReportsMissingAndShortFiles) {
+    EXPECT_EQ(PonnetModel::WeightFileName(3, 16, 1), "3-8b.txt");
+    EXPECT_EQ(PonnetModel::WeightFileName(1, 18, 0), "10f.txt");
     const auto dir = labtest::MakeCaseDirectory();
     labtest::WriteWeightSet(dir.weights, IdentifyingNetwork);
     std::filesystem::remove(dir.weights / "3-8b.txt");

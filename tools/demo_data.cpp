@@ -102,8 +102,7 @@ bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
         for (int set = 0; set < PonnetModel::kSets; ++set) {
             for (int bin = 0; bin < PonnetModel::kBins; ++bin) {
                 const int label = -72 + 4 * bin;
-                const auto path = directory / (std::to_string(muscle) + std::to_string(label) +
-                                               (set == 0 ? "f.txt" : "b.txt"));
+                const auto path = directory / PonnetModel::WeightFileName(muscle, bin, set);
                 File file = Create(path);
                 if (!file)
                     return false;
