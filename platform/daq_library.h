@@ -1,4 +1,4 @@
-// The data-acquisition library (ADSAPI32) as the console calls it: the
+// The data-acquisition library as the console calls it: the
 // parameter records it takes and the functions it exports. Every function
 // returns 0 on success. Records keep the library's field order; pointers
 // are native (8 bytes here).

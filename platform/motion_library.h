@@ -1,4 +1,4 @@
-// The motion-card library (ADSEP) as the console calls it: the records it
+// The motion-card library as the console calls it: the records it
 // takes and the functions it exports. Every function returns 0 on success.
 // The trailing `board` argument selects the card; the console always has one.
 //
