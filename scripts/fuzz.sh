@@ -25,7 +25,10 @@ cmake --build build -j2 --target loader3ds_test
 work=build/tests/work/loader3ds_test
 (cd "$work" && SOURCE_DIR="$OLDPWD" "$OLDPWD/build/tests/loader3ds_test" >/dev/null)
 mkdir -p build-fuzz/corpus
-cp "$work"/*.3ds build-fuzz/corpus/
+# Each test writes into a directory of its own; keep its name on the seed.
+find "$work" -iname '*.3ds' | while read -r seed; do
+    cp "$seed" "build-fuzz/corpus/$(basename "$(dirname "$seed")")-$(basename "$seed")"
+done
 for samples in ../shared/3ds-samples ../../shared/3ds-samples; do
     if [[ -d $samples ]]; then
         find "$samples" -maxdepth 1 -iname '*.3ds' -exec cp {} build-fuzz/corpus/ \;
