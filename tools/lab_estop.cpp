@@ -31,16 +31,22 @@ std::vector<pid_t> ProcessesNamed(const std::string& name) {
     return found;
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: lab-estop press|release [PID]\n");
-    return 2;
+int Usage(std::FILE* out, int status) {
+    std::fprintf(out,
+                 "usage: lab-estop press|release [PID]\n"
+                 "Presses (SIGUSR1) or releases (SIGUSR2) the virtual emergency stop of a\n"
+                 "running console; without PID, of the one process named tendon.\n");
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        return Usage(stdout, 0);
+    }
     if (argc < 2 || argc > 3) {
-        return Usage();
+        return Usage(stderr, 2);
     }
     int signalNumber = 0;
     if (std::strcmp(argv[1], "press") == 0) {
@@ -48,7 +54,7 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[1], "release") == 0) {
         signalNumber = SIGUSR2;
     } else {
-        return Usage();
+        return Usage(stderr, 2);
     }
 
     pid_t target = 0;
@@ -56,7 +62,7 @@ int main(int argc, char** argv) {
         char* end = nullptr;
         const long pid = std::strtol(argv[2], &end, 10);
         if (*end != '\0' || pid <= 0) {
-            return Usage();
+            return Usage(stderr, 2);
         }
         target = static_cast<pid_t>(pid);
     } else {

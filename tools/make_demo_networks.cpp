@@ -128,12 +128,12 @@ bool Write(const std::filesystem::path& directory, const std::string& name,
     return true;
 }
 
-int Usage() {
-    std::fprintf(stderr,
+int Usage(std::FILE* out, int status) {
+    std::fprintf(out,
                  "usage: make-demo-networks [--dir DIR] [--seed SEED]\n"
                  "Writes demo weight files of the six valve and link networks into\n"
                  "DIR/NeuralFiles/ (DIR defaults to ., SEED to 1).\n");
-    return 2;
+    return status;
 }
 
 }  // namespace
@@ -143,8 +143,10 @@ int main(int argc, char** argv) {
     unsigned long seed = 1;
     for (int a = 1; a < argc; ++a) {
         const std::string option = argv[a];
+        if (option == "--help")
+            return Usage(stdout, 0);
         if (a + 1 == argc)
-            return Usage();
+            return Usage(stderr, 2);
         const char* value = argv[++a];
         if (option == "--dir") {
             root = value;
@@ -152,9 +154,9 @@ int main(int argc, char** argv) {
             char* end = nullptr;
             seed = std::strtoul(value, &end, 10);
             if (*value == '\0' || *end != '\0')
-                return Usage();
+                return Usage(stderr, 2);
         } else {
-            return Usage();
+            return Usage(stderr, 2);
         }
     }
 

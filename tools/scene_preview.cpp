@@ -165,13 +165,17 @@ bool SaveScreen(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    glutInit(&argc, argv);
     const char* screenshot =
         argc == 3 && std::strcmp(argv[1], "--screenshot") == 0 ? argv[2] : nullptr;
     if (argc > 1 && screenshot == nullptr) {
-        std::fprintf(stderr, "usage: scene-preview [--screenshot FILE]\n");
-        return 2;
+        const bool help = argc == 2 && std::strcmp(argv[1], "--help") == 0;
+        std::fprintf(help ? stdout : stderr,
+                     "usage: scene-preview [--screenshot FILE]\n"
+                     "Opens the 3D view with sample panels on the virtual lab; with\n"
+                     "--screenshot, draws one frame, saves it as PNG and quits.\n");
+        return help ? 0 : 2;
     }
+    glutInit(&argc, argv);
     OpenMotionCard();
     OpenPressureInput();
     OpenValveOutput();
