@@ -11,6 +11,7 @@
 #include "lab/lab.h"
 #include "lab/lab_state.h"
 #include "platform/clock.h"
+#include "tests/lab_session.h"
 
 namespace {
 
@@ -40,10 +41,7 @@ std::vector<std::string> Functions() {
 class CardsTest : public testing::Test {
   protected:
     void SetUp() override {
-        lab::Reset();
-        OpenMotionCard();
-        OpenPressureInput();
-        OpenValveOutput();
+        ResetLabWithCardsOpen();
         lab::EnableJournal(true);
     }
     void TearDown() override {

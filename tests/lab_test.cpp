@@ -13,6 +13,7 @@
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "platform/clock.h"
+#include "tests/lab_session.h"
 
 namespace {
 
@@ -103,12 +104,7 @@ void GoHome() {
 
 class LabTest : public testing::Test {
   protected:
-    void SetUp() override {
-        lab::Reset();
-        OpenMotionCard();
-        OpenPressureInput();
-        OpenValveOutput();
-    }
+    void SetUp() override { ResetLabWithCardsOpen(); }
     void TearDown() override { lab::Reset(); }
 
     platform::VirtualClockScope clock_;

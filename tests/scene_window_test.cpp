@@ -14,6 +14,7 @@
 #include "console/scene_math.h"
 #include "lab/lab.h"
 #include "platform/clock.h"
+#include "tests/lab_session.h"
 #include "tests/window_test_support.h"
 
 namespace {
@@ -136,10 +137,7 @@ MeshObject TriangleAt(double x, double y, double shift, int materialId) {
 class SceneTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        lab::Reset();
-        OpenMotionCard();
-        OpenPressureInput();
-        OpenValveOutput();
+        ResetLabWithCardsOpen();
         if (!BuildWindow()) {
             GTEST_SKIP() << "no X display";
         }
