@@ -337,8 +337,8 @@ void ModelLoader::ReadFaceMaterialGroup(Model& model, MeshObject& object, Chunk&
 
 // Binding waits for the end of the file, as a material may follow the
 // objects that name it. Groups are bound in file order against the whole
-// material list, which gives what binding each group on reading it gives
-// whenever the materials come first.
+// material list: when the materials come first, that is what binding each
+// group as it is read would give.
 void ModelLoader::BindObjectMaterials(Model& model) {
     for (const MaterialGroup& group : groups_) {
         BindObjectMaterial(model, model.objects[group.object], group.materialName.c_str());
