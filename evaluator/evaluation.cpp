@@ -9,6 +9,7 @@
 #include "evaluator/evaluator.h"
 #include "model/fuzzy_supervisor.h"
 #include "platform/clock.h"
+#include "platform/stdio_file.h"
 
 namespace evaluator {
 namespace {
@@ -16,10 +17,10 @@ namespace {
 using runfiles::PressureLogRecord;
 using runfiles::TrajectoryRecord;
 
-using runfiles::File;
+using platform::StdioFile;
 
-File OpenReported(const char* name, const char* mode, const char* failure) {
-    File file(std::fopen(name, mode));
+StdioFile OpenReported(const char* name, const char* mode, const char* failure) {
+    StdioFile file(std::fopen(name, mode));
     if (!file)
         std::fputs(failure, stdout);
     return file;
@@ -104,11 +105,11 @@ int RunEvaluation() {
     const bool inputPrepared = PrepareSimulationInput();
     Sleep(100);
 
-    File trajectoryFile = OpenReported("SimALLWeights.txt", "r", "SimALLW Dosya Ac\375lmad\375\n");
-    File fuzzyLog = OpenReported("SimLOGFuzzyPressures.txt", "w", "LOGSi Dosya Ac\375lmad\375\n");
-    File candidateFile = OpenReported("KFFile.txt", "r", "KFFile Dosya Ac\375lmad\375\n");
-    File fitnessFile = OpenReported("FEval.txt", "w", "FEval Dosya Ac\375lmad\375\n");
-    File logFile = OpenReported("LogALLANNETPressures.txt", "r",
+    StdioFile trajectoryFile = OpenReported("SimALLWeights.txt", "r", "SimALLW Dosya Ac\375lmad\375\n");
+    StdioFile fuzzyLog = OpenReported("SimLOGFuzzyPressures.txt", "w", "LOGSi Dosya Ac\375lmad\375\n");
+    StdioFile candidateFile = OpenReported("KFFile.txt", "r", "KFFile Dosya Ac\375lmad\375\n");
+    StdioFile fitnessFile = OpenReported("FEval.txt", "w", "FEval Dosya Ac\375lmad\375\n");
+    StdioFile logFile = OpenReported("LogALLANNETPressures.txt", "r",
                                 "LogALLANNETPressures.txt Dosya Ac\375lmad\375\n");
 
     // Tables grow with the files, so long logs are replayed whole.

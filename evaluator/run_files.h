@@ -12,8 +12,6 @@
 
 namespace runfiles {
 
-using File = platform::File;
-
 // One sample of a trajectory: the muscle-driven joint angle and the sum
 // angle in degrees, then twelve dynamic terms of the arm.
 struct TrajectoryRecord {

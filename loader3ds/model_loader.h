@@ -12,8 +12,9 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <vector>
+
+#include "platform/stdio_file.h"
 
 struct Vec3 {
     float x, y, z;
@@ -82,10 +83,6 @@ class ModelLoader {
     bool ImportModel(Model& model, const char* path);
 
   private:
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-
     template <class Handler>
     void ForEachSubChunk(Chunk& parent, Handler handle);
     void ReadEditorLevel(Model& model, Chunk& parent);
@@ -109,7 +106,7 @@ class ModelLoader {
     bool EnterLevel();
     void Fail(const char* reason);
 
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    platform::StdioFile file_;
     const char* fault_ = nullptr;  // first fault of the current import
     int nesting_ = 0;              // chunk levels currently open
 };

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <random>
 
 #include "evaluator/run_files.h"
+#include "platform/stdio_file.h"
 #include "model/ponnet_model.h"
 
 namespace demo {
@@ -15,7 +15,7 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kSamplePeriod = 0.02;  // s
 
-using runfiles::File;
+using platform::StdioFile;
 
 // Uniform values from the generator's raw output, identical on every platform.
 class Uniform {
@@ -75,7 +75,7 @@ void WriteNetwork(std::FILE* file, Uniform& uniform, int muscle, double centre, 
         std::fprintf(file, "%f\n", value);
 }
 
-bool Finish(File file, const std::filesystem::path& path) {
+bool Finish(StdioFile file, const std::filesystem::path& path) {
     if (std::ferror(file.get()) || std::fclose(file.release()) != 0) {
         std::fprintf(stderr, "make-demo-data: cannot write %s\n", path.c_str());
         return false;
@@ -83,15 +83,15 @@ bool Finish(File file, const std::filesystem::path& path) {
     return true;
 }
 
-File Create(const std::filesystem::path& path) {
-    File file(std::fopen(path.c_str(), "w"));
+StdioFile Create(const std::filesystem::path& path) {
+    StdioFile file(std::fopen(path.c_str(), "w"));
     if (!file)
         std::fprintf(stderr, "make-demo-data: cannot create %s\n", path.c_str());
     return file;
 }
 
 bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
-    File general = Create(directory / "GeneralWeights.txt");
+    StdioFile general = Create(directory / "GeneralWeights.txt");
     if (!general)
         return false;
     std::fputs("3\n0.100000\n0.900000\n1\n14\n", general.get());
@@ -103,7 +103,7 @@ bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
             for (int bin = 0; bin < PonnetModel::kBins; ++bin) {
                 const int label = -72 + 4 * bin;
                 const auto path = directory / PonnetModel::WeightFileName(muscle, bin, set);
-                File file = Create(path);
+                StdioFile file = Create(path);
                 if (!file)
                     return false;
                 WriteNetwork(file.get(), uniform, muscle, label + 2.0, set == 1);
@@ -116,7 +116,7 @@ bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
 }
 
 bool WriteLog(const std::filesystem::path& path, Uniform& uniform, int samples) {
-    File file = Create(path);
+    StdioFile file = Create(path);
     if (!file)
         return false;
 
@@ -154,7 +154,7 @@ bool WriteLog(const std::filesystem::path& path, Uniform& uniform, int samples) 
 }
 
 bool WriteCandidate(const std::filesystem::path& path) {
-    File file = Create(path);
+    StdioFile file = Create(path);
     if (!file)
         return false;
     for (float k : kHybridRunVector)
