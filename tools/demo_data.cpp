@@ -167,11 +167,8 @@ bool WriteCandidate(const std::filesystem::path& path) {
 
 bool WriteDemoData(const std::string& dir, unsigned seed, int samples) {
     const std::filesystem::path root(dir);
-    const auto weights = root / "NeuralFiles" / "WeightsPONNET";
-    const auto arbiter = root / "arbiter";
-    std::error_code error;
-    std::filesystem::create_directories(weights, error);
-    std::filesystem::create_directories(arbiter, error);
+    const auto weights = root / kWeightDirectory;
+    const auto arbiter = root / kArbiterDirectory;
 
     Uniform uniform(seed);
     return WriteWeights(weights, uniform) &&
