@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 #include "evaluator/evaluator.h"
 #include "model/fuzzy_supervisor.h"
@@ -14,6 +16,7 @@
 namespace evaluator {
 namespace {
 
+using runfiles::CandidateFile;
 using runfiles::PressureLogRecord;
 using runfiles::TrajectoryRecord;
 
@@ -30,6 +33,16 @@ StdioFile OpenReported(const char* name, const char* mode, const char* failure) 
 void Refuse(bool& failed, const char* reason) {
     std::printf("No fitness computed: %s\n", reason);
     failed = true;
+}
+
+// The closing line of a failed evaluation: where the files were looked for.
+void SayWhereItLooked() {
+    std::error_code error;
+    const auto here = std::filesystem::current_path(error);
+    const auto weights =
+        std::filesystem::absolute(kEvaluatorWeightDirectory, error).lexically_normal();
+    std::printf("No fitness computed: looked in %s, weights in %s\n", here.c_str(),
+                weights.c_str());
 }
 
 }  // namespace
@@ -125,6 +138,10 @@ int RunEvaluation() {
     if (candidates.extra > 0) {
         std::printf("KFFile.txt: %d values beyond the ten parameters ignored\n", candidates.extra);
     }
+    if (candidateFile && !candidates.stalled && candidates.converted < CandidateFile::kCapacity) {
+        std::printf("KFFile.txt: %d values for the ten parameters; the missing ones count as 0\n",
+                    candidates.converted);
+    }
     if (!weightsLoaded)
         Refuse(failed, "the PONNET weights could not all be read");
     if (!inputPrepared)
@@ -155,6 +172,8 @@ int RunEvaluation() {
         }
     }
 
+    if (failed)
+        SayWhereItLooked();
     if (fitnessFile)
         runfiles::WriteFitness(fitnessFile.get(), fitness);
     std::printf("%f\n", double(float(fitness)));

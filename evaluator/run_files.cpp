@@ -76,6 +76,7 @@ CandidateVector ReadCandidates(std::FILE* file) {
         const int converted = std::fscanf(file, CandidateFile::kValueFormat, &value);
         if (candidates.count < CandidateFile::kCapacity) {
             candidates.k[candidates.count++] = value;
+            candidates.converted += converted == 1;
         } else {
             ++candidates.extra;
         }

@@ -106,7 +106,8 @@ ReadOutcome ReadAll(std::FILE* file, std::vector<Record>& records) {
 // Values beyond the capacity are read and counted in `extra`, not stored.
 struct CandidateVector {
     float k[CandidateFile::kCapacity] = {};
-    int count = 0;  // reads made, at most kCapacity stored
+    int count = 0;      // reads made, at most kCapacity stored
+    int converted = 0;  // stored values that were read as numbers
     int extra = 0;  // reads beyond the capacity
     bool stalled = false;
 };
