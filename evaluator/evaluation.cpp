@@ -47,6 +47,10 @@ void SayWhereItLooked() {
 
 }  // namespace
 
+bool ReadRoundedReplayInput(std::FILE* file, std::vector<TrajectoryRecord>& trajectory) {
+    return !runfiles::ReadAll(file, trajectory).stalled;
+}
+
 float BinPhase(float angle) {
     const double c = angle;
     return float(c - 4 * std::floor(c / 4));
@@ -128,7 +132,7 @@ int RunEvaluation() {
     // Tables grow with the files, so long logs are replayed whole.
     std::vector<TrajectoryRecord> trajectory;
     const bool trajectoryRead =
-        trajectoryFile && !runfiles::ReadAll(trajectoryFile.get(), trajectory).stalled;
+        trajectoryFile && ReadRoundedReplayInput(trajectoryFile.get(), trajectory);
     runfiles::CandidateVector candidates;
     if (candidateFile)
         candidates = runfiles::ReadCandidates(candidateFile.get());
