@@ -8,6 +8,7 @@
 #include <limits>
 #include <system_error>
 
+#include "arm/arm.h"
 #include "evaluator/evaluator.h"
 #include "model/fuzzy_supervisor.h"
 #include "platform/clock.h"
@@ -87,17 +88,17 @@ float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& 
         // The neighbour on the nearer side of the bin: below up to phase 2.
         const bool below = phase <= 2;
         x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
-        float neighbour[4];
-        for (int m = 0; m < 4; ++m)
+        float neighbour[arm::kMuscleCount];
+        for (int m = 0; m < arm::kMuscleCount; ++m)
             models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
 
         x[PonnetModel::kInputs] = flags[d];
         runfiles::FuzzyPressureLogRecord record;
-        for (int m = 0; m < 4; ++m)
+        for (int m = 0; m < arm::kMuscleCount; ++m)
             models[m]->Evaluate(x, &record.own[m], 0);
 
         fuzzy::Blend(fuzzy::BlendWeight(phase, k), record.own, neighbour, record.blended);
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
             const double miss = double(measured[d].measured[m]) - record.blended[m];
             errorSum = float(errorSum + miss * miss);
         }
@@ -112,7 +113,7 @@ int RunEvaluation() {
 
     MuscleModels models;
     bool weightsLoaded = true;
-    for (int m = 0; m < 4; ++m) {
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
         models[m] = std::make_unique<PonnetModel>(m + 1, kEvaluatorWeightDirectory);
         models[m]->Allocate();
         weightsLoaded = models[m]->LoadWeights() && weightsLoaded;

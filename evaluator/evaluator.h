@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "arm/arm.h"
 #include "evaluator/run_files.h"
 #include "model/ponnet_model.h"
 
@@ -41,7 +42,7 @@ float BinPhase(float angle);
 void ComputeDirectionFlags(const std::vector<runfiles::TrajectoryRecord>& trajectory,
                            std::vector<float>& flags);
 
-using MuscleModels = std::array<std::unique_ptr<PonnetModel>, 4>;
+using MuscleModels = std::array<std::unique_ptr<PonnetModel>, arm::kMuscleCount>;
 
 // Replays samples 1 to n - 2 with the candidate vector `k`, writing one
 // FuzzyPressureLogRecord per sample to `fuzzyLog` (when open), and returns

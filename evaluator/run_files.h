@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "arm/arm.h"
 #include "platform/stdio_text.h"
 
 namespace runfiles {
@@ -28,17 +29,17 @@ struct PressureLogRecord {
     static constexpr const char* kFormat =
         "%d\t%f\t%f\t%f\t%f\t%f\t%f\t%f\t%f %f\t%f\t%f\t%f\t%d\t%d\t%d\t%d  %d\n";
     int sample = 0;
-    float desired[4] = {};
-    float measured[4] = {};
-    float valve[4] = {};
-    int counts[5] = {};
+    float desired[arm::kMuscleCount] = {};
+    float measured[arm::kMuscleCount] = {};
+    float valve[arm::kMuscleCount] = {};
+    int counts[arm::kEncoderChannelCount] = {};
 };
 
 // One evaluated sample of the replay: own-bin and blended predictions.
 struct FuzzyPressureLogRecord {
     static constexpr const char* kFormat = "%f\t%f\t%f\t%f %f\t%f\t%f\t%f\n";
-    float own[4] = {};
-    float blended[4] = {};
+    float own[arm::kMuscleCount] = {};
+    float blended[arm::kMuscleCount] = {};
 };
 
 // The candidate vector K0..K9, read one value at a time.

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <random>
 
+#include "arm/arm.h"
 #include "evaluator/run_files.h"
 #include "platform/stdio_file.h"
 #include "model/ponnet_model.h"
@@ -123,7 +124,7 @@ bool WriteLog(const std::filesystem::path& path, Uniform& uniform, int samples) 
     const double amplitude = uniform(20, 32), period = uniform(5, 8);        // muscle joint
     const double sumAmplitude = uniform(5, 12), sumPeriod = uniform(8, 12);  // sum angle
     const double shoulder = uniform(8, 15), elbow = uniform(10, 20), armPeriod = uniform(9, 14);
-    constexpr double kCountsPerDegree = 153600.0 / 360;
+    constexpr double kCountsPerDegree = arm::kJointCountsPerRevolution / 360;
 
     for (int j = 0; j < samples; ++j) {
         const double t = j * kSamplePeriod;
@@ -133,7 +134,7 @@ bool WriteLog(const std::filesystem::path& path, Uniform& uniform, int samples) 
 
         runfiles::PressureLogRecord r;
         r.sample = j;
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
             const bool pulling = (m == 0 || m == 3) == rising;
             r.desired[m] = float(PressureLaw(m + 1, theta1, pulling));
             r.measured[m] = float(r.desired[m] + uniform(-0.05, 0.05));
