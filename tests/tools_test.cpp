@@ -2,9 +2,7 @@
 // standard error with exit status 2 and nothing written; --help goes to
 // standard output; an output directory is created only with a word.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -18,16 +16,9 @@ struct ToolRun {
 };
 
 ToolRun RunTool(const std::string& tool, const std::string& arguments) {
-    const std::string command = tool + " " + arguments + " 2>stderr.txt";
-    ToolRun run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    for (int c; (c = std::fgetc(pipe)) != EOF;)
-        run.out += char(c);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = labtest::ReadText("stderr.txt");
+    const labtest::ProgramRun program =
+        labtest::RunCommand(tool + " " + arguments + " 2>stderr.txt");
+    ToolRun run{program.status, program.console, labtest::ReadText("stderr.txt")};
     std::filesystem::remove("stderr.txt");
     return run;
 }
