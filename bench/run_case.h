@@ -6,7 +6,6 @@
 // the whole run.
 #pragma once
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -54,27 +53,6 @@ class RunCase {
   private:
     std::filesystem::path root_, previous_;
     bool ok_ = false;
-};
-
-// Sends standard output (the cards' start-up line) to /dev/null.
-class QuietStdout {
-  public:
-    QuietStdout() : saved_(dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-    }
-    QuietStdout(const QuietStdout&) = delete;
-    QuietStdout& operator=(const QuietStdout&) = delete;
-
-  private:
-    int saved_;
 };
 
 }  // namespace runbench

@@ -7,6 +7,7 @@
 
 #include "lab/lab.h"
 #include "platform/clock.h"
+#include "quiet_stdout.h"
 #include "run_case.h"
 #include "runs/runs.h"
 
@@ -19,7 +20,7 @@ void HybridRunOnTheVirtualClock(benchmark::State& state) {
         state.SkipWithError("the run's files could not be written");
         return;
     }
-    runbench::QuietStdout quiet;
+    QuietStdout quiet;
     int samples = 0;
     bool completed = true;
     for (auto _ : state) {

@@ -14,16 +14,12 @@
 #include "cards/motion_card.h"
 #include "console/scene.h"
 #include "lab/lab.h"
-#include "loader3ds/vertex_normals.h"
+#include "quiet_stdout.h"
 #include "run_case.h"
 #include "runs/runs.h"
-#include "tools/arm_mesh.h"
+#include "view_window.h"
 
 namespace {
-
-// The view area the console's panels leave in its 1024 x 720 window.
-constexpr int kViewWidth = 795;
-constexpr int kViewHeight = 596;
 
 void HybridRunWithTheViewInRealTime(benchmark::State& state) {
     runbench::RunCase runCase;
@@ -35,7 +31,7 @@ void HybridRunWithTheViewInRealTime(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         {
-            runbench::QuietStdout quiet;
+            QuietStdout quiet;
             // At rest at the home pose with counters zeroed, as homing leaves it.
             lab::Reset();
             ResetCards();
@@ -60,14 +56,6 @@ void HybridRunWithTheViewInRealTime(benchmark::State& state) {
 }
 BENCHMARK(HybridRunWithTheViewInRealTime)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
-Model ArmMesh() {
-    Model model = BuildArmModel();
-    for (MeshObject& object : model.objects) {
-        object.normals = SmoothNormals(object.vertices, object.faces);
-    }
-    return model;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,23 +65,8 @@ int main(int argc, char** argv) {
     }
     glutInit(&argc, argv);
     benchmark::Initialize(&argc, argv);
-    armModel = ArmMesh();
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(kViewWidth, kViewHeight);
-    glutCreateWindow("run bench");
-    glutDisplayFunc(DisplayView);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_LIGHT1);
-    glEnable(GL_NORMALIZE);
-    glEnable(GL_COLOR_MATERIAL);
-    glEnable(GL_DEPTH_TEST);
-    BuildLinkLists();
-    glViewport(0, 0, kViewWidth, kViewHeight);
-    viewAspect = static_cast<float>(kViewWidth) / kViewHeight;
-    for (int round = 0; round < 50; ++round) {
-        glutMainLoopEvent();
-    }
+    armModel = benchview::ArmMesh();
+    benchview::OpenViewWindow("run bench");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
