@@ -101,6 +101,29 @@ runfiles::TrajectoryRecord RecordOf(const Motion& m, std::size_t j) {
 
 }  // namespace
 
+std::vector<runfiles::TrajectoryRecord> ReplayTrajectory(
+    const std::vector<runfiles::PressureLogRecord>& log) {
+    std::vector<runfiles::TrajectoryRecord> records;
+    const Motion motion = MotionOf(log);
+    for (std::size_t j = 1; j + 3 <= log.size(); ++j)
+        records.push_back(RecordOf(motion, j));
+    return records;
+}
+
+bool RoundTripThroughText(const std::vector<runfiles::TrajectoryRecord>& written,
+                          std::vector<runfiles::TrajectoryRecord>& read) {
+    File text(std::tmpfile());
+    if (!text)
+        return false;
+    for (const runfiles::TrajectoryRecord& record : written)
+        runfiles::Write(text.get(), record);
+    if (std::ferror(text.get()) || std::fflush(text.get()) != 0)
+        return false;
+    std::rewind(text.get());
+    read.clear();
+    return !runfiles::ReadAll(text.get(), read).stalled;
+}
+
 bool PrepareSimulationInput() {
     File logFile(std::fopen("LogALLANNETPressures.txt", "r"));
     if (!logFile)
@@ -117,10 +140,8 @@ bool PrepareSimulationInput() {
     }
 
     if (simFile) {
-        const Motion motion = MotionOf(log);
-        for (std::size_t j = 1; j + 3 <= log.size(); ++j) {
-            runfiles::Write(simFile.get(), RecordOf(motion, j));
-        }
+        for (const runfiles::TrajectoryRecord& record : ReplayTrajectory(log))
+            runfiles::Write(simFile.get(), record);
     }
 
     logFile.reset();

@@ -157,9 +157,7 @@ bool WriteCandidate(const std::filesystem::path& path) {
     File file = Create(path);
     if (!file)
         return false;
-    for (float k : kHybridRunVector)
-        std::fprintf(file.get(), "%f ", double(k));
-    std::fputs("\n", file.get());
+    runfiles::WriteCandidates(file.get(), kHybridRunVector);
     return Finish(std::move(file), path);
 }
 
