@@ -52,16 +52,16 @@ class PreparedLog {
     // arbiter's fitness of `k` on this log (infinity where arbiter finds
     // none: a non-numeric error).
     double FitnessOf(const Candidate& k) const;
-    std::size_t SampleCount() const { return samples_.size(); }
+    std::size_t SampleCount() const { return records_ - 2; }
 
   private:
-    struct Sample {
-        fuzzy::RuleStrengths strengths;
-        float own[4];
-        float neighbour[4];
-        float measured[4];
-    };
-    std::vector<Sample> samples_;
+    // Per-sample values in columns of doubles (each exactly its float), in
+    // groups of kLanes samples, the last group padded with zeros: a padded
+    // sample misses by 0 and leaves the error sum as it is.
+    static constexpr int kRules = fuzzy::kRuleCount;
+    std::vector<double> strength_[kRules];
+    std::vector<double> own_[4], neighbour_[4], measured_[4];
+    std::size_t groups_ = 0;
     std::size_t records_ = 0;  // trajectory records n; samples 1 to n - 2 are scored
 };
 
