@@ -32,22 +32,24 @@ class FloatSum {
     // muscle m.
     inline void AddGroup(const Lanes (&columns)[4]) {
         if (binade_ != 0) {
-            const Lanes two52 = Lanes{} + 0x1p52;
-            Lanes quanta = Lanes{};
-            Lanes ties = Lanes{};
+            const Lanes two52 = Lanes{} + 0x1p52, one = Lanes{} + 1.0, none = Lanes{};
+            Lanes quanta = Lanes{}, ties = Lanes{};
             for (const Lanes& values : columns) {
                 const Lanes y = ((base_ + values) - base_) * toQuanta_;
                 const Lanes nearest = (y + two52) - two52;  // round half to even
-                const Lanes off = nearest - y;
-                ties += ((off == 0.5) | (off == -0.5)) ? Lanes{} + 1.0 : Lanes{};
+                const Lanes off = nearest - y;              // exact, within [-0.5, 0.5]
+                ties += (off * off == 0.25) ? one : none;   // a select, not a mask: vectorises
                 quanta += nearest;
             }
-            double added = 0.0, tied = 0.0;
-            for (int lane = 0; lane < kLanes; ++lane) {
-                added += quanta[lane];
-                tied += ties[lane];
-            }
-            if (tied == 0.0 && double(quanta_) + added + 1.0 < double(kQuantaPerBinade)) {
+            // Whole numbers below 2^53 (or NaN): any order of addition is exact.
+            static_assert(kLanes == 8);
+            quanta += __builtin_shufflevector(quanta, quanta, 4, 5, 6, 7, 0, 1, 2, 3);
+            ties += __builtin_shufflevector(ties, ties, 4, 5, 6, 7, 0, 1, 2, 3);
+            quanta += __builtin_shufflevector(quanta, quanta, 2, 3, 0, 1, 6, 7, 4, 5);
+            ties += __builtin_shufflevector(ties, ties, 2, 3, 0, 1, 6, 7, 4, 5);
+            const double added = quanta[0] + quanta[1];
+            if (ties[0] + ties[1] == 0.0 &&
+                double(quanta_) + added + 1.0 < double(kQuantaPerBinade)) {
                 quanta_ += std::int64_t(added);
                 return;
             }
