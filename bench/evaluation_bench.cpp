@@ -40,11 +40,7 @@ class BenchCase {
 
 evaluator::MuscleModels LoadModels() {
     evaluator::MuscleModels models;
-    for (int m = 0; m < 4; ++m) {
-        models[m] = std::make_unique<PonnetModel>(m + 1, kEvaluatorWeightDirectory);
-        models[m]->Allocate();
-        models[m]->LoadWeights();
-    }
+    evaluator::LoadModels(kEvaluatorWeightDirectory, models);
     return models;
 }
 

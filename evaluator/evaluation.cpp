@@ -75,33 +75,44 @@ void ComputeDirectionFlags(const std::vector<TrajectoryRecord>& trajectory,
         flags[0] = flags[1];
 }
 
+bool LoadModels(const std::string& weightDirectory, MuscleModels& models) {
+    bool loaded = true;
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        models[m] = std::make_unique<PonnetModel>(m + 1, weightDirectory);
+        models[m]->Allocate();
+        loaded = models[m]->LoadWeights() && loaded;
+    }
+    return loaded;
+}
+
+void PredictSample(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
+                   const std::vector<float>& flags, std::size_t d, float* own, float* neighbour) {
+    const float* fields = trajectory[d].field;
+    float x[PonnetModel::kInputSize];
+    std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
+
+    // The neighbour on the nearer side of the bin: below up to phase 2.
+    const bool below = BinPhase(fields[0]) <= 2;
+    x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
+    for (int m = 0; m < arm::kMuscleCount; ++m)
+        models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
+
+    x[PonnetModel::kInputs] = flags[d];
+    for (int m = 0; m < arm::kMuscleCount; ++m)
+        models[m]->Evaluate(x, &own[m], 0);
+}
+
 float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
                      const std::vector<float>& flags, const float* k,
                      const std::vector<PressureLogRecord>& measured, std::FILE* fuzzyLog) {
     float errorSum = 0.0f;
-    float x[PonnetModel::kInputSize];
     for (std::size_t d = 1; d + 1 < trajectory.size(); ++d) {
-        const float* fields = trajectory[d].field;
-        const float phase = BinPhase(fields[0]);
-        std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
-
-        // The neighbour on the nearer side of the bin: below up to phase 2.
-        const bool below = phase <= 2;
-        x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
-        float neighbour[arm::kMuscleCount];
-        for (int m = 0; m < arm::kMuscleCount; ++m)
-            models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
-
-        x[PonnetModel::kInputs] = flags[d];
         runfiles::FuzzyPressureLogRecord record;
-        for (int m = 0; m < arm::kMuscleCount; ++m)
-            models[m]->Evaluate(x, &record.own[m], 0);
-
+        float neighbour[arm::kMuscleCount];
+        PredictSample(models, trajectory, flags, d, record.own, neighbour);
+        const float phase = BinPhase(trajectory[d].field[0]);
         fuzzy::Blend(fuzzy::BlendWeight(phase, k), record.own, neighbour, record.blended);
-        for (int m = 0; m < arm::kMuscleCount; ++m) {
-            const double miss = double(measured[d].measured[m]) - record.blended[m];
-            errorSum = float(errorSum + miss * miss);
-        }
+        errorSum = AddSquaredMisses(errorSum, measured[d].measured, record.blended);
         if (fuzzyLog)
             runfiles::Write(fuzzyLog, record);
     }
@@ -112,12 +123,7 @@ int RunEvaluation() {
     bool failed = false;
 
     MuscleModels models;
-    bool weightsLoaded = true;
-    for (int m = 0; m < arm::kMuscleCount; ++m) {
-        models[m] = std::make_unique<PonnetModel>(m + 1, kEvaluatorWeightDirectory);
-        models[m]->Allocate();
-        weightsLoaded = models[m]->LoadWeights() && weightsLoaded;
-    }
+    const bool weightsLoaded = LoadModels(kEvaluatorWeightDirectory, models);
     Sleep(200);
 
     const bool inputPrepared = PrepareSimulationInput();
@@ -170,7 +176,7 @@ int RunEvaluation() {
             measured.resize(n);
         const float errorSum =
             ReplayErrorSum(models, trajectory, flags, candidates.k, measured, fuzzyLog.get());
-        fitness = std::sqrt(double(errorSum) / (4.0 * double(n - 2)));
+        fitness = FitnessOf(errorSum, n);
         if (std::isnan(fitness)) {
             Refuse(failed, "the replay produced a non-numeric error");
             fitness = std::numeric_limits<double>::infinity();

@@ -82,6 +82,29 @@ runfiles::TrajectoryRecord RecordOf(const Motion& m, std::size_t j) {
 
 }  // namespace
 
+std::vector<runfiles::TrajectoryRecord> ReplayTrajectory(
+    const std::vector<runfiles::PressureLogRecord>& log) {
+    std::vector<runfiles::TrajectoryRecord> records;
+    const Motion motion = MotionOf(log);
+    for (std::size_t j = 1; j + 3 <= log.size(); ++j)
+        records.push_back(RecordOf(motion, j));
+    return records;
+}
+
+bool RoundTripThroughText(const std::vector<runfiles::TrajectoryRecord>& written,
+                          std::vector<runfiles::TrajectoryRecord>& read) {
+    StdioFile text(std::tmpfile());
+    if (!text)
+        return false;
+    for (const runfiles::TrajectoryRecord& record : written)
+        runfiles::Write(text.get(), record);
+    if (std::ferror(text.get()) || std::fflush(text.get()) != 0)
+        return false;
+    std::rewind(text.get());
+    read.clear();
+    return ReadRoundedReplayInput(text.get(), read);
+}
+
 bool PrepareSimulationInput() {
     StdioFile logFile(std::fopen("LogALLANNETPressures.txt", "r"));
     if (!logFile)
@@ -98,10 +121,8 @@ bool PrepareSimulationInput() {
     }
 
     if (simFile) {
-        const Motion motion = MotionOf(log);
-        for (std::size_t j = 1; j + 3 <= log.size(); ++j) {
-            runfiles::Write(simFile.get(), RecordOf(motion, j));
-        }
+        for (const runfiles::TrajectoryRecord& record : ReplayTrajectory(log))
+            runfiles::Write(simFile.get(), record);
     }
 
     logFile.reset();

@@ -1,5 +1,9 @@
 #include "evaluator/run_files.h"
 
+#include "platform/stdio_file.h"
+
+#include <cstdlib>
+
 namespace runfiles {
 
 int WriteTrajectoryLine(std::FILE* file, const double (&v)[TrajectoryRecord::kFieldCount]) {
@@ -86,6 +90,28 @@ CandidateVector ReadCandidates(std::FILE* file) {
         }
     }
     return candidates;
+}
+
+std::optional<CandidateVector> ReadCandidateFile(const std::string& path) {
+    platform::StdioFile file(std::fopen(path.c_str(), "r"));
+    if (!file)
+        return std::nullopt;
+    return ReadCandidates(file.get());
+}
+
+bool WriteCandidates(std::FILE* file, const float* k) {
+    for (int i = 0; i < CandidateFile::kCapacity; ++i) {
+        if (std::fprintf(file, CandidateFile::kValueFormat, double(k[i])) < 0)
+            return false;
+    }
+    return std::fputs("\n", file) >= 0;
+}
+
+float CandidateValueAsRead(double value) {
+    // strtof rounds the decimal text exactly as fscanf's "%f" does.
+    char text[400];  // room for the 309 digits of the largest double
+    std::snprintf(text, sizeof text, "%f", value);
+    return std::strtof(text, nullptr);
 }
 
 }  // namespace runfiles

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "arm/arm.h"
@@ -113,5 +115,15 @@ struct CandidateVector {
     bool stalled = false;
 };
 CandidateVector ReadCandidates(std::FILE* file);
+
+// Reads the candidate file at `path`; nothing when it does not open.
+std::optional<CandidateVector> ReadCandidateFile(const std::string& path);
+
+// Writes K0..K9, each with "%f " as its value format, then a newline.
+// Returns false on a write error.
+bool WriteCandidates(std::FILE* file, const float* k);
+
+// The value a candidate file holding `value` written with "%f" gives back.
+float CandidateValueAsRead(double value);
 
 }  // namespace runfiles

@@ -144,11 +144,7 @@ TEST(Replay, BinPhaseAndDirectionFlags) {
 
 evaluator::MuscleModels LoadModels(const labtest::CaseDirectory& dir) {
     evaluator::MuscleModels models;
-    for (int m = 0; m < 4; ++m) {
-        models[m] = std::make_unique<PonnetModel>(m + 1, dir.weights.string() + "/");
-        models[m]->Allocate();
-        EXPECT_TRUE(models[m]->LoadWeights());
-    }
+    EXPECT_TRUE(evaluator::LoadModels(dir.weights.string() + "/", models));
     return models;
 }
 

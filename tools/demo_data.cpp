@@ -158,9 +158,7 @@ bool WriteCandidate(const std::filesystem::path& path) {
     StdioFile file = Create(path);
     if (!file)
         return false;
-    for (float k : kHybridRunVector)
-        std::fprintf(file.get(), "%f ", double(k));
-    std::fputs("\n", file.get());
+    runfiles::WriteCandidates(file.get(), kHybridRunVector);
     return Finish(std::move(file), path);
 }
 

@@ -3,11 +3,11 @@
 
 #include <string>
 
+#include "model/fuzzy_supervisor.h"
+
 namespace demo {
 
-// The hybrid control run's built-in fuzzy parameter vector, K0..K9.
-inline constexpr float kHybridRunVector[10] = {0.1489f, 0.602f,  0.2659f, 0.0067f, 0.5735f,
-                                               0.5266f, 0.6143f, 0.1722f, 0.8195f, 0.5964f};
+using fuzzy::kHybridRunVector;
 
 // The two directories the demo data go into, below DIR.
 inline constexpr const char* kWeightDirectory = "NeuralFiles/WeightsPONNET";
