@@ -64,7 +64,7 @@ void WritePlaces(int) {
         std::fprintf(file, "window %d %d %d %d\n", main.x, main.y, main.w, main.h);
         int x = 0, y = 0, w = 0, h = 0;
         GLUI_Master.get_viewport_area(&x, &y, &w, &h);
-        std::fprintf(file, "viewport %d %d %d %d %.6f\n", x, y, w, h, viewAspect);
+        std::fprintf(file, "viewport %d %d %d %d %.9g\n", x, y, w, h, viewAspect);
         int number = 0;
         for (const ProbedControl& probed : probedControls) {
             const Place panel = PlaceOf(probed.panel->get_glut_window_id());
