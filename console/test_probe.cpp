@@ -81,8 +81,8 @@ void WritePlaces(int) {
                       {"bottom", probedControls.back().panel}};
         for (const auto& [side, panel] : panels) {
             const Place place = PlaceOf(panel->get_glut_window_id());
-            std::fprintf(file, "panel %s %d %d %d %d\n", side, main.x + place.x,
-                         main.y + place.y, place.w, place.h);
+            std::fprintf(file, "panel %s %d %d %d %d\n", side, main.x + place.x, main.y + place.y,
+                         place.w, place.h);
         }
         std::fclose(file);
         std::rename(scratch.c_str(), kPlacesFile);

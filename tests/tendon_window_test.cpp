@@ -88,8 +88,7 @@ struct Places {
             fields >> kind;
             Rect rect;
             if (kind == "window") {
-                fields >> places.window.x >> places.window.y >> places.window.w >>
-                    places.window.h;
+                fields >> places.window.x >> places.window.y >> places.window.w >> places.window.h;
             } else if (kind == "viewport") {
                 fields >> places.viewport.x >> places.viewport.y >> places.viewport.w >>
                     places.viewport.h >> places.aspect;
@@ -138,10 +137,10 @@ class Tendon {
     // layout holds still.
     bool Settle() {
         const bool placed = started_ && WaitFor([] {
-            const Places places = Places::Read();
-            return places.controls.size() == 42 && places.controls[36].w > 0 &&
-                   places.controls[41].w > 0;
-        });
+                                const Places places = Places::Read();
+                                return places.controls.size() == 42 && places.controls[36].w > 0 &&
+                                       places.controls[41].w > 0;
+                            });
         if (!placed) {
             return false;
         }
@@ -164,9 +163,7 @@ class Tendon {
     }
 
     // Types a key over the view.
-    void Key(const char* key) {
-        Xdotool("mousemove --sync 300 300 key " + std::string(key));
-    }
+    void Key(const char* key) { Xdotool("mousemove --sync 300 300 key " + std::string(key)); }
 
     // Waits until the main loop has been idle long enough to rewrite the
     // places twice (it does so only while no action runs).
@@ -218,9 +215,7 @@ class Tendon {
         return std::filesystem::last_write_time("tendon-places.txt", error);
     }
 
-    static void Xdotool(const std::string& arguments) {
-        Run("xdotool " + arguments);
-    }
+    static void Xdotool(const std::string& arguments) { Run("xdotool " + arguments); }
 
     pid_t pid_ = 0;
     bool started_ = false;
@@ -280,6 +275,23 @@ enum Entry {
     kQuit = 37,
 };
 
+// Every control's label, byte for byte, in the panels' order.
+// clang-format off
+const std::vector<std::string> kLabels = {
+    "Trajectory", "Frequency:", "Amplitude:", "The Sine Wave", "The Ramp Wave", "The Step Wave",
+    "Methods", "Only-Neural Networks", "Neural-Fuzzy Hybrid",
+    "Set Action", "Use Method", "Go Home", "Manual Movement",
+    "Manual Movement", "Voltage:", "Duration:",
+        "Command Motor 1", "Command Motor 2", "Command Motor 3",
+    "Manual Pressure", "Voltage:",
+        "Command Rubbertuator 1", "Command Rubbertuator 2", "Command Rubbertuator 3",
+        "Command Rubbertuator 4",
+    "", "Generate Trajectory", "", "  Start Action!  ", "", "  Reset Cards  ",
+    "", "", "", "", "", "Quit & Close Cards",
+    "Rotate Robot View", "Translate View XY", "Translate View X", "Translate View Y",
+    "Translate View Z"};
+// clang-format on
+
 class TendonTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -293,16 +305,7 @@ TEST_F(TendonTest, ComesUpWithBothPanelsGeneratesTheSineTrajectoryAndKeepsItsLay
     PrepareLab(false);
     Tendon tendon;
     ASSERT_TRUE(tendon.Settle());
-    const std::vector<std::string> labels = {
-        "Trajectory", "Frequency:", "Amplitude:", "The Sine Wave", "The Ramp Wave",
-        "The Step Wave", "Methods", "Only-Neural Networks", "Neural-Fuzzy Hybrid", "Set Action",
-        "Use Method", "Go Home", "Manual Movement", "Manual Movement", "Voltage:", "Duration:",
-        "Command Motor 1", "Command Motor 2", "Command Motor 3", "Manual Pressure", "Voltage:",
-        "Command Rubbertuator 1", "Command Rubbertuator 2", "Command Rubbertuator 3",
-        "Command Rubbertuator 4", "", "Generate Trajectory", "", "  Start Action!  ", "",
-        "  Reset Cards  ", "", "", "", "", "", "Quit & Close Cards", "Rotate Robot View",
-        "Translate View XY", "Translate View X", "Translate View Y", "Translate View Z"};
-    EXPECT_EQ(tendon.places().labels, labels);
+    EXPECT_EQ(tendon.places().labels, kLabels);
 
     tendon.Click(kSineWave);
     tendon.Click(kGenerateTrajectory);
