@@ -2,7 +2,7 @@
 // while a control run redraws the view once per 20 ms sample:
 //   ConsoleViewFrame      one DisplayView in the console's view port
 //   HybridRunRedrawing    a whole hybrid run in real time along the sine
-//                         trajectory on the demo networks; its counters are
+//                         trajectory (run_case.h); its counters are
 //                         the run's own timing: samples, longest work time
 //                         of a sample (networks, card I/O, redraw) and the
 //                         samples whose work took longer than 20 ms
@@ -15,13 +15,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <thread>
 
 #include "console/console.h"
 #include "console/scene.h"
 #include "platform/clock.h"
+#include "quiet_stdout.h"
+#include "run_case.h"
 #include "runs/runs.h"
 
 namespace {
@@ -39,36 +39,28 @@ BENCHMARK(ConsoleViewFrame)->Unit(benchmark::kMillisecond);
 
 void HybridRunRedrawing(benchmark::State& state) {
     glutSetWindow(mainWindow);
+    runs::RunResult result;
     for (auto _ : state) {
         state.PauseTiming();
-        platform::UseVirtualClock();
-        GoHome();
-        HomeMuscles();
-        platform::UseRealClock();
+        {
+            QuietStdout quiet;
+            platform::UseVirtualClock();
+            GoHome();
+            HomeMuscles();
+            platform::UseRealClock();
+        }
         state.ResumeTiming();
-        const runs::RunResult result = RunHybridControl(DisplayView);
-        state.counters["samples"] = result.timing.samples;
-        state.counters["longestWorkMs"] = result.timing.longestWorkMs;
-        state.counters["samplesOver20Ms"] = result.timing.samplesOver20Ms;
-        state.counters["worstLatenessMs"] = result.timing.worstLatenessMs;
+        result = RunHybridControl(DisplayView);
     }
+    if (result.end != runs::RunEnd::kCompleted) {
+        state.SkipWithError("the run did not complete");
+    }
+    state.counters["samples"] = result.timing.samples;
+    state.counters["longestWorkMs"] = result.timing.longestWorkMs;
+    state.counters["samplesOver20Ms"] = result.timing.samplesOver20Ms;
+    state.counters["worstLatenessMs"] = result.timing.worstLatenessMs;
 }
 BENCHMARK(HybridRunRedrawing)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
-
-bool PrepareLab(const std::filesystem::path& dir) {
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir / "NeuralFiles");
-    std::filesystem::current_path(dir);
-    for (const std::string& command :
-         {std::string(MAKE_ARM_MESH), std::string(MAKE_DEMO_DATA) + " --samples 6 .",
-          std::string(MAKE_DEMO_NETWORKS) + " --dir .", std::string(TRAJGEN) + " --sine"}) {
-        if (std::system((command + " > /dev/null").c_str()) != 0) {
-            std::fprintf(stderr, "console_run_bench: %s failed\n", command.c_str());
-            return false;
-        }
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -78,11 +70,17 @@ int main(int argc, char** argv) {
         std::fputs("console_run_bench: needs an X display\n", stderr);
         return 1;
     }
-    if (!PrepareLab(std::filesystem::temp_directory_path() / "console_run_bench")) {
+    // The run's files and the arm mesh in a scratch working directory.
+    const runbench::RunCase runCase;
+    if (!runCase.ok() || std::system(MAKE_ARM_MESH " > /dev/null") != 0) {
+        std::fputs("console_run_bench: cannot prepare the working directory\n", stderr);
         return 1;
     }
-    ResetCards();
-    BuildConsoleWindows();
+    {
+        QuietStdout quiet;
+        ResetCards();
+        BuildConsoleWindows();
+    }
     mainWindow = glutGetWindow();
     // Let the panels lay themselves out, as they have before any press.
     for (int i = 0; i < 100; ++i) {
