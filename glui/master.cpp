@@ -4,6 +4,7 @@
 #include <backends/imgui_impl_glut.h>
 #include <backends/imgui_impl_opengl2.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -302,10 +303,6 @@ void GLUI_Master_Object::mouse_cb(int button, int state, int x, int y) {
     if (panel == nullptr) {
         return;
     }
-    // The backend sets the button state directly, so a press, a drag and a
-    // release that arrive between two frames would be lost: a frame takes
-    // the press where it happened, and another sees the drag before the
-    // release is passed on.
     if (state == GLUT_DOWN) {
         // A press here ends the typing in the other panels.
         for (const auto& other : GLUI_Master.panels) {
@@ -314,7 +311,14 @@ void GLUI_Master_Object::mouse_cb(int button, int state, int x, int y) {
             }
         }
     }
-    if (state == GLUT_UP) {
+    // The backend sets the button state directly, so a press, a drag and a
+    // release that arrive between two frames would be lost: a frame takes
+    // the press where it happened, another sees the drag before the release
+    // is passed on, and one sees a release that no frame has seen yet
+    // before the next press (the second click of a double-click).
+    ImGui::SetCurrentContext(panel->context);
+    const int index = button == GLUT_LEFT_BUTTON ? 0 : button == GLUT_RIGHT_BUTTON ? 1 : 2;
+    if (state == GLUT_UP || ImGui::GetIO().MouseDownDuration[index] >= 0.0f) {
         panel->display();
     }
     ImGui::SetCurrentContext(panel->context);
@@ -360,7 +364,10 @@ void GLUI_Master_Object::route_key(Key key, int x, int y, void (*to_panel)(Key, 
         return;
     }
     ImGui::SetCurrentContext(panel->context);
-    if (ImGui::GetIO().WantTextInput) {
+    // Asked of the active item rather than io.WantTextInput, which follows
+    // a frame late (a key may come right after a field was committed).
+    const ImGuiID active = ImGui::GetActiveID();
+    if (active != 0 && ImGui::GetInputTextState(active) != nullptr) {
         to_panel(key, x, y);
         panel->want_frames();
     } else if (to_console != nullptr) {
