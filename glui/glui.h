@@ -18,7 +18,8 @@
 //
 // The program's standard output is line-buffered from static
 // initialisation on (GLUI_Master's set-up), so messages reach a log file or
-// a pipe when they are printed.
+// a pipe when they are printed. Once a panel exists, closing the main
+// window ends the process with exit(0).
 #pragma once
 
 #include <memory>

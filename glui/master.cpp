@@ -145,6 +145,8 @@ GLUI* GLUI_Master_Object::create_glui_subwindow(int parent_window, long flags) {
     panel->side = flags == GLUI_SUBWINDOW_BOTTOM ? GLUI_SUBWINDOW_BOTTOM : GLUI_SUBWINDOW_RIGHT;
     main_window = parent_window;
 
+    // Closing the main window ends the process at once (exit(0)).
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
     const int previous = glutGetWindow();
     panel->window_id =
         glutCreateSubWindow(parent_window, 0, 0, kFirstRightWidth, kFirstBottomHeight);
@@ -340,7 +342,12 @@ void GLUI_Master_Object::motion_cb(int x, int y) {
 void GLUI_Master_Object::wheel_cb(int wheel, int direction, int x, int y) {
     if (GLUI* panel = GLUI_Master.panel_of_current_window()) {
         ImGui::SetCurrentContext(panel->context);
-        ImGui_ImplGLUT_MouseWheelFunc(wheel, direction, x, y);
+        if (panel->side == GLUI_SUBWINDOW_BOTTOM) {
+            // The bottom panel scrolls only sideways.
+            ImGui::GetIO().MouseWheelH += static_cast<float>(direction);
+        } else {
+            ImGui_ImplGLUT_MouseWheelFunc(wheel, direction, x, y);
+        }
         panel->want_frames();
     }
 }

@@ -6,6 +6,8 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <stdio_ext.h>
+
 #include <cmath>
 #include <vector>
 
@@ -358,6 +360,12 @@ TEST_F(PanelTest, RotationTurnsTheMatrixAndSpinsAfterAThrow) {
         EXPECT_EQ(matrix[i], i % 5 == 0 ? 1.0f : 0.0f) << i;
     }
     EXPECT_FALSE(calls.empty());
+}
+
+TEST(Output, StandardOutputIsLineBufferedBeforeMainRuns) {
+    // Messages of the card layers and the banner then reach a log file or
+    // a pipe when they are printed.
+    EXPECT_NE(__flbf(stdout), 0);
 }
 
 TEST(Arcball, TurnsAreRotationsInViewSpace) {
