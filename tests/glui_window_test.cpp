@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "glui/glui.h"
+#include "tests/window_close.h"
 #include "tests/window_test_support.h"
 
 namespace {
@@ -303,6 +304,38 @@ TEST_F(PanelWindowTest, PanelsKeepTheirSidesAndTheViewportFollowsAReshape) {
         EXPECT_GT(right.w, checkbox->w);
         EXPECT_GT(bottom.h, 80);
     }
+}
+
+// A program with panels, its output in a pipe: the banner arrives while it
+// runs, and closing its window ends it with status 0.
+TEST(PanelProgram, PrintsAsItGoesAndEndsWhenItsWindowIsClosed) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "no X display";
+    }
+    // The timeout ends a program that would not close, without flushing it.
+    FILE* output = popen("timeout 20 " SCENE_PREVIEW " 2>/dev/null; echo status $?", "r");
+    ASSERT_NE(output, nullptr);
+    std::string printed;
+    char line[256];
+    while (printed.find("Using GLUI version: 2.01\n") == std::string::npos &&
+           std::fgets(line, sizeof line, output) != nullptr) {
+        printed += line;
+    }
+    EXPECT_NE(printed.find("Using GLUI version: 2.01\n"), std::string::npos) << printed;
+
+    FILE* search = popen("xdotool search --sync --name '^Tendon$'", "r");
+    ASSERT_NE(search, nullptr);
+    unsigned long window = 0;
+    EXPECT_EQ(std::fscanf(search, "%lu", &window), 1);
+    pclose(search);
+    EXPECT_TRUE(AskWindowToClose(window));
+
+    std::string rest;
+    while (std::fgets(line, sizeof line, output) != nullptr) {
+        rest += line;
+    }
+    pclose(output);
+    EXPECT_NE(rest.find("status 0\n"), std::string::npos) << rest;
 }
 
 }  // namespace
