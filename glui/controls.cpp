@@ -63,7 +63,8 @@ void DrawBall(ImDrawList* draw, ImVec2 centre, float radius, const float* matrix
     const float halfway[3] = {light[0], light[1], light[2] + 1.0f};
     const float halfway_length =
         std::sqrt(halfway[0] * halfway[0] + halfway[1] * halfway[1] + halfway[2] * halfway[2]);
-    const ImVec4 base = active ? ImVec4(0.55f, 0.70f, 0.95f, 1.0f) : ImVec4(0.70f, 0.72f, 0.78f, 1.0f);
+    const ImVec4 base =
+        active ? ImVec4(0.55f, 0.70f, 0.95f, 1.0f) : ImVec4(0.70f, 0.72f, 0.78f, 1.0f);
     const ImVec2 white = ImGui::GetFontTexUvWhitePixel();
     // The surface point at ring r, segment k, and its lit colour.
     const auto vertex = [&](int ring, int segment) {
@@ -77,7 +78,8 @@ void DrawBall(ImDrawList* draw, ImVec2 centre, float radius, const float* matrix
             std::max(0.0f, (x * halfway[0] + y * halfway[1] + z * halfway[2]) / halfway_length);
         const float shine = 0.6f * std::pow(facing, 24.0f);
         const float lit = 0.30f + 0.75f * diffuse;
-        const ImVec4 colour(std::min(1.0f, base.x * lit + shine), std::min(1.0f, base.y * lit + shine),
+        const ImVec4 colour(std::min(1.0f, base.x * lit + shine),
+                            std::min(1.0f, base.y * lit + shine),
                             std::min(1.0f, base.z * lit + shine), 1.0f);
         draw->PrimWriteVtx(ImVec2(centre.x + radius * x, centre.y - radius * y), white,
                            ImGui::ColorConvertFloat4ToU32(colour));
@@ -92,9 +94,8 @@ void DrawBall(ImDrawList* draw, ImVec2 centre, float radius, const float* matrix
         }
     }
     const auto index = [&](int ring, int segment) {
-        return static_cast<ImDrawIdx>(ring == 0 ? first
-                                                : first + 1 + (ring - 1) * kSegments +
-                                                      segment % kSegments);
+        return static_cast<ImDrawIdx>(
+            ring == 0 ? first : first + 1 + (ring - 1) * kSegments + segment % kSegments);
     };
     for (int segment = 0; segment < kSegments; ++segment) {
         draw->PrimWriteIdx(index(0, 0));
@@ -109,8 +110,9 @@ void DrawBall(ImDrawList* draw, ImVec2 centre, float radius, const float* matrix
             draw->PrimWriteIdx(index(ring, segment + 1));
         }
     }
-    draw->AddCircle(centre, radius, ImGui::GetColorU32(active ? ImGuiCol_ButtonActive : ImGuiCol_Border),
-                    kSegments, active ? 2.0f : 1.0f);
+    draw->AddCircle(centre, radius,
+                    ImGui::GetColorU32(active ? ImGuiCol_ButtonActive : ImGuiCol_Border), kSegments,
+                    active ? 2.0f : 1.0f);
 
     const ImU32 colours[3] = {IM_COL32(200, 0, 0, 255), IM_COL32(0, 150, 0, 255),
                               IM_COL32(0, 0, 200, 255)};
@@ -122,10 +124,10 @@ void DrawBall(ImDrawList* draw, ImVec2 centre, float radius, const float* matrix
             if ((column[2] >= 0.0f) != front) {
                 continue;
             }
-            draw->AddLine(centre,
-                          ImVec2(centre.x + 0.8f * radius * column[0],
-                                 centre.y - 0.8f * radius * column[1]),
-                          front ? colours[axis] : faint[axis], 2.0f);
+            draw->AddLine(
+                centre,
+                ImVec2(centre.x + 0.8f * radius * column[0], centre.y - 0.8f * radius * column[1]),
+                front ? colours[axis] : faint[axis], 2.0f);
         }
     }
 }
@@ -431,8 +433,9 @@ void GLUI_Rotation::draw() {
         spin = last_drag;
     }
 
-    DrawBall(ImGui::GetWindowDrawList(), ImVec2(origin.x + kPadSize / 2.0f, origin.y + kPadSize / 2.0f),
-             kPadSize / 2.0f - 1.0f, matrix, ImGui::IsItemActive());
+    DrawBall(ImGui::GetWindowDrawList(),
+             ImVec2(origin.x + kPadSize / 2.0f, origin.y + kPadSize / 2.0f), kPadSize / 2.0f - 1.0f,
+             matrix, ImGui::IsItemActive());
     DrawLabel(name);
 }
 

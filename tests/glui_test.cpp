@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <imgui.h>
 #include <imgui_internal.h>
-
 #include <stdio_ext.h>
 
 #include <cmath>

@@ -89,7 +89,8 @@ bool BuildWindow() {
     checkbox =
         controlPanel->add_checkbox_to_panel(methods, "Neural-Fuzzy Hybrid", &useHybrid, 1, Control);
     manual = controlPanel->add_rollout("Manual Movement", true);
-    spinner = controlPanel->add_spinner_to_panel(manual, "Duration:", GLUI_SPINNER_FLOAT, &duration);
+    spinner =
+        controlPanel->add_spinner_to_panel(manual, "Duration:", GLUI_SPINNER_FLOAT, &duration);
     spinner->set_int_limits(0, 3000, GLUI_LIMIT_CLAMP);
     controlPanel->add_statictext("");
     button = controlPanel->add_button("Generate Trajectory", 204, Control);
@@ -266,7 +267,8 @@ TEST_F(PanelWindowTest, ADoubleClickOnTheBallResetsTheRotation) {
             At(viewPanel, *ball, 50, -10) + " sleep 0.3 mouseup 1");
     ASSERT_TRUE(PumpUntil([] { return !IsIdentity(rotation); }));
     Pump(20);
-    Xdotool("mousemove --sync " + At(viewPanel, *ball, 34, -20) + " sleep 0.5 click --repeat 2 --delay 80 1");
+    Xdotool("mousemove --sync " + At(viewPanel, *ball, 34, -20) +
+            " sleep 0.5 click --repeat 2 --delay 80 1");
     EXPECT_TRUE(PumpUntil([] { return IsIdentity(rotation); }));
 }
 
