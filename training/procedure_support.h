@@ -1,0 +1,55 @@
+// What the training-data procedures share: the checks that end their loops,
+// the messages printed when a file cannot be opened (kept byte for byte for
+// the operators' scripts; \375 is the byte 0xFD), opening with that message,
+// the desired-velocity file, and writing the files from the tables.
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+#include "evaluator/run_files.h"
+#include "runs/runs.h"
+
+namespace training {
+
+// The checks before every sample, in this order: kCompleted while all is
+// well, else why the loop must end (the card layer has then aborted motion
+// and switched the servos off).
+runs::RunEnd CheckStops();
+
+inline constexpr const char* kNotOpened = "Dosya Ac\375lmad\375\n";
+
+// Opens `path` with `mode`; on failure prints `failureMessage` and returns
+// an empty handle, and the procedure skips that file.
+runfiles::File OpenReporting(const char* path, const char* mode, const char* failureMessage);
+
+// Desired velocities of axes 0, 1 and 2 in counts per ms, one line each.
+struct VelocityLine {
+    static constexpr const char* kFormat = "%f\t\t%f\t\t%f\n";
+    float velocity[3] = {};
+};
+int Read(platform::TextScanner& text, VelocityLine& line);
+
+inline constexpr const char* kDesiredVelocityFile =
+    "./NeuralFiles/SinVelocityTrajectoryDesired.txt";
+inline constexpr const char* kDesiredVelocityNotOpened =
+    "Dosya Ac\375lmad\375 SinVelocityTrajectoryDesired\n";
+
+// Reads the open velocity file to its end, one line per read while the
+// end-of-file indicator is clear (an empty file gives one line of zeros).
+std::vector<VelocityLine> ReadVelocityLines(std::FILE* file);
+
+// Writes one line per row with `format` ("%d" and "%f" fields) when the file
+// is open; `row(i, values)` fills the values of row i.
+template <typename Row>
+void WriteLines(const runfiles::File& file, const char* format, int rows, Row row) {
+    if (!file)
+        return;
+    double values[8] = {};
+    for (int i = 0; i < rows; ++i) {
+        row(i, values);
+        platform::WriteLine(file.get(), format, values);
+    }
+}
+
+}  // namespace training
