@@ -12,8 +12,8 @@
 
 namespace {
 
-using training::TrainingResult;
 using runs::RunEnd;
+using training::TrainingResult;
 
 // The motor commands of axes 0, 1 and 2. They live as long as the process:
 // the excitation changes them incrementally, so a second recording starts
@@ -94,11 +94,14 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
 }
 
 TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
-    const runfiles::File voltageFile = training::OpenReporting(kVoltageFile, "w", training::kNotOpened);
+    const runfiles::File voltageFile =
+        training::OpenReporting(kVoltageFile, "w", training::kNotOpened);
     const runfiles::File velocityFile =
         training::OpenReporting(kVelocityFile, "w", training::kNotOpened);
-    const runfiles::File encoderFile = training::OpenReporting(kEncoderFile, "w", training::kNotOpened);
-    const runfiles::File logTimeFile = training::OpenReporting(kLogTimeFile, "w", kLogTimeNotOpened);
+    const runfiles::File encoderFile =
+        training::OpenReporting(kEncoderFile, "w", training::kNotOpened);
+    const runfiles::File logTimeFile =
+        training::OpenReporting(kLogTimeFile, "w", kLogTimeNotOpened);
 
     std::vector<MotorSample> samples(kMotorCapacity);
     std::vector<float> workMs(training::kMotorSamples);
@@ -170,8 +173,8 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         training::OpenReporting(kActualVelocityFile, "w", kActualVelocityNotOpened);
     const runfiles::File encoderFile =
         training::OpenReporting(kActualEncoderFile, "w", kActualEncoderNotOpened);
-    const runfiles::File desiredFile = training::OpenReporting(
-        training::kDesiredVelocityFile, "r", training::kDesiredVelocityNotOpened);
+    const runfiles::File desiredFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
+                                                               training::kDesiredVelocityNotOpened);
     if (!desiredFile) {
         ServosOff();
         return result;
@@ -186,7 +189,8 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         return result;
     }
 
-    const std::vector<training::VelocityLine> desired = training::ReadVelocityLines(desiredFile.get());
+    const std::vector<training::VelocityLine> desired =
+        training::ReadVelocityLines(desiredFile.get());
     const int p = static_cast<int>(desired.size());
     std::vector<std::int32_t> counts[3];
     for (std::vector<std::int32_t>& channel : counts)

@@ -65,7 +65,8 @@ void StopMotorsAndValves() {
 TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     runfiles::File files[4];
     for (int k = 0; k < 4; ++k) {
-        const std::string path = "./NeuralFiles/TrainPressureVoltageANNET" + std::to_string(k + 1) + ".txt";
+        const std::string path =
+            "./NeuralFiles/TrainPressureVoltageANNET" + std::to_string(k + 1) + ".txt";
         files[k] = training::OpenReporting(path.c_str(), "w", training::kNotOpened);
     }
     std::vector<ValveSample> records[4];
@@ -90,7 +91,8 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
         // Every 20 ms; no allocation, no file, no output.
         RunEnd end = RunEnd::kCompleted;
         int q = 0;
-        while ((end = training::CheckStops()) == RunEnd::kCompleted && q < training::kValveSamples) {
+        while ((end = training::CheckStops()) == RunEnd::kCompleted &&
+               q < training::kValveSamples) {
             pacer.StartSample();
             ValveVoltages[r] = training::NextValveCommand(q, ValveVoltages[r], reference[r]);
             WriteValveVoltages(ValveVoltages);
@@ -114,14 +116,13 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     for (int k = 0; k < 4; ++k) {
         const std::vector<ValveSample>& muscle = records[k];
         // The pressure of a line is the one measured a sample after its voltage.
-        training::WriteLines(files[k], "%f  %f  %f\n", training::kValveSamples - 1,
-                             [&](int q, double* v) {
-                                 v[0] = muscle[q].voltage;
-                                 v[1] = muscle[q + 1].pressure;
-                                 v[2] = static_cast<float>(
-                                     (static_cast<double>(muscle[q + 1].pressure) -
-                                      muscle[q].pressure) / 20);
-                             });
+        training::WriteLines(
+            files[k], "%f  %f  %f\n", training::kValveSamples - 1, [&](int q, double* v) {
+                v[0] = muscle[q].voltage;
+                v[1] = muscle[q + 1].pressure;
+                v[2] = static_cast<float>(
+                    (static_cast<double>(muscle[q + 1].pressure) - muscle[q].pressure) / 20);
+            });
         files[k].reset();
     }
     std::printf("Bitti\n");
@@ -146,7 +147,8 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         return result;
     }
 
-    const runfiles::File encoderFile = training::OpenReporting(kEncoderFile, "w", kEncoderNotOpened);
+    const runfiles::File encoderFile =
+        training::OpenReporting(kEncoderFile, "w", kEncoderNotOpened);
     const runfiles::File pressureFile =
         training::OpenReporting(kPressureFile, "w", kPressureNotOpened);
     const runfiles::File velocityFile = training::OpenReporting(
@@ -215,11 +217,10 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         for (int k = 0; k < 4; ++k)
             v[k] = desired.pressure[k][j];
     });
-    training::WriteLines(encoderFile, "%d\t\t%d\t\t%d\t\t%d\t\t%d\n", lines,
-                         [&](int j, double* v) {
-                             for (int k = 0; k < 5; ++k)
-                                 v[k] = samples[j].counts[k];
-                         });
+    training::WriteLines(encoderFile, "%d\t\t%d\t\t%d\t\t%d\t\t%d\n", lines, [&](int j, double* v) {
+        for (int k = 0; k < 5; ++k)
+            v[k] = samples[j].counts[k];
+    });
     StopMotorsAndValves();
     Sleep(1000);
     return result;

@@ -20,7 +20,7 @@ namespace training {
 // fixed messages only.
 struct TrainingResult {
     runs::RunEnd end = runs::RunEnd::kRefusedAtStart;
-    int samples = 0;  // samples (calibration: seconds) the loop ran
+    int samples = 0;            // samples (calibration: seconds) the loop ran
     runs::SampleTiming timing;  // performance-counter pacing, where used
 };
 
