@@ -51,6 +51,10 @@ inline std::vector<double> Numbers(const std::string& line) {
     return numbers;
 }
 
+inline void WriteText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
+
 inline std::string Printed(const char* format, double value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
