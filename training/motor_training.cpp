@@ -119,9 +119,10 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
 
     // Every 20 ms; no allocation, no file, no output.
     TrainingResult result;
+    result.end = RunEnd::kCompleted;
     int i = 0;
-    while ((result.end = training::CheckStops()) == RunEnd::kCompleted &&
-           i < training::kMotorSamples) {
+    while (i < training::kMotorSamples &&
+           (result.end = training::CheckStops()) == RunEnd::kCompleted) {
         pacer.StartSample();
         training::AdvanceMotorCommands(i, motorCommands);
         MotorSample& sample = samples[i];
@@ -200,8 +201,9 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     // Every sample: 20 ms after its work; no allocation, no file, no output.
     // The counts are read before the new commands, so each belongs to the
     // command of the sample before.
+    result.end = RunEnd::kCompleted;
     int q = 0;
-    while ((result.end = training::CheckStops()) == RunEnd::kCompleted && q < p) {
+    while (q < p && (result.end = training::CheckStops()) == RunEnd::kCompleted) {
         const float* v = desired[q].velocity;
         doubleLink.Evaluate(v[1], v[2], motorCommands[1], motorCommands[2]);
         upperLink.Evaluate(v[0], motorCommands[0]);

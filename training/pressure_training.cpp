@@ -91,8 +91,8 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
         // Every 20 ms; no allocation, no file, no output.
         RunEnd end = RunEnd::kCompleted;
         int q = 0;
-        while ((end = training::CheckStops()) == RunEnd::kCompleted &&
-               q < training::kValveSamples) {
+        while (q < training::kValveSamples &&
+               (end = training::CheckStops()) == RunEnd::kCompleted) {
             pacer.StartSample();
             ValveVoltages[r] = training::NextValveCommand(q, ValveVoltages[r], reference[r]);
             WriteValveVoltages(ValveVoltages);
@@ -178,8 +178,9 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
 
     // Every 20 ms; no allocation, no file, no output. Valves are written
     // before the pressures are read, motors commanded after.
+    result.end = RunEnd::kCompleted;
     int q = 0;
-    while ((result.end = training::CheckStops()) == RunEnd::kCompleted && q < m - 2) {
+    while (q < m - 2 && (result.end = training::CheckStops()) == RunEnd::kCompleted) {
         pacer.StartSample();
         for (int k = 0; k < 4; ++k) {
             const std::vector<float>& d = desired.pressure[k];

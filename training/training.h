@@ -6,8 +6,8 @@
 //
 // Each runs synchronously and returns when it is done. Each reserves its
 // tables before its sample loop and writes its files after it, from the
-// tables, however the loop ended (an emergency stop or a limit switch ends
-// it early). None of them knows the console: the function a caller hands
+// tables, however the loop ended: before every sample the emergency stop
+// and then the limit switches are checked, and either ends the loop early. None of them knows the console: the function a caller hands
 // over is called once per sample, after the sample's work (nullptr calls
 // nothing).
 #pragma once
