@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/allocation_counter.h"
 #include "tests/training_session.h"
 
 namespace {
@@ -268,6 +269,35 @@ TEST_F(TrainingProcedures, CombinedRunWithoutItsInputsDrivesNothing) {
     EXPECT_EQ(output_, kNotOpened + " SinVelocityTrajectoryDesired\n");
     EXPECT_FALSE(trainingtest::AnythingDriven());
     ExpectServosOff();
+}
+
+// Called after every sample's work: the allocations between the first and
+// the last call are the loop's own.
+struct AllocationsInLoop {
+    static inline long first = -1, last = -1;
+    static void OnSample() {
+        last = labtest::AllocationCount();
+        if (first < 0)
+            first = last;
+    }
+};
+
+TEST_F(TrainingProcedures, SampleLoopsAllocateNothing) {
+    WriteVelocityFile(300, 0.01f);
+    const struct {
+        const char* name;
+        TrainingResult (*procedure)(runs::Redraw);
+    } procedures[] = {{"velocity test", TestVelocityTracking},
+                      {"pressure recording", RecordPressureTrainingData},
+                      {"combined recording", RecordCombinedTrainingData},
+                      {"motor recording", RecordMotorTrainingData}};
+    for (const auto& p : procedures) {
+        AllocationsInLoop::first = AllocationsInLoop::last = -1;
+        const TrainingResult result = Run(p.procedure, AllocationsInLoop::OnSample);
+        EXPECT_EQ(result.end, RunEnd::kCompleted) << p.name;
+        EXPECT_GE(AllocationsInLoop::first, 0) << p.name;
+        EXPECT_EQ(AllocationsInLoop::last, AllocationsInLoop::first) << p.name;
+    }
 }
 
 }  // namespace
