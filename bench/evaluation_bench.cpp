@@ -2,12 +2,11 @@
 // and its stages: loading the 288 weight files, preparing the replay input
 // from a 3003-record log, replaying the resulting 3000 samples.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 
+#include "bench/quiet_stdout.h"
 #include "evaluator/evaluator.h"
 #include "platform/clock.h"
 #include "tools/demo_data.h"
@@ -34,25 +33,6 @@ class BenchCase {
 
   private:
     std::filesystem::path root_, previous_;
-};
-
-// Sends standard output (the fitness line of every evaluation) to /dev/null.
-class QuietStdout {
-  public:
-    QuietStdout() : saved_(dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-    }
-
-  private:
-    int saved_;
 };
 
 evaluator::MuscleModels LoadModels() {

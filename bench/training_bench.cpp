@@ -3,8 +3,6 @@
 // should take under 0.5 s. The motor recording (homing, a 2 s move and 56 s
 // of excitation) is the slowest.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/quiet_stdout.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "lab/lab.h"
@@ -35,30 +34,11 @@ void PrepareDirectory() {
                                    : "0.010000\t\t0.010000\t\t0.010000\n");
 }
 
-// Sends standard output to /dev/null for its lifetime.
-class QuietOutput {
-  public:
-    QuietOutput() : saved_(dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
-    ~QuietOutput() {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-    }
-
-  private:
-    int saved_;
-};
-
 template <training::TrainingResult (*Run)(runs::Redraw)>
 void WholeProcedure(benchmark::State& state) {
     platform::VirtualClockScope clock;
     lab::EnableJournal(false);
-    const QuietOutput quiet;
+    const QuietStdout quiet;
     for (auto _ : state) {
         state.PauseTiming();
         lab::Reset();

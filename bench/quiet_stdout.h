@@ -1,0 +1,29 @@
+// Benchmark helper: sends standard output to /dev/null for the lifetime of
+// the object, so that what the measured code prints costs no terminal time
+// and does not mix with the benchmark's table.
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+class QuietStdout {
+  public:
+    QuietStdout() : saved_(dup(STDOUT_FILENO)) {
+        std::fflush(stdout);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        close(null);
+    }
+    ~QuietStdout() {
+        std::fflush(stdout);
+        dup2(saved_, STDOUT_FILENO);
+        close(saved_);
+    }
+    QuietStdout(const QuietStdout&) = delete;
+    QuietStdout& operator=(const QuietStdout&) = delete;
+
+  private:
+    int saved_;
+};
