@@ -68,7 +68,8 @@ enum class RunEnd {
 // messages.
 struct RunResult {
     RunEnd end = RunEnd::kRefusedAtStart;
-    SampleTiming timing;  // samples run, work times and lateness
+    SampleTiming timing;       // samples run, work times and lateness
+    bool logsWritten = false;  // all three logs written and closed without error
 };
 
 // The fuzzy supervisor's parameters K0..K9 of the hybrid run.
@@ -89,9 +90,11 @@ using Redraw = void (*)();
 // Writes LogALLANNETPressures.txt, ALLTrajectoryActualPressureValues.txt,
 // ALLTrajectoryActualEncoders.txt and an empty LogTimeALL.txt, then
 // switches servos 0 to 2 off and zeroes the valves, however the loop ended.
-// A run that cannot start (a network, an input or a log file missing)
-// says why on one line, switches servos 0 to 2 off, zeroes the valves and
-// drives nothing.
+// The tables grow with the trajectory, so a trajectory of any length runs
+// whole. A run that cannot start (a network, an input or a log file
+// missing, a velocity file shorter than the trajectory needs) says why on
+// one line, switches servos 0 to 2 off, zeroes the valves and drives nothing.
+// A log that could not be written completely is reported on one line.
 runs::RunResult RunHybridControl(runs::Redraw redraw,
                                  const std::array<float, fuzzy::kParameterCount>& k =
                                      runs::kHybridFuzzyParameters);
