@@ -65,6 +65,7 @@ TEST_F(MotorRecording, FreshCommandsThenASecondCallContinuesFromThem) {
     const training::TrainingResult first = Record();
     EXPECT_EQ(first.end, runs::RunEnd::kCompleted);
     EXPECT_EQ(first.samples, 2800);
+    EXPECT_TRUE(first.filesWritten);
     const std::vector<std::string> volts = Lines(kVoltageFile);
     ASSERT_EQ(volts.size(), 2800u);
     // Single-precision sums of 0.02 and 0.03, then a parabola and a restart.

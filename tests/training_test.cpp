@@ -102,6 +102,7 @@ TEST_F(TrainingProcedures, VelocityTestWritesOneLineFewerThanTheVelocityFile) {
     const TrainingResult result = Run(TestVelocityTracking);
     EXPECT_EQ(result.end, RunEnd::kCompleted);
     EXPECT_EQ(result.samples, 1331);
+    EXPECT_TRUE(result.filesWritten);
     const std::vector<std::string> velocities =
         Lines("NeuralFiles/SinTrajectoryActualVelocityOutput.txt");
     const std::vector<std::string> counts =
@@ -148,6 +149,7 @@ TEST_F(TrainingProcedures, PressureFilesPairEachVoltageWithThePressureOfTheNextS
     const TrainingResult result = Run(RecordPressureTrainingData);
     EXPECT_EQ(result.end, RunEnd::kCompleted);
     EXPECT_EQ(result.samples, 4 * 1300);
+    EXPECT_TRUE(result.filesWritten);
     const std::vector<std::vector<float>> reads = PressureReads();
     ASSERT_EQ(reads.size(), 4u * 1300u);
     const double reference[4] = {5.0, 5.6, 5.6, 5.0};
@@ -178,6 +180,17 @@ TEST_F(TrainingProcedures, PressureFilesPairEachVoltageWithThePressureOfTheNextS
     EXPECT_NEAR(after.valveOutput[3], 5.0 + 2.0 - 199 * 0.02, 1e-3);
 }
 
+TEST_F(TrainingProcedures, AFileThatCannotBeWrittenIsSkippedAndReported) {
+    fs::create_directory("NeuralFiles/TrainPressureVoltageANNET2.txt");
+    fs::create_symlink("/dev/full", "NeuralFiles/TrainPressureVoltageANNET3.txt");
+    const TrainingResult result = Run(RecordPressureTrainingData);
+    EXPECT_EQ(result.end, RunEnd::kCompleted);
+    EXPECT_FALSE(result.filesWritten);
+    EXPECT_EQ(output_.find(kNotOpened + "\nMuscle NO :0\n"), 0u);
+    EXPECT_EQ(Lines("NeuralFiles/TrainPressureVoltageANNET1.txt").size(), 1299u);
+    EXPECT_EQ(Lines("NeuralFiles/TrainPressureVoltageANNET4.txt").size(), 1299u);
+}
+
 TEST_F(TrainingProcedures, PressureRecordingStoppedInTheFirstMuscleKeepsZerosAfterTheStop) {
     trainingtest::StopAfter::Reset(100);
     const TrainingResult result =
@@ -205,6 +218,7 @@ TEST_F(TrainingProcedures, CombinedRunWritesThreeLinesFewerThanTheVelocityFile) 
     const TrainingResult result = Run(RecordCombinedTrainingData);
     EXPECT_EQ(result.end, RunEnd::kCompleted);
     EXPECT_EQ(result.samples, 1329);
+    EXPECT_TRUE(result.filesWritten);
     const std::vector<std::string> pressures =
         Lines("NeuralFiles/ALLTrainFilteredPressureValues.txt");
     const std::vector<std::string> desired = Lines("NeuralFiles/ALLDesiredPressureTrajectory.txt");

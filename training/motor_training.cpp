@@ -94,14 +94,10 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
 }
 
 TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
-    const runfiles::File voltageFile =
-        training::OpenReporting(kVoltageFile, "w", training::kNotOpened);
-    const runfiles::File velocityFile =
-        training::OpenReporting(kVelocityFile, "w", training::kNotOpened);
-    const runfiles::File encoderFile =
-        training::OpenReporting(kEncoderFile, "w", training::kNotOpened);
-    const runfiles::File logTimeFile =
-        training::OpenReporting(kLogTimeFile, "w", kLogTimeNotOpened);
+    runfiles::File voltageFile = training::OpenReporting(kVoltageFile, "w", training::kNotOpened);
+    runfiles::File velocityFile = training::OpenReporting(kVelocityFile, "w", training::kNotOpened);
+    runfiles::File encoderFile = training::OpenReporting(kEncoderFile, "w", training::kNotOpened);
+    runfiles::File logTimeFile = training::OpenReporting(kLogTimeFile, "w", kLogTimeNotOpened);
 
     std::vector<MotorSample> samples(kMotorCapacity);
     std::vector<float> workMs(training::kMotorSamples);
@@ -146,22 +142,24 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
     for (int j = 0; j < i; ++j)
         std::printf("%d\n%f\n", j, workMs[j]);
 
-    training::WriteLines(voltageFile, "%f\t\t%f\t\t%f\n", training::kMotorSamples,
-                         [&](int j, double* v) {
-                             for (int k = 0; k < 3; ++k)
-                                 v[k] = samples[j].volts[k];
-                         });
-    training::WriteLines(velocityFile, "%f\t\t%f\t\t%f\n", training::kMotorSamples,
-                         [&](int j, double* v) {
-                             for (int k = 0; k < 3; ++k)
-                                 v[k] = Velocity(samples[j].counts[k], samples[j + 1].counts[k]);
-                         });
+    const bool voltagesWritten = training::WriteLinesAndClose(
+        voltageFile, "%f\t\t%f\t\t%f\n", training::kMotorSamples, [&](int j, double* v) {
+            for (int k = 0; k < 3; ++k)
+                v[k] = samples[j].volts[k];
+        });
+    const bool velocitiesWritten = training::WriteLinesAndClose(
+        velocityFile, "%f\t\t%f\t\t%f\n", training::kMotorSamples, [&](int j, double* v) {
+            for (int k = 0; k < 3; ++k)
+                v[k] = Velocity(samples[j].counts[k], samples[j + 1].counts[k]);
+        });
     // The fourth field carries the channel-3 count of the same sample.
-    training::WriteLines(encoderFile, "%d\t%d\t%d\t%d\n", training::kMotorSamples,
-                         [&](int j, double* v) {
-                             for (int k = 0; k < 4; ++k)
-                                 v[k] = samples[j].counts[k];
-                         });
+    const bool countsWritten = training::WriteLinesAndClose(
+        encoderFile, "%d\t%d\t%d\t%d\n", training::kMotorSamples, [&](int j, double* v) {
+            for (int k = 0; k < 4; ++k)
+                v[k] = samples[j].counts[k];
+        });
+    result.filesWritten =
+        voltagesWritten && velocitiesWritten && countsWritten && training::Close(logTimeFile);
     ServosOff();
     return result;
 }
@@ -170,12 +168,12 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     TrainingResult result;
     networks::DoubleLinkModel doubleLink;
     networks::UpperLinkModel upperLink;
-    const runfiles::File velocityFile =
+    runfiles::File velocityFile =
         training::OpenReporting(kActualVelocityFile, "w", kActualVelocityNotOpened);
-    const runfiles::File encoderFile =
+    runfiles::File encoderFile =
         training::OpenReporting(kActualEncoderFile, "w", kActualEncoderNotOpened);
-    const runfiles::File desiredFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
-                                                               training::kDesiredVelocityNotOpened);
+    runfiles::File desiredFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
+                                                         training::kDesiredVelocityNotOpened);
     if (!desiredFile) {
         ServosOff();
         return result;
@@ -190,8 +188,8 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         return result;
     }
 
-    const std::vector<training::VelocityLine> desired =
-        training::ReadVelocityLines(desiredFile.get());
+    const std::vector<runs::VelocityRecord> desired =
+        training::ReadVelocityRecords(desiredFile.get());
     const int p = static_cast<int>(desired.size());
     std::vector<std::int32_t> counts[3];
     for (std::vector<std::int32_t>& channel : counts)
@@ -219,14 +217,17 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     }
     result.samples = q;
 
-    training::WriteLines(velocityFile, "%f\t%f\t\t%f\n", p - 1, [&](int j, double* v) {
-        for (int k = 0; k < 3; ++k)
-            v[k] = Velocity(counts[k][j], counts[k][j + 1]);
-    });
-    training::WriteLines(encoderFile, "%d\t\t%d\t\t%d\n", p - 1, [&](int j, double* v) {
-        for (int k = 0; k < 3; ++k)
-            v[k] = counts[k][j];
-    });
+    const bool velocitiesWritten =
+        training::WriteLinesAndClose(velocityFile, "%f\t%f\t\t%f\n", p - 1, [&](int j, double* v) {
+            for (int k = 0; k < 3; ++k)
+                v[k] = Velocity(counts[k][j], counts[k][j + 1]);
+        });
+    const bool countsWritten =
+        training::WriteLinesAndClose(encoderFile, "%d\t\t%d\t\t%d\n", p - 1, [&](int j, double* v) {
+            for (int k = 0; k < 3; ++k)
+                v[k] = counts[k][j];
+        });
+    result.filesWritten = velocitiesWritten && countsWritten;
     ServosOff();
     Sleep(1000);
     return result;

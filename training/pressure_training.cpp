@@ -113,17 +113,17 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     }
     result.timing = pacer.Timing();
 
+    result.filesWritten = true;
     for (int k = 0; k < 4; ++k) {
         const std::vector<ValveSample>& muscle = records[k];
         // The pressure of a line is the one measured a sample after its voltage.
-        training::WriteLines(
+        result.filesWritten &= training::WriteLinesAndClose(
             files[k], "%f  %f  %f\n", training::kValveSamples - 1, [&](int q, double* v) {
                 v[0] = muscle[q].voltage;
                 v[1] = muscle[q + 1].pressure;
                 v[2] = static_cast<float>(
                     (static_cast<double>(muscle[q + 1].pressure) - muscle[q].pressure) / 20);
             });
-        files[k].reset();
     }
     std::printf("Bitti\n");
     return result;
@@ -147,13 +147,11 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         return result;
     }
 
-    const runfiles::File encoderFile =
-        training::OpenReporting(kEncoderFile, "w", kEncoderNotOpened);
-    const runfiles::File pressureFile =
-        training::OpenReporting(kPressureFile, "w", kPressureNotOpened);
-    const runfiles::File velocityFile = training::OpenReporting(
-        training::kDesiredVelocityFile, "r", training::kDesiredVelocityNotOpened);
-    const runfiles::File desiredFile =
+    runfiles::File encoderFile = training::OpenReporting(kEncoderFile, "w", kEncoderNotOpened);
+    runfiles::File pressureFile = training::OpenReporting(kPressureFile, "w", kPressureNotOpened);
+    runfiles::File velocityFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
+                                                          training::kDesiredVelocityNotOpened);
+    runfiles::File desiredFile =
         training::OpenReporting(kDesiredPressureFile, "w", kDesiredPressureNotOpened);
     // Without desired velocities there is nothing to run.
     if (!velocityFile) {
@@ -169,8 +167,8 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     const float start[4] = {pressures[0], pressures[1], pressures[2], pressures[3]};
 
     // The tables grow with the file, so a velocity file of any length runs whole.
-    const std::vector<training::VelocityLine> velocities =
-        training::ReadVelocityLines(velocityFile.get());
+    const std::vector<runs::VelocityRecord> velocities =
+        training::ReadVelocityRecords(velocityFile.get());
     const int m = static_cast<int>(velocities.size());
     const training::DesiredPressures desired = training::MakeDesiredPressures(start, m);
     std::vector<CombinedSample> samples(m);
@@ -210,18 +208,22 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     result.timing = pacer.Timing();
 
     const int lines = m - 3;
-    training::WriteLines(pressureFile, "%f\t\t%f\t\t%f\t\t%f\n", lines, [&](int j, double* v) {
-        for (int k = 0; k < 4; ++k)
-            v[k] = samples[j].pressure[k];
-    });
-    training::WriteLines(desiredFile, "%f\t\t%f\t\t%f\t\t%f\n", lines, [&](int j, double* v) {
-        for (int k = 0; k < 4; ++k)
-            v[k] = desired.pressure[k][j];
-    });
-    training::WriteLines(encoderFile, "%d\t\t%d\t\t%d\t\t%d\t\t%d\n", lines, [&](int j, double* v) {
-        for (int k = 0; k < 5; ++k)
-            v[k] = samples[j].counts[k];
-    });
+    const bool pressuresWritten = training::WriteLinesAndClose(
+        pressureFile, "%f\t\t%f\t\t%f\t\t%f\n", lines, [&](int j, double* v) {
+            for (int k = 0; k < 4; ++k)
+                v[k] = samples[j].pressure[k];
+        });
+    const bool desiredWritten = training::WriteLinesAndClose(desiredFile, "%f\t\t%f\t\t%f\t\t%f\n",
+                                                             lines, [&](int j, double* v) {
+                                                                 for (int k = 0; k < 4; ++k)
+                                                                     v[k] = desired.pressure[k][j];
+                                                             });
+    const bool countsWritten = training::WriteLinesAndClose(
+        encoderFile, "%d\t\t%d\t\t%d\t\t%d\t\t%d\n", lines, [&](int j, double* v) {
+            for (int k = 0; k < 5; ++k)
+                v[k] = samples[j].counts[k];
+        });
+    result.filesWritten = pressuresWritten && desiredWritten && countsWritten;
     StopMotorsAndValves();
     Sleep(1000);
     return result;

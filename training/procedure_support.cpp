@@ -19,20 +19,14 @@ runfiles::File OpenReporting(const char* path, const char* mode, const char* fai
     return file;
 }
 
-int Read(platform::TextScanner& text, VelocityLine& line) {
-    platform::Target targets[3];
-    for (int k = 0; k < 3; ++k)
-        targets[k].real = &line.velocity[k];
-    return text.Scan(VelocityLine::kFormat, targets, 3, [&line](std::FILE* file) {
-        return std::fscanf(file, VelocityLine::kFormat, &line.velocity[0], &line.velocity[1],
-                           &line.velocity[2]);
-    });
+std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file) {
+    std::vector<runs::VelocityRecord> records;
+    runfiles::ReadAll(file, records);
+    return records;
 }
 
-std::vector<VelocityLine> ReadVelocityLines(std::FILE* file) {
-    std::vector<VelocityLine> lines;
-    runfiles::ReadAll(file, lines);
-    return lines;
+bool Close(runfiles::File& file) {
+    return file && std::fclose(file.release()) == 0;
 }
 
 }  // namespace training

@@ -9,6 +9,7 @@
 
 #include "evaluator/run_files.h"
 #include "runs/runs.h"
+#include "runs/velocity_record.h"
 
 namespace training {
 
@@ -23,13 +24,6 @@ inline constexpr const char* kNotOpened = "Dosya Ac\375lmad\375\n";
 // an empty handle, and the procedure skips that file.
 runfiles::File OpenReporting(const char* path, const char* mode, const char* failureMessage);
 
-// Desired velocities of axes 0, 1 and 2 in counts per ms, one line each.
-struct VelocityLine {
-    static constexpr const char* kFormat = "%f\t\t%f\t\t%f\n";
-    float velocity[3] = {};
-};
-int Read(platform::TextScanner& text, VelocityLine& line);
-
 inline constexpr const char* kDesiredVelocityFile =
     "./NeuralFiles/SinVelocityTrajectoryDesired.txt";
 inline constexpr const char* kDesiredVelocityNotOpened =
@@ -37,19 +31,25 @@ inline constexpr const char* kDesiredVelocityNotOpened =
 
 // Reads the open velocity file to its end, one line per read while the
 // end-of-file indicator is clear (an empty file gives one line of zeros).
-std::vector<VelocityLine> ReadVelocityLines(std::FILE* file);
+std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file);
 
-// Writes one line per row with `format` ("%d" and "%f" fields) when the file
-// is open; `row(i, values)` fills the values of row i.
+// Closes an open file; true when it was open and closed cleanly.
+bool Close(runfiles::File& file);
+
+// Writes one line per row with `format` ("%d" and "%f" fields) into an open
+// file and closes it; `row(i, values)` fills the values of row i. True when
+// the file was open and every line was written and the file closed cleanly.
 template <typename Row>
-void WriteLines(const runfiles::File& file, const char* format, int rows, Row row) {
+bool WriteLinesAndClose(runfiles::File& file, const char* format, int rows, Row row) {
     if (!file)
-        return;
+        return false;
+    bool written = true;
     double values[8] = {};
     for (int i = 0; i < rows; ++i) {
         row(i, values);
-        platform::WriteLine(file.get(), format, values);
+        written = platform::WriteLine(file.get(), format, values) >= 0 && written;
     }
+    return Close(file) && written;
 }
 
 }  // namespace training

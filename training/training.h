@@ -7,9 +7,9 @@
 // Each runs synchronously and returns when it is done. Each reserves its
 // tables before its sample loop and writes its files after it, from the
 // tables, however the loop ended: before every sample the emergency stop
-// and then the limit switches are checked, and either ends the loop early. None of them knows the console: the function a caller hands
-// over is called once per sample, after the sample's work (nullptr calls
-// nothing).
+// and then the limit switches are checked, and either ends the loop early. None of them knows the
+// console: the function a caller hands over is called once per sample, after the sample's work
+// (nullptr calls nothing).
 #pragma once
 
 #include "runs/runs.h"
@@ -22,6 +22,10 @@ struct TrainingResult {
     runs::RunEnd end = runs::RunEnd::kRefusedAtStart;
     int samples = 0;            // samples (calibration: seconds) the loop ran
     runs::SampleTiming timing;  // performance-counter pacing, where used
+    // Every file the procedure writes was opened, written and closed without
+    // error (false for a refused start and for the calibration, which
+    // writes none).
+    bool filesWritten = false;
 };
 
 }  // namespace training
