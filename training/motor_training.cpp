@@ -142,24 +142,25 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
     for (int j = 0; j < i; ++j)
         std::printf("%d\n%f\n", j, workMs[j]);
 
-    const bool voltagesWritten = training::WriteLinesAndClose(
-        voltageFile, "%f\t\t%f\t\t%f\n", training::kMotorSamples, [&](int j, double* v) {
-            for (int k = 0; k < 3; ++k)
-                v[k] = samples[j].volts[k];
-        });
-    const bool velocitiesWritten = training::WriteLinesAndClose(
-        velocityFile, "%f\t\t%f\t\t%f\n", training::kMotorSamples, [&](int j, double* v) {
-            for (int k = 0; k < 3; ++k)
-                v[k] = Velocity(samples[j].counts[k], samples[j + 1].counts[k]);
-        });
+    result.filesWritten = true;
+    training::WriteTrainingFile(result, kVoltageFile, voltageFile, "%f\t\t%f\t\t%f\n",
+                                training::kMotorSamples, [&](int j, double* v) {
+                                    for (int k = 0; k < 3; ++k)
+                                        v[k] = samples[j].volts[k];
+                                });
+    training::WriteTrainingFile(result, kVelocityFile, velocityFile, "%f\t\t%f\t\t%f\n",
+                                training::kMotorSamples, [&](int j, double* v) {
+                                    for (int k = 0; k < 3; ++k)
+                                        v[k] = Velocity(samples[j].counts[k],
+                                                        samples[j + 1].counts[k]);
+                                });
     // The fourth field carries the channel-3 count of the same sample.
-    const bool countsWritten = training::WriteLinesAndClose(
-        encoderFile, "%d\t%d\t%d\t%d\n", training::kMotorSamples, [&](int j, double* v) {
-            for (int k = 0; k < 4; ++k)
-                v[k] = samples[j].counts[k];
-        });
-    result.filesWritten =
-        voltagesWritten && velocitiesWritten && countsWritten && training::Close(logTimeFile);
+    training::WriteTrainingFile(result, kEncoderFile, encoderFile, "%d\t%d\t%d\t%d\n",
+                                training::kMotorSamples, [&](int j, double* v) {
+                                    for (int k = 0; k < 4; ++k)
+                                        v[k] = samples[j].counts[k];
+                                });
+    training::NoteFile(result, kLogTimeFile, training::Close(logTimeFile));
     ServosOff();
     return result;
 }
@@ -217,17 +218,17 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     }
     result.samples = q;
 
-    const bool velocitiesWritten =
-        training::WriteLinesAndClose(velocityFile, "%f\t%f\t\t%f\n", p - 1, [&](int j, double* v) {
-            for (int k = 0; k < 3; ++k)
-                v[k] = Velocity(counts[k][j], counts[k][j + 1]);
-        });
-    const bool countsWritten =
-        training::WriteLinesAndClose(encoderFile, "%d\t\t%d\t\t%d\n", p - 1, [&](int j, double* v) {
-            for (int k = 0; k < 3; ++k)
-                v[k] = counts[k][j];
-        });
-    result.filesWritten = velocitiesWritten && countsWritten;
+    result.filesWritten = true;
+    training::WriteTrainingFile(result, kActualVelocityFile, velocityFile, "%f\t%f\t\t%f\n", p - 1,
+                                [&](int j, double* v) {
+                                    for (int k = 0; k < 3; ++k)
+                                        v[k] = Velocity(counts[k][j], counts[k][j + 1]);
+                                });
+    training::WriteTrainingFile(result, kActualEncoderFile, encoderFile, "%d\t\t%d\t\t%d\n", p - 1,
+                                [&](int j, double* v) {
+                                    for (int k = 0; k < 3; ++k)
+                                        v[k] = counts[k][j];
+                                });
     ServosOff();
     Sleep(1000);
     return result;

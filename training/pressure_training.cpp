@@ -63,11 +63,11 @@ void StopMotorsAndValves() {
 }  // namespace
 
 TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
+    std::string paths[4];
     runfiles::File files[4];
     for (int k = 0; k < 4; ++k) {
-        const std::string path =
-            "./NeuralFiles/TrainPressureVoltageANNET" + std::to_string(k + 1) + ".txt";
-        files[k] = training::OpenReporting(path.c_str(), "w", training::kNotOpened);
+        paths[k] = "./NeuralFiles/TrainPressureVoltageANNET" + std::to_string(k + 1) + ".txt";
+        files[k] = training::OpenReporting(paths[k].c_str(), "w", training::kNotOpened);
     }
     std::vector<ValveSample> records[4];
     for (std::vector<ValveSample>& muscle : records)
@@ -117,8 +117,9 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     for (int k = 0; k < 4; ++k) {
         const std::vector<ValveSample>& muscle = records[k];
         // The pressure of a line is the one measured a sample after its voltage.
-        result.filesWritten &= training::WriteLinesAndClose(
-            files[k], "%f  %f  %f\n", training::kValveSamples - 1, [&](int q, double* v) {
+        training::WriteTrainingFile(
+            result, paths[k].c_str(), files[k], "%f  %f  %f\n", training::kValveSamples - 1,
+            [&](int q, double* v) {
                 v[0] = muscle[q].voltage;
                 v[1] = muscle[q + 1].pressure;
                 v[2] = static_cast<float>(
@@ -208,22 +209,22 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     result.timing = pacer.Timing();
 
     const int lines = m - 3;
-    const bool pressuresWritten = training::WriteLinesAndClose(
-        pressureFile, "%f\t\t%f\t\t%f\t\t%f\n", lines, [&](int j, double* v) {
-            for (int k = 0; k < 4; ++k)
-                v[k] = samples[j].pressure[k];
-        });
-    const bool desiredWritten = training::WriteLinesAndClose(desiredFile, "%f\t\t%f\t\t%f\t\t%f\n",
-                                                             lines, [&](int j, double* v) {
-                                                                 for (int k = 0; k < 4; ++k)
-                                                                     v[k] = desired.pressure[k][j];
-                                                             });
-    const bool countsWritten = training::WriteLinesAndClose(
-        encoderFile, "%d\t\t%d\t\t%d\t\t%d\t\t%d\n", lines, [&](int j, double* v) {
-            for (int k = 0; k < 5; ++k)
-                v[k] = samples[j].counts[k];
-        });
-    result.filesWritten = pressuresWritten && desiredWritten && countsWritten;
+    result.filesWritten = true;
+    training::WriteTrainingFile(result, kPressureFile, pressureFile, "%f\t\t%f\t\t%f\t\t%f\n",
+                                lines, [&](int j, double* v) {
+                                    for (int k = 0; k < 4; ++k)
+                                        v[k] = samples[j].pressure[k];
+                                });
+    training::WriteTrainingFile(result, kDesiredPressureFile, desiredFile, "%f\t\t%f\t\t%f\t\t%f\n",
+                                lines, [&](int j, double* v) {
+                                    for (int k = 0; k < 4; ++k)
+                                        v[k] = desired.pressure[k][j];
+                                });
+    training::WriteTrainingFile(result, kEncoderFile, encoderFile, "%d\t\t%d\t\t%d\t\t%d\t\t%d\n",
+                                lines, [&](int j, double* v) {
+                                    for (int k = 0; k < 5; ++k)
+                                        v[k] = samples[j].counts[k];
+                                });
     StopMotorsAndValves();
     Sleep(1000);
     return result;

@@ -25,6 +25,12 @@ std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file) {
     return records;
 }
 
+void NoteFile(TrainingResult& result, const char* path, bool written) {
+    if (written)
+        result.files.emplace_back(path);
+    result.filesWritten = result.filesWritten && written;
+}
+
 bool Close(runfiles::File& file) {
     return file && std::fclose(file.release()) == 0;
 }

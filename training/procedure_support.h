@@ -10,6 +10,7 @@
 #include "evaluator/run_files.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
+#include "training/training.h"
 
 namespace training {
 
@@ -36,20 +37,26 @@ std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file);
 // Closes an open file; true when it was open and closed cleanly.
 bool Close(runfiles::File& file);
 
-// Writes one line per row with `format` ("%d" and "%f" fields) into an open
-// file and closes it; `row(i, values)` fills the values of row i. True when
-// the file was open and every line was written and the file closed cleanly.
+// Notes a file that was to be written: listed in the result when it was,
+// and the result's filesWritten cleared when it was not.
+void NoteFile(TrainingResult& result, const char* path, bool written);
+
+// Writes one line per row with `format` ("%d" and "%f" fields) into the
+// file, when it is open, closes it and notes it in the result;
+// `row(i, values)` fills the values of row i.
 template <typename Row>
-bool WriteLinesAndClose(runfiles::File& file, const char* format, int rows, Row row) {
-    if (!file)
-        return false;
-    bool written = true;
-    double values[8] = {};
-    for (int i = 0; i < rows; ++i) {
-        row(i, values);
-        written = platform::WriteLine(file.get(), format, values) >= 0 && written;
+void WriteTrainingFile(TrainingResult& result, const char* path, runfiles::File& file,
+                       const char* format, int rows, Row row) {
+    bool written = static_cast<bool>(file);
+    if (file) {
+        double values[8] = {};
+        for (int i = 0; i < rows; ++i) {
+            row(i, values);
+            written = platform::WriteLine(file.get(), format, values) >= 0 && written;
+        }
+        written = Close(file) && written;
     }
-    return Close(file) && written;
+    NoteFile(result, path, written);
 }
 
 }  // namespace training

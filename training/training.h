@@ -12,6 +12,9 @@
 // (nullptr calls nothing).
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "runs/runs.h"
 
 namespace training {
@@ -24,8 +27,9 @@ struct TrainingResult {
     runs::SampleTiming timing;  // performance-counter pacing, where used
     // Every file the procedure writes was opened, written and closed without
     // error (false for a refused start and for the calibration, which
-    // writes none).
+    // writes none); `files` lists those that were, as paths.
     bool filesWritten = false;
+    std::vector<std::string> files;
 };
 
 }  // namespace training
