@@ -80,6 +80,8 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     for (int k = 0; k < 4; ++k)
         reference[k] = ValveVoltages[k];
     Sleep(1000);
+    // One pacer for the four muscles: its work times are the samples', its
+    // lateness figures include the pauses between the muscles.
     runs::SamplePacer pacer(4 * training::kValveSamples);
 
     TrainingResult result;
