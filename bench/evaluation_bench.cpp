@@ -2,13 +2,14 @@
 // and its stages: loading the 288 weight files, preparing the replay input
 // from a 3003-record log, replaying the resulting 3000 samples.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 
-#include "bench/quiet_stdout.h"
 #include "evaluator/evaluator.h"
 #include "platform/clock.h"
+#include "quiet_stdout.h"
 #include "tools/demo_data.h"
 
 namespace {

@@ -1,6 +1,5 @@
-// Benchmark helper: sends standard output to /dev/null for the lifetime of
-// the object, so that what the measured code prints costs no terminal time
-// and does not mix with the benchmark's table.
+// Sends standard output to /dev/null for the object's lifetime, so that the
+// programs' own console lines do not mix with a benchmark's table.
 #pragma once
 
 #include <fcntl.h>

@@ -1,16 +1,14 @@
 // CPU time of the timed training procedures on the virtual clock, journal
-// off, console output discarded: each is one to two minutes of real time and
-// should take under 0.5 s. The motor recording (homing, a 2 s move and 56 s
-// of excitation) is the slowest.
+// off, console output discarded, in the run benchmarks' working directory
+// (standard trajectory, link networks of 0 V): each is one to two minutes of
+// real time and should take under 0.5 s. The motor recording and the
+// combined run, both with homing, are the slowest.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
 
 #include "bench/quiet_stdout.h"
+#include "bench/run_case.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "lab/lab.h"
@@ -18,21 +16,6 @@
 #include "training/training.h"
 
 namespace {
-
-// A scratch directory with the demo networks and a 1331-line velocity file
-// slow enough to keep the arm inside its switches.
-void PrepareDirectory() {
-    const auto dir = std::filesystem::temp_directory_path() / "training_bench";
-    std::filesystem::create_directories(dir / "NeuralFiles");
-    std::filesystem::current_path(dir);
-    const std::string command = std::string(MAKE_DEMO_NETWORKS) + " --dir . > /dev/null";
-    if (std::system(command.c_str()) != 0)
-        std::fprintf(stderr, "training_bench: demo networks not written\n");
-    std::ofstream velocities("NeuralFiles/SinVelocityTrajectoryDesired.txt");
-    for (int i = 0; i < 1331; ++i)
-        velocities << (i / 100 % 2 ? "-0.010000\t\t-0.010000\t\t-0.010000\n"
-                                   : "0.010000\t\t0.010000\t\t0.010000\n");
-}
 
 template <training::TrainingResult (*Run)(runs::Redraw)>
 void WholeProcedure(benchmark::State& state) {
@@ -77,7 +60,13 @@ BENCHMARK(WholeProcedure<TestVelocityTracking>)
     ->Repetitions(3);
 
 int main(int argc, char** argv) {
-    PrepareDirectory();
+    // The demo networks, with link networks of 0 V so that the standard
+    // trajectory keeps the arm inside its switches.
+    const runbench::RunCase directory;
+    if (!directory.ok()) {
+        std::fprintf(stderr, "training_bench: the working directory was not prepared\n");
+        return 1;
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

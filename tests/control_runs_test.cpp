@@ -2,6 +2,7 @@
 // refusals and the order of the card calls, with small hand-made networks
 // whose outputs are known.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -465,6 +466,71 @@ TEST_F(ControlRunsTest, TheLoopAllocatesNothing) {
     betweenSamples = [](int sample) { allocations[sample] = labtest::AllocationCount(); };
     ASSERT_EQ(Capture(Hybrid).end, RunEnd::kCompleted);
     EXPECT_EQ(allocations[n - 4], allocations[1]);
+}
+
+// lab-run, as a program: its exit status and what it prints.
+struct LabRun {
+    int status;
+    std::string output;
+};
+LabRun RunLabRun(const std::string& arguments) {
+    const std::string line = std::string(LAB_RUN) + " " + arguments + " 2>&1";
+    std::FILE* pipe = popen(line.c_str(), "r");
+    LabRun run{-1, ""};
+    if (!pipe) {
+        return run;
+    }
+    for (int c; (c = std::fgetc(pipe)) != EOF;) {
+        run.output += char(c);
+    }
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+TEST_F(ControlRunsTest, LabRunRunsEachActionAndSaysHowItEnded) {
+    WriteTrajectory(12);
+    WriteVelocities(12);
+    LabRun run = RunLabRun("hybrid");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(EndsWith(run.output, "lab-run: hybrid: 8 samples, completed\n")) << run.output;
+    EXPECT_EQ(RunLabRun("neural").status, 0);
+    run = RunLabRun("home");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(EndsWith(run.output, "lab-run: home: at the home pose\n")) << run.output;
+    EXPECT_EQ(RunLabRun("manual --motor2 --motor-volts 0.1 --duration 20 --muscle1").status, 0);
+
+    fs::remove("NeuralFiles/WeightsDoubleLink.txt");
+    run = RunLabRun("neural");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(EndsWith(run.output, "lab-run: neural: 0 samples, not started\n")) << run.output;
+}
+
+TEST_F(ControlRunsTest, LabRunTriesAFuzzyVectorFromAFile) {
+    labtest::WriteWeightSet("NeuralFiles/WeightsPONNET", labtest::IdentifyingNetwork);
+    WriteTrajectory(12);
+    WriteVelocities(12);
+    ASSERT_EQ(RunLabRun("hybrid").status, 0);
+    const std::vector<PressureLogRecord> builtIn = ReadRunLog();
+    labtest::WriteText("KFFile.txt", "0 0 0 0 0 0 0 0 0 0\n");  // an even blend
+    ASSERT_EQ(RunLabRun("hybrid --fuzzy-vector KFFile.txt").status, 0);
+    const std::vector<PressureLogRecord> even = ReadRunLog();
+    ASSERT_EQ(even.size(), builtIn.size());
+    for (std::size_t j = 0; j < even.size(); ++j) {
+        EXPECT_NE(even[j].desired[0], builtIn[j].desired[0]);
+    }
+
+    labtest::WriteText("short.txt", "0.1 0.2 0.3\n");
+    LabRun run = RunLabRun("hybrid --fuzzy-vector short.txt");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, "lab-run: short.txt does not hold ten numbers\n");
+    EXPECT_EQ(RunLabRun("neural --fuzzy-vector KFFile.txt").status, 2);
+    EXPECT_EQ(RunLabRun("fly").status, 2);
+    EXPECT_EQ(RunLabRun("--duration 4000 manual").status, 2);
 }
 
 }  // namespace

@@ -16,16 +16,8 @@
 
 namespace {
 
-std::vector<std::string> Functions() {
-    std::vector<std::string> names;
-    for (const lab::Call& call : lab::Journal()) {
-        names.emplace_back(call.function);
-    }
-    return names;
-}
-
 long CallsTo(const std::string& function) {
-    const std::vector<std::string> names = Functions();
+    const std::vector<std::string> names = JournalFunctions();
     return std::count(names.begin(), names.end(), function);
 }
 
@@ -40,19 +32,7 @@ double ElapsedMs(std::int64_t since) {
     return double(platform::NowNanoseconds() - since) / 1e6;
 }
 
-class HardwareSequencesTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        ResetLabWithCardsOpen();
-        lab::EnableJournal(true);
-    }
-    void TearDown() override {
-        lab::EnableJournal(false);
-        lab::Reset();
-    }
-
-    platform::VirtualClockScope clock_;
-};
+using HardwareSequencesTest = JournalledLabTest;
 
 TEST_F(HardwareSequencesTest, GoHomeEndsAtTheHomePoseReadyForARun) {
     const lab::ArmPose starts[] = {
@@ -90,7 +70,7 @@ TEST_F(HardwareSequencesTest, GoHomeWithTheEmergencyStopPressedEndsEachLoopOnIts
     EXPECT_EQ(CallsTo("EP_GetLimitStatus"), 0);
     EXPECT_EQ(CallsTo("EP_GetENCCounter"), 5);  // the final read only
     EXPECT_GE(ElapsedMs(start), 1098.0);  // both settling waits (to a tick) and the pause run
-    std::vector<std::string> names = Functions();
+    std::vector<std::string> names = JournalFunctions();
     const std::vector<std::string> ending = {
         "EP_ClearENCCounter", "EP_ClearENCCounter", "EP_ClearENCCounter", "EP_EnableLimitCheck",
         "EP_GetENCCounter",   "EP_GetENCCounter",   "EP_GetENCCounter",   "EP_GetENCCounter",
@@ -194,7 +174,7 @@ TEST_F(HardwareSequencesTest, ResetClosesAllThreeCardsThenOpensThemInOrder) {
 
     lab::ClearJournal();
     CloseCards();
-    EXPECT_EQ(Functions(), (std::vector<std::string>{"EP_StopDACConv", "EP_CloseSystem",
+    EXPECT_EQ(JournalFunctions(), (std::vector<std::string>{"EP_StopDACConv", "EP_CloseSystem",
                                                      "DRV_DeviceClose", "DRV_EnableSyncAO",
                                                      "DRV_DeviceClose"}));
 }
