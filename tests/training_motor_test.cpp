@@ -51,13 +51,7 @@ void ExpectVelocitiesFromCounts(const std::vector<std::string>& velocities,
         const std::vector<double> now = Numbers(counts[i]);
         const std::vector<double> next =
             i + 1 < counts.size() ? Numbers(counts[i + 1]) : std::vector<double>(4, 0.0);
-        const std::vector<double> v = Numbers(velocities[i]);
-        ASSERT_EQ(v.size(), 3u);
-        for (int k = 0; k < 3; ++k) {
-            const double expected = (next[k] - now[k]) / 20;
-            ASSERT_NEAR(v[k], expected, 5.1e-7 + 1.2e-7 * std::fabs(expected))
-                << "line " << i << " axis " << k;
-        }
+        trainingtest::ExpectVelocityLine(velocities[i], now, next, i);
     }
 }
 

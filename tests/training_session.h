@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +50,19 @@ inline std::vector<double> Numbers(const std::string& line) {
     for (double x; in >> x;)
         numbers.push_back(x);
     return numbers;
+}
+
+// A velocity line holds the count steps from `now` to `next` per ms of a
+// 20 ms sample, for axes 0 to 2, as floats printed with six decimals.
+inline void ExpectVelocityLine(const std::string& velocityLine, const std::vector<double>& now,
+                               const std::vector<double>& next, std::size_t line) {
+    const std::vector<double> v = Numbers(velocityLine);
+    ASSERT_EQ(v.size(), 3u) << "line " << line;
+    for (int k = 0; k < 3; ++k) {
+        const double expected = (next[k] - now[k]) / 20;
+        ASSERT_NEAR(v[k], expected, 5.1e-7 + 1.2e-7 * std::fabs(expected))
+            << "line " << line << " axis " << k;
+    }
 }
 
 inline void WriteText(const std::filesystem::path& path, const std::string& text) {

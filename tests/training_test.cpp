@@ -117,11 +117,7 @@ TEST_F(TrainingProcedures, VelocityTestWritesOneLineFewerThanTheVelocityFile) {
     EXPECT_NE(counts[600].find("\t\t"), std::string::npos);
     for (std::size_t q = 0; q + 1 < counts.size(); ++q) {
         const std::vector<double> now = Numbers(counts[q]), next = Numbers(counts[q + 1]);
-        const std::vector<double> v = Numbers(velocities[q]);
-        for (int k = 0; k < 3; ++k) {
-            const double expected = (next[k] - now[k]) / 20;
-            ASSERT_NEAR(v[k], expected, 5.1e-7 + 1.2e-7 * std::fabs(expected)) << q;
-        }
+        trainingtest::ExpectVelocityLine(velocities[q], now, next, q);
     }
     ExpectServosOff();
 }
