@@ -77,15 +77,6 @@ TEST_F(TrainingProcedures, CalibrationOfAStillArmEndsAfterOneSecondWithServosOff
     ExpectServosOff();
 }
 
-TEST_F(TrainingProcedures, CalibrationEndsAtOnceOnTheEmergencyStop) {
-    lab::PressEmergencyStop();
-    const TrainingResult result = Run(CalibrateOffsets);
-    EXPECT_EQ(result.end, RunEnd::kEmergencyStop);
-    EXPECT_EQ(result.samples, 0);
-    EXPECT_NE(output_.find("CALIBRATION END *************************\n"), std::string::npos);
-    ExpectServosOff();
-}
-
 // The generator's 1331 lines, with velocities small enough that the demo
 // networks keep the arm inside its switches whatever the plant's gains.
 void WriteVelocityFile(int lines, float velocity) {
@@ -223,12 +214,6 @@ TEST_F(TrainingProcedures, CombinedRunWritesThreeLinesFewerThanTheVelocityFile) 
     ASSERT_EQ(desired.size(), 1328u);
     ASSERT_EQ(counts.size(), 1328u);
     EXPECT_EQ(Numbers(counts[700]).size(), 5u);
-    // The first 665 samples swing muscles 1 and 4 up while 2 and 3 go down.
-    const std::vector<double> start = Numbers(desired[0]), swing = Numbers(desired[40]);
-    EXPECT_GT(swing[0], start[0]);
-    EXPECT_LT(swing[1], start[1]);
-    EXPECT_LT(swing[2], start[2]);
-    EXPECT_GT(swing[3], start[3]);
     ExpectServosOff();
     const lab::Snapshot after = lab::TakeSnapshot();
     for (float volts : after.valveOutput)
