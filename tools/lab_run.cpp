@@ -13,6 +13,7 @@
 #include "platform/stdio_file.h"
 #include "platform/clock.h"
 #include "runs/runs.h"
+#include "training/training.h"
 #include "tools/arguments.h"
 
 namespace {
@@ -30,6 +31,17 @@ constexpr const char* kUsage =
     "  hybrid   GoHome, HomeMuscles, then the neuro-fuzzy hybrid run\n"
     "  neural   GoHome, HomeMuscles, then the neural-only run\n"
     "  manual   the manual motor command, then the manual pressure command\n"
+    "\n"
+    "and the training-data procedures, which print where their files went:\n"
+    "\n"
+    "  calibrate          the motor offset calibration (no homing, no files)\n"
+    "  motor-training     the scripted motor excitation and its three training files\n"
+    "  velocity-test      the link networks driven open-loop from the velocity file\n"
+    "  pressure-training  the valve excitation of each muscle and its training file\n"
+    "  combined-training  motors and muscles through all six networks, recorded\n"
+    "\n"
+    "Their summary lists the files written; calibrate counts seconds, not samples.\n"
+    "A training file that could not be written makes the exit status 1.\n"
     "\n"
     "Options:\n"
     "  --dir D            working directory (default .)\n"
@@ -151,6 +163,52 @@ int Manual(const Options& options) {
     return 0;
 }
 
+// A training procedure's summary: samples, how its loop ended, and where its
+// files went.
+int SummariseTraining(const char* action, const training::TrainingResult& result,
+                      const Options& options) {
+    const bool calibration = std::string(action) == "calibrate";
+    std::printf("lab-run: %s: %d %s, %s", action, result.samples, calibration ? "s" : "samples",
+                EndText(result.end));
+    if (options.realTime && result.timing.samples > 0) {
+        std::printf("; longest sample work %.3f ms, %d samples over 20 ms",
+                    result.timing.longestWorkMs, result.timing.samplesOver20Ms);
+    }
+    if (!result.files.empty()) {
+        std::error_code error;
+        std::printf("; wrote in %s:", std::filesystem::current_path(error).c_str());
+        for (const std::string& file : result.files) {
+            std::printf(" %s", file.c_str());
+        }
+    }
+    const bool filesMissing = !calibration && !result.filesWritten;
+    if (filesMissing && result.end != runs::RunEnd::kRefusedAtStart) {
+        std::printf("; not every file was written");
+    }
+    std::printf("\n");
+    return result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
+}
+
+int Calibrate(const Options& options) {
+    return SummariseTraining("calibrate", CalibrateOffsets(nullptr), options);
+}
+
+int MotorTraining(const Options& options) {
+    return SummariseTraining("motor-training", RecordMotorTrainingData(nullptr), options);
+}
+
+int VelocityTest(const Options& options) {
+    return SummariseTraining("velocity-test", TestVelocityTracking(nullptr), options);
+}
+
+int PressureTraining(const Options& options) {
+    return SummariseTraining("pressure-training", RecordPressureTrainingData(nullptr), options);
+}
+
+int CombinedTraining(const Options& options) {
+    return SummariseTraining("combined-training", RecordCombinedTrainingData(nullptr), options);
+}
+
 // The actions, by name; each returns the exit status.
 struct Action {
     const char* name;
@@ -161,6 +219,11 @@ constexpr Action kActions[] = {
     {"hybrid", Hybrid},
     {"neural", Neural},
     {"manual", Manual},
+    {"calibrate", Calibrate},
+    {"motor-training", MotorTraining},
+    {"velocity-test", VelocityTest},
+    {"pressure-training", PressureTraining},
+    {"combined-training", CombinedTraining},
 };
 
 }  // namespace
