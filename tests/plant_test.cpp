@@ -1,0 +1,190 @@
+// The physics of the simulated arm, seen through the card layers: the tool
+// joint pushed by the arm's motion and its weight, the valves' dead band,
+// saturation and lags, the motors' residual offsets and friction, and a
+// joint that never gains energy.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <numbers>
+#include <vector>
+
+#include "cards/daq_card.h"
+#include "cards/motion_card.h"
+#include "lab/lab.h"
+#include "lab/plant_parameters.h"
+#include "platform/clock.h"
+#include "tests/lab_session.h"
+#include "trajectory/trajectory.h"
+
+namespace {
+
+namespace plant = lab::plant;
+
+constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
+
+class PlantTest : public testing::Test {
+  protected:
+    void SetUp() override { ResetLabWithCardsOpen(); }
+    void TearDown() override { lab::Reset(); }
+
+    platform::VirtualClockScope clock_;
+};
+
+// The valves at the homing references, settled as after muscle homing.
+void HoldHomingReferences() {
+    ValveVoltages[0] = 5.0f;
+    ValveVoltages[1] = 5.6f;
+    ValveVoltages[2] = 5.6f;
+    ValveVoltages[3] = 5.0f;
+    WriteValveVoltages(ValveVoltages);
+    Sleep(2000);
+}
+
+// Desired velocities (counts per ms of axes 0, 1, 2) of the standard sine
+// trajectory: amplitude 100 mm, 0.5 Hz.
+std::vector<std::array<float, 3>> SineTrajectoryVelocities() {
+    std::filesystem::create_directories("NeuralFiles");
+    int sine = 1, ramp = 0, step = 0;
+    float amplitude = 100.0f, frequency = 0.5f;
+    EXPECT_TRUE(GenerateTrajectory(&sine, &ramp, &step, &amplitude, &frequency));
+    std::vector<std::array<float, 3>> rows;
+    std::FILE* file = std::fopen(kVelocityTrajectoryFile, "r");
+    std::array<float, 3> row;
+    while (file != nullptr && std::fscanf(file, "%f\t\t%f\t\t%f\n", &row[0], &row[1], &row[2]) == 3) {
+        rows.push_back(row);
+    }
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    return rows;
+}
+
+// Largest departure of the tool joint from `rest`, degrees, over a run in
+// which the motors follow `velocities` as ideal link networks would.
+double LargestToolDeparture(const std::vector<std::array<float, 3>>& velocities, double rest) {
+    for (int axis = 0; axis < 3; ++axis) {
+        MotorAxes[axis].ServoOn();
+    }
+    double largest = 0.0;
+    for (const auto& row : velocities) {
+        for (int axis = 0; axis < 3; ++axis) {
+            // Counts per ms to volts; the elbow's card output is inverted, as
+            // its count is.
+            MotorAxes[axis].SetVoltage(
+                static_cast<float>(row[axis] * 1000.0 / plant::kAxes[axis].countsPerSecondPerVolt));
+        }
+        for (int ms = 0; ms < 20; ms += 2) {
+            Sleep(2);
+            largest = std::max(largest, std::fabs(lab::TakeSnapshot().toolDegrees - rest));
+        }
+    }
+    return largest;
+}
+
+TEST_F(PlantTest, ArmMotionAndWeightPushTheToolJointOffItsRestAngle) {
+    HoldHomingReferences();
+    const lab::Snapshot home = lab::TakeSnapshot();
+    // The homing references hold the tool level against its weight.
+    EXPECT_NEAR(home.toolDegrees, 0.0, 1.0);
+    EXPECT_NEAR(home.toolDegreesPerSecond, 0.0, 1e-3);
+
+    // Its weight alone: at rest at the sine's top pose (tool point 100 mm
+    // up) the forearm leans 14.7 degrees further, the tool's weight pulls
+    // less and the muscles turn it up by about half a degree.
+    lab::SetArmPose({0.0, 16.716, 87.989, home.toolDegrees});
+    Sleep(2000);
+    const double weightOnly = lab::TakeSnapshot().toolDegrees - home.toolDegrees;
+    EXPECT_LT(weightOnly, -0.3);
+    EXPECT_GT(weightOnly, -1.0);
+
+    // Moving along the sine, the arm's accelerations throw it about by
+    // several degrees (between -4.5 and +2.2 around its rest angle, a few
+    // degrees more while the motion starts).
+    lab::SetArmPose({0.0, 15.0, 75.0, home.toolDegrees});
+    Sleep(2000);
+    const double moving = LargestToolDeparture(SineTrajectoryVelocities(), home.toolDegrees);
+    EXPECT_GT(moving, 4.0);
+    EXPECT_LT(moving, 8.0);
+}
+
+// Pressure of muscle 1 as the card reads it.
+double MuscleOnePressure() {
+    float pressures[12];
+    ReadPressures(pressures);
+    return pressures[0];
+}
+
+// Milliseconds until muscle 1's pressure first crosses `level`, polled every ms.
+int MillisecondsUntilPressureCrosses(double level, bool rising) {
+    for (int ms = 0; ms < 5000; ++ms) {
+        const double now = MuscleOnePressure();
+        if (rising ? now >= level : now <= level) {
+            return ms;
+        }
+        Sleep(1);
+    }
+    return -1;
+}
+
+void SetMuscleOneValve(float volts) {
+    float valves[4] = {volts, 0.0f, 0.0f, 0.0f};
+    WriteValveVoltages(valves);
+}
+
+TEST_F(PlantTest, ValveStepsShowDeadBandSaturationAndFasterFillingThanVenting) {
+    // Static characteristic: nothing inside the dead band, linear above it,
+    // the supply pressure at the top.
+    const struct {
+        float volts;
+        double bar;
+    } levels[] = {{0.0f, 0.0}, {0.3f, 0.0}, {1.0f, 0.52}, {4.0f, 2.92}, {7.0f, 5.32},
+                  {7.5f, 5.5}, {8.0f, 5.5}};
+    for (const auto& level : levels) {
+        SetMuscleOneValve(level.volts);
+        Sleep(3000);
+        EXPECT_NEAR(MuscleOnePressure(), level.bar, 1e-4) << level.volts << " V";
+    }
+
+    // A step up fills with the fill time constant, a step down vents with
+    // the longer vent time constant: 63 % of the step after one of each.
+    SetMuscleOneValve(0.0f);
+    Sleep(3000);
+    SetMuscleOneValve(4.0f);
+    const int fill = MillisecondsUntilPressureCrosses(2.92 * (1 - std::exp(-1.0)), true);
+    Sleep(3000);
+    SetMuscleOneValve(0.0f);
+    const int vent = MillisecondsUntilPressureCrosses(2.92 * std::exp(-1.0), false);
+    EXPECT_NEAR(fill, plant::kFillTimeConstantSeconds * 1000, 1.5);
+    EXPECT_NEAR(vent, plant::kVentTimeConstantSeconds * 1000, 1.5);
+}
+
+TEST_F(PlantTest, ValveRampIsFollowedOneTimeConstantLate) {
+    // A ramp of 2 V/s (1.6 bar/s), updated every millisecond: the pressure
+    // trails the valve's static pressure by the fill time constant rising
+    // and by the vent time constant falling, 2.5 and 6 control samples.
+    const auto lagAfterRamp = [&](double from, double to) {
+        SetMuscleOneValve(static_cast<float>(from));
+        Sleep(3000);
+        const double slope = to > from ? 2.0 : -2.0;  // volts per second
+        const std::int64_t start = platform::NowNanoseconds();
+        const auto volts = [&] {
+            return from + slope * static_cast<double>(platform::NowNanoseconds() - start) * 1e-9;
+        };
+        while ((volts() - to) * slope < 0.0) {  // 1 s: eight vent time constants
+            SetMuscleOneValve(static_cast<float>(volts()));
+            Sleep(1);
+        }
+        const double pressure = MuscleOnePressure();
+        const double target = (volts() - plant::kValveDeadBandVolts) * plant::kValveBarPerVolt;
+        return (target - pressure) / (slope * plant::kValveBarPerVolt);
+    };
+    EXPECT_NEAR(lagAfterRamp(2.0, 4.0), plant::kFillTimeConstantSeconds, 0.002);
+    EXPECT_NEAR(lagAfterRamp(6.0, 4.0), plant::kVentTimeConstantSeconds, 0.002);
+}
+
+}  // namespace
