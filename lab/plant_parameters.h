@@ -1,7 +1,7 @@
 // Every parameter of the simulated arm and its two cards, in one place.
 //
 // Positions of the motor axes are in encoder counts of their own channel,
-// measured from the home pose (carriage 1035 counts off its lower switch,
+// measured from the home pose (carriage 1047 counts off its lower switch,
 // shoulder 15 degrees, elbow 75 degrees). Axis 2's counter counts against
 // the elbow angle. On each axis switch 0 sits at the low-count end and
 // switch 1 at the high-count end; each switch is active from its position
@@ -14,7 +14,7 @@
 // from any start inside the ranges. The carriage and the shoulder creep on
 // their residual offsets while the elbow homes, for 7 to 19 s depending on
 // where the elbow starts; their switches sit where that creep ends them
-// within 13 and 41 counts (1.6 mm, 0.1 degree) of position 0.
+// within 18 and 51 counts (2.2 mm, 0.12 degree) of position 0.
 #pragma once
 
 #include <cstdint>
@@ -63,14 +63,14 @@ struct AxisParameters {
 constexpr AxisParameters kAxes[3] = {
     // Carriage: 2816 counts per revolution of a 110 mm wheel, 8.1487 counts
     // per mm; 0.3 V moves it 74 mm/s. Room for the 800 mm (6519 counts) run.
-    // Residual offset +1.6 mV: it creeps 2.4 counts/s (0.3 mm/s) at 0 V.
-    {2000.0, 0.0082 + 0.0016, 0.0006, 0.0004, -1200.0, -1035.4, 8500.0, 8700.0},
+    // Residual offset +1.8 mV: it creeps 3.2 counts/s (0.4 mm/s) at 0 V.
+    {2000.0, 0.0082 + 0.0018, 0.0004, 0.0002, -1200.0, -1047.0, 8500.0, 8700.0},
     // Shoulder: 153600 counts per revolution, about -20 to +40 degrees.
-    // Residual offset -1.4 mV: it creeps 7 counts/s (0.016 deg/s) at 0 V.
-    {7000.0, 0.0091 - 0.0014, 0.0006, 0.0004, -15360.0, -14933.0, 10710.7, 11040.0},
+    // Residual offset -1.5 mV: it creeps 9.1 counts/s (0.02 deg/s) at 0 V.
+    {7000.0, 0.0091 - 0.0015, 0.0004, 0.0002, -15360.0, -14933.0, 10742.2, 11040.0},
     // Elbow (counting against the angle): about 143 down to 10 degrees.
     // Residual offset +2.8 mV.
-    {7000.0, 0.0052 + 0.0028, 0.0006, 0.0004, -29360.0, -28933.0, 27733.0, 28160.0},
+    {7000.0, 0.0052 + 0.0028, 0.0004, 0.0002, -29360.0, -28943.5, 27733.0, 28160.0},
 };
 
 // Motor speed follows its target with this first-order time constant.

@@ -187,4 +187,109 @@ TEST_F(PlantTest, ValveRampIsFollowedOneTimeConstantLate) {
     EXPECT_NEAR(lagAfterRamp(6.0, 4.0), plant::kVentTimeConstantSeconds, 0.002);
 }
 
+TEST_F(PlantTest, EachMuscleTurnsTheJointItsWayAndTheSumAngleStaysZero) {
+    HoldHomingReferences();
+    EP_ClearENCCounter(3, 1);
+    EP_ClearENCCounter(4, 1);
+    // One volt more on muscle 1 or 4 turns the joint positive, on 2 or 3
+    // negative; the pair's pulls add.
+    const float raise[4][4] = {{6.0f, 5.6f, 5.6f, 5.0f},
+                               {5.0f, 6.6f, 5.6f, 5.0f},
+                               {5.0f, 5.6f, 6.6f, 5.0f},
+                               {5.0f, 5.6f, 5.6f, 6.0f}};
+    const double sign[4] = {1.0, -1.0, -1.0, 1.0};
+    float angles[5];
+    float turned[4];
+    for (int muscle = 0; muscle < 4; ++muscle) {
+        float valves[4];
+        std::copy(raise[muscle], raise[muscle] + 4, valves);
+        WriteValveVoltages(valves);
+        Sleep(2000);
+        ReadJointAngles(angles);
+        turned[muscle] = angles[3];
+        EXPECT_GT(angles[3] * sign[muscle], 3.0) << "muscle " << muscle + 1;
+        EXPECT_LT(angles[3] * sign[muscle], 25.0) << "muscle " << muscle + 1;
+        EXPECT_EQ(angles[4], 0.0f);
+    }
+    float pair[4] = {6.0f, 5.6f, 5.6f, 6.0f};
+    WriteValveVoltages(pair);
+    Sleep(2000);
+    ReadJointAngles(angles);
+    EXPECT_GT(angles[3], 1.6 * turned[0]);
+}
+
+// The offset calibration's rule: once a second, each motor's command moves
+// against the counts it crept by, until every axis has stood still for a
+// second.
+TEST_F(PlantTest, OffsetCalibrationRuleFindsTheResidualOffsetsWithinAMillivolt) {
+    for (int axis = 0; axis < 3; ++axis) {
+        MotorAxes[axis].ServoOn();
+    }
+    float u[3] = {0.0f, 0.0f, 0.0f};
+    const float gain[3] = {10.0f, 10.0f, 8.0f};
+    std::int32_t previous[3] = {0, 0, 0};
+    bool still[3] = {false, false, false};
+    float dacAtZero[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        MotorAxes[axis].SetVoltage(u[axis]);
+        dacAtZero[axis] = lab::TakeSnapshot().dacOutput[axis];
+    }
+    int seconds = 0;
+    while (CheckEmergencyStop() == 1 && CheckLimitSwitches() == 1 &&
+           !(still[0] && still[1] && still[2]) && seconds < 600) {
+        Sleep(1000);
+        ++seconds;
+        ReadEncoderCounts();
+        for (int axis = 0; axis < 3; ++axis) {
+            const std::int32_t moved = EncoderCounts[axis] - previous[axis];
+            previous[axis] = EncoderCounts[axis];
+            u[axis] += static_cast<float>(moved) * -0.0001f / gain[axis];
+            MotorAxes[axis].SetVoltage(u[axis]);
+            still[axis] = still[axis] || moved == 0;
+        }
+    }
+    EXPECT_LT(seconds, 600);
+    const lab::Snapshot now = lab::TakeSnapshot();
+    for (int axis = 0; axis < 3; ++axis) {
+        SCOPED_TRACE(testing::Message() << "axis " << axis);
+        // The motor stands at a DAC output of minus its amplifier's offset;
+        // the card's own correction left more than a millivolt to find.
+        const double offset = plant::kAxes[axis].amplifierOffsetVolts;
+        EXPECT_NEAR(now.dacOutput[axis], -offset, 0.001);
+        EXPECT_GT(std::fabs(dacAtZero[axis] + offset), 0.001);
+    }
+}
+
+TEST_F(PlantTest, MotorsCreepOnTheirResidualOffsetsAndStickBelowBreakaway) {
+    for (int axis = 0; axis < 3; ++axis) {
+        SCOPED_TRACE(testing::Message() << "axis " << axis);
+        const plant::AxisParameters& p = plant::kAxes[axis];
+        MotorAxes[axis].ServoOn();
+        const auto speedAt = [&](double inputVolts) {
+            EP_SetDACOutput(static_cast<float>(inputVolts - p.amplifierOffsetVolts),
+                            static_cast<short>(axis), 1);
+            Sleep(500);
+            const double before = lab::TakeSnapshot().axisPosition[axis];
+            Sleep(1000);
+            return lab::TakeSnapshot().axisPosition[axis] - before;
+        };
+        // At rest, an input below the breakaway voltage does not move it.
+        EXPECT_EQ(speedAt(0.0), 0.0);
+        EXPECT_EQ(speedAt(0.9 * p.breakawayVolts), 0.0);
+        EXPECT_EQ(speedAt(-0.9 * p.breakawayVolts), 0.0);
+        // Above it, it runs at its gain times the input less friction...
+        const double running = 2 * p.breakawayVolts;
+        EXPECT_NEAR(speedAt(running), p.countsPerSecondPerVolt * (running - p.frictionVolts),
+                    0.05);
+        // ...and keeps running below the breakaway voltage, down to friction.
+        const double slower = 0.5 * (p.breakawayVolts + p.frictionVolts);
+        EXPECT_NEAR(speedAt(slower), p.countsPerSecondPerVolt * (slower - p.frictionVolts), 0.05);
+        EXPECT_EQ(speedAt(0.9 * p.frictionVolts), 0.0);
+        // The card's zero command leaves the residual offset: the motor creeps.
+        MotorAxes[axis].SetVoltage(0.0f);
+        Sleep(1000);
+        EXPECT_NE(lab::TakeSnapshot().axisVelocity[axis], 0.0);
+    }
+}
+
 }  // namespace
