@@ -112,6 +112,30 @@ TEST_F(PlantTest, ArmMotionAndWeightPushTheToolJointOffItsRestAngle) {
     EXPECT_LT(moving, 8.0);
 }
 
+TEST_F(PlantTest, AJointThatStartsTurningUpLeavesTheToolBehind) {
+    // A positive command raises the shoulder and, counting against the
+    // elbow, raises the elbow too.
+    for (const int axis : {1, 2}) {
+        SCOPED_TRACE(testing::Message() << "axis " << axis);
+        lab::SetArmPose({});
+        HoldHomingReferences();
+        const double rest = lab::TakeSnapshot().toolDegrees;
+        MotorAxes[axis].ServoOn();
+        MotorAxes[axis].SetVoltage(0.5f);
+        double lowest = 0.0;
+        double highest = 0.0;
+        for (int ms = 0; ms < 150; ++ms) {
+            Sleep(1);
+            const double departure = lab::TakeSnapshot().toolDegrees - rest;
+            lowest = std::min(lowest, departure);
+            highest = std::max(highest, departure);
+        }
+        MotorAxes[axis].ServoOff();
+        EXPECT_LT(lowest, -0.5);
+        EXPECT_LT(highest, 0.05);
+    }
+}
+
 // Pressure of muscle 1 as the card reads it.
 double MuscleOnePressure() {
     float pressures[12];
@@ -289,6 +313,53 @@ TEST_F(PlantTest, MotorsCreepOnTheirResidualOffsetsAndStickBelowBreakaway) {
         MotorAxes[axis].SetVoltage(0.0f);
         Sleep(1000);
         EXPECT_NE(lab::TakeSnapshot().axisVelocity[axis], 0.0);
+    }
+}
+
+// Energy of the tool joint with the shoulder and elbow at rest at the home
+// pose and the muscle pressures constant, joules: kinetic energy, the work
+// the muscles can still do as they contract, and the tool's height.
+double ToolEnergy(const lab::Snapshot& state) {
+    const double angle = state.toolDegrees * kRadiansPerDegree;
+    const double rate = state.toolDegreesPerSecond * kRadiansPerDegree;
+    const double inertia = plant::kToolInertiaKilogramSquareMetres +
+                           plant::kToolMassKilograms * plant::kToolCentreMetres *
+                               plant::kToolCentreMetres;
+    double energy = 0.5 * inertia * rate * rate;
+    for (int muscle = 0; muscle < 4; ++muscle) {
+        // Pull P A (a u^2 - b) over the length u L: potential P A L (a u^3 / 3 - b u).
+        const double length = 1.0 - plant::kMountingContraction -
+                              plant::kMusclePullSign[muscle] * plant::kPulleyRadiusMetres *
+                                  angle / plant::kMuscleRestLengthMetres;
+        energy += state.pressureBar[muscle] * 1e5 * plant::kMuscleAreaSquareMetres *
+                  plant::kMuscleRestLengthMetres *
+                  (plant::kMuscleA * length * length * length / 3 - plant::kMuscleB * length);
+    }
+    const double fromVertical = (15.0 + 75.0) * kRadiansPerDegree + angle;
+    return energy + plant::kToolMassKilograms * plant::kGravityMetresPerSecondSquared *
+                        plant::kToolCentreMetres * std::cos(fromVertical);
+}
+
+TEST_F(PlantTest, ToolJointReleasedAtFixedValvesSettlesAndNeverGainsEnergy) {
+    float valves[4] = {3.0f, 6.0f, 2.0f, 5.0f};
+    WriteValveVoltages(valves);
+    Sleep(3000);  // pressures settled: the muscles are springs now
+    for (const double start : {-40.0, 55.0}) {
+        SCOPED_TRACE(testing::Message() << "released at " << start << " degrees");
+        lab::SetArmPose({0.0, 15.0, 75.0, start});
+        double energy = ToolEnergy(lab::TakeSnapshot());
+        double largestGain = 0.0;
+        for (int ms = 0; ms < 4000; ms += 5) {
+            Sleep(5);
+            const double now = ToolEnergy(lab::TakeSnapshot());
+            largestGain = std::max(largestGain, now - energy);
+            energy = now;
+        }
+        EXPECT_LT(largestGain, 1e-9);  // joules: rounding only
+        const lab::Snapshot settled = lab::TakeSnapshot();
+        EXPECT_NEAR(settled.toolDegreesPerSecond, 0.0, 1e-3);
+        Sleep(1000);
+        EXPECT_NEAR(lab::TakeSnapshot().toolDegrees, settled.toolDegrees, 1e-4);
     }
 }
 
