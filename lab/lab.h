@@ -14,10 +14,9 @@ namespace lab {
 // Puts the lab into a known state: arm at rest at the home pose with the
 // tool joint at 0 (with its muscles vented it then sinks onto its end stop
 // under its weight), encoder counters 0, muscles and valves at 0, servos
-// off, card and devices closed,
-// emergency stop released, faults cleared, sensor noise off, journal empty
-// (its on/off setting is kept). The axis configuration sent at start-up is
-// card memory and stays.
+// off, card and devices closed, emergency stop released, faults cleared,
+// sensor noise off, journal empty (its on/off setting is kept). The axis
+// configuration sent at start-up is card memory and stays.
 void Reset();
 
 // A pose in physical units: the carriage's travel from home, joint angles.
