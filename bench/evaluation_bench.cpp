@@ -24,6 +24,8 @@ class BenchCase {
         : root_(std::filesystem::temp_directory_path() /
                 ("arbiter-bench-" + std::to_string(getpid()))),
           previous_(std::filesystem::current_path()) {
+        std::filesystem::create_directories(root_ / demo::kWeightDirectory);
+        std::filesystem::create_directories(root_ / demo::kArbiterDirectory);
         demo::WriteDemoData(root_.string(), 1, kLogRecords);
         std::filesystem::current_path(root_ / "arbiter");
     }

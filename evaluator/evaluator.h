@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "arm/arm.h"
 #include "evaluator/run_files.h"
 #include "model/ponnet_model.h"
 
@@ -17,7 +18,15 @@ namespace evaluator {
 // the encoder counts of LogALLANNETPressures.txt: joint angles, their rates
 // and accelerations over the 20 ms grid. A log of L records yields L - 3
 // records. Returns false when a file could not be opened, read or written.
+// The replay reads the file back (ReadRoundedReplayInput) instead of using
+// the records it computed.
 bool PrepareSimulationInput();
+
+// Reads SimALLWeights.txt back as the replay's trajectory. This is the step
+// that gives the records their values: the file holds every field rounded
+// to the six decimals of "%f", and the fitness has always been computed on
+// those rounded values. False when the text cannot be read as records.
+bool ReadRoundedReplayInput(std::FILE* file, std::vector<runfiles::TrajectoryRecord>& trajectory);
 
 // One whole evaluation: writes the fitness to FEval.txt and the console,
 // the per-sample predictions to SimLOGFuzzyPressures.txt. Returns the exit
@@ -33,7 +42,7 @@ float BinPhase(float angle);
 void ComputeDirectionFlags(const std::vector<runfiles::TrajectoryRecord>& trajectory,
                            std::vector<float>& flags);
 
-using MuscleModels = std::array<std::unique_ptr<PonnetModel>, 4>;
+using MuscleModels = std::array<std::unique_ptr<PonnetModel>, arm::kMuscleCount>;
 
 // Replays samples 1 to n - 2 with the candidate vector `k`, writing one
 // FuzzyPressureLogRecord per sample to `fuzzyLog` (when open), and returns

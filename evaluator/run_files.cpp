@@ -57,12 +57,12 @@ int Read(platform::TextScanner& text, TrajectoryRecord& r) {
 int Read(platform::TextScanner& text, PressureLogRecord& r) {
     platform::Target targets[PressureLogRecord::kFieldCount];
     targets[0].integer = &r.sample;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < arm::kMuscleCount; ++i) {
         targets[1 + i].real = &r.desired[i];
         targets[5 + i].real = &r.measured[i];
         targets[9 + i].real = &r.valve[i];
     }
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < arm::kEncoderChannelCount; ++i)
         targets[13 + i].integer = &r.counts[i];
     return text.Scan(PressureLogRecord::kFormat, targets, PressureLogRecord::kFieldCount,
                      [&r](std::FILE* file) { return Read(file, r); });
@@ -76,6 +76,7 @@ CandidateVector ReadCandidates(std::FILE* file) {
         const int converted = std::fscanf(file, CandidateFile::kValueFormat, &value);
         if (candidates.count < CandidateFile::kCapacity) {
             candidates.k[candidates.count++] = value;
+            candidates.converted += converted == 1;
         } else {
             ++candidates.extra;
         }

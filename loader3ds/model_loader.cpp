@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "loader3ds/chunk_ids.h"
@@ -24,6 +25,16 @@ std::uint32_t Remaining(const Chunk& chunk) {
     return chunk.length - chunk.consumed;
 }
 
+// A colour channel given as a real in 0..1, as a byte; out-of-range values
+// are clamped and a NaN counts as 0.
+unsigned char ColourByte(float channel) {
+    const double scaled = double{channel} * 255.0;
+    if (!(scaled > 0.0)) {
+        return 0;
+    }
+    return static_cast<unsigned char>(std::lround(std::min(scaled, 255.0)));
+}
+
 }  // namespace
 
 bool ModelLoader::ImportModel(Model& model, const char* path) {
@@ -36,6 +47,9 @@ bool ModelLoader::ImportModel(Model& model, const char* path) {
     }
     fault_ = nullptr;
     nesting_ = 0;
+    groups_.clear();
+    texCoordsDropped_ = 0;
+    firstDroppedObject_.clear();
     const Chunk wholeFile{0, UINT32_MAX, 0};
     Chunk main{};
     if (!ReadChunkHeader(main, wholeFile) || main.id != kMainChunk) {
@@ -45,14 +59,18 @@ bool ModelLoader::ImportModel(Model& model, const char* path) {
         return false;
     }
     ReadEditorLevel(model, main);
+    BindObjectMaterials(model);
     SmoothVertexNormals(model);
     FinishImport();
     if (fault_) {
+        // The one report of a damaged file; it covers any texture
+        // coordinates dropped on the way.
         std::snprintf(text, sizeof text,
                       "The file %s is damaged (%s); it was read up to the fault!", path, fault_);
         MessageBoxA(nullptr, text, "Error", MB_OK);
         return false;
     }
+    ReportDroppedTexCoords(path);
     return true;
 }
 
@@ -86,16 +104,12 @@ void ModelLoader::ReadEditorLevel(Model& model, Chunk& parent) {
                 Skip(current);
                 break;
             }
-            case kEditorData: {
-                // The first sub-chunk holds the mesh version, which nothing needs.
-                Chunk meshVersion{};
-                if (current.consumed < current.length && ReadChunkHeader(meshVersion, current)) {
-                    Skip(meshVersion);
-                    current.consumed += meshVersion.consumed;
-                }
+            case kEditorData:
+                // Usually the mesh version comes first; nothing needs it, so it
+                // is skipped like every chunk not handled here. Files without
+                // it start with a material or an object, which are read.
                 ReadEditorLevel(model, current);
                 break;
-            }
             case kMaterial:
                 model.materials.push_back(MeshMaterial{});
                 ++model.materialCount;
@@ -157,7 +171,7 @@ void ModelLoader::ReadObjectLevel(Model& model, MeshObject& object, Chunk& paren
                 ReadFaceList(object, current);
                 break;
             case kFaceMaterialGroup:
-                BindObjectMaterial(model, object, current);
+                ReadFaceMaterialGroup(model, object, current);
                 break;
             case kTexCoords:
                 ReadTexCoords(object, current);
@@ -226,8 +240,19 @@ void ModelLoader::ReadRestAsName(char (&buffer)[kMeshNameSize], Chunk& chunk) {
 
 void ModelLoader::ReadDiffuseColour(MeshMaterial& material, Chunk& parent) {
     Chunk colour{};
-    if (!ReadChunkHeader(colour, parent) ||
-        !Read(material.colour, sizeof material.colour, colour)) {
+    if (!ReadChunkHeader(colour, parent)) {
+        return;
+    }
+    if (colour.id == kColourFloat || colour.id == kGammaColourFloat) {
+        float channels[3];
+        if (!Read(channels, sizeof channels, colour)) {
+            return;
+        }
+        for (int i = 0; i < 3; ++i) {
+            material.colour[i] = ColourByte(channels[i]);
+        }
+    } else if (!Read(material.colour, sizeof material.colour, colour)) {
+        // The 24-bit chunks and any unknown kind: the first three bytes.
         return;
     }
     Skip(colour);
@@ -286,7 +311,7 @@ void ModelLoader::ReadTexCoords(MeshObject& object, Chunk& chunk) {
     Skip(chunk);
 }
 
-void ModelLoader::BindObjectMaterial(Model& model, MeshObject& object, Chunk& chunk) {
+void ModelLoader::ReadFaceMaterialGroup(Model& model, MeshObject& object, Chunk& chunk) {
     char name[kMeshNameSize] = {};
     ReadString(name, chunk);
     std::uint16_t count = 0;
@@ -306,9 +331,27 @@ void ModelLoader::BindObjectMaterial(Model& model, MeshObject& object, Chunk& ch
         Fail("a face material group names a face beyond the face list");
         return;
     }
+    groups_.push_back({static_cast<std::size_t>(&object - model.objects.data()), name});
+    Skip(chunk);
+}
+
+// Binding waits for the end of the file, as a material may follow the
+// objects that name it. Groups are bound in file order against the whole
+// material list: when the materials come first, that is what binding each
+// group as it is read would give.
+void ModelLoader::BindObjectMaterials(Model& model) {
+    for (const MaterialGroup& group : groups_) {
+        BindObjectMaterial(model, model.objects[group.object], group.materialName.c_str());
+    }
+}
+
+// The first material of that name binds; every other name before it sets -1,
+// so no match gives -1 and a model without materials keeps the id.
+void ModelLoader::BindObjectMaterial(Model& model, MeshObject& object,
+                                     const char* materialName) {
     for (int i = 0; i < model.materialCount; ++i) {
         const MeshMaterial& material = model.materials[i];
-        if (std::strcmp(name, material.name) == 0) {
+        if (std::strcmp(materialName, material.name) == 0) {
             object.materialId = i;
             if (material.mapFileName[0] != '\0') {
                 object.hasTexture = true;
@@ -317,7 +360,6 @@ void ModelLoader::BindObjectMaterial(Model& model, MeshObject& object, Chunk& ch
         }
         object.materialId = -1;
     }
-    Skip(chunk);
 }
 
 void ModelLoader::CheckObject(MeshObject& object) {
@@ -331,12 +373,27 @@ void ModelLoader::CheckObject(MeshObject& object) {
         object.faceCount = static_cast<int>(object.faces.size());
         Fail("a face names a vertex beyond the vertex list");
     }
-    // The view looks texture coordinates up by vertex index.
+    // The view looks texture coordinates up by vertex index: an object short
+    // of them keeps its geometry and material and is drawn without them.
     if (object.texCoordCount > 0 && object.texCoordCount < object.vertexCount) {
         object.texCoords.clear();
         object.texCoordCount = 0;
-        Fail("an object has fewer texture coordinates than vertices");
+        if (texCoordsDropped_++ == 0) {
+            firstDroppedObject_ = object.name;
+        }
     }
+}
+
+void ModelLoader::ReportDroppedTexCoords(const char* path) {
+    if (texCoordsDropped_ == 0) {
+        return;
+    }
+    char text[kMessageSize];
+    std::snprintf(text, sizeof text,
+                  "The file %s has %d object(s) with fewer texture coordinates than vertices "
+                  "(first: %s); they were loaded without them!",
+                  path, texCoordsDropped_, firstDroppedObject_.c_str());
+    MessageBoxA(nullptr, text, "Warning", MB_OK);
 }
 
 void ModelLoader::SmoothVertexNormals(Model& model) {

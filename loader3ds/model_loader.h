@@ -8,12 +8,21 @@
 // the reading at the first fault, the model keeps what was read up to it (in
 // a consistent state, see the invariants below), the fault is reported once
 // through MessageBoxA and ImportModel returns false.
+//
+// Layouts that other programs write are read whole: an editor chunk need not
+// start with the mesh version, diffuse colours may be float triples, and a
+// material may follow the objects that name it (objects are bound to their
+// materials once the whole file is read). An object with fewer texture
+// coordinates than vertices loads without them, with one warning per file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
+#include <string>
 #include <vector>
+
+#include "platform/stdio_file.h"
 
 struct Vec3 {
     float x, y, z;
@@ -82,10 +91,6 @@ class ModelLoader {
     bool ImportModel(Model& model, const char* path);
 
   private:
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-
     template <class Handler>
     void ForEachSubChunk(Chunk& parent, Handler handle);
     void ReadEditorLevel(Model& model, Chunk& parent);
@@ -98,8 +103,11 @@ class ModelLoader {
     void ReadVertexList(MeshObject& object, Chunk& chunk);
     void ReadFaceList(MeshObject& object, Chunk& chunk);
     void ReadTexCoords(MeshObject& object, Chunk& chunk);
-    void BindObjectMaterial(Model& model, MeshObject& object, Chunk& chunk);
+    void ReadFaceMaterialGroup(Model& model, MeshObject& object, Chunk& chunk);
+    void BindObjectMaterials(Model& model);
+    void BindObjectMaterial(Model& model, MeshObject& object, const char* materialName);
     void CheckObject(MeshObject& object);
+    void ReportDroppedTexCoords(const char* path);
     void SmoothVertexNormals(Model& model);
     void FinishImport();
 
@@ -109,7 +117,17 @@ class ModelLoader {
     bool EnterLevel();
     void Fail(const char* reason);
 
-    std::unique_ptr<std::FILE, FileCloser> file_;
-    const char* fault_ = nullptr;  // first fault of the current import
-    int nesting_ = 0;              // chunk levels currently open
+    // A face material group of the current import: its object (an index
+    // into Model::objects) and the material name it gives.
+    struct MaterialGroup {
+        std::size_t object;
+        std::string materialName;
+    };
+
+    platform::StdioFile file_;
+    const char* fault_ = nullptr;        // first fault of the current import
+    int nesting_ = 0;                    // chunk levels currently open
+    std::vector<MaterialGroup> groups_;  // bound once the whole file is read
+    int texCoordsDropped_ = 0;           // objects loaded without their texture coordinates
+    std::string firstDroppedObject_;     // the first of them, for the warning
 };

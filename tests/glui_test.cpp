@@ -217,9 +217,9 @@ TEST_F(PanelTest, RotationTurnsTheMatrixAndSpinsAfterAThrow) {
 }
 
 TEST(Arcball, TurnsAreRotationsInViewSpace) {
-    const arcball::Vec3 centre = arcball::BallPoint(40.0f, 40.0f, 80.0f);
+    const arcball::ViewVector centre = arcball::BallPoint(40.0f, 40.0f, 80.0f);
     EXPECT_FLOAT_EQ(centre.z, 1.0f);
-    const arcball::Vec3 rim = arcball::BallPoint(200.0f, 40.0f, 80.0f);
+    const arcball::ViewVector rim = arcball::BallPoint(200.0f, 40.0f, 80.0f);
     EXPECT_FLOAT_EQ(rim.x, 1.0f);
     EXPECT_FLOAT_EQ(rim.z, 0.0f);
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -52,6 +54,17 @@ bool SameVec(const Vec3& a, const Vec3& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z;
 }
 
+// An editor chunk holding only `body` (no mesh version), inside the main chunk.
+ChunkWriter BareEditorFile(const Body& body) {
+    ChunkWriter out;
+    out.Begin(kMainChunk);
+    out.Begin(kEditorData);
+    body(out);
+    out.End();
+    out.End();
+    return out;
+}
+
 // A version chunk and an editor chunk holding `body`, inside the main chunk.
 ChunkWriter EditorFile(const Body& body, std::uint32_t version = 3) {
     ChunkWriter out;
@@ -89,6 +102,17 @@ void VertexList(ChunkWriter& out, const std::vector<Vec3>& fileVertices) {
     out.End();
 }
 
+// A face material group naming `material` for faces 0 to faceCount - 1.
+void Group(ChunkWriter& out, const char* material, std::size_t faceCount) {
+    out.Begin(kFaceMaterialGroup);
+    out.String(material);
+    out.U16(static_cast<std::uint16_t>(faceCount));
+    for (std::size_t i = 0; i < faceCount; ++i) {
+        out.U16(static_cast<std::uint16_t>(i));
+    }
+    out.End();
+}
+
 // Faces, then (inside the face-list chunk) a group naming `material` for all of them.
 void FaceList(ChunkWriter& out, const std::vector<Face>& faces, const char* material = nullptr) {
     out.Begin(kFaceList);
@@ -100,13 +124,7 @@ void FaceList(ChunkWriter& out, const std::vector<Face>& faces, const char* mate
         out.U16(7);
     }
     if (material) {
-        out.Begin(kFaceMaterialGroup);
-        out.String(material);
-        out.U16(static_cast<std::uint16_t>(faces.size()));
-        for (std::size_t i = 0; i < faces.size(); ++i) {
-            out.U16(static_cast<std::uint16_t>(i));
-        }
-        out.End();
+        Group(out, material, faces.size());
     }
     out.End();
 }
@@ -433,6 +451,172 @@ TEST(BuiltFiles, WrittenModelReadsBack) {
     EXPECT_FALSE(WriteModel(model, "too_many_vertices.3ds"));
 }
 
+// ---- layouts other programs write
+
+TEST(OtherLayouts, EditorChunkWithoutMeshVersionKeepsItsFirstChunk) {
+    const Import objectFirst = LoadBytes(BareEditorFile([](ChunkWriter& out) {
+                                             Object(out, "Tri", [](ChunkWriter& o) { Triangle(o); });
+                                             Object(out, "Next", [](ChunkWriter& o) { Triangle(o); });
+                                         }),
+                                         "editor_starts_with_object");
+    ASSERT_TRUE(objectFirst.loaded);
+    EXPECT_EQ(objectFirst.messages, "");
+    ASSERT_EQ(objectFirst.model.objectCount, 2);
+    EXPECT_STREQ(objectFirst.model.objects[0].name, "Tri");
+    EXPECT_EQ(objectFirst.model.objects[0].faceCount, 1);
+
+    const Import materialFirst =
+        LoadBytes(BareEditorFile([](ChunkWriter& out) {
+                      Material(out, "Plain", 10);
+                      Material(out, "Wood", 11);
+                      Object(out, "Box", [](ChunkWriter& o) { Triangle(o, "Wood"); });
+                  }),
+                  "editor_starts_with_material");
+    ASSERT_TRUE(materialFirst.loaded);
+    ASSERT_EQ(materialFirst.model.materialCount, 2);
+    EXPECT_STREQ(materialFirst.model.materials[0].name, "Plain");
+    EXPECT_EQ(materialFirst.model.materials[0].colour[0], 10);
+    EXPECT_EQ(materialFirst.model.objects[0].materialId, 1);
+}
+
+TEST(OtherLayouts, FloatColoursBecomeRoundedClampedBytes) {
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* name;
+        std::uint16_t kind;  // the colour sub-chunk's id
+        std::vector<float> channels;
+        std::vector<std::uint8_t> bytes;  // data of a 24-bit or unknown sub-chunk
+        unsigned char expected[3];
+    };
+    const Case cases[] = {
+        {"Float", kColourFloat, {0.2f, 0.4f, 0.6f}, {}, {51, 102, 153}},
+        {"GammaFloat", kGammaColourFloat, {0.2f, 0.4f, 0.6f}, {}, {51, 102, 153}},
+        {"Rounded", kColourFloat, {0.003f, 0.9999f, 0.5f}, {}, {1, 255, 128}},
+        {"Clamped", kColourFloat, {-0.5f, 1.5f, std::nanf("")}, {}, {0, 255, 0}},
+        {"Infinite", kColourFloat, {inf, -inf, 1.0f}, {}, {255, 0, 255}},
+        {"Bytes", kColour24, {}, {7, 8, 9}, {7, 8, 9}},
+        {"GammaBytes", kGammaColour24, {}, {4, 5, 6}, {4, 5, 6}},
+        {"Unknown", 0x0099, {}, {1, 2, 3, 4, 5, 6}, {1, 2, 3}},
+    };
+    const Import in = LoadBytes(EditorFile([&](ChunkWriter& out) {
+                                    for (const Case& c : cases) {
+                                        out.Begin(kMaterial);
+                                        out.Begin(kMaterialName);
+                                        out.String(c.name);
+                                        out.End();
+                                        out.Begin(kDiffuseColour);
+                                        out.Begin(c.kind);
+                                        for (float channel : c.channels) {
+                                            out.F32(channel);
+                                        }
+                                        out.Bytes(c.bytes.data(), c.bytes.size());
+                                        out.End();
+                                        out.Begin(kGammaColour24);  // a second copy: not read
+                                        out.U8(99);
+                                        out.U8(99);
+                                        out.U8(99);
+                                        out.End();
+                                        out.End();
+                                        out.End();
+                                    }
+                                }),
+                                "colour_kinds");
+    ASSERT_TRUE(in.loaded);
+    EXPECT_EQ(in.messages, "");
+    ASSERT_EQ(in.model.materialCount, static_cast<int>(std::size(cases)));
+    for (int i = 0; i < in.model.materialCount; ++i) {
+        const MeshMaterial& material = in.model.materials[i];
+        EXPECT_STREQ(material.name, cases[i].name);
+        for (int channel = 0; channel < 3; ++channel) {
+            EXPECT_EQ(material.colour[channel], cases[i].expected[channel])
+                << cases[i].name << " channel " << channel;
+        }
+    }
+}
+
+TEST(OtherLayouts, MaterialsAfterTheirObjectsBindAsIfTheyCameFirst) {
+    const Body plain = [](ChunkWriter& out) { Material(out, "Plain", 10); };
+    const Body others = [](ChunkWriter& out) {
+        Material(out, "Wood", 11, "WOOD.BMP");
+        Material(out, "Wood", 12);  // a second material of that name never binds
+    };
+    const Body objects = [](ChunkWriter& out) {
+        Object(out, "First", [](ChunkWriter& o) { Triangle(o, "Wood"); });
+        Object(out, "Second", [](ChunkWriter& o) { Triangle(o, "Plain"); });
+        Object(out, "Lost", [](ChunkWriter& o) { Triangle(o, "Steel"); });
+        Object(out, "Bare", [](ChunkWriter& o) { Triangle(o); });
+        Object(out, "Regrouped", [](ChunkWriter& o) {
+            Triangle(o, "Steel");
+            Group(o, "Plain", 1);  // the last group binds
+        });
+    };
+    const Import first = LoadBytes(EditorFile([&](ChunkWriter& out) {
+                                       plain(out);
+                                       others(out);
+                                       objects(out);
+                                   }),
+                                   "materials_first");
+    const Import around = LoadBytes(EditorFile([&](ChunkWriter& out) {
+                                        plain(out);
+                                        objects(out);
+                                        others(out);
+                                    }),
+                                    "materials_around_objects");
+    const Import last = LoadBytes(EditorFile([&](ChunkWriter& out) {
+                                      objects(out);
+                                      plain(out);
+                                      others(out);
+                                  }),
+                                  "materials_last");
+    const int ids[] = {1, 0, -1, 0, 0};
+    const bool textured[] = {true, false, false, false, false};
+    for (const Import* in : {&first, &around, &last}) {
+        ASSERT_TRUE(in->loaded);
+        EXPECT_EQ(in->messages, "");
+        ASSERT_EQ(in->model.objectCount, 5);
+        ASSERT_EQ(in->model.materialCount, 3);
+        for (int i = 0; i < 5; ++i) {
+            const MeshObject& object = in->model.objects[i];
+            EXPECT_EQ(object.materialId, ids[i]) << object.name;
+            EXPECT_EQ(object.hasTexture, textured[i]) << object.name;
+        }
+    }
+}
+
+TEST(OtherLayouts, ShortTexCoordListIsDroppedAndTheObjectKept) {
+    const Import in = LoadBytes(EditorFile([](ChunkWriter& out) {
+                                    Material(out, "Wood", 11, "WOOD.BMP");
+                                    Object(out, "Short", [](ChunkWriter& o) {
+                                        Triangle(o, "Wood");
+                                        CountedList(o, kTexCoords, 2, {0, 0, 1, 0});
+                                    });
+                                    Object(out, "ShortFirst", [](ChunkWriter& o) {
+                                        CountedList(o, kTexCoords, 1, {0.5f, 0.5f});
+                                        Triangle(o);
+                                    });
+                                    Object(out, "Full", [](ChunkWriter& o) {
+                                        Triangle(o);
+                                        CountedList(o, kTexCoords, 3, {0, 0, 1, 0, 0, 1});
+                                    });
+                                }),
+                                "short_texcoords");
+    ASSERT_TRUE(in.loaded);
+    EXPECT_EQ(in.messages,
+              "[Warning] The file short_texcoords.3ds has 2 object(s) with fewer texture "
+              "coordinates than vertices (first: Short); they were loaded without them!\n");
+    ASSERT_EQ(in.model.objectCount, 3);
+    const MeshObject& kept = in.model.objects[0];
+    EXPECT_EQ(kept.vertexCount, 3);
+    EXPECT_EQ(kept.faceCount, 1);
+    EXPECT_EQ(kept.texCoordCount, 0);
+    EXPECT_EQ(kept.materialId, 0);
+    EXPECT_TRUE(kept.hasTexture);
+    EXPECT_TRUE(SameVec(kept.normals[2], Vec3{0, 1, 0}));
+    EXPECT_EQ(in.model.objects[1].texCoordCount, 0);
+    EXPECT_EQ(in.model.objects[1].faceCount, 1);
+    EXPECT_EQ(in.model.objects[2].texCoordCount, 3);
+}
+
 // ---- normals
 
 std::vector<Vec3> QuadraticNormals(const std::vector<Vec3>& vertices,
@@ -543,12 +727,14 @@ TEST(DamagedFiles, StopAtTheFaultAndReportOnce) {
          [](ChunkWriter& out) {
              Object(out, "T", [](ChunkWriter& o) { CountedList(o, kTexCoords, 4, {0.5f}); });
          }},
-        {"too_few_texcoords",
+        {"too_few_texcoords_then_damage",  // the damage is the one report
          [](ChunkWriter& out) {
              Object(out, "T", [](ChunkWriter& o) {
                  Triangle(o);
                  CountedList(o, kTexCoords, 1, {0.5f, 0.5f});
              });
+             out.Header(kNamedObject, 1000);
+             out.String("Big");
          }},
         {"face_index_beyond_vertices",
          [](ChunkWriter& out) {
