@@ -82,8 +82,8 @@ ToolLoad ArmLoadOnTool(const ArmMotion& arm, double toolRadians) {
     const double centrifugal =
         mc * (kUpperArmMetres * sinElbowAndTool * arm.shoulderRate * arm.shoulderRate +
               kForearmMetres * sinTool * forearmRate * forearmRate);
-    const double weight = mc * kGravityMetresPerSecondSquared *
-                          std::sin(arm.shoulder + elbowAndTool);
+    const double weight =
+        mc * kGravityMetresPerSecondSquared * std::sin(arm.shoulder + elbowAndTool);
     return {weight - centrifugal - withShoulder * arm.shoulderAcceleration -
                 withElbow * arm.elbowAcceleration,
             inertia};

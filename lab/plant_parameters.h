@@ -110,7 +110,7 @@ constexpr std::uint32_t kNoiseSeed = 20261207u;
 // b = 1 / sin^2 of the braid angle: it falls as the muscle shortens and
 // is zero at its largest contraction, 1 - sqrt(b / a) = 37.7 %.
 constexpr double kMuscleAreaSquareMetres = 3.14159265358979e-4;  // 20 mm bore
-constexpr double kMuscleA = 18.38;  // braid angle 22 degrees
+constexpr double kMuscleA = 18.38;                               // braid angle 22 degrees
 constexpr double kMuscleB = 7.127;
 constexpr double kMuscleRestLengthMetres = 0.25;
 constexpr double kMountingContraction = 0.12;
@@ -130,7 +130,7 @@ constexpr double kMusclePullSign[4] = {1.0, -1.0, -1.0, 1.0};
 constexpr double kUpperArmMetres = 0.432;
 constexpr double kForearmMetres = 0.380;
 constexpr double kToolMassKilograms = 1.2;
-constexpr double kToolCentreMetres = 0.18;  // joint to the tool's centre of mass
+constexpr double kToolCentreMetres = 0.18;                  // joint to the tool's centre of mass
 constexpr double kToolInertiaKilogramSquareMetres = 0.008;  // about its centre of mass
 constexpr double kGravityMetresPerSecondSquared = 9.81;
 // Viscous damping of the joint and its muscles, N m s / rad: about half the

@@ -18,7 +18,7 @@
 #include "lab/lab.h"
 #include "lab/plant_parameters.h"
 #include "platform/clock.h"
-#include "platform/stdio_text.h"
+#include "platform/stdio_file.h"
 #include "tests/lab_session.h"
 #include "trajectory/trajectory.h"
 
@@ -54,7 +54,7 @@ std::vector<std::array<float, 3>> SineTrajectoryVelocities() {
     float amplitude = 100.0f, frequency = 0.5f;
     EXPECT_TRUE(GenerateTrajectory(&sine, &ramp, &step, &amplitude, &frequency));
     std::vector<std::array<float, 3>> rows;
-    const platform::File file(std::fopen(kVelocityTrajectoryFile, "r"));
+    const platform::StdioFile file(std::fopen(kVelocityTrajectoryFile, "r"));
     std::array<float, 3> row;
     while (file && std::fscanf(file.get(), "%f\t\t%f\t\t%f\n", &row[0], &row[1], &row[2]) == 3) {
         rows.push_back(row);
@@ -165,8 +165,8 @@ TEST_F(PlantTest, ValveStepsShowDeadBandSaturationAndFasterFillingThanVenting) {
     const struct {
         float volts;
         double bar;
-    } levels[] = {{0.0f, 0.0}, {0.3f, 0.0}, {1.0f, 0.52}, {4.0f, 2.92}, {7.0f, 5.32},
-                  {7.5f, 5.5}, {8.0f, 5.5}};
+    } levels[] = {{0.0f, 0.0},  {0.3f, 0.0}, {1.0f, 0.52}, {4.0f, 2.92},
+                  {7.0f, 5.32}, {7.5f, 5.5}, {8.0f, 5.5}};
     for (const auto& level : levels) {
         SetMuscleOneValve(level.volts);
         Sleep(3000);
@@ -302,8 +302,7 @@ TEST_F(PlantTest, MotorsCreepOnTheirResidualOffsetsAndStickBelowBreakaway) {
         EXPECT_EQ(speedAt(-0.9 * p.breakawayVolts), 0.0);
         // Above it, it runs at its gain times the input less friction...
         const double running = 2 * p.breakawayVolts;
-        EXPECT_NEAR(speedAt(running), p.countsPerSecondPerVolt * (running - p.frictionVolts),
-                    0.05);
+        EXPECT_NEAR(speedAt(running), p.countsPerSecondPerVolt * (running - p.frictionVolts), 0.05);
         // ...and keeps running below the breakaway voltage, down to friction.
         const double slower = 0.5 * (p.breakawayVolts + p.frictionVolts);
         EXPECT_NEAR(speedAt(slower), p.countsPerSecondPerVolt * (slower - p.frictionVolts), 0.05);
@@ -321,15 +320,15 @@ TEST_F(PlantTest, MotorsCreepOnTheirResidualOffsetsAndStickBelowBreakaway) {
 double ToolEnergy(const lab::Snapshot& state) {
     const double angle = state.toolDegrees * kRadiansPerDegree;
     const double rate = state.toolDegreesPerSecond * kRadiansPerDegree;
-    const double inertia = plant::kToolInertiaKilogramSquareMetres +
-                           plant::kToolMassKilograms * plant::kToolCentreMetres *
-                               plant::kToolCentreMetres;
+    const double inertia = plant::kToolInertiaKilogramSquareMetres + plant::kToolMassKilograms *
+                                                                         plant::kToolCentreMetres *
+                                                                         plant::kToolCentreMetres;
     double energy = 0.5 * inertia * rate * rate;
     for (int muscle = 0; muscle < 4; ++muscle) {
         // Pull P A (a u^2 - b) over the length u L: potential P A L (a u^3 / 3 - b u).
         const double length = 1.0 - plant::kMountingContraction -
-                              plant::kMusclePullSign[muscle] * plant::kPulleyRadiusMetres *
-                                  angle / plant::kMuscleRestLengthMetres;
+                              plant::kMusclePullSign[muscle] * plant::kPulleyRadiusMetres * angle /
+                                  plant::kMuscleRestLengthMetres;
         energy += state.pressureBar[muscle] * 1e5 * plant::kMuscleAreaSquareMetres *
                   plant::kMuscleRestLengthMetres *
                   (plant::kMuscleA * length * length * length / 3 - plant::kMuscleB * length);
