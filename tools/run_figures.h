@@ -17,7 +17,8 @@ struct RunFigures {
 };
 
 // Log record j (sample j) holds the counts read at the end of sample j,
-// where the arm should stand at trajectory line j. Samples the loop did not
+// where the arm should stand at trajectory line j (from 0): sample j drives
+// velocity line j, the step from line j - 1 to line j. Samples the loop did not
 // reach are logged with zero pressures and counted out. Nothing when no
 // sample ran or the trajectory is shorter than the samples run.
 std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecord>& log,
