@@ -8,7 +8,8 @@
 #
 #   bash scripts/lab-day.sh [--short] [--build BUILD] [DIR]
 #
-# DIR (default run) is emptied first; BUILD defaults to build/ of this tree.
+# DIR (default run) is emptied first when a day made it (it holds day.tsv)
+# or it is empty; BUILD defaults to build/ of this tree.
 # --short: a 120-sample trajectory, a search of 300 evaluations and quick
 # training, so that a test runs the whole day in seconds.
 #
@@ -24,7 +25,7 @@ while (($#)); do
     case $1 in
         --short) short=1 ;;
         --build) build=$(cd "$2" && pwd) || exit 2; shift ;;
-        --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         -*) echo "lab-day: unknown option '$1'; options: --short, --build BUILD" >&2; exit 2 ;;
         *) day=$1 ;;
     esac
@@ -38,6 +39,12 @@ else
     trajectory_records=0 search_budget=20000 training_options=()
 fi
 
+# Only a directory a day made (or an empty one) is emptied.
+if [ -d "$day" ] && [ ! -f "$day/day.tsv" ] && [ -n "$(ls -A "$day")" ]; then
+    echo "lab-day: $day holds files and no day.tsv, so it is not a lab day's directory;" \
+        "not emptying it" >&2
+    exit 2
+fi
 rm -rf "$day" && mkdir -p "$day/logs" "$day/NeuralFiles" || exit 1
 lab=$(cd "$day" && pwd)
 table=$lab/day.tsv
@@ -114,15 +121,14 @@ run_lab() {
 }
 
 # A control run in its own directory and how closely it tracked:
-#   control_run NAME LAB-RUN-ARGS...   sets samples, pressure_rms, joint_rms
+#   control_run NAME LAB-RUN-ARGS...   sets samples and joint_rms
 control_run() {
     local name=$1
     shift
     run_lab "$name"
     run "$tools/lab-run" --dir "$lab/$name" "$@"
     run "$tools/run-figures" --dir "$lab/$name"
-    samples=$(field_after samples) pressure_rms=$(field_after pressure-rms)
-    joint_rms=$(field_after joint-rms)
+    samples=$(field_after samples) joint_rms=$(field_after joint-rms)
 }
 
 # Scores the hybrid run's log with arbiter and the vector in $2, in $1.
@@ -305,7 +311,9 @@ closing_table() {
     seconds=$(echo "$(date +%s.%N) $day_began" | awk '{printf "%.1f", $1 - $2}')
     echo
     echo "The day in $day ($seconds s):"
-    awk -F'\t' '{printf "  %-20s %-52s %5s s  %s\n", $1, $3, $4, $5}' "$table"
+    awk -F'\t' '{row[NR] = $0; if (length($3) > width) width = length($3)}
+        END {for (i = 1; i <= NR; ++i) {split(row[i], f, "\t")
+            printf "  %-20s %-*s %5s s  %s\n", f[1], width, f[3], f[4], f[5]}}' "$table"
     echo
     echo "Open the console on this lab (a display, real time):"
     echo "  cd $lab && $build/console/tendon"

@@ -24,10 +24,11 @@ std::vector<runfiles::TrajectoryRecord> RisingTrajectory(int lines) {
     return trajectory;
 }
 
-// Sample j standing `offset` degrees off trajectory line j (8 counts per
-// degree of counts 3 minus 4), with measured pressures `miss` above desired.
+// Sample j standing `offset` degrees off trajectory line j - 1 (8 counts
+// per degree of counts 3 minus 4), with measured pressures `miss` above
+// desired.
 runfiles::PressureLogRecord Sample(int j, double offset, float miss) {
-    const int difference = int(std::lround((2.0 * j + offset) * 8));
+    const int difference = int(std::lround((2.0 * (j - 1) + offset) * 8));
     runfiles::PressureLogRecord record = labtest::LogRecord({0, 0, 0, 100 + difference, 100}, 3.0f + miss);
     record.sample = j;
     for (float& desired : record.desired)
@@ -51,7 +52,7 @@ TEST(RunFigures, CompareEachSampleWithItsTrajectoryLineAndLeaveOutSamplesNotRun)
     EXPECT_NEAR(figures->jointRmsDegrees, 1.0, 1e-9);
     EXPECT_NEAR(figures->pressureRms, 0.5, 1e-6);
 
-    // One line off (sample j against line j - 1) would be 2 degrees more.
+    // A log on track; one line off would miss by 2 degrees.
     std::vector<runfiles::PressureLogRecord> onTrack;
     for (int j = 1; j <= 6; ++j)
         onTrack.push_back(Sample(j, 0.0, 0.0f));
@@ -64,8 +65,8 @@ TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
     std::vector<runfiles::PressureLogRecord> log;
     for (int j = 1; j <= 6; ++j)
         log.push_back(Sample(j, 0.0, 0.0f));
-    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(6)));
-    EXPECT_TRUE(figures::FiguresOf(log, RisingTrajectory(7)));
+    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(5)));
+    EXPECT_TRUE(figures::FiguresOf(log, RisingTrajectory(6)));
 
     std::string problem;
     EXPECT_FALSE(figures::ReadRunFigures("nowhere", problem));
@@ -176,6 +177,15 @@ TEST(LabDay, AFailedStepStopsTheDayWithALineNamingIt) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].step, "arm mesh");
     EXPECT_FALSE(fs::exists("day/NeuralFiles/SinTrajectoryALLWeights.txt"));
+}
+
+TEST(LabDay, ADirectoryADayDidNotMakeIsLeftAlone) {
+    fs::create_directory("notes");
+    labtest::WriteText("notes/thesis.txt", "chapter 1\n");
+    const labtest::ProgramRun day = labtest::RunCommand(DayCommand(BUILD_TREE, "notes"));
+    EXPECT_EQ(day.status, 2);
+    EXPECT_NE(day.console.find("not emptying it"), std::string::npos) << day.console;
+    EXPECT_EQ(labtest::ReadText("notes/thesis.txt"), "chapter 1\n");
 }
 
 }  // namespace

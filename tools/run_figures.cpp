@@ -39,7 +39,7 @@ std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecor
     std::size_t ran = log.size();
     while (ran > 0 && !Ran(log[ran - 1]))
         --ran;
-    if (ran == 0 || trajectory.size() <= std::size_t(log[ran - 1].sample))
+    if (ran == 0 || log[0].sample < 1 || trajectory.size() < std::size_t(log[ran - 1].sample))
         return std::nullopt;
     double pressureSum = 0, jointSum = 0;
     for (std::size_t j = 0; j < ran; ++j) {
@@ -50,7 +50,7 @@ std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecor
         }
         const double angle =
             double(std::int64_t(r.counts[3]) - r.counts[4]) / arm::kMuscleJointCountsPerDegree;
-        const double miss = angle - trajectory[std::size_t(r.sample)].field[0];
+        const double miss = angle - trajectory[std::size_t(r.sample - 1)].field[0];
         jointSum += miss * miss;
     }
     RunFigures figures;

@@ -16,11 +16,12 @@ struct RunFigures {
     double jointRmsDegrees = 0;  // the muscle-driven joint against trajectory field 0
 };
 
-// Log record j (sample j) holds the counts read at the end of sample j,
-// where the arm should stand at trajectory line j (from 0): sample j drives
-// velocity line j, the step from line j - 1 to line j. Samples the loop did not
-// reach are logged with zero pressures and counted out. Nothing when no
-// sample ran or the trajectory is shorter than the samples run.
+// Log record j holds the counts read in sample j right after its commands,
+// before its 20 ms of motion: where samples 1 to j - 1 took the arm, the
+// pose of trajectory line j - 1 (sample k drives the step from line k - 1 to
+// line k). Samples the loop did not reach are logged with zero pressures and
+// counted out. Nothing when no sample ran or the trajectory is shorter than
+// the samples run.
 std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecord>& log,
                                     const std::vector<runfiles::TrajectoryRecord>& trajectory);
 
