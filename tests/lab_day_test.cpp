@@ -19,8 +19,9 @@ namespace fs = std::filesystem;
 // A trajectory whose joint field 0 is 2 * line degrees.
 std::vector<runfiles::TrajectoryRecord> RisingTrajectory(int lines) {
     std::vector<runfiles::TrajectoryRecord> trajectory(lines);
-    for (int i = 0; i < lines; ++i)
+    for (int i = 0; i < lines; ++i) {
         trajectory[i].field[0] = 2.0f * i;
+    }
     return trajectory;
 }
 
@@ -29,17 +30,20 @@ std::vector<runfiles::TrajectoryRecord> RisingTrajectory(int lines) {
 // desired.
 runfiles::PressureLogRecord Sample(int j, double offset, float miss) {
     const int difference = int(std::lround((2.0 * (j - 1) + offset) * 8));
-    runfiles::PressureLogRecord record = labtest::LogRecord({0, 0, 0, 100 + difference, 100}, 3.0f + miss);
+    runfiles::PressureLogRecord record =
+        labtest::LogRecord({0, 0, 0, 100 + difference, 100}, 3.0f + miss);
     record.sample = j;
-    for (float& desired : record.desired)
+    for (float& desired : record.desired) {
         desired = 3.0f;
+    }
     return record;
 }
 
 TEST(RunFigures, CompareEachSampleWithItsTrajectoryLineAndLeaveOutSamplesNotRun) {
     std::vector<runfiles::PressureLogRecord> log;
-    for (int j = 1; j <= 6; ++j)
+    for (int j = 1; j <= 6; ++j) {
         log.push_back(Sample(j, j % 2 ? 1.0 : -1.0, j % 2 ? 0.5f : -0.5f));
+    }
     // A run stopped after sample 6: the rest logged as zeros.
     for (int j = 7; j <= 10; ++j) {
         runfiles::PressureLogRecord stopped;
@@ -54,8 +58,9 @@ TEST(RunFigures, CompareEachSampleWithItsTrajectoryLineAndLeaveOutSamplesNotRun)
 
     // A log on track; one line off would miss by 2 degrees.
     std::vector<runfiles::PressureLogRecord> onTrack;
-    for (int j = 1; j <= 6; ++j)
+    for (int j = 1; j <= 6; ++j) {
         onTrack.push_back(Sample(j, 0.0, 0.0f));
+    }
     EXPECT_NEAR(figures::FiguresOf(onTrack, RisingTrajectory(14))->jointRmsDegrees, 0.0, 1e-9);
 }
 
@@ -63,8 +68,9 @@ TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
     std::vector<runfiles::PressureLogRecord> notRun(5);
     EXPECT_FALSE(figures::FiguresOf(notRun, RisingTrajectory(14)));
     std::vector<runfiles::PressureLogRecord> log;
-    for (int j = 1; j <= 6; ++j)
+    for (int j = 1; j <= 6; ++j) {
         log.push_back(Sample(j, 0.0, 0.0f));
+    }
     EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(5)));
     EXPECT_TRUE(figures::FiguresOf(log, RisingTrajectory(6)));
 
@@ -91,8 +97,9 @@ std::vector<Row> ReadTable(const fs::path& path) {
         std::string files;
         std::getline(fields, files, '\t');
         std::istringstream names(files);
-        for (std::string name; names >> name;)
+        for (std::string name; names >> name;) {
             row.files.push_back(name);
+        }
         rows.push_back(row);
     }
     return rows;
@@ -116,8 +123,8 @@ bool Present(const fs::path& dir, const std::string& pattern) {
 
 std::string DayCommand(const std::string& build, const std::string& dir) {
     // Without DISPLAY the console's view is drawn on a display of its own.
-    return "env -u DISPLAY bash " SOURCE_TREE "/scripts/lab-day.sh --short --build " + build +
-           " " + dir + " 2>&1";
+    return "env -u DISPLAY bash " SOURCE_TREE "/scripts/lab-day.sh --short --build " + build + " " +
+           dir + " 2>&1";
 }
 
 TEST(LabDay, AShortDayRunsEveryStepAndTablesFiniteFiguresAndItsFiles) {
@@ -125,19 +132,21 @@ TEST(LabDay, AShortDayRunsEveryStepAndTablesFiniteFiguresAndItsFiles) {
     ASSERT_EQ(day.status, 0) << day.console;
     const std::vector<Row> rows = ReadTable("day/day.tsv");
     const std::vector<std::string> steps = {
-        "arm mesh",          "calibration",      "motor excitation",  "valve excitation",
-        "valve+link networks", "sine trajectory", "combined run",      "pressure networks",
-        "homing",            "neural-only run",  "hybrid run",        "arbiter, built-in",
-        "fuzzy search",      "arbiter, tuned",   "hybrid run, tuned", "reports",
-        "console view"};
+        "arm mesh",         "calibration",         "motor excitation",
+        "valve excitation", "valve+link networks", "sine trajectory",
+        "combined run",     "pressure networks",   "homing",
+        "neural-only run",  "hybrid run",          "arbiter, built-in",
+        "fuzzy search",     "arbiter, tuned",      "hybrid run, tuned",
+        "reports",          "console view"};
     ASSERT_EQ(rows.size(), steps.size()) << day.console;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
         EXPECT_EQ(row.step, steps[i]);
         EXPECT_TRUE(row.value == "-" || Finite(row.value)) << row.step << ": " << row.value;
         EXPECT_TRUE(Finite(row.seconds)) << row.step;
-        for (const std::string& file : row.files)
+        for (const std::string& file : row.files) {
             EXPECT_TRUE(Present("day", file)) << row.step << ": " << file;
+        }
         // The table's text is the step's line.
         EXPECT_NE(day.console.find(row.text), std::string::npos) << row.step;
     }
@@ -161,15 +170,18 @@ TEST(LabDay, AFailedStepStopsTheDayWithALineNamingIt) {
     fs::create_directories("broken/tools");
     fs::create_directory_symlink(fs::path(BUILD_TREE) / "evaluator", "broken/evaluator");
     for (const auto& tool : fs::directory_iterator(fs::path(BUILD_TREE) / "tools")) {
-        if (tool.is_regular_file() && tool.path().filename() != "lab-run")
+        if (tool.is_regular_file() && tool.path().filename() != "lab-run") {
             fs::create_symlink(tool.path(), "broken/tools" / tool.path().filename());
+        }
     }
-    labtest::WriteText("broken/tools/lab-run", "#!/bin/sh\necho 'lab-run: the cards did not open'\nexit 1\n");
+    labtest::WriteText("broken/tools/lab-run",
+                       "#!/bin/sh\necho 'lab-run: the cards did not open'\nexit 1\n");
     fs::permissions("broken/tools/lab-run", fs::perms::owner_all);
 
     const labtest::ProgramRun day = labtest::RunCommand(DayCommand("broken", "day"));
     EXPECT_EQ(day.status, 1);
-    EXPECT_NE(day.console.find("calibration          FAILED: lab-run failed: lab-run: the cards did not open"),
+    EXPECT_NE(day.console.find(
+                  "calibration          FAILED: lab-run failed: lab-run: the cards did not open"),
               std::string::npos)
         << day.console;
     EXPECT_NE(day.console.find("day/logs/calibration.log"), std::string::npos);

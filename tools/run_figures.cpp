@@ -12,8 +12,9 @@ namespace {
 
 bool Ran(const runfiles::PressureLogRecord& record) {
     for (float pressure : record.measured) {
-        if (pressure != 0.0f)
+        if (pressure != 0.0f) {
             return true;
+        }
     }
     return false;
 }
@@ -37,10 +38,12 @@ bool ReadFile(const std::string& path, std::vector<Record>& records, std::string
 std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecord>& log,
                                     const std::vector<runfiles::TrajectoryRecord>& trajectory) {
     std::size_t ran = log.size();
-    while (ran > 0 && !Ran(log[ran - 1]))
+    while (ran > 0 && !Ran(log[ran - 1])) {
         --ran;
-    if (ran == 0 || log[0].sample < 1 || trajectory.size() < std::size_t(log[ran - 1].sample))
+    }
+    if (ran == 0 || log[0].sample < 1 || trajectory.size() < std::size_t(log[ran - 1].sample)) {
         return std::nullopt;
+    }
     double pressureSum = 0, jointSum = 0;
     for (std::size_t j = 0; j < ran; ++j) {
         const runfiles::PressureLogRecord& r = log[j];
@@ -64,11 +67,13 @@ std::optional<RunFigures> ReadRunFigures(const std::string& dir, std::string& pr
     std::vector<runfiles::PressureLogRecord> log;
     std::vector<runfiles::TrajectoryRecord> trajectory;
     if (!ReadFile(dir + "/NeuralFiles/LogALLANNETPressures.txt", log, problem) ||
-        !ReadFile(dir + "/NeuralFiles/SinTrajectoryALLWeights.txt", trajectory, problem))
+        !ReadFile(dir + "/NeuralFiles/SinTrajectoryALLWeights.txt", trajectory, problem)) {
         return std::nullopt;
+    }
     auto figures = FiguresOf(log, trajectory);
-    if (!figures)
+    if (!figures) {
         problem = "the log holds no sample that ran along its trajectory";
+    }
     return figures;
 }
 

@@ -11,8 +11,8 @@
 namespace figures {
 
 struct RunFigures {
-    int samples = 0;           // samples the loop ran
-    double pressureRms = 0;    // measured against desired pressure, all muscles, bar
+    int samples = 0;             // samples the loop ran
+    double pressureRms = 0;      // measured against desired pressure, all muscles, bar
     double jointRmsDegrees = 0;  // the muscle-driven joint against trajectory field 0
 };
 

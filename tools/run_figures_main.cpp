@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
     tools::Arguments args("run-figures", kUsage);
     std::string dir = ".";
     args.Text("--dir", dir);
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
     std::string problem;
     const auto figures = figures::ReadRunFigures(dir, problem);
     if (!figures) {
