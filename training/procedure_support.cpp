@@ -13,13 +13,6 @@ runs::RunEnd CheckStops() {
     return runs::RunEnd::kCompleted;
 }
 
-platform::StdioFile OpenReporting(const char* path, const char* mode, const char* failureMessage) {
-    platform::StdioFile file(std::fopen(path, mode));
-    if (!file)
-        std::fputs(failureMessage, stdout);
-    return file;
-}
-
 std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file) {
     std::vector<runs::VelocityRecord> records;
     runfiles::ReadAll(file, records);
