@@ -225,11 +225,8 @@ RunEnd RunSamples(const Networks& nets, const std::vector<VelocityRecord>& veloc
                   std::vector<Sample>& samples, runs::Redraw redraw, runs::SamplePacer& pacer) {
     const std::size_t n = samples.size();
     for (std::size_t k = 1;;) {
-        if (CheckEmergencyStop() == 0) {
-            return RunEnd::kEmergencyStop;
-        }
-        if (CheckLimitSwitches() == 0) {
-            return RunEnd::kLimitSwitch;
+        if (const RunEnd stop = runs::CheckStops(); stop != RunEnd::kCompleted) {
+            return stop;
         }
         if (k + 3 >= n) {
             return RunEnd::kCompleted;

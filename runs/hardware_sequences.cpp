@@ -176,6 +176,20 @@ void ManualPressureCommand(int* muscle1, int* muscle2, int* muscle3, int* muscle
     WriteValveVoltages(valves);
 }
 
+namespace runs {
+
+RunEnd CheckStops() {
+    if (CheckEmergencyStop() != 1) {
+        return RunEnd::kEmergencyStop;
+    }
+    if (CheckLimitSwitches() != 1) {
+        return RunEnd::kLimitSwitch;
+    }
+    return RunEnd::kCompleted;
+}
+
+}  // namespace runs
+
 void StopMotorsAndValves() {
     for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].ServoOff();

@@ -73,6 +73,11 @@ enum class RunEnd {
                      // trajectory did not fit: nothing was driven
 };
 
+// The checks before every sample, in this order: kCompleted while all is
+// well, else why the loop must end (the card layer has then aborted motion
+// and switched the servos off).
+RunEnd CheckStops();
+
 // What a run reports to its caller; the run itself prints only its fixed
 // messages.
 struct RunResult {

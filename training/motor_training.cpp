@@ -66,7 +66,7 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
     // Once a second; printing here is the operator's view of the calibration.
     TrainingResult result;
     training::StillAxes still;
-    while ((result.end = training::CheckStops()) == RunEnd::kCompleted && !still.All()) {
+    while ((result.end = runs::CheckStops()) == RunEnd::kCompleted && !still.All()) {
         Sleep(1000);
         ReadEncoderCounts();
         std::int32_t moved[arm::kMotorCount];
@@ -116,7 +116,7 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
     result.end = RunEnd::kCompleted;
     int i = 0;
     while (i < training::kMotorSamples &&
-           (result.end = training::CheckStops()) == RunEnd::kCompleted) {
+           (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
         pacer.StartSample();
         training::AdvanceMotorCommands(i, motorCommands);
         MotorSample& sample = samples[i];
@@ -200,7 +200,7 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     // command of the sample before.
     result.end = RunEnd::kCompleted;
     int q = 0;
-    while (q < p && (result.end = training::CheckStops()) == RunEnd::kCompleted) {
+    while (q < p && (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
         const float* v = desired[q].velocity;
         doubleLink.Evaluate(v[1], v[2], motorCommands[1], motorCommands[2]);
         upperLink.Evaluate(v[0], motorCommands[0]);

@@ -81,7 +81,7 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
         RunEnd end = RunEnd::kCompleted;
         int q = 0;
         while (q < training::kValveSamples &&
-               (end = training::CheckStops()) == RunEnd::kCompleted) {
+               (end = runs::CheckStops()) == RunEnd::kCompleted) {
             pacer.StartSample();
             ValveVoltages[r] = training::NextValveCommand(q, ValveVoltages[r], reference[r]);
             WriteValveVoltages(ValveVoltages);
@@ -168,7 +168,7 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     // before the pressures are read, motors commanded after.
     result.end = RunEnd::kCompleted;
     int q = 0;
-    while (q < m - 2 && (result.end = training::CheckStops()) == RunEnd::kCompleted) {
+    while (q < m - 2 && (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
         pacer.StartSample();
         for (int k = 0; k < arm::kMuscleCount; ++k) {
             const std::vector<float>& d = desired.pressure[k];

@@ -1,17 +1,7 @@
 #include "platform/stdio_file.h"
 #include "training/procedure_support.h"
 
-#include "cards/motion_card.h"
-
 namespace training {
-
-runs::RunEnd CheckStops() {
-    if (CheckEmergencyStop() != 1)
-        return runs::RunEnd::kEmergencyStop;
-    if (CheckLimitSwitches() != 1)
-        return runs::RunEnd::kLimitSwitch;
-    return runs::RunEnd::kCompleted;
-}
 
 std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file) {
     std::vector<runs::VelocityRecord> records;

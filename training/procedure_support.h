@@ -15,11 +15,6 @@
 
 namespace training {
 
-// The checks before every sample, in this order: kCompleted while all is
-// well, else why the loop must end (the card layer has then aborted motion
-// and switched the servos off).
-runs::RunEnd CheckStops();
-
 inline constexpr const char* kDesiredVelocityFile =
     "./NeuralFiles/SinVelocityTrajectoryDesired.txt";
 
