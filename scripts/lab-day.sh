@@ -287,12 +287,12 @@ reports() {
         return
     fi
     local pictures=(neural.png hybrid.png hybrid-tuned.png evaluation.png search.png recordings.png)
-    run "$tools/run-report" "$lab/neural" "$lab/neural.png"
-    run "$tools/run-report" "$lab/hybrid" "$lab/hybrid.png"
-    run "$tools/run-report" "$lab/hybrid-tuned" "$lab/hybrid-tuned.png"
-    run "$tools/run-report" "$lab/arbiter" "$lab/evaluation.png"
-    run "$tools/run-report" "$lab/tuning/tune-progress.csv" "$lab/search.png"
-    run "$tools/run-report" "$lab/NeuralFiles" "$lab/recordings.png"
+    run "$tools/run-report" --kind run "$lab/neural" "$lab/neural.png"
+    run "$tools/run-report" --kind run "$lab/hybrid" "$lab/hybrid.png"
+    run "$tools/run-report" --kind run "$lab/hybrid-tuned" "$lab/hybrid-tuned.png"
+    run "$tools/run-report" --kind evaluation "$lab/arbiter" "$lab/evaluation.png"
+    run "$tools/run-report" --kind search "$lab/tuning/tune-progress.csv" "$lab/search.png"
+    run "$tools/run-report" --kind training "$lab" "$lab/recordings.png"
     finish "${#pictures[@]}" "${#pictures[@]} pictures" "${pictures[@]}"
 }
 
