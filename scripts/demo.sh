@@ -11,4 +11,6 @@ if ! bash scripts/setup.sh >build/setup.log 2>&1; then
     echo "The setup or the build failed; see build/setup.log."
     exit 1
 fi
+# run/ is the demo's own directory, whatever an earlier demo left there.
+rm -rf run
 exec bash scripts/lab-day.sh run
