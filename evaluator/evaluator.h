@@ -19,6 +19,11 @@ namespace evaluator {
 // records. Returns false when a file could not be opened, read or written.
 bool PrepareSimulationInput();
 
+// The trajectory records PrepareSimulationInput writes for a log, before
+// their rounding to six decimals: record i belongs to log record i + 1.
+std::vector<runfiles::TrajectoryRecord> ReplayRecords(
+    const std::vector<runfiles::PressureLogRecord>& log);
+
 // One whole evaluation: writes the fitness to FEval.txt and the console,
 // the per-sample predictions to SimLOGFuzzyPressures.txt. Returns the exit
 // status: 0 for a computed fitness, 1 when none could be computed (then

@@ -101,6 +101,15 @@ runfiles::TrajectoryRecord RecordOf(const Motion& m, std::size_t j) {
 
 }  // namespace
 
+std::vector<runfiles::TrajectoryRecord> ReplayRecords(
+    const std::vector<runfiles::PressureLogRecord>& log) {
+    const Motion motion = MotionOf(log);
+    std::vector<runfiles::TrajectoryRecord> records;
+    for (std::size_t j = 1; j + 3 <= log.size(); ++j)
+        records.push_back(RecordOf(motion, j));
+    return records;
+}
+
 bool PrepareSimulationInput() {
     File logFile(std::fopen("LogALLANNETPressures.txt", "r"));
     if (!logFile)
@@ -117,10 +126,8 @@ bool PrepareSimulationInput() {
     }
 
     if (simFile) {
-        const Motion motion = MotionOf(log);
-        for (std::size_t j = 1; j + 3 <= log.size(); ++j) {
-            runfiles::Write(simFile.get(), RecordOf(motion, j));
-        }
+        for (const runfiles::TrajectoryRecord& record : ReplayRecords(log))
+            runfiles::Write(simFile.get(), record);
     }
 
     logFile.reset();
