@@ -2,7 +2,6 @@
 // and its stages: loading the 288 weight files, preparing the replay input
 // from a 3003-record log, replaying the resulting 3000 samples.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,6 +9,7 @@
 
 #include "evaluator/evaluator.h"
 #include "platform/clock.h"
+#include "quiet_stdout.h"
 #include "tools/demo_data.h"
 
 namespace {
@@ -24,6 +24,8 @@ class BenchCase {
         : root_(std::filesystem::temp_directory_path() /
                 ("arbiter-bench-" + std::to_string(getpid()))),
           previous_(std::filesystem::current_path()) {
+        std::filesystem::create_directories(root_ / demo::kWeightDirectory);
+        std::filesystem::create_directories(root_ / demo::kArbiterDirectory);
         demo::WriteDemoData(root_.string(), 1, kLogRecords);
         std::filesystem::current_path(root_ / "arbiter");
     }
@@ -36,32 +38,9 @@ class BenchCase {
     std::filesystem::path root_, previous_;
 };
 
-// Sends standard output (the fitness line of every evaluation) to /dev/null.
-class QuietStdout {
-  public:
-    QuietStdout() : saved_(dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-    }
-
-  private:
-    int saved_;
-};
-
 evaluator::MuscleModels LoadModels() {
     evaluator::MuscleModels models;
-    for (int m = 0; m < 4; ++m) {
-        models[m] = std::make_unique<PonnetModel>(m + 1, kEvaluatorWeightDirectory);
-        models[m]->Allocate();
-        models[m]->LoadWeights();
-    }
+    evaluator::LoadModels(kEvaluatorWeightDirectory, models);
     return models;
 }
 

@@ -12,14 +12,9 @@
 #include "cards/motion_card.h"
 #include "console/scene.h"
 #include "lab/lab.h"
-#include "loader3ds/vertex_normals.h"
-#include "tools/arm_mesh.h"
+#include "view_window.h"
 
 namespace {
-
-// The view area the console's panels leave in its 1024 x 720 window.
-constexpr int kViewWidth = 795;
-constexpr int kViewHeight = 596;
 
 // A flat grid object of 2 * cells * cells triangles (a dense mesh's load).
 MeshObject Grid(int cells) {
@@ -55,24 +50,15 @@ void DrawFrames(benchmark::State& state) {
     state.counters["faces"] = faces;
 }
 
-// The mesh of the mesh tool, with the normals the loader gives it.
-Model ArmMesh() {
-    Model model = BuildArmModel();
-    for (MeshObject& object : model.objects) {
-        object.normals = SmoothNormals(object.vertices, object.faces);
-    }
-    return model;
-}
-
 void ArmMeshFrame(benchmark::State& state) {
-    armModel = ArmMesh();
+    armModel = benchview::ArmMesh();
     DrawFrames(state);
 }
 BENCHMARK(ArmMeshFrame)->Unit(benchmark::kMillisecond);
 
 // The arm with its first frame object replaced by about 80 000 triangles.
 void DenseMeshFrame(benchmark::State& state) {
-    armModel = ArmMesh();
+    armModel = benchview::ArmMesh();
     armModel.objects[0] = Grid(200);
     DrawFrames(state);
 }
@@ -91,21 +77,7 @@ int main(int argc, char** argv) {
     OpenMotionCard();
     OpenPressureInput();
     OpenValveOutput();
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(kViewWidth, kViewHeight);
-    glutCreateWindow("scene bench");
-    glutDisplayFunc(DisplayView);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_LIGHT1);
-    glEnable(GL_NORMALIZE);
-    glEnable(GL_COLOR_MATERIAL);
-    BuildLinkLists();
-    glViewport(0, 0, kViewWidth, kViewHeight);
-    viewAspect = static_cast<float>(kViewWidth) / kViewHeight;
-    for (int round = 0; round < 50; ++round) {
-        glutMainLoopEvent();
-    }
+    benchview::OpenViewWindow("scene bench");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

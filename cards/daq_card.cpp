@@ -23,7 +23,7 @@ MultiInputRead voltageRead = {};
 
 }  // namespace
 
-float ValveVoltages[4] = {4.0f, 4.0f, 4.0f, 4.0f};
+float ValveVoltages[arm::kMuscleCount] = {4.0f, 4.0f, 4.0f, 4.0f};
 
 void OpenPressureInput() {
     DRV_DeviceOpen(kInputDevice, &inputHandle);
@@ -59,9 +59,9 @@ void OpenValveOutput() {
     DRV_EnableSyncAO(outputHandle, 1);
 }
 
-void WriteValveVoltages(float volts[4]) {
+void WriteValveVoltages(float volts[arm::kMuscleCount]) {
     bool tooHigh = false;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < arm::kMuscleCount; ++k) {
         if (!(volts[k] > 0.0f)) {
             volts[k] = 0.0f;
         }
@@ -70,7 +70,7 @@ void WriteValveVoltages(float volts[4]) {
     if (tooHigh) {
         std::printf("Too Maniac Pressure!!??ppppppppppppppppppppppppppppppppppppppppppppp\n");
     } else {
-        for (std::uint16_t channel = 0; channel < 4; ++channel) {
+        for (std::uint16_t channel = 0; channel < arm::kMuscleCount; ++channel) {
             AnalogOutput output = {channel, volts[channel]};
             DRV_AOVoltageOut(outputHandle, &output);
         }

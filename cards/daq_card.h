@@ -3,8 +3,10 @@
 // outputs.
 #pragma once
 
+#include "arm/arm.h"
+
 // Valve commands of muscles 1 to 4, initially 4.0 V each.
-extern float ValveVoltages[4];
+extern float ValveVoltages[arm::kMuscleCount];
 
 void OpenPressureInput();
 // Reads all twelve inputs and converts their voltages to pressures.
@@ -15,5 +17,5 @@ void OpenValveOutput();
 // Raises commands at or below 0 to 0 in the caller's array, refuses the set
 // with a message if any command exceeds 8.0, else latches all four; then
 // puts the latched values out together.
-void WriteValveVoltages(float volts[4]);
+void WriteValveVoltages(float volts[arm::kMuscleCount]);
 void CloseValveOutput();

@@ -15,22 +15,22 @@ constexpr float kElbowOffset = 0.0052f;
 
 void AbortAndStopServos() {
     EP_AbortMotion(0);
-    for (int axis = 0; axis < 3; ++axis) {
+    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].ServoOff();
     }
 }
 
 void ReadRawCounts() {
-    for (short channel = 0; channel < 5; ++channel) {
+    for (short channel = 0; channel < arm::kEncoderChannelCount; ++channel) {
         EP_GetENCCounter(&EncoderCounts[channel], channel, kBoard);
     }
 }
 
 }  // namespace
 
-MotorAxis MotorAxes[5] = {MotorAxis(0), MotorAxis(1), MotorAxis(2), MotorAxis(3), MotorAxis(4)};
-std::int32_t EncoderCounts[5] = {};
-std::int16_t LimitStatus[6] = {};
+MotorAxis MotorAxes[arm::kEncoderChannelCount] = {MotorAxis(0), MotorAxis(1), MotorAxis(2), MotorAxis(3), MotorAxis(4)};
+std::int32_t EncoderCounts[arm::kEncoderChannelCount] = {};
+std::int16_t LimitStatus[2 * arm::kMotorCount] = {};
 std::int16_t EmergencyStopStatus = 0;
 
 MotorAxis::MotorAxis(int axis)
@@ -131,19 +131,21 @@ void ReadEncoderCounts() {
     EncoderCounts[2] = -EncoderCounts[2];
 }
 
-void ReadJointAngles(float out[5]) {
+void ReadJointAngles(float out[arm::kEncoderChannelCount]) {
     ReadRawCounts();
-    out[0] = static_cast<float>(EncoderCounts[0] / 2816.0 * 360.0);
-    out[1] = static_cast<float>(EncoderCounts[1] / 153600.0 * 360.0 + 15.0);
-    out[2] = static_cast<float>(EncoderCounts[2] / 153600.0 * -360.0 + 75.0);
+    out[0] = static_cast<float>(EncoderCounts[0] / arm::kCarriageCountsPerRevolution * 360.0);
+    out[1] = static_cast<float>(EncoderCounts[1] / arm::kJointCountsPerRevolution * 360.0 +
+                                  arm::kShoulderDegreesAtZero);
+    out[2] = static_cast<float>(EncoderCounts[2] / arm::kJointCountsPerRevolution * -360.0 +
+                                  arm::kElbowDegreesAtZero);
     const std::int32_t difference = EncoderCounts[3] - EncoderCounts[4];
     const std::int32_t sum = EncoderCounts[3] + EncoderCounts[4];
-    out[3] = static_cast<float>(difference / 8.0);
-    out[4] = static_cast<float>(sum / 8.0);
+    out[3] = static_cast<float>(difference / arm::kMuscleJointCountsPerDegree);
+    out[4] = static_cast<float>(sum / arm::kMuscleJointCountsPerDegree);
 }
 
 void ReadLimitSwitches() {
-    for (short axis = 0; axis < 3; ++axis) {
+    for (short axis = 0; axis < arm::kMotorCount; ++axis) {
         for (short limitSwitch = 0; limitSwitch < 2; ++limitSwitch) {
             EP_GetLimitStatus(&LimitStatus[2 * axis + limitSwitch], limitSwitch, axis, kBoard);
         }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "arm/arm.h"
 #include "platform/motion_library.h"
 
 class MotorAxis {
@@ -27,13 +28,13 @@ class MotorAxis {
 };
 
 // The five axes, configured during static initialisation in axis order.
-extern MotorAxis MotorAxes[5];
+extern MotorAxis MotorAxes[arm::kEncoderChannelCount];
 
 // Encoder counts of channels 0 to 4; after ReadEncoderCounts channel 2 is
 // negated so that it grows with the elbow angle.
-extern std::int32_t EncoderCounts[5];
+extern std::int32_t EncoderCounts[arm::kEncoderChannelCount];
 // Switch states: axis 0 switch 0, axis 0 switch 1, axis 1 switch 0, ...
-extern std::int16_t LimitStatus[6];
+extern std::int16_t LimitStatus[2 * arm::kMotorCount];
 // 1 while the emergency stop is active.
 extern std::int16_t EmergencyStopStatus;
 
@@ -44,7 +45,7 @@ void ReadEncoderCounts();
 // Reads the raw counts (channel 2 not negated) and converts them: carriage
 // motor rotation, shoulder, elbow, tool joint difference and sum angle, in
 // degrees.
-void ReadJointAngles(float out[5]);
+void ReadJointAngles(float out[arm::kEncoderChannelCount]);
 
 void ReadLimitSwitches();
 // Both return 1 while all is well; otherwise they abort motion, switch the

@@ -8,6 +8,7 @@
 
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
+#include "console/arm_mesh_layout.h"
 #include "console/scene_math.h"
 
 int RunStatus = Ready;
@@ -31,11 +32,6 @@ constexpr const char* kStatusTexts[] = {
     "Generating Trajectory...",
     "Manual Mode...",
 };
-
-// Objects 0 to 6 of the mesh are the fixed frame; the later ones ride on
-// the carriage, except the last four, which are never drawn.
-constexpr int kFrameObjects = 7;
-constexpr int kUndrawnTrailingObjects = 4;
 
 const GLfloat kLightRotation[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 100};
 const GLfloat kLight0Position[4] = {50.0f, 50.0f, 50.0f, 0.0f};
@@ -134,12 +130,12 @@ void DrawScene() {
 }
 
 void DrawArm() {
-    for (int i = 0; i < armModel.objectCount - kUndrawnTrailingObjects; ++i) {
+    for (int i = 0; i < armModel.objectCount - kArmHelperObjects; ++i) {
         glEnable(GL_TEXTURE_2D);
         glColor3ub(255, 255, 255);
         glBindTexture(GL_TEXTURE_2D, 0);
         glPushMatrix();
-        if (i >= kFrameObjects) {
+        if (i >= kArmFrameObjects) {
             glTranslatef(CarriageOffset(jointAngles[0]), 0.0f, 0.0f);
         }
         DrawMeshObject(armModel.objects[i]);

@@ -5,9 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "arm/arm.h"
+#include "console/arm_mesh_layout.h"
+
 namespace {
 
-constexpr double kPi = 3.141592653589;
+using arm::kPi;
 
 // Drops trailing zeros after the decimal point, keeping the point.
 std::string TrimZeros(std::string digits) {
@@ -40,18 +43,19 @@ std::string FormatReadoutReal(float value) {
 
 std::array<LinkPlacement, 3> PlaceLinks(const float jointAngles[5]) {
     const double a1 = jointAngles[1] * kPi / 180.0;
-    const double a2 = (jointAngles[2] - 75.0) * kPi / 180.0;
-    const double lowerY = 180.0 - 50.0 * std::cos(a1);
-    const double lowerZ = -30.0 - 50.0 * std::sin(a1);
+    const double a2 = (jointAngles[2] - arm::kElbowDegreesAtZero) * kPi / 180.0;
+    const Vec3 shoulder = kArmShoulder;
+    const double lowerY = shoulder.y - 50.0 * std::cos(a1);
+    const double lowerZ = shoulder.z - 50.0 * std::sin(a1);
     return {{
-        {106.0f, 180.0f, -30.0f, jointAngles[1] + 90.0f},
-        {106.0f, static_cast<float>(lowerY), static_cast<float>(lowerZ),
-         jointAngles[2] - 180.0f - 75.0f},
-        {106.0f, static_cast<float>(lowerY + 30.0 * std::sin(a2)),
+        {shoulder.x, shoulder.y, shoulder.z, jointAngles[1] + 90.0f},
+        {shoulder.x, static_cast<float>(lowerY), static_cast<float>(lowerZ),
+         jointAngles[2] - 180.0f - float(arm::kElbowDegreesAtZero)},
+        {shoulder.x, static_cast<float>(lowerY + 30.0 * std::sin(a2)),
          static_cast<float>(lowerZ - 30.0 * std::cos(a2)), jointAngles[3] - 180.0f},
     }};
 }
 
 float CarriageOffset(float carriageAngle) {
-    return static_cast<float>(carriageAngle / 360.0 * kPi * 11.0 - 20.0);
+    return static_cast<float>(carriageAngle / 360.0 * kPi * 11.0 + kArmCarriageRestShift);
 }

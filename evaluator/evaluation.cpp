@@ -4,22 +4,27 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
+#include "arm/arm.h"
 #include "evaluator/evaluator.h"
 #include "model/fuzzy_supervisor.h"
 #include "platform/clock.h"
+#include "platform/stdio_file.h"
 
 namespace evaluator {
 namespace {
 
+using runfiles::CandidateFile;
 using runfiles::PressureLogRecord;
 using runfiles::TrajectoryRecord;
 
-using runfiles::File;
+using platform::StdioFile;
 
-File OpenReported(const char* name, const char* mode, const char* failure) {
-    File file(std::fopen(name, mode));
+StdioFile OpenReported(const char* name, const char* mode, const char* failure) {
+    StdioFile file(std::fopen(name, mode));
     if (!file)
         std::fputs(failure, stdout);
     return file;
@@ -31,7 +36,21 @@ void Refuse(bool& failed, const char* reason) {
     failed = true;
 }
 
+// The closing line of a failed evaluation: where the files were looked for.
+void SayWhereItLooked() {
+    std::error_code error;
+    const auto here = std::filesystem::current_path(error);
+    const auto weights =
+        std::filesystem::absolute(kEvaluatorWeightDirectory, error).lexically_normal();
+    std::printf("No fitness computed: looked in %s, weights in %s\n", here.c_str(),
+                weights.c_str());
+}
+
 }  // namespace
+
+bool ReadRoundedReplayInput(std::FILE* file, std::vector<TrajectoryRecord>& trajectory) {
+    return !runfiles::ReadAll(file, trajectory).stalled;
+}
 
 float BinPhase(float angle) {
     const double c = angle;
@@ -56,33 +75,44 @@ void ComputeDirectionFlags(const std::vector<TrajectoryRecord>& trajectory,
         flags[0] = flags[1];
 }
 
+bool LoadModels(const std::string& weightDirectory, MuscleModels& models) {
+    bool loaded = true;
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        models[m] = std::make_unique<PonnetModel>(m + 1, weightDirectory);
+        models[m]->Allocate();
+        loaded = models[m]->LoadWeights() && loaded;
+    }
+    return loaded;
+}
+
+void PredictSample(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
+                   const std::vector<float>& flags, std::size_t d, float* own, float* neighbour) {
+    const float* fields = trajectory[d].field;
+    float x[PonnetModel::kInputSize];
+    std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
+
+    // The neighbour on the nearer side of the bin: below up to phase 2.
+    const bool below = BinPhase(fields[0]) <= 2;
+    x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
+    for (int m = 0; m < arm::kMuscleCount; ++m)
+        models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
+
+    x[PonnetModel::kInputs] = flags[d];
+    for (int m = 0; m < arm::kMuscleCount; ++m)
+        models[m]->Evaluate(x, &own[m], 0);
+}
+
 float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
                      const std::vector<float>& flags, const float* k,
                      const std::vector<PressureLogRecord>& measured, std::FILE* fuzzyLog) {
     float errorSum = 0.0f;
-    float x[PonnetModel::kInputSize];
     for (std::size_t d = 1; d + 1 < trajectory.size(); ++d) {
-        const float* fields = trajectory[d].field;
-        const float phase = BinPhase(fields[0]);
-        std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
-
-        // The neighbour on the nearer side of the bin: below up to phase 2.
-        const bool below = phase <= 2;
-        x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
-        float neighbour[4];
-        for (int m = 0; m < 4; ++m)
-            models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
-
-        x[PonnetModel::kInputs] = flags[d];
         runfiles::FuzzyPressureLogRecord record;
-        for (int m = 0; m < 4; ++m)
-            models[m]->Evaluate(x, &record.own[m], 0);
-
+        float neighbour[arm::kMuscleCount];
+        PredictSample(models, trajectory, flags, d, record.own, neighbour);
+        const float phase = BinPhase(trajectory[d].field[0]);
         fuzzy::Blend(fuzzy::BlendWeight(phase, k), record.own, neighbour, record.blended);
-        for (int m = 0; m < 4; ++m) {
-            const double miss = double(measured[d].measured[m]) - record.blended[m];
-            errorSum = float(errorSum + miss * miss);
-        }
+        errorSum = AddSquaredMisses(errorSum, measured[d].measured, record.blended);
         if (fuzzyLog)
             runfiles::Write(fuzzyLog, record);
     }
@@ -93,28 +123,23 @@ int RunEvaluation() {
     bool failed = false;
 
     MuscleModels models;
-    bool weightsLoaded = true;
-    for (int m = 0; m < 4; ++m) {
-        models[m] = std::make_unique<PonnetModel>(m + 1, kEvaluatorWeightDirectory);
-        models[m]->Allocate();
-        weightsLoaded = models[m]->LoadWeights() && weightsLoaded;
-    }
+    const bool weightsLoaded = LoadModels(kEvaluatorWeightDirectory, models);
     Sleep(200);
 
     const bool inputPrepared = PrepareSimulationInput();
     Sleep(100);
 
-    File trajectoryFile = OpenReported("SimALLWeights.txt", "r", "SimALLW Dosya Ac\375lmad\375\n");
-    File fuzzyLog = OpenReported("SimLOGFuzzyPressures.txt", "w", "LOGSi Dosya Ac\375lmad\375\n");
-    File candidateFile = OpenReported("KFFile.txt", "r", "KFFile Dosya Ac\375lmad\375\n");
-    File fitnessFile = OpenReported("FEval.txt", "w", "FEval Dosya Ac\375lmad\375\n");
-    File logFile = OpenReported("LogALLANNETPressures.txt", "r",
+    StdioFile trajectoryFile = OpenReported("SimALLWeights.txt", "r", "SimALLW Dosya Ac\375lmad\375\n");
+    StdioFile fuzzyLog = OpenReported("SimLOGFuzzyPressures.txt", "w", "LOGSi Dosya Ac\375lmad\375\n");
+    StdioFile candidateFile = OpenReported("KFFile.txt", "r", "KFFile Dosya Ac\375lmad\375\n");
+    StdioFile fitnessFile = OpenReported("FEval.txt", "w", "FEval Dosya Ac\375lmad\375\n");
+    StdioFile logFile = OpenReported("LogALLANNETPressures.txt", "r",
                                 "LogALLANNETPressures.txt Dosya Ac\375lmad\375\n");
 
     // Tables grow with the files, so long logs are replayed whole.
     std::vector<TrajectoryRecord> trajectory;
     const bool trajectoryRead =
-        trajectoryFile && !runfiles::ReadAll(trajectoryFile.get(), trajectory).stalled;
+        trajectoryFile && ReadRoundedReplayInput(trajectoryFile.get(), trajectory);
     runfiles::CandidateVector candidates;
     if (candidateFile)
         candidates = runfiles::ReadCandidates(candidateFile.get());
@@ -123,6 +148,10 @@ int RunEvaluation() {
 
     if (candidates.extra > 0) {
         std::printf("KFFile.txt: %d values beyond the ten parameters ignored\n", candidates.extra);
+    }
+    if (candidateFile && !candidates.stalled && candidates.converted < CandidateFile::kCapacity) {
+        std::printf("KFFile.txt: %d values for the ten parameters; the missing ones count as 0\n",
+                    candidates.converted);
     }
     if (!weightsLoaded)
         Refuse(failed, "the PONNET weights could not all be read");
@@ -147,13 +176,15 @@ int RunEvaluation() {
             measured.resize(n);
         const float errorSum =
             ReplayErrorSum(models, trajectory, flags, candidates.k, measured, fuzzyLog.get());
-        fitness = std::sqrt(double(errorSum) / (4.0 * double(n - 2)));
+        fitness = FitnessOf(errorSum, n);
         if (std::isnan(fitness)) {
             Refuse(failed, "the replay produced a non-numeric error");
             fitness = std::numeric_limits<double>::infinity();
         }
     }
 
+    if (failed)
+        SayWhereItLooked();
     if (fitnessFile)
         runfiles::WriteFitness(fitnessFile.get(), fitness);
     std::printf("%f\n", double(float(fitness)));

@@ -1,5 +1,9 @@
 #include "evaluator/run_files.h"
 
+#include "platform/stdio_file.h"
+
+#include <cstdlib>
+
 namespace runfiles {
 
 int WriteTrajectoryLine(std::FILE* file, const double (&v)[TrajectoryRecord::kFieldCount]) {
@@ -57,12 +61,12 @@ int Read(platform::TextScanner& text, TrajectoryRecord& r) {
 int Read(platform::TextScanner& text, PressureLogRecord& r) {
     platform::Target targets[PressureLogRecord::kFieldCount];
     targets[0].integer = &r.sample;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < arm::kMuscleCount; ++i) {
         targets[1 + i].real = &r.desired[i];
         targets[5 + i].real = &r.measured[i];
         targets[9 + i].real = &r.valve[i];
     }
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < arm::kEncoderChannelCount; ++i)
         targets[13 + i].integer = &r.counts[i];
     return text.Scan(PressureLogRecord::kFormat, targets, PressureLogRecord::kFieldCount,
                      [&r](std::FILE* file) { return Read(file, r); });
@@ -76,6 +80,7 @@ CandidateVector ReadCandidates(std::FILE* file) {
         const int converted = std::fscanf(file, CandidateFile::kValueFormat, &value);
         if (candidates.count < CandidateFile::kCapacity) {
             candidates.k[candidates.count++] = value;
+            candidates.converted += converted == 1;
         } else {
             ++candidates.extra;
         }
@@ -85,6 +90,28 @@ CandidateVector ReadCandidates(std::FILE* file) {
         }
     }
     return candidates;
+}
+
+std::optional<CandidateVector> ReadCandidateFile(const std::string& path) {
+    platform::StdioFile file(std::fopen(path.c_str(), "r"));
+    if (!file)
+        return std::nullopt;
+    return ReadCandidates(file.get());
+}
+
+bool WriteCandidates(std::FILE* file, const float* k) {
+    for (int i = 0; i < CandidateFile::kCapacity; ++i) {
+        if (std::fprintf(file, CandidateFile::kValueFormat, double(k[i])) < 0)
+            return false;
+    }
+    return std::fputs("\n", file) >= 0;
+}
+
+float CandidateValueAsRead(double value) {
+    // strtof rounds the decimal text exactly as fscanf's "%f" does.
+    char text[400];  // room for the 309 digits of the largest double
+    std::snprintf(text, sizeof text, "%f", value);
+    return std::strtof(text, nullptr);
 }
 
 }  // namespace runfiles

@@ -6,13 +6,14 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "arm/arm.h"
 #include "platform/stdio_text.h"
 
 namespace runfiles {
-
-using File = platform::File;
 
 // One sample of a trajectory: the muscle-driven joint angle and the sum
 // angle in degrees, then twelve dynamic terms of the arm.
@@ -30,17 +31,17 @@ struct PressureLogRecord {
     static constexpr const char* kFormat =
         "%d\t%f\t%f\t%f\t%f\t%f\t%f\t%f\t%f %f\t%f\t%f\t%f\t%d\t%d\t%d\t%d  %d\n";
     int sample = 0;
-    float desired[4] = {};
-    float measured[4] = {};
-    float valve[4] = {};
-    int counts[5] = {};
+    float desired[arm::kMuscleCount] = {};
+    float measured[arm::kMuscleCount] = {};
+    float valve[arm::kMuscleCount] = {};
+    int counts[arm::kEncoderChannelCount] = {};
 };
 
 // One evaluated sample of the replay: own-bin and blended predictions.
 struct FuzzyPressureLogRecord {
     static constexpr const char* kFormat = "%f\t%f\t%f\t%f %f\t%f\t%f\t%f\n";
-    float own[4] = {};
-    float blended[4] = {};
+    float own[arm::kMuscleCount] = {};
+    float blended[arm::kMuscleCount] = {};
 };
 
 // The candidate vector K0..K9, read one value at a time.
@@ -108,10 +109,21 @@ ReadOutcome ReadAll(std::FILE* file, std::vector<Record>& records) {
 // Values beyond the capacity are read and counted in `extra`, not stored.
 struct CandidateVector {
     float k[CandidateFile::kCapacity] = {};
-    int count = 0;  // reads made, at most kCapacity stored
+    int count = 0;      // reads made, at most kCapacity stored
+    int converted = 0;  // stored values that were read as numbers
     int extra = 0;  // reads beyond the capacity
     bool stalled = false;
 };
 CandidateVector ReadCandidates(std::FILE* file);
+
+// Reads the candidate file at `path`; nothing when it does not open.
+std::optional<CandidateVector> ReadCandidateFile(const std::string& path);
+
+// Writes K0..K9, each with "%f " as its value format, then a newline.
+// Returns false on a write error.
+bool WriteCandidates(std::FILE* file, const float* k);
+
+// The value a candidate file holding `value` written with "%f" gives back.
+float CandidateValueAsRead(double value);
 
 }  // namespace runfiles

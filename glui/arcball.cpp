@@ -4,9 +4,9 @@
 
 namespace arcball {
 
-Vec3 BallPoint(float x, float y, float size) {
+ViewVector BallPoint(float x, float y, float size) {
     const float radius = size / 2.0f;
-    Vec3 p{(x - radius) / radius, (radius - y) / radius, 0.0f};
+    ViewVector p{(x - radius) / radius, (radius - y) / radius, 0.0f};
     const float squared = p.x * p.x + p.y * p.y;
     if (squared <= 1.0f) {
         p.z = std::sqrt(1.0f - squared);
@@ -18,8 +18,8 @@ Vec3 BallPoint(float x, float y, float size) {
     return p;
 }
 
-Turn TurnBetween(Vec3 from, Vec3 to) {
-    Vec3 axis{from.y * to.z - from.z * to.y, from.z * to.x - from.x * to.z,
+Turn TurnBetween(ViewVector from, ViewVector to) {
+    ViewVector axis{from.y * to.z - from.z * to.y, from.z * to.x - from.x * to.z,
               from.x * to.y - from.y * to.x};
     const float length = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
     const float dot = from.x * to.x + from.y * to.y + from.z * to.z;
@@ -34,7 +34,7 @@ void ApplyTurn(const Turn& turn, float matrix[16]) {
     const float c = std::cos(turn.angle);
     const float s = std::sin(turn.angle);
     const float t = 1.0f - c;
-    const Vec3& a = turn.axis;
+    const ViewVector& a = turn.axis;
     // Rotation matrix r[row][column].
     const float r[3][3] = {
         {t * a.x * a.x + c, t * a.x * a.y - s * a.z, t * a.x * a.z + s * a.y},

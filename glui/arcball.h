@@ -4,22 +4,23 @@
 
 namespace arcball {
 
-struct Vec3 {
+// A vector in view space: a point on the ball or an axis of a turn.
+struct ViewVector {
     float x, y, z;
 };
 
 struct Turn {
-    Vec3 axis;    // unit axis in view space
+    ViewVector axis;    // unit axis in view space
     float angle;  // radians
 };
 
 // Point on the unit ball under pad pixel (x, y), the pad being `size`
 // pixels square with y growing downwards; points outside the ball fall
 // on its rim.
-Vec3 BallPoint(float x, float y, float size);
+ViewVector BallPoint(float x, float y, float size);
 
 // The turn that carries ball point `from` to `to` (angle 0 when equal).
-Turn TurnBetween(Vec3 from, Vec3 to);
+Turn TurnBetween(ViewVector from, ViewVector to);
 
 // matrix = R(turn) * matrix, so the turn happens in view space.
 void ApplyTurn(const Turn& turn, float matrix[16]);

@@ -1,19 +1,37 @@
 // The controls and their live variables, drawn into the current ImGui frame.
 #include <GL/freeglut.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "glui/glui.h"
 
 namespace {
 
-constexpr float kFieldWidth = 120.0f;
+constexpr float kFieldWidth = 100.0f;
+constexpr float kArrowWidth = 13.0f;
 // Spinner fields line up after labels up to this wide.
 constexpr float kLabelWidth = 76.0f;
 constexpr float kPadSize = 80.0f;
 constexpr float kColumnGap = 12.0f;
+// Spinner steps: a click moves by the range / kStepsAcrossRange; held, the
+// step repeats after kRepeatDelay every kRepeatInterval seconds and grows by
+// kRepeatGrowth each time, up to kMostGrowth times the first. A drag starts
+// kDragThreshold pixels above or below the press; each pixel then counts
+// 1 + distance / kDragGrowth first steps, up to kMostGrowth.
+constexpr float kStepsAcrossRange = 800.0f;
+constexpr float kLeastFreeStep = 0.01f;
+constexpr double kRepeatDelay = 0.4;
+constexpr double kRepeatInterval = 0.04;
+constexpr float kRepeatGrowth = 1.05f;
+constexpr float kMostGrowth = 8.0f;
+constexpr float kDragThreshold = 3.0f;
+constexpr float kDragGrowth = 16.0f;
 // A release counts as a throw (the ball spins on) only this soon after the
 // last turn of the drag, in seconds.
 constexpr double kThrowWindow = 0.1;
@@ -26,6 +44,92 @@ bool Dragged() {
     const ImGuiIO& io = ImGui::GetIO();
     return ImGui::IsItemActive() && !ImGui::IsItemActivated() &&
            (io.MouseDelta.x != 0.0f || io.MouseDelta.y != 0.0f);
+}
+
+// A pad's label under it, wrapped at the pad's width so that the columns
+// stay narrow.
+void DrawLabel(const std::string& label) {
+    ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + kPadSize);
+    ImGui::TextUnformatted(label.c_str());
+    ImGui::PopTextWrapPos();
+}
+
+// A shaded ball lit from the upper left, with the three axes of `matrix`
+// (column-major) as seen from the front: those pointing away are faint.
+void DrawBall(ImDrawList* draw, ImVec2 centre, float radius, const float* matrix, bool active) {
+    constexpr int kRings = 10;
+    constexpr int kSegments = 36;
+    const float light[3] = {-0.45f, 0.55f, 0.70f};
+    const float halfway[3] = {light[0], light[1], light[2] + 1.0f};
+    const float halfway_length =
+        std::sqrt(halfway[0] * halfway[0] + halfway[1] * halfway[1] + halfway[2] * halfway[2]);
+    const ImVec4 base =
+        active ? ImVec4(0.55f, 0.70f, 0.95f, 1.0f) : ImVec4(0.70f, 0.72f, 0.78f, 1.0f);
+    const ImVec2 white = ImGui::GetFontTexUvWhitePixel();
+    // The surface point at ring r, segment k, and its lit colour.
+    const auto vertex = [&](int ring, int segment) {
+        const float along = static_cast<float>(ring) / kRings;
+        const float angle = 2.0f * 3.14159265f * static_cast<float>(segment) / kSegments;
+        const float x = along * std::cos(angle);
+        const float y = along * std::sin(angle);
+        const float z = std::sqrt(std::max(0.0f, 1.0f - x * x - y * y));
+        const float diffuse = std::max(0.0f, x * light[0] + y * light[1] + z * light[2]);
+        const float facing =
+            std::max(0.0f, (x * halfway[0] + y * halfway[1] + z * halfway[2]) / halfway_length);
+        const float shine = 0.6f * std::pow(facing, 24.0f);
+        const float lit = 0.30f + 0.75f * diffuse;
+        const ImVec4 colour(std::min(1.0f, base.x * lit + shine),
+                            std::min(1.0f, base.y * lit + shine),
+                            std::min(1.0f, base.z * lit + shine), 1.0f);
+        draw->PrimWriteVtx(ImVec2(centre.x + radius * x, centre.y - radius * y), white,
+                           ImGui::ColorConvertFloat4ToU32(colour));
+    };
+    const int vertices = 1 + kRings * kSegments;
+    draw->PrimReserve(3 * kSegments * (2 * kRings - 1), vertices);
+    const ImDrawIdx first = static_cast<ImDrawIdx>(draw->_VtxCurrentIdx);
+    vertex(0, 0);
+    for (int ring = 1; ring <= kRings; ++ring) {
+        for (int segment = 0; segment < kSegments; ++segment) {
+            vertex(ring, segment);
+        }
+    }
+    const auto index = [&](int ring, int segment) {
+        return static_cast<ImDrawIdx>(
+            ring == 0 ? first : first + 1 + (ring - 1) * kSegments + segment % kSegments);
+    };
+    for (int segment = 0; segment < kSegments; ++segment) {
+        draw->PrimWriteIdx(index(0, 0));
+        draw->PrimWriteIdx(index(1, segment));
+        draw->PrimWriteIdx(index(1, segment + 1));
+        for (int ring = 1; ring < kRings; ++ring) {
+            draw->PrimWriteIdx(index(ring, segment));
+            draw->PrimWriteIdx(index(ring + 1, segment));
+            draw->PrimWriteIdx(index(ring + 1, segment + 1));
+            draw->PrimWriteIdx(index(ring, segment));
+            draw->PrimWriteIdx(index(ring + 1, segment + 1));
+            draw->PrimWriteIdx(index(ring, segment + 1));
+        }
+    }
+    draw->AddCircle(centre, radius,
+                    ImGui::GetColorU32(active ? ImGuiCol_ButtonActive : ImGuiCol_Border), kSegments,
+                    active ? 2.0f : 1.0f);
+
+    const ImU32 colours[3] = {IM_COL32(200, 0, 0, 255), IM_COL32(0, 150, 0, 255),
+                              IM_COL32(0, 0, 200, 255)};
+    const ImU32 faint[3] = {IM_COL32(200, 0, 0, 90), IM_COL32(0, 150, 0, 90),
+                            IM_COL32(0, 0, 200, 90)};
+    for (const bool front : {false, true}) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const float* column = matrix + 4 * axis;
+            if ((column[2] >= 0.0f) != front) {
+                continue;
+            }
+            draw->AddLine(
+                centre,
+                ImVec2(centre.x + 0.8f * radius * column[0], centre.y - 0.8f * radius * column[1]),
+                front ? colours[axis] : faint[axis], 2.0f);
+        }
+    }
 }
 
 }  // namespace
@@ -174,21 +278,125 @@ void GLUI_Spinner::draw() {
     ImGui::TextUnformatted(name.c_str());
     ImGui::SameLine(std::max(
         kLabelWidth, ImGui::CalcTextSize(name.c_str()).x + ImGui::GetStyle().ItemSpacing.x));
-    ImGui::SetNextItemWidth(kFieldWidth);
-    // The arrows step by a hundredth of the limits' range.
-    float step = type == GLUI_SPINNER_FLOAT ? 0.1f : 1.0f;
-    if (limit_type != GLUI_LIMIT_NONE && high > low) {
-        step = (high - low) / 100.0f;
-        if (type != GLUI_SPINNER_FLOAT) {
-            step = std::max(1.0f, std::round(step));
+    draw_field();
+    ImGui::SameLine(0.0f, 1.0f);
+    draw_arrows();
+}
+
+void GLUI_Spinner::draw_field() {
+    if (!editing) {
+        if (type == GLUI_SPINNER_FLOAT) {
+            std::snprintf(text, sizeof text, "%.3f", static_cast<double>(read()));
+        } else {
+            std::snprintf(text, sizeof text, "%d", *static_cast<int*>(value));
         }
     }
-    float v = read();
-    const char* format = type == GLUI_SPINNER_FLOAT ? "%.3f" : "%.0f";
-    if (ImGui::InputFloat("##value", &v, step, step * 10.0f, format)) {
-        write(v);
-        clamp();
+    ImGui::SetNextItemWidth(kFieldWidth);
+    // While the field is active ImGui owns the text; Esc puts back the text
+    // it had when the edit began.
+    ImGui::InputText("##value", text, sizeof text,
+                     ImGuiInputTextFlags_CharsScientific | ImGuiInputTextFlags_AutoSelectAll);
+    if (ImGui::IsItemActive()) {
+        editing = true;
+    } else {
+        commit();
+    }
+}
+
+bool GLUI_Spinner::commit() {
+    if (!editing) {
+        return false;
+    }
+    editing = false;
+    char* end = nullptr;
+    const float typed = std::strtof(text, &end);
+    if (end == text || !std::isfinite(typed)) {
+        return true;
+    }
+    const float before = read();
+    write(typed);
+    clamp();
+    if (read() != before) {
         changed();
+    }
+    return true;
+}
+
+float GLUI_Spinner::first_step() const {
+    if (limit_type != GLUI_LIMIT_NONE && high > low) {
+        return (high - low) / kStepsAcrossRange;
+    }
+    if (type == GLUI_SPINNER_INT) {
+        return 1.0f;
+    }
+    return std::max(kLeastFreeStep, std::fabs(read()) / 100.0f);
+}
+
+void GLUI_Spinner::move_by(float amount) {
+    held_value += amount;
+    if (limit_type == GLUI_LIMIT_CLAMP) {
+        held_value = std::clamp(held_value, low, high);
+    }
+    const float before = read();
+    write(held_value);
+    if (read() != before) {
+        changed();
+    }
+}
+
+void GLUI_Spinner::draw_arrows() {
+    const ImGuiIO& io = ImGui::GetIO();
+    const float height = ImGui::GetFrameHeight();
+    const ImVec2 origin = ImGui::GetCursorScreenPos();
+    ImGui::InvisibleButton("arrows", ImVec2(kArrowWidth, height));
+    const double now = ImGui::GetTime();
+    if (ImGui::IsItemActivated()) {
+        held_direction = io.MousePos.y < origin.y + height / 2.0f ? 1 : -1;
+        dragging = false;
+        held_value = read();
+        step = first_step();
+        press_y = last_y = io.MousePos.y;
+        next_repeat = now + kRepeatDelay;
+        move_by(static_cast<float>(held_direction) * step);
+    } else if (ImGui::IsItemActive() && held_direction != 0) {
+        const float y = io.MousePos.y;
+        dragging = dragging || std::fabs(y - press_y) > kDragThreshold;
+        if (dragging) {
+            // Each pixel moved counts a step that grows with the distance
+            // from the press.
+            const float growth = std::min(kMostGrowth, 1.0f + std::fabs(y - press_y) / kDragGrowth);
+            move_by((last_y - y) * first_step() * growth);
+        } else if (now >= next_repeat) {
+            step = std::min(step * kRepeatGrowth, first_step() * kMostGrowth);
+            move_by(static_cast<float>(held_direction) * step);
+            next_repeat = std::max(next_repeat + kRepeatInterval, now);
+        }
+        last_y = y;
+    }
+    if (!ImGui::IsItemActive()) {
+        held_direction = 0;
+    }
+
+    // Two arrow buttons, the pressed one (both while dragging) drawn active.
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    const bool hovered = ImGui::IsItemHovered();
+    const float half = height / 2.0f;
+    for (const int direction : {1, -1}) {
+        const float top = origin.y + (direction > 0 ? 0.0f : half);
+        const ImVec2 min(origin.x, top);
+        const ImVec2 max(origin.x + kArrowWidth, top + half);
+        const bool pressed = held_direction == direction || (dragging && held());
+        const bool under = hovered && io.MousePos.y >= min.y && io.MousePos.y < max.y;
+        const ImGuiCol colour =
+            pressed ? ImGuiCol_ButtonActive : (under ? ImGuiCol_ButtonHovered : ImGuiCol_Button);
+        draw->AddRectFilled(min, max, ImGui::GetColorU32(colour));
+        draw->AddRect(min, max, ImGui::GetColorU32(ImGuiCol_Border));
+        const float cx = origin.x + kArrowWidth / 2.0f;
+        const float cy = top + half / 2.0f;
+        const float d = static_cast<float>(direction) * half * 0.22f;
+        const float wide = kArrowWidth * 0.25f;
+        draw->AddTriangleFilled(ImVec2(cx, cy - d), ImVec2(cx - wide, cy + d),
+                                ImVec2(cx + wide, cy + d), ImGui::GetColorU32(ImGuiCol_Text));
     }
 }
 
@@ -200,6 +408,9 @@ void GLUI_Rotation::draw() {
     const ImGuiIO& io = ImGui::GetIO();
     const ImVec2 origin = ImGui::GetCursorScreenPos();
     ImGui::InvisibleButton("ball", ImVec2(kPadSize, kPadSize));
+    if (ImGui::IsItemHovered() && ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) {
+        reset();
+    }
     if (ImGui::IsItemActivated()) {
         spin.angle = 0.0f;
         last_drag.angle = 0.0f;
@@ -222,22 +433,19 @@ void GLUI_Rotation::draw() {
         spin = last_drag;
     }
 
-    // The ball with the three axes of the matrix seen from the front.
-    ImDrawList* draw = ImGui::GetWindowDrawList();
-    const float radius = kPadSize / 2.0f;
-    const ImVec2 centre(origin.x + radius, origin.y + radius);
-    draw->AddCircleFilled(centre, radius - 1.0f, ImGui::GetColorU32(ImGuiCol_FrameBg), 32);
-    draw->AddCircle(centre, radius - 1.0f, ImGui::GetColorU32(ImGuiCol_Border), 32);
-    const ImU32 colours[3] = {IM_COL32(200, 0, 0, 255), IM_COL32(0, 150, 0, 255),
-                              IM_COL32(0, 0, 200, 255)};
-    for (int axis = 0; axis < 3; ++axis) {
-        const float* column = matrix + 4 * axis;
-        draw->AddLine(
-            centre,
-            ImVec2(centre.x + 0.8f * radius * column[0], centre.y - 0.8f * radius * column[1]),
-            colours[axis], 2.0f);
+    DrawBall(ImGui::GetWindowDrawList(),
+             ImVec2(origin.x + kPadSize / 2.0f, origin.y + kPadSize / 2.0f), kPadSize / 2.0f - 1.0f,
+             matrix, ImGui::IsItemActive());
+    DrawLabel(name);
+}
+
+void GLUI_Rotation::reset() {
+    for (int i = 0; i < 16; ++i) {
+        matrix[i] = i % 5 == 0 ? 1.0f : 0.0f;
     }
-    ImGui::TextUnformatted(name.c_str());
+    spin.angle = 0.0f;
+    last_drag.angle = 0.0f;
+    changed();
 }
 
 void GLUI_Rotation::spin_step() {
@@ -282,7 +490,10 @@ void GLUI_Translation::draw() {
     const ImVec2 corner(origin.x + kPadSize, origin.y + kPadSize);
     const ImVec2 centre(origin.x + kPadSize / 2.0f, origin.y + kPadSize / 2.0f);
     const ImU32 ink = ImGui::GetColorU32(ImGuiCol_Text);
-    draw->AddRectFilled(origin, corner, ImGui::GetColorU32(ImGuiCol_FrameBg));
+    const ImGuiCol fill = ImGui::IsItemActive()    ? ImGuiCol_FrameBgActive
+                          : ImGui::IsItemHovered() ? ImGuiCol_FrameBgHovered
+                                                   : ImGuiCol_FrameBg;
+    draw->AddRectFilled(origin, corner, ImGui::GetColorU32(fill));
     draw->AddRect(origin, corner, ImGui::GetColorU32(ImGuiCol_Border));
     const float reach = kPadSize * 0.35f;
     const float head = kPadSize * 0.08f;
@@ -301,7 +512,7 @@ void GLUI_Translation::draw() {
         arrow(0.0f, 1.0f);
         arrow(0.0f, -1.0f);
     }
-    ImGui::TextUnformatted(name.c_str());
+    DrawLabel(name);
     if (type == GLUI_TRANSLATION_XY) {
         ImGui::Text("%.1f  %.1f", values[0], values[1]);
     } else {
@@ -326,7 +537,9 @@ GLUI_Rollout* GLUI::add_rollout(const char* name, int open) {
 
 GLUI_Spinner* GLUI::add_spinner_to_panel(GLUI_Panel* panel, const char* name, int data_type,
                                          void* live_var, int id, GLUI_Update_CB callback) {
-    return add<GLUI_Spinner>(panel, name, data_type, live_var, id, callback);
+    GLUI_Spinner* spinner = add<GLUI_Spinner>(panel, name, data_type, live_var, id, callback);
+    spinners.push_back(spinner);
+    return spinner;
 }
 
 GLUI_Checkbox* GLUI::add_checkbox_to_panel(GLUI_Panel* panel, const char* name, int* live_var,
@@ -365,7 +578,41 @@ void GLUI::draw_controls() {
     content[1] = size.y;
 }
 
+bool GLUI::commit_fields() {
+    bool committed = false;
+    for (GLUI_Spinner* spinner : spinners) {
+        if (!spinner->commit()) {
+            continue;
+        }
+        committed = true;
+        // End ImGui's edit as well, or a later Esc would bring the old text
+        // back. A panel without a window of its own uses the current context.
+        ImGuiContext* current = ImGui::GetCurrentContext();
+        if (context != nullptr) {
+            ImGui::SetCurrentContext(context);
+        }
+        if (ImGui::GetCurrentContext() != nullptr) {
+            ImGui::ClearActiveID();
+        }
+        ImGui::SetCurrentContext(current);
+    }
+    return committed;
+}
+
+bool GLUI::animating() const {
+    return std::any_of(rotations.begin(), rotations.end(),
+                       [](const GLUI_Rotation* r) { return r->spinning(); }) ||
+           std::any_of(spinners.begin(), spinners.end(),
+                       [](const GLUI_Spinner* s) { return s->held(); });
+}
+
 void GLUI::run_callbacks() {
+    // A callback may read any panel's variables: typed text counts first.
+    if (std::any_of(pending.begin(), pending.end(),
+                    [](const GLUI_Control* c) { return c->callback != nullptr; })) {
+        commit_fields();
+        GLUI_Master.commit_fields();
+    }
     std::vector<GLUI_Control*> due;
     due.swap(pending);
     for (GLUI_Control* control : due) {

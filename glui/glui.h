@@ -8,10 +8,18 @@
 //
 // Live variables: a control reads its variable at every panel frame, so a
 // program's change shows at the panel's next frame (sync_live asks for one);
-// an operator's edit writes the variable at once. Callbacks run after the
-// panel's frame has been drawn and swapped, with the main graphics window
-// current, each with the control's id; every change then asks the main
-// graphics window for a redraw. Check-box variables are int (0 or 1).
+// an operator's edit writes the variable at once, except that a spinner's
+// typed text is written when the field is committed: on Enter, on a click
+// elsewhere, when the pointer leaves its panel and before any callback runs.
+// Callbacks run after the panel's frame has been drawn and swapped, with the
+// main graphics window current, each with the control's id; every change
+// then asks the main graphics window for a redraw. Check-box variables are
+// int (0 or 1).
+//
+// The program's standard output is line-buffered from static
+// initialisation on (GLUI_Master's set-up), so messages reach a log file or
+// a pipe when they are printed. Once a panel exists, closing the main
+// window ends the process with exit(0).
 #pragma once
 
 #include <memory>
@@ -130,6 +138,11 @@ class GLUI_Checkbox : public GLUI_Control {
     int* value;
 };
 
+// A text field with two arrows stacked at its right. A click on an arrow
+// steps the value once; holding it repeats the step after a short delay at
+// a steady rate, the step growing as it repeats; dragging up or down from
+// an arrow changes the value with the drag, faster the further it goes.
+// The step is an 800th of the limits' range and grows to a 100th.
 class GLUI_Spinner : public GLUI_Control {
   public:
     GLUI_Spinner(GLUI* owner, const char* label, int data_type, void* live_var, int id,
@@ -139,11 +152,24 @@ class GLUI_Spinner : public GLUI_Control {
     void set_float_limits(float low, float high, int limit_type = GLUI_LIMIT_CLAMP);
     void set_int_limits(int low, int high, int limit_type = GLUI_LIMIT_CLAMP);
 
+    // Whether an arrow is held down (the panel then keeps drawing frames).
+    bool held() const { return held_direction != 0; }
+    // Writes the typed text, clamped, to the variable if the field is being
+    // edited (and says whether it was); unreadable text leaves the variable
+    // as it was.
+    bool commit();
+
   private:
     void draw() override;
+    void draw_field();
+    void draw_arrows();
     float read() const;
     void write(float v);
     void clamp();
+    // The step of one click.
+    float first_step() const;
+    // Moves the held value by `amount` within the limits.
+    void move_by(float amount);
 
     int type;
     float own_float = 0.0f;
@@ -151,6 +177,16 @@ class GLUI_Spinner : public GLUI_Control {
     void* value;
     int limit_type = GLUI_LIMIT_NONE;
     float low = 0.0f, high = 0.0f;
+
+    char text[32] = "";
+    bool editing = false;
+    // An arrow press: +1 up, -1 down, 0 none.
+    int held_direction = 0;
+    bool dragging = false;
+    float held_value = 0.0f;
+    float step = 0.0f;
+    float press_y = 0.0f, last_y = 0.0f;
+    double next_repeat = 0.0;
 };
 
 class GLUI_Rotation : public GLUI_Control {
@@ -165,6 +201,8 @@ class GLUI_Rotation : public GLUI_Control {
     bool spinning() const { return spin.angle != 0.0f; }
     // One spin step: turns the matrix and queues the callback.
     void spin_step();
+    // Back to the identity (also a double-click on the ball); stops a spin.
+    void reset();
 
   private:
     void draw() override;
@@ -229,6 +267,11 @@ class GLUI {
     // run_callbacks, once the frame is on screen, calls the queued callbacks.
     void draw_controls();
     void run_callbacks();
+    // Commits every spinner field of the panel that is being edited; says
+    // whether there was one.
+    bool commit_fields();
+    // Whether the panel needs frames without input: a spin or a held arrow.
+    bool animating() const;
     // Size the controls took at the last draw_controls, in pixels.
     float content_width() const { return content[0]; }
     float content_height() const { return content[1]; }
@@ -245,6 +288,7 @@ class GLUI {
     GLUI_Panel main_panel{this};
     std::vector<GLUI_Control*> pending;
     std::vector<GLUI_Rotation*> rotations;
+    std::vector<GLUI_Spinner*> spinners;
     float content[2] = {0.0f, 0.0f};
     int main_gfx_window = 0;
 
@@ -254,9 +298,12 @@ class GLUI {
     // Frames still to draw after an input event, so that ImGui settles.
     int frames_wanted = 0;
     int drawn_size[2] = {0, 0};
-    // Width (right panel) or height (bottom panel) the controls need; 0
-    // before the first frame.
+    // Width (right panel) or height (bottom panel) the controls have
+    // needed so far; 0 before the first frame. It never shrinks, so a
+    // collapsed rollout leaves the panel's width as it was.
     int extent = 0;
+    // Time of the last frame, for ImGui's clock.
+    int last_frame_ms = 0;
 
     friend class GLUI_Control;
     friend class GLUI_Master_Object;
@@ -264,6 +311,9 @@ class GLUI {
 
 class GLUI_Master_Object {
   public:
+    // Makes standard output line-buffered.
+    GLUI_Master_Object();
+
     float get_version() const { return GLUI_VERSION; }
 
     // A panel along the right or bottom side of `parent_window`. The
@@ -277,6 +327,7 @@ class GLUI_Master_Object {
     void set_glutReshapeFunc(void (*f)(int width, int height));
     void set_glutKeyboardFunc(void (*f)(unsigned char key, int x, int y));
     void set_glutSpecialFunc(void (*f)(int key, int x, int y));
+    // A press in the main window first commits the panels' typed fields.
     void set_glutMouseFunc(void (*f)(int button, int state, int x, int y));
 
     // The part of the main window the panels leave free, as a GL viewport
@@ -288,11 +339,15 @@ class GLUI_Master_Object {
     // edge, a bottom panel the remaining width under the view.
     void auto_set_viewport();
 
+    // Commits the typed spinner fields of every panel.
+    void commit_fields();
+
   private:
     GLUI* panel_of_current_window() const;
     // A panel's needs changed: lay out again and tell the main window.
     void panel_resized();
-    void arm_spin_timer();
+    // Keeps frames coming while a panel animates (see GLUI::animating).
+    void arm_tick_timer();
 
     // A key typed over a panel: to its text field if one is active, else
     // to the console's function with the main window current.
@@ -311,13 +366,15 @@ class GLUI_Master_Object {
     static void special_cb(int key, int x, int y);
     static void special_up_cb(int key, int x, int y);
     static void main_reshape_cb(int width, int height);
-    static void spin_timer_cb(int);
+    static void main_mouse_cb(int button, int state, int x, int y);
+    static void tick_timer_cb(int);
 
     std::vector<std::unique_ptr<GLUI>> panels;
     int main_window = 0;
     int viewport[4] = {0, 0, 0, 0};
-    bool spin_timer_armed = false;
+    bool tick_timer_armed = false;
     void (*reshape_func)(int, int) = nullptr;
+    void (*mouse_func)(int, int, int, int) = nullptr;
     void (*keyboard_func)(unsigned char, int, int) = nullptr;
     void (*special_func)(int, int, int) = nullptr;
 

@@ -4,14 +4,18 @@
 #include <backends/imgui_impl_glut.h>
 #include <backends/imgui_impl_opengl2.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 
 #include "glui/glui.h"
 
-GLUI_Master_Object GLUI_Master;
+// Constructed before the program's other static objects, so that output
+// they print is line-buffered too.
+GLUI_Master_Object GLUI_Master __attribute__((init_priority(101)));
 
 namespace {
 
@@ -20,7 +24,8 @@ constexpr int kFirstRightWidth = 200;
 constexpr int kFirstBottomHeight = 120;
 // ImGui needs a frame or two after an event to settle hover and focus.
 constexpr int kFramesAfterInput = 2;
-constexpr unsigned kSpinIntervalMs = 20;
+// Frame interval while a panel animates (a spin, a held spinner arrow).
+constexpr unsigned kTickIntervalMs = 20;
 
 // A light, plain, compact theme.
 void ApplyStyle() {
@@ -48,6 +53,11 @@ void WithWindow(int window, F action) {
 
 }  // namespace
 
+GLUI_Master_Object::GLUI_Master_Object() {
+    // Messages then reach a log file or a pipe when printed, not at exit.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+}
+
 GLUI::~GLUI() {
     if (context != nullptr) {
         ImGui::SetCurrentContext(context);
@@ -74,18 +84,26 @@ void GLUI::display() {
     const int width = glutGet(GLUT_WINDOW_WIDTH);
     const int height = glutGet(GLUT_WINDOW_HEIGHT);
     io.DisplaySize = ImVec2(static_cast<float>(width), static_cast<float>(height));
-    // The GLUT backend's new-frame also starts the ImGui frame.
+    // Each panel keeps its own clock (the GLUT backend's is shared by all
+    // contexts, so a panel's time would lag while the other one draws).
+    const int now = glutGet(GLUT_ELAPSED_TIME);
+    io.DeltaTime = static_cast<float>(std::max(1, now - last_frame_ms)) / 1000.0f;
+    last_frame_ms = now;
     ImGui_ImplOpenGL2_NewFrame();
-    ImGui_ImplGLUT_NewFrame();
+    ImGui::NewFrame();
 
     ImGui::SetNextWindowPos(ImVec2(0.0f, 0.0f));
     ImGui::SetNextWindowSize(io.DisplaySize);
+    // A bottom panel narrower than its controls scrolls sideways, a right
+    // panel shorter than its controls scrolls up and down.
     ImGui::Begin("panel", nullptr,
                  ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
-                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
+                     (side == GLUI_SUBWINDOW_BOTTOM ? ImGuiWindowFlags_HorizontalScrollbar : 0));
     draw_controls();
     const ImGuiStyle& style = ImGui::GetStyle();
-    const bool scrolls = ImGui::GetScrollMaxY() > 0.0f;
+    const bool scrolls = side == GLUI_SUBWINDOW_RIGHT ? ImGui::GetScrollMaxY() > 0.0f
+                                                      : ImGui::GetScrollMaxX() > 0.0f;
     ImGui::End();
     ImGui::Render();
 
@@ -97,11 +115,11 @@ void GLUI::display() {
     glutSwapBuffers();
 
     const float needed = side == GLUI_SUBWINDOW_RIGHT
-                             ? content_width() + 2.0f * style.WindowPadding.x +
-                                   (scrolls ? style.ScrollbarSize : 0.0f)
+                             ? content_width() + 2.0f * style.WindowPadding.x
                              : content_height() + 2.0f * style.WindowPadding.y;
-    const int needed_pixels = static_cast<int>(std::ceil(needed));
-    if (needed_pixels != extent) {
+    const int needed_pixels =
+        static_cast<int>(std::ceil(needed + (scrolls ? style.ScrollbarSize : 0.0f)));
+    if (needed_pixels > extent) {
         extent = needed_pixels;
         GLUI_Master.panel_resized();
     }
@@ -115,10 +133,8 @@ void GLUI::display() {
         --frames_wanted;
         glutPostWindowRedisplay(window_id);
     }
-    for (GLUI_Rotation* rotation : rotations) {
-        if (rotation->spinning()) {
-            GLUI_Master.arm_spin_timer();
-        }
+    if (animating()) {
+        GLUI_Master.arm_tick_timer();
     }
     run_callbacks();
 }
@@ -129,6 +145,8 @@ GLUI* GLUI_Master_Object::create_glui_subwindow(int parent_window, long flags) {
     panel->side = flags == GLUI_SUBWINDOW_BOTTOM ? GLUI_SUBWINDOW_BOTTOM : GLUI_SUBWINDOW_RIGHT;
     main_window = parent_window;
 
+    // Closing the main window ends the process at once (exit(0)).
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
     const int previous = glutGetWindow();
     panel->window_id =
         glutCreateSubWindow(parent_window, 0, 0, kFirstRightWidth, kFirstBottomHeight);
@@ -176,7 +194,8 @@ void GLUI_Master_Object::set_glutSpecialFunc(void (*f)(int key, int x, int y)) {
 }
 
 void GLUI_Master_Object::set_glutMouseFunc(void (*f)(int button, int state, int x, int y)) {
-    glutMouseFunc(f);
+    mouse_func = f;
+    glutMouseFunc(main_mouse_cb);
 }
 
 void GLUI_Master_Object::get_viewport_area(int* x, int* y, int* w, int* h) {
@@ -240,22 +259,34 @@ void GLUI_Master_Object::panel_resized() {
     }
 }
 
-void GLUI_Master_Object::arm_spin_timer() {
-    if (!spin_timer_armed) {
-        spin_timer_armed = true;
-        glutTimerFunc(kSpinIntervalMs, spin_timer_cb, 0);
+void GLUI_Master_Object::commit_fields() {
+    for (const auto& panel : panels) {
+        if (panel->commit_fields()) {
+            panel->want_frames();
+        }
     }
 }
 
-void GLUI_Master_Object::spin_timer_cb(int) {
-    GLUI_Master.spin_timer_armed = false;
+void GLUI_Master_Object::arm_tick_timer() {
+    if (!tick_timer_armed) {
+        tick_timer_armed = true;
+        glutTimerFunc(kTickIntervalMs, tick_timer_cb, 0);
+    }
+}
+
+// A held arrow repeats and a spin goes on without input: draw a frame.
+void GLUI_Master_Object::tick_timer_cb(int) {
+    GLUI_Master.tick_timer_armed = false;
     for (const auto& panel : GLUI_Master.panels) {
+        if (!panel->animating()) {
+            continue;
+        }
         for (GLUI_Rotation* rotation : panel->rotations) {
             if (rotation->spinning()) {
                 rotation->spin_step();
-                panel->sync_live();
             }
         }
+        panel->sync_live();
     }
 }
 
@@ -274,11 +305,22 @@ void GLUI_Master_Object::mouse_cb(int button, int state, int x, int y) {
     if (panel == nullptr) {
         return;
     }
+    if (state == GLUT_DOWN) {
+        // A press here ends the typing in the other panels.
+        for (const auto& other : GLUI_Master.panels) {
+            if (other.get() != panel && other->commit_fields()) {
+                other->want_frames();
+            }
+        }
+    }
     // The backend sets the button state directly, so a press, a drag and a
     // release that arrive between two frames would be lost: a frame takes
-    // the press where it happened, and another sees the drag before the
-    // release is passed on.
-    if (state == GLUT_UP) {
+    // the press where it happened, another sees the drag before the release
+    // is passed on, and one sees a release that no frame has seen yet
+    // before the next press (the second click of a double-click).
+    ImGui::SetCurrentContext(panel->context);
+    const int index = button == GLUT_LEFT_BUTTON ? 0 : button == GLUT_RIGHT_BUTTON ? 1 : 2;
+    if (state == GLUT_UP || ImGui::GetIO().MouseDownDuration[index] >= 0.0f) {
         panel->display();
     }
     ImGui::SetCurrentContext(panel->context);
@@ -300,7 +342,12 @@ void GLUI_Master_Object::motion_cb(int x, int y) {
 void GLUI_Master_Object::wheel_cb(int wheel, int direction, int x, int y) {
     if (GLUI* panel = GLUI_Master.panel_of_current_window()) {
         ImGui::SetCurrentContext(panel->context);
-        ImGui_ImplGLUT_MouseWheelFunc(wheel, direction, x, y);
+        if (panel->side == GLUI_SUBWINDOW_BOTTOM) {
+            // The bottom panel scrolls only sideways.
+            ImGui::GetIO().MouseWheelH += static_cast<float>(direction);
+        } else {
+            ImGui_ImplGLUT_MouseWheelFunc(wheel, direction, x, y);
+        }
         panel->want_frames();
     }
 }
@@ -308,6 +355,8 @@ void GLUI_Master_Object::wheel_cb(int wheel, int direction, int x, int y) {
 void GLUI_Master_Object::entry_cb(int state) {
     GLUI* panel = GLUI_Master.panel_of_current_window();
     if (panel != nullptr && state == GLUT_LEFT) {
+        // The keys now go elsewhere: what was typed counts.
+        panel->commit_fields();
         ImGui::SetCurrentContext(panel->context);
         ImGui::GetIO().MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
         panel->want_frames();
@@ -322,7 +371,10 @@ void GLUI_Master_Object::route_key(Key key, int x, int y, void (*to_panel)(Key, 
         return;
     }
     ImGui::SetCurrentContext(panel->context);
-    if (ImGui::GetIO().WantTextInput) {
+    // Asked of the active item rather than io.WantTextInput, which follows
+    // a frame late (a key may come right after a field was committed).
+    const ImGuiID active = ImGui::GetActiveID();
+    if (active != 0 && ImGui::GetInputTextState(active) != nullptr) {
         to_panel(key, x, y);
         panel->want_frames();
     } else if (to_console != nullptr) {
@@ -349,6 +401,15 @@ void GLUI_Master_Object::special_up_cb(int key, int x, int y) {
     if (GLUI* panel = GLUI_Master.panel_of_current_window()) {
         ImGui::SetCurrentContext(panel->context);
         ImGui_ImplGLUT_SpecialUpFunc(key, x, y);
+    }
+}
+
+void GLUI_Master_Object::main_mouse_cb(int button, int state, int x, int y) {
+    if (state == GLUT_DOWN) {
+        GLUI_Master.commit_fields();
+    }
+    if (GLUI_Master.mouse_func != nullptr) {
+        GLUI_Master.mouse_func(button, state, x, y);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <span>
 
 #include "lab/lab_state.h"
 #include "lab/plant_parameters.h"
@@ -32,9 +33,28 @@ bool IsOutput(const LabState& lab, std::int32_t handle) {
     return DeviceOf(lab, handle) == static_cast<int>(plant::kOutputDevice);
 }
 
-void Journal(LabState& lab, const char* function, std::initializer_list<double> arguments,
-             std::vector<std::uint8_t> record, int result, std::vector<double> outputs = {}) {
-    lab.AddCall({function, arguments, std::move(record), std::move(outputs), result});
+// Journals a call whose arguments are all scalars.
+int Finish(LabState& lab, const char* function, std::initializer_list<double> arguments, int result,
+           std::span<const double> outputs = {}) {
+    if (lab.journalOn) {
+        lab.AddCall({function, arguments, {}, {outputs.begin(), outputs.end()}, result});
+    }
+    return result;
+}
+
+// Journals a call that hands over a record (none when `record` is null).
+template <class Record>
+int FinishWithRecord(LabState& lab, const char* function, const Record* record,
+                     std::initializer_list<double> arguments, int result,
+                     std::span<const float> outputs = {}) {
+    if (lab.journalOn) {
+        lab.AddCall({function,
+                     arguments,
+                     record != nullptr ? lab::Bytes(*record) : std::vector<std::uint8_t>{},
+                     {outputs.begin(), outputs.end()},
+                     result});
+    }
+    return result;
 }
 
 // Records with padding are journalled from a zeroed copy, so the journal
@@ -46,11 +66,11 @@ Record ZeroedCopy() {
     return copy;
 }
 
-std::vector<std::uint8_t> BufferRequestBytes(void* buffer, std::uint16_t size) {
+DeviceFeaturesRequest BufferRequest(void* buffer, std::uint16_t size) {
     auto copy = ZeroedCopy<DeviceFeaturesRequest>();
     copy.buffer = buffer;
     copy.size = size;
-    return lab::Bytes(copy);
+    return copy;
 }
 
 // Fills a caller's buffer as the card's description would: zeros.
@@ -78,14 +98,9 @@ int DRV_DeviceOpen(std::uint32_t deviceNumber, std::int32_t* handle) {
         lab.deviceOpen[deviceNumber] = true;
         *handle = plant::kHandleBase + static_cast<std::int32_t>(deviceNumber);
     }
-    if (lab.journalOn) {
-        std::vector<double> outputs;
-        if (result == lab::kSuccess) {
-            outputs.push_back(*handle);
-        }
-        Journal(lab, "DRV_DeviceOpen", {double(deviceNumber)}, {}, result, outputs);
-    }
-    return result;
+    const double opened = result == lab::kSuccess ? *handle : 0;
+    return Finish(lab, "DRV_DeviceOpen", {double(deviceNumber)}, result,
+                  {&opened, result == lab::kSuccess ? 1u : 0u});
 }
 
 int DRV_DeviceClose(std::int32_t* handle) {
@@ -105,10 +120,7 @@ int DRV_DeviceClose(std::int32_t* handle) {
         }
         *handle = 0;
     }
-    if (lab.journalOn) {
-        Journal(lab, "DRV_DeviceClose", {double(given)}, {}, result);
-    }
-    return result;
+    return Finish(lab, "DRV_DeviceClose", {double(given)}, result);
 }
 
 namespace {
@@ -119,13 +131,10 @@ int FillRequestedBuffer(const char* function, std::int32_t handle, Request* requ
     LabState& lab = BeginCall();
     const int result = request != nullptr ? FillBuffer(lab, handle, request->buffer, request->size)
                                           : lab::kBadArgument;
-    if (lab.journalOn) {
-        Journal(lab, function, {double(handle)},
-                request != nullptr ? BufferRequestBytes(request->buffer, request->size)
-                                   : std::vector<std::uint8_t>{},
-                result);
-    }
-    return result;
+    const DeviceFeaturesRequest journalled =
+        request != nullptr ? BufferRequest(request->buffer, request->size) : DeviceFeaturesRequest{};
+    return FinishWithRecord(lab, function, request != nullptr ? &journalled : nullptr,
+                            {double(handle)}, result);
 }
 
 }  // namespace
@@ -151,18 +160,14 @@ int DRV_MAIConfig(std::int32_t handle, MultiInputConfig* config) {
         lab.inputStart = config->startChannel;
         lab.inputCount = config->channelCount;
     }
-    if (lab.journalOn) {
-        std::vector<std::uint8_t> bytes;
-        if (config != nullptr) {
-            auto copy = ZeroedCopy<MultiInputConfig>();
-            copy.channelCount = config->channelCount;
-            copy.startChannel = config->startChannel;
-            copy.gainCodes = config->gainCodes;
-            bytes = lab::Bytes(copy);
-        }
-        Journal(lab, "DRV_MAIConfig", {double(handle)}, std::move(bytes), result);
+    auto journalled = ZeroedCopy<MultiInputConfig>();
+    if (config != nullptr) {
+        journalled.channelCount = config->channelCount;
+        journalled.startChannel = config->startChannel;
+        journalled.gainCodes = config->gainCodes;
     }
-    return result;
+    return FinishWithRecord(lab, "DRV_MAIConfig", config != nullptr ? &journalled : nullptr,
+                            {double(handle)}, result);
 }
 
 int DRV_MAIVoltageIn(std::int32_t handle, MultiInputRead* read) {
@@ -178,25 +183,20 @@ int DRV_MAIVoltageIn(std::int32_t handle, MultiInputRead* read) {
             read->voltages[i] = lab.SensorVoltage(read->startChannel + i);
         }
     }
-    if (lab.journalOn) {
-        std::vector<std::uint8_t> bytes;
-        std::vector<double> outputs;
-        if (read != nullptr) {
-            auto copy = ZeroedCopy<MultiInputRead>();
-            copy.channelCount = read->channelCount;
-            copy.startChannel = read->startChannel;
-            copy.gainCodes = read->gainCodes;
-            copy.triggerMode = read->triggerMode;
-            copy.voltages = read->voltages;
-            bytes = lab::Bytes(copy);
-            if (result == lab::kSuccess) {
-                outputs.assign(read->voltages, read->voltages + read->channelCount);
-            }
+    auto journalled = ZeroedCopy<MultiInputRead>();
+    std::span<const float> voltages;
+    if (read != nullptr) {
+        journalled.channelCount = read->channelCount;
+        journalled.startChannel = read->startChannel;
+        journalled.gainCodes = read->gainCodes;
+        journalled.triggerMode = read->triggerMode;
+        journalled.voltages = read->voltages;
+        if (result == lab::kSuccess) {
+            voltages = {read->voltages, read->channelCount};
         }
-        Journal(lab, "DRV_MAIVoltageIn", {double(handle)}, std::move(bytes), result,
-                std::move(outputs));
     }
-    return result;
+    return FinishWithRecord(lab, "DRV_MAIVoltageIn", read != nullptr ? &journalled : nullptr,
+                            {double(handle)}, result, voltages);
 }
 
 int DRV_EnableSyncAO(std::int32_t handle, int enable) {
@@ -207,10 +207,7 @@ int DRV_EnableSyncAO(std::int32_t handle, int enable) {
     } else {
         lab.syncOutput = enable != 0;
     }
-    if (lab.journalOn) {
-        Journal(lab, "DRV_EnableSyncAO", {double(handle), double(enable)}, {}, result);
-    }
-    return result;
+    return Finish(lab, "DRV_EnableSyncAO", {double(handle), double(enable)}, result);
 }
 
 int DRV_AOVoltageOut(std::int32_t handle, AnalogOutput* output) {
@@ -229,17 +226,13 @@ int DRV_AOVoltageOut(std::int32_t handle, AnalogOutput* output) {
             lab.valveOutput[output->channel] = volts;
         }
     }
-    if (lab.journalOn) {
-        std::vector<std::uint8_t> bytes;
-        if (output != nullptr) {
-            auto copy = ZeroedCopy<AnalogOutput>();
-            copy.channel = output->channel;
-            copy.voltage = output->voltage;
-            bytes = lab::Bytes(copy);
-        }
-        Journal(lab, "DRV_AOVoltageOut", {double(handle)}, std::move(bytes), result);
+    auto journalled = ZeroedCopy<AnalogOutput>();
+    if (output != nullptr) {
+        journalled.channel = output->channel;
+        journalled.voltage = output->voltage;
     }
-    return result;
+    return FinishWithRecord(lab, "DRV_AOVoltageOut", output != nullptr ? &journalled : nullptr,
+                            {double(handle)}, result);
 }
 
 int DRV_WriteSyncAO(std::int32_t handle) {
@@ -251,8 +244,5 @@ int DRV_WriteSyncAO(std::int32_t handle) {
         std::copy(std::begin(lab.latchedValve), std::end(lab.latchedValve),
                   std::begin(lab.valveOutput));
     }
-    if (lab.journalOn) {
-        Journal(lab, "DRV_WriteSyncAO", {double(handle)}, {}, result);
-    }
-    return result;
+    return Finish(lab, "DRV_WriteSyncAO", {double(handle)}, result);
 }

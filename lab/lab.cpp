@@ -262,6 +262,8 @@ Snapshot TakeSnapshot() {
     snapshot.systemInitialised = lab.initialised;
     snapshot.dacConverting = lab.dacConverting;
     snapshot.limitCheck = lab.limitCheck;
+    snapshot.pressureInputOpen = lab.deviceOpen[0];
+    snapshot.valveOutputOpen = lab.deviceOpen[1];
     std::copy(std::begin(lab.pressureBar), std::end(lab.pressureBar), snapshot.pressureBar);
     std::copy(std::begin(lab.valveOutput), std::end(lab.valveOutput), snapshot.valveOutput);
     snapshot.toolDegrees = lab.toolDegrees;

@@ -46,6 +46,8 @@ struct Snapshot {
     bool systemInitialised;
     bool dacConverting;
     bool limitCheck;
+    bool pressureInputOpen;  // data-acquisition device 0
+    bool valveOutputOpen;    // data-acquisition device 1
     double pressureBar[4];
     float valveOutput[4];
     double toolDegrees;

@@ -11,12 +11,15 @@ using lab::BeginCall;
 using lab::LabState;
 
 constexpr short kBoard = 1;
+// The card's axes 0 to 4 each have an encoder; axes 0 to 2 drive motors.
+constexpr int kCardAxes = 5;
+constexpr int kMotorAxes = 3;
 
 bool IsAxis(short axis) {
-    return axis >= 0 && axis < 5;
+    return axis >= 0 && axis < kCardAxes;
 }
 bool IsMotorAxis(short axis) {
-    return axis >= 0 && axis < 3;
+    return axis >= 0 && axis < kMotorAxes;
 }
 
 // Journals a call whose arguments are all scalars.
@@ -44,7 +47,7 @@ int FinishWithRecord(LabState& lab, const char* function, const Record* record,
 
 // Stores an axis configuration record in the card's memory.
 template <class Record>
-int Configure(Record* record, short axis, short board, Record (&memory)[5]) {
+int Configure(Record* record, short axis, short board, Record (&memory)[kCardAxes]) {
     if (record == nullptr || !IsAxis(axis) || board != kBoard) {
         return lab::kBadArgument;
     }
@@ -183,7 +186,7 @@ int EP_SetDACOutput(float volts, short axis, short board) {
 
 int EP_AbortMotion(short board) {
     LabState& lab = BeginCall();
-    for (int axis = 0; axis < 3; ++axis) {
+    for (int axis = 0; axis < kMotorAxes; ++axis) {
         lab.velocity[axis] = 0.0;
         lab.dacOutput[axis] = 0.0f;
     }

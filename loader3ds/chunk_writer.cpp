@@ -3,9 +3,9 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "loader3ds/chunk_ids.h"
+#include "platform/stdio_file.h"
 
 static_assert(std::endian::native == std::endian::little,
               "3DS data are little-endian and are written in place");
@@ -53,10 +53,7 @@ void ChunkWriter::Bytes(const void* data, std::size_t size) {
 }
 
 bool ChunkWriter::Save(const char* path) const {
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "wb"));
+    platform::StdioFile file(std::fopen(path, "wb"));
     if (!file) {
         return false;
     }

@@ -19,9 +19,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/stdio_file.h"
 
 struct Vec3 {
     float x, y, z;
@@ -90,10 +91,6 @@ class ModelLoader {
     bool ImportModel(Model& model, const char* path);
 
   private:
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-
     template <class Handler>
     void ForEachSubChunk(Chunk& parent, Handler handle);
     void ReadEditorLevel(Model& model, Chunk& parent);
@@ -127,7 +124,7 @@ class ModelLoader {
         std::string materialName;
     };
 
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    platform::StdioFile file_;
     const char* fault_ = nullptr;        // first fault of the current import
     int nesting_ = 0;                    // chunk levels currently open
     std::vector<MaterialGroup> groups_;  // bound once the whole file is read

@@ -28,42 +28,23 @@ float HighShoulder(float x, float q, float r) {
     return 1.0f;
 }
 
-float RuleStrength(float membership) {
-    return membership;
-}
-
-Proposal Consequent(float strength, float ka, float kb) {
-    return {ka, float(double(strength) * kb * (2.0 - kb))};
-}
-
-float BlendWeight(float phase, const float* k) {
+RuleStrengths StrengthsAt(float phase) {
     const double p = phase;
     const float g = float(0.0017353 * p * p - 0.0062396 * p + 0.015369);
     const float mid = (kHigh + kLow) / 2.0f;
     const float q1 = (mid + kLow) / 2.0f;
     const float q3 = (mid + kHigh) / 2.0f;
-
-    const Proposal rules[] = {
-        Consequent(RuleStrength(Triangle(g, kLow, mid, q1)), k[6], k[7]),
-        Consequent(RuleStrength(Triangle(g, q1, q3, mid)), k[4], k[5]),
-        Consequent(RuleStrength(Triangle(g, mid, kHigh, q3)), k[2], k[3]),
-        Consequent(RuleStrength(HighShoulder(g, q3, kHigh)), k[0], k[1]),
-        Consequent(RuleStrength(LowShoulder(g, q1, mid)), k[8], k[9]),
-    };
-    double weighted = 0.0, total = 0.0;
-    for (const Proposal& rule : rules) {
-        weighted += double(rule.z) * rule.weight;
-        total += rule.weight;
-    }
-    if (total == 0.0)
-        return 0.5f;
-    return float(weighted / total);
+    return {{
+        Triangle(g, kLow, mid, q1),
+        Triangle(g, q1, q3, mid),
+        Triangle(g, mid, kHigh, q3),
+        HighShoulder(g, q3, kHigh),
+        LowShoulder(g, q1, mid),
+    }};
 }
 
-void Blend(float w, const float* own, const float* neighbour, float* blended) {
-    for (int i = 0; i < 4; ++i) {
-        blended[i] = float(double(w) * own[i] + (1.0 - w) * neighbour[i]);
-    }
+float BlendWeight(float phase, const float* k) {
+    return CombineProposals(StrengthsAt(phase), k);
 }
 
 }  // namespace fuzzy

@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/stdio_file.h"
 #include "platform/stdio_text.h"
 
 namespace {
 
-using platform::File;
+using platform::StdioFile;
 
 // Normalisation of the 14 network inputs: x = (X + offset) / divisor.
 constexpr double kInputOffset[PonnetModel::kInputs] = {0,   0,    3,     2,    2.5, 6, 7,
@@ -29,7 +30,7 @@ PonnetModel::PonnetModel(int muscle, std::string weightDirectory)
 PonnetModel::~PonnetModel() = default;
 
 bool PonnetModel::ReadGeneralWeights() {
-    File file(std::fopen((directory_ + "GeneralWeights.txt").c_str(), "r"));
+    StdioFile file(std::fopen((directory_ + "GeneralWeights.txt").c_str(), "r"));
     if (!file) {
         std::fputs("Dosya Ac\375lmad\375 GeneralWeights.txt\n", stdout);
         return false;
@@ -90,7 +91,7 @@ bool PonnetModel::LoadSet(int set) {
     bool complete = true;
     for (int bin = 0; bin < kBins; ++bin) {
         const std::string name = directory_ + WeightFileName(muscle_, bin, set);
-        File file(std::fopen(name.c_str(), "r"));
+        StdioFile file(std::fopen(name.c_str(), "r"));
         if (!file) {
             std::fputs(openFailure, stdout);
             complete = false;

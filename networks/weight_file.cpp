@@ -5,16 +5,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+
+#include "platform/stdio_file.h"
 
 namespace networks {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using platform::StdioFile;
 
 // Reads the numbers of one file in order and remembers the first problem.
 class NumberReader {
@@ -103,7 +101,7 @@ NetworkWeights NetworkWeights::Zero(int hiddenCount, int inputCount, int outputC
 
 std::optional<NetworkWeights> LoadWeightFile(const std::string& path, const WeightFileShape& shape,
                                              const char* openFailureMessage) {
-    const File file(std::fopen(path.c_str(), "r"));
+    const StdioFile file(std::fopen(path.c_str(), "r"));
     if (!file) {
         const int openError = errno;
         std::printf("%s", openFailureMessage);
@@ -168,7 +166,7 @@ bool WriteWeightFile(const std::string& path, const NetworkWeights& weights) {
         if (!std::all_of(block->begin(), block->end(), [](float w) { return std::isfinite(w); }))
             return false;
     }
-    File file(std::fopen(path.c_str(), "w"));
+    StdioFile file(std::fopen(path.c_str(), "w"));
     if (!file)
         return false;
 

@@ -6,16 +6,9 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 namespace platform {
-
-// An open stdio stream, closed when its owner goes.
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // fprintf(file, format, ...) where %d prints int(values[i]) and %f prints
 // values[i]; returns fprintf's result (negative on a write error).

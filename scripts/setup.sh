@@ -11,6 +11,7 @@ packages=(
     libstb-dev libx11-dev
     libnlopt-cxx-dev libeigen3-dev gnuplot-nox
     xvfb xauth xdotool
+    clang-format-16  # only for scripts/format.sh
 )
 missing=()
 for p in "${packages[@]}"; do

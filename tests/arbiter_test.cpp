@@ -1,9 +1,7 @@
 // The built programs end to end: make-demo-data writes a case, arbiter
 // scores it as the outside optimiser would start it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -11,23 +9,11 @@
 
 namespace {
 
-struct ProgramRun {
-    int status;
-    std::string console;
-};
+using labtest::ProgramRun;
 
 // Runs `command` in `directory` and collects its standard output.
 ProgramRun RunIn(const std::filesystem::path& directory, const std::string& command) {
-    const std::string line = "cd '" + directory.string() + "' && " + command;
-    std::FILE* pipe = popen(line.c_str(), "r");
-    ProgramRun run{-1, ""};
-    if (!pipe)
-        return run;
-    for (int c; (c = std::fgetc(pipe)) != EOF;)
-        run.console += char(c);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return labtest::RunCommand("cd '" + directory.string() + "' && " + command);
 }
 
 TEST(Arbiter, ScoresAGeneratedCase) {

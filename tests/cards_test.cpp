@@ -30,34 +30,14 @@ class Bytes {
     std::vector<std::uint8_t> bytes_;
 };
 
-std::vector<std::string> Functions() {
-    std::vector<std::string> names;
-    for (const lab::Call& call : lab::Journal()) {
-        names.emplace_back(call.function);
-    }
-    return names;
-}
-
-class CardsTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        ResetLabWithCardsOpen();
-        lab::EnableJournal(true);
-    }
-    void TearDown() override {
-        lab::EnableJournal(false);
-        lab::Reset();
-    }
-
-    platform::VirtualClockScope clock_;
-};
+using CardsTest = JournalledLabTest;
 
 TEST_F(CardsTest, AxisSendsItsThreeRecordsInOrder) {
     EXPECT_GE(lab::State().configurationsReceived[4], 1);  // the static axes, before main
 
     MotorAxis axis(3);
     const std::vector<lab::Call>& journal = lab::Journal();
-    ASSERT_EQ(Functions(), (std::vector<std::string>{"EP_SetMacParam", "EP_SetHomeConfig",
+    ASSERT_EQ(JournalFunctions(), (std::vector<std::string>{"EP_SetMacParam", "EP_SetHomeConfig",
                                                      "EP_SetEncoderConfig"}));
     Bytes machine(72);
     machine.Put<std::int16_t>(0, 1).Put<std::int16_t>(2, 300).Put<std::int32_t>(4, 4096);
@@ -99,7 +79,7 @@ TEST_F(CardsTest, CardResetClosesThenOpensInOrderAndAnnouncesEachOpen) {
         "DRV_AIGetConfig",       "DRV_MAIConfig",     "DRV_DeviceOpen",    "DRV_EnableSyncAO"};
     std::vector<std::string> twice = once;
     twice.insert(twice.end(), once.begin(), once.end());
-    EXPECT_EQ(Functions(), twice);
+    EXPECT_EQ(JournalFunctions(), twice);
 
     const std::vector<lab::Call>& journal = lab::Journal();
     for (const lab::Call& call : journal) {
@@ -218,7 +198,7 @@ TEST_F(CardsTest, ElbowCountIsNegatedForControlAndRawForAngles) {
     lab::SetEncoderCounts(counts);
     ReadEncoderCounts();
     EXPECT_EQ(EncoderCounts[2], -153600 / 8);
-    EXPECT_EQ(Functions(), std::vector<std::string>(5, "EP_GetENCCounter"));
+    EXPECT_EQ(JournalFunctions(), std::vector<std::string>(5, "EP_GetENCCounter"));
     for (int channel = 0; channel < 5; ++channel) {
         EXPECT_EQ(lab::Journal()[channel].arguments, (std::vector<double>{double(channel), 1}));
     }
@@ -247,7 +227,7 @@ TEST_F(CardsTest, AnyNonZeroSwitchStateCountsAsActive) {
         "EP_GetLimitStatus", "EP_GetLimitStatus", "EP_GetLimitStatus", "EP_GetLimitStatus",
         "EP_GetLimitStatus", "EP_GetLimitStatus", "EP_AbortMotion",    "EP_SetServoOn",
         "EP_SetServoOn",     "EP_SetServoOn"};
-    EXPECT_EQ(Functions(), stop);
+    EXPECT_EQ(JournalFunctions(), stop);
     const std::vector<lab::Call>& journal = lab::Journal();
     EXPECT_EQ(journal[1].arguments, (std::vector<double>{1, 0, 1}));  // switch 1 of axis 0
     EXPECT_EQ(journal[2].arguments, (std::vector<double>{0, 1, 1}));

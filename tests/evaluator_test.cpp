@@ -144,11 +144,7 @@ TEST(Replay, BinPhaseAndDirectionFlags) {
 
 evaluator::MuscleModels LoadModels(const labtest::CaseDirectory& dir) {
     evaluator::MuscleModels models;
-    for (int m = 0; m < 4; ++m) {
-        models[m] = std::make_unique<PonnetModel>(m + 1, dir.weights.string() + "/");
-        models[m]->Allocate();
-        EXPECT_TRUE(models[m]->LoadWeights());
-    }
+    EXPECT_TRUE(evaluator::LoadModels(dir.weights.string() + "/", models));
     return models;
 }
 
@@ -254,6 +250,18 @@ TEST(Evaluation, ExtraCandidateValuesAreIgnoredWithAWarning) {
               "KFFile.txt: 2 values beyond the ten parameters ignored\n0.500000\n");
 }
 
+TEST(Evaluation, MissingCandidateValuesCountAsZeroWithAWarning) {
+    const auto dir = ThreeSampleCase();
+    labtest::WriteText(dir.arbiter / "KFFile.txt", "0.1 1 0.2 1 0.3 1 0.4\n");
+    const Outcome outcome = Evaluate(dir);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.console,
+              "KFFile.txt: 7 values for the ten parameters; the missing ones count as 0\n"
+              "0.500000\n");
+    labtest::WriteText(dir.arbiter / "KFFile.txt", "");
+    EXPECT_EQ(Evaluate(dir).console.substr(0, 23), "KFFile.txt: 0 values fo");
+}
+
 // A failed evaluation prints `message` and why, leaves inf in FEval.txt and exits non-zero.
 Outcome ExpectFailure(const labtest::CaseDirectory& dir, const std::string& message) {
     const Outcome outcome = Evaluate(dir);
@@ -270,6 +278,8 @@ TEST(Evaluation, FailuresNeverLookLikeAFitness) {
     EXPECT_EQ(ExpectFailure(dir, "aaa dosyasi olusturulamadi\n").console,
               "aaa dosyasi olusturulamadi\n"
               "No fitness computed: the PONNET weights could not all be read\n"
+              "No fitness computed: looked in " + dir.arbiter.string() + ", weights in " +
+                  dir.weights.string() + "/\n"
               "inf\n");
 
     dir = ThreeSampleCase();

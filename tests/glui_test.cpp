@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <imgui.h>
 #include <imgui_internal.h>
+#include <stdio_ext.h>
 
 #include <cmath>
 #include <vector>
@@ -36,6 +37,8 @@ class PanelTest : public ::testing::Test {
         io.IniFilename = nullptr;
         io.DisplaySize = ImVec2(500.0f, 700.0f);
         io.DeltaTime = 1.0f / 60.0f;
+        io.KeyMap[ImGuiKey_Enter] = 13;
+        io.KeyMap[ImGuiKey_Escape] = 27;
         unsigned char* pixels;
         int width, height;
         io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
@@ -86,6 +89,32 @@ class PanelTest : public ::testing::Test {
                    y + dy * static_cast<float>(step) / 4.0f);
         }
         Press(false);
+    }
+
+    // The arrows sit at the spinner's right end, up above down.
+    static float ArrowX(const GLUI_Control& spinner) {
+        return static_cast<float>(spinner.x_abs + spinner.w) - 5.0f;
+    }
+    static float ArrowY(const GLUI_Control& spinner, int direction) {
+        return static_cast<float>(spinner.y_abs) +
+               static_cast<float>(spinner.h) * (direction > 0 ? 0.25f : 0.75f);
+    }
+    void ClickArrow(const GLUI_Control& spinner, int direction) {
+        ClickAt(ArrowX(spinner), ArrowY(spinner, direction));
+    }
+    // Clicks into a spinner's field (which selects its text) and types.
+    void Type(const GLUI_Control& spinner, const char* text) {
+        ClickAt(static_cast<float>(spinner.x_abs + spinner.w) - 40.0f,
+                static_cast<float>(spinner.y_abs) + 0.5f * static_cast<float>(spinner.h));
+        ImGui::GetIO().AddInputCharactersUTF8(text);
+        Frame();
+    }
+    void Key(ImGuiKey key) {
+        ImGuiIO& io = ImGui::GetIO();
+        io.KeysDown[io.KeyMap[key]] = true;
+        Frame();
+        io.KeysDown[io.KeyMap[key]] = false;
+        Frame();
     }
 
     ImGuiContext* context = ImGui::CreateContext();
@@ -145,16 +174,114 @@ TEST_F(PanelTest, SpinnersKeepTheirVariableInsideTheLimits) {
         ->set_int_limits(0, 3000, GLUI_LIMIT_CLAMP);
     EXPECT_EQ(duration, 1000.5f);  // whole-number limits, still a float
 
-    numbers[0] = 14.9f;
+    numbers[0] = 14.99f;
     Frame();
-    // The "+" arrow is the rightmost square of the spinner.
-    const float plusX =
-        static_cast<float>(spinner->x_abs + spinner->w) - 0.5f * static_cast<float>(spinner->h);
-    ClickAt(plusX, static_cast<float>(spinner->y_abs) + 0.5f * static_cast<float>(spinner->h));
+    ClickArrow(*spinner, +1);
     EXPECT_EQ(numbers[0], 15.0f);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].id, 7);
     EXPECT_EQ(calls[0].first, 15.0f);
+    ClickArrow(*spinner, +1);
+    EXPECT_EQ(calls.size(), 1u);  // at the limit: no change, no callback
+}
+
+TEST_F(PanelTest, SpinnerArrowsStepRepeatWhenHeldAndFollowADrag) {
+    numbers[0] = 1000.0f;
+    GLUI_Spinner* spinner = panel.add_spinner_to_panel(nullptr, "Duration:", GLUI_SPINNER_FLOAT,
+                                                       &numbers[0], -1, nullptr);
+    spinner->set_int_limits(0, 3000, GLUI_LIMIT_CLAMP);
+    Frame();
+    // One click moves by an 800th of the range.
+    ClickArrow(*spinner, +1);
+    EXPECT_FLOAT_EQ(numbers[0], 1003.75f);
+    ClickArrow(*spinner, -1);
+    ClickArrow(*spinner, -1);
+    EXPECT_FLOAT_EQ(numbers[0], 996.25f);
+
+    // Held still: nothing more until the delay has passed, then steady
+    // repeats with a growing step.
+    numbers[0] = 1000.0f;
+    MoveTo(ArrowX(*spinner), ArrowY(*spinner, +1));
+    Press(true);
+    EXPECT_FLOAT_EQ(numbers[0], 1003.75f);
+    for (int frame = 0; frame < 20; ++frame) {  // a third of a second
+        Frame();
+    }
+    EXPECT_FLOAT_EQ(numbers[0], 1003.75f);
+    std::vector<float> seen;
+    for (int frame = 0; frame < 60; ++frame) {
+        Frame();
+        if (seen.empty() || seen.back() != numbers[0]) {
+            seen.push_back(numbers[0]);
+        }
+    }
+    Press(false);
+    ASSERT_GT(seen.size(), 20u);
+    EXPECT_GT(seen[seen.size() - 1] - seen[seen.size() - 2], seen[1] - seen[0]);
+    const float held = numbers[0];
+    Frame();
+    EXPECT_EQ(numbers[0], held);  // released: it stops
+
+    // Dragged up from the down arrow: the value rises with the drag, each
+    // pixel counting more the further it goes.
+    numbers[0] = 1000.0f;
+    const float x = ArrowX(*spinner);
+    const float y = ArrowY(*spinner, -1);
+    MoveTo(x, y);
+    Press(true);
+    EXPECT_FLOAT_EQ(numbers[0], 996.25f);
+    MoveTo(x, y - 10.0f);
+    const float near = numbers[0] - 996.25f;
+    MoveTo(x, y - 60.0f);
+    const float far = numbers[0] - 996.25f - near;
+    EXPECT_GT(near, 10.0f * 3.75f * 0.99f);
+    EXPECT_GT(far / 50.0f, 2.0f * near / 10.0f);
+    MoveTo(x, y + 40.0f);  // and falls when dragged back down
+    Press(false);
+    EXPECT_LT(numbers[0], 996.25f + near + far);
+    EXPECT_GE(numbers[0], 0.0f);
+}
+
+TEST_F(PanelTest, TypedValuesCountOnceTheFieldIsLeft) {
+    numbers[0] = 0.5f;
+    GLUI_Spinner* spinner = panel.add_spinner_to_panel(nullptr, "Frequency:", GLUI_SPINNER_FLOAT,
+                                                       &numbers[0], -1, nullptr);
+    spinner->set_float_limits(0.0f, 15.0f, GLUI_LIMIT_CLAMP);
+    GLUI_Button* button = panel.add_button("Generate Trajectory", 204, Record);
+    Frame();
+
+    // Enter commits and clamps.
+    Type(*spinner, "20");
+    EXPECT_EQ(numbers[0], 0.5f);  // typing alone writes nothing
+    Key(ImGuiKey_Enter);
+    EXPECT_EQ(numbers[0], 15.0f);
+
+    // Esc puts the value back.
+    Type(*spinner, "3");
+    Key(ImGuiKey_Escape);
+    EXPECT_EQ(numbers[0], 15.0f);
+
+    // A button's callback sees what was typed.
+    Type(*spinner, "2.5");
+    Click(*button);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].first, 2.5f);
+
+    // Leaving the panel (as GLUI_Master does) commits; a later Esc changes nothing.
+    Type(*spinner, "7");
+    EXPECT_TRUE(panel.commit_fields());
+    EXPECT_EQ(numbers[0], 7.0f);
+    Frame();
+    Frame();
+    EXPECT_FALSE(ImGui::GetIO().WantTextInput);  // keys go to the program again
+    Key(ImGuiKey_Escape);
+    EXPECT_EQ(numbers[0], 7.0f);
+    EXPECT_FALSE(panel.commit_fields());
+
+    // Text that is no number leaves the value alone.
+    Type(*spinner, "-");
+    panel.commit_fields();
+    EXPECT_EQ(numbers[0], 7.0f);
 }
 
 TEST_F(PanelTest, TranslationPadsBoundToTheSameNumbersMoveTogether) {
@@ -214,12 +341,36 @@ TEST_F(PanelTest, RotationTurnsTheMatrixAndSpinsAfterAThrow) {
     EXPECT_NE(matrix[0], before);
     // Still a rotation.
     EXPECT_NEAR(matrix[0] * matrix[0] + matrix[1] * matrix[1] + matrix[2] * matrix[2], 1.0f, 1e-4f);
+
+    // A double-click brings the identity back and stops a spin.
+    Drag(*ball, 20.0f, 0.0f);
+    ASSERT_TRUE(ball->spinning());
+    calls.clear();
+    const float x = static_cast<float>(ball->x_abs) + 40.0f;
+    const float y = static_cast<float>(ball->y_abs) + 40.0f;
+    MoveTo(x, y);
+    for (int frame = 0; frame < 30; ++frame) {  // longer than a double-click
+        Frame();
+    }
+    ClickAt(x, y);
+    ClickAt(x, y);
+    EXPECT_FALSE(ball->spinning());
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(matrix[i], i % 5 == 0 ? 1.0f : 0.0f) << i;
+    }
+    EXPECT_FALSE(calls.empty());
+}
+
+TEST(Output, StandardOutputIsLineBufferedBeforeMainRuns) {
+    // Messages of the card layers and the banner then reach a log file or
+    // a pipe when they are printed.
+    EXPECT_NE(__flbf(stdout), 0);
 }
 
 TEST(Arcball, TurnsAreRotationsInViewSpace) {
-    const arcball::Vec3 centre = arcball::BallPoint(40.0f, 40.0f, 80.0f);
+    const arcball::ViewVector centre = arcball::BallPoint(40.0f, 40.0f, 80.0f);
     EXPECT_FLOAT_EQ(centre.z, 1.0f);
-    const arcball::Vec3 rim = arcball::BallPoint(200.0f, 40.0f, 80.0f);
+    const arcball::ViewVector rim = arcball::BallPoint(200.0f, 40.0f, 80.0f);
     EXPECT_FLOAT_EQ(rim.x, 1.0f);
     EXPECT_FLOAT_EQ(rim.z, 0.0f);
 

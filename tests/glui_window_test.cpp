@@ -2,11 +2,15 @@
 // xdotool, keys passed on to the main window, layout on reshape.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "glui/glui.h"
+#include "tests/window_close.h"
 #include "tests/window_test_support.h"
 
 namespace {
@@ -17,7 +21,12 @@ GLUI* viewPanel = nullptr;
 GLUI_Checkbox* checkbox = nullptr;
 GLUI_Button* button = nullptr;
 GLUI_Translation* pad = nullptr;
+GLUI_Rollout* manual = nullptr;
+GLUI_Spinner* spinner = nullptr;
+GLUI_Rotation* ball = nullptr;
 float translation[2] = {0.0f, 0.0f};
+float duration = 1000.0f;
+float rotation[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 int useHybrid = 0;
 int reshapes = 0;
 int reshapeWindow = 0;
@@ -79,13 +88,18 @@ bool BuildWindow() {
     GLUI_Rollout* methods = controlPanel->add_rollout("Methods", true);
     checkbox =
         controlPanel->add_checkbox_to_panel(methods, "Neural-Fuzzy Hybrid", &useHybrid, 1, Control);
+    manual = controlPanel->add_rollout("Manual Movement", true);
+    spinner =
+        controlPanel->add_spinner_to_panel(manual, "Duration:", GLUI_SPINNER_FLOAT, &duration);
+    spinner->set_int_limits(0, 3000, GLUI_LIMIT_CLAMP);
     controlPanel->add_statictext("");
     button = controlPanel->add_button("Generate Trajectory", 204, Control);
     controlPanel->set_main_gfx_window(mainWindow);
 
     viewPanel = GLUI_Master.create_glui_subwindow(mainWindow, GLUI_SUBWINDOW_BOTTOM);
     viewPanel->set_main_gfx_window(mainWindow);
-    viewPanel->add_rotation("Rotate Robot View")->set_spin(10.0f);
+    ball = viewPanel->add_rotation("Rotate Robot View", rotation);
+    ball->set_spin(10.0f);
     viewPanel->add_column(false);
     pad = viewPanel->add_translation("Translate View XY", GLUI_TRANSLATION_XY, translation);
     pad->set_speed(0.5f);
@@ -125,9 +139,26 @@ std::string At(const GLUI* panel, const GLUI_Control& control, int dx = 0, int d
            std::to_string(place.y + control.y_abs + control.h / 2 + dy);
 }
 
+// Screen coordinates of a spinner's up (+1) or down (-1) arrow, or of its field.
+std::string ArrowOf(const GLUI_Control& control, int direction) {
+    return At(controlPanel, control, control.w - 12, direction * -control.h / 4);
+}
+std::string FieldOf(const GLUI_Control& control) {
+    return At(controlPanel, control, control.w - 50);
+}
+
 void Xdotool(const std::string& arguments) {
     const std::string command = "xdotool " + arguments;
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+bool IsIdentity(const float* matrix) {
+    for (int i = 0; i < 16; ++i) {
+        if (matrix[i] != (i % 5 == 0 ? 1.0f : 0.0f)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 class PanelWindowTest : public ::testing::Test {
@@ -140,6 +171,7 @@ class PanelWindowTest : public ::testing::Test {
         callbacks.clear();
         keys.clear();
     }
+    void TearDown() override { Xdotool("mouseup 1"); }
 };
 
 TEST_F(PanelWindowTest, ClicksWriteTheVariableThenCallBackWithTheIdAndRedrawTheView) {
@@ -172,6 +204,72 @@ TEST_F(PanelWindowTest, DraggingATranslationPadMovesItsNumbersAndRedrawsTheView)
     EXPECT_FLOAT_EQ(translation[0], 10.0f);
     EXPECT_FLOAT_EQ(translation[1], 5.0f);
     EXPECT_GT(mainRedraws, redraws);
+}
+
+TEST_F(PanelWindowTest, AHeldArrowRepeatsWithoutMotionAndADragFromItMovesTheValue) {
+    duration = 1000.0f;
+    Xdotool("mousemove --sync " + ArrowOf(*spinner, +1) + " mousedown 1");
+    ASSERT_TRUE(PumpUntil([] { return duration > 1000.0f; }));
+    EXPECT_FLOAT_EQ(duration, 1003.75f);  // a click's step: an 800th of the range
+    // Held still, it goes on by itself.
+    EXPECT_TRUE(PumpUntil([] { return duration > 1040.0f; }));
+    Xdotool("mouseup 1");
+    Pump(20);
+    const float held = duration;
+    Pump(40);
+    EXPECT_EQ(duration, held);
+
+    // Pressed on the down arrow and dragged upwards: the value rises.
+    Xdotool("mousemove --sync " + ArrowOf(*spinner, -1) + " mousedown 1");
+    ASSERT_TRUE(PumpUntil([&] { return duration < held; }));
+    for (int step = 1; step <= 6; ++step) {
+        Xdotool("mousemove --sync " + At(controlPanel, *spinner, spinner->w - 12, -10 * step));
+        Pump(4);
+    }
+    Xdotool("mouseup 1");
+    EXPECT_TRUE(PumpUntil([&] { return duration > held + 200.0f; })) << duration;
+}
+
+TEST_F(PanelWindowTest, ATypedValueCountsOnceTheOperatorClicksIntoTheView) {
+    duration = 1000.0f;
+    Xdotool("mousemove --sync " + FieldOf(*spinner) + " click 1");
+    Pump(10);
+    Xdotool("type 2500");
+    Pump(10);
+    EXPECT_EQ(duration, 1000.0f);
+    Xdotool("mousemove --sync 100 100 click 1");
+    ASSERT_TRUE(PumpUntil([] { return duration == 2500.0f; }));
+    // Esc now goes to the console; the value stays.
+    Xdotool("mousemove --sync " + FieldOf(*spinner) + " key Escape");
+    ASSERT_TRUE(PumpUntil([] { return !keys.empty(); }));
+    EXPECT_EQ(keys, "\x1b");
+    EXPECT_EQ(duration, 2500.0f);
+}
+
+TEST_F(PanelWindowTest, CollapsingARolloutKeepsThePanelsWidth) {
+    const Place before = PlaceOf(controlPanel->get_glut_window_id());
+    const int buttonY = button->y_abs;
+    const std::string header = At(controlPanel, *manual, 0, 6 - manual->h / 2);
+    Xdotool("mousemove --sync " + header + " click 1");
+    ASSERT_TRUE(PumpUntil([&] { return button->y_abs < buttonY; }));
+    Pump(30);
+    const Place collapsed = PlaceOf(controlPanel->get_glut_window_id());
+    EXPECT_EQ(collapsed.w, before.w);
+    EXPECT_EQ(collapsed.x, before.x);
+    Xdotool("click 1");  // the pointer is still on the header
+    ASSERT_TRUE(PumpUntil([&] { return button->y_abs == buttonY; }));
+    Pump(30);
+    EXPECT_EQ(PlaceOf(controlPanel->get_glut_window_id()).w, before.w);
+}
+
+TEST_F(PanelWindowTest, ADoubleClickOnTheBallResetsTheRotation) {
+    Xdotool("mousemove --sync " + At(viewPanel, *ball, 30, -20) + " mousedown 1 mousemove --sync " +
+            At(viewPanel, *ball, 50, -10) + " sleep 0.3 mouseup 1");
+    ASSERT_TRUE(PumpUntil([] { return !IsIdentity(rotation); }));
+    Pump(20);
+    Xdotool("mousemove --sync " + At(viewPanel, *ball, 34, -20) +
+            " sleep 0.5 click --repeat 2 --delay 80 1");
+    EXPECT_TRUE(PumpUntil([] { return IsIdentity(rotation); }));
 }
 
 TEST_F(PanelWindowTest, KeysOverAPanelReachTheConsoleKeyboardFunction) {
@@ -208,6 +306,38 @@ TEST_F(PanelWindowTest, PanelsKeepTheirSidesAndTheViewportFollowsAReshape) {
         EXPECT_GT(right.w, checkbox->w);
         EXPECT_GT(bottom.h, 80);
     }
+}
+
+// A program with panels, its output in a pipe: the banner arrives while it
+// runs, and closing its window ends it with status 0.
+TEST(PanelProgram, PrintsAsItGoesAndEndsWhenItsWindowIsClosed) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "no X display";
+    }
+    // The timeout ends a program that would not close, without flushing it.
+    FILE* output = popen("timeout 20 " SCENE_PREVIEW " 2>/dev/null; echo status $?", "r");
+    ASSERT_NE(output, nullptr);
+    std::string printed;
+    char line[256];
+    while (printed.find("Using GLUI version: 2.01\n") == std::string::npos &&
+           std::fgets(line, sizeof line, output) != nullptr) {
+        printed += line;
+    }
+    EXPECT_NE(printed.find("Using GLUI version: 2.01\n"), std::string::npos) << printed;
+
+    FILE* search = popen("xdotool search --sync --name '^Tendon$'", "r");
+    ASSERT_NE(search, nullptr);
+    unsigned long window = 0;
+    EXPECT_EQ(std::fscanf(search, "%lu", &window), 1);
+    pclose(search);
+    EXPECT_TRUE(AskWindowToClose(window));
+
+    std::string rest;
+    while (std::fgets(line, sizeof line, output) != nullptr) {
+        rest += line;
+    }
+    pclose(output);
+    EXPECT_NE(rest.find("status 0\n"), std::string::npos) << rest;
 }
 
 }  // namespace

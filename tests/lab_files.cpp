@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -9,6 +11,18 @@
 #include "model/ponnet_model.h"
 
 namespace labtest {
+
+ProgramRun RunCommand(const std::string& command) {
+    ProgramRun run{-1, ""};
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    for (int c; (c = std::fgetc(pipe)) != EOF;)
+        run.console += char(c);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
 
 CaseDirectory MakeCaseDirectory() {
     CaseDirectory dir;

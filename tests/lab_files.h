@@ -38,6 +38,14 @@ void WriteLog(const std::filesystem::path& path,
 // A log record with the encoder counts count0..count4 and measured pressures.
 runfiles::PressureLogRecord LogRecord(std::array<int, 5> counts, float measured = 0.0f);
 
+// What a program run through the shell printed on standard output, and its
+// exit status (-1 when it did not exit normally).
+struct ProgramRun {
+    int status;
+    std::string console;
+};
+ProgramRun RunCommand(const std::string& command);
+
 // Runs in `directory` for its lifetime.
 class WorkingDirectory {
   public:

@@ -325,6 +325,9 @@ TEST_F(LabTest, FailedDeviceOpenLeavesReadsOnTheirLastVoltages) {
     float again[12];
     ReadPressures(again);
     EXPECT_EQ(again[0], pressures[0]);
+    const lab::Snapshot devices = lab::TakeSnapshot();
+    EXPECT_FALSE(devices.pressureInputOpen);
+    EXPECT_TRUE(devices.valveOutputOpen);
 }
 
 // One scripted session: homing-like moves, valve steps, noisy reads.

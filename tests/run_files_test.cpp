@@ -7,16 +7,18 @@
 #include <random>
 #include <string>
 
+#include "platform/stdio_file.h"
+
 namespace {
 
+using platform::StdioFile;
 using runfiles::CandidateVector;
-using runfiles::File;
 using runfiles::PressureLogRecord;
 using runfiles::TrajectoryRecord;
 
 // A temporary stream holding exactly `text`, positioned at its start.
-File StreamOf(const std::string& text) {
-    File file(std::tmpfile());
+StdioFile StreamOf(const std::string& text) {
+    StdioFile file(std::tmpfile());
     std::fputs(text.c_str(), file.get());
     std::rewind(file.get());
     return file;
@@ -50,7 +52,7 @@ TEST(RecordReading, EveryReadCountsUntilEndOfFile) {
 }
 
 TEST(RecordLayouts, WritersUseTheExactFormats) {
-    File file(std::tmpfile());
+    StdioFile file(std::tmpfile());
     TrajectoryRecord trajectory;
     for (int i = 0; i < 14; ++i)
         trajectory.field[i] = float(i) + 0.5f;
@@ -59,7 +61,7 @@ TEST(RecordLayouts, WritersUseTheExactFormats) {
               "0.500000  1.500000  2.500000  3.500000  4.500000\t5.500000\t6.500000\t"
               "7.500000\t8.500000\t9.500000\t10.500000\t11.500000\t12.500000\t13.500000\n");
 
-    File log(std::tmpfile());
+    StdioFile log(std::tmpfile());
     PressureLogRecord record{7, {1, 2, 3, 4}, {5, 6, 7, 8}, {-1, 0, 1, 2}, {10, -20, 30, 40, 50}};
     runfiles::Write(log.get(), record);
     EXPECT_EQ(Contents(log.get()),
@@ -74,7 +76,7 @@ TEST(RecordLayouts, WritersUseTheExactFormats) {
     EXPECT_EQ(back[0].valve[0], -1.0f);
     EXPECT_EQ(back[0].counts[4], 50);
 
-    File fuzzy(std::tmpfile());
+    StdioFile fuzzy(std::tmpfile());
     runfiles::Write(fuzzy.get(), runfiles::FuzzyPressureLogRecord{{1, 2, 3, 4}, {5, 6, 7, 8}});
     EXPECT_EQ(Contents(fuzzy.get()),
               "1.000000\t2.000000\t3.000000\t4.000000 5.000000\t6.000000\t7.000000\t8.000000\n");
@@ -203,7 +205,7 @@ TEST(RecordLayouts, WritersPrintAsPrintfDoes) {
                       double(r.measured[2]), double(r.measured[3]), double(r.valve[0]),
                       double(r.valve[1]), double(r.valve[2]), double(r.valve[3]), r.counts[0],
                       r.counts[1], r.counts[2], r.counts[3], r.counts[4]);
-        File file(std::tmpfile());
+        StdioFile file(std::tmpfile());
         EXPECT_EQ(runfiles::Write(file.get(), r), int(std::strlen(expected)));
         ASSERT_EQ(Contents(file.get()), expected);
     }
@@ -216,7 +218,7 @@ TEST(RecordLayouts, FixedPointValuesPrintAsPrintfDoes) {
     std::uniform_real_distribution<float> pressure(-5000.0f, 5000.0f);
     std::uniform_real_distribution<double> wide(-1e13, 1e13);
     std::uniform_int_distribution<int> ticks(-1 << 24, 1 << 24);
-    File file(std::tmpfile());
+    StdioFile file(std::tmpfile());
     std::string expected;
     for (int round = 0; round < 20000; ++round) {
         const double values[8] = {pressure(engine),

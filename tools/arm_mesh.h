@@ -2,20 +2,8 @@
 // carriage riding on it with the shoulder housing below, and helper objects.
 #pragma once
 
+#include "console/arm_mesh_layout.h"
 #include "loader3ds/model_loader.h"
 
-// Object order of the console's scene: the fixed frame first, then the
-// objects that ride on the carriage, then helpers that are not drawn.
-constexpr int kArmFrameObjects = 7;
-constexpr int kArmCarriageObjects = 5;
-constexpr int kArmHelperObjects = 4;
-
-// Where the upper link starts in the scene, and the carriage shift the view
-// applies when the carriage readout is 0: the carriage objects are built
-// kArmCarriageRestShift further along x so that the shoulder housing sits on
-// the link's start at rest.
-constexpr Vec3 kArmShoulder{106.0f, 180.0f, -30.0f};
-constexpr float kArmCarriageRestShift = -20.0f;
-
-// The mesh in scene units, y up.
+// The mesh in scene units, y up, laid out as console/arm_mesh_layout.h says.
 Model BuildArmModel();

@@ -3,10 +3,11 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <random>
 
+#include "arm/arm.h"
 #include "evaluator/run_files.h"
+#include "platform/stdio_file.h"
 #include "model/ponnet_model.h"
 
 namespace demo {
@@ -15,7 +16,7 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kSamplePeriod = 0.02;  // s
 
-using runfiles::File;
+using platform::StdioFile;
 
 // Uniform values from the generator's raw output, identical on every platform.
 class Uniform {
@@ -75,7 +76,7 @@ void WriteNetwork(std::FILE* file, Uniform& uniform, int muscle, double centre, 
         std::fprintf(file, "%f\n", value);
 }
 
-bool Finish(File file, const std::filesystem::path& path) {
+bool Finish(StdioFile file, const std::filesystem::path& path) {
     if (std::ferror(file.get()) || std::fclose(file.release()) != 0) {
         std::fprintf(stderr, "make-demo-data: cannot write %s\n", path.c_str());
         return false;
@@ -83,15 +84,15 @@ bool Finish(File file, const std::filesystem::path& path) {
     return true;
 }
 
-File Create(const std::filesystem::path& path) {
-    File file(std::fopen(path.c_str(), "w"));
+StdioFile Create(const std::filesystem::path& path) {
+    StdioFile file(std::fopen(path.c_str(), "w"));
     if (!file)
         std::fprintf(stderr, "make-demo-data: cannot create %s\n", path.c_str());
     return file;
 }
 
 bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
-    File general = Create(directory / "GeneralWeights.txt");
+    StdioFile general = Create(directory / "GeneralWeights.txt");
     if (!general)
         return false;
     std::fputs("3\n0.100000\n0.900000\n1\n14\n", general.get());
@@ -103,7 +104,7 @@ bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
             for (int bin = 0; bin < PonnetModel::kBins; ++bin) {
                 const int label = -72 + 4 * bin;
                 const auto path = directory / PonnetModel::WeightFileName(muscle, bin, set);
-                File file = Create(path);
+                StdioFile file = Create(path);
                 if (!file)
                     return false;
                 WriteNetwork(file.get(), uniform, muscle, label + 2.0, set == 1);
@@ -116,14 +117,14 @@ bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
 }
 
 bool WriteLog(const std::filesystem::path& path, Uniform& uniform, int samples) {
-    File file = Create(path);
+    StdioFile file = Create(path);
     if (!file)
         return false;
 
     const double amplitude = uniform(20, 32), period = uniform(5, 8);        // muscle joint
     const double sumAmplitude = uniform(5, 12), sumPeriod = uniform(8, 12);  // sum angle
     const double shoulder = uniform(8, 15), elbow = uniform(10, 20), armPeriod = uniform(9, 14);
-    constexpr double kCountsPerDegree = 153600.0 / 360;
+    constexpr double kCountsPerDegree = arm::kJointCountsPerRevolution / 360;
 
     for (int j = 0; j < samples; ++j) {
         const double t = j * kSamplePeriod;
@@ -133,7 +134,7 @@ bool WriteLog(const std::filesystem::path& path, Uniform& uniform, int samples) 
 
         runfiles::PressureLogRecord r;
         r.sample = j;
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
             const bool pulling = (m == 0 || m == 3) == rising;
             r.desired[m] = float(PressureLaw(m + 1, theta1, pulling));
             r.measured[m] = float(r.desired[m] + uniform(-0.05, 0.05));
@@ -154,12 +155,10 @@ bool WriteLog(const std::filesystem::path& path, Uniform& uniform, int samples) 
 }
 
 bool WriteCandidate(const std::filesystem::path& path) {
-    File file = Create(path);
+    StdioFile file = Create(path);
     if (!file)
         return false;
-    for (float k : kHybridRunVector)
-        std::fprintf(file.get(), "%f ", double(k));
-    std::fputs("\n", file.get());
+    runfiles::WriteCandidates(file.get(), kHybridRunVector);
     return Finish(std::move(file), path);
 }
 
@@ -167,11 +166,8 @@ bool WriteCandidate(const std::filesystem::path& path) {
 
 bool WriteDemoData(const std::string& dir, unsigned seed, int samples) {
     const std::filesystem::path root(dir);
-    const auto weights = root / "NeuralFiles" / "WeightsPONNET";
-    const auto arbiter = root / "arbiter";
-    std::error_code error;
-    std::filesystem::create_directories(weights, error);
-    std::filesystem::create_directories(arbiter, error);
+    const auto weights = root / kWeightDirectory;
+    const auto arbiter = root / kArbiterDirectory;
 
     Uniform uniform(seed);
     return WriteWeights(weights, uniform) &&

@@ -3,13 +3,17 @@
 
 #include <string>
 
+#include "model/fuzzy_supervisor.h"
+
 namespace demo {
 
-// The hybrid control run's built-in fuzzy parameter vector, K0..K9.
-inline constexpr float kHybridRunVector[10] = {0.1489f, 0.602f,  0.2659f, 0.0067f, 0.5735f,
-                                               0.5266f, 0.6143f, 0.1722f, 0.8195f, 0.5964f};
+using fuzzy::kHybridRunVector;
 
-// Writes, from `seed`:
+// The two directories the demo data go into, below DIR.
+inline constexpr const char* kWeightDirectory = "NeuralFiles/WeightsPONNET";
+inline constexpr const char* kArbiterDirectory = "arbiter";
+
+// Writes, from `seed`, into directories that must exist:
 //   DIR/NeuralFiles/WeightsPONNET/GeneralWeights.txt and the 288 per-bin
 //   files of muscles 1 to 4, networks that predict a smooth pressure law
 //   near each bin's centre;

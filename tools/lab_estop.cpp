@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/arguments.h"
+
 namespace {
 
 std::vector<pid_t> ProcessesNamed(const std::string& name) {
@@ -31,40 +33,44 @@ std::vector<pid_t> ProcessesNamed(const std::string& name) {
     return found;
 }
 
-int Usage(std::FILE* out, int status) {
-    std::fprintf(out,
-                 "usage: lab-estop press|release [PID]\n"
-                 "Presses (SIGUSR1) or releases (SIGUSR2) the virtual emergency stop of a\n"
-                 "running console; without PID, of the one process named tendon.\n");
-    return status;
+constexpr const char* kUsage =
+    "usage: lab-estop press|release [PID]\n"
+    "Presses (SIGUSR1) or releases (SIGUSR2) the virtual emergency stop of a\n"
+    "running console; without PID, of the one process named tendon.\n";
+
+// A whole, positive process id.
+bool ParsePid(const std::string& text, pid_t& pid) {
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value <= 0 || pid_t(value) != value)
+        return false;
+    pid = pid_t(value);
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        return Usage(stdout, 0);
-    }
-    if (argc < 2 || argc > 3) {
-        return Usage(stderr, 2);
-    }
+    tools::Arguments args("lab-estop", kUsage);
+    std::vector<std::string> words;
+    args.Positionals(words, 1, 2, "ACTION (press or release)");
+    if (const auto exit = args.Parse(argc, argv))
+        return *exit;
+
     int signalNumber = 0;
-    if (std::strcmp(argv[1], "press") == 0) {
+    if (words[0] == "press") {
         signalNumber = SIGUSR1;
-    } else if (std::strcmp(argv[1], "release") == 0) {
+    } else if (words[0] == "release") {
         signalNumber = SIGUSR2;
     } else {
-        return Usage(stderr, 2);
+        return args.UsageError("action '" + words[0] + "' is not one of press, release");
     }
 
     pid_t target = 0;
-    if (argc == 3) {
-        char* end = nullptr;
-        const long pid = std::strtol(argv[2], &end, 10);
-        if (*end != '\0' || pid <= 0) {
-            return Usage(stderr, 2);
-        }
-        target = static_cast<pid_t>(pid);
+    if (words.size() == 2) {
+        if (!ParsePid(words[1], target))
+            return args.UsageError("PID '" + words[1] + "' is not a positive whole number");
     } else {
         const std::vector<pid_t> consoles = ProcessesNamed("tendon");
         if (consoles.size() != 1) {

@@ -1,29 +1,36 @@
 // make-arm-mesh [PATH]: writes the console's arm mesh (default
 // Resources/Drawing1.3ds), creating the directory when missing.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <system_error>
+#include <string>
+#include <vector>
 
 #include "loader3ds/chunk_writer.h"
+#include "tools/arguments.h"
 #include "tools/arm_mesh.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: make-arm-mesh [PATH]\n"
+    "Writes the arm mesh the console draws to PATH (default Resources/Drawing1.3ds),\n"
+    "creating PATH's directory when missing.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc > 2 ||
-        (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))) {
-        std::fputs(
-            "usage: make-arm-mesh [PATH]\n"
-            "Writes the arm mesh the console draws to PATH (default Resources/Drawing1.3ds).\n",
-            argc > 2 ? stderr : stdout);
-        return argc > 2 ? 2 : 0;
-    }
-    const std::filesystem::path path = argc == 2 ? argv[1] : "Resources/Drawing1.3ds";
-    std::error_code error;
-    if (path.has_parent_path()) {
-        std::filesystem::create_directories(path.parent_path(), error);
-    }
+    tools::Arguments args("make-arm-mesh", kUsage);
+    std::vector<std::string> paths;
+    args.Positionals(paths, 0, 1, "PATH");
+    if (const auto exit = args.Parse(argc, argv))
+        return *exit;
+
+    const std::filesystem::path path = paths.empty() ? "Resources/Drawing1.3ds" : paths.front();
+    if (path.has_parent_path() &&
+        !tools::CreateOutputDirectory(args.program(), path.parent_path().string()))
+        return 1;
     const Model model = BuildArmModel();
-    if (error || !WriteModel(model, path.c_str())) {
+    if (!WriteModel(model, path.c_str())) {
         std::fprintf(stderr, "make-arm-mesh: cannot write %s\n", path.c_str());
         return 1;
     }

@@ -10,12 +10,12 @@
 //     well inside +-5 V.
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
 
 #include "networks/weight_file.h"
+#include "tools/arguments.h"
 
 namespace {
 
@@ -128,48 +128,27 @@ bool Write(const std::filesystem::path& directory, const std::string& name,
     return true;
 }
 
-int Usage(std::FILE* out, int status) {
-    std::fprintf(out,
-                 "usage: make-demo-networks [--dir DIR] [--seed SEED]\n"
-                 "Writes demo weight files of the six valve and link networks into\n"
-                 "DIR/NeuralFiles/ (DIR defaults to ., SEED to 1).\n");
-    return status;
-}
+constexpr const char* kUsage =
+    "usage: make-demo-networks [--dir DIR] [--seed SEED]\n"
+    "Writes demo weight files of the six valve and link networks into\n"
+    "DIR/NeuralFiles/, created when missing (DIR defaults to ., SEED to 1).\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::filesystem::path root = ".";
-    unsigned long seed = 1;
-    for (int a = 1; a < argc; ++a) {
-        const std::string option = argv[a];
-        if (option == "--help")
-            return Usage(stdout, 0);
-        if (a + 1 == argc)
-            return Usage(stderr, 2);
-        const char* value = argv[++a];
-        if (option == "--dir") {
-            root = value;
-        } else if (option == "--seed") {
-            char* end = nullptr;
-            seed = std::strtoul(value, &end, 10);
-            if (*value == '\0' || *end != '\0')
-                return Usage(stderr, 2);
-        } else {
-            return Usage(stderr, 2);
-        }
-    }
+    tools::Arguments args("make-demo-networks", kUsage);
+    std::string root = ".";
+    long seed = 1;
+    args.Text("--dir", root);
+    args.Integer("--seed", seed, 0, 4294967295L);
+    if (const auto exit = args.Parse(argc, argv))
+        return *exit;
 
-    const std::filesystem::path directory = root / "NeuralFiles";
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error) {
-        std::fprintf(stderr, "make-demo-networks: cannot create %s: %s\n",
-                     directory.string().c_str(), error.message().c_str());
+    const std::filesystem::path directory = std::filesystem::path(root) / "NeuralFiles";
+    if (!tools::CreateOutputDirectory(args.program(), directory.string()))
         return 1;
-    }
 
-    Random random(seed);
+    Random random(static_cast<unsigned long>(seed));
     bool written = true;
     for (int muscle = 1; muscle <= 4; ++muscle) {
         written = Write(directory, "WeightsANNET" + std::to_string(muscle) + ".txt",

@@ -2,10 +2,11 @@
 // read, one tab-separated line per object and per material.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "loader3ds/model_loader.h"
+#include "tools/arguments.h"
 
 namespace {
 
@@ -61,17 +62,15 @@ void PrintObject(int index, const MeshObject& object) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
-    if (argc != 2) {
-        std::fputs(kHelp, stderr);
-        return 2;
-    }
+    tools::Arguments args("model-info", kHelp);
+    std::vector<std::string> files;
+    args.Positionals(files, 1, 1, "FILE");
+    if (const auto exit = args.Parse(argc, argv))
+        return *exit;
+
     Model model;
     ModelLoader loader;
-    const bool loaded = loader.ImportModel(model, argv[1]);
+    const bool loaded = loader.ImportModel(model, files.front().c_str());
     std::printf("model\t%d\t%d\n", model.objectCount, model.materialCount);
     for (int i = 0; i < model.objectCount; ++i) {
         PrintObject(i, model.objects[i]);

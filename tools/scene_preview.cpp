@@ -15,7 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,6 +23,7 @@
 #include "cards/motion_card.h"
 #include "console/scene.h"
 #include "glui/glui.h"
+#include "tools/arguments.h"
 
 namespace {
 
@@ -165,22 +166,22 @@ bool SaveScreen(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* screenshot =
-        argc == 3 && std::strcmp(argv[1], "--screenshot") == 0 ? argv[2] : nullptr;
-    if (argc > 1 && screenshot == nullptr) {
-        const bool help = argc == 2 && std::strcmp(argv[1], "--help") == 0;
-        std::fprintf(help ? stdout : stderr,
-                     "usage: scene-preview [--screenshot FILE]\n"
-                     "Opens the 3D view with sample panels on the virtual lab; with\n"
-                     "--screenshot, draws one frame, saves it as PNG and quits.\n");
-        return help ? 0 : 2;
-    }
-    glutInit(&argc, argv);
+    tools::Arguments args("scene-preview",
+                          "usage: scene-preview [--screenshot FILE]\n"
+                          "Opens the 3D view with sample panels on the virtual lab; with\n"
+                          "--screenshot, draws one frame, saves it as PNG and quits.\n");
+    std::string screenshot;
+    args.Text("--screenshot", screenshot);
+    if (const auto exit = args.Parse(argc, argv))
+        return *exit;
+    // GLUT reads no options of ours: it gets the program name only.
+    int glutArgc = 1;
+    glutInit(&glutArgc, argv);
     OpenMotionCard();
     OpenPressureInput();
     OpenValveOutput();
     BuildWindow();
-    if (screenshot == nullptr) {
+    if (screenshot.empty()) {
         glutMainLoop();
         return 0;
     }
@@ -189,8 +190,8 @@ int main(int argc, char** argv) {
         glutMainLoopEvent();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (!SaveScreen(screenshot)) {
-        std::fprintf(stderr, "scene-preview: cannot save %s\n", screenshot);
+    if (!SaveScreen(screenshot.c_str())) {
+        std::fprintf(stderr, "scene-preview: cannot save %s\n", screenshot.c_str());
         return 1;
     }
     return 0;

@@ -1,19 +1,16 @@
 // trajgen: writes the three trajectory files of a control run without the
 // console, with the wave choice, amplitude and frequency of the panel.
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <string_view>
 #include <system_error>
 
+#include "tools/arguments.h"
 #include "trajectory/trajectory.h"
 
 namespace {
 
-constexpr int kUsageError = 2;
 constexpr int kWriteError = 1;
 
 constexpr const char* kUsage =
@@ -39,56 +36,28 @@ constexpr const char* kUsage =
     "Exit status: 0 when all three files were written, 1 when a file could not be\n"
     "written, 2 on a usage error.\n";
 
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "trajgen: %s\nTry 'trajgen --help'.\n", message.c_str());
-    return kUsageError;
-}
-
-// Parses the whole of `text` as a finite number within [low, high].
-bool ParseWithin(std::string_view text, float low, float high, float& value) {
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    return error == std::errc() && stop == end && std::isfinite(value) && value >= low &&
-           value <= high;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    int sine = 0, ramp = 0, step = 0;
+    tools::Arguments args("trajgen", kUsage);
+    bool sine = false, ramp = false, step = false;
     float amplitude = 100.0f, frequency = 0.5f;
-    std::filesystem::path dir = ".";
+    std::string dir = ".";
+    args.Flag("--sine", sine);
+    args.Flag("--ramp", ramp);
+    args.Flag("--step", step);
+    args.Real("--amplitude", amplitude, -200, 200);
+    args.Real("--frequency", frequency, 0, 15);
+    args.Text("--dir", dir);
+    if (const auto exit = args.Parse(argc, argv))
+        return *exit;
 
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        if (option == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (option == "--sine") {
-            sine = 1;
-        } else if (option == "--ramp") {
-            ramp = 1;
-        } else if (option == "--step") {
-            step = 1;
-        } else if (option == "--amplitude" || option == "--frequency" || option == "--dir") {
-            if (i + 1 == argc)
-                return UsageError(std::string(option) + " needs a value");
-            const std::string_view value = argv[++i];
-            if (option == "--dir") {
-                dir = value;
-            } else if (option == "--amplitude" && !ParseWithin(value, -200, 200, amplitude)) {
-                return UsageError("amplitude '" + std::string(value) +
-                                  "' is not a number from -200 to 200");
-            } else if (option == "--frequency" && !ParseWithin(value, 0, 15, frequency)) {
-                return UsageError("frequency '" + std::string(value) +
-                                  "' is not a number from 0 to 15");
-            }
-        } else {
-            return UsageError("unknown option '" + std::string(option) + "'");
-        }
-    }
-
+    // D/NeuralFiles is created from here, before entering D, so that the
+    // messages name it as the user gave it; a D that cannot be entered is
+    // reported below.
+    if (std::filesystem::is_directory(dir) &&
+        !tools::CreateOutputDirectory(args.program(), dir + "/NeuralFiles"))
+        return kWriteError;
     std::error_code error;
     std::filesystem::current_path(dir, error);
     if (error) {
@@ -96,13 +65,8 @@ int main(int argc, char** argv) {
                      error.message().c_str());
         return kWriteError;
     }
-    std::filesystem::create_directory("NeuralFiles", error);
-    if (error) {
-        std::fprintf(stderr, "trajgen: cannot create %s/NeuralFiles: %s\n", dir.c_str(),
-                     error.message().c_str());
-        return kWriteError;
-    }
-    if (!GenerateTrajectory(&sine, &ramp, &step, &amplitude, &frequency)) {
+    int sineSelected = sine, rampSelected = ramp, stepSelected = step;
+    if (!GenerateTrajectory(&sineSelected, &rampSelected, &stepSelected, &amplitude, &frequency)) {
         std::fprintf(stderr,
                      "trajgen: the trajectory files in %s/NeuralFiles were not all written "
                      "and closed cleanly\n",

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/stdio_text.h"
+#include "platform/stdio_file.h"
 
 namespace trainer {
 namespace {
 
-using platform::File;
+using File = platform::StdioFile;
 
 std::string StagedPath(const std::string& path) {
     return path + ".new";

@@ -15,6 +15,7 @@
 #include "evaluator/evaluator.h"
 #include "evaluator/run_files.h"
 #include "model/ponnet_model.h"
+#include "platform/stdio_file.h"
 #include "trainer/family_support.h"
 #include "trainer/trainer.h"
 
@@ -50,15 +51,9 @@ std::string NetworkFile(int muscle, int bin, int set) {
     return "WeightsPONNET/" + PonnetModel::WeightFileName(muscle, bin, set);
 }
 
-float RoundedToSixDecimals(float value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%f", double(value));
-    return std::strtof(text, nullptr);
-}
-
 std::optional<std::vector<runfiles::PressureLogRecord>> ReadRunLog(
     const std::string& path, std::vector<std::string>& notes) {
-    const platform::File file(std::fopen(path.c_str(), "r"));
+    const platform::StdioFile file(std::fopen(path.c_str(), "r"));
     if (!file) {
         notes.push_back(path + ": cannot open it");
         return std::nullopt;
@@ -94,11 +89,12 @@ std::optional<std::vector<runfiles::PressureLogRecord>> ReadCombinedFiles(
     return log;
 }
 
-std::vector<PressureSample> PressureSamples(const std::vector<runfiles::PressureLogRecord>& log) {
-    std::vector<runfiles::TrajectoryRecord> records = evaluator::ReplayRecords(log);
-    for (runfiles::TrajectoryRecord& record : records)
-        for (float& field : record.field)
-            field = RoundedToSixDecimals(field);
+// Nothing when the records could not be rounded through text.
+std::optional<std::vector<PressureSample>> PressureSamples(
+    const std::vector<runfiles::PressureLogRecord>& log) {
+    std::vector<runfiles::TrajectoryRecord> records;
+    if (!evaluator::RoundTripThroughText(evaluator::ReplayTrajectory(log), records))
+        return std::nullopt;
     std::vector<float> flags;
     evaluator::ComputeDirectionFlags(records, flags);
     std::vector<PressureSample> samples;
@@ -266,7 +262,13 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
                      return true;
                  },
                  source, report.notes);
-    PressureTrainer trainer(PressureSamples(*log), options);
+    auto samples = PressureSamples(*log);
+    if (!samples) {
+        report.notes.push_back("pressure networks not written: the replay records could not be "
+                               "rounded through a temporary file");
+        return report;
+    }
+    PressureTrainer trainer(std::move(*samples), options);
     if (int(trainer.Samples().size()) < kMinPressureSamples) {
         report.notes.push_back(source + ": " + std::to_string(trainer.Samples().size()) +
                                " samples, too short to fit (at least " +

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/stdio_text.h"
+#include "platform/stdio_file.h"
 #include "trainer/trainer.h"
 
 namespace trainer {
@@ -67,7 +67,7 @@ void PrintReport(std::FILE* out, const FamilyReport& report) {
 }
 
 bool WriteReportCsv(const std::string& path, const FamilyReport& report) {
-    platform::File file(std::fopen(path.c_str(), "w"));
+    platform::StdioFile file(std::fopen(path.c_str(), "w"));
     if (!file)
         return false;
     bool written = std::fputs("network,training_samples,held_out_samples,training_rms,"

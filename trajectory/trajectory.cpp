@@ -4,26 +4,20 @@
 #include <cstdio>
 #include <vector>
 
+#include "arm/arm.h"
 #include "evaluator/run_files.h"
+#include "evaluator/trajectory_terms.h"
+#include "platform/stdio_file.h"
 #include "platform/stdio_text.h"
 
 namespace {
 
 // Lengths in millimetres, times in milliseconds, angles in radians.
-constexpr double kUpperLink = 432.0;
-constexpr double kLowerLink = 380.0;
+constexpr double kUpperLink = arm::kUpperLinkMm;
+constexpr double kLowerLink = arm::kLowerLinkMm;
 constexpr double kCarriageTravel = 800.0;
 constexpr double kCarriageSpeed = 30.0;  // per second
-constexpr double kSamplePeriod = 20.0;
-// 2816 counts per revolution of a 110 mm diameter.
-constexpr double kCarriageCountsPerMm = 8.148733086307098;
-constexpr double kJointCountsPerTurn = 153600;
-constexpr double kShoulderDegreesAtZero = 15;
-constexpr double kElbowDegreesAtZero = 75;
-// The pi values are the shortened literals the rest of the system uses.
-constexpr double kPi = 3.141592653589;
-constexpr double kHalfPi = 1.5707963267945;
-constexpr double kTwoPi = 6.283185307178;
+constexpr double kSamplePeriod = runfiles::kSamplePeriodMs;
 // The base transformation maps the wave point (0, w, 0) to the arm-plane
 // point (417.28 - w, 491.8098); w = 0 is the home pose.
 constexpr double kBaseX = 417.28;
@@ -44,11 +38,11 @@ struct JointAngles {
 };
 
 double CarriageCount(int sample) {
-    return kCarriageSpeed / 1000 * kCarriageCountsPerMm * kSamplePeriod * sample;
+    return kCarriageSpeed / 1000 * arm::kCarriageCountsPerMm * kSamplePeriod * sample;
 }
 
 double Degrees(double radians) {
-    return radians / kPi * 180;
+    return radians / arm::kPi * 180;
 }
 
 // Tool displacement per sample. The blocks run in the order step, sine, ramp,
@@ -69,7 +63,7 @@ std::vector<double> WaveValues(bool sine, bool ramp, bool step, float amplitude,
             wave[i] = running;
         }
         if (sine) {
-            wave[i] = amplitude * std::sin(kTwoPi * frequency * kSamplePeriod * i / 1000);
+            wave[i] = amplitude * std::sin(arm::kTwoPi * frequency * kSamplePeriod * i / 1000);
         }
         if (ramp) {
             const bool rising = i <= 150 || (450 < i && i <= 750) || i > 1050;
@@ -98,7 +92,7 @@ JointAngles SolveArm(double w) {
     if (c2 < -1 || c2 > 1)
         std::printf("Infesible Solution for Cos tetha 2\n");
     const double th2 = std::atan2(s2, c2);
-    return {kHalfPi - th2 - th3, th2, th3};
+    return {arm::kHalfPi - th2 - th3, th2, th3};
 }
 
 constexpr const char* kThreeColumnFormat = "%f\t\t%f\t\t%f\n";
@@ -114,7 +108,7 @@ void WriteThreeColumns(std::FILE* file, double first, double second, double thir
 // the buffer is flushed on closing).
 template <typename WriteLines>
 bool WriteFile(const char* path, WriteLines writeLines) {
-    runfiles::File file(std::fopen(path, "w"));
+    platform::StdioFile file(std::fopen(path, "w"));
     if (!file) {
         std::printf("%s", kNotOpened);
         return false;
@@ -127,51 +121,37 @@ bool WriteFile(const char* path, WriteLines writeLines) {
 // First and second differences of the joint angles over the sample grid:
 // rates in rad/s and accelerations in rad/s^2 centred on sample i + 1.
 struct Rates {
-    float w1, w2, w3;
+    float w2, w3;
     float a1, a2, a3;
 };
 
 std::vector<Rates> DifferenceRates(const std::vector<JointAngles>& th) {
+    using runfiles::SampleAcceleration;
+    using runfiles::SampleRate;
     std::vector<Rates> rates(kSamples - 3);
-    const auto rate = [](double next, double current) {
-        return float((next - current) / kSamplePeriod * 1000);
-    };
-    const auto acceleration = [](double next, double current, double previous) {
-        return float((next - 2 * current + previous) / (kSamplePeriod * kSamplePeriod) * 1000000);
-    };
     for (int i = 0; i < kSamples - 3; ++i) {
         const JointAngles& a = th[i];
         const JointAngles& b = th[i + 1];
         const JointAngles& c = th[i + 2];
-        rates[i] = {rate(b.th1, a.th1),
-                    rate(b.th2, a.th2),
-                    rate(b.th3, a.th3),
-                    acceleration(c.th1, b.th1, a.th1),
-                    acceleration(c.th2, b.th2, a.th2),
-                    acceleration(c.th3, b.th3, a.th3)};
+        rates[i] = {SampleRate(b.th2, a.th2),
+                    SampleRate(b.th3, a.th3),
+                    SampleAcceleration(c.th1, b.th1, a.th1),
+                    SampleAcceleration(c.th2, b.th2, a.th2),
+                    SampleAcceleration(c.th3, b.th3, a.th3)};
     }
     return rates;
 }
 
 // The dynamic terms of sample k; the accelerations centred on k are those
-// of difference k - 1. The two angles are written as computed, the other
-// terms are stored in single precision first.
-struct DynamicTermsLine {
-    double values[runfiles::TrajectoryRecord::kFieldCount];
-};
-
-DynamicTermsLine DynamicTerms(const JointAngles& th, const Rates& atK, const Rates& centredOnK) {
-    const float a1 = centredOnK.a1, a2 = centredOnK.a2, a3 = centredOnK.a3;
-    const float w2 = atK.w2, w3 = atK.w3;
-    const double sumAngle = 0.0;  // the sum angle of encoders 3 and 4 stays 0 here
-    return {{
-        th.th1 * 360 / 2 / kPi, sumAngle * 360 / 2 / kPi, a2, float(std::cos(th.th1) * a2),
-        float(std::cos(th.th3 + th.th1) * a2), a3, float(std::cos(th.th1) * a3), a1,
-        float(std::sin(th.th1) * w2 * w2), float(std::sin(th.th3 + th.th1) * w2 * w2),
-        float(std::sin(th.th1) * w2 * w3), float(std::sin(th.th1) * w3 * w3),
-        float(std::sin(th.th2 + th.th3 + th.th1)),
-        0.0f,  // second difference of the constant sum angle
-    }};
+// of difference k - 1. The sum angle of encoders 3 and 4 stays 0 here, and
+// so does its second difference.
+runfiles::TrajectoryTerms DynamicTerms(const JointAngles& th, const Rates& atK,
+                                       const Rates& centredOnK) {
+    return runfiles::DynamicTerms({
+        th.th1, th.th2, th.th3, 0.0,
+        atK.w2, atK.w3,
+        centredOnK.a1, centredOnK.a2, centredOnK.a3, 0.0f,
+    });
 }
 
 }  // namespace
@@ -189,9 +169,9 @@ bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float
             const double carriage =
                 anyWave ? (CarriageCount(i + 1) - CarriageCount(i)) / kSamplePeriod : 0.0;
             const double shoulder = (Degrees(th[i + 1].th2) - Degrees(th[i].th2)) *
-                                    kJointCountsPerTurn / 360 / kSamplePeriod;
+                                    arm::kJointCountsPerRevolution / 360 / kSamplePeriod;
             const double elbow = (Degrees(th[i + 1].th3) - Degrees(th[i].th3)) *
-                                 kJointCountsPerTurn / 360 / kSamplePeriod;
+                                 arm::kJointCountsPerRevolution / 360 / kSamplePeriod;
             WriteThreeColumns(file, carriage, shoulder, elbow);
         }
     });
@@ -200,14 +180,15 @@ bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float
         for (int i = 0; i < kSolvedSamples; ++i) {
             WriteThreeColumns(
                 file, CarriageCount(i),
-                (Degrees(th[i].th2) - kShoulderDegreesAtZero) * kJointCountsPerTurn / 360,
-                (Degrees(th[i].th3) - kElbowDegreesAtZero) * kJointCountsPerTurn / 360);
+                (Degrees(th[i].th2) - arm::kShoulderDegreesAtZero) * arm::kJointCountsPerRevolution / 360,
+                (Degrees(th[i].th3) - arm::kElbowDegreesAtZero) * arm::kJointCountsPerRevolution / 360);
         }
     });
 
     const std::vector<Rates> rates = DifferenceRates(th);
     const bool termsWritten = WriteFile(kDynamicTermsFile, [&](std::FILE* file) {
         for (int k = 1; k < kSamples - 3; ++k) {
+            // The two angles are written unrounded.
             runfiles::WriteTrajectoryLine(file, DynamicTerms(th[k], rates[k], rates[k - 1]).values);
         }
     });

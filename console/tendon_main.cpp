@@ -1,0 +1,14 @@
+// tendon, the operator console. It takes no options and works in its
+// current directory, which holds NeuralFiles/ and Resources/Drawing1.3ds.
+#include "console/console.h"
+#include "console/test_probe.h"
+#include "runs/runs.h"
+
+int main() {
+    ProbeStart();
+    // Closes whatever a previous process left open, then opens the motion
+    // card, the pressure input and the valve output; the console comes up
+    // whether or not they answer.
+    ResetCards();
+    BuildConsole();
+}

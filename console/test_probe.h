@@ -1,0 +1,33 @@
+// Hooks of the console's test build (TENDON_TEST_BUILD, target
+// tendon-virtual): the same program on the virtual clock, so that actions
+// take no wall time, reporting to the window tests through files in its
+// working directory:
+//   tendon-status.txt  every status shown, one index per line
+//   tendon-places.txt  the window, the view port and every control's place
+//                      on the screen, rewritten while the loop is idle
+//   tendon-exit.txt    at exit, whether each card was left open or closed
+// In the shipped program the hooks are empty and compile away.
+#pragma once
+
+class GLUI;
+class GLUI_Control;
+
+#ifdef TENDON_TEST_BUILD
+
+// First thing in main: the virtual clock, the exit report.
+void ProbeStart();
+// A control was added; controls are numbered from 1 in this order.
+void ProbeControl(const GLUI* panel, const GLUI_Control* control, const char* label);
+// The windows are built: starts reporting the places.
+void ProbePanelsBuilt();
+// A status was shown.
+void ProbeStatus(int status);
+
+#else
+
+inline void ProbeStart() {}
+inline void ProbeControl(const GLUI*, const GLUI_Control*, const char*) {}
+inline void ProbePanelsBuilt() {}
+inline void ProbeStatus(int) {}
+
+#endif

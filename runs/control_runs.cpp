@@ -1,0 +1,348 @@
+// The two real-time control runs. Both load ten networks, read the
+// trajectory, compute the desired pressure of every sample before the first
+// one, run the 20 ms loop and write three logs after it; they differ only in
+// how the desired pressures are made.
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "cards/daq_card.h"
+#include "cards/motion_card.h"
+#include "evaluator/evaluator.h"
+#include "evaluator/run_files.h"
+#include "platform/stdio_file.h"
+#include "model/fuzzy_supervisor.h"
+#include "model/ponnet_model.h"
+#include "networks/networks.h"
+#include "platform/clock.h"
+#include "runs/runs.h"
+#include "runs/velocity_record.h"
+#include "trajectory/trajectory.h"
+
+namespace {
+
+using File = platform::StdioFile;
+using runfiles::TrajectoryRecord;
+using runs::RunEnd;
+using runs::VelocityRecord;
+
+constexpr const char* kEncoderLogFile = "./NeuralFiles/ALLTrajectoryActualEncoders.txt";
+constexpr const char* kPressureLogFile = "./NeuralFiles/ALLTrajectoryActualPressureValues.txt";
+constexpr const char* kTimeLogFile = "./NeuralFiles/LogTimeALL.txt";
+constexpr const char* kRunLogFile = "./NeuralFiles/LogALLANNETPressures.txt";
+
+// The system's own messages, kept byte for byte (\375 is the byte 0xFD).
+constexpr const char* kEncoderLogFailure = "Dosya Ac\375lmad\375 EncoderValues\n";
+constexpr const char* kPressureLogFailure = "Dosya Ac\375lmad\375 FilteredPressureValues\n";
+constexpr const char* kVelocityFailure = "Dosya Ac\375lmad\375 SinVelocityTrajectoryDesired\n";
+constexpr const char* kTrajectoryFailure = "Dosya Ac\375lmad\375 DesiredPressureTrajectory\n";
+constexpr const char* kTimeLogFailure = "Dosya Ac\375lmad\375 LogTime\n";
+constexpr const char* kRunLogFailure = "Dosya Ac\375lmad\375 LogTime\n";
+
+constexpr const char* kPressureLineFormat = "%d\t%f\t\t%f\t\t%f\t\t%f\n";
+constexpr const char* kEncoderLineFormat = "%d\t%d\t\t%d\t\t%d\t\t%d\t\t%d\n";
+
+constexpr float kSlopeDivisor = 20.0f;
+
+// The run's own pressure buffer, apart from the one the readouts fill.
+float runPressures[12];
+
+// The ten networks of a run. Members are destroyed in reverse order: the
+// pressure networks 4 to 1, the valve networks 4 to 1, the upper link, the
+// double link.
+struct Networks {
+    std::optional<networks::DoubleLinkModel> doubleLink;
+    std::optional<networks::UpperLinkModel> upperLink;
+    std::optional<networks::AnnetModel> valve[4];
+    evaluator::MuscleModels pressure;
+};
+
+// Builds the networks one after the other, each loaded before the next is
+// constructed; every network reports its own trouble. True when all loaded.
+bool BuildNetworks(Networks& nets) {
+    nets.doubleLink.emplace();
+    bool loaded = nets.doubleLink->LoadWeights();
+    nets.upperLink.emplace();
+    loaded = nets.upperLink->LoadWeights() && loaded;
+    for (int m = 0; m < 4; ++m) {
+        nets.valve[m].emplace(m + 1);
+        loaded = nets.valve[m]->LoadWeights() && loaded;
+    }
+    for (int m = 0; m < 4; ++m) {
+        nets.pressure[m] = std::make_unique<PonnetModel>(m + 1, kConsoleWeightDirectory);
+        nets.pressure[m]->Allocate();
+        loaded = nets.pressure[m]->LoadWeights() && loaded;
+    }
+    return loaded;
+}
+
+// The six files of a run, in the order they are opened and closed.
+struct RunFiles {
+    File encoderLog, pressureLog, velocity, trajectory, timeLog, runLog;
+};
+
+File OpenReported(const char* name, const char* mode, const char* failure) {
+    File file(std::fopen(name, mode));
+    if (!file) {
+        std::fputs(failure, stdout);
+    }
+    return file;
+}
+
+RunFiles OpenRunFiles() {
+    RunFiles files;
+    files.encoderLog = OpenReported(kEncoderLogFile, "w", kEncoderLogFailure);
+    files.pressureLog = OpenReported(kPressureLogFile, "w", kPressureLogFailure);
+    files.velocity = OpenReported(kVelocityTrajectoryFile, "r", kVelocityFailure);
+    files.trajectory = OpenReported(kDynamicTermsFile, "r", kTrajectoryFailure);
+    files.timeLog = OpenReported(kTimeLogFile, "w", kTimeLogFailure);
+    files.runLog = OpenReported(kRunLogFile, "w", kRunLogFailure);
+    return files;
+}
+
+// Closes the files in order; false when an output file did not close cleanly.
+bool CloseRunFiles(RunFiles& files) {
+    bool clean = true;
+    for (File* file : {&files.encoderLog, &files.pressureLog, &files.velocity, &files.trajectory,
+                       &files.timeLog, &files.runLog}) {
+        if (*file && std::fclose(file->release()) != 0) {
+            clean = false;
+        }
+    }
+    return clean;
+}
+
+// Why a run cannot start, or nothing when it can.
+const char* StartProblem(bool networksLoaded, const RunFiles& files) {
+    if (!networksLoaded) {
+        return "not every network loaded its weights";
+    }
+    if (!files.velocity) {
+        return "SinVelocityTrajectoryDesired.txt could not be opened";
+    }
+    if (!files.trajectory) {
+        return "SinTrajectoryALLWeights.txt could not be opened";
+    }
+    if (!files.encoderLog || !files.pressureLog || !files.timeLog || !files.runLog) {
+        return "a log file could not be opened for writing";
+    }
+    return nullptr;
+}
+
+// Servos of the three motors off, all valves to 0 V.
+void StopArm() {
+    for (int axis = 0; axis < 3; ++axis) {
+        MotorAxes[axis].ServoOff();
+    }
+    std::fill(ValveVoltages, ValveVoltages + 4, 0.0f);
+    WriteValveVoltages(ValveVoltages);
+}
+
+runs::RunResult Refuse(const char* problem, RunFiles& files) {
+    std::printf("Run not started: %s.\n", problem);
+    StopArm();
+    CloseRunFiles(files);
+    return {};
+}
+
+// What one sample used, read, computed and sent; index = sample number k.
+struct Sample {
+    float desired[4] = {};   // desired pressures, muscles 1 to 4
+    float slope[4] = {};     // their slopes to the next sample
+    float measured[4] = {};  // pressures read back
+    float valve[4] = {};     // valve network outputs as computed, before clamping
+    std::int32_t counts[5] = {};
+};
+
+// Hybrid: trajectory line i, with the direction of the step that led to it,
+// gives the desired pressure of sample i - 1: the own bin's prediction
+// blended with the nearer neighbour bin's by the fuzzy supervisor.
+void PrepareHybridPressures(const std::vector<TrajectoryRecord>& trajectory,
+                            evaluator::MuscleModels& models, const float* k,
+                            std::vector<Sample>& samples) {
+    std::vector<float> flags;
+    evaluator::ComputeDirectionFlags(trajectory, flags);
+    float x[PonnetModel::kInputSize] = {};
+    for (std::size_t i = 1; i < trajectory.size(); ++i) {
+        const float* fields = trajectory[i].field;
+        const float phase = evaluator::BinPhase(fields[0]);
+        std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
+        x[PonnetModel::kInputs] = flags[i];
+        float neighbour[4], own[4];
+        const int neighbourOffset = phase <= 2 ? -1 : +1;
+        for (int m = 0; m < 4; ++m) {
+            models[m]->Evaluate(x, &neighbour[m], neighbourOffset);
+        }
+        for (int m = 0; m < 4; ++m) {
+            models[m]->Evaluate(x, &own[m], 0);
+        }
+        fuzzy::Blend(fuzzy::BlendWeight(phase, k), own, neighbour, samples[i - 1].desired);
+    }
+}
+
+// Neural only: trajectory line i - 1, with the direction of its step towards
+// line i, gives the desired pressure of sample i - 1 from the own bin alone.
+void PrepareNeuralPressures(const std::vector<TrajectoryRecord>& trajectory,
+                            evaluator::MuscleModels& models, std::vector<Sample>& samples) {
+    float x[PonnetModel::kInputSize] = {};
+    for (std::size_t i = 1; i < trajectory.size(); ++i) {
+        const float previous = trajectory[i - 1].field[0], current = trajectory[i].field[0];
+        if (previous < current) {
+            x[PonnetModel::kInputs] = 1.0f;
+        } else if (previous > current) {
+            x[PonnetModel::kInputs] = 0.0f;
+        }
+        std::copy(trajectory[i - 1].field, trajectory[i - 1].field + TrajectoryRecord::kFieldCount,
+                  x);
+        for (int m = 0; m < 4; ++m) {
+            models[m]->Evaluate(x, &samples[i - 1].desired[m], 0);
+        }
+    }
+}
+
+void ComputeSlopes(std::vector<Sample>& samples) {
+    for (std::size_t i = 0; i + 2 < samples.size(); ++i) {
+        for (int m = 0; m < 4; ++m) {
+            samples[i].slope[m] = (samples[i + 1].desired[m] - samples[i].desired[m]) / kSlopeDivisor;
+        }
+    }
+}
+
+// One sample, in the 20 ms loop: no allocation, no file, no output beyond
+// the card layers' safety messages. Valves first, then the pressures, then
+// the motors, then the encoders.
+void RunSample(const Networks& nets, const VelocityRecord& velocity,
+               std::vector<Sample>& samples, std::size_t k) {
+    Sample& sample = samples[k];
+    for (int m = 0; m < 4; ++m) {
+        const float p0 = samples[k].desired[m];
+        const float p1 = samples[k + 1].desired[m];
+        const float p2 = samples[k + 2].desired[m];
+        nets.valve[m]->Evaluate(p0, p1, p2, p1 - p0, p2 - p0, sample.slope[m], ValveVoltages[m]);
+    }
+    std::copy(ValveVoltages, ValveVoltages + 4, sample.valve);
+    WriteValveVoltages(ValveVoltages);
+
+    ReadPressures(runPressures);
+    std::copy(runPressures, runPressures + 4, sample.measured);
+
+    float u0 = 0.0f, u1 = 0.0f, u2 = 0.0f;
+    nets.doubleLink->Evaluate(velocity.velocity[1], velocity.velocity[2], u1, u2);
+    nets.upperLink->Evaluate(velocity.velocity[0], u0);
+    MotorAxes[0].SetVoltage(u0);
+    MotorAxes[1].SetVoltage(u1);
+    MotorAxes[2].SetVoltage(u2);
+
+    ReadEncoderCounts();
+    std::copy(EncoderCounts, EncoderCounts + 5, sample.counts);
+}
+
+// The real-time loop over samples 1 to n - 4, each checked for the stops
+// first. Every 20 ms; nothing allocated, opened or printed.
+RunEnd RunSamples(const Networks& nets, const std::vector<VelocityRecord>& velocities,
+                  std::vector<Sample>& samples, runs::Redraw redraw, runs::SamplePacer& pacer) {
+    const std::size_t n = samples.size();
+    for (std::size_t k = 1;;) {
+        if (CheckEmergencyStop() == 0) {
+            return RunEnd::kEmergencyStop;
+        }
+        if (CheckLimitSwitches() == 0) {
+            return RunEnd::kLimitSwitch;
+        }
+        if (k + 3 >= n) {
+            return RunEnd::kCompleted;
+        }
+        pacer.StartSample();
+        RunSample(nets, velocities[k], samples, k);
+        ++k;
+        if (redraw != nullptr) {
+            redraw();
+        }
+        pacer.WaitForPeriodEnd();
+    }
+}
+
+// One line per sample 1 to n - 4 in each log, whatever ended the loop.
+// False when a line could not be written.
+bool WriteLogs(RunFiles& files, const std::vector<Sample>& samples) {
+    bool written = true;
+    for (std::size_t j = 1; j + 4 <= samples.size(); ++j) {
+        const Sample& s = samples[j];
+        const double pressures[5] = {double(j), s.measured[0], s.measured[1], s.measured[2],
+                                     s.measured[3]};
+        const double counts[6] = {double(s.counts[0]), double(s.counts[1]), double(s.counts[2]),
+                                  double(s.counts[3]), double(s.counts[4]), double(j)};
+        runfiles::PressureLogRecord record;
+        record.sample = int(j);
+        std::copy(s.desired, s.desired + 4, record.desired);
+        std::copy(s.measured, s.measured + 4, record.measured);
+        std::copy(s.valve, s.valve + 4, record.valve);
+        std::copy(s.counts, s.counts + 5, record.counts);
+        written = platform::WriteLine(files.pressureLog.get(), kPressureLineFormat, pressures) >= 0 &&
+                  platform::WriteLine(files.encoderLog.get(), kEncoderLineFormat, counts) >= 0 &&
+                  runfiles::Write(files.runLog.get(), record) >= 0 && written;
+    }
+    return written;
+}
+
+enum class Method { kHybrid, kNeural };
+
+runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
+    Networks nets;
+    const bool networksLoaded = BuildNetworks(nets);
+    RunFiles files = OpenRunFiles();
+    if (const char* problem = StartProblem(networksLoaded, files)) {
+        return Refuse(problem, files);
+    }
+    Sleep(100);
+
+    std::vector<VelocityRecord> velocities;
+    runfiles::ReadAll(files.velocity.get(), velocities);
+    std::vector<TrajectoryRecord> trajectory;
+    runfiles::ReadAll(files.trajectory.get(), trajectory);
+    // Tables as long as the trajectory: sample k reads velocity line k.
+    const std::size_t n = trajectory.size();
+    const std::size_t sampleCount = n > 4 ? n - 4 : 0;
+    if (sampleCount > 0 && velocities.size() < sampleCount + 1) {
+        char problem[160];
+        std::snprintf(problem, sizeof problem,
+                      "SinVelocityTrajectoryDesired.txt has %zu lines, the trajectory needs %zu",
+                      velocities.size(), sampleCount + 1);
+        return Refuse(problem, files);
+    }
+
+    std::vector<Sample> samples(n);
+    if (method == Method::kHybrid) {
+        PrepareHybridPressures(trajectory, nets.pressure, k, samples);
+    } else {
+        PrepareNeuralPressures(trajectory, nets.pressure, samples);
+    }
+    ComputeSlopes(samples);
+
+    runs::SamplePacer pacer(static_cast<int>(sampleCount));
+    runs::RunResult result;
+    result.end = RunSamples(nets, velocities, samples, redraw, pacer);
+    result.timing = pacer.Timing();
+
+    const bool written = WriteLogs(files, samples);
+    StopArm();
+    Sleep(1000);
+    result.logsWritten = CloseRunFiles(files) && written;
+    if (!result.logsWritten) {
+        std::printf("Run logs not written completely.\n");
+    }
+    return result;
+}
+
+}  // namespace
+
+runs::RunResult RunHybridControl(runs::Redraw redraw,
+                                 const std::array<float, fuzzy::kParameterCount>& k) {
+    return Run(Method::kHybrid, redraw, k.data());
+}
+
+runs::RunResult RunNeuralControl(runs::Redraw redraw) {
+    return Run(Method::kNeural, redraw, nullptr);
+}

@@ -1,0 +1,62 @@
+// The 20 ms sample clock of the real-time loops, on the performance counter.
+//
+// A loop calls StartSample at the top of every sample and WaitForPeriodEnd
+// at its bottom; the wait is a busy wait that ends as soon as 20 ms have
+// passed since the sample's start, and a sample whose work took longer does
+// not wait at all. Both are called in the 20 ms loop: no allocation, no
+// file, no output. The timing of every sample is kept in a table sized at
+// construction and summed up after the loop.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace runs {
+
+inline constexpr double kSamplePeriodMs = 20.0;
+
+// How a paced loop kept time, worked out after it.
+struct SampleTiming {
+    int samples = 0;             // samples started
+    double longestWorkMs = 0.0;  // longest time from a sample's start to its wait
+    int samplesOver20Ms = 0;     // samples whose work took longer than a period
+    // Lateness of a sample's start after the end of the previous sample's
+    // period (the grid the pacing keeps): worst and 99th percentile.
+    double worstLatenessMs = 0.0;
+    double p99LatenessMs = 0.0;
+    // Start of the last sample after its place on the fixed 20 ms grid that
+    // begins at the first sample's start: lateness accumulated over the run.
+    double driftMs = 0.0;
+};
+
+class SamplePacer {
+  public:
+    // Reads the counter frequency. When that fails and a first counter read
+    // fails too, prints "no go counter not installed" (no line end) and goes
+    // on; without a counter the samples do not wait. Room for the timing of
+    // `capacity` samples; later samples are paced but not timed.
+    explicit SamplePacer(int capacity);
+
+    // Top of a sample: reads the counter.
+    void StartSample();
+    // Milliseconds since StartSample.
+    double WorkMs() const;
+    // Bottom of a sample: busy-waits until 20 ms have passed since StartSample.
+    void WaitForPeriodEnd();
+
+    // After the loop.
+    SampleTiming Timing() const;
+
+  private:
+    double MillisecondsBetween(std::int64_t from, std::int64_t to) const;
+
+    LARGE_INTEGER frequency_{};
+    LARGE_INTEGER start_{};
+    int samples_ = 0;
+    std::vector<std::int64_t> starts_;
+    std::vector<float> workMs_;
+};
+
+}  // namespace runs

@@ -1,0 +1,105 @@
+// The control runs and the short hardware sequences of the console: homing,
+// manual motor and valve commands, closing and resetting the cards, and the
+// two real-time runs along a prepared trajectory.
+//
+// Everything here runs synchronously on the caller's thread and returns when
+// the sequence is done. None of it knows the console: a run redraws through
+// the function its caller hands over.
+#pragma once
+
+#include <array>
+
+#include "model/fuzzy_supervisor.h"
+#include "runs/pacing.h"
+
+// ---------------------------------------------------------------------------
+// Hardware sequences
+// ---------------------------------------------------------------------------
+
+// Valves to their reference voltages 5.0, 5.6, 5.6, 5.0, two seconds to
+// settle, then encoder channels 3 and 4 zeroed: the muscle-driven joint reads
+// 0 in this state.
+void HomeMuscles();
+
+// Drives carriage and shoulder onto their limit switches and back by a fixed
+// count, then the elbow the same way, and zeroes encoder channels 0 to 2 at
+// that home pose. Leaves servos 0 to 2 on with 0 V and the card's own limit
+// checking on. Every polling loop ends at once when the emergency stop is
+// found active (motion aborted, servos off); the rest of the sequence still
+// runs, so the counters are then zeroed wherever the arm stopped. There is
+// no time-out: a switch that is never reached keeps it polling.
+void GoHome();
+
+// Switches on the servo of each motor whose flag is exactly 1, writes `volts`
+// to all three motors whatever the flags, holds for trunc(durationMs) clock
+// ticks and switches all three servos off. No limit or emergency check is
+// made meanwhile; only the card's own limit checking guards the move.
+void ManualMotorCommand(int motor1, int motor2, int motor3, float volts, float durationMs);
+
+// Writes *volts to the valve of every muscle whose flag is non-zero and 0 V
+// to the others, from a local array (ValveVoltages is left alone).
+void ManualPressureCommand(int* muscle1, int* muscle2, int* muscle3, int* muscle4, float* volts);
+
+// Closes the motion card, then the pressure input, then the valve output.
+void CloseCards();
+
+// The card reset of start-up and of the "  Reset Cards  " button: closes the
+// motion card, the pressure input and the valve output, then opens the same
+// three in that order. Closing first makes it work whether or not the cards
+// were open.
+void ResetCards();
+
+// ---------------------------------------------------------------------------
+// Control runs
+// ---------------------------------------------------------------------------
+
+namespace runs {
+
+// Why a run's loop ended.
+enum class RunEnd {
+    kCompleted,      // every sample of the trajectory ran
+    kEmergencyStop,  // the emergency stop was found active before a sample
+    kLimitSwitch,    // a limit switch was found active before a sample
+    kRefusedAtStart, // a network, an input or a log file was missing, or the
+                     // trajectory did not fit: nothing was driven
+};
+
+// What a run reports to its caller; the run itself prints only its fixed
+// messages.
+struct RunResult {
+    RunEnd end = RunEnd::kRefusedAtStart;
+    SampleTiming timing;       // samples run, work times and lateness
+    bool logsWritten = false;  // all three logs written and closed without error
+};
+
+// The fuzzy supervisor's parameters K0..K9 of the hybrid run.
+inline constexpr std::array<float, fuzzy::kParameterCount> kHybridFuzzyParameters = {
+    0.1489f, 0.602f, 0.2659f, 0.0067f, 0.5735f, 0.5266f, 0.6143f, 0.1722f, 0.8195f, 0.5964f};
+
+// Called once per sample to redraw the operator's view; nullptr redraws nothing.
+using Redraw = void (*)();
+
+}  // namespace runs
+
+// Moves the arm once along the trajectory in ./NeuralFiles/
+// (SinTrajectoryALLWeights.txt, SinVelocityTrajectoryDesired.txt), one
+// sample every 20 ms: valves from desired pressures that the PONNET
+// networks of two neighbouring angle bins predict and the fuzzy supervisor
+// blends with parameters `k`, motors from desired velocities. The caller
+// has homed the arm (GoHome, then HomeMuscles) and left the servos on.
+// Writes LogALLANNETPressures.txt, ALLTrajectoryActualPressureValues.txt,
+// ALLTrajectoryActualEncoders.txt and an empty LogTimeALL.txt, then
+// switches servos 0 to 2 off and zeroes the valves, however the loop ended.
+// The tables grow with the trajectory, so a trajectory of any length runs
+// whole. A run that cannot start (a network, an input or a log file
+// missing, a velocity file shorter than the trajectory needs) says why on
+// one line, switches servos 0 to 2 off, zeroes the valves and drives nothing.
+// A log that could not be written completely is reported on one line.
+runs::RunResult RunHybridControl(runs::Redraw redraw,
+                                 const std::array<float, fuzzy::kParameterCount>& k =
+                                     runs::kHybridFuzzyParameters);
+
+// The same run with the desired pressures of the own angle bin's PONNET
+// networks alone, one trajectory line earlier than the hybrid run takes
+// them, and no fuzzy supervisor.
+runs::RunResult RunNeuralControl(runs::Redraw redraw);

@@ -1,0 +1,19 @@
+#include "runs/velocity_record.h"
+
+namespace runs {
+
+int Read(std::FILE* file, VelocityRecord& r) {
+    return std::fscanf(file, VelocityRecord::kFormat, &r.velocity[0], &r.velocity[1],
+                       &r.velocity[2]);
+}
+
+int Read(platform::TextScanner& text, VelocityRecord& r) {
+    platform::Target targets[3];
+    for (int i = 0; i < 3; ++i) {
+        targets[i].real = &r.velocity[i];
+    }
+    return text.Scan(VelocityRecord::kFormat, targets, 3,
+                     [&r](std::FILE* file) { return Read(file, r); });
+}
+
+}  // namespace runs

@@ -1,0 +1,81 @@
+// Every helper program as a user meets it: a wrong option is named on
+// standard error with exit status 2 and nothing written; --help goes to
+// standard output; an output directory is created only with a word.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/lab_files.h"
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out, err;
+};
+
+ToolRun RunTool(const std::string& tool, const std::string& arguments) {
+    const labtest::ProgramRun program =
+        labtest::RunCommand(tool + " " + arguments + " 2>stderr.txt");
+    ToolRun run{program.status, program.console, labtest::ReadText("stderr.txt")};
+    std::filesystem::remove("stderr.txt");
+    return run;
+}
+
+std::string NameOf(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+const char* const kTools[] = {MAKE_ARM_MESH, MODEL_INFO,  MAKE_DEMO_NETWORKS,
+                              MAKE_DEMO_DATA, LAB_ESTOP, TRAJGEN};
+
+TEST(Tools, UnknownOptionsAreNamedAndNothingIsWritten) {
+    for (const std::string tool : kTools) {
+        const std::string name = NameOf(tool);
+        const ToolRun run = RunTool(tool, "--bogus out");
+        EXPECT_EQ(run.status, 2) << name;
+        EXPECT_EQ(run.out, "") << name;
+        EXPECT_EQ(run.err, name + ": unknown option '--bogus'\nTry '" + name + " --help'.\n");
+        EXPECT_TRUE(std::filesystem::is_empty(".")) << name;
+
+        const ToolRun help = RunTool(tool, "--help");
+        EXPECT_EQ(help.status, 0) << name;
+        EXPECT_NE(help.out.find(name), std::string::npos) << name;
+        EXPECT_EQ(help.err, "") << name;
+    }
+}
+
+TEST(Tools, BadValuesSayWhatIsAllowed) {
+    EXPECT_EQ(RunTool(MAKE_DEMO_DATA, "--samples 3 .").err,
+              "make-demo-data: samples '3' is not a whole number from 6 to 1000000\n"
+              "Try 'make-demo-data --help'.\n");
+    EXPECT_EQ(RunTool(MAKE_DEMO_NETWORKS, "--seed -1").err,
+              "make-demo-networks: seed '-1' is not a whole number from 0 to 4294967295\n"
+              "Try 'make-demo-networks --help'.\n");
+    EXPECT_EQ(RunTool(LAB_ESTOP, "push").err,
+              "lab-estop: action 'push' is not one of press, release\n"
+              "Try 'lab-estop --help'.\n");
+    EXPECT_EQ(RunTool(MODEL_INFO, "").err, "model-info: missing FILE\nTry 'model-info --help'.\n");
+    EXPECT_TRUE(std::filesystem::is_empty("."));
+}
+
+TEST(Tools, OutputDirectoriesAreCreatedWithAWord) {
+    const ToolRun mesh = RunTool(MAKE_ARM_MESH, "made/arm.3ds");
+    EXPECT_EQ(mesh.status, 0);
+    EXPECT_EQ(mesh.out.substr(0, mesh.out.find('\n')), "make-arm-mesh: created made");
+    EXPECT_TRUE(std::filesystem::exists("made/arm.3ds"));
+
+    const ToolRun data = RunTool(MAKE_DEMO_DATA, "--samples 6 demo");
+    EXPECT_EQ(data.status, 0);
+    EXPECT_EQ(data.out,
+              "make-demo-data: created demo/NeuralFiles/WeightsPONNET\n"
+              "make-demo-data: created demo/arbiter\n");
+
+    // Once they exist, nothing is said.
+    EXPECT_EQ(RunTool(MAKE_DEMO_DATA, "--samples 6 demo").out, "");
+    EXPECT_EQ(RunTool(TRAJGEN, "--dir made").out, "trajgen: created made/NeuralFiles\n");
+    EXPECT_EQ(RunTool(TRAJGEN, "--dir made").out, "");
+}
+
+}  // namespace

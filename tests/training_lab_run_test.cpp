@@ -1,0 +1,60 @@
+// The training actions of lab-run: summary line and exit status.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string output;
+};
+
+Outcome LabRun(const std::string& action) {
+    const std::string command = std::string(LAB_RUN) + " " + action + " 2>&1";
+    Outcome outcome{-1, ""};
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return outcome;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        outcome.output.append(buffer, n);
+    const int status = pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+// The last line of the output.
+std::string Summary(const std::string& output) {
+    const std::size_t end = output.find_last_not_of('\n');
+    const std::size_t start = output.rfind('\n', end);
+    return output.substr(start == std::string::npos ? 0 : start + 1, end - start);
+}
+
+TEST(TrainingLabRun, ActionsSayWhatTheyRecordedAndWhere) {
+    ASSERT_EQ(std::system((std::string(MAKE_DEMO_NETWORKS) + " --dir . > /dev/null").c_str()), 0);
+    const Outcome pressure = LabRun("pressure-training");
+    EXPECT_EQ(pressure.status, 0);
+    const std::string dir = std::filesystem::current_path().string();
+    EXPECT_EQ(Summary(pressure.output),
+              "lab-run: pressure-training: 5200 samples, completed; wrote in " + dir +
+                  ": ./NeuralFiles/TrainPressureVoltageANNET1.txt "
+                  "./NeuralFiles/TrainPressureVoltageANNET2.txt "
+                  "./NeuralFiles/TrainPressureVoltageANNET3.txt "
+                  "./NeuralFiles/TrainPressureVoltageANNET4.txt")
+        << pressure.output.substr(0, 200);
+
+    // No velocity file: refused, exit status 1.
+    const Outcome combined = LabRun("combined-training");
+    EXPECT_EQ(combined.status, 1);
+    EXPECT_EQ(Summary(combined.output), "lab-run: combined-training: 0 samples, not started");
+
+    const Outcome calibrate = LabRun("calibrate");
+    EXPECT_EQ(calibrate.status, 0);
+    EXPECT_EQ(Summary(calibrate.output), "lab-run: calibrate: 1 s, completed");
+}
+
+}  // namespace

@@ -1,0 +1,286 @@
+// lab-run: runs one of the console's hardware actions on the virtual lab,
+// without a window, and prints a one-line summary of how it went.
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "cards/motion_card.h"
+#include "evaluator/run_files.h"
+#include "platform/stdio_file.h"
+#include "platform/clock.h"
+#include "runs/runs.h"
+#include "training/training.h"
+#include "tools/arguments.h"
+
+namespace {
+
+constexpr int kStopped = 1;
+
+constexpr const char* kUsage =
+    "Usage: lab-run [options] ACTION\n"
+    "\n"
+    "Opens the cards of the virtual lab as the console's start-up does and runs one\n"
+    "action in the working directory, whose NeuralFiles/ holds the weights and the\n"
+    "trajectory:\n"
+    "\n"
+    "  home     HomeMuscles, then GoHome (the \"Go Home\" action)\n"
+    "  hybrid   GoHome, HomeMuscles, then the neuro-fuzzy hybrid run\n"
+    "  neural   GoHome, HomeMuscles, then the neural-only run\n"
+    "  manual   the manual motor command, then the manual pressure command\n"
+    "\n"
+    "and the training-data procedures, which print where their files went:\n"
+    "\n"
+    "  calibrate          the motor offset calibration (no homing, no files)\n"
+    "  motor-training     the scripted motor excitation and its three training files\n"
+    "  velocity-test      the link networks driven open-loop from the velocity file\n"
+    "  pressure-training  the valve excitation of each muscle and its training file\n"
+    "  combined-training  motors and muscles through all six networks, recorded\n"
+    "\n"
+    "Their summary lists the files written; calibrate counts seconds, not samples.\n"
+    "A training file that could not be written makes the exit status 1.\n"
+    "\n"
+    "Options:\n"
+    "  --dir D            working directory (default .)\n"
+    "  --real-time        run on the wall clock (default: the virtual clock, on which\n"
+    "                     waits cost no time)\n"
+    "  --fuzzy-vector F   hybrid: the fuzzy parameters K0..K9 from F, ten numbers\n"
+    "                     separated by white space as in KFFile.txt (default: the\n"
+    "                     built-in vector)\n"
+    "  --motor1, --motor2, --motor3\n"
+    "                     manual: switch that motor's servo on\n"
+    "  --motor-volts V    manual: voltage of all three motors, -0.5 to 0.5 (default 0.2)\n"
+    "  --duration MS      manual: how long the motors are driven, 0 to 3000 (default 1000)\n"
+    "  --muscle1, --muscle2, --muscle3, --muscle4\n"
+    "                     manual: drive that muscle's valve (the others get 0 V)\n"
+    "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
+    "  --help             show this text\n"
+    "\n"
+    "The summary line gives the samples run and why the loop ended; on real time also\n"
+    "the longest sample work time, the samples whose work took longer than 20 ms and\n"
+    "the lateness of the sample starts.\n"
+    "\n"
+    "Exit status: 0 when the action ran to its end, 1 when it could not start or was\n"
+    "stopped (emergency stop, limit switch, logs not written), 2 on a usage error.\n";
+
+struct Options {
+    bool realTime = false;
+    std::array<float, fuzzy::kParameterCount> fuzzyVector = runs::kHybridFuzzyParameters;
+    bool motor[3] = {};
+    float motorVolts = 0.2f;
+    float durationMs = 1000.0f;
+    bool muscle[4] = {};
+    float muscleVolts = 4.0f;
+};
+
+const char* EndText(runs::RunEnd end) {
+    switch (end) {
+        case runs::RunEnd::kCompleted:
+            return "completed";
+        case runs::RunEnd::kEmergencyStop:
+            return "stopped by the emergency stop";
+        case runs::RunEnd::kLimitSwitch:
+            return "stopped by a limit switch";
+        case runs::RunEnd::kRefusedAtStart:
+            return "not started";
+    }
+    return "";
+}
+
+int Summarise(const char* action, const runs::RunResult& result, const Options& options) {
+    std::printf("lab-run: %s: %d samples, %s", action, result.timing.samples,
+                EndText(result.end));
+    if (options.realTime) {
+        const runs::SampleTiming& t = result.timing;
+        std::printf("; longest sample work %.3f ms, %d samples over 20 ms, lateness worst "
+                    "%.3f ms, p99 %.3f ms, drift %.3f ms",
+                    t.longestWorkMs, t.samplesOver20Ms, t.worstLatenessMs, t.p99LatenessMs,
+                    t.driftMs);
+    }
+    if (result.end != runs::RunEnd::kRefusedAtStart && !result.logsWritten) {
+        std::printf("; logs not written completely");
+    }
+    std::printf("\n");
+    return result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
+}
+
+// The emergency stop ends homing early without a word; the card state says so.
+bool StoppedDuringHoming() {
+    return EmergencyStopStatus == 1;
+}
+
+int Home(const Options&) {
+    HomeMuscles();
+    GoHome();
+    const bool stopped = StoppedDuringHoming();
+    std::printf("lab-run: home: %s\n",
+                stopped ? "stopped by the emergency stop" : "at the home pose");
+    return stopped ? kStopped : 0;
+}
+
+// Reads K0..K9 from a file in the candidate format.
+bool ReadFuzzyVector(const std::string& path, std::array<float, fuzzy::kParameterCount>& k) {
+    platform::StdioFile file(std::fopen(path.c_str(), "r"));
+    if (!file) {
+        std::fprintf(stderr, "lab-run: cannot open %s\n", path.c_str());
+        return false;
+    }
+    const runfiles::CandidateVector read = runfiles::ReadCandidates(file.get());
+    if (read.stalled || read.count < fuzzy::kParameterCount) {
+        std::fprintf(stderr, "lab-run: %s does not hold ten numbers\n", path.c_str());
+        return false;
+    }
+    if (read.extra > 0) {
+        std::fprintf(stderr, "lab-run: %s: %d values beyond the ten parameters ignored\n",
+                     path.c_str(), read.extra);
+    }
+    std::copy(read.k, read.k + fuzzy::kParameterCount, k.begin());
+    return true;
+}
+
+int Hybrid(const Options& options) {
+    GoHome();
+    HomeMuscles();
+    return Summarise("hybrid", RunHybridControl(nullptr, options.fuzzyVector), options);
+}
+
+int Neural(const Options& options) {
+    GoHome();
+    HomeMuscles();
+    return Summarise("neural", RunNeuralControl(nullptr), options);
+}
+
+int Manual(const Options& options) {
+    ManualMotorCommand(options.motor[0], options.motor[1], options.motor[2], options.motorVolts,
+                       options.durationMs);
+    int muscles[4] = {options.muscle[0], options.muscle[1], options.muscle[2], options.muscle[3]};
+    float volts = options.muscleVolts;
+    ManualPressureCommand(&muscles[0], &muscles[1], &muscles[2], &muscles[3], &volts);
+    std::printf("lab-run: manual: done\n");
+    return 0;
+}
+
+// A training procedure's summary: samples, how its loop ended, and where its
+// files went.
+int SummariseTraining(const char* action, const training::TrainingResult& result,
+                      const Options& options) {
+    const bool calibration = std::string(action) == "calibrate";
+    std::printf("lab-run: %s: %d %s, %s", action, result.samples, calibration ? "s" : "samples",
+                EndText(result.end));
+    if (options.realTime && result.timing.samples > 0) {
+        std::printf("; longest sample work %.3f ms, %d samples over 20 ms",
+                    result.timing.longestWorkMs, result.timing.samplesOver20Ms);
+    }
+    if (!result.files.empty()) {
+        std::error_code error;
+        std::printf("; wrote in %s:", std::filesystem::current_path(error).c_str());
+        for (const std::string& file : result.files) {
+            std::printf(" %s", file.c_str());
+        }
+    }
+    const bool filesMissing = !calibration && !result.filesWritten;
+    if (filesMissing && result.end != runs::RunEnd::kRefusedAtStart) {
+        std::printf("; not every file was written");
+    }
+    std::printf("\n");
+    return result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
+}
+
+int Calibrate(const Options& options) {
+    return SummariseTraining("calibrate", CalibrateOffsets(nullptr), options);
+}
+
+int MotorTraining(const Options& options) {
+    return SummariseTraining("motor-training", RecordMotorTrainingData(nullptr), options);
+}
+
+int VelocityTest(const Options& options) {
+    return SummariseTraining("velocity-test", TestVelocityTracking(nullptr), options);
+}
+
+int PressureTraining(const Options& options) {
+    return SummariseTraining("pressure-training", RecordPressureTrainingData(nullptr), options);
+}
+
+int CombinedTraining(const Options& options) {
+    return SummariseTraining("combined-training", RecordCombinedTrainingData(nullptr), options);
+}
+
+// The actions, by name; each returns the exit status.
+struct Action {
+    const char* name;
+    int (*run)(const Options&);
+};
+constexpr Action kActions[] = {
+    {"home", Home},
+    {"hybrid", Hybrid},
+    {"neural", Neural},
+    {"manual", Manual},
+    {"calibrate", Calibrate},
+    {"motor-training", MotorTraining},
+    {"velocity-test", VelocityTest},
+    {"pressure-training", PressureTraining},
+    {"combined-training", CombinedTraining},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string dir = ".";
+    std::string fuzzyVectorFile;
+    std::vector<std::string> positionals;
+    tools::Arguments args("lab-run", kUsage);
+    args.Text("--dir", dir);
+    args.Flag("--real-time", options.realTime);
+    args.Text("--fuzzy-vector", fuzzyVectorFile);
+    args.Flag("--motor1", options.motor[0]);
+    args.Flag("--motor2", options.motor[1]);
+    args.Flag("--motor3", options.motor[2]);
+    args.Real("--motor-volts", options.motorVolts, -0.5f, 0.5f);
+    args.Real("--duration", options.durationMs, 0.0f, 3000.0f);
+    args.Flag("--muscle1", options.muscle[0]);
+    args.Flag("--muscle2", options.muscle[1]);
+    args.Flag("--muscle3", options.muscle[2]);
+    args.Flag("--muscle4", options.muscle[3]);
+    args.Real("--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
+    args.Positionals(positionals, 1, 1, "ACTION");
+    if (const auto exit = args.Parse(argc, argv)) {
+        return *exit;
+    }
+    const Action* action = nullptr;
+    std::string names;
+    for (const Action& candidate : kActions) {
+        names += names.empty() ? candidate.name : std::string(", ") + candidate.name;
+        if (positionals[0] == candidate.name) {
+            action = &candidate;
+        }
+    }
+    if (action == nullptr) {
+        return args.UsageError("action '" + positionals[0] + "' is not one of " + names);
+    }
+    if (!fuzzyVectorFile.empty()) {
+        if (std::string(action->name) != "hybrid") {
+            return args.UsageError("--fuzzy-vector goes with the hybrid action only");
+        }
+        if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
+            return kStopped;
+        }
+    }
+
+    std::error_code error;
+    std::filesystem::current_path(dir, error);
+    if (error) {
+        std::fprintf(stderr, "lab-run: cannot enter %s: %s\n", dir.c_str(),
+                     error.message().c_str());
+        return kStopped;
+    }
+    if (!options.realTime) {
+        platform::UseVirtualClock();
+    }
+    ResetCards();
+    return action->run(options);
+}

@@ -1,0 +1,221 @@
+// tune-fuzzy: searches the fuzzy supervisor's parameter vector K0..K9 for
+// the smallest arbiter fitness on logged runs and writes it to KFFile.txt.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/stdio_file.h"
+#include "tools/arguments.h"
+#include "tuning/tuning.h"
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr long kDefaultBudget = 20000;
+constexpr long kDefaultArbiterBudget = 200;
+// Six decimals hold every candidate value below 16 exactly, so the
+// candidate file hands arbiter the very floats that were scored.
+constexpr float kBoundLimit = 10.0f;
+
+constexpr const char* kUsage =
+    "Usage: tune-fuzzy [options] [LOG...]\n"
+    "\n"
+    "Searches the fuzzy supervisor's ten parameters K0..K9 for the smallest fitness\n"
+    "that arbiter would report (RMS pressure error) on the run logs LOG (default\n"
+    "LogALLANNETPressures.txt; with several logs, their mean fitness). Works like\n"
+    "arbiter, in a directory below the one holding NeuralFiles/: the PONNET weights\n"
+    "come from ../NeuralFiles/WeightsPONNET/. Writes the best vector to KFFile.txt\n"
+    "and the progress (evaluation, best fitness so far) as CSV, and ends with\n"
+    "  built-in F0 tuned F1 evaluations N rate R/s\n"
+    "the fitnesses of the built-in and the tuned vector as arbiter writes them.\n"
+    "\n"
+    "  --method M          local (default): subplex from the start vector, then from\n"
+    "                      seeded random starts; global: multi-level single-linkage\n"
+    "                      over low-discrepancy points with subplex\n"
+    "  --budget N          fitness evaluations at most (default 20000; 200 with\n"
+    "                      --via-arbiter)\n"
+    "  --seed N            seed of the random starts (default 1); equal seeds, equal results\n"
+    "  --starts N          random starts of the local method (default 4)\n"
+    "  --start FILE        start from the vector in FILE (KFFile.txt layout) instead of\n"
+    "                      the built-in one\n"
+    "  --proposal-low X, --proposal-high X\n"
+    "                      bounds of K0, K2, K4, K6, K8 (default 0 and 1)\n"
+    "  --hedge-low X, --hedge-high X\n"
+    "                      bounds of K1, K3, K5, K7, K9 (default 0 and 2)\n"
+    "                      (all bounds from -10 to 10)\n"
+    "  --progress FILE     the progress CSV (default tune-progress.csv)\n"
+    "  --validate LOG      also report both vectors' fitness on LOG, not tuned on\n"
+    "  --via-arbiter DIR   score every candidate by running arbiter in DIR (it writes\n"
+    "                      KFFile.txt there, runs arbiter and reads FEval.txt) on\n"
+    "                      DIR/LogALLANNETPressures.txt; takes no LOG. At the end the\n"
+    "                      best vector's in-process fitness must equal arbiter's text\n"
+    "  --arbiter PROGRAM   the arbiter to run (default: arbiter on PATH)\n"
+    "  --help              this text\n"
+    "\n"
+    "Logs that arbiter could not score are refused before the search. Exit status:\n"
+    "0 when a vector with a finite fitness was written, 1 otherwise, 2 on a usage\n"
+    "error.\n";
+
+bool WriteCandidateFile(const std::string& path, const tuning::Candidate& k) {
+    platform::StdioFile file(std::fopen(path.c_str(), "w"));
+    return file && runfiles::WriteCandidates(file.get(), k.data()) &&
+           std::fclose(file.release()) == 0;
+}
+
+// The progress CSV: a header, a row per improvement and a last row at the end.
+class ProgressFile {
+  public:
+    explicit ProgressFile(const std::string& path) : file_(std::fopen(path.c_str(), "w")) {
+        if (file_)
+            std::fputs("evaluation,best\n", file_.get());
+    }
+    explicit operator bool() const { return bool(file_); }
+    void Row(long evaluation, double best) {
+        std::fprintf(file_.get(), "%ld,%.9g\n", evaluation, best);
+    }
+    bool Close() {
+        return !std::ferror(file_.get()) && std::fclose(file_.release()) == 0;
+    }
+
+  private:
+    platform::StdioFile file_;
+};
+
+// The fitness text without its newline, as the summary line shows it.
+std::string Shown(double fitness) {
+    std::string text = tuning::FitnessText(fitness);
+    text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    tools::Arguments args("tune-fuzzy", kUsage);
+    std::string method = "local", start, progressPath = "tune-progress.csv", validate, viaArbiter;
+    std::string arbiter = "arbiter";
+    long budget = 0, seed = 1, starts = 4;
+    tuning::Bounds bounds;
+    std::vector<std::string> logs;
+    args.Choice("--method", method, {"local", "global"});
+    args.Integer("--budget", budget, 1, 100000000);
+    args.Integer("--seed", seed, 0, 0xFFFFFFFFL);
+    args.Integer("--starts", starts, 0, 1000);
+    args.Text("--start", start);
+    args.Real("--proposal-low", bounds.proposalLow, -kBoundLimit, kBoundLimit);
+    args.Real("--proposal-high", bounds.proposalHigh, -kBoundLimit, kBoundLimit);
+    args.Real("--hedge-low", bounds.hedgeLow, -kBoundLimit, kBoundLimit);
+    args.Real("--hedge-high", bounds.hedgeHigh, -kBoundLimit, kBoundLimit);
+    args.Text("--progress", progressPath);
+    args.Text("--validate", validate);
+    args.Text("--via-arbiter", viaArbiter);
+    args.Text("--arbiter", arbiter);
+    args.Positionals(logs, 0, 1000, "LOG");
+    if (const auto exit = args.Parse(argc, argv))
+        return *exit;
+    if (!(bounds.proposalLow < bounds.proposalHigh) || !(bounds.hedgeLow < bounds.hedgeHigh))
+        return args.UsageError("each low bound must lie below its high bound");
+    if (!viaArbiter.empty() && !logs.empty())
+        return args.UsageError("--via-arbiter scores DIR/LogALLANNETPressures.txt and takes no LOG");
+
+    tuning::Candidate builtIn;
+    std::copy(std::begin(fuzzy::kHybridRunVector), std::end(fuzzy::kHybridRunVector),
+              builtIn.begin());
+    tuning::Candidate first = builtIn;
+    if (!start.empty()) {
+        const auto read = runfiles::ReadCandidateFile(start);
+        if (!read || read->stalled) {
+            std::fprintf(stderr, "tune-fuzzy: cannot read the start vector %s\n", start.c_str());
+            return kFailure;
+        }
+        for (int i = 0; i < fuzzy::kParameterCount; ++i)
+            first[i] = runfiles::CandidateValueAsRead(read->k[i]);
+    }
+
+    // The logs are prepared in process in both modes: with --via-arbiter to
+    // refuse what arbiter could not score and to check its result at the end.
+    std::string weights = kEvaluatorWeightDirectory;
+    if (!viaArbiter.empty()) {
+        weights = viaArbiter + "/" + weights;
+        logs = {viaArbiter + "/LogALLANNETPressures.txt"};
+    } else if (logs.empty()) {
+        logs = {"LogALLANNETPressures.txt"};
+    }
+    auto prepared = tuning::PrepareLogs(weights, logs);
+    if (!prepared)
+        return kFailure;
+    std::optional<tuning::InProcessFitness> validation;
+    if (!validate.empty()) {
+        auto validationLog = tuning::PrepareLogs(weights, {validate});
+        if (!validationLog)
+            return kFailure;
+        validation.emplace(std::move(*validationLog));
+    }
+    tuning::InProcessFitness inProcess(std::move(*prepared));
+    std::optional<tuning::ArbiterFitness> throughArbiter;
+    if (!viaArbiter.empty())
+        throughArbiter.emplace(arbiter, viaArbiter);
+    tuning::Fitness& fitness =
+        throughArbiter ? static_cast<tuning::Fitness&>(*throughArbiter) : inProcess;
+
+    tuning::SearchSettings settings;
+    settings.method = method == "global" ? tuning::Method::kGlobal : tuning::Method::kLocal;
+    settings.budget = budget > 0 ? budget : viaArbiter.empty() ? kDefaultBudget
+                                                               : kDefaultArbiterBudget;
+    settings.seed = unsigned(seed);
+    settings.randomStarts = int(starts);
+    settings.bounds = bounds;
+
+    ProgressFile progress(progressPath);
+    if (!progress) {
+        std::fprintf(stderr, "tune-fuzzy: cannot create %s\n", progressPath.c_str());
+        return kFailure;
+    }
+    const double builtInFitness = fitness.Of(builtIn);
+    const auto began = std::chrono::steady_clock::now();
+    const tuning::SearchResult result =
+        tuning::Search(fitness, first, settings,
+                       [&progress](long evaluation, double best) { progress.Row(evaluation, best); });
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    progress.Row(result.evaluations, result.fitness);
+    if (!progress.Close())
+        std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", progressPath.c_str());
+
+    if (result.failed > 0)
+        std::printf("%ld candidates without a fitness\n", result.failed);
+    if (!std::isfinite(result.fitness)) {
+        std::fputs("tune-fuzzy: no candidate had a finite fitness\n", stderr);
+        return kFailure;
+    }
+    if (throughArbiter) {
+        // Score the best vector once more so that DIR keeps its files, and
+        // hold arbiter's text against the in-process fitness.
+        throughArbiter->Of(result.best);
+        const std::string inProcessText = tuning::FitnessText(inProcess.Of(result.best));
+        if (throughArbiter->LastText() != inProcessText) {
+            std::fprintf(stderr, "tune-fuzzy: arbiter wrote %s for the best vector, in process %s",
+                         throughArbiter->LastText().c_str(), inProcessText.c_str());
+            return kFailure;
+        }
+        std::printf("arbiter agrees: %s", inProcessText.c_str());
+    }
+    if (!WriteCandidateFile("KFFile.txt", result.best)) {
+        std::fputs("tune-fuzzy: cannot write KFFile.txt\n", stderr);
+        return kFailure;
+    }
+    if (validation) {
+        std::printf("validation %s built-in %s tuned %s\n", validate.c_str(),
+                    Shown(validation->Of(builtIn)).c_str(),
+                    Shown(validation->Of(result.best)).c_str());
+    }
+    std::printf("built-in %s tuned %s evaluations %ld rate %.0f/s\n", Shown(builtInFitness).c_str(),
+                Shown(result.fitness).c_str(), result.evaluations,
+                seconds > 0 ? double(result.evaluations) / seconds : 0.0);
+    return 0;
+}

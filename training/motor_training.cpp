@@ -1,0 +1,235 @@
+// The motor procedures: offset calibration, scripted motor excitation and
+// the open-loop velocity-tracking test.
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "cards/motion_card.h"
+#include "networks/networks.h"
+#include "training/excitation.h"
+#include "training/procedure_support.h"
+#include "training/training.h"
+
+namespace {
+
+using runs::RunEnd;
+using training::TrainingResult;
+
+// The motor commands of axes 0, 1 and 2. They live as long as the process:
+// the excitation changes them incrementally, so a second recording starts
+// from what the first one left, and the velocity test overwrites them.
+float motorCommands[3] = {};
+
+constexpr const char* kVoltageFile = "./NeuralFiles/VoltageTrainDoubleLink_Input.txt";
+constexpr const char* kVelocityFile = "./NeuralFiles/VelocitiesTrainDouble_Output.txt";
+constexpr const char* kEncoderFile = "./NeuralFiles/EncoderTrainDouble_Output.txt";
+constexpr const char* kLogTimeFile = "./NeuralFiles/LogTimeMotors.txt";
+constexpr const char* kLogTimeNotOpened = "Dosya Ac\375lmad\375 LogTime\n";
+
+constexpr const char* kActualVelocityFile = "./NeuralFiles/SinTrajectoryActualVelocityOutput.txt";
+constexpr const char* kActualVelocityNotOpened =
+    "Dosya Ac\375lmad\375 SinTrajectoryActualVelocityOutput\n";
+constexpr const char* kActualEncoderFile = "./NeuralFiles/SinTrajectoryActualEncoderOutput.txt";
+constexpr const char* kActualEncoderNotOpened =
+    "Dosya Ac\375lmad\375 SinTrajectoryActualEncoderOutput\n";
+
+// Room of the excitation's tables; the loop fills the first 2800 entries,
+// and the velocity of the last sample is formed with the zero entry after it.
+constexpr int kMotorCapacity = 10000;
+
+// One sample of the excitation: the commands sent, then the counts of
+// channels 0 to 3 read after them.
+struct MotorSample {
+    float volts[3] = {};
+    std::int32_t counts[4] = {};
+};
+
+// Counts per 20 ms sample, as counts per ms.
+double Velocity(std::int32_t from, std::int32_t to) {
+    return static_cast<float>(static_cast<double>(to - from) / 20);
+}
+
+void ServosOff() {
+    for (int axis = 0; axis < 3; ++axis)
+        MotorAxes[axis].ServoOff();
+}
+
+}  // namespace
+
+TrainingResult CalibrateOffsets(runs::Redraw redraw) {
+    float command[3] = {};
+    for (int axis = 0; axis < 3; ++axis)
+        MotorAxes[axis].ServoOn();
+    for (int axis = 0; axis < 3; ++axis)
+        MotorAxes[axis].SetVoltage(command[axis]);
+    std::int32_t previous[3] = {};
+    std::printf("CALIBRATION BEGIN *************************\n");
+
+    // Once a second; printing here is the operator's view of the calibration.
+    TrainingResult result;
+    training::StillAxes still;
+    while ((result.end = training::CheckStops()) == RunEnd::kCompleted && !still.All()) {
+        Sleep(1000);
+        ReadEncoderCounts();
+        std::int32_t moved[3];
+        for (int axis = 0; axis < 3; ++axis) {
+            moved[axis] = EncoderCounts[axis] - previous[axis];
+            previous[axis] = EncoderCounts[axis];
+        }
+        std::printf("%d\t\t%d\t\t%d\n", moved[0], moved[1], moved[2]);
+        for (int axis = 0; axis < 3; ++axis) {
+            command[axis] = training::CalibratedCommand(axis, command[axis], moved[axis]);
+            MotorAxes[axis].SetVoltage(command[axis]);
+        }
+        std::printf("%f\t%f\t%f\n", command[0], command[1], command[2]);
+        still.Observe(moved);
+        ++result.samples;
+        if (redraw)
+            redraw();
+    }
+
+    std::printf("CALIBRATION END *************************\n");
+    ServosOff();
+    return result;
+}
+
+TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
+    runfiles::File voltageFile = training::OpenReporting(kVoltageFile, "w", training::kNotOpened);
+    runfiles::File velocityFile = training::OpenReporting(kVelocityFile, "w", training::kNotOpened);
+    runfiles::File encoderFile = training::OpenReporting(kEncoderFile, "w", training::kNotOpened);
+    runfiles::File logTimeFile = training::OpenReporting(kLogTimeFile, "w", kLogTimeNotOpened);
+
+    std::vector<MotorSample> samples(kMotorCapacity);
+    std::vector<float> workMs(training::kMotorSamples);
+    runs::SamplePacer pacer(training::kMotorSamples);
+
+    for (int axis = 0; axis < 3; ++axis)
+        MotorAxes[axis].ServoOn();
+    GoHome();
+    // The carriage two seconds out, away from its switch, and counted from there.
+    MotorAxes[0].SetVoltage(1.0f);
+    Sleep(2000);
+    MotorAxes[0].SetVoltage(0.0f);
+    Sleep(100);
+    EP_ClearENCCounter(0, 1);
+
+    // Every 20 ms; no allocation, no file, no output.
+    TrainingResult result;
+    result.end = RunEnd::kCompleted;
+    int i = 0;
+    while (i < training::kMotorSamples &&
+           (result.end = training::CheckStops()) == RunEnd::kCompleted) {
+        pacer.StartSample();
+        training::AdvanceMotorCommands(i, motorCommands);
+        MotorSample& sample = samples[i];
+        for (int axis = 0; axis < 3; ++axis) {
+            MotorAxes[axis].SetVoltage(motorCommands[axis]);
+            sample.volts[axis] = motorCommands[axis];
+        }
+        ReadEncoderCounts();
+        for (int channel = 0; channel < 4; ++channel)
+            sample.counts[channel] = EncoderCounts[channel];
+        if (redraw)
+            redraw();
+        workMs[i] = static_cast<float>(pacer.WorkMs());
+        ++i;
+        pacer.WaitForPeriodEnd();
+    }
+    result.samples = i;
+    result.timing = pacer.Timing();
+
+    // The loop's per-sample lines: sample number and work time in ms.
+    for (int j = 0; j < i; ++j)
+        std::printf("%d\n%f\n", j, workMs[j]);
+
+    result.filesWritten = true;
+    training::WriteTrainingFile(result, kVoltageFile, voltageFile, "%f\t\t%f\t\t%f\n",
+                                training::kMotorSamples, [&](int j, double* v) {
+                                    for (int k = 0; k < 3; ++k)
+                                        v[k] = samples[j].volts[k];
+                                });
+    training::WriteTrainingFile(result, kVelocityFile, velocityFile, "%f\t\t%f\t\t%f\n",
+                                training::kMotorSamples, [&](int j, double* v) {
+                                    for (int k = 0; k < 3; ++k)
+                                        v[k] = Velocity(samples[j].counts[k],
+                                                        samples[j + 1].counts[k]);
+                                });
+    // The fourth field carries the channel-3 count of the same sample.
+    training::WriteTrainingFile(result, kEncoderFile, encoderFile, "%d\t%d\t%d\t%d\n",
+                                training::kMotorSamples, [&](int j, double* v) {
+                                    for (int k = 0; k < 4; ++k)
+                                        v[k] = samples[j].counts[k];
+                                });
+    training::NoteFile(result, kLogTimeFile, training::Close(logTimeFile));
+    ServosOff();
+    return result;
+}
+
+TrainingResult TestVelocityTracking(runs::Redraw redraw) {
+    TrainingResult result;
+    networks::DoubleLinkModel doubleLink;
+    networks::UpperLinkModel upperLink;
+    runfiles::File velocityFile =
+        training::OpenReporting(kActualVelocityFile, "w", kActualVelocityNotOpened);
+    runfiles::File encoderFile =
+        training::OpenReporting(kActualEncoderFile, "w", kActualEncoderNotOpened);
+    runfiles::File desiredFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
+                                                         training::kDesiredVelocityNotOpened);
+    if (!desiredFile) {
+        ServosOff();
+        return result;
+    }
+    // Weights that do not load would drive the motors with 0 V all along:
+    // nothing is driven then.
+    const bool doubleLoaded = doubleLink.LoadWeights();
+    const bool upperLoaded = upperLink.LoadWeights();
+    if (!doubleLoaded || !upperLoaded) {
+        std::printf("Velocity test not started: the link networks' weights did not load\n");
+        ServosOff();
+        return result;
+    }
+
+    const std::vector<runs::VelocityRecord> desired =
+        training::ReadVelocityRecords(desiredFile.get());
+    const int p = static_cast<int>(desired.size());
+    std::vector<std::int32_t> counts[3];
+    for (std::vector<std::int32_t>& channel : counts)
+        channel.assign(p, 0);
+
+    GoHome();
+    // Every sample: 20 ms after its work; no allocation, no file, no output.
+    // The counts are read before the new commands, so each belongs to the
+    // command of the sample before.
+    result.end = RunEnd::kCompleted;
+    int q = 0;
+    while (q < p && (result.end = training::CheckStops()) == RunEnd::kCompleted) {
+        const float* v = desired[q].velocity;
+        doubleLink.Evaluate(v[1], v[2], motorCommands[1], motorCommands[2]);
+        upperLink.Evaluate(v[0], motorCommands[0]);
+        ReadEncoderCounts();
+        for (int channel = 0; channel < 3; ++channel)
+            counts[channel][q] = EncoderCounts[channel];
+        for (int axis = 0; axis < 3; ++axis)
+            MotorAxes[axis].SetVoltage(motorCommands[axis]);
+        if (redraw)
+            redraw();
+        ++q;
+        Sleep(20);
+    }
+    result.samples = q;
+
+    result.filesWritten = true;
+    training::WriteTrainingFile(result, kActualVelocityFile, velocityFile, "%f\t%f\t\t%f\n", p - 1,
+                                [&](int j, double* v) {
+                                    for (int k = 0; k < 3; ++k)
+                                        v[k] = Velocity(counts[k][j], counts[k][j + 1]);
+                                });
+    training::WriteTrainingFile(result, kActualEncoderFile, encoderFile, "%d\t\t%d\t\t%d\n", p - 1,
+                                [&](int j, double* v) {
+                                    for (int k = 0; k < 3; ++k)
+                                        v[k] = counts[k][j];
+                                });
+    ServosOff();
+    Sleep(1000);
+    return result;
+}

@@ -1,0 +1,233 @@
+// The muscle procedures: the per-muscle valve excitation and the combined
+// run of motors and muscles through all six networks.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cards/daq_card.h"
+#include "cards/motion_card.h"
+#include "networks/networks.h"
+#include "training/excitation.h"
+#include "training/procedure_support.h"
+#include "training/training.h"
+
+namespace {
+
+using runs::RunEnd;
+using training::TrainingResult;
+
+// Reference voltages of muscles 1 to 4, as HomeMuscles sets them.
+constexpr float kReferenceVolts[4] = {5.0f, 5.6f, 5.6f, 5.0f};
+
+// Room per muscle of the valve excitation's tables.
+constexpr int kValveCapacity = 5000;
+
+// One sample of a muscle's excitation: the command the card accepted and the
+// pressure read after it.
+struct ValveSample {
+    float voltage = 0.0f;
+    float pressure = 0.0f;
+};
+
+constexpr const char* kEncoderFile = "./NeuralFiles/ALLTrainDataEncoders.txt";
+constexpr const char* kEncoderNotOpened = "Dosya Ac\375lmad\375 EncoderValues\n";
+constexpr const char* kPressureFile = "./NeuralFiles/ALLTrainFilteredPressureValues.txt";
+constexpr const char* kPressureNotOpened = "Dosya Ac\375lmad\375 FilteredPressureValues\n";
+constexpr const char* kDesiredPressureFile = "./NeuralFiles/ALLDesiredPressureTrajectory.txt";
+constexpr const char* kDesiredPressureNotOpened =
+    "Dosya Ac\375lmad\375 DesiredPressureTrajectory\n";
+
+// One sample of the combined run: the pressures read after the valve write
+// and the counts read after the motor commands.
+struct CombinedSample {
+    float pressure[4] = {};
+    std::int32_t counts[5] = {};
+};
+
+void SetReferenceVolts() {
+    for (int k = 0; k < 4; ++k)
+        ValveVoltages[k] = kReferenceVolts[k];
+    WriteValveVoltages(ValveVoltages);
+}
+
+// Servos 0 to 2 off and all valves at 0 V.
+void StopMotorsAndValves() {
+    for (int axis = 0; axis < 3; ++axis)
+        MotorAxes[axis].ServoOff();
+    for (float& volts : ValveVoltages)
+        volts = 0.0f;
+    WriteValveVoltages(ValveVoltages);
+}
+
+}  // namespace
+
+TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
+    std::string paths[4];
+    runfiles::File files[4];
+    for (int k = 0; k < 4; ++k) {
+        paths[k] = "./NeuralFiles/TrainPressureVoltageANNET" + std::to_string(k + 1) + ".txt";
+        files[k] = training::OpenReporting(paths[k].c_str(), "w", training::kNotOpened);
+    }
+    std::vector<ValveSample> records[4];
+    for (std::vector<ValveSample>& muscle : records)
+        muscle.assign(kValveCapacity, ValveSample{});
+    std::vector<float> workMs(training::kValveSamples);
+    float pressures[12] = {};
+
+    SetReferenceVolts();
+    float reference[4];
+    for (int k = 0; k < 4; ++k)
+        reference[k] = ValveVoltages[k];
+    Sleep(1000);
+    // One pacer for the four muscles: its work times are the samples', its
+    // lateness figures include the pauses between the muscles.
+    runs::SamplePacer pacer(4 * training::kValveSamples);
+
+    TrainingResult result;
+    result.end = RunEnd::kCompleted;
+    for (int r = 0; r < 4; ++r) {
+        std::printf("Muscle NO :%d\n", r);
+        SetReferenceVolts();
+        Sleep(1000);
+        // Every 20 ms; no allocation, no file, no output.
+        RunEnd end = RunEnd::kCompleted;
+        int q = 0;
+        while (q < training::kValveSamples &&
+               (end = training::CheckStops()) == RunEnd::kCompleted) {
+            pacer.StartSample();
+            ValveVoltages[r] = training::NextValveCommand(q, ValveVoltages[r], reference[r]);
+            WriteValveVoltages(ValveVoltages);
+            records[r][q].voltage = ValveVoltages[r];
+            ReadPressures(pressures);
+            records[r][q].pressure = pressures[r];
+            if (redraw)
+                redraw();
+            workMs[q] = static_cast<float>(pacer.WorkMs());
+            ++q;
+            pacer.WaitForPeriodEnd();
+        }
+        for (int j = 0; j < q; ++j)
+            std::printf("%f\n", workMs[j]);
+        result.samples += q;
+        if (result.end == RunEnd::kCompleted)
+            result.end = end;
+    }
+    result.timing = pacer.Timing();
+
+    result.filesWritten = true;
+    for (int k = 0; k < 4; ++k) {
+        const std::vector<ValveSample>& muscle = records[k];
+        // The pressure of a line is the one measured a sample after its voltage.
+        training::WriteTrainingFile(
+            result, paths[k].c_str(), files[k], "%f  %f  %f\n", training::kValveSamples - 1,
+            [&](int q, double* v) {
+                v[0] = muscle[q].voltage;
+                v[1] = muscle[q + 1].pressure;
+                v[2] = static_cast<float>(
+                    (static_cast<double>(muscle[q + 1].pressure) - muscle[q].pressure) / 20);
+            });
+    }
+    std::printf("Bitti\n");
+    return result;
+}
+
+TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
+    TrainingResult result;
+    networks::DoubleLinkModel doubleLink;
+    bool loaded = doubleLink.LoadWeights();
+    networks::UpperLinkModel upperLink;
+    loaded = upperLink.LoadWeights() && loaded;
+    networks::AnnetModel valves[4] = {networks::AnnetModel(1), networks::AnnetModel(2),
+                                      networks::AnnetModel(3), networks::AnnetModel(4)};
+    for (networks::AnnetModel& valve : valves)
+        loaded = valve.LoadWeights() && loaded;
+    // Networks without weights would drive everything with 0 V; the training
+    // files of a previous recording are left as they are.
+    if (!loaded) {
+        std::printf("Combined training not started: a network's weights did not load\n");
+        StopMotorsAndValves();
+        return result;
+    }
+
+    runfiles::File encoderFile = training::OpenReporting(kEncoderFile, "w", kEncoderNotOpened);
+    runfiles::File pressureFile = training::OpenReporting(kPressureFile, "w", kPressureNotOpened);
+    runfiles::File velocityFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
+                                                          training::kDesiredVelocityNotOpened);
+    runfiles::File desiredFile =
+        training::OpenReporting(kDesiredPressureFile, "w", kDesiredPressureNotOpened);
+    // Without desired velocities there is nothing to run.
+    if (!velocityFile) {
+        StopMotorsAndValves();
+        return result;
+    }
+
+    GoHome();
+    HomeMuscles();
+    Sleep(1500);
+    float pressures[12] = {};
+    ReadPressures(pressures);
+    const float start[4] = {pressures[0], pressures[1], pressures[2], pressures[3]};
+
+    // The tables grow with the file, so a velocity file of any length runs whole.
+    const std::vector<runs::VelocityRecord> velocities =
+        training::ReadVelocityRecords(velocityFile.get());
+    const int m = static_cast<int>(velocities.size());
+    const training::DesiredPressures desired = training::MakeDesiredPressures(start, m);
+    std::vector<CombinedSample> samples(m);
+    runs::SamplePacer pacer(m);
+
+    // Every 20 ms; no allocation, no file, no output. Valves are written
+    // before the pressures are read, motors commanded after.
+    result.end = RunEnd::kCompleted;
+    int q = 0;
+    while (q < m - 2 && (result.end = training::CheckStops()) == RunEnd::kCompleted) {
+        pacer.StartSample();
+        for (int k = 0; k < 4; ++k) {
+            const std::vector<float>& d = desired.pressure[k];
+            valves[k].Evaluate(d[q], d[q + 1], d[q + 2], d[q + 1] - d[q], d[q + 2] - d[q],
+                               desired.slope[k][q], ValveVoltages[k]);
+        }
+        WriteValveVoltages(ValveVoltages);
+        ReadPressures(pressures);
+        CombinedSample& sample = samples[q];
+        for (int k = 0; k < 4; ++k)
+            sample.pressure[k] = pressures[k];
+        const float* v = velocities[q].velocity;
+        float motor[3];
+        doubleLink.Evaluate(v[1], v[2], motor[1], motor[2]);
+        upperLink.Evaluate(v[0], motor[0]);
+        for (int axis = 0; axis < 3; ++axis)
+            MotorAxes[axis].SetVoltage(motor[axis]);
+        ReadEncoderCounts();
+        for (int channel = 0; channel < 5; ++channel)
+            sample.counts[channel] = EncoderCounts[channel];
+        if (redraw)
+            redraw();
+        ++q;
+        pacer.WaitForPeriodEnd();
+    }
+    result.samples = q;
+    result.timing = pacer.Timing();
+
+    const int lines = m - 3;
+    result.filesWritten = true;
+    training::WriteTrainingFile(result, kPressureFile, pressureFile, "%f\t\t%f\t\t%f\t\t%f\n",
+                                lines, [&](int j, double* v) {
+                                    for (int k = 0; k < 4; ++k)
+                                        v[k] = samples[j].pressure[k];
+                                });
+    training::WriteTrainingFile(result, kDesiredPressureFile, desiredFile, "%f\t\t%f\t\t%f\t\t%f\n",
+                                lines, [&](int j, double* v) {
+                                    for (int k = 0; k < 4; ++k)
+                                        v[k] = desired.pressure[k][j];
+                                });
+    training::WriteTrainingFile(result, kEncoderFile, encoderFile, "%d\t\t%d\t\t%d\t\t%d\t\t%d\n",
+                                lines, [&](int j, double* v) {
+                                    for (int k = 0; k < 5; ++k)
+                                        v[k] = samples[j].counts[k];
+                                });
+    StopMotorsAndValves();
+    Sleep(1000);
+    return result;
+}

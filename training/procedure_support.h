@@ -1,0 +1,62 @@
+// What the training-data procedures share: the checks that end their loops,
+// the messages printed when a file cannot be opened (kept byte for byte for
+// the operators' scripts; \375 is the byte 0xFD), opening with that message,
+// the desired-velocity file, and writing the files from the tables.
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+#include "evaluator/run_files.h"
+#include "runs/runs.h"
+#include "runs/velocity_record.h"
+#include "training/training.h"
+
+namespace training {
+
+// The checks before every sample, in this order: kCompleted while all is
+// well, else why the loop must end (the card layer has then aborted motion
+// and switched the servos off).
+runs::RunEnd CheckStops();
+
+inline constexpr const char* kNotOpened = "Dosya Ac\375lmad\375\n";
+
+// Opens `path` with `mode`; on failure prints `failureMessage` and returns
+// an empty handle, and the procedure skips that file.
+runfiles::File OpenReporting(const char* path, const char* mode, const char* failureMessage);
+
+inline constexpr const char* kDesiredVelocityFile =
+    "./NeuralFiles/SinVelocityTrajectoryDesired.txt";
+inline constexpr const char* kDesiredVelocityNotOpened =
+    "Dosya Ac\375lmad\375 SinVelocityTrajectoryDesired\n";
+
+// Reads the open velocity file to its end, one line per read while the
+// end-of-file indicator is clear (an empty file gives one line of zeros).
+std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file);
+
+// Closes an open file; true when it was open and closed cleanly.
+bool Close(runfiles::File& file);
+
+// Notes a file that was to be written: listed in the result when it was,
+// and the result's filesWritten cleared when it was not.
+void NoteFile(TrainingResult& result, const char* path, bool written);
+
+// Writes one line per row with `format` ("%d" and "%f" fields) into the
+// file, when it is open, closes it and notes it in the result;
+// `row(i, values)` fills the values of row i.
+template <typename Row>
+void WriteTrainingFile(TrainingResult& result, const char* path, runfiles::File& file,
+                       const char* format, int rows, Row row) {
+    bool written = static_cast<bool>(file);
+    if (file) {
+        double values[8] = {};
+        for (int i = 0; i < rows; ++i) {
+            row(i, values);
+            written = platform::WriteLine(file.get(), format, values) >= 0 && written;
+        }
+        written = Close(file) && written;
+    }
+    NoteFile(result, path, written);
+}
+
+}  // namespace training
