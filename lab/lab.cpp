@@ -34,13 +34,9 @@ void InstallSignalHandlers() {
     sigaction(SIGUSR2, &action, nullptr);
 }
 
-// Fraction of the remaining distance a first-order lag covers in one step.
-double StepFraction(double timeConstantSeconds) {
-    return 1.0 -
-           std::exp(-static_cast<double>(plant::kStepNanoseconds) * 1e-9 / timeConstantSeconds);
-}
-
-constexpr double kStepSeconds = static_cast<double>(plant::kStepNanoseconds) * 1e-9;
+constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
+// Shoulder and elbow radians per count of their encoders.
+constexpr double kJointRadiansPerCount = 1.0 / plant::kJointCountsPerDegree * kRadiansPerDegree;
 
 void ResetState(LabState& lab) {
     for (int axis = 0; axis < 3; ++axis) {
@@ -50,7 +46,7 @@ void ResetState(LabState& lab) {
         lab.heldSwitch[axis][0] = lab.heldSwitch[axis][1] = 0;
     }
     std::fill(std::begin(lab.pressureBar), std::end(lab.pressureBar), 0.0);
-    lab.toolDegrees = 0.0;
+    lab.tool = {};
     lab.plantNanoseconds = platform::NowNanoseconds();
     lab.plantOnVirtualClock = platform::IsVirtualClock();
 
@@ -77,11 +73,12 @@ void ResetState(LabState& lab) {
 }
 
 double RawPosition(const LabState& lab, int channel) {
+    const double toolDegrees = lab.tool.angle / kRadiansPerDegree;
     switch (channel) {
         case 3:
-            return lab.toolDegrees / 2.0 * plant::kToolEncoderCountsPerDegree;
+            return toolDegrees / 2.0 * plant::kToolEncoderCountsPerDegree;
         case 4:
-            return -lab.toolDegrees / 2.0 * plant::kToolEncoderCountsPerDegree;
+            return -toolDegrees / 2.0 * plant::kToolEncoderCountsPerDegree;
         default:
             return lab.position[channel];
     }
@@ -133,43 +130,46 @@ void LabState::Advance() {
 }
 
 void LabState::Step() {
-    // Local statics: the card layer's static constructors may step the plant
-    // before this file's own dynamic initialisation has run.
-    static const double kMotorFraction = StepFraction(plant::kMotorTimeConstantSeconds);
-    static const double kPressureFraction = StepFraction(plant::kPressureTimeConstantSeconds);
-    static const double kToolFraction = StepFraction(plant::kToolTimeConstantSeconds);
     const bool driving = initialised && dacConverting && !EmergencyStopPressed();
+    double accelerations[3];
     for (int axis = 0; axis < 3; ++axis) {
         const plant::AxisParameters& p = plant::kAxes[axis];
-        double target = 0.0;
+        double input = 0.0;
         if (driving && servoOn[axis]) {
-            const double input = std::clamp(static_cast<double>(dacOutput[axis]),
-                                            -plant::kDacRangeVolts, plant::kDacRangeVolts);
-            target = p.countsPerSecondPerVolt * (input + p.amplifierOffsetVolts);
+            input = std::clamp(static_cast<double>(dacOutput[axis]), -plant::kDacRangeVolts,
+                               plant::kDacRangeVolts) +
+                    p.amplifierOffsetVolts;
         }
-        velocity[axis] += (target - velocity[axis]) * kMotorFraction;
+        const double before = velocity[axis];
+        velocity[axis] = plant::MotorSpeedStep(p, input, velocity[axis]);
         // With limit checking on, the card holds an axis that drives into an
         // active switch; it may still drive away from it.
         if (limitCheck && ((SwitchActive(axis, 0) && velocity[axis] < 0.0) ||
                            (SwitchActive(axis, 1) && velocity[axis] > 0.0))) {
             velocity[axis] = 0.0;
         }
-        position[axis] += velocity[axis] * kStepSeconds;
+        position[axis] += velocity[axis] * plant::kStepSeconds;
         if (position[axis] <= p.lowerStop || position[axis] >= p.upperStop) {
             position[axis] = std::clamp(position[axis], p.lowerStop, p.upperStop);
             velocity[axis] = 0.0;
         }
+        accelerations[axis] = (velocity[axis] - before) / plant::kStepSeconds;
     }
     for (int muscle = 0; muscle < 4; ++muscle) {
         const double valve =
             std::clamp(static_cast<double>(valveOutput[muscle]), 0.0, plant::kValveRangeVolts);
-        pressureBar[muscle] +=
-            (valve * plant::kBarPerValveVolt - pressureBar[muscle]) * kPressureFraction;
+        pressureBar[muscle] = plant::MusclePressureStep(pressureBar[muscle], valve);
     }
-    const double pull = (pressureBar[0] + pressureBar[3]) - (pressureBar[1] + pressureBar[2]);
-    const double toolTarget = std::clamp(pull * plant::kToolDegreesPerBar,
-                                         -plant::kToolRangeDegrees, plant::kToolRangeDegrees);
-    toolDegrees += (toolTarget - toolDegrees) * kToolFraction;
+    // Axis 2 counts against the elbow angle.
+    const plant::ArmMotion arm = {
+        plant::kShoulderHomeDegrees * kRadiansPerDegree + position[1] * kJointRadiansPerCount,
+        velocity[1] * kJointRadiansPerCount,
+        accelerations[1] * kJointRadiansPerCount,
+        plant::kElbowHomeDegrees * kRadiansPerDegree - position[2] * kJointRadiansPerCount,
+        -velocity[2] * kJointRadiansPerCount,
+        -accelerations[2] * kJointRadiansPerCount,
+    };
+    tool = plant::ToolStep(tool, arm, pressureBar);
 }
 
 bool LabState::SwitchActive(int axis, int limitSwitch) const {
@@ -228,7 +228,7 @@ void SetArmPose(const ArmPose& pose) {
         (pose.shoulderDegrees - plant::kShoulderHomeDegrees) * plant::kJointCountsPerDegree;
     lab.position[2] = (plant::kElbowHomeDegrees - pose.elbowDegrees) * plant::kJointCountsPerDegree;
     std::fill(std::begin(lab.velocity), std::end(lab.velocity), 0.0);
-    lab.toolDegrees = pose.toolDegrees;
+    lab.tool = {pose.toolDegrees * kRadiansPerDegree, 0.0};
 }
 
 void SetEncoderCounts(const std::int32_t counts[5]) {
@@ -266,7 +266,8 @@ Snapshot TakeSnapshot() {
     snapshot.valveOutputOpen = lab.deviceOpen[1];
     std::copy(std::begin(lab.pressureBar), std::end(lab.pressureBar), snapshot.pressureBar);
     std::copy(std::begin(lab.valveOutput), std::end(lab.valveOutput), snapshot.valveOutput);
-    snapshot.toolDegrees = lab.toolDegrees;
+    snapshot.toolDegrees = lab.tool.angle / kRadiansPerDegree;
+    snapshot.toolDegreesPerSecond = lab.tool.rate / kRadiansPerDegree;
     return snapshot;
 }
 

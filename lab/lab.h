@@ -11,11 +11,12 @@
 
 namespace lab {
 
-// Puts the lab into a known state: arm at rest at the home pose, encoder
-// counters 0, muscles and valves at 0, servos off, card and devices closed,
-// emergency stop released, faults cleared, sensor noise off, journal empty
-// (its on/off setting is kept). The axis configuration sent at start-up is
-// card memory and stays.
+// Puts the lab into a known state: arm at rest at the home pose with the
+// tool joint at 0 (with its muscles vented it then sinks onto its end stop
+// under its weight), encoder counters 0, muscles and valves at 0, servos
+// off, card and devices closed, emergency stop released, faults cleared,
+// sensor noise off, journal empty (its on/off setting is kept). The axis
+// configuration sent at start-up is card memory and stays.
 void Reset();
 
 // A pose in physical units: the carriage's travel from home, joint angles.
@@ -26,7 +27,8 @@ struct ArmPose {
     double toolDegrees = 0.0;  // the muscle-driven joint
 };
 
-// Places the arm at rest at the pose; counters keep their zero points.
+// Places the arm at rest at the pose; counters keep their zero points. From
+// there the tool joint moves as its muscles, its weight and the arm make it.
 void SetArmPose(const ArmPose& pose);
 // Makes the counters of channels 0 to 4 read these raw values, without
 // moving the arm.
@@ -50,7 +52,8 @@ struct Snapshot {
     bool valveOutputOpen;    // data-acquisition device 1
     double pressureBar[4];
     float valveOutput[4];
-    double toolDegrees;
+    double toolDegrees;  // the muscle-driven joint
+    double toolDegreesPerSecond;
 };
 Snapshot TakeSnapshot();
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lab/lab.h"
+#include "lab/plant.h"
 #include "platform/motion_library.h"
 
 namespace lab {
@@ -37,7 +38,7 @@ struct LabState {
     double position[3];
     double velocity[3];
     double pressureBar[4];
-    double toolDegrees;
+    plant::ToolJoint tool;
     std::int64_t plantNanoseconds;
     bool plantOnVirtualClock;
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/stdio_file.h"
 #include "cards/motion_card.h"
 #include "networks/networks.h"
 #include "training/excitation.h"
@@ -94,10 +95,10 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
 }
 
 TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
-    runfiles::File voltageFile = training::OpenReporting(kVoltageFile, "w", training::kNotOpened);
-    runfiles::File velocityFile = training::OpenReporting(kVelocityFile, "w", training::kNotOpened);
-    runfiles::File encoderFile = training::OpenReporting(kEncoderFile, "w", training::kNotOpened);
-    runfiles::File logTimeFile = training::OpenReporting(kLogTimeFile, "w", kLogTimeNotOpened);
+    platform::StdioFile voltageFile = training::OpenReporting(kVoltageFile, "w", training::kNotOpened);
+    platform::StdioFile velocityFile = training::OpenReporting(kVelocityFile, "w", training::kNotOpened);
+    platform::StdioFile encoderFile = training::OpenReporting(kEncoderFile, "w", training::kNotOpened);
+    platform::StdioFile logTimeFile = training::OpenReporting(kLogTimeFile, "w", kLogTimeNotOpened);
 
     std::vector<MotorSample> samples(kMotorCapacity);
     std::vector<float> workMs(training::kMotorSamples);
@@ -169,11 +170,11 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     TrainingResult result;
     networks::DoubleLinkModel doubleLink;
     networks::UpperLinkModel upperLink;
-    runfiles::File velocityFile =
+    platform::StdioFile velocityFile =
         training::OpenReporting(kActualVelocityFile, "w", kActualVelocityNotOpened);
-    runfiles::File encoderFile =
+    platform::StdioFile encoderFile =
         training::OpenReporting(kActualEncoderFile, "w", kActualEncoderNotOpened);
-    runfiles::File desiredFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
+    platform::StdioFile desiredFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
                                                          training::kDesiredVelocityNotOpened);
     if (!desiredFile) {
         ServosOff();

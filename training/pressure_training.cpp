@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/stdio_file.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "networks/networks.h"
@@ -64,7 +65,7 @@ void StopMotorsAndValves() {
 
 TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     std::string paths[4];
-    runfiles::File files[4];
+    platform::StdioFile files[4];
     for (int k = 0; k < 4; ++k) {
         paths[k] = "./NeuralFiles/TrainPressureVoltageANNET" + std::to_string(k + 1) + ".txt";
         files[k] = training::OpenReporting(paths[k].c_str(), "w", training::kNotOpened);
@@ -150,11 +151,11 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         return result;
     }
 
-    runfiles::File encoderFile = training::OpenReporting(kEncoderFile, "w", kEncoderNotOpened);
-    runfiles::File pressureFile = training::OpenReporting(kPressureFile, "w", kPressureNotOpened);
-    runfiles::File velocityFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
+    platform::StdioFile encoderFile = training::OpenReporting(kEncoderFile, "w", kEncoderNotOpened);
+    platform::StdioFile pressureFile = training::OpenReporting(kPressureFile, "w", kPressureNotOpened);
+    platform::StdioFile velocityFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
                                                           training::kDesiredVelocityNotOpened);
-    runfiles::File desiredFile =
+    platform::StdioFile desiredFile =
         training::OpenReporting(kDesiredPressureFile, "w", kDesiredPressureNotOpened);
     // Without desired velocities there is nothing to run.
     if (!velocityFile) {

@@ -1,3 +1,4 @@
+#include "platform/stdio_file.h"
 #include "training/procedure_support.h"
 
 #include "cards/motion_card.h"
@@ -12,8 +13,8 @@ runs::RunEnd CheckStops() {
     return runs::RunEnd::kCompleted;
 }
 
-runfiles::File OpenReporting(const char* path, const char* mode, const char* failureMessage) {
-    runfiles::File file(std::fopen(path, mode));
+platform::StdioFile OpenReporting(const char* path, const char* mode, const char* failureMessage) {
+    platform::StdioFile file(std::fopen(path, mode));
     if (!file)
         std::fputs(failureMessage, stdout);
     return file;
@@ -31,7 +32,7 @@ void NoteFile(TrainingResult& result, const char* path, bool written) {
     result.filesWritten = result.filesWritten && written;
 }
 
-bool Close(runfiles::File& file) {
+bool Close(platform::StdioFile& file) {
     return file && std::fclose(file.release()) == 0;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/stdio_file.h"
 #include "evaluator/run_files.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
@@ -23,7 +24,7 @@ inline constexpr const char* kNotOpened = "Dosya Ac\375lmad\375\n";
 
 // Opens `path` with `mode`; on failure prints `failureMessage` and returns
 // an empty handle, and the procedure skips that file.
-runfiles::File OpenReporting(const char* path, const char* mode, const char* failureMessage);
+platform::StdioFile OpenReporting(const char* path, const char* mode, const char* failureMessage);
 
 inline constexpr const char* kDesiredVelocityFile =
     "./NeuralFiles/SinVelocityTrajectoryDesired.txt";
@@ -35,7 +36,7 @@ inline constexpr const char* kDesiredVelocityNotOpened =
 std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file);
 
 // Closes an open file; true when it was open and closed cleanly.
-bool Close(runfiles::File& file);
+bool Close(platform::StdioFile& file);
 
 // Notes a file that was to be written: listed in the result when it was,
 // and the result's filesWritten cleared when it was not.
@@ -45,7 +46,7 @@ void NoteFile(TrainingResult& result, const char* path, bool written);
 // file, when it is open, closes it and notes it in the result;
 // `row(i, values)` fills the values of row i.
 template <typename Row>
-void WriteTrainingFile(TrainingResult& result, const char* path, runfiles::File& file,
+void WriteTrainingFile(TrainingResult& result, const char* path, platform::StdioFile& file,
                        const char* format, int rows, Row row) {
     bool written = static_cast<bool>(file);
     if (file) {
