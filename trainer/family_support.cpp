@@ -1,10 +1,13 @@
 #include "trainer/family_support.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "platform/stdio_file.h"
 
@@ -77,6 +80,21 @@ FitOptions NetworkFitOptions(const TrainingOptions& options, int network) {
     fit.restarts = options.restarts;
     fit.maxIterations = options.maxIterations;
     return fit;
+}
+
+void ParallelFor(int count, const std::function<void(int)>& work) {
+    std::atomic<int> next{0};
+    auto worker = [&] {
+        for (int i = next++; i < count; i = next++)
+            work(i);
+    };
+    const int threads = std::clamp(int(std::thread::hardware_concurrency()), 1, std::max(count, 1));
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(worker);
+    worker();
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 double Rms(double squaredSum, int count) {

@@ -3,6 +3,7 @@
 // files all at once.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,11 @@ networks::NetworkWeights ToNetworkWeights(const NetworkShape& shape,
 // The fit options of one network: the family's options with a seed of the
 // network's own, so that each network's fit depends on nothing else.
 FitOptions NetworkFitOptions(const TrainingOptions& options, int network);
+
+// Calls work(0) to work(count - 1), spread over the machine's cores. The
+// calls must not depend on each other; each fit seeds itself, so the
+// results do not depend on the order.
+void ParallelFor(int count, const std::function<void(int)>& work);
 
 // sqrt(sum / count), 0 for no samples.
 double Rms(double squaredSum, int count);

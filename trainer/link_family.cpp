@@ -124,11 +124,16 @@ FamilyReport TrainLinkNetworks(const MotorRecordings& recordings, const Training
     const FitOptions upperOptions = NetworkFitOptions(options, 2);
     const Split doubleSplit = SplitSamples(int(samples.size()), 0.2, doubleOptions.seed);
     const Split upperSplit = SplitSamples(int(samples.size()), 0.2, upperOptions.seed);
-    const FitResult doubleFit =
-        Fit(kDoubleLinkShape, Select(doubleSamples, doubleSplit.training),
-            Select(doubleSamples, doubleSplit.heldOut), doubleOptions);
-    const FitResult upperFit = Fit(kUpperLinkShape, Select(upperSamples, upperSplit.training),
-                                   Select(upperSamples, upperSplit.heldOut), upperOptions);
+    FitResult doubleFit, upperFit;
+    ParallelFor(2, [&](int network) {
+        if (network == 0) {
+            doubleFit = Fit(kDoubleLinkShape, Select(doubleSamples, doubleSplit.training),
+                            Select(doubleSamples, doubleSplit.heldOut), doubleOptions);
+        } else {
+            upperFit = Fit(kUpperLinkShape, Select(upperSamples, upperSplit.training),
+                           Select(upperSamples, upperSplit.heldOut), upperOptions);
+        }
+    });
 
     std::error_code error;
     std::filesystem::create_directories("./NeuralFiles", error);

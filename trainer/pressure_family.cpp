@@ -181,10 +181,26 @@ class PressureTrainer {
         return std::nullopt;
     }
 
-    const GroupFit& FitOf(const Group& group) {
-        auto found = fits_.find(group);
-        if (found != fits_.end())
-            return found->second;
+    // Fits every group of `groups` (repeats allowed) once, in parallel.
+    void FitAll(const std::vector<Group>& groups) {
+        for (const Group& group : groups)
+            fits_[group];
+        std::vector<std::pair<const Group, GroupFit>*> entries;
+        for (auto& entry : fits_)
+            entries.push_back(&entry);
+        ParallelFor(int(entries.size()),
+                    [&](int e) { entries[e]->second = FitGroup(entries[e]->first); });
+    }
+
+    const GroupFit& FitOf(const Group& group) const { return fits_.at(group); }
+
+    const std::vector<int>& OwnSamples(int muscle, int set, int bin) const {
+        return bins_[muscle - 1][set][bin];
+    }
+    const std::vector<PressureSample>& Samples() const { return samples_; }
+
+  private:
+    GroupFit FitGroup(const Group& group) const {
         std::vector<int> rows;
         if (group.set == kSets) {
             for (int n = 0; n < int(samples_.size()); ++n)
@@ -208,15 +224,9 @@ class PressureTrainer {
         std::sort(result.heldOut.begin(), result.heldOut.end());
         result.fit = Fit(kPressureShape, FitSamples(samples_, result.training, group.muscle),
                          FitSamples(samples_, result.heldOut, group.muscle), fitOptions);
-        return fits_.emplace(group, std::move(result)).first->second;
+        return result;
     }
 
-    const std::vector<int>& OwnSamples(int muscle, int set, int bin) const {
-        return bins_[muscle - 1][set][bin];
-    }
-    const std::vector<PressureSample>& Samples() const { return samples_; }
-
-  private:
     std::vector<PressureSample> samples_;
     TrainingOptions options_;
     // Sample indices per muscle, set and bin.
@@ -279,12 +289,14 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
 
     // Fit every network first; nothing is written unless all were fitted.
     std::array<std::array<std::array<Group, kBins>, kSets>, kMuscles> groups;
+    std::vector<Group> all;
     for (int m = 1; m <= kMuscles; ++m)
         for (int set = 0; set < kSets; ++set)
             for (int bin = 0; bin < kBins; ++bin) {
                 groups[m - 1][set][bin] = *trainer.GroupOf(m, set, bin);
-                trainer.FitOf(groups[m - 1][set][bin]);
+                all.push_back(groups[m - 1][set][bin]);
             }
+    trainer.FitAll(all);
 
     std::error_code error;
     std::filesystem::create_directories("./NeuralFiles/WeightsPONNET", error);

@@ -111,13 +111,13 @@ FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
 
     std::array<Split, kMuscles> splits;
     std::array<FitResult, kMuscles> fits;
-    for (int m = 0; m < kMuscles; ++m) {
+    ParallelFor(kMuscles, [&](int m) {
         const Samples all = FitSamples(samples[m]);
         const FitOptions fitOptions = NetworkFitOptions(options, m + 1);
         splits[m] = SplitSamples(all.Count(), 0.2, fitOptions.seed);
         fits[m] = Fit(kValveShape, Select(all, splits[m].training), Select(all, splits[m].heldOut),
                       fitOptions);
-    }
+    });
 
     std::error_code error;
     std::filesystem::create_directories("./NeuralFiles", error);
