@@ -132,6 +132,10 @@ TEST(TrainerValves, UnusableRecordingsLeaveEveryWeightFileAsItWas) {
     report = trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
     EXPECT_TRUE(AnyNote(report, "line 2 holds something that is not a number"));
     untouched();
+    std::ofstream(trainer::ValveRecordings()[3]) << "1 2 3\n4 nan 6\n";
+    report = trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
+    EXPECT_TRUE(AnyNote(report, "line 2 holds a number that is not finite"));
+    untouched();
 }
 
 // Motor excitation: voltages and the velocities they produce (a dead band

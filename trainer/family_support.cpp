@@ -34,6 +34,11 @@ std::optional<std::vector<std::vector<double>>> ReadColumns(const std::string& p
     double value = 0.0;
     int converted = 0;
     while ((converted = std::fscanf(file.get(), "%lf", &value)) == 1) {
+        if (!std::isfinite(value)) {
+            notes.push_back(path + ": line " + std::to_string(rows.size() + 1) +
+                            " holds a number that is not finite");
+            return std::nullopt;
+        }
         row.push_back(value);
         if (int(row.size()) == columns) {
             rows.push_back(std::move(row));
