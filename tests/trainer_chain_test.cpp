@@ -67,7 +67,7 @@ RunFigures Figures(int reached) {
     auto logs = tuning::PrepareLogs(kConsoleWeightDirectory,
                                     {"NeuralFiles/LogALLANNETPressures.txt"});
     testing::internal::GetCapturedStdout();
-    f.fitness = logs ? tuning::InProcessFitness(std::move(*logs)).Of(runs::kHybridFuzzyParameters)
+    f.fitness = logs ? tuning::InProcessFitness(std::move(*logs)).Of(fuzzy::kHybridRunVector)
                      : INFINITY;
     return f;
 }
