@@ -21,12 +21,6 @@ constexpr double kInputDivisor[PonnetModel::kInputs] = {90,  90,   5,    4,   5,
 constexpr int kFirstLabel = -72;  // angle label of bin 0, in degrees
 constexpr int kBinWidth = 4;      // degrees
 
-// Row layout of one network's 49 parameters.
-constexpr int kOutputWeightRow = 0;
-constexpr int kOutputBiasRow = 3;
-constexpr int kInputWeightRow = 4;
-constexpr int kHiddenBiasRow = 46;
-
 }  // namespace
 
 PonnetModel::PonnetModel(int muscle, std::string weightDirectory)
@@ -81,9 +75,13 @@ bool PonnetModel::LoadWeights() {
     return loaded_;
 }
 
+int PonnetModel::BinLabel(int bin) {
+    return kFirstLabel + kBinWidth * bin;
+}
+
 std::string PonnetModel::WeightFileName(int muscle, int bin, int set) {
     std::string name = std::to_string(muscle);
-    name += std::to_string(kFirstLabel + kBinWidth * bin);
+    name += std::to_string(BinLabel(bin));
     name += set == 0 ? "f.txt" : "b.txt";
     return name;
 }
@@ -143,10 +141,13 @@ int PonnetModel::SetOf(int muscle, float directionFlag) {
     return 0;
 }
 
+float PonnetModel::NormalisedInput(int q, float value) {
+    return float((double(value) + kInputOffset[q]) / kInputDivisor[q]);
+}
+
 void PonnetModel::Evaluate(const float* input, float* output, int binOffset) {
-    for (int q = 0; q < kInputs; ++q) {
-        inputRow_[q] = float((double(input[q]) + kInputOffset[q]) / kInputDivisor[q]);
-    }
+    for (int q = 0; q < kInputs; ++q)
+        inputRow_[q] = NormalisedInput(q, input[q]);
 
     const auto& rows = weights_[SetOf(muscle_, input[kInputs])][BinOf(input[0], binOffset)];
     for (int j = 0; j < kHidden; ++j) {

@@ -19,6 +19,11 @@ class PonnetModel {
     static constexpr int kHidden = 3;
     static constexpr int kInputs = 14;
     static constexpr int kInputSize = kInputs + 1;  // the 14 record fields and the direction flag
+    // Rows of one network's 49 parameters in its weight file.
+    static constexpr int kOutputWeightRow = 0;  // v[j] at row j
+    static constexpr int kOutputBiasRow = 3;
+    static constexpr int kInputWeightRow = 4;  // input q to hidden j at row 4 + 14 j + q
+    static constexpr int kHiddenBiasRow = 46;  // c[j] at row 46 + j
 
     // Stores the muscle index (1 to 4) and reads the hidden and input counts
     // from GeneralWeights.txt behind `weightDirectory`.
@@ -42,8 +47,13 @@ class PonnetModel {
     // shifted by `binOffset` (-1, 0 or +1). Allocates nothing.
     void Evaluate(const float* input, float* output, int binOffset);
 
+    // Input q (0 to 13) of a network as Evaluate normalises it from the
+    // record field X[q]: (X[q] + offset) / divisor, stored as a float.
+    static float NormalisedInput(int q, float value);
     // Bin of an angle in degrees shifted by `binOffset`, clamped to the table.
     static int BinOf(float angle, int binOffset);
+    // Angle label of a bin in degrees: -72 for bin 0, 68 for bin 35.
+    static int BinLabel(int bin);
     // Weight set of a muscle for a direction flag.
     static int SetOf(int muscle, float directionFlag);
     // Name of a per-bin weight file, without the directory: the muscle index,

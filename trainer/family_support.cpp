@@ -1,0 +1,141 @@
+#include "trainer/family_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "platform/stdio_file.h"
+
+namespace trainer {
+namespace {
+
+using File = platform::StdioFile;
+
+std::string StagedPath(const std::string& path) {
+    return path + ".new";
+}
+
+}  // namespace
+
+std::optional<std::vector<std::vector<double>>> ReadColumns(const std::string& path, int columns,
+                                                            std::vector<std::string>& notes) {
+    const File file(std::fopen(path.c_str(), "r"));
+    if (!file) {
+        notes.push_back(path + ": cannot open it (" + std::strerror(errno) + ")");
+        return std::nullopt;
+    }
+    std::vector<std::vector<double>> rows;
+    std::vector<double> row;
+    double value = 0.0;
+    int converted = 0;
+    while ((converted = std::fscanf(file.get(), "%lf", &value)) == 1) {
+        if (!std::isfinite(value)) {
+            notes.push_back(path + ": line " + std::to_string(rows.size() + 1) +
+                            " holds a number that is not finite");
+            return std::nullopt;
+        }
+        row.push_back(value);
+        if (int(row.size()) == columns) {
+            rows.push_back(std::move(row));
+            row.clear();
+        }
+    }
+    if (converted != EOF) {
+        notes.push_back(path + ": line " + std::to_string(rows.size() + 1) +
+                        " holds something that is not a number");
+        return std::nullopt;
+    }
+    if (!row.empty()) {
+        notes.push_back(path + ": the last line holds " + std::to_string(row.size()) + " of " +
+                        std::to_string(columns) + " numbers");
+        return std::nullopt;
+    }
+    if (rows.empty()) {
+        notes.push_back(path + ": empty");
+        return std::nullopt;
+    }
+    return rows;
+}
+
+networks::NetworkWeights ToNetworkWeights(const NetworkShape& shape,
+                                          const Eigen::VectorXd& parameters) {
+    networks::NetworkWeights w =
+        networks::NetworkWeights::Zero(shape.hidden, shape.inputs, shape.outputs);
+    for (int j = 0; j < shape.hidden; ++j) {
+        for (int i = 0; i < shape.inputs; ++i)
+            w.InputWeight(j, i) = float(parameters[shape.InputWeight(j, i)]);
+        w.hiddenBiases[j] = float(parameters[shape.HiddenBias(j)]);
+    }
+    for (int o = 0; o < shape.outputs; ++o) {
+        for (int j = 0; j < shape.hidden; ++j)
+            w.OutputWeight(o, j) = float(parameters[shape.OutputWeight(o, j)]);
+        w.outputBiases[o] = float(parameters[shape.OutputBias(o)]);
+    }
+    return w;
+}
+
+FitOptions NetworkFitOptions(const TrainingOptions& options, int network) {
+    FitOptions fit;
+    fit.seed = options.seed * 1000003u + std::uint64_t(network);
+    fit.restarts = options.restarts;
+    fit.maxIterations = options.maxIterations;
+    return fit;
+}
+
+void ParallelFor(int count, const std::function<void(int)>& work) {
+    std::atomic<int> next{0};
+    auto worker = [&] {
+        for (int i = next++; i < count; i = next++)
+            work(i);
+    };
+    const int threads = std::clamp(int(std::thread::hardware_concurrency()), 1, std::max(count, 1));
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(worker);
+    worker();
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+double Rms(double squaredSum, int count) {
+    return count > 0 ? std::sqrt(squaredSum / count) : 0.0;
+}
+
+StagedFiles::~StagedFiles() {
+    for (const std::string& path : paths_)
+        std::remove(StagedPath(path).c_str());
+}
+
+bool StagedFiles::Write(const std::string& path, const networks::NetworkWeights& weights) {
+    if (!networks::WriteWeightFile(StagedPath(path), weights))
+        return false;
+    paths_.push_back(path);
+    return true;
+}
+
+bool StagedFiles::WriteText(const std::string& path, const std::string& text) {
+    File file(std::fopen(StagedPath(path).c_str(), "w"));
+    if (!file)
+        return false;
+    paths_.push_back(path);
+    const bool written = std::fputs(text.c_str(), file.get()) >= 0;
+    return std::fclose(file.release()) == 0 && written;
+}
+
+bool StagedFiles::Commit() {
+    bool renamed = true;
+    for (const std::string& path : paths_) {
+        std::error_code error;
+        std::filesystem::rename(StagedPath(path), path, error);
+        renamed = renamed && !error;
+    }
+    paths_.clear();
+    return renamed;
+}
+
+}  // namespace trainer

@@ -1,0 +1,76 @@
+// What the three network families share: reading a recording's columns,
+// turning fitted parameters into weight files, and replacing a family's
+// files all at once.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "networks/weight_file.h"
+#include "trainer/fit.h"
+#include "trainer/trainer.h"
+
+namespace trainer {
+
+// The numbers of a text recording, `columns` per line. Nothing when the
+// file does not open, holds no number, holds text that is not a number or
+// ends inside a line; a note says which.
+std::optional<std::vector<std::vector<double>>> ReadColumns(const std::string& path, int columns,
+                                                            std::vector<std::string>& notes);
+
+// Drops the rows at the end for which `unrecorded` holds (the zero samples
+// of a procedure stopped early) and notes how many went.
+template <typename Row, typename Predicate>
+void DropTrailing(std::vector<Row>& rows, Predicate unrecorded, const std::string& path,
+                  std::vector<std::string>& notes) {
+    std::size_t kept = rows.size();
+    while (kept > 0 && unrecorded(rows[kept - 1]))
+        --kept;
+    if (kept == rows.size())
+        return;
+    notes.push_back(path + ": " + std::to_string(rows.size() - kept) +
+                    " trailing zero samples dropped (the recording was cut short)");
+    rows.resize(kept);
+}
+
+// The fitted parameters in the valve and link networks' weight layout.
+networks::NetworkWeights ToNetworkWeights(const NetworkShape& shape,
+                                          const Eigen::VectorXd& parameters);
+
+// The fit options of one network: the family's options with a seed of the
+// network's own, so that each network's fit depends on nothing else.
+FitOptions NetworkFitOptions(const TrainingOptions& options, int network);
+
+// Calls work(0) to work(count - 1), spread over the machine's cores. The
+// calls must not depend on each other; each fit seeds itself, so the
+// results do not depend on the order.
+void ParallelFor(int count, const std::function<void(int)>& work);
+
+// sqrt(sum / count), 0 for no samples.
+double Rms(double squaredSum, int count);
+
+// New files of a family, written beside the files they replace (PATH.new)
+// and renamed over them together by Commit. Whatever has not been committed
+// is removed when the object goes.
+class StagedFiles {
+  public:
+    StagedFiles() = default;
+    StagedFiles(const StagedFiles&) = delete;
+    StagedFiles& operator=(const StagedFiles&) = delete;
+    ~StagedFiles();
+
+    // Writes through networks::WriteWeightFile; false when it refuses.
+    bool Write(const std::string& path, const networks::NetworkWeights& weights);
+    // Writes the given text as it is.
+    bool WriteText(const std::string& path, const std::string& text);
+    // Renames every staged file into place; false (after trying all) when a
+    // rename failed.
+    bool Commit();
+
+  private:
+    std::vector<std::string> paths_;
+};
+
+}  // namespace trainer

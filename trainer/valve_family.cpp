@@ -1,0 +1,157 @@
+// The valve networks, one per muscle, from the pressure training
+// procedure's excitation files. Line q of a file holds the valve voltage
+// the card accepted on sample q, the pressure measured on the sample after
+// (the pressure that voltage produced) and a slope. The network learns the
+// voltage from the produced pressures as the control runs present desired
+// ones: the pressure now, next and after next, the one- and two-step
+// differences and the forward slope over 20 ms.
+#include <filesystem>
+
+#include "networks/networks.h"
+#include "trainer/family_support.h"
+#include "trainer/trainer.h"
+
+namespace trainer {
+namespace {
+
+constexpr int kMuscles = 4;
+constexpr int kValveHidden = 8;
+// Below this many samples a recording is too short to fit (a full
+// excitation gives 1297).
+constexpr int kMinValveSamples = 50;
+const NetworkShape kValveShape{6, kValveHidden, 1, Activation::kLogistic, 8.0};
+
+struct ValveSample {
+    float p0, p1, p2, d1, d2, r;
+    float volts;
+};
+
+std::vector<ValveSample> ValveSamples(const std::vector<std::vector<double>>& rows) {
+    std::vector<ValveSample> samples;
+    for (std::size_t q = 0; q + 2 < rows.size(); ++q) {
+        ValveSample s;
+        s.p0 = float(rows[q][1]);
+        s.p1 = float(rows[q + 1][1]);
+        s.p2 = float(rows[q + 2][1]);
+        s.d1 = s.p1 - s.p0;
+        s.d2 = s.p2 - s.p0;
+        s.r = s.d1 / 20.0f;
+        s.volts = float(rows[q][0]);
+        samples.push_back(s);
+    }
+    return samples;
+}
+
+// The input row as AnnetModel::Evaluate scales it.
+Samples FitSamples(const std::vector<ValveSample>& samples) {
+    Samples fit;
+    fit.inputs.resize(Eigen::Index(samples.size()), 6);
+    fit.targets.resize(Eigen::Index(samples.size()), 1);
+    for (std::size_t n = 0; n < samples.size(); ++n) {
+        const ValveSample& s = samples[n];
+        fit.inputs.row(Eigen::Index(n)) << s.p0 / 4.0f, s.p1 / 4.0f, s.p2 / 4.0f,
+            float((s.d1 + 0.3) / 0.6), float((s.d2 + 0.3) / 0.6), float((s.r * 100.0 + 1.0) / 2.0);
+        fit.targets(Eigen::Index(n), 0) = s.volts;
+    }
+    return fit;
+}
+
+std::string ValveFile(int muscle) {
+    return "WeightsANNET" + std::to_string(muscle) + ".txt";
+}
+
+double SquaredError(const networks::AnnetModel& model, const std::vector<ValveSample>& samples,
+                    const std::vector<int>& rows) {
+    double sum = 0.0;
+    for (int n : rows) {
+        const ValveSample& s = samples[n];
+        float volts = 0.0f;
+        model.Evaluate(s.p0, s.p1, s.p2, s.d1, s.d2, s.r, volts);
+        sum += (double(volts) - s.volts) * (double(volts) - s.volts);
+    }
+    return sum;
+}
+
+}  // namespace
+
+std::array<std::string, 4> ValveRecordings(const std::string& prefix) {
+    std::array<std::string, 4> paths;
+    for (int m = 1; m <= kMuscles; ++m)
+        paths[m - 1] = prefix + std::to_string(m) + ".txt";
+    return paths;
+}
+
+FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
+                                const TrainingOptions& options) {
+    FamilyReport report;
+    report.family = "valves";
+    std::array<std::vector<ValveSample>, kMuscles> samples;
+    bool usable = true;
+    for (int m = 0; m < kMuscles; ++m) {
+        auto rows = ReadColumns(recordings[m], 3, report.notes);
+        if (!rows) {
+            usable = false;
+            continue;
+        }
+        // A sample the procedure never reached reads as zero pressure.
+        DropTrailing(*rows, [](const std::vector<double>& row) { return row[1] == 0.0; },
+                     recordings[m], report.notes);
+        samples[m] = ValveSamples(*rows);
+        if (int(samples[m].size()) < kMinValveSamples) {
+            report.notes.push_back(recordings[m] + ": " + std::to_string(samples[m].size()) +
+                                   " samples, too short to fit (at least " +
+                                   std::to_string(kMinValveSamples) + " needed)");
+            usable = false;
+        }
+    }
+    if (!usable) {
+        report.notes.push_back("valve networks not written: their recordings are not all usable");
+        return report;
+    }
+
+    std::array<Split, kMuscles> splits;
+    std::array<FitResult, kMuscles> fits;
+    ParallelFor(kMuscles, [&](int m) {
+        const Samples all = FitSamples(samples[m]);
+        const FitOptions fitOptions = NetworkFitOptions(options, m + 1);
+        splits[m] = SplitSamples(all.Count(), 0.2, fitOptions.seed);
+        fits[m] = Fit(kValveShape, Select(all, splits[m].training), Select(all, splits[m].heldOut),
+                      fitOptions);
+    });
+
+    std::error_code error;
+    std::filesystem::create_directories("./NeuralFiles", error);
+    StagedFiles staged;
+    for (int m = 0; m < kMuscles; ++m) {
+        if (!staged.Write("./NeuralFiles/" + ValveFile(m + 1),
+                          ToNetworkWeights(kValveShape, fits[m].parameters))) {
+            report.notes.push_back("valve networks not written: ./NeuralFiles/" +
+                                   ValveFile(m + 1) + " could not be written");
+            return report;
+        }
+    }
+    if (!staged.Commit()) {
+        report.notes.push_back("valve networks: a file could not be renamed into place");
+        return report;
+    }
+    report.written = true;
+
+    for (int m = 0; m < kMuscles; ++m) {
+        networks::AnnetModel model(m + 1);
+        if (!model.LoadWeights())
+            report.notes.push_back(ValveFile(m + 1) + " did not load back");
+        NetworkReport network;
+        network.file = ValveFile(m + 1);
+        network.unit = "V";
+        network.trainingSamples = int(splits[m].training.size());
+        network.heldOutSamples = int(splits[m].heldOut.size());
+        network.trainingRms = Rms(SquaredError(model, samples[m], splits[m].training),
+                                  network.trainingSamples);
+        network.heldOutRms =
+            Rms(SquaredError(model, samples[m], splits[m].heldOut), network.heldOutSamples);
+        report.networks.push_back(network);
+    }
+    return report;
+}
+
+}  // namespace trainer
