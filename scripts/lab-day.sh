@@ -178,18 +178,12 @@ held_out_rms() {
 
 valve_and_link_networks() {
     begin "valve+link networks"
-    if have train-networks; then
-        run "$tools/train-networks" valves --dir "$lab" "${training_options[@]}"
-        run "$tools/train-networks" links --dir "$lab" "${training_options[@]}"
-        local valves links
-        valves=$(held_out_rms valves) links=$(held_out_rms links)
-        finish "${valves%% *}" "trained, held-out RMS valves $valves, links $links" \
-            "NeuralFiles/WeightsANNET?.txt" "NeuralFiles/TrainingReport*.csv"
-    else
-        run "$tools/make-demo-networks" --dir "$lab"
-        finish - "demo networks (no train-networks yet)" \
-            "NeuralFiles/WeightsANNET?.txt" "NeuralFiles/Weights*Link.txt"
-    fi
+    run "$tools/train-networks" valves --dir "$lab" "${training_options[@]}"
+    run "$tools/train-networks" links --dir "$lab" "${training_options[@]}"
+    local valves links
+    valves=$(held_out_rms valves) links=$(held_out_rms links)
+    finish "${valves%% *}" "trained, held-out RMS valves $valves, links $links" \
+        "NeuralFiles/WeightsANNET?.txt" "NeuralFiles/TrainingReport*.csv"
 }
 
 # The panel's defaults: sine, 100 mm, 0.5 Hz. --short keeps the first
@@ -214,17 +208,10 @@ sine_trajectory() {
 
 pressure_networks() {
     begin "pressure networks"
-    if have train-networks; then
-        run "$tools/train-networks" pressure --dir "$lab" "${training_options[@]}"
-        local rms
-        rms=$(held_out_rms pressure)
-        finish "${rms%% *}" "288 trained, held-out RMS $rms" NeuralFiles/WeightsPONNET/
-    else
-        run "$tools/make-demo-data" "$lab/logs/demo-data"
-        mv "$lab/logs/demo-data/NeuralFiles/WeightsPONNET" "$lab/NeuralFiles/" &&
-            rm -r "$lab/logs/demo-data" || fail "cannot install the demo pressure networks"
-        finish - "demo networks (no train-networks yet)" NeuralFiles/WeightsPONNET/
-    fi
+    run "$tools/train-networks" pressure --dir "$lab" "${training_options[@]}"
+    local rms
+    rms=$(held_out_rms pressure)
+    finish "${rms%% *}" "288 trained, held-out RMS $rms" NeuralFiles/WeightsPONNET/
 }
 
 homing() {
