@@ -1,0 +1,201 @@
+// The training recordings: the excitation and the response of each motor
+// and muscle procedure whose files are present.
+#include <cmath>
+
+#include "arm/arm.h"
+#include "reports/builders.h"
+#include "reports/data_files.h"
+
+namespace reports {
+namespace {
+
+const char* const kAxisNames[] = {"carriage (axis 0)", "shoulder (axis 1)", "elbow (axis 2)"};
+
+// A table whose column 0 is the time of each row, 20 ms apart, starting at
+// sample `first`, followed by `columns`.
+Table Timed(std::string name, std::size_t rows, int first,
+            std::vector<std::vector<double>> columns) {
+    std::vector<double> time;
+    for (std::size_t q = 0; q < rows; ++q)
+        time.push_back(SampleSeconds(double(first + q)));
+    columns.insert(columns.begin(), std::move(time));
+    return {std::move(name), std::move(columns)};
+}
+
+bool Present(const std::filesystem::path& file) {
+    std::error_code code;
+    return std::filesystem::exists(file, code);
+}
+
+bool AddMotorTraining(const std::filesystem::path& dir, Figure& figure, std::string& error) {
+    const auto voltages = ReadRows(dir / "VoltageTrainDoubleLink_Input.txt", 3, 3, error);
+    if (!voltages)
+        return false;
+    const auto velocities = ReadRows(dir / "VelocitiesTrainDouble_Output.txt", 3, 3, error);
+    if (!velocities)
+        return false;
+    const int table = int(figure.tables.size());
+    std::vector<std::vector<double>> columns;
+    for (int axis = 0; axis < 3; ++axis) {
+        columns.push_back(Column(*voltages, axis));
+        columns.push_back(Column(*velocities, axis));
+        columns.back().resize(voltages->size(), NAN);
+    }
+    figure.tables.push_back(Timed("motor", voltages->size(), 0, std::move(columns)));
+    for (int axis = 0; axis < 3; ++axis) {
+        Panel panel{Format("Motor training, %s: VoltageTrainDoubleLink_Input.txt, "
+                           "VelocitiesTrainDouble_Output.txt",
+                           kAxisNames[axis]),
+                    "time (s)", "motor command (V)", "velocity (counts/ms)"};
+        panel.series = {{table, 0, 1 + 2 * axis, "command"},
+                        {table, 0, 2 + 2 * axis, "velocity (right axis)", Series::Style::kRightAxis}};
+        figure.panels.push_back(panel);
+    }
+    return true;
+}
+
+bool AddVelocityTest(const std::filesystem::path& dir, Figure& figure, std::string& error) {
+    const auto actual = ReadRows(dir / "SinTrajectoryActualVelocityOutput.txt", 3, 3, error);
+    if (!actual)
+        return false;
+    const auto desired = ReadRows(dir / "SinVelocityTrajectoryDesired.txt", 3, 3, error);
+    if (!desired)
+        return false;
+    const int table = int(figure.tables.size());
+    std::vector<std::vector<double>> columns;
+    for (int axis = 0; axis < 3; ++axis) {
+        columns.push_back(Column(*desired, axis));
+        columns.back().resize(actual->size(), NAN);
+        columns.push_back(Column(*actual, axis));
+    }
+    Panel panel{"Velocity test: SinTrajectoryActualVelocityOutput.txt against "
+                "SinVelocityTrajectoryDesired.txt",
+                "time (s)", "velocity (counts/ms)"};
+    for (int axis = 0; axis < 3; ++axis) {
+        const double rms = RmsDifference(columns[2 * axis], columns[2 * axis + 1], actual->size());
+        panel.series.push_back({table, 0, 1 + 2 * axis, Format("%s desired", kAxisNames[axis]),
+                                Series::Style::kDashed});
+        panel.series.push_back(
+            {table, 0, 2 + 2 * axis, Format("actual (RMS %.3f counts/ms)", rms)});
+    }
+    figure.tables.push_back(Timed("velocity", actual->size(), 0, std::move(columns)));
+    figure.panels.push_back(panel);
+    return true;
+}
+
+bool AddPressureTraining(const std::filesystem::path& dir, Figure& figure, std::string& error) {
+    for (int m = 1; m <= arm::kMuscleCount; ++m) {
+        const std::string name = Format("TrainPressureVoltageANNET%d.txt", m);
+        const auto rows = ReadRows(dir / name, 3, 3, error);
+        if (!rows)
+            return false;
+        // Line q: the voltage of sample q and the pressure one sample later.
+        Table table = Timed(Format("pressure%d", m), rows->size(), 0,
+                            {{}, Column(*rows, 0), Column(*rows, 1)});
+        for (std::size_t q = 0; q < rows->size(); ++q)
+            table.columns[1].push_back(SampleSeconds(double(q + 1)));
+        const int index = int(figure.tables.size());
+        figure.tables.push_back(std::move(table));
+        Panel panel{Format("Pressure training, muscle %d: %s", m, name.c_str()), "time (s)",
+                    "valve command (V)", "pressure (bar)"};
+        panel.series = {{index, 0, 2, "valve command"},
+                        {index, 1, 3, "pressure (right axis)", Series::Style::kRightAxis}};
+        figure.panels.push_back(panel);
+    }
+    return true;
+}
+
+bool AddCombinedTraining(const std::filesystem::path& dir, Figure& figure, std::string& error) {
+    const auto desired = ReadRows(dir / "ALLDesiredPressureTrajectory.txt", 4, 4, error);
+    if (!desired)
+        return false;
+    const auto measured = ReadRows(dir / "ALLTrainFilteredPressureValues.txt", 4, 4, error);
+    if (!measured)
+        return false;
+    const auto counts = ReadRows(dir / "ALLTrainDataEncoders.txt", 5, 5, error);
+    if (!counts)
+        return false;
+    if (measured->size() != desired->size() || counts->size() != desired->size()) {
+        error = Format("%s: %zu lines, ALLTrainFilteredPressureValues.txt %zu and "
+                       "ALLTrainDataEncoders.txt %zu: not one recording",
+                       (dir / "ALLDesiredPressureTrajectory.txt").string().c_str(),
+                       desired->size(), measured->size(), counts->size());
+        return false;
+    }
+    std::vector<std::vector<double>> columns;
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        columns.push_back(Column(*desired, m));
+        columns.push_back(Column(*measured, m));
+    }
+    std::vector<double> angle;
+    for (const auto& row : *counts)
+        angle.push_back((row[3] - row[4]) / arm::kMuscleJointCountsPerDegree);
+    columns.push_back(std::move(angle));
+    const int table = int(figure.tables.size());
+    for (int pair = 0; pair < 2; ++pair) {
+        Panel panel{Format("Combined training, muscles %d and %d: ALLDesiredPressureTrajectory.txt, "
+                           "ALLTrainFilteredPressureValues.txt",
+                           2 * pair + 1, 2 * pair + 2),
+                    "time (s)", "pressure (bar)"};
+        for (int m = 2 * pair; m < 2 * pair + 2; ++m) {
+            const double rms = RmsDifference(columns[2 * m], columns[2 * m + 1], desired->size());
+            panel.series.push_back({table, 0, 1 + 2 * m, Format("muscle %d desired", m + 1), Series::Style::kDashed});
+            panel.series.push_back(
+                {table, 0, 2 + 2 * m, Format("measured (RMS %.4f bar)", rms)});
+        }
+        figure.panels.push_back(panel);
+    }
+    Panel joint{"Combined training, muscle-driven joint: ALLTrainDataEncoders.txt", "time (s)",
+                "joint angle (°)"};
+    joint.series = {{table, 0, 9, "(encoder 3 - encoder 4) / 8"}};
+    figure.panels.push_back(joint);
+    figure.tables.push_back(Timed("combined", desired->size(), 0, std::move(columns)));
+    return true;
+}
+
+struct Procedure {
+    const char* name;
+    const char* firstFile;  // present when the procedure has recorded
+    bool (*add)(const std::filesystem::path&, Figure&, std::string&);
+};
+
+const Procedure kProcedures[] = {
+    {"motor-training", "VoltageTrainDoubleLink_Input.txt", AddMotorTraining},
+    {"velocity-test", "SinTrajectoryActualVelocityOutput.txt", AddVelocityTest},
+    {"pressure-training", "TrainPressureVoltageANNET1.txt", AddPressureTraining},
+    {"combined-training", "ALLDesiredPressureTrajectory.txt", AddCombinedTraining},
+};
+
+}  // namespace
+
+bool HoldsTrainingRecordings(const std::filesystem::path& neuralFiles) {
+    for (const Procedure& procedure : kProcedures)
+        if (Present(neuralFiles / procedure.firstFile))
+            return true;
+    return false;
+}
+
+std::optional<Figure> TrainingFigure(const std::filesystem::path& neuralFiles,
+                                     std::string& error) {
+    Figure figure;
+    std::string recorded;
+    for (const Procedure& procedure : kProcedures) {
+        if (!Present(neuralFiles / procedure.firstFile))
+            continue;
+        if (!procedure.add(neuralFiles, figure, error))
+            return std::nullopt;
+        recorded += recorded.empty() ? procedure.name : std::string(", ") + procedure.name;
+    }
+    if (figure.panels.empty()) {
+        error = neuralFiles.string() +
+                ": no training recordings (VoltageTrainDoubleLink_Input.txt, "
+                "SinTrajectoryActualVelocityOutput.txt, TrainPressureVoltageANNET1.txt or "
+                "ALLDesiredPressureTrajectory.txt)";
+        return std::nullopt;
+    }
+    figure.title = Format("Training recordings in %s\n%s", neuralFiles.string().c_str(),
+                          recorded.c_str());
+    return figure;
+}
+
+}  // namespace reports
