@@ -140,9 +140,13 @@ double RmsDifference(const std::vector<double>& a, const std::vector<double>& b,
     return std::sqrt(sum / count);
 }
 
+int PanelRows(const Figure& figure) {
+    return int((figure.panels.size() + figure.columns - 1) / figure.columns);
+}
+
 std::string GnuplotScript(const Figure& figure, const std::filesystem::path& picture, int width,
                           int height) {
-    const int rows = int((figure.panels.size() + figure.columns - 1) / figure.columns);
+    const int rows = PanelRows(figure);
     // Text size follows the picture: one panel row holds about 22 lines.
     const int font = std::clamp(height / rows / 24, 6, 14);
     // Margins from the text size: cairo draws a point as 4/3 pixel; tick

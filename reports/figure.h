@@ -48,6 +48,9 @@ struct Figure {
     std::vector<Panel> panels;
 };
 
+// Rows of the panel grid.
+int PanelRows(const Figure& figure);
+
 // The gnuplot script drawing `figure` into `picture` (its extension picks
 // the terminal) at width × height pixels.
 std::string GnuplotScript(const Figure& figure, const std::filesystem::path& picture, int width,

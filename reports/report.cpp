@@ -3,6 +3,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "reports/builders.h"
@@ -114,7 +115,9 @@ bool WriteReport(const Request& request, std::ostream& errors) {
     script.replace_extension(".gp");
     {
         std::ofstream out(script);
-        out << GnuplotScript(*figure, request.output, request.width, request.height);
+        const int height = request.height.value_or(
+            std::max(kMinimumHeight, kDefaultRowHeight * PanelRows(*figure)));
+        out << GnuplotScript(*figure, request.output, request.width, height);
         out.close();
         if (!out) {
             errors << script.string() << ": cannot be written\n";

@@ -1,7 +1,9 @@
 // Pictures of what a control run, an evaluation, a parameter search or the
 // training recordings did, drawn by gnuplot from the files they left.
 //
-//     reports::Request request{"lab", "lab/run.png"};
+//     reports::Request request;
+//     request.input = "lab";
+//     request.output = "lab/run.png";
 //     if (!reports::WriteReport(request, std::cerr)) return 1;
 //
 // The picture's format follows the output name's extension (.png, .pdf,
@@ -31,14 +33,16 @@ std::optional<Kind> KindFromName(std::string_view name);
 std::optional<Kind> RecogniseKind(const std::filesystem::path& path);
 
 inline constexpr int kDefaultWidth = 1600;
-inline constexpr int kDefaultHeight = 1200;
+// The default height: this much per row of panels, at least kMinimumHeight.
+inline constexpr int kDefaultRowHeight = 300;
+inline constexpr int kMinimumHeight = 600;
 
 struct Request {
     std::filesystem::path input;
     std::filesystem::path output;  // ending in .png, .pdf or .svg
     std::optional<Kind> kind;      // recognised from the files when not given
     int width = kDefaultWidth;     // pixels (PDF: 96 pixels to the inch)
-    int height = kDefaultHeight;
+    std::optional<int> height;     // pixels; by default from the panel rows
 };
 
 // Reads the files, writes the script and runs gnuplot on it. A missing or

@@ -39,7 +39,8 @@ constexpr const char* kUsage =
     "  --kind KIND     run, evaluation, search or training\n"
     "  --width PX      picture width in pixels, 320 to 10000 (default 1600; PDF: 96 px\n"
     "                  to the inch)\n"
-    "  --height PX     picture height in pixels, 240 to 10000 (default 1200)\n"
+    "  --height PX     picture height in pixels, 240 to 10000 (default 300 per row of\n"
+    "                  panels, at least 600)\n"
     "  --help          show this text\n"
     "\n"
     "Exit status: 0 when the picture was written, 1 when it was not, 2 on a usage\n"
@@ -49,7 +50,7 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
     std::string kind;
-    long width = reports::kDefaultWidth, height = reports::kDefaultHeight;
+    long width = reports::kDefaultWidth, height = 0;
     std::vector<std::string> paths;
     tools::Arguments args("run-report", kUsage);
     args.Choice("--kind", kind, {"run", "evaluation", "search", "training"});
@@ -62,11 +63,14 @@ int main(int argc, char** argv) {
     if (extension != ".png" && extension != ".pdf" && extension != ".svg")
         return args.UsageError("OUTPUT '" + paths[1] + "' does not end in .png, .pdf or .svg");
 
-    reports::Request request{paths[0], paths[1]};
+    reports::Request request;
+    request.input = paths[0];
+    request.output = paths[1];
     if (!kind.empty())
         request.kind = reports::KindFromName(kind);
     request.width = int(width);
-    request.height = int(height);
+    if (height > 0)
+        request.height = int(height);
     if (!reports::WriteReport(request, std::cerr))
         return 1;
     std::cout << "run-report: wrote " << request.output.string() << " and "
