@@ -172,7 +172,7 @@ std::string GnuplotScript(const Figure& figure, const std::filesystem::path& pic
     script += Format(
         "set multiplot layout %d,%d title %s margins %.4f,%.4f,%.4f,%.4f spacing %.4f,%.4f\n",
         rows, figure.columns, Quoted(figure.title).c_str(), left, 1 - right, 3.0 * lineHeight,
-        1 - (titleLines + 2.4) * lineHeight, left + right, 4.2 * lineHeight);
+        1 - (titleLines + 2.4) * lineHeight, left + right, 4.6 * lineHeight);
     for (const Panel& panel : figure.panels)
         AppendPanel(script, figure, panel);
     script += "unset multiplot\nset output\n";
