@@ -113,7 +113,7 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
     figure.title = Format(
         "Evaluation in %s: SimLOGFuzzyPressures.txt against LogALLANNETPressures.txt\n"
         "fitness %.6f (FEval.txt), %zu samples (%.2f s); candidate K0..K9 (KFFile.txt): %s",
-        arbiterDir.string().c_str(), fitness, samples, samples * 0.02, vector.c_str());
+        Shown(arbiterDir).c_str(), fitness, samples, samples * 0.02, vector.c_str());
     figure.tables = {std::move(replayed), std::move(weights)};
     return figure;
 }

@@ -85,8 +85,8 @@ void AppendPanel(std::string& script, const Figure& figure, const Panel& panel) 
         script += "set y2label " + Quoted(panel.y2Label) + "\n";
         script += "set ytics nomirror; set y2tics\n";
     }
-    if (panel.logX)
-        script += "set logscale x\n";
+    // Times, phases and counts start at zero; a logarithmic axis at its data.
+    script += panel.logX ? "set logscale x; set xrange [*:*]\n" : "set xrange [0:*]\n";
     for (const bool right : {false, true})
         if (const auto range = YRange(figure, panel, right))
             script += Format("set %s [%.9g:%.9g]\n", right ? "y2range" : "yrange",
@@ -94,7 +94,7 @@ void AppendPanel(std::string& script, const Figure& figure, const Panel& panel) 
     if (panel.stopAt) {
         script += Format("set arrow from %.9g, graph 0 to %.9g, graph 1 nohead lw 2 dt 2 lc %s\n",
                          *panel.stopAt, *panel.stopAt, Colour(kStopMarkerColour).c_str());
-        script += Format("set label %s at %.9g, graph 0.06 %s front boxed tc %s\n",
+        script += Format("set label %s at %.9g, graph 0.06 %s front tc %s\n",
                          Quoted(panel.stopLabel).c_str(), *panel.stopAt,
                          panel.stopLabelLeftOfMarker ? "right offset -0.5,0" : "left offset 0.5,0",
                          Colour(kStopMarkerColour).c_str());
@@ -127,6 +127,13 @@ std::string Format(const char* format, ...) {
     std::vsnprintf(text.data(), text.size() + 1, format, arguments);
     va_end(arguments);
     return text;
+}
+
+std::string Shown(const std::filesystem::path& path) {
+    const std::string name = path.filename().string();
+    if (path.empty() || name == "." || name == "..")
+        return std::filesystem::absolute(path).lexically_normal().parent_path().string();
+    return path.string();
 }
 
 double RmsDifference(const std::vector<double>& a, const std::vector<double>& b,
@@ -166,7 +173,7 @@ std::string GnuplotScript(const Figure& figure, const std::filesystem::path& pic
     script += "set output " + Quoted(std::filesystem::absolute(picture).string()) + "\n";
     for (std::size_t i = 0; i < figure.tables.size(); ++i)
         AppendTable(script, int(i), figure.tables[i]);
-    script += "set grid\nset autoscale xfix\nset style textbox opaque noborder\n";
+    script += "set grid\nset autoscale xfix\n";
     script += "set key top left vertical Left reverse opaque samplen 2 font \"," +
               std::to_string(std::max(font - 1, 5)) + "\"\n";
     script += Format(

@@ -63,6 +63,9 @@ double RmsDifference(const std::vector<double>& a, const std::vector<double>& b,
 // printf-style formatting into a string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// A path for a title: as given, or absolute when it is "." or "..".
+std::string Shown(const std::filesystem::path& path);
+
 // The time of sample k: 20 ms per sample.
 inline double SampleSeconds(double sample) { return sample * 0.02; }
 

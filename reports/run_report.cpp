@@ -138,7 +138,7 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
         "Control run in %s: LogALLANNETPressures.txt, SinTrajectoryEncoderOutputDesired.txt, "
         "SinTrajectoryALLWeights.txt\n%d of %zu samples run (%.2f s), %s; pressure RMS %.4f bar "
         "over the four muscles, joint angle RMS %.2f°",
-        neuralFiles.string().c_str(), lastRun + 1, log->size(), seconds,
+        Shown(neuralFiles).c_str(), lastRun + 1, log->size(), seconds,
         stopped ? Format("stopped early after sample %d", int((*log)[lastRun][0])).c_str()
                 : "completed",
         std::sqrt(pressureSquares / arm::kMuscleCount), jointRms);

@@ -54,7 +54,7 @@ std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std
     figure.panels.push_back(panel);
     figure.title =
         Format("Search progress %s\nbest fitness %.6f -> %.6f (%.2f %% lower) in %.0f evaluations",
-               progressCsv.string().c_str(), first, last,
+               Shown(progressCsv).c_str(), first, last,
                first != 0.0 ? 100.0 * (first - last) / first : 0.0, evaluations);
     figure.tables = {std::move(progress)};
     return figure;

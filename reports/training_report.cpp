@@ -251,7 +251,7 @@ std::optional<Figure> TrainingFigure(const std::filesystem::path& neuralFiles,
                 "ALLDesiredPressureTrajectory.txt)";
         return std::nullopt;
     }
-    figure.title = Format("Training recordings in %s%s", neuralFiles.string().c_str(),
+    figure.title = Format("Training recordings in %s%s", Shown(neuralFiles).c_str(),
                           recorded.c_str());
     return figure;
 }
