@@ -62,7 +62,7 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
     }
 
     const double fitness = fitnessRows->front()[0];
-    Table replayed{"replayed", std::vector<std::vector<double>>(15)};
+    Table replayed{std::vector<std::vector<double>>(15)};
     for (std::size_t r = 0; r < samples; ++r) {
         const std::size_t d = r + 1;
         replayed.columns[0].push_back(SampleSeconds((*log)[d][0]));
@@ -76,7 +76,7 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
         replayed.columns[14].push_back(phase);
     }
     constexpr int kPhaseSteps = 400;
-    Table weights{"weights", std::vector<std::vector<double>>(3)};
+    Table weights{std::vector<std::vector<double>>(3)};
     for (int i = 0; i < kPhaseSteps; ++i) {
         const float phase = 4.0f * i / kPhaseSteps;
         weights.columns[0].push_back(phase);

@@ -12,7 +12,6 @@ namespace reports {
 
 // Columns of equal length, written into the script as a data block.
 struct Table {
-    std::string name;
     std::vector<std::vector<double>> columns;
     std::size_t rows() const { return columns.empty() ? 0 : columns.front().size(); }
 };

@@ -60,8 +60,8 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
 
     // Table 0: every logged sample (what was asked for); table 1: the
     // samples run (what happened).
-    Table asked{"asked", std::vector<std::vector<double>>(9)};
-    Table done{"done", std::vector<std::vector<double>>(15)};
+    Table asked{std::vector<std::vector<double>>(9)};
+    Table done{std::vector<std::vector<double>>(15)};
     for (int r = 0; r < int(log->size()); ++r) {
         const auto& record = (*log)[r];
         const int sample = int(record[0]);

@@ -18,7 +18,7 @@ std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std
         error = progressCsv.string() + ": line 1 is not the header 'evaluation,best'";
         return std::nullopt;
     }
-    Table progress{"progress", std::vector<std::vector<double>>(2)};
+    Table progress{std::vector<std::vector<double>>(2)};
     for (int lineNumber = 2; std::getline(in, line); ++lineNumber) {
         if (line.empty())
             continue;

@@ -12,15 +12,14 @@ namespace {
 
 const char* const kAxisNames[] = {"carriage (axis 0)", "shoulder (axis 1)", "elbow (axis 2)"};
 
-// A table whose column 0 is the time of each row, 20 ms apart, starting at
-// sample `first`, followed by `columns`.
-Table Timed(std::string name, std::size_t rows, int first,
-            std::vector<std::vector<double>> columns) {
+// A table whose column 0 is the time of each row (row q is sample q),
+// followed by `columns`.
+Table Timed(std::size_t rows, std::vector<std::vector<double>> columns) {
     std::vector<double> time;
     for (std::size_t q = 0; q < rows; ++q)
-        time.push_back(SampleSeconds(double(first + q)));
+        time.push_back(SampleSeconds(double(q)));
     columns.insert(columns.begin(), std::move(time));
-    return {std::move(name), std::move(columns)};
+    return {std::move(columns)};
 }
 
 // Samples a procedure did not get to (a stop ended its loop) leave rows of
@@ -75,7 +74,7 @@ bool AddMotorTraining(const std::filesystem::path& dir, Figure& figure, std::str
         columns.push_back(ValidColumn(*voltages, axis, recorded, rows));
         columns.push_back(ValidColumn(*velocities, axis, recorded > 0 ? recorded - 1 : 0, rows));
     }
-    figure.tables.push_back(Timed("motor", voltages->size(), 0, std::move(columns)));
+    figure.tables.push_back(Timed(voltages->size(), std::move(columns)));
     for (int axis = 0; axis < 3; ++axis) {
         Panel panel{Format("Motor training, %s", kAxisNames[axis]),
                     "time (s)", "motor command (V)", "velocity (counts/ms)"};
@@ -118,7 +117,7 @@ bool AddVelocityTest(const std::filesystem::path& dir, Figure& figure, std::stri
             {table, 0, 2 + 2 * axis, Format("actual (RMS %.3f counts/ms)", rms)});
     }
     MarkStop(panel, recorded, rows);
-    figure.tables.push_back(Timed("velocity", rows, 0, std::move(columns)));
+    figure.tables.push_back(Timed(rows, std::move(columns)));
     figure.panels.push_back(panel);
     return true;
 }
@@ -135,7 +134,7 @@ bool AddPressureTraining(const std::filesystem::path& dir, Figure& figure, std::
         const std::size_t recorded = RecordedRows(*rows, 1);
         const std::size_t pressures = recorded < rows->size() && recorded > 0 ? recorded - 1
                                                                               : recorded;
-        Table table = Timed(Format("pressure%d", m), rows->size(), 0,
+        Table table = Timed(rows->size(),
                             {{}, ValidColumn(*rows, 0, recorded, rows->size()),
                              ValidColumn(*rows, 1, pressures, rows->size())});
         for (std::size_t q = 0; q < rows->size(); ++q)
@@ -198,7 +197,7 @@ bool AddCombinedTraining(const std::filesystem::path& dir, Figure& figure, std::
     joint.series = {{table, 0, 9, "(encoder 3 - encoder 4) / 8"}};
     MarkStop(joint, recorded, rows);
     figure.panels.push_back(joint);
-    figure.tables.push_back(Timed("combined", desired->size(), 0, std::move(columns)));
+    figure.tables.push_back(Timed(desired->size(), std::move(columns)));
     return true;
 }
 

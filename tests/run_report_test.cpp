@@ -17,18 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-ToolRun RunTool(const std::string& tool, const std::string& arguments) {
-    const labtest::ProgramRun program =
-        labtest::RunCommand(tool + " " + arguments + " 2>stderr.txt");
-    ToolRun run{program.status, program.console, labtest::ReadText("stderr.txt")};
-    fs::remove("stderr.txt");
-    return run;
-}
+using labtest::RunTool;
+using labtest::ToolRun;
 
 ToolRun Report(const std::string& arguments) { return RunTool(RUN_REPORT, arguments); }
 

@@ -1,6 +1,7 @@
 // run-report: draws what a control run, an evaluation, a parameter search or
 // the training recordings did into one picture, through gnuplot.
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -71,8 +72,11 @@ int main(int argc, char** argv) {
     request.width = int(width);
     if (height > 0)
         request.height = int(height);
-    if (!reports::WriteReport(request, std::cerr))
+    std::ostringstream errors;
+    if (!reports::WriteReport(request, errors)) {
+        std::cerr << "run-report: " << errors.str();
         return 1;
+    }
     std::cout << "run-report: wrote " << request.output.string() << " and "
               << std::filesystem::path(request.output).replace_extension(".gp").string() << "\n";
     return 0;
