@@ -142,6 +142,37 @@ TEST(RunReport, AnEvaluationShowsPredictionsAndTheBlendWeight) {
               std::string::npos);
 }
 
+TEST(RunReport, TrainingRecordingsShowEachProcedureAndWhereOneStopped) {
+    ASSERT_EQ(RunTool(MAKE_DEMO_DATA, "lab").status, 0);
+    ASSERT_EQ(RunTool(MAKE_DEMO_NETWORKS, "--dir lab").status, 0);
+    ASSERT_EQ(RunTool(TRAJGEN, "--sine --dir lab").status, 0);
+    ASSERT_EQ(RunTool(LAB_RUN, "--dir lab pressure-training").status, 0);
+    // The demo link networks take the carriage onto its limit switch.
+    ASSERT_EQ(RunTool(LAB_RUN, "--dir lab combined-training").status, 1);
+    const ToolRun run = Report("--width 1000 --height 1000 lab training.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Picture picture = Load("training.png");
+    ASSERT_TRUE(picture.pixels);
+    // Pressure training of muscles 1 to 4 (valve command, pressure), ran to
+    // its end; the combined recording's two pressure panels and its joint
+    // angle, stopped early.
+    for (int panel = 0; panel < 7; ++panel) {
+        const int row = panel / 2, column = panel % 2;
+        EXPECT_GT(picture.Count(reports::kCurveColours[0], row, column, 4, 2), kCurvePixels)
+            << "panel " << panel;
+        if (panel < 6) {
+            EXPECT_GT(picture.Count(reports::kCurveColours[1], row, column, 4, 2), kCurvePixels)
+                << "panel " << panel;
+        }
+        const int marker = picture.Count(reports::kStopMarkerColour, row, column, 4, 2);
+        if (panel < 4) {
+            EXPECT_EQ(marker, 0) << "panel " << panel;
+        } else {
+            EXPECT_GT(marker, kMarkerPixels) << "panel " << panel;
+        }
+    }
+}
+
 TEST(RunReport, TheExtensionPicksTheFormat) {
     labtest::WriteText("progress.csv", "evaluation,best\n1,0.05\n40,0.047\n300,0.0464\n");
     ASSERT_EQ(Report("progress.csv search.svg").status, 0);
