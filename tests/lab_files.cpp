@@ -24,6 +24,13 @@ ProgramRun RunCommand(const std::string& command) {
     return run;
 }
 
+ToolRun RunTool(const std::string& tool, const std::string& arguments) {
+    const ProgramRun program = RunCommand(tool + " " + arguments + " 2>stderr.txt");
+    ToolRun run{program.status, program.console, ReadText("stderr.txt")};
+    std::filesystem::remove("stderr.txt");
+    return run;
+}
+
 CaseDirectory MakeCaseDirectory() {
     CaseDirectory dir;
     dir.root = std::filesystem::current_path();

@@ -46,6 +46,14 @@ struct ProgramRun {
 };
 ProgramRun RunCommand(const std::string& command);
 
+// A program's exit status and what it printed on standard output and on
+// standard error (collected through stderr.txt in the working directory).
+struct ToolRun {
+    int status = -1;
+    std::string out, err;
+};
+ToolRun RunTool(const std::string& tool, const std::string& arguments);
+
 // Runs in `directory` for its lifetime.
 class WorkingDirectory {
   public:

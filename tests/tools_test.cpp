@@ -10,18 +10,8 @@
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-ToolRun RunTool(const std::string& tool, const std::string& arguments) {
-    const labtest::ProgramRun program =
-        labtest::RunCommand(tool + " " + arguments + " 2>stderr.txt");
-    ToolRun run{program.status, program.console, labtest::ReadText("stderr.txt")};
-    std::filesystem::remove("stderr.txt");
-    return run;
-}
+using labtest::RunTool;
+using labtest::ToolRun;
 
 std::string NameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();

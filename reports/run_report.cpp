@@ -1,0 +1,149 @@
+// A control run: per muscle the desired and measured pressure and the valve
+// command, the three motor axes against their desired counts, and the
+// muscle-driven joint against the trajectory's angle.
+#include <cmath>
+
+#include "arm/arm.h"
+#include "reports/builders.h"
+#include "reports/data_files.h"
+
+namespace reports {
+namespace {
+
+constexpr int kLogFields = 18;
+constexpr int kDesiredField = 1, kMeasuredField = 5, kValveField = 9, kCountField = 13;
+
+// The last record the loop reached: samples it did not reach log zeros for
+// everything measured and sent. -1 when it reached none.
+int LastSampleRun(const Rows& log) {
+    for (int r = int(log.size()) - 1; r >= 0; --r)
+        for (int field = kMeasuredField; field < kLogFields; ++field)
+            if (log[r][field] != 0.0)
+                return r;
+    return -1;
+}
+
+}  // namespace
+
+std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::string& error) {
+    const auto logPath = neuralFiles / "LogALLANNETPressures.txt";
+    const auto countsPath = neuralFiles / "SinTrajectoryEncoderOutputDesired.txt";
+    const auto trajectoryPath = neuralFiles / "SinTrajectoryALLWeights.txt";
+    const auto log = ReadRows(logPath, kLogFields, kLogFields, error);
+    if (!log)
+        return std::nullopt;
+    if (log->empty()) {
+        error = logPath.string() + ": no samples (the run drove none)";
+        return std::nullopt;
+    }
+    const int lastRun = LastSampleRun(*log);
+    if (lastRun < 0) {
+        error = logPath.string() + ": no sample was run (nothing measured or sent)";
+        return std::nullopt;
+    }
+    const auto desiredCounts = ReadRows(countsPath, 3, 3, error);
+    if (!desiredCounts)
+        return std::nullopt;
+    const auto trajectory = ReadRows(trajectoryPath, 14, 14, error);
+    if (!trajectory)
+        return std::nullopt;
+    const int lastSample = int(log->back()[0]);
+    // Sample k's desired counts are line k of the encoder file, its joint
+    // angle line k − 1 of the trajectory file.
+    if (int(desiredCounts->size()) <= lastSample || int(trajectory->size()) < lastSample) {
+        error = Format("%s (%zu lines) and %s (%zu lines) do not cover the %d samples of %s",
+                       countsPath.string().c_str(), desiredCounts->size(),
+                       trajectoryPath.string().c_str(), trajectory->size(), lastSample,
+                       logPath.string().c_str());
+        return std::nullopt;
+    }
+
+    // Table 0: every logged sample (what was asked for); table 1: the
+    // samples run (what happened).
+    Table asked{std::vector<std::vector<double>>(9)};
+    Table done{std::vector<std::vector<double>>(15)};
+    for (int r = 0; r < int(log->size()); ++r) {
+        const auto& record = (*log)[r];
+        const int sample = int(record[0]);
+        const double t = SampleSeconds(sample);
+        asked.columns[0].push_back(t);
+        for (int m = 0; m < arm::kMuscleCount; ++m)
+            asked.columns[1 + m].push_back(record[kDesiredField + m]);
+        for (int axis = 0; axis < 3; ++axis)
+            asked.columns[5 + axis].push_back(sample >= 0 ? (*desiredCounts)[sample][axis] : NAN);
+        asked.columns[8].push_back(sample >= 1 ? (*trajectory)[sample - 1][0] : NAN);
+        if (r > lastRun)
+            continue;
+        done.columns[0].push_back(t);
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
+            done.columns[1 + m].push_back(record[kMeasuredField + m]);
+            done.columns[5 + m].push_back(record[kValveField + m]);
+        }
+        for (int c = 0; c < arm::kEncoderChannelCount; ++c)
+            done.columns[9 + c].push_back(record[kCountField + c]);
+        done.columns[14].push_back((record[kCountField + 3] - record[kCountField + 4]) /
+                                   arm::kMuscleJointCountsPerDegree);
+    }
+    const std::size_t run = lastRun + 1;
+
+    Figure figure;
+    const double seconds = SampleSeconds((*log)[lastRun][0]);
+    const bool stopped = lastRun + 1 < int(log->size());
+    std::optional<double> stopAt;
+    std::string stopLabel;
+    const bool labelLeft = lastRun > int(log->size()) * 2 / 3;
+    if (stopped) {
+        stopAt = seconds;
+        stopLabel = Format("stopped after sample %d", int((*log)[lastRun][0]));
+    }
+
+    double pressureSquares = 0.0;
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        const double rms = RmsDifference(asked.columns[1 + m], done.columns[1 + m], run);
+        pressureSquares += rms * rms;
+        Panel panel{Format("Muscle %d: pressure RMS %.4f bar", m + 1, rms), "time (s)",
+                    "pressure (bar)", "valve command (V)"};
+        panel.series = {{0, 0, 1 + m, "desired"},
+                        {1, 0, 1 + m, Format("measured (RMS %.4f bar)", rms)},
+                        {1, 0, 5 + m, "valve (V, right axis)", Series::Style::kRightAxis}};
+        panel.stopAt = stopAt;
+        panel.stopLabel = stopLabel;
+        panel.stopLabelLeftOfMarker = labelLeft;
+        figure.panels.push_back(panel);
+    }
+    const char* axisNames[] = {"Carriage (axis 0)", "Shoulder (axis 1)", "Elbow (axis 2)"};
+    for (const int axis : {1, 2, 0}) {
+        const double rms = RmsDifference(asked.columns[5 + axis], done.columns[9 + axis], run);
+        Panel panel{Format("%s: RMS %.1f counts", axisNames[axis], rms), "time (s)",
+                    "encoder count (counts)"};
+        panel.series = {{0, 0, 5 + axis, "desired"},
+                        {1, 0, 9 + axis, Format("measured (RMS %.1f counts)", rms)}};
+        panel.stopAt = stopAt;
+        panel.stopLabel = stopLabel;
+        panel.stopLabelLeftOfMarker = labelLeft;
+        figure.panels.push_back(panel);
+    }
+    // The trajectory's angle for the samples run, aligned with the measured one.
+    const double jointRms = RmsDifference(asked.columns[8], done.columns[14], run);
+    Panel joint{Format("Muscle-driven joint, (encoder 3 - encoder 4) / 8: RMS %.2f°", jointRms),
+                "time (s)", "joint angle (°)"};
+    joint.series = {{0, 0, 8, "trajectory column 1"},
+                    {1, 0, 14, Format("measured (RMS %.2f°)", jointRms)}};
+    joint.stopAt = stopAt;
+    joint.stopLabel = stopLabel;
+    joint.stopLabelLeftOfMarker = labelLeft;
+    figure.panels.push_back(joint);
+
+    figure.title = Format(
+        "Control run in %s: LogALLANNETPressures.txt, SinTrajectoryEncoderOutputDesired.txt, "
+        "SinTrajectoryALLWeights.txt\n%d of %zu samples run (%.2f s), %s; pressure RMS %.4f bar "
+        "over the four muscles, joint angle RMS %.2f°",
+        Shown(neuralFiles).c_str(), lastRun + 1, log->size(), seconds,
+        stopped ? Format("stopped early after sample %d", int((*log)[lastRun][0])).c_str()
+                : "completed",
+        std::sqrt(pressureSquares / arm::kMuscleCount), jointRms);
+    figure.tables = {std::move(asked), std::move(done)};
+    return figure;
+}
+
+}  // namespace reports

@@ -1,0 +1,221 @@
+// run-report as a user meets it: real runs and evaluations of the virtual
+// lab drawn at the size asked for, every panel holding its curves, and
+// files that are missing or malformed refused without a picture.
+#include <gtest/gtest.h>
+#include <stb/stb_image.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "reports/report.h"
+#include "tests/lab_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using labtest::RunTool;
+using labtest::ToolRun;
+
+ToolRun Report(const std::string& arguments) { return RunTool(RUN_REPORT, arguments); }
+
+// A lab directory after a hybrid run of the first `lines` trajectory lines
+// with the demo networks (all lines: the run stops at a limit switch).
+void PrepareHybridRun(int lines) {
+    ASSERT_EQ(RunTool(MAKE_DEMO_DATA, "lab").status, 0);
+    ASSERT_EQ(RunTool(MAKE_DEMO_NETWORKS, "--dir lab").status, 0);
+    ASSERT_EQ(RunTool(TRAJGEN, "--sine --dir lab").status, 0);
+    if (lines > 0) {
+        const fs::path trajectory = "lab/NeuralFiles/SinTrajectoryALLWeights.txt";
+        std::ifstream in(trajectory);
+        std::string text, line;
+        for (int i = 0; i < lines && std::getline(in, line); ++i)
+            text += line + "\n";
+        in.close();
+        labtest::WriteText(trajectory, text);
+    }
+    RunTool(LAB_RUN, "--dir lab hybrid");
+}
+
+struct Picture {
+    int width = 0, height = 0;
+    std::unique_ptr<unsigned char, decltype(&stbi_image_free)> pixels{nullptr, stbi_image_free};
+
+    // Pixels of `rgb` (within antialiasing) in the middle part of the panel
+    // at `row`, `column` of a rows × columns grid.
+    int Count(unsigned rgb, int row, int column, int rows, int columns) const {
+        const int cellWidth = width / columns, cellHeight = height / rows;
+        int count = 0;
+        for (int y = row * cellHeight + cellHeight / 4; y < (row + 1) * cellHeight - cellHeight / 4;
+             ++y)
+            for (int x = column * cellWidth + cellWidth / 8;
+                 x < (column + 1) * cellWidth - cellWidth / 8; ++x) {
+                const unsigned char* p = pixels.get() + 3 * (std::size_t(y) * width + x);
+                const int difference = std::abs(p[0] - int(rgb >> 16 & 0xff)) +
+                                       std::abs(p[1] - int(rgb >> 8 & 0xff)) +
+                                       std::abs(p[2] - int(rgb & 0xff));
+                count += difference < 40;
+            }
+        return count;
+    }
+};
+
+Picture Load(const fs::path& png) {
+    Picture picture;
+    int channels = 0;
+    picture.pixels.reset(
+        stbi_load(png.c_str(), &picture.width, &picture.height, &channels, 3));
+    return picture;
+}
+
+constexpr int kCurvePixels = 30;
+constexpr int kMarkerPixels = 10;  // a dashed vertical line
+
+TEST(RunReport, AShortHybridRunIsDrawnAtTheSizeAskedWithCurvesInEveryPanel) {
+    PrepareHybridRun(60);
+    const ToolRun run = Report("--width 1200 --height 900 lab report.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const Picture picture = Load("report.png");
+    ASSERT_TRUE(picture.pixels);
+    EXPECT_EQ(picture.width, 1200);
+    EXPECT_EQ(picture.height, 900);
+    // Muscles 1 to 4, shoulder, elbow, carriage, joint angle: desired and measured.
+    for (int panel = 0; panel < 8; ++panel) {
+        const int row = panel / 2, column = panel % 2;
+        EXPECT_GT(picture.Count(reports::kCurveColours[0], row, column, 4, 2), kCurvePixels)
+            << "panel " << panel;
+        EXPECT_GT(picture.Count(reports::kCurveColours[1], row, column, 4, 2), kCurvePixels)
+            << "panel " << panel;
+        EXPECT_EQ(picture.Count(reports::kStopMarkerColour, row, column, 4, 2), 0)
+            << "a completed run has no stop marker, panel " << panel;
+    }
+    // The muscle panels hold the valve command as well.
+    for (int panel = 0; panel < 4; ++panel)
+        EXPECT_GT(picture.Count(reports::kCurveColours[2], panel / 2, panel % 2, 4, 2),
+                  kCurvePixels);
+    // The script stays beside the picture and draws it again.
+    ASSERT_TRUE(fs::exists("report.gp"));
+    fs::remove("report.png");
+    EXPECT_EQ(labtest::RunCommand("gnuplot report.gp").status, 0);
+    EXPECT_EQ(Load("report.png").width, 1200);
+}
+
+TEST(RunReport, ARunStoppedEarlyIsMarkedAtItsLastSample) {
+    PrepareHybridRun(0);
+    ASSERT_EQ(Report("lab stopped.png").status, 0);
+    const Picture picture = Load("stopped.png");
+    ASSERT_TRUE(picture.pixels);
+    EXPECT_EQ(picture.height, reports::kDefaultRowHeight * 4);
+    for (int panel = 0; panel < 8; ++panel)
+        EXPECT_GT(picture.Count(reports::kStopMarkerColour, panel / 2, panel % 2, 4, 2),
+                  kMarkerPixels)
+            << "panel " << panel;
+    EXPECT_NE(labtest::ReadText("stopped.gp").find("stopped early after sample"),
+              std::string::npos);
+}
+
+TEST(RunReport, AnEvaluationShowsPredictionsAndTheBlendWeight) {
+    ASSERT_EQ(RunTool(MAKE_DEMO_DATA, "--samples 300 case").status, 0);
+    ASSERT_EQ(labtest::RunCommand("cd case/arbiter && " ARBITER " > /dev/null").status, 0);
+    const std::string fitness = labtest::ReadText("case/arbiter/FEval.txt");
+    const ToolRun run = Report("--width 1000 --height 750 case/arbiter evaluation.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Picture picture = Load("evaluation.png");
+    ASSERT_TRUE(picture.pixels);
+    EXPECT_EQ(picture.width, 1000);
+    EXPECT_EQ(picture.height, 750);
+    // Four muscles (measured, own bin, blended), the weight over the phase
+    // (candidate, built-in), the weight applied per sample.
+    for (int panel = 0; panel < 6; ++panel)
+        EXPECT_GT(picture.Count(reports::kCurveColours[0], panel / 2, panel % 2, 3, 2),
+                  kCurvePixels)
+            << "panel " << panel;
+    for (int panel = 0; panel < 5; ++panel)
+        EXPECT_GT(picture.Count(reports::kCurveColours[1], panel / 2, panel % 2, 3, 2),
+                  kCurvePixels)
+            << "panel " << panel;
+    EXPECT_NE(labtest::ReadText("evaluation.gp").find("fitness " + fitness.substr(0, 8)),
+              std::string::npos);
+}
+
+TEST(RunReport, TrainingRecordingsShowEachProcedureAndWhereOneStopped) {
+    ASSERT_EQ(RunTool(MAKE_DEMO_DATA, "lab").status, 0);
+    ASSERT_EQ(RunTool(MAKE_DEMO_NETWORKS, "--dir lab").status, 0);
+    ASSERT_EQ(RunTool(TRAJGEN, "--sine --dir lab").status, 0);
+    ASSERT_EQ(RunTool(LAB_RUN, "--dir lab pressure-training").status, 0);
+    // The demo link networks take the carriage onto its limit switch.
+    ASSERT_EQ(RunTool(LAB_RUN, "--dir lab combined-training").status, 1);
+    const ToolRun run = Report("--width 1000 --height 1000 lab training.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Picture picture = Load("training.png");
+    ASSERT_TRUE(picture.pixels);
+    // Pressure training of muscles 1 to 4 (valve command, pressure), ran to
+    // its end; the combined recording's two pressure panels and its joint
+    // angle, stopped early.
+    for (int panel = 0; panel < 7; ++panel) {
+        const int row = panel / 2, column = panel % 2;
+        EXPECT_GT(picture.Count(reports::kCurveColours[0], row, column, 4, 2), kCurvePixels)
+            << "panel " << panel;
+        if (panel < 6) {
+            EXPECT_GT(picture.Count(reports::kCurveColours[1], row, column, 4, 2), kCurvePixels)
+                << "panel " << panel;
+        }
+        const int marker = picture.Count(reports::kStopMarkerColour, row, column, 4, 2);
+        if (panel < 4) {
+            EXPECT_EQ(marker, 0) << "panel " << panel;
+        } else {
+            EXPECT_GT(marker, kMarkerPixels) << "panel " << panel;
+        }
+    }
+}
+
+TEST(RunReport, TheExtensionPicksTheFormat) {
+    labtest::WriteText("progress.csv", "evaluation,best\n1,0.05\n40,0.047\n300,0.0464\n");
+    ASSERT_EQ(Report("progress.csv search.svg").status, 0);
+    EXPECT_NE(labtest::ReadText("search.svg").find("<svg"), std::string::npos);
+    ASSERT_EQ(Report("progress.csv search.pdf").status, 0);
+    EXPECT_EQ(labtest::ReadText("search.pdf").substr(0, 4), "%PDF");
+    EXPECT_EQ(Report("progress.csv search.jpg").status, 2);
+}
+
+TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {
+    const auto refused = [](const std::string& arguments, const std::string& message) {
+        const ToolRun run = Report(arguments);
+        EXPECT_EQ(run.status, 1) << arguments;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists("out.png")) << arguments;
+        EXPECT_FALSE(fs::exists("out.gp")) << arguments;
+    };
+    refused("nowhere out.png", "nowhere: missing");
+
+    fs::create_directories("lab/NeuralFiles");
+    refused("--kind run lab out.png", "lab/NeuralFiles/LogALLANNETPressures.txt: missing");
+    labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt", "");
+    refused("lab out.png", "LogALLANNETPressures.txt: no samples");
+    labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt",
+                       "1\t2.5\t2.5\t2.5\t2.5\t2.4\t2.4\t2.4\t2.4 5\t5\t5\t5\t0\t10\t20\t8  0\n"
+                       "2\t2.5\t2.5\n");
+    refused("lab out.png", "LogALLANNETPressures.txt: line 2 holds 3 numbers, expected 18");
+    labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt",
+                       "1\t2.5\t2.5\t2.5\t2.5\t2.4\t2.4\t2.4\t2.4 5\t5\t5\t5\t0\t10\t20\t8  0\n");
+    refused("lab out.png", "SinTrajectoryEncoderOutputDesired.txt: missing");
+
+    fs::create_directories("arbiter");
+    labtest::WriteText("arbiter/KFFile.txt", "0.1 0.2\n");
+    refused("arbiter out.png", "arbiter/SimLOGFuzzyPressures.txt: missing");
+
+    labtest::WriteText("progress.csv", "evaluation;best\n");
+    refused("progress.csv out.png", "progress.csv: line 1 is not the header");
+    labtest::WriteText("progress.csv", "evaluation,best\n1,0.05\n2,x\n");
+    refused("progress.csv out.png", "progress.csv: line 3");
+
+    fs::create_directories("empty");
+    refused("empty out.png", "empty: neither");
+    refused("--kind training empty out.png", "no training recordings");
+}
+
+}  // namespace

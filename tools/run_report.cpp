@@ -1,0 +1,83 @@
+// run-report: draws what a control run, an evaluation, a parameter search or
+// the training recordings did into one picture, through gnuplot.
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <filesystem>
+
+#include "reports/report.h"
+#include "tools/arguments.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: run-report [options] PATH OUTPUT\n"
+    "\n"
+    "Draws the files at PATH into the picture OUTPUT (.png, .pdf or .svg) with\n"
+    "gnuplot, and keeps the gnuplot script beside it (OUTPUT with .gp), with the\n"
+    "data inside, to adjust and run again. The kinds, recognised from the files\n"
+    "present unless --kind names one:\n"
+    "\n"
+    "  run         PATH holds NeuralFiles/ after a hybrid or neural-only run:\n"
+    "              per muscle desired and measured pressure and the valve command;\n"
+    "              shoulder, elbow and carriage counts against the desired counts;\n"
+    "              the muscle-driven joint against the trajectory; a marker where\n"
+    "              a run stopped early\n"
+    "  evaluation  PATH is an arbiter working directory: own-bin and blended\n"
+    "              predictions against the measured pressures, the blend weight\n"
+    "              over the bin phase, the fitness\n"
+    "  search      PATH is tune-fuzzy's progress CSV: best fitness against\n"
+    "              evaluations\n"
+    "  training    PATH holds NeuralFiles/ with training recordings: excitation\n"
+    "              and response of each motor and muscle procedure\n"
+    "\n"
+    "Times are in seconds (20 ms per sample). A missing or malformed file is named\n"
+    "with what is wrong, and no picture is written.\n"
+    "\n"
+    "Options:\n"
+    "  --kind KIND     run, evaluation, search or training\n"
+    "  --width PX      picture width in pixels, 320 to 10000 (default 1600; PDF: 96 px\n"
+    "                  to the inch)\n"
+    "  --height PX     picture height in pixels, 240 to 10000 (default 300 per row of\n"
+    "                  panels, at least 600)\n"
+    "  --help          show this text\n"
+    "\n"
+    "Exit status: 0 when the picture was written, 1 when it was not, 2 on a usage\n"
+    "error.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string kind;
+    long width = reports::kDefaultWidth, height = 0;
+    std::vector<std::string> paths;
+    tools::Arguments args("run-report", kUsage);
+    args.Choice("--kind", kind, {"run", "evaluation", "search", "training"});
+    args.Integer("--width", width, 320, 10000);
+    args.Integer("--height", height, 240, 10000);
+    args.Positionals(paths, 2, 2, "PATH and OUTPUT");
+    if (const auto exit = args.Parse(argc, argv))
+        return *exit;
+    const std::string extension = std::filesystem::path(paths[1]).extension().string();
+    if (extension != ".png" && extension != ".pdf" && extension != ".svg")
+        return args.UsageError("OUTPUT '" + paths[1] + "' does not end in .png, .pdf or .svg");
+
+    reports::Request request;
+    request.input = paths[0];
+    request.output = paths[1];
+    if (!kind.empty())
+        request.kind = reports::KindFromName(kind);
+    request.width = int(width);
+    if (height > 0)
+        request.height = int(height);
+    std::ostringstream errors;
+    if (!reports::WriteReport(request, errors)) {
+        std::cerr << "run-report: " << errors.str();
+        return 1;
+    }
+    std::cout << "run-report: wrote " << request.output.string() << " and "
+              << std::filesystem::path(request.output).replace_extension(".gp").string() << "\n";
+    return 0;
+}
