@@ -103,10 +103,6 @@ field_after() {
     awk -v key="$1" '{for (i = 1; i < NF; ++i) if ($i == key) v = $(i + 1)} END {print v}' "$log"
 }
 
-have() {
-    [ -x "$tools/$1" ]
-}
-
 # A directory for one control run: its own NeuralFiles/ for the logs, with
 # the lab's networks and trajectory linked in.
 run_lab() {
@@ -267,19 +263,16 @@ tuned_hybrid_run() {
         hybrid-tuned/NeuralFiles/
 }
 
+# Paths relative to the lab, as the pictures' titles show them.
 reports() {
     begin "reports"
-    if ! have run-report; then
-        finish - "skipped (no run-report yet)"
-        return
-    fi
     local pictures=(neural.png hybrid.png hybrid-tuned.png evaluation.png search.png recordings.png)
-    run "$tools/run-report" --kind run "$lab/neural" "$lab/neural.png"
-    run "$tools/run-report" --kind run "$lab/hybrid" "$lab/hybrid.png"
-    run "$tools/run-report" --kind run "$lab/hybrid-tuned" "$lab/hybrid-tuned.png"
-    run "$tools/run-report" --kind evaluation "$lab/arbiter" "$lab/evaluation.png"
-    run "$tools/run-report" --kind search "$lab/tuning/tune-progress.csv" "$lab/search.png"
-    run "$tools/run-report" --kind training "$lab" "$lab/recordings.png"
+    run_in "$lab" "$tools/run-report" --kind run neural neural.png
+    run_in "$lab" "$tools/run-report" --kind run hybrid hybrid.png
+    run_in "$lab" "$tools/run-report" --kind run hybrid-tuned hybrid-tuned.png
+    run_in "$lab" "$tools/run-report" --kind evaluation arbiter evaluation.png
+    run_in "$lab" "$tools/run-report" --kind search tuning/tune-progress.csv search.png
+    run_in "$lab" "$tools/run-report" --kind training . recordings.png
     finish "${#pictures[@]}" "${#pictures[@]} pictures" "${pictures[@]}"
 }
 
