@@ -37,7 +37,7 @@ constexpr int kValveHidden = 20;
 constexpr int kLinkHidden = 50;
 
 // The valve network's output factor, V, and the pressure, bar, up to which
-// its voltage ramps (about 7.6 V at most, below the 8 V the card takes).
+// its voltage ramps (to about 7.9 V at most, below the 8 V the card takes).
 constexpr double kValveOutputScale = 8.0;
 constexpr double kValveTopBar = kSupplyBar + 0.5;
 // The link networks' saturation, V.
