@@ -7,8 +7,8 @@
 //     about 0.2 bar, rising smoothly and monotonically and never leaving the
 //     valves' 0 to 8 V;
 //   - each link network maps a desired velocity (encoder counts per ms)
-//     onto the voltage at which the lab's motor runs at it, within about
-//     10 %, 0 V at rest, saturating near 3.8 V.
+//     onto the voltage at which the lab's motor runs at it, within 15 %
+//     over the trajectories' velocities, 0 V at rest, saturating near 3.8 V.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
