@@ -49,7 +49,8 @@ TEST_F(HardwareSequencesTest, GoHomeEndsAtTheHomePoseReadyForARun) {
         GoHome();
         const lab::Snapshot now = lab::TakeSnapshot();
         for (int axis = 0; axis < 3; ++axis) {
-            EXPECT_NEAR(now.axisPosition[axis], 0.0, HomingToleranceCounts(axis)) << "axis " << axis;
+            EXPECT_NEAR(now.axisPosition[axis], 0.0, HomingToleranceCounts(axis))
+                << "axis " << axis;
             EXPECT_EQ(EncoderCounts[axis], 0);
             EXPECT_TRUE(now.servoOn[axis]);
         }

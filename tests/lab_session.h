@@ -57,8 +57,9 @@ class JournalledLabTest : public testing::Test {
 inline double HomingToleranceCounts(int axis) {
     using lab::plant::AxisParameters;
     using lab::plant::kAxes;
-    if (axis == 2)
+    if (axis == 2) {
         return 0.01 * lab::plant::kJointCountsPerDegree;
+    }
     const auto speed = [](const AxisParameters& p, double volts) {
         return p.countsPerSecondPerVolt * (std::fabs(volts) - p.frictionVolts);
     };

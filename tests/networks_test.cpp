@@ -321,8 +321,9 @@ TEST_F(Networks, DemoNetworksFitTheVirtualLab) {
             EXPECT_LT(volts, 8.0f);
             previous = volts;
             // Within 0.25 bar of the desired pressure, as far as the supply reaches.
-            const double settled = std::clamp(
-                (volts - plant::kValveDeadBandVolts) * plant::kValveBarPerVolt, 0.0, plant::kSupplyBar);
+            const double settled =
+                std::clamp((volts - plant::kValveDeadBandVolts) * plant::kValveBarPerVolt, 0.0,
+                           plant::kSupplyBar);
             EXPECT_NEAR(settled, std::min<double>(p, plant::kSupplyBar), 0.25);
         }
     }
@@ -351,8 +352,9 @@ TEST_F(Networks, DemoNetworksFitTheVirtualLab) {
         // Within 15 % of the desired velocity over the trajectories' range:
         // the carriage runs at a few tenths of a count per ms, the joints at
         // up to some 21.
-        if (v == 0.0f)
+        if (v == 0.0f) {
             continue;
+        }
         if (std::fabs(v) <= 0.25f) {
             EXPECT_NEAR(speed(0, carriage), v, 0.15 * std::fabs(v));
         }

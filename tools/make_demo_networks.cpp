@@ -80,8 +80,9 @@ NetworkWeights ValveNetwork(Random& random) {
         const double centre = (j + 0.5 + random.Uniform(-0.1, 0.1)) * spacing;
         const double width = spacing * random.Uniform(0.9, 1.1);
         double bias = -centre / width;
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 3; ++i) {
             w.InputWeight(j, i) = float(blend[i] * 4.0 / width);
+        }
         for (int i = 3; i < 6; ++i) {
             const double nudge = random.Uniform(-0.2, 0.2);
             w.InputWeight(j, i) = float(nudge);
@@ -94,8 +95,9 @@ NetworkWeights ValveNetwork(Random& random) {
         widths[j] = width;
     }
     const double rise = kValveTopBar / kValveBarPerVolt / kValveOutputScale;
-    for (float& weight : w.outputWeights)
+    for (float& weight : w.outputWeights) {
         weight = float(weight * rise / weightSum);
+    }
     // The bias that fits the valve law best (least squares) from 0 bar to
     // the supply pressure.
     constexpr int kFitPoints = 56;
@@ -103,9 +105,10 @@ NetworkWeights ValveNetwork(Random& random) {
     for (int i = 0; i < kFitPoints; ++i) {
         const double bar = kSupplyBar * i / (kFitPoints - 1);
         double volts = kValveDeadBandVolts + bar / kValveBarPerVolt;
-        for (int j = 0; j < kValveHidden; ++j)
-            volts -= kValveOutputScale * w.OutputWeight(0, j) *
-                     Logistic((bar - centres[j]) / widths[j]);
+        for (int j = 0; j < kValveHidden; ++j) {
+            volts -=
+                kValveOutputScale * w.OutputWeight(0, j) * Logistic((bar - centres[j]) / widths[j]);
+        }
         offset += volts / kFitPoints;
     }
     w.outputBiases[0] = float(offset / kValveOutputScale);
@@ -137,9 +140,10 @@ NetworkWeights LinkNetwork(Random& random, int inputs, double voltsPerVelocity, 
     for (int k = 0; k < inputs; ++k) {
         const auto steps = [&](double velocity) {
             double sum = 0.0;
-            for (int j = k; j < kLinkHidden; j += inputs)
+            for (int j = k; j < kLinkHidden; j += inputs) {
                 sum += w.OutputWeight(k, j) *
                        std::tanh(w.InputWeight(j, k) * velocity + w.hiddenBiases[j]);
+            }
             return sum;
         };
         const double atRest = steps(0.0);
@@ -152,8 +156,9 @@ NetworkWeights LinkNetwork(Random& random, int inputs, double voltsPerVelocity, 
             norm += ramp * ramp;
         }
         const double gain = fit / norm / scale;
-        for (int j = k; j < kLinkHidden; j += inputs)
+        for (int j = k; j < kLinkHidden; j += inputs) {
             w.OutputWeight(k, j) = float(w.OutputWeight(k, j) * gain);
+        }
         w.outputBiases[k] = float(-atRest * gain);
     }
     return w;
@@ -183,12 +188,14 @@ int main(int argc, char** argv) {
     long seed = 1;
     args.Text("--dir", root);
     args.Integer("--seed", seed, 0, 4294967295L);
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
 
     const std::filesystem::path directory = std::filesystem::path(root) / "NeuralFiles";
-    if (!tools::CreateOutputDirectory(args.program(), directory.string()))
+    if (!tools::CreateOutputDirectory(args.program(), directory.string())) {
         return 1;
+    }
 
     Random random(static_cast<unsigned long>(seed));
     bool written = true;
@@ -198,10 +205,10 @@ int main(int argc, char** argv) {
                   written;
     }
     // Volts per desired velocity: counts per ms against counts per second.
-    written = Write(directory, "WeightsDoubleLink.txt",
-                    LinkNetwork(random, 2, 1000.0 / kJointCountsPerSecondPerVolt,
-                                kDoubleLinkScale)) &&
-              written;
+    written =
+        Write(directory, "WeightsDoubleLink.txt",
+              LinkNetwork(random, 2, 1000.0 / kJointCountsPerSecondPerVolt, kDoubleLinkScale)) &&
+        written;
     written = Write(directory, "WeightsUpperLink.txt",
                     LinkNetwork(random, 1, 1000.0 / kCarriageCountsPerSecondPerVolt, 1.0)) &&
               written;
