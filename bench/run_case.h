@@ -21,7 +21,8 @@ class RunCase {
         : root_(std::filesystem::temp_directory_path() /
                 ("runs-bench-" + std::to_string(getpid()))),
           previous_(std::filesystem::current_path()) {
-        std::filesystem::create_directories(root_);
+        std::filesystem::create_directories(root_ / demo::kWeightDirectory);
+        std::filesystem::create_directories(root_ / demo::kArbiterDirectory);
         ok_ = demo::WriteDemoData(root_.string(), 1, 10) &&
               std::system((std::string(MAKE_DEMO_NETWORKS) + " --dir " + root_.string() +
                            " > /dev/null")
