@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "evaluator/evaluator.h"
+#include "model/fuzzy_supervisor.h"
 #include "platform/clock.h"
 #include "quiet_stdout.h"
 #include "tools/demo_data.h"
@@ -84,7 +85,7 @@ void BM_Replay(benchmark::State& state) {
     std::FILE* fuzzyLog = std::fopen("/dev/null", "w");
     for (auto _ : state) {
         benchmark::DoNotOptimize(evaluator::ReplayErrorSum(
-            models, trajectory, flags, demo::kHybridRunVector, measured, fuzzyLog));
+            models, trajectory, flags, fuzzy::kHybridRunVector.data(), measured, fuzzyLog));
     }
     std::fclose(fuzzyLog);
     state.counters["samples"] = double(trajectory.size() - 2);

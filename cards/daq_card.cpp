@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/daq_library.h"
+#include "platform/fixed_messages.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ void WriteValveVoltages(float volts[arm::kMuscleCount]) {
         tooHigh = tooHigh || volts[k] > kValveCeiling;
     }
     if (tooHigh) {
-        std::printf("Too Maniac Pressure!!??ppppppppppppppppppppppppppppppppppppppppppppp\n");
+        std::fputs(messages::kPressureTooHigh, stdout);
     } else {
         for (std::uint16_t channel = 0; channel < arm::kMuscleCount; ++channel) {
             AnalogOutput output = {channel, volts[channel]};

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/fixed_messages.h"
+
 namespace {
 
 constexpr short kBoard = 1;
@@ -81,7 +83,7 @@ void MotorAxis::SetVoltage(float volts) {
     const double magnitude = std::fabs(static_cast<double>(volts));
     if (!(magnitude < kVoltageLimit)) {
         if (magnitude > kVoltageLimit) {
-            std::printf("TOO Maniac Speed\tssssssssssssssssssssssssssssssss!!!!!\n");
+            std::fputs(messages::kSpeedTooHigh, stdout);
         }
         return;
     }
@@ -115,7 +117,7 @@ void OpenMotionCard() {
     EP_SetGroupConfig(&group);
     EP_SetSysMaxSpeed(1000.0);
     if (EP_InitSystem(5) == 0) {
-        std::printf("Initialization is successfull !\n\n");
+        std::fputs(messages::kInitialised, stdout);
     }
     EP_SetDACClockDivider(10, kBoard);
     EP_StartDACConv(kBoard);

@@ -1,9 +1,9 @@
-// The operator console's shell: window, lights, panels, control callback and
+// The operator console's shell: main window, panels, control callback and
 // the main window's callbacks.
 //
 // Index
 //   [SECTION] Console state: the panels' live variables and the windows
-//   [SECTION] Main window and lights
+//   [SECTION] Main window
 //   [SECTION] Control panel
 //   [SECTION] View panel
 //   [SECTION] Control callback: the actions
@@ -58,13 +58,8 @@ GLUI* controlPanel = nullptr;
 GLUI* viewPanel = nullptr;
 
 //-----------------------------------------------------------------------------
-// [SECTION] Main window and lights
+// [SECTION] Main window
 //-----------------------------------------------------------------------------
-
-constexpr int kWindowX = 0;
-constexpr int kWindowY = 0;
-constexpr int kWindowWidth = 1024;
-constexpr int kWindowHeight = 720;
 
 void BuildMainWindow() {
     // GLUT is started with the program name alone: the console takes no
@@ -74,11 +69,7 @@ void BuildMainWindow() {
     char* glutArgv[] = {programName, nullptr};
     glutInit(&glutArgc, glutArgv);
 
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowPosition(kWindowX, kWindowY);
-    glutInitWindowSize(kWindowWidth, kWindowHeight);
-    LoadArmModel();  // before any window: the mesh needs no GL context
-    mainWindow = glutCreateWindow(texts::kWindowTitle);
+    mainWindow = OpenViewWindow(texts::kWindowTitle);
 
     // The panels see the window's events before the console does.
     glutDisplayFunc(DisplayView);
@@ -87,29 +78,6 @@ void BuildMainWindow() {
     GLUI_Master.set_glutSpecialFunc(nullptr);
     GLUI_Master.set_glutMouseFunc(MouseInput);
     glutMotionFunc(MouseMotion);
-
-    // Both lights are directional and fixed to the eye (the model-view
-    // matrix is the identity here); the view sets light 0 again every frame.
-    const GLfloat ambient0[] = {0.4f, 0.4f, 0.4f, 0.2f};
-    const GLfloat diffuse0[] = {0.4f, 0.4f, 0.4f, 1.0f};
-    const GLfloat position0[] = {50.0f, 50.0f, 50.0f, 0.0f};
-    glEnable(GL_LIGHTING);
-    glEnable(GL_NORMALIZE);
-    glEnable(GL_LIGHT0);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse0);
-    glLightfv(GL_LIGHT0, GL_POSITION, position0);
-
-    const GLfloat ambient1[] = {0.4f, 0.4f, 0.3f, 0.2f};
-    const GLfloat diffuse1[] = {0.4f, 0.4f, 0.4f, 0.4f};
-    const GLfloat position1[] = {-50.0f, -50.0f, 50.0f, 0.0f};
-    glEnable(GL_LIGHT1);
-    glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
-    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
-    glLightfv(GL_LIGHT1, GL_POSITION, position1);
-
-    glEnable(GL_COLOR_MATERIAL);
-    glEnable(GL_DEPTH_TEST);
 
     std::fputs(texts::kBanner, stdout);
     std::printf(texts::kGluiVersionFormat, GLUI_Master.get_version());

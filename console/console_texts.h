@@ -3,6 +3,8 @@
 // they are kept byte for byte, blanks included ("  Start Action!  ").
 #pragma once
 
+#include "arm/arm.h"
+
 namespace texts {
 
 inline constexpr const char* kWindowTitle = "Tendon";
@@ -29,10 +31,10 @@ inline constexpr const char* kGoHome = "Go Home";
 inline constexpr const char* kManualMovement = "Manual Movement";  // rollout and check box
 inline constexpr const char* kVoltage = "Voltage:";                // both voltage spinners
 inline constexpr const char* kDuration = "Duration:";
-inline constexpr const char* kCommandMotor[3] = {"Command Motor 1", "Command Motor 2",
+inline constexpr const char* kCommandMotor[arm::kMotorCount] = {"Command Motor 1", "Command Motor 2",
                                                  "Command Motor 3"};
 inline constexpr const char* kManualPressure = "Manual Pressure";
-inline constexpr const char* kCommandMuscle[4] = {
+inline constexpr const char* kCommandMuscle[arm::kMuscleCount] = {
     "Command Rubbertuator 1", "Command Rubbertuator 2", "Command Rubbertuator 3",
     "Command Rubbertuator 4"};
 inline constexpr const char* kGenerateTrajectory = "Generate Trajectory";

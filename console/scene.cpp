@@ -13,7 +13,7 @@
 
 int RunStatus = Ready;
 Model armModel;
-float jointAngles[5] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+float jointAngles[arm::kEncoderChannelCount] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
 float musclePressures[12] = {};
 unsigned int linkLists = 0;
 float viewRotation[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -74,6 +74,37 @@ void DrawMeshObject(const MeshObject& object) {
 const char* RunStatusText(int status) {
     return status >= 0 && status < static_cast<int>(std::size(kStatusTexts)) ? kStatusTexts[status]
                                                                              : "";
+}
+
+int OpenViewWindow(const char* title) {
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowPosition(0, 0);
+    glutInitWindowSize(kViewWindowWidth, kViewWindowHeight);
+    LoadArmModel();  // before any window: the mesh needs no GL context
+    const int window = glutCreateWindow(title);
+
+    // Both lights are directional and fixed to the eye (the model-view
+    // matrix is the identity here); the view sets light 0 again every frame.
+    const GLfloat ambient0[] = {0.4f, 0.4f, 0.4f, 0.2f};
+    const GLfloat diffuse0[] = {0.4f, 0.4f, 0.4f, 1.0f};
+    glEnable(GL_LIGHTING);
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_LIGHT0);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse0);
+    glLightfv(GL_LIGHT0, GL_POSITION, kLight0Position);
+
+    const GLfloat ambient1[] = {0.4f, 0.4f, 0.3f, 0.2f};
+    const GLfloat diffuse1[] = {0.4f, 0.4f, 0.4f, 0.4f};
+    const GLfloat position1[] = {-50.0f, -50.0f, 50.0f, 0.0f};
+    glEnable(GL_LIGHT1);
+    glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
+    glLightfv(GL_LIGHT1, GL_POSITION, position1);
+
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_DEPTH_TEST);
+    return window;
 }
 
 void LoadArmModel() {
@@ -168,16 +199,16 @@ void DrawReadouts() {
     ReadJointAngles(jointAngles);
 
     DrawText(10, 10, GLUT_BITMAP_HELVETICA_18, RunStatusText(RunStatus));
-    for (int j = 0; j < 5; ++j) {
+    for (int j = 0; j < arm::kEncoderChannelCount; ++j) {
         DrawText(58 + 28 * j, 195, GLUT_BITMAP_HELVETICA_12,
                  "Encoder " + Digit(j) + "=" + std::to_string(EncoderCounts[j]));
     }
-    for (int j = 0; j < 4; ++j) {
+    for (int j = 0; j < arm::kMuscleCount; ++j) {
         DrawText(5, 195 - 5 * j, GLUT_BITMAP_HELVETICA_12,
                  "Muscle  Pressure " + Digit(j) + "=" + FormatReadoutReal(musclePressures[j]));
     }
     DrawText(185, 10, GLUT_BITMAP_9_BY_15, "QT53");
-    for (int j = 0; j < 5; ++j) {
+    for (int j = 0; j < arm::kEncoderChannelCount; ++j) {
         DrawText(58 + 28 * j, 190, GLUT_BITMAP_HELVETICA_12,
                  "Angle " + Digit(j) + "=" + FormatReadoutReal(jointAngles[j]));
     }

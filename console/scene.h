@@ -3,6 +3,7 @@
 // readouts, and the orientation cross. Every frame reads the cards anew.
 #pragma once
 
+#include "arm/arm.h"
 #include "loader3ds/model_loader.h"
 
 // Status line of the view; only the control callback writes RunStatus.
@@ -22,7 +23,7 @@ const char* RunStatusText(int status);
 extern Model armModel;
 // Degrees: carriage motor, shoulder, elbow and the muscle-driven joint's
 // two values; filled by each frame's readout.
-extern float jointAngles[5];
+extern float jointAngles[arm::kEncoderChannelCount];
 // Pressures of the twelve inputs; 0 to 3 are muscles 1 to 4.
 extern float musclePressures[12];
 // First of the three link-cylinder display lists (heights 50, 30, 10).
@@ -36,6 +37,13 @@ extern float viewScale;
 
 // Reads "Resources/Drawing1.3ds" into armModel; needs no GL context.
 void LoadArmModel();
+// The main window's size; it opens at the screen's origin.
+inline constexpr int kViewWindowWidth = 1024;
+inline constexpr int kViewWindowHeight = 720;
+// With GLUT initialised: reads the arm's mesh (LoadArmModel), opens the
+// double-buffered main window with a depth buffer and sets up its lights.
+// Returns the window's id; its callbacks are the caller's.
+int OpenViewWindow(const char* title);
 // Compiles the link cylinders; needs the main window's context current.
 void BuildLinkLists();
 // One frame into the current window, buffers swapped.

@@ -41,7 +41,7 @@ std::string FormatReadoutReal(float value) {
     return TrimZeros(text);
 }
 
-std::array<LinkPlacement, 3> PlaceLinks(const float jointAngles[5]) {
+std::array<LinkPlacement, 3> PlaceLinks(const float jointAngles[arm::kEncoderChannelCount]) {
     const double a1 = jointAngles[1] * kPi / 180.0;
     const double a2 = (jointAngles[2] - arm::kElbowDegreesAtZero) * kPi / 180.0;
     const Vec3 shoulder = kArmShoulder;

@@ -5,6 +5,8 @@
 #include <array>
 #include <string>
 
+#include "arm/arm.h"
+
 // A real as the readouts show it: five significant digits, fixed notation
 // for decimal exponents -1 to 4 and exponent notation otherwise, trailing
 // zeros after the point removed (the point stays), exponent with its sign
@@ -20,7 +22,7 @@ struct LinkPlacement {
 
 // Upper, lower and end link for the joint angles of the readout (degrees):
 // each link starts at the far end of the one before.
-std::array<LinkPlacement, 3> PlaceLinks(const float jointAngles[5]);
+std::array<LinkPlacement, 3> PlaceLinks(const float jointAngles[arm::kEncoderChannelCount]);
 
 // Shift of the carriage objects along x for the carriage motor angle in
 // degrees.

@@ -12,6 +12,7 @@
 #include "evaluator/evaluator.h"
 #include "model/fuzzy_supervisor.h"
 #include "platform/clock.h"
+#include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 
 namespace evaluator {
@@ -22,13 +23,6 @@ using runfiles::PressureLogRecord;
 using runfiles::TrajectoryRecord;
 
 using platform::StdioFile;
-
-StdioFile OpenReported(const char* name, const char* mode, const char* failure) {
-    StdioFile file(std::fopen(name, mode));
-    if (!file)
-        std::fputs(failure, stdout);
-    return file;
-}
 
 // Prints why the evaluation cannot produce a fitness and marks it failed.
 void Refuse(bool& failed, const char* reason) {
@@ -129,12 +123,12 @@ int RunEvaluation() {
     const bool inputPrepared = PrepareSimulationInput();
     Sleep(100);
 
-    StdioFile trajectoryFile = OpenReported("SimALLWeights.txt", "r", "SimALLW Dosya Ac\375lmad\375\n");
-    StdioFile fuzzyLog = OpenReported("SimLOGFuzzyPressures.txt", "w", "LOGSi Dosya Ac\375lmad\375\n");
-    StdioFile candidateFile = OpenReported("KFFile.txt", "r", "KFFile Dosya Ac\375lmad\375\n");
-    StdioFile fitnessFile = OpenReported("FEval.txt", "w", "FEval Dosya Ac\375lmad\375\n");
-    StdioFile logFile = OpenReported("LogALLANNETPressures.txt", "r",
-                                "LogALLANNETPressures.txt Dosya Ac\375lmad\375\n");
+    StdioFile trajectoryFile = platform::OpenReporting("SimALLWeights.txt", "r", messages::kReplayInputNotRead);
+    StdioFile fuzzyLog = platform::OpenReporting("SimLOGFuzzyPressures.txt", "w", messages::kFuzzyLogNotOpened);
+    StdioFile candidateFile = platform::OpenReporting("KFFile.txt", "r", messages::kCandidateFileNotOpened);
+    StdioFile fitnessFile = platform::OpenReporting("FEval.txt", "w", messages::kFitnessFileNotOpened);
+    StdioFile logFile = platform::OpenReporting("LogALLANNETPressures.txt", "r",
+                                messages::kRunLogNotOpened);
 
     // Tables grow with the files, so long logs are replayed whole.
     std::vector<TrajectoryRecord> trajectory;

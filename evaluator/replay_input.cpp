@@ -8,6 +8,7 @@
 #include "evaluator/evaluator.h"
 #include "evaluator/run_files.h"
 #include "evaluator/trajectory_terms.h"
+#include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 
 namespace evaluator {
@@ -108,10 +109,10 @@ bool RoundTripThroughText(const std::vector<runfiles::TrajectoryRecord>& written
 bool PrepareSimulationInput() {
     StdioFile logFile(std::fopen("LogALLANNETPressures.txt", "r"));
     if (!logFile)
-        std::fputs("LogALLANNETPressures.txt Dosya Ac\375lmad\375\n", stdout);
+        std::fputs(messages::kRunLogNotOpened, stdout);
     StdioFile simFile(std::fopen("SimALLWeights.txt", "w"));
     if (!simFile)
-        std::fputs("SimALLWeights Dosya Ac\375lmad\375\n", stdout);
+        std::fputs(messages::kReplayInputNotWritten, stdout);
 
     std::vector<runfiles::PressureLogRecord> log;
     bool ok = logFile && simFile;

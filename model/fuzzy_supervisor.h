@@ -4,13 +4,15 @@
 // scheduling value of the phase, shaped by a ten-parameter vector K.
 #pragma once
 
+#include <array>
+
 namespace fuzzy {
 
 constexpr int kParameterCount = 10;
 constexpr int kRuleCount = 5;
 
 // The hybrid control run's built-in parameter vector, K0..K9.
-inline constexpr float kHybridRunVector[kParameterCount] = {
+inline constexpr std::array<float, kParameterCount> kHybridRunVector = {
     0.1489f, 0.602f, 0.2659f, 0.0067f, 0.5735f, 0.5266f, 0.6143f, 0.1722f, 0.8195f, 0.5964f};
 
 // Fixed breakpoints of the scheduling value.

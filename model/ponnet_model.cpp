@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/stdio_file.h"
+#include "platform/fixed_messages.h"
 #include "platform/stdio_text.h"
 
 namespace {
@@ -38,7 +39,7 @@ PonnetModel::~PonnetModel() = default;
 bool PonnetModel::ReadGeneralWeights() {
     StdioFile file(std::fopen((directory_ + "GeneralWeights.txt").c_str(), "r"));
     if (!file) {
-        std::fputs("Dosya Ac\375lmad\375 GeneralWeights.txt\n", stdout);
+        std::fputs(messages::kGeneralWeightsNotOpened, stdout);
         return false;
     }
     int hidden = 0, ignoredCount = 0, inputs = 0;

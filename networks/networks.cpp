@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "platform/fixed_messages.h"
+
 namespace networks {
 
 namespace {
@@ -30,7 +32,7 @@ float Accumulate(float output, float activation, float weight) {
 bool AnnetModel::LoadWeights() {
     const std::string path = "./NeuralFiles/WeightsANNET" + std::to_string(muscle_) + ".txt";
     weights_ = LoadWeightFile(path, {1, kAnnetInputs, kAnnetInputs},
-                              "Dosya Ac\375lmad\375 WeightsANNET.txt\n");
+                              messages::kValveWeightsNotOpened);
     return IsLoaded();
 }
 
@@ -58,7 +60,7 @@ void AnnetModel::Evaluate(float p0, float p1, float p2, float d1, float d2, floa
 
 bool DoubleLinkModel::LoadWeights() {
     weights_ = LoadWeightFile("./NeuralFiles/WeightsDoubleLink.txt", {2, 2, 2},
-                              "Dosya Ac\375lmad\375 WeightsDoubleLink.txt\n");
+                              messages::kDoubleLinkWeightsNotOpened);
     return IsLoaded();
 }
 
@@ -83,7 +85,7 @@ void DoubleLinkModel::Evaluate(float velocity1, float velocity2, float& voltage1
 
 bool UpperLinkModel::LoadWeights() {
     weights_ = LoadWeightFile("./NeuralFiles/WeightsUpperLink.txt", {1, 1, kMaxCount},
-                              "Dosya Ac\375lmad\375 WeightsUpperLink.txt\n");
+                              messages::kUpperLinkWeightsNotOpened);
     return IsLoaded();
 }
 

@@ -13,4 +13,8 @@ struct StdioFileCloser {
 };
 using StdioFile = std::unique_ptr<std::FILE, StdioFileCloser>;
 
+// Opens `path` with `mode`; when it cannot be opened, prints `failureMessage`
+// on standard output and returns an empty owner, which the caller skips.
+StdioFile OpenReporting(const char* path, const char* mode, const char* failureMessage);
+
 }  // namespace platform

@@ -8,10 +8,12 @@
 #include <optional>
 #include <vector>
 
+#include "arm/arm.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "evaluator/evaluator.h"
 #include "evaluator/run_files.h"
+#include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 #include "model/fuzzy_supervisor.h"
 #include "model/ponnet_model.h"
@@ -33,14 +35,6 @@ constexpr const char* kPressureLogFile = "./NeuralFiles/ALLTrajectoryActualPress
 constexpr const char* kTimeLogFile = "./NeuralFiles/LogTimeALL.txt";
 constexpr const char* kRunLogFile = "./NeuralFiles/LogALLANNETPressures.txt";
 
-// The system's own messages, kept byte for byte (\375 is the byte 0xFD).
-constexpr const char* kEncoderLogFailure = "Dosya Ac\375lmad\375 EncoderValues\n";
-constexpr const char* kPressureLogFailure = "Dosya Ac\375lmad\375 FilteredPressureValues\n";
-constexpr const char* kVelocityFailure = "Dosya Ac\375lmad\375 SinVelocityTrajectoryDesired\n";
-constexpr const char* kTrajectoryFailure = "Dosya Ac\375lmad\375 DesiredPressureTrajectory\n";
-constexpr const char* kTimeLogFailure = "Dosya Ac\375lmad\375 LogTime\n";
-constexpr const char* kRunLogFailure = "Dosya Ac\375lmad\375 LogTime\n";
-
 constexpr const char* kPressureLineFormat = "%d\t%f\t\t%f\t\t%f\t\t%f\n";
 constexpr const char* kEncoderLineFormat = "%d\t%d\t\t%d\t\t%d\t\t%d\t\t%d\n";
 
@@ -55,7 +49,7 @@ float runPressures[12];
 struct Networks {
     std::optional<networks::DoubleLinkModel> doubleLink;
     std::optional<networks::UpperLinkModel> upperLink;
-    std::optional<networks::AnnetModel> valve[4];
+    std::optional<networks::AnnetModel> valve[arm::kMuscleCount];
     evaluator::MuscleModels pressure;
 };
 
@@ -66,11 +60,11 @@ bool BuildNetworks(Networks& nets) {
     bool loaded = nets.doubleLink->LoadWeights();
     nets.upperLink.emplace();
     loaded = nets.upperLink->LoadWeights() && loaded;
-    for (int m = 0; m < 4; ++m) {
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.valve[m].emplace(m + 1);
         loaded = nets.valve[m]->LoadWeights() && loaded;
     }
-    for (int m = 0; m < 4; ++m) {
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.pressure[m] = std::make_unique<PonnetModel>(m + 1, kConsoleWeightDirectory);
         nets.pressure[m]->Allocate();
         loaded = nets.pressure[m]->LoadWeights() && loaded;
@@ -83,22 +77,17 @@ struct RunFiles {
     File encoderLog, pressureLog, velocity, trajectory, timeLog, runLog;
 };
 
-File OpenReported(const char* name, const char* mode, const char* failure) {
-    File file(std::fopen(name, mode));
-    if (!file) {
-        std::fputs(failure, stdout);
-    }
-    return file;
-}
-
 RunFiles OpenRunFiles() {
+    using platform::OpenReporting;
     RunFiles files;
-    files.encoderLog = OpenReported(kEncoderLogFile, "w", kEncoderLogFailure);
-    files.pressureLog = OpenReported(kPressureLogFile, "w", kPressureLogFailure);
-    files.velocity = OpenReported(kVelocityTrajectoryFile, "r", kVelocityFailure);
-    files.trajectory = OpenReported(kDynamicTermsFile, "r", kTrajectoryFailure);
-    files.timeLog = OpenReported(kTimeLogFile, "w", kTimeLogFailure);
-    files.runLog = OpenReported(kRunLogFile, "w", kRunLogFailure);
+    files.encoderLog = OpenReporting(kEncoderLogFile, "w", messages::kEncoderValuesNotOpened);
+    files.pressureLog =
+        OpenReporting(kPressureLogFile, "w", messages::kFilteredPressureValuesNotOpened);
+    files.velocity = OpenReporting(kVelocityTrajectoryFile, "r", messages::kDesiredVelocityNotOpened);
+    files.trajectory = OpenReporting(kDynamicTermsFile, "r", messages::kDesiredPressureNotOpened);
+    files.timeLog = OpenReporting(kTimeLogFile, "w", messages::kLogTimeNotOpened);
+    // The run log's failure names LogTime, as it always has.
+    files.runLog = OpenReporting(kRunLogFile, "w", messages::kLogTimeNotOpened);
     return files;
 }
 
@@ -131,29 +120,20 @@ const char* StartProblem(bool networksLoaded, const RunFiles& files) {
     return nullptr;
 }
 
-// Servos of the three motors off, all valves to 0 V.
-void StopArm() {
-    for (int axis = 0; axis < 3; ++axis) {
-        MotorAxes[axis].ServoOff();
-    }
-    std::fill(ValveVoltages, ValveVoltages + 4, 0.0f);
-    WriteValveVoltages(ValveVoltages);
-}
-
 runs::RunResult Refuse(const char* problem, RunFiles& files) {
     std::printf("Run not started: %s.\n", problem);
-    StopArm();
+    StopMotorsAndValves();
     CloseRunFiles(files);
     return {};
 }
 
 // What one sample used, read, computed and sent; index = sample number k.
 struct Sample {
-    float desired[4] = {};   // desired pressures, muscles 1 to 4
-    float slope[4] = {};     // their slopes to the next sample
-    float measured[4] = {};  // pressures read back
-    float valve[4] = {};     // valve network outputs as computed, before clamping
-    std::int32_t counts[5] = {};
+    float desired[arm::kMuscleCount] = {};   // desired pressures, muscles 1 to 4
+    float slope[arm::kMuscleCount] = {};     // their slopes to the next sample
+    float measured[arm::kMuscleCount] = {};  // pressures read back
+    float valve[arm::kMuscleCount] = {};     // valve network outputs as computed, before clamping
+    std::int32_t counts[arm::kEncoderChannelCount] = {};
 };
 
 // Hybrid: trajectory line i, with the direction of the step that led to it,
@@ -170,12 +150,12 @@ void PrepareHybridPressures(const std::vector<TrajectoryRecord>& trajectory,
         const float phase = evaluator::BinPhase(fields[0]);
         std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
         x[PonnetModel::kInputs] = flags[i];
-        float neighbour[4], own[4];
+        float neighbour[arm::kMuscleCount], own[arm::kMuscleCount];
         const int neighbourOffset = phase <= 2 ? -1 : +1;
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
             models[m]->Evaluate(x, &neighbour[m], neighbourOffset);
         }
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
             models[m]->Evaluate(x, &own[m], 0);
         }
         fuzzy::Blend(fuzzy::BlendWeight(phase, k), own, neighbour, samples[i - 1].desired);
@@ -196,7 +176,7 @@ void PrepareNeuralPressures(const std::vector<TrajectoryRecord>& trajectory,
         }
         std::copy(trajectory[i - 1].field, trajectory[i - 1].field + TrajectoryRecord::kFieldCount,
                   x);
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
             models[m]->Evaluate(x, &samples[i - 1].desired[m], 0);
         }
     }
@@ -204,7 +184,7 @@ void PrepareNeuralPressures(const std::vector<TrajectoryRecord>& trajectory,
 
 void ComputeSlopes(std::vector<Sample>& samples) {
     for (std::size_t i = 0; i + 2 < samples.size(); ++i) {
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
             samples[i].slope[m] = (samples[i + 1].desired[m] - samples[i].desired[m]) / kSlopeDivisor;
         }
     }
@@ -216,17 +196,17 @@ void ComputeSlopes(std::vector<Sample>& samples) {
 void RunSample(const Networks& nets, const VelocityRecord& velocity,
                std::vector<Sample>& samples, std::size_t k) {
     Sample& sample = samples[k];
-    for (int m = 0; m < 4; ++m) {
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
         const float p0 = samples[k].desired[m];
         const float p1 = samples[k + 1].desired[m];
         const float p2 = samples[k + 2].desired[m];
         nets.valve[m]->Evaluate(p0, p1, p2, p1 - p0, p2 - p0, sample.slope[m], ValveVoltages[m]);
     }
-    std::copy(ValveVoltages, ValveVoltages + 4, sample.valve);
+    std::copy(ValveVoltages, ValveVoltages + arm::kMuscleCount, sample.valve);
     WriteValveVoltages(ValveVoltages);
 
     ReadPressures(runPressures);
-    std::copy(runPressures, runPressures + 4, sample.measured);
+    std::copy(runPressures, runPressures + arm::kMuscleCount, sample.measured);
 
     float u0 = 0.0f, u1 = 0.0f, u2 = 0.0f;
     nets.doubleLink->Evaluate(velocity.velocity[1], velocity.velocity[2], u1, u2);
@@ -236,7 +216,7 @@ void RunSample(const Networks& nets, const VelocityRecord& velocity,
     MotorAxes[2].SetVoltage(u2);
 
     ReadEncoderCounts();
-    std::copy(EncoderCounts, EncoderCounts + 5, sample.counts);
+    std::copy(EncoderCounts, EncoderCounts + arm::kEncoderChannelCount, sample.counts);
 }
 
 // The real-time loop over samples 1 to n - 4, each checked for the stops
@@ -245,11 +225,8 @@ RunEnd RunSamples(const Networks& nets, const std::vector<VelocityRecord>& veloc
                   std::vector<Sample>& samples, runs::Redraw redraw, runs::SamplePacer& pacer) {
     const std::size_t n = samples.size();
     for (std::size_t k = 1;;) {
-        if (CheckEmergencyStop() == 0) {
-            return RunEnd::kEmergencyStop;
-        }
-        if (CheckLimitSwitches() == 0) {
-            return RunEnd::kLimitSwitch;
+        if (const RunEnd stop = runs::CheckStops(); stop != RunEnd::kCompleted) {
+            return stop;
         }
         if (k + 3 >= n) {
             return RunEnd::kCompleted;
@@ -276,10 +253,10 @@ bool WriteLogs(RunFiles& files, const std::vector<Sample>& samples) {
                                   double(s.counts[3]), double(s.counts[4]), double(j)};
         runfiles::PressureLogRecord record;
         record.sample = int(j);
-        std::copy(s.desired, s.desired + 4, record.desired);
-        std::copy(s.measured, s.measured + 4, record.measured);
-        std::copy(s.valve, s.valve + 4, record.valve);
-        std::copy(s.counts, s.counts + 5, record.counts);
+        std::copy(s.desired, s.desired + arm::kMuscleCount, record.desired);
+        std::copy(s.measured, s.measured + arm::kMuscleCount, record.measured);
+        std::copy(s.valve, s.valve + arm::kMuscleCount, record.valve);
+        std::copy(s.counts, s.counts + arm::kEncoderChannelCount, record.counts);
         written = platform::WriteLine(files.pressureLog.get(), kPressureLineFormat, pressures) >= 0 &&
                   platform::WriteLine(files.encoderLog.get(), kEncoderLineFormat, counts) >= 0 &&
                   runfiles::Write(files.runLog.get(), record) >= 0 && written;
@@ -327,7 +304,7 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     result.timing = pacer.Timing();
 
     const bool written = WriteLogs(files, samples);
-    StopArm();
+    StopMotorsAndValves();
     Sleep(1000);
     result.logsWritten = CloseRunFiles(files) && written;
     if (!result.logsWritten) {

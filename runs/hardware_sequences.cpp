@@ -2,6 +2,7 @@
 // fixed order, with fixed thresholds and waits.
 #include <algorithm>
 
+#include "arm/arm.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "platform/clock.h"
@@ -105,10 +106,8 @@ void BackElbowOff() {
 }  // namespace
 
 void HomeMuscles() {
-    ValveVoltages[0] = 5.0f;
-    ValveVoltages[1] = 5.6f;
-    ValveVoltages[2] = 5.6f;
-    ValveVoltages[3] = 5.0f;
+    std::copy(runs::kMuscleReferenceVolts, runs::kMuscleReferenceVolts + arm::kMuscleCount,
+              ValveVoltages);
     WriteValveVoltages(ValveVoltages);
     Sleep(2000);
     ClearCounter(3);
@@ -116,7 +115,7 @@ void HomeMuscles() {
 }
 
 void GoHome() {
-    for (int axis = 0; axis < 3; ++axis) {
+    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].ServoOn();
     }
     MotorAxes[0].SetVoltage(-0.3f);
@@ -142,7 +141,7 @@ void GoHome() {
     MotorAxes[2].SetVoltage(0.0f);
     Sleep(100);
 
-    for (short channel = 0; channel < 3; ++channel) {
+    for (short channel = 0; channel < arm::kMotorCount; ++channel) {
         ClearCounter(channel);
     }
     EP_EnableLimitCheck(1, kBoard);
@@ -150,31 +149,53 @@ void GoHome() {
 }
 
 void ManualMotorCommand(int motor1, int motor2, int motor3, float volts, float durationMs) {
-    const int flags[3] = {motor1, motor2, motor3};
-    for (int axis = 0; axis < 3; ++axis) {
+    const int flags[arm::kMotorCount] = {motor1, motor2, motor3};
+    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         if (flags[axis] == 1) {
             MotorAxes[axis].ServoOn();
         }
     }
-    for (int axis = 0; axis < 3; ++axis) {
+    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].SetVoltage(volts);
     }
     // Truncated toward zero; a negative or undefined duration waits nothing.
     BusyWait(durationMs > 0.0f ? static_cast<long>(std::min(durationMs, 1e9f)) : 0);
-    for (int axis = 0; axis < 3; ++axis) {
+    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].ServoOff();
     }
 }
 
 void ManualPressureCommand(int* muscle1, int* muscle2, int* muscle3, int* muscle4, float* volts) {
-    const int* flags[4] = {muscle1, muscle2, muscle3, muscle4};
-    float valves[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    for (int muscle = 0; muscle < 4; ++muscle) {
+    const int* flags[arm::kMuscleCount] = {muscle1, muscle2, muscle3, muscle4};
+    float valves[arm::kMuscleCount] = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (int muscle = 0; muscle < arm::kMuscleCount; ++muscle) {
         if (*flags[muscle] != 0) {
             valves[muscle] = *volts;
         }
     }
     WriteValveVoltages(valves);
+}
+
+namespace runs {
+
+RunEnd CheckStops() {
+    if (CheckEmergencyStop() != 1) {
+        return RunEnd::kEmergencyStop;
+    }
+    if (CheckLimitSwitches() != 1) {
+        return RunEnd::kLimitSwitch;
+    }
+    return RunEnd::kCompleted;
+}
+
+}  // namespace runs
+
+void StopMotorsAndValves() {
+    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
+        MotorAxes[axis].ServoOff();
+    }
+    std::fill(ValveVoltages, ValveVoltages + arm::kMuscleCount, 0.0f);
+    WriteValveVoltages(ValveVoltages);
 }
 
 void CloseCards() {

@@ -9,6 +9,7 @@
 
 #include <array>
 
+#include "arm/arm.h"
 #include "model/fuzzy_supervisor.h"
 #include "runs/pacing.h"
 
@@ -16,9 +17,13 @@
 // Hardware sequences
 // ---------------------------------------------------------------------------
 
-// Valves to their reference voltages 5.0, 5.6, 5.6, 5.0, two seconds to
-// settle, then encoder channels 3 and 4 zeroed: the muscle-driven joint reads
-// 0 in this state.
+namespace runs {
+// The valve voltages of muscles 1 to 4 at the muscles' home.
+inline constexpr float kMuscleReferenceVolts[arm::kMuscleCount] = {5.0f, 5.6f, 5.6f, 5.0f};
+}  // namespace runs
+
+// Valves to their reference voltages, two seconds to settle, then encoder
+// channels 3 and 4 zeroed: the muscle-driven joint reads 0 in this state.
 void HomeMuscles();
 
 // Drives carriage and shoulder onto their limit switches and back by a fixed
@@ -39,6 +44,10 @@ void ManualMotorCommand(int motor1, int motor2, int motor3, float volts, float d
 // Writes *volts to the valve of every muscle whose flag is non-zero and 0 V
 // to the others, from a local array (ValveVoltages is left alone).
 void ManualPressureCommand(int* muscle1, int* muscle2, int* muscle3, int* muscle4, float* volts);
+
+// Switches the servos of the three motors off and writes 0 V to every valve
+// (ValveVoltages included): how the runs and procedures leave the arm.
+void StopMotorsAndValves();
 
 // Closes the motion card, then the pressure input, then the valve output.
 void CloseCards();
@@ -64,6 +73,11 @@ enum class RunEnd {
                      // trajectory did not fit: nothing was driven
 };
 
+// The checks before every sample, in this order: kCompleted while all is
+// well, else why the loop must end (the card layer has then aborted motion
+// and switched the servos off).
+RunEnd CheckStops();
+
 // What a run reports to its caller; the run itself prints only its fixed
 // messages.
 struct RunResult {
@@ -71,10 +85,6 @@ struct RunResult {
     SampleTiming timing;       // samples run, work times and lateness
     bool logsWritten = false;  // all three logs written and closed without error
 };
-
-// The fuzzy supervisor's parameters K0..K9 of the hybrid run.
-inline constexpr std::array<float, fuzzy::kParameterCount> kHybridFuzzyParameters = {
-    0.1489f, 0.602f, 0.2659f, 0.0067f, 0.5735f, 0.5266f, 0.6143f, 0.1722f, 0.8195f, 0.5964f};
 
 // Called once per sample to redraw the operator's view; nullptr redraws nothing.
 using Redraw = void (*)();
@@ -97,7 +107,7 @@ using Redraw = void (*)();
 // A log that could not be written completely is reported on one line.
 runs::RunResult RunHybridControl(runs::Redraw redraw,
                                  const std::array<float, fuzzy::kParameterCount>& k =
-                                     runs::kHybridFuzzyParameters);
+                                     fuzzy::kHybridRunVector);
 
 // The same run with the desired pressures of the own angle bin's PONNET
 // networks alone, one trajectory line earlier than the hybrid run takes

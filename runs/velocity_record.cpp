@@ -8,11 +8,11 @@ int Read(std::FILE* file, VelocityRecord& r) {
 }
 
 int Read(platform::TextScanner& text, VelocityRecord& r) {
-    platform::Target targets[3];
-    for (int i = 0; i < 3; ++i) {
+    platform::Target targets[arm::kMotorCount];
+    for (int i = 0; i < arm::kMotorCount; ++i) {
         targets[i].real = &r.velocity[i];
     }
-    return text.Scan(VelocityRecord::kFormat, targets, 3,
+    return text.Scan(VelocityRecord::kFormat, targets, arm::kMotorCount,
                      [&r](std::FILE* file) { return Read(file, r); });
 }
 

@@ -5,13 +5,14 @@
 
 #include <cstdio>
 
+#include "arm/arm.h"
 #include "platform/stdio_text.h"
 
 namespace runs {
 
 struct VelocityRecord {
     static constexpr const char* kFormat = "%f\t\t%f\t\t%f\n";
-    float velocity[3] = {};
+    float velocity[arm::kMotorCount] = {};
 };
 
 // One fscanf with the record's format; the scanner gives the same results faster.

@@ -11,6 +11,7 @@
 #include "lab/lab.h"
 #include "lab/lab_state.h"
 #include "platform/clock.h"
+#include "runs/runs.h"
 #include "tests/lab_session.h"
 
 namespace {
@@ -55,15 +56,6 @@ TEST_F(CardsTest, AxisSendsItsThreeRecordsInOrder) {
     for (const lab::Call& call : journal) {
         EXPECT_EQ(call.arguments, (std::vector<double>{3, 1}));
     }
-}
-
-void ResetCards() {
-    CloseMotionCard();
-    ClosePressureInput();
-    CloseValveOutput();
-    OpenMotionCard();
-    OpenPressureInput();
-    OpenValveOutput();
 }
 
 TEST_F(CardsTest, CardResetClosesThenOpensInOrderAndAnnouncesEachOpen) {

@@ -31,19 +31,26 @@ inline std::vector<std::string> JournalFunctions() {
     return names;
 }
 
-// Cards open, the journal on, on the virtual clock.
-class JournalledLabTest : public testing::Test {
+// Cards open, on the virtual clock.
+class LabSessionTest : public testing::Test {
+  protected:
+    void SetUp() override { ResetLabWithCardsOpen(); }
+    void TearDown() override { lab::Reset(); }
+
+    platform::VirtualClockScope clock_;
+};
+
+// The same with the journal on.
+class JournalledLabTest : public LabSessionTest {
   protected:
     void SetUp() override {
-        ResetLabWithCardsOpen();
+        LabSessionTest::SetUp();
         lab::EnableJournal(true);
     }
     void TearDown() override {
         lab::EnableJournal(false);
-        lab::Reset();
+        LabSessionTest::TearDown();
     }
-
-    platform::VirtualClockScope clock_;
 };
 
 // How far the console's homing may leave motor axis `axis` off the home

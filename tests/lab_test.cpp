@@ -14,102 +14,12 @@
 #include "cards/motion_card.h"
 #include "lab/plant_parameters.h"
 #include "platform/clock.h"
+#include "runs/runs.h"
 #include "tests/lab_session.h"
 
 namespace {
 
-void BusyWait(long ticks) {
-    const long start = platform::clock();
-    while (platform::clock() - start < ticks) {
-    }
-}
-
-// The homing sequence as the console runs it: both switches of loop A, back
-// off by the count thresholds, then the elbow's switch and offset.
-void GoHome() {
-    MotorAxis* axes = MotorAxes;
-    for (int axis = 0; axis < 3; ++axis) {
-        axes[axis].ServoOn();
-    }
-    axes[0].SetVoltage(-0.3f);
-    axes[1].SetVoltage(0.7f);
-    axes[2].SetVoltage(0.0f);
-    bool marked0 = false;
-    bool marked1 = false;
-    while (CheckEmergencyStop() == 1) {
-        ReadLimitSwitches();
-        if (LimitStatus[0] == 1) {
-            axes[0].SetVoltage(0.0f);
-            EP_ClearENCCounter(0, 1);
-            marked0 = true;
-        }
-        if (LimitStatus[3] == 1) {
-            axes[1].SetVoltage(0.0f);
-            EP_ClearENCCounter(1, 1);
-            marked1 = true;
-        }
-        if (marked0 && marked1) {
-            break;
-        }
-    }
-    marked0 = marked1 = false;
-    axes[0].SetVoltage(0.2f);
-    axes[1].SetVoltage(-0.5f);
-    while (CheckEmergencyStop() == 1) {
-        ReadEncoderCounts();
-        if (EncoderCounts[0] >= 1000) {
-            axes[0].SetVoltage(0.0f);
-            EP_ClearENCCounter(0, 1);
-            marked0 = true;
-        }
-        if (EncoderCounts[1] <= -10574) {
-            axes[1].SetVoltage(-0.01f);
-            EP_ClearENCCounter(1, 1);
-            marked1 = true;
-        }
-        if (marked0 && marked1) {
-            break;
-        }
-    }
-    BusyWait(500);
-    EP_ClearENCCounter(0, 1);
-    EP_ClearENCCounter(1, 1);
-    axes[0].SetVoltage(0.0f);
-    axes[1].SetVoltage(0.0f);
-    axes[2].SetVoltage(0.7f);
-    while (CheckEmergencyStop() == 1) {
-        ReadLimitSwitches();
-        if (LimitStatus[4] == 1) {
-            axes[2].SetVoltage(0.0f);
-            EP_ClearENCCounter(2, 1);
-            break;
-        }
-    }
-    axes[2].SetVoltage(-0.55f);
-    while (CheckEmergencyStop() == 1) {
-        ReadEncoderCounts();
-        if (EncoderCounts[2] <= -27002) {
-            EP_ClearENCCounter(2, 1);
-            break;
-        }
-    }
-    BusyWait(500);
-    axes[2].SetVoltage(0.0f);
-    Sleep(100);
-    for (short channel = 0; channel < 3; ++channel) {
-        EP_ClearENCCounter(channel, 1);
-    }
-    EP_EnableLimitCheck(1, 1);
-    ReadEncoderCounts();
-}
-
-class LabTest : public testing::Test {
-  protected:
-    void SetUp() override { ResetLabWithCardsOpen(); }
-    void TearDown() override { lab::Reset(); }
-
-    platform::VirtualClockScope clock_;
-};
+using LabTest = LabSessionTest;
 
 TEST_F(LabTest, HomingEndsAtTheHomePoseFromAnyPoseInsideTheRanges) {
     const lab::ArmPose starts[] = {

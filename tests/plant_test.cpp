@@ -28,13 +28,7 @@ namespace plant = lab::plant;
 
 constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
 
-class PlantTest : public testing::Test {
-  protected:
-    void SetUp() override { ResetLabWithCardsOpen(); }
-    void TearDown() override { lab::Reset(); }
-
-    platform::VirtualClockScope clock_;
-};
+using PlantTest = LabSessionTest;
 
 // The valves at the homing references, settled as after muscle homing.
 void HoldHomingReferences() {

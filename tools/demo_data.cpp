@@ -8,6 +8,7 @@
 #include "arm/arm.h"
 #include "evaluator/run_files.h"
 #include "platform/stdio_file.h"
+#include "model/fuzzy_supervisor.h"
 #include "model/ponnet_model.h"
 
 namespace demo {
@@ -158,7 +159,7 @@ bool WriteCandidate(const std::filesystem::path& path) {
     StdioFile file = Create(path);
     if (!file)
         return false;
-    runfiles::WriteCandidates(file.get(), kHybridRunVector);
+    runfiles::WriteCandidates(file.get(), fuzzy::kHybridRunVector.data());
     return Finish(std::move(file), path);
 }
 

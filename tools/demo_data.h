@@ -3,11 +3,7 @@
 
 #include <string>
 
-#include "model/fuzzy_supervisor.h"
-
 namespace demo {
-
-using fuzzy::kHybridRunVector;
 
 // The two directories the demo data go into, below DIR.
 inline constexpr const char* kWeightDirectory = "NeuralFiles/WeightsPONNET";
@@ -20,7 +16,7 @@ inline constexpr const char* kArbiterDirectory = "arbiter";
 //   DIR/arbiter/LogALLANNETPressures.txt, `samples` records of a smooth
 //   swing of the muscle joint with shoulder and elbow motion and measured
 //   pressures that follow the same law plus noise;
-//   DIR/arbiter/KFFile.txt holding kHybridRunVector.
+//   DIR/arbiter/KFFile.txt holding fuzzy::kHybridRunVector.
 // Returns false (after a message on stderr) when a file cannot be written.
 bool WriteDemoData(const std::string& dir, unsigned seed, int samples);
 

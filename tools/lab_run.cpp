@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "arm/arm.h"
 #include "cards/motion_card.h"
 #include "evaluator/run_files.h"
 #include "platform/stdio_file.h"
@@ -68,11 +69,11 @@ constexpr const char* kUsage =
 
 struct Options {
     bool realTime = false;
-    std::array<float, fuzzy::kParameterCount> fuzzyVector = runs::kHybridFuzzyParameters;
-    bool motor[3] = {};
+    std::array<float, fuzzy::kParameterCount> fuzzyVector = fuzzy::kHybridRunVector;
+    bool motor[arm::kMotorCount] = {};
     float motorVolts = 0.2f;
     float durationMs = 1000.0f;
-    bool muscle[4] = {};
+    bool muscle[arm::kMuscleCount] = {};
     float muscleVolts = 4.0f;
 };
 
@@ -156,7 +157,7 @@ int Neural(const Options& options) {
 int Manual(const Options& options) {
     ManualMotorCommand(options.motor[0], options.motor[1], options.motor[2], options.motorVolts,
                        options.durationMs);
-    int muscles[4] = {options.muscle[0], options.muscle[1], options.muscle[2], options.muscle[3]};
+    int muscles[arm::kMuscleCount] = {options.muscle[0], options.muscle[1], options.muscle[2], options.muscle[3]};
     float volts = options.muscleVolts;
     ManualPressureCommand(&muscles[0], &muscles[1], &muscles[2], &muscles[3], &volts);
     std::printf("lab-run: manual: done\n");

@@ -27,9 +27,6 @@
 
 namespace {
 
-constexpr int kWindowWidth = 1024;
-constexpr int kWindowHeight = 720;
-
 float sampleFrequency = 0.5f;
 float sampleDuration = 1000.0f;
 int sampleSine = 0;
@@ -64,11 +61,7 @@ void Motion(int, int) {
 }
 
 void BuildWindow() {
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowPosition(0, 0);
-    glutInitWindowSize(kWindowWidth, kWindowHeight);
-    LoadArmModel();
-    const int mainWindow = glutCreateWindow("Tendon");
+    const int mainWindow = OpenViewWindow("Tendon");
     glutDisplayFunc(DisplayView);
     GLUI_Master.set_glutReshapeFunc(Reshape);
     GLUI_Master.set_glutKeyboardFunc(Keyboard);
@@ -76,24 +69,6 @@ void BuildWindow() {
     GLUI_Master.set_glutMouseFunc(nullptr);
     glutMotionFunc(Motion);
 
-    const GLfloat ambient0[] = {0.4f, 0.4f, 0.4f, 0.2f};
-    const GLfloat diffuse0[] = {0.4f, 0.4f, 0.4f, 1.0f};
-    const GLfloat position0[] = {50.0f, 50.0f, 50.0f, 0.0f};
-    const GLfloat ambient1[] = {0.4f, 0.4f, 0.3f, 0.2f};
-    const GLfloat diffuse1[] = {0.4f, 0.4f, 0.4f, 0.4f};
-    const GLfloat position1[] = {-50.0f, -50.0f, 50.0f, 0.0f};
-    glEnable(GL_LIGHTING);
-    glEnable(GL_NORMALIZE);
-    glEnable(GL_LIGHT0);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse0);
-    glLightfv(GL_LIGHT0, GL_POSITION, position0);
-    glEnable(GL_LIGHT1);
-    glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
-    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
-    glLightfv(GL_LIGHT1, GL_POSITION, position1);
-    glEnable(GL_COLOR_MATERIAL);
-    glEnable(GL_DEPTH_TEST);
     std::printf("Scene preview on the virtual lab\nUsing GLUI version: %3.2f\n",
                 GLUI_Master.get_version());
 
@@ -141,22 +116,22 @@ bool SaveScreen(const char* path) {
     if (display == nullptr) {
         return false;
     }
-    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, kWindowWidth,
-                              kWindowHeight, AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, kViewWindowWidth,
+                              kViewWindowHeight, AllPlanes, ZPixmap);
     bool saved = false;
     if (image != nullptr) {
-        std::vector<unsigned char> rgb(3u * kWindowWidth * kWindowHeight);
-        for (int y = 0; y < kWindowHeight; ++y) {
-            for (int x = 0; x < kWindowWidth; ++x) {
+        std::vector<unsigned char> rgb(3u * kViewWindowWidth * kViewWindowHeight);
+        for (int y = 0; y < kViewWindowHeight; ++y) {
+            for (int x = 0; x < kViewWindowWidth; ++x) {
                 const unsigned long pixel = XGetPixel(image, x, y);
-                unsigned char* out = &rgb[3u * (y * kWindowWidth + x)];
+                unsigned char* out = &rgb[3u * (y * kViewWindowWidth + x)];
                 out[0] = static_cast<unsigned char>((pixel & image->red_mask) >> 16);
                 out[1] = static_cast<unsigned char>((pixel & image->green_mask) >> 8);
                 out[2] = static_cast<unsigned char>(pixel & image->blue_mask);
             }
         }
         saved =
-            stbi_write_png(path, kWindowWidth, kWindowHeight, 3, rgb.data(), 3 * kWindowWidth) != 0;
+            stbi_write_png(path, kViewWindowWidth, kViewWindowHeight, 3, rgb.data(), 3 * kViewWindowWidth) != 0;
         XDestroyImage(image);
     }
     XCloseDisplay(display);

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -123,9 +122,7 @@ int main(int argc, char** argv) {
     if (!viaArbiter.empty() && !logs.empty())
         return args.UsageError("--via-arbiter scores DIR/LogALLANNETPressures.txt and takes no LOG");
 
-    tuning::Candidate builtIn;
-    std::copy(std::begin(fuzzy::kHybridRunVector), std::end(fuzzy::kHybridRunVector),
-              builtIn.begin());
+    const tuning::Candidate builtIn = fuzzy::kHybridRunVector;
     tuning::Candidate first = builtIn;
     if (!start.empty()) {
         const auto read = runfiles::ReadCandidateFile(start);

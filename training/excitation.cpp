@@ -13,14 +13,14 @@ constexpr double kFastMotorSineStep = 0.062918;
 constexpr double kValveSineStep = 0.015707963267945;
 
 // Adds rate * step to each command.
-void Ramp(float (&v)[3], double rate0, double rate1, double rate2) {
+void Ramp(float (&v)[arm::kMotorCount], double rate0, double rate1, double rate2) {
     const double s = kStep;
     v[0] = static_cast<float>(v[0] + rate0 * s);
     v[1] = static_cast<float>(v[1] + rate1 * s);
     v[2] = static_cast<float>(v[2] + rate2 * s);
 }
 
-void Set(float (&v)[3], double v0, double v1, double v2) {
+void Set(float (&v)[arm::kMotorCount], double v0, double v1, double v2) {
     v[0] = static_cast<float>(v0);
     v[1] = static_cast<float>(v1);
     v[2] = static_cast<float>(v2);
@@ -28,7 +28,7 @@ void Set(float (&v)[3], double v0, double v1, double v2) {
 
 }  // namespace
 
-void AdvanceMotorCommands(int i, float (&v)[3]) {
+void AdvanceMotorCommands(int i, float (&v)[arm::kMotorCount]) {
     const double s = kStep;
     // s^2 d^2 of a parabolic segment that starts on `first`.
     const auto parabola = [&](int first) {
@@ -143,21 +143,21 @@ float NextValveCommand(int q, float v, float reference) {
     return static_cast<float>(v - s);
 }
 
-DesiredPressures MakeDesiredPressures(const float (&start)[4], int m) {
+DesiredPressures MakeDesiredPressures(const float (&start)[arm::kMuscleCount], int m) {
     // Radians per sample of the three waves.
     constexpr double a = 0.08975979010254286;
     constexpr double b = 0.0392699081698625;
     constexpr double c = 0.03141592653589;
     // Signs of the waves per muscle: the first part mixes a fast small and a
     // slow large wave, the second part is one medium wave.
-    constexpr double fastSign[4] = {1, -1, 1, -1};
-    constexpr double slowSign[4] = {1, -1, -1, 1};
-    constexpr double mediumSign[4] = {1, -1, -1, 1};
+    constexpr double fastSign[arm::kMuscleCount] = {1, -1, 1, -1};
+    constexpr double slowSign[arm::kMuscleCount] = {1, -1, -1, 1};
+    constexpr double mediumSign[arm::kMuscleCount] = {1, -1, -1, 1};
 
     const int entries = m + 1;
     const int h = 2 * m / 4;
     DesiredPressures sequences;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < arm::kMuscleCount; ++k) {
         std::vector<float>& d = sequences.pressure[k];
         std::vector<float>& slope = sequences.slope[k];
         d.assign(entries, 0.0f);
@@ -177,8 +177,8 @@ DesiredPressures MakeDesiredPressures(const float (&start)[4], int m) {
     return sequences;
 }
 
-void StillAxes::Observe(const std::int32_t (&moved)[3]) {
-    for (int k = 0; k < 3; ++k) {
+void StillAxes::Observe(const std::int32_t (&moved)[arm::kMotorCount]) {
+    for (int k = 0; k < arm::kMotorCount; ++k) {
         still_[k] = still_[k] || moved[k] == 0;
     }
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "arm/arm.h"
+
 namespace training {
 
 // Step of the incremental segments, per sample (volts).
@@ -19,7 +21,7 @@ inline constexpr int kMotorSamples = 2800;
 // segments change the values they are given (the first ones build triangles
 // from whatever the previous call left); the sine and parabolic segments
 // overwrite them, the parabolic ones from d = 0 on their first sample.
-void AdvanceMotorCommands(int sample, float (&volts)[3]);
+void AdvanceMotorCommands(int sample, float (&volts)[arm::kMotorCount]);
 
 // Samples per muscle of the valve excitation.
 inline constexpr int kValveSamples = 1300;
@@ -32,20 +34,20 @@ float NextValveCommand(int q, float previous, float reference);
 // velocity file of m lines: entries 0 to m, starting at the measured
 // pressures with slope 0.
 struct DesiredPressures {
-    std::vector<float> pressure[4];
-    std::vector<float> slope[4];
+    std::vector<float> pressure[arm::kMuscleCount];
+    std::vector<float> slope[arm::kMuscleCount];
 };
-DesiredPressures MakeDesiredPressures(const float (&start)[4], int m);
+DesiredPressures MakeDesiredPressures(const float (&start)[arm::kMuscleCount], int m);
 
 // The offset calibration's bookkeeping: an axis is marked still the first
 // time a whole second passes without a count; a mark is never cleared.
 class StillAxes {
   public:
-    void Observe(const std::int32_t (&moved)[3]);
+    void Observe(const std::int32_t (&moved)[arm::kMotorCount]);
     bool All() const { return still_[0] && still_[1] && still_[2]; }
 
   private:
-    bool still_[3] = {};
+    bool still_[arm::kMotorCount] = {};
 };
 
 // The calibration's command change for a movement of `moved` counts in one

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "arm/arm.h"
+#include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 #include "cards/motion_card.h"
 #include "networks/networks.h"
@@ -19,20 +21,15 @@ using training::TrainingResult;
 // The motor commands of axes 0, 1 and 2. They live as long as the process:
 // the excitation changes them incrementally, so a second recording starts
 // from what the first one left, and the velocity test overwrites them.
-float motorCommands[3] = {};
+float motorCommands[arm::kMotorCount] = {};
 
 constexpr const char* kVoltageFile = "./NeuralFiles/VoltageTrainDoubleLink_Input.txt";
 constexpr const char* kVelocityFile = "./NeuralFiles/VelocitiesTrainDouble_Output.txt";
 constexpr const char* kEncoderFile = "./NeuralFiles/EncoderTrainDouble_Output.txt";
 constexpr const char* kLogTimeFile = "./NeuralFiles/LogTimeMotors.txt";
-constexpr const char* kLogTimeNotOpened = "Dosya Ac\375lmad\375 LogTime\n";
 
 constexpr const char* kActualVelocityFile = "./NeuralFiles/SinTrajectoryActualVelocityOutput.txt";
-constexpr const char* kActualVelocityNotOpened =
-    "Dosya Ac\375lmad\375 SinTrajectoryActualVelocityOutput\n";
 constexpr const char* kActualEncoderFile = "./NeuralFiles/SinTrajectoryActualEncoderOutput.txt";
-constexpr const char* kActualEncoderNotOpened =
-    "Dosya Ac\375lmad\375 SinTrajectoryActualEncoderOutput\n";
 
 // Room of the excitation's tables; the loop fills the first 2800 entries,
 // and the velocity of the last sample is formed with the zero entry after it.
@@ -41,7 +38,7 @@ constexpr int kMotorCapacity = 10000;
 // One sample of the excitation: the commands sent, then the counts of
 // channels 0 to 3 read after them.
 struct MotorSample {
-    float volts[3] = {};
+    float volts[arm::kMotorCount] = {};
     std::int32_t counts[4] = {};
 };
 
@@ -51,34 +48,34 @@ double Velocity(std::int32_t from, std::int32_t to) {
 }
 
 void ServosOff() {
-    for (int axis = 0; axis < 3; ++axis)
+    for (int axis = 0; axis < arm::kMotorCount; ++axis)
         MotorAxes[axis].ServoOff();
 }
 
 }  // namespace
 
 TrainingResult CalibrateOffsets(runs::Redraw redraw) {
-    float command[3] = {};
-    for (int axis = 0; axis < 3; ++axis)
+    float command[arm::kMotorCount] = {};
+    for (int axis = 0; axis < arm::kMotorCount; ++axis)
         MotorAxes[axis].ServoOn();
-    for (int axis = 0; axis < 3; ++axis)
+    for (int axis = 0; axis < arm::kMotorCount; ++axis)
         MotorAxes[axis].SetVoltage(command[axis]);
-    std::int32_t previous[3] = {};
+    std::int32_t previous[arm::kMotorCount] = {};
     std::printf("CALIBRATION BEGIN *************************\n");
 
     // Once a second; printing here is the operator's view of the calibration.
     TrainingResult result;
     training::StillAxes still;
-    while ((result.end = training::CheckStops()) == RunEnd::kCompleted && !still.All()) {
+    while ((result.end = runs::CheckStops()) == RunEnd::kCompleted && !still.All()) {
         Sleep(1000);
         ReadEncoderCounts();
-        std::int32_t moved[3];
-        for (int axis = 0; axis < 3; ++axis) {
+        std::int32_t moved[arm::kMotorCount];
+        for (int axis = 0; axis < arm::kMotorCount; ++axis) {
             moved[axis] = EncoderCounts[axis] - previous[axis];
             previous[axis] = EncoderCounts[axis];
         }
         std::printf("%d\t\t%d\t\t%d\n", moved[0], moved[1], moved[2]);
-        for (int axis = 0; axis < 3; ++axis) {
+        for (int axis = 0; axis < arm::kMotorCount; ++axis) {
             command[axis] = training::CalibratedCommand(axis, command[axis], moved[axis]);
             MotorAxes[axis].SetVoltage(command[axis]);
         }
@@ -95,16 +92,16 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
 }
 
 TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
-    platform::StdioFile voltageFile = training::OpenReporting(kVoltageFile, "w", training::kNotOpened);
-    platform::StdioFile velocityFile = training::OpenReporting(kVelocityFile, "w", training::kNotOpened);
-    platform::StdioFile encoderFile = training::OpenReporting(kEncoderFile, "w", training::kNotOpened);
-    platform::StdioFile logTimeFile = training::OpenReporting(kLogTimeFile, "w", kLogTimeNotOpened);
+    platform::StdioFile voltageFile = platform::OpenReporting(kVoltageFile, "w", messages::kNotOpened);
+    platform::StdioFile velocityFile = platform::OpenReporting(kVelocityFile, "w", messages::kNotOpened);
+    platform::StdioFile encoderFile = platform::OpenReporting(kEncoderFile, "w", messages::kNotOpened);
+    platform::StdioFile logTimeFile = platform::OpenReporting(kLogTimeFile, "w", messages::kLogTimeNotOpened);
 
     std::vector<MotorSample> samples(kMotorCapacity);
     std::vector<float> workMs(training::kMotorSamples);
     runs::SamplePacer pacer(training::kMotorSamples);
 
-    for (int axis = 0; axis < 3; ++axis)
+    for (int axis = 0; axis < arm::kMotorCount; ++axis)
         MotorAxes[axis].ServoOn();
     GoHome();
     // The carriage two seconds out, away from its switch, and counted from there.
@@ -119,11 +116,11 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
     result.end = RunEnd::kCompleted;
     int i = 0;
     while (i < training::kMotorSamples &&
-           (result.end = training::CheckStops()) == RunEnd::kCompleted) {
+           (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
         pacer.StartSample();
         training::AdvanceMotorCommands(i, motorCommands);
         MotorSample& sample = samples[i];
-        for (int axis = 0; axis < 3; ++axis) {
+        for (int axis = 0; axis < arm::kMotorCount; ++axis) {
             MotorAxes[axis].SetVoltage(motorCommands[axis]);
             sample.volts[axis] = motorCommands[axis];
         }
@@ -146,12 +143,12 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
     result.filesWritten = true;
     training::WriteTrainingFile(result, kVoltageFile, voltageFile, "%f\t\t%f\t\t%f\n",
                                 training::kMotorSamples, [&](int j, double* v) {
-                                    for (int k = 0; k < 3; ++k)
+                                    for (int k = 0; k < arm::kMotorCount; ++k)
                                         v[k] = samples[j].volts[k];
                                 });
     training::WriteTrainingFile(result, kVelocityFile, velocityFile, "%f\t\t%f\t\t%f\n",
                                 training::kMotorSamples, [&](int j, double* v) {
-                                    for (int k = 0; k < 3; ++k)
+                                    for (int k = 0; k < arm::kMotorCount; ++k)
                                         v[k] = Velocity(samples[j].counts[k],
                                                         samples[j + 1].counts[k]);
                                 });
@@ -171,11 +168,11 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     networks::DoubleLinkModel doubleLink;
     networks::UpperLinkModel upperLink;
     platform::StdioFile velocityFile =
-        training::OpenReporting(kActualVelocityFile, "w", kActualVelocityNotOpened);
+        platform::OpenReporting(kActualVelocityFile, "w", messages::kActualVelocityNotOpened);
     platform::StdioFile encoderFile =
-        training::OpenReporting(kActualEncoderFile, "w", kActualEncoderNotOpened);
-    platform::StdioFile desiredFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
-                                                         training::kDesiredVelocityNotOpened);
+        platform::OpenReporting(kActualEncoderFile, "w", messages::kActualEncoderNotOpened);
+    platform::StdioFile desiredFile = platform::OpenReporting(training::kDesiredVelocityFile, "r",
+                                                         messages::kDesiredVelocityNotOpened);
     if (!desiredFile) {
         ServosOff();
         return result;
@@ -193,7 +190,7 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     const std::vector<runs::VelocityRecord> desired =
         training::ReadVelocityRecords(desiredFile.get());
     const int p = static_cast<int>(desired.size());
-    std::vector<std::int32_t> counts[3];
+    std::vector<std::int32_t> counts[arm::kMotorCount];
     for (std::vector<std::int32_t>& channel : counts)
         channel.assign(p, 0);
 
@@ -203,14 +200,14 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     // command of the sample before.
     result.end = RunEnd::kCompleted;
     int q = 0;
-    while (q < p && (result.end = training::CheckStops()) == RunEnd::kCompleted) {
+    while (q < p && (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
         const float* v = desired[q].velocity;
         doubleLink.Evaluate(v[1], v[2], motorCommands[1], motorCommands[2]);
         upperLink.Evaluate(v[0], motorCommands[0]);
         ReadEncoderCounts();
-        for (int channel = 0; channel < 3; ++channel)
+        for (int channel = 0; channel < arm::kMotorCount; ++channel)
             counts[channel][q] = EncoderCounts[channel];
-        for (int axis = 0; axis < 3; ++axis)
+        for (int axis = 0; axis < arm::kMotorCount; ++axis)
             MotorAxes[axis].SetVoltage(motorCommands[axis]);
         if (redraw)
             redraw();
@@ -222,12 +219,12 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     result.filesWritten = true;
     training::WriteTrainingFile(result, kActualVelocityFile, velocityFile, "%f\t%f\t\t%f\n", p - 1,
                                 [&](int j, double* v) {
-                                    for (int k = 0; k < 3; ++k)
+                                    for (int k = 0; k < arm::kMotorCount; ++k)
                                         v[k] = Velocity(counts[k][j], counts[k][j + 1]);
                                 });
     training::WriteTrainingFile(result, kActualEncoderFile, encoderFile, "%d\t\t%d\t\t%d\n", p - 1,
                                 [&](int j, double* v) {
-                                    for (int k = 0; k < 3; ++k)
+                                    for (int k = 0; k < arm::kMotorCount; ++k)
                                         v[k] = counts[k][j];
                                 });
     ServosOff();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "arm/arm.h"
+#include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
@@ -18,9 +20,6 @@ namespace {
 using runs::RunEnd;
 using training::TrainingResult;
 
-// Reference voltages of muscles 1 to 4, as HomeMuscles sets them.
-constexpr float kReferenceVolts[4] = {5.0f, 5.6f, 5.6f, 5.0f};
-
 // Room per muscle of the valve excitation's tables.
 constexpr int kValveCapacity = 5000;
 
@@ -32,62 +31,49 @@ struct ValveSample {
 };
 
 constexpr const char* kEncoderFile = "./NeuralFiles/ALLTrainDataEncoders.txt";
-constexpr const char* kEncoderNotOpened = "Dosya Ac\375lmad\375 EncoderValues\n";
 constexpr const char* kPressureFile = "./NeuralFiles/ALLTrainFilteredPressureValues.txt";
-constexpr const char* kPressureNotOpened = "Dosya Ac\375lmad\375 FilteredPressureValues\n";
 constexpr const char* kDesiredPressureFile = "./NeuralFiles/ALLDesiredPressureTrajectory.txt";
-constexpr const char* kDesiredPressureNotOpened =
-    "Dosya Ac\375lmad\375 DesiredPressureTrajectory\n";
 
 // One sample of the combined run: the pressures read after the valve write
 // and the counts read after the motor commands.
 struct CombinedSample {
-    float pressure[4] = {};
-    std::int32_t counts[5] = {};
+    float pressure[arm::kMuscleCount] = {};
+    std::int32_t counts[arm::kEncoderChannelCount] = {};
 };
 
 void SetReferenceVolts() {
-    for (int k = 0; k < 4; ++k)
-        ValveVoltages[k] = kReferenceVolts[k];
-    WriteValveVoltages(ValveVoltages);
-}
-
-// Servos 0 to 2 off and all valves at 0 V.
-void StopMotorsAndValves() {
-    for (int axis = 0; axis < 3; ++axis)
-        MotorAxes[axis].ServoOff();
-    for (float& volts : ValveVoltages)
-        volts = 0.0f;
+    for (int k = 0; k < arm::kMuscleCount; ++k)
+        ValveVoltages[k] = runs::kMuscleReferenceVolts[k];
     WriteValveVoltages(ValveVoltages);
 }
 
 }  // namespace
 
 TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
-    std::string paths[4];
-    platform::StdioFile files[4];
-    for (int k = 0; k < 4; ++k) {
+    std::string paths[arm::kMuscleCount];
+    platform::StdioFile files[arm::kMuscleCount];
+    for (int k = 0; k < arm::kMuscleCount; ++k) {
         paths[k] = "./NeuralFiles/TrainPressureVoltageANNET" + std::to_string(k + 1) + ".txt";
-        files[k] = training::OpenReporting(paths[k].c_str(), "w", training::kNotOpened);
+        files[k] = platform::OpenReporting(paths[k].c_str(), "w", messages::kNotOpened);
     }
-    std::vector<ValveSample> records[4];
+    std::vector<ValveSample> records[arm::kMuscleCount];
     for (std::vector<ValveSample>& muscle : records)
         muscle.assign(kValveCapacity, ValveSample{});
     std::vector<float> workMs(training::kValveSamples);
     float pressures[12] = {};
 
     SetReferenceVolts();
-    float reference[4];
-    for (int k = 0; k < 4; ++k)
+    float reference[arm::kMuscleCount];
+    for (int k = 0; k < arm::kMuscleCount; ++k)
         reference[k] = ValveVoltages[k];
     Sleep(1000);
     // One pacer for the four muscles: its work times are the samples', its
     // lateness figures include the pauses between the muscles.
-    runs::SamplePacer pacer(4 * training::kValveSamples);
+    runs::SamplePacer pacer(arm::kMuscleCount * training::kValveSamples);
 
     TrainingResult result;
     result.end = RunEnd::kCompleted;
-    for (int r = 0; r < 4; ++r) {
+    for (int r = 0; r < arm::kMuscleCount; ++r) {
         std::printf("Muscle NO :%d\n", r);
         SetReferenceVolts();
         Sleep(1000);
@@ -95,7 +81,7 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
         RunEnd end = RunEnd::kCompleted;
         int q = 0;
         while (q < training::kValveSamples &&
-               (end = training::CheckStops()) == RunEnd::kCompleted) {
+               (end = runs::CheckStops()) == RunEnd::kCompleted) {
             pacer.StartSample();
             ValveVoltages[r] = training::NextValveCommand(q, ValveVoltages[r], reference[r]);
             WriteValveVoltages(ValveVoltages);
@@ -117,7 +103,7 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     result.timing = pacer.Timing();
 
     result.filesWritten = true;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < arm::kMuscleCount; ++k) {
         const std::vector<ValveSample>& muscle = records[k];
         // The pressure of a line is the one measured a sample after its voltage.
         training::WriteTrainingFile(
@@ -139,7 +125,7 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     bool loaded = doubleLink.LoadWeights();
     networks::UpperLinkModel upperLink;
     loaded = upperLink.LoadWeights() && loaded;
-    networks::AnnetModel valves[4] = {networks::AnnetModel(1), networks::AnnetModel(2),
+    networks::AnnetModel valves[arm::kMuscleCount] = {networks::AnnetModel(1), networks::AnnetModel(2),
                                       networks::AnnetModel(3), networks::AnnetModel(4)};
     for (networks::AnnetModel& valve : valves)
         loaded = valve.LoadWeights() && loaded;
@@ -151,12 +137,12 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         return result;
     }
 
-    platform::StdioFile encoderFile = training::OpenReporting(kEncoderFile, "w", kEncoderNotOpened);
-    platform::StdioFile pressureFile = training::OpenReporting(kPressureFile, "w", kPressureNotOpened);
-    platform::StdioFile velocityFile = training::OpenReporting(training::kDesiredVelocityFile, "r",
-                                                          training::kDesiredVelocityNotOpened);
+    platform::StdioFile encoderFile = platform::OpenReporting(kEncoderFile, "w", messages::kEncoderValuesNotOpened);
+    platform::StdioFile pressureFile = platform::OpenReporting(kPressureFile, "w", messages::kFilteredPressureValuesNotOpened);
+    platform::StdioFile velocityFile = platform::OpenReporting(training::kDesiredVelocityFile, "r",
+                                                          messages::kDesiredVelocityNotOpened);
     platform::StdioFile desiredFile =
-        training::OpenReporting(kDesiredPressureFile, "w", kDesiredPressureNotOpened);
+        platform::OpenReporting(kDesiredPressureFile, "w", messages::kDesiredPressureNotOpened);
     // Without desired velocities there is nothing to run.
     if (!velocityFile) {
         StopMotorsAndValves();
@@ -168,7 +154,7 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     Sleep(1500);
     float pressures[12] = {};
     ReadPressures(pressures);
-    const float start[4] = {pressures[0], pressures[1], pressures[2], pressures[3]};
+    const float start[arm::kMuscleCount] = {pressures[0], pressures[1], pressures[2], pressures[3]};
 
     // The tables grow with the file, so a velocity file of any length runs whole.
     const std::vector<runs::VelocityRecord> velocities =
@@ -182,9 +168,9 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     // before the pressures are read, motors commanded after.
     result.end = RunEnd::kCompleted;
     int q = 0;
-    while (q < m - 2 && (result.end = training::CheckStops()) == RunEnd::kCompleted) {
+    while (q < m - 2 && (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
         pacer.StartSample();
-        for (int k = 0; k < 4; ++k) {
+        for (int k = 0; k < arm::kMuscleCount; ++k) {
             const std::vector<float>& d = desired.pressure[k];
             valves[k].Evaluate(d[q], d[q + 1], d[q + 2], d[q + 1] - d[q], d[q + 2] - d[q],
                                desired.slope[k][q], ValveVoltages[k]);
@@ -192,16 +178,16 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         WriteValveVoltages(ValveVoltages);
         ReadPressures(pressures);
         CombinedSample& sample = samples[q];
-        for (int k = 0; k < 4; ++k)
+        for (int k = 0; k < arm::kMuscleCount; ++k)
             sample.pressure[k] = pressures[k];
         const float* v = velocities[q].velocity;
-        float motor[3];
+        float motor[arm::kMotorCount];
         doubleLink.Evaluate(v[1], v[2], motor[1], motor[2]);
         upperLink.Evaluate(v[0], motor[0]);
-        for (int axis = 0; axis < 3; ++axis)
+        for (int axis = 0; axis < arm::kMotorCount; ++axis)
             MotorAxes[axis].SetVoltage(motor[axis]);
         ReadEncoderCounts();
-        for (int channel = 0; channel < 5; ++channel)
+        for (int channel = 0; channel < arm::kEncoderChannelCount; ++channel)
             sample.counts[channel] = EncoderCounts[channel];
         if (redraw)
             redraw();
@@ -215,17 +201,17 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     result.filesWritten = true;
     training::WriteTrainingFile(result, kPressureFile, pressureFile, "%f\t\t%f\t\t%f\t\t%f\n",
                                 lines, [&](int j, double* v) {
-                                    for (int k = 0; k < 4; ++k)
+                                    for (int k = 0; k < arm::kMuscleCount; ++k)
                                         v[k] = samples[j].pressure[k];
                                 });
     training::WriteTrainingFile(result, kDesiredPressureFile, desiredFile, "%f\t\t%f\t\t%f\t\t%f\n",
                                 lines, [&](int j, double* v) {
-                                    for (int k = 0; k < 4; ++k)
+                                    for (int k = 0; k < arm::kMuscleCount; ++k)
                                         v[k] = desired.pressure[k][j];
                                 });
     training::WriteTrainingFile(result, kEncoderFile, encoderFile, "%d\t\t%d\t\t%d\t\t%d\t\t%d\n",
                                 lines, [&](int j, double* v) {
-                                    for (int k = 0; k < 5; ++k)
+                                    for (int k = 0; k < arm::kEncoderChannelCount; ++k)
                                         v[k] = samples[j].counts[k];
                                 });
     StopMotorsAndValves();

@@ -1,24 +1,7 @@
 #include "platform/stdio_file.h"
 #include "training/procedure_support.h"
 
-#include "cards/motion_card.h"
-
 namespace training {
-
-runs::RunEnd CheckStops() {
-    if (CheckEmergencyStop() != 1)
-        return runs::RunEnd::kEmergencyStop;
-    if (CheckLimitSwitches() != 1)
-        return runs::RunEnd::kLimitSwitch;
-    return runs::RunEnd::kCompleted;
-}
-
-platform::StdioFile OpenReporting(const char* path, const char* mode, const char* failureMessage) {
-    platform::StdioFile file(std::fopen(path, mode));
-    if (!file)
-        std::fputs(failureMessage, stdout);
-    return file;
-}
 
 std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file) {
     std::vector<runs::VelocityRecord> records;

@@ -15,21 +15,8 @@
 
 namespace training {
 
-// The checks before every sample, in this order: kCompleted while all is
-// well, else why the loop must end (the card layer has then aborted motion
-// and switched the servos off).
-runs::RunEnd CheckStops();
-
-inline constexpr const char* kNotOpened = "Dosya Ac\375lmad\375\n";
-
-// Opens `path` with `mode`; on failure prints `failureMessage` and returns
-// an empty handle, and the procedure skips that file.
-platform::StdioFile OpenReporting(const char* path, const char* mode, const char* failureMessage);
-
 inline constexpr const char* kDesiredVelocityFile =
     "./NeuralFiles/SinVelocityTrajectoryDesired.txt";
-inline constexpr const char* kDesiredVelocityNotOpened =
-    "Dosya Ac\375lmad\375 SinVelocityTrajectoryDesired\n";
 
 // Reads the open velocity file to its end, one line per read while the
 // end-of-file indicator is clear (an empty file gives one line of zeros).

@@ -7,6 +7,7 @@
 #include "arm/arm.h"
 #include "evaluator/run_files.h"
 #include "evaluator/trajectory_terms.h"
+#include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 #include "platform/stdio_text.h"
 
@@ -28,8 +29,6 @@ constexpr int kSamples = int(kMotionMilliseconds / kSamplePeriod);
 static_assert(kSamples == 1333);
 // Waves and joint angles exist for samples 0 to n - 2.
 constexpr int kSolvedSamples = kSamples - 1;
-
-constexpr const char* kNotOpened = "Dosya Ac\375lmad\375\n";
 
 struct JointAngles {
     double th1;  // the muscle-driven joint that keeps the tool's orientation
@@ -110,7 +109,7 @@ template <typename WriteLines>
 bool WriteFile(const char* path, WriteLines writeLines) {
     platform::StdioFile file(std::fopen(path, "w"));
     if (!file) {
-        std::printf("%s", kNotOpened);
+        std::fputs(messages::kNotOpened, stdout);
         return false;
     }
     writeLines(file.get());

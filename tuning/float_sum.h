@@ -16,6 +16,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "arm/arm.h"
+
 namespace tuning {
 
 #pragma GCC diagnostic push
@@ -30,7 +32,7 @@ class FloatSum {
     // order columns[0][0], columns[1][0], columns[2][0], columns[3][0],
     // columns[0][1], ...: lane i of column m is the square of sample i,
     // muscle m.
-    inline void AddGroup(const Lanes (&columns)[4]) {
+    inline void AddGroup(const Lanes (&columns)[arm::kMuscleCount]) {
         if (binade_ != 0) {
             const Lanes two52 = Lanes{} + 0x1p52, one = Lanes{} + 1.0, none = Lanes{};
             Lanes quanta = Lanes{}, ties = Lanes{};

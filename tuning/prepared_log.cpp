@@ -50,21 +50,21 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
     const std::size_t padded = kLanes * prepared.groups_;
     for (auto& column : prepared.strength_)
         column.assign(padded, 0.0);
-    for (int m = 0; m < 4; ++m) {
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
         prepared.own_[m].assign(padded, 0.0);
         prepared.neighbour_[m].assign(padded, 0.0);
         prepared.measured_[m].assign(padded, 0.0);
     }
     for (std::size_t d = 1; d + 1 < n; ++d) {
         const std::size_t i = d - 1;
-        float own[4], neighbour[4];
+        float own[arm::kMuscleCount], neighbour[arm::kMuscleCount];
         evaluator::PredictSample(models, trajectory, flags, d, own, neighbour);
         const fuzzy::RuleStrengths strengths =
             fuzzy::StrengthsAt(evaluator::BinPhase(trajectory[d].field[0]));
         for (int r = 0; r < kRules; ++r)
             prepared.strength_[r][i] = strengths.rule[r];
         // Log record d pairs with trajectory record d; the log holds n + 3 records.
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
             prepared.own_[m][i] = own[m];
             prepared.neighbour_[m][i] = neighbour[m];
             prepared.measured_[m][i] = log[d].measured[m];
@@ -109,8 +109,8 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) double PreparedLog:
         const V ratio = weighted / (silent ? V{} + 1.0 : total);
         const V blend = silent ? V{} + 0.5 : toFloat(ratio);
 
-        V squares[4];
-        for (int m = 0; m < 4; ++m) {
+        V squares[arm::kMuscleCount];
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
             const V predicted =
                 toFloat(blend * load(own_[m], g) + (1.0 - blend) * load(neighbour_[m], g));
             const V miss = load(measured_[m], g) - predicted;

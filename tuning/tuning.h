@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "arm/arm.h"
 #include "evaluator/evaluator.h"
 #include "model/fuzzy_supervisor.h"
 
@@ -60,7 +61,7 @@ class PreparedLog {
     // sample misses by 0 and leaves the error sum as it is.
     static constexpr int kRules = fuzzy::kRuleCount;
     std::vector<double> strength_[kRules];
-    std::vector<double> own_[4], neighbour_[4], measured_[4];
+    std::vector<double> own_[arm::kMuscleCount], neighbour_[arm::kMuscleCount], measured_[arm::kMuscleCount];
     std::size_t groups_ = 0;
     std::size_t records_ = 0;  // trajectory records n; samples 1 to n - 2 are scored
 };
