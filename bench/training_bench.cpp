@@ -1,6 +1,6 @@
 // CPU time of the timed training procedures on the virtual clock, journal
 // off, console output discarded, in the run benchmarks' working directory
-// (standard trajectory, link networks of 0 V): each is one to two minutes of
+// (standard trajectory, demo networks): each is one to two minutes of
 // real time and should take under 0.5 s. The motor recording and the
 // combined run, both with homing, are the slowest.
 #include <benchmark/benchmark.h>
@@ -60,8 +60,6 @@ BENCHMARK(WholeProcedure<TestVelocityTracking>)
     ->Repetitions(3);
 
 int main(int argc, char** argv) {
-    // The demo networks, with link networks of 0 V so that the standard
-    // trajectory keeps the arm inside its switches.
     const runbench::RunCase directory;
     if (!directory.ok()) {
         std::fprintf(stderr, "training_bench: the working directory was not prepared\n");

@@ -66,6 +66,7 @@ void ResetState(LabState& lab) {
     std::fill(std::begin(lab.latchedValve), std::end(lab.latchedValve), 0.0f);
     std::fill(std::begin(lab.valveOutput), std::end(lab.valveOutput), 0.0f);
 
+    lab.residualOffsetsZeroed = false;
     lab.noiseVolts = 0.0;
     lab.noise.seed(plant::kNoiseSeed);
     lab.journal.clear();
@@ -138,7 +139,7 @@ void LabState::Step() {
         if (driving && servoOn[axis]) {
             input = std::clamp(static_cast<double>(dacOutput[axis]), -plant::kDacRangeVolts,
                                plant::kDacRangeVolts) +
-                    p.amplifierOffsetVolts;
+                    (residualOffsetsZeroed ? p.correctedOffsetVolts : p.amplifierOffsetVolts());
         }
         const double before = velocity[axis];
         velocity[axis] = plant::MotorSpeedStep(p, input, velocity[axis]);
@@ -247,6 +248,10 @@ void SetMusclePressures(const double bar[4]) {
 
 void SetSensorNoise(double volts) {
     State().noiseVolts = volts;
+}
+
+void ZeroResidualOffsets(bool zero) {
+    State().residualOffsetsZeroed = zero;
 }
 
 Snapshot TakeSnapshot() {

@@ -15,8 +15,9 @@ namespace lab {
 // tool joint at 0 (with its muscles vented it then sinks onto its end stop
 // under its weight), encoder counters 0, muscles and valves at 0, servos
 // off, card and devices closed, emergency stop released, faults cleared,
-// sensor noise off, journal empty (its on/off setting is kept). The axis
-// configuration sent at start-up is card memory and stays.
+// sensor noise off, the motors' residual offsets back, journal empty (its
+// on/off setting is kept). The axis configuration sent at start-up is card
+// memory and stays.
 void Reset();
 
 // A pose in physical units: the carriage's travel from home, joint angles.
@@ -38,6 +39,11 @@ void SetMusclePressures(const double bar[4]);
 // Standard deviation of Gaussian noise on the pressure sensor voltages, from
 // a fixed seed restarted by Reset. 0 turns it off.
 void SetSensorNoise(double volts);
+// With `zero` true each motor amplifier's offset is exactly what the card
+// layer's zero-offset correction takes out, as on an arm whose offsets
+// have been calibrated: a zero command then holds the motors still instead
+// of letting them creep. Reset gives them their residual offsets back.
+void ZeroResidualOffsets(bool zero);
 
 // What the plant is doing, for tests.
 struct Snapshot {

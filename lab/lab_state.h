@@ -66,6 +66,7 @@ struct LabState {
     float latchedValve[4];
     float valveOutput[4];
 
+    bool residualOffsetsZeroed;
     double noiseVolts;
     std::mt19937 noise;
 

@@ -14,7 +14,7 @@
 // from any start inside the ranges. The carriage and the shoulder creep on
 // their residual offsets while the elbow homes, for 7 to 19 s depending on
 // where the elbow starts; their switches sit where that creep ends them
-// within 18 and 51 counts (2.2 mm, 0.12 degree) of position 0.
+// within 19 and 53 counts (2.3 mm, 0.12 degree) of position 0.
 #pragma once
 
 #include <cstdint>
@@ -46,9 +46,11 @@ constexpr std::int64_t kMaxCatchUpNanoseconds = 60'000'000'000;
 struct AxisParameters {
     // Steady speed per volt of amplifier input, counts per second.
     double countsPerSecondPerVolt;
-    // The amplifier's input offset, volts: the motor stands still around a
-    // DAC output of minus this value.
-    double amplifierOffsetVolts;
+    // The amplifier's input offset, volts, in two parts: what the card
+    // layer's zero-offset correction takes out, and the residual it leaves
+    // (lab::ZeroResidualOffsets can remove that).
+    double correctedOffsetVolts;
+    double residualOffsetVolts;
     // Static friction: the input, volts, a motor at rest needs to move.
     double breakawayVolts;
     // Coulomb friction while moving, volts of input lost to it.
@@ -58,19 +60,24 @@ struct AxisParameters {
     double lowerSwitch;
     double upperSwitch;
     double upperStop;
+
+    // The motor stands still around a DAC output of minus this value.
+    constexpr double amplifierOffsetVolts() const {
+        return correctedOffsetVolts + residualOffsetVolts;
+    }
 };
 
 constexpr AxisParameters kAxes[3] = {
     // Carriage: 2816 counts per revolution of a 110 mm wheel, 8.1487 counts
     // per mm; 0.3 V moves it 74 mm/s. Room for the 800 mm (6519 counts) run.
     // Residual offset +1.8 mV: it creeps 3.2 counts/s (0.4 mm/s) at 0 V.
-    {2000.0, 0.0082 + 0.0018, 0.0004, 0.0002, -1200.0, -1047.0, 8500.0, 8700.0},
+    {2000.0, 0.0082, 0.0018, 0.0004, 0.0002, -1200.0, -1047.0, 8500.0, 8700.0},
     // Shoulder: 153600 counts per revolution, about -20 to +40 degrees.
     // Residual offset -1.5 mV: it creeps 9.1 counts/s (0.02 deg/s) at 0 V.
-    {7000.0, 0.0091 - 0.0015, 0.0004, 0.0002, -15360.0, -14933.0, 10742.2, 11040.0},
+    {7000.0, 0.0091, -0.0015, 0.0004, 0.0002, -15360.0, -14933.0, 10742.2, 11040.0},
     // Elbow (counting against the angle): about 143 down to 10 degrees.
     // Residual offset +2.8 mV.
-    {7000.0, 0.0052 + 0.0028, 0.0004, 0.0002, -29360.0, -28943.5, 27733.0, 28160.0},
+    {7000.0, 0.0052, 0.0028, 0.0004, 0.0002, -29360.0, -28943.5, 27733.0, 28160.0},
 };
 
 // Motor speed follows its target with this first-order time constant.

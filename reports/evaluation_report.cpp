@@ -81,7 +81,7 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
         const float phase = 4.0f * i / kPhaseSteps;
         weights.columns[0].push_back(phase);
         weights.columns[1].push_back(fuzzy::BlendWeight(phase, k));
-        weights.columns[2].push_back(fuzzy::BlendWeight(phase, fuzzy::kHybridRunVector));
+        weights.columns[2].push_back(fuzzy::BlendWeight(phase, fuzzy::kHybridRunVector.data()));
     }
 
     Figure figure;

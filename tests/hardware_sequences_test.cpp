@@ -36,7 +36,9 @@ using HardwareSequencesTest = JournalledLabTest;
 
 TEST_F(HardwareSequencesTest, GoHomeEndsAtTheHomePoseReadyForARun) {
     const lab::ArmPose starts[] = {
-        {}, {-100.0, -15.0, 20.0, 0.0}, {900.0, 38.0, 140.0, 0.0}, {500.0, 0.0, 100.0, 0.0}};
+        {}, {-100.0, -15.0, 20.0, 0.0}, {900.0, 38.0, 140.0, 0.0}, {500.0, 0.0, 100.0, 0.0},
+        // The elbow at either end of its range: the longest and shortest creep.
+        {-127.0, 39.9, 10.01, 0.0}, {979.0, -19.9, 142.8, 0.0}};
     lab::EnableJournal(false);  // homing polls a few hundred thousand times
     for (const lab::ArmPose& start : starts) {
         SCOPED_TRACE(testing::Message() << "from carriage " << start.carriageMillimetres
@@ -47,7 +49,8 @@ TEST_F(HardwareSequencesTest, GoHomeEndsAtTheHomePoseReadyForARun) {
         GoHome();
         const lab::Snapshot now = lab::TakeSnapshot();
         for (int axis = 0; axis < 3; ++axis) {
-            EXPECT_NEAR(now.axisPosition[axis], 0.0, 12.0) << "axis " << axis;
+            EXPECT_NEAR(now.axisPosition[axis], 0.0, HomingToleranceCounts(axis))
+                << "axis " << axis;
             EXPECT_EQ(EncoderCounts[axis], 0);
             EXPECT_TRUE(now.servoOn[axis]);
         }

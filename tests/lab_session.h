@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "lab/lab.h"
+#include "lab/plant_parameters.h"
 #include "platform/clock.h"
 
 inline void ResetLabWithCardsOpen() {
@@ -50,3 +52,27 @@ class JournalledLabTest : public LabSessionTest {
         LabSessionTest::TearDown();
     }
 };
+
+// How far the console's homing may leave motor axis `axis` off the home
+// pose, in counts of its encoder. While the elbow homes (at 0.7 V, from
+// wherever it starts between its switches) the carriage and the shoulder
+// stand at a zero command and creep on their residual offsets; from one end
+// of the elbow's range to the other that creep lasts longer by the elbow's
+// travel time between its switches, and their switches sit in the middle of
+// the spread, placed to about a count. The elbow itself ends within 0.01
+// degree.
+inline double HomingToleranceCounts(int axis) {
+    using lab::plant::AxisParameters;
+    using lab::plant::kAxes;
+    if (axis == 2) {
+        return 0.01 * lab::plant::kJointCountsPerDegree;
+    }
+    const auto speed = [](const AxisParameters& p, double volts) {
+        return p.countsPerSecondPerVolt * (std::fabs(volts) - p.frictionVolts);
+    };
+    const AxisParameters& elbow = kAxes[2];
+    const double elbowSpreadSeconds =
+        (elbow.upperSwitch - elbow.lowerSwitch) / speed(elbow, 0.7 - elbow.residualOffsetVolts);
+    const AxisParameters& creeping = kAxes[axis];
+    return speed(creeping, creeping.residualOffsetVolts) * elbowSpreadSeconds / 2.0 + 1.0;
+}

@@ -22,10 +22,6 @@ namespace {
 using LabTest = LabSessionTest;
 
 TEST_F(LabTest, HomingEndsAtTheHomePoseFromAnyPoseInsideTheRanges) {
-    // The carriage and the shoulder creep on their residual amplifier offsets
-    // while the elbow homes, the longer the further the elbow starts from its
-    // switch: their end poses spread by that creep (2.2 mm, 0.12 degree).
-    const double tolerance[3] = {20.0, 55.0, 5.0};
     const lab::ArmPose starts[] = {
         {},
         {-100.0, -15.0, 20.0, 0.0},
@@ -41,7 +37,7 @@ TEST_F(LabTest, HomingEndsAtTheHomePoseFromAnyPoseInsideTheRanges) {
             SCOPED_TRACE(testing::Message()
                          << "from carriage " << start.carriageMillimetres << " run " << run);
             for (int k = 0; k < 3; ++k) {
-                EXPECT_NEAR(now.axisPosition[k], 0.0, tolerance[k]);
+                EXPECT_NEAR(now.axisPosition[k], 0.0, HomingToleranceCounts(k));
                 EXPECT_EQ(EncoderCounts[k], 0);
                 EXPECT_TRUE(now.servoOn[k]);
             }
@@ -107,10 +103,10 @@ TEST_F(LabTest, SleepMovesTheArmByThatTime) {
 TEST_F(LabTest, LongGapBetweenCallsIsCaughtUpOnlyForAMinute) {
     MotorAxes[0].ServoOn();
     MotorAxes[0].SetVoltage(0.05f);  // about 100 counts/s: the upper stop is 85 s away
-    // The card corrects 8.2 mV of the amplifier's offset; friction takes its part.
+    // The card corrects all but the residual offset; friction takes its part.
     const lab::plant::AxisParameters& carriage = lab::plant::kAxes[0];
     const double speed = carriage.countsPerSecondPerVolt *
-                         (0.05 - 0.0082 + carriage.amplifierOffsetVolts - carriage.frictionVolts);
+                         (0.05 + carriage.residualOffsetVolts - carriage.frictionVolts);
     Sleep(2 * 3600 * 1000);
     const double afterGap = lab::TakeSnapshot().axisPosition[0];
     EXPECT_NEAR(afterGap, 60.0 * speed, 1.0);

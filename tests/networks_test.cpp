@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+
+#include "lab/plant_parameters.h"
 
 namespace {
 
@@ -298,40 +301,66 @@ TEST_F(Networks, UnusableFilesAreNamedWithTheirProblemAndNotLoaded) {
 }
 
 // The demo networks are what the control runs drive the virtual lab with:
-// valve voltages inside 0 to 8 V rising with the pressure, motor voltages
-// well inside +-5 V, 0 V at rest and following the sign of the velocity.
-TEST_F(Networks, DemoNetworksLoadAndBehavePlausibly) {
+// valve networks that settle the lab's muscles near the desired pressure,
+// rising with it and inside 0 to 8 V; link networks whose voltages run the
+// lab's motors near the desired velocity, 0 V at rest, following the sign of
+// the velocity and well inside +-5 V whatever it is.
+TEST_F(Networks, DemoNetworksFitTheVirtualLab) {
+    namespace plant = lab::plant;
     const std::string command = std::string(MAKE_DEMO_NETWORKS) + " --dir . --seed 5 > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     for (int muscle = 1; muscle <= 4; ++muscle) {
         AnnetModel valve(muscle);
         LoadPrinting(valve, true);
-        float previous = 0.0f;
-        for (float p = 0.0f; p <= 5.0f; p += 0.25f) {
+        float previous = -1.0f;
+        for (float p = 0.0f; p <= 6.0f; p += 0.25f) {
+            SCOPED_TRACE(testing::Message() << "muscle " << muscle << " pressure " << p);
             const float volts = AnnetVolts(valve, p, p, p, 0, 0, 0);
-            EXPECT_GT(volts, previous) << "muscle " << muscle << " pressure " << p;
+            EXPECT_GT(volts, previous);
+            EXPECT_GE(volts, 0.0f);
             EXPECT_LT(volts, 8.0f);
             previous = volts;
+            // Within 0.25 bar of the desired pressure, as far as the supply reaches.
+            const double settled =
+                std::clamp((volts - plant::kValveDeadBandVolts) * plant::kValveBarPerVolt, 0.0,
+                           plant::kSupplyBar);
+            EXPECT_NEAR(settled, std::min<double>(p, plant::kSupplyBar), 0.25);
         }
-        EXPECT_LT(AnnetVolts(valve, 0, 0, 0, 0, 0, 0), 2.0f);
-        EXPECT_GT(AnnetVolts(valve, 4, 4, 4, 0, 0, 0), 6.0f);
     }
 
     UpperLinkModel upper;
     LoadPrinting(upper, true);
     DoubleLinkModel doubleLink;
     LoadPrinting(doubleLink, true);
-    for (float v : {-1e6f, -5.0f, -0.25f, 0.0f, 0.25f, 5.0f, 1e6f}) {
+    // The motors' speeds, counts per ms, at a command: gain times volts.
+    const auto speed = [](int axis, float volts) {
+        return plant::kAxes[axis].countsPerSecondPerVolt * volts / 1000.0;
+    };
+    for (float v : {-1e6f, -21.0f, -5.0f, -0.25f, 0.0f, 0.25f, 5.0f, 21.0f, 1e6f}) {
+        SCOPED_TRACE(testing::Message() << "velocity " << v);
         const float carriage = UpperVolts(upper, v);
         float shoulder = 0, elbow = 0;
         doubleLink.Evaluate(v, v, shoulder, elbow);
         for (float volts : {carriage, shoulder, elbow}) {
-            EXPECT_LT(std::fabs(volts), 4.5f) << "velocity " << v;
+            EXPECT_LT(std::fabs(volts), 4.5f);
             if (v == 0.0f) {
                 EXPECT_NEAR(volts, 0.0f, 1e-5);
             } else {
-                EXPECT_GT(volts * v, 0.0f) << "velocity " << v;
+                EXPECT_GT(volts * v, 0.0f);
             }
+        }
+        // Within 15 % of the desired velocity over the trajectories' range:
+        // the carriage runs at a few tenths of a count per ms, the joints at
+        // up to some 21.
+        if (v == 0.0f) {
+            continue;
+        }
+        if (std::fabs(v) <= 0.25f) {
+            EXPECT_NEAR(speed(0, carriage), v, 0.15 * std::fabs(v));
+        }
+        if (std::fabs(v) <= 21.0f) {
+            EXPECT_NEAR(speed(1, shoulder), v, 0.15 * std::fabs(v));
+            EXPECT_NEAR(speed(2, elbow), v, 0.15 * std::fabs(v));
         }
     }
 }

@@ -271,7 +271,7 @@ TEST_F(PlantTest, OffsetCalibrationRuleFindsTheResidualOffsetsWithinAMillivolt) 
         SCOPED_TRACE(testing::Message() << "axis " << axis);
         // The motor stands at a DAC output of minus its amplifier's offset;
         // the card's own correction left more than a millivolt to find.
-        const double offset = plant::kAxes[axis].amplifierOffsetVolts;
+        const double offset = plant::kAxes[axis].amplifierOffsetVolts();
         EXPECT_NEAR(now.dacOutput[axis], -offset, 0.001);
         EXPECT_GT(std::fabs(dacAtZero[axis] + offset), 0.001);
     }
@@ -283,7 +283,7 @@ TEST_F(PlantTest, MotorsCreepOnTheirResidualOffsetsAndStickBelowBreakaway) {
         const plant::AxisParameters& p = plant::kAxes[axis];
         MotorAxes[axis].ServoOn();
         const auto speedAt = [&](double inputVolts) {
-            EP_SetDACOutput(static_cast<float>(inputVolts - p.amplifierOffsetVolts),
+            EP_SetDACOutput(static_cast<float>(inputVolts - p.amplifierOffsetVolts()),
                             static_cast<short>(axis), 1);
             Sleep(500);
             const double before = lab::TakeSnapshot().axisPosition[axis];
@@ -301,10 +301,17 @@ TEST_F(PlantTest, MotorsCreepOnTheirResidualOffsetsAndStickBelowBreakaway) {
         const double slower = 0.5 * (p.breakawayVolts + p.frictionVolts);
         EXPECT_NEAR(speedAt(slower), p.countsPerSecondPerVolt * (slower - p.frictionVolts), 0.05);
         EXPECT_EQ(speedAt(0.9 * p.frictionVolts), 0.0);
-        // The card's zero command leaves the residual offset: the motor creeps.
+        // The card's zero command leaves the residual offset: the motor creeps,
+        // unless the residual offsets are zeroed.
         MotorAxes[axis].SetVoltage(0.0f);
         Sleep(1000);
         EXPECT_NE(lab::TakeSnapshot().axisVelocity[axis], 0.0);
+        lab::ZeroResidualOffsets(true);
+        Sleep(100);
+        const double stopped = lab::TakeSnapshot().axisPosition[axis];
+        Sleep(1000);
+        EXPECT_EQ(lab::TakeSnapshot().axisPosition[axis], stopped);
+        lab::ZeroResidualOffsets(false);
     }
 }
 

@@ -2,12 +2,13 @@
 // link networks into DIR/NeuralFiles/, so that the control runs have
 // networks to load on the virtual lab. The weights are random (from SEED)
 // but shaped so that:
-//   - each valve network maps a desired pressure of 0 to 4 smoothly and
-//     monotonically onto a valve voltage of about 0.5 to 7.5 V, and never
-//     leaves that band whatever its inputs;
+//   - each valve network roughly inverts the lab's valve law: a desired
+//     pressure of 0 to 5.5 bar onto the voltage that settles it, within
+//     about 0.2 bar, rising smoothly and monotonically and never leaving the
+//     valves' 0 to 8 V;
 //   - each link network maps a desired velocity (encoder counts per ms)
-//     roughly proportionally onto a motor voltage, 0 V at rest, saturating
-//     well inside +-5 V.
+//     onto the voltage at which the lab's motor runs at it, within 15 %
+//     over the trajectories' velocities, 0 V at rest, saturating near 3.8 V.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -21,20 +22,26 @@ namespace {
 
 using networks::NetworkWeights;
 
+// The virtual lab, approximately (its plant parameters): a valve settles its
+// muscle at 0.8 bar per volt above a 0.35 V dead band, up to the 5.5 bar
+// supply; a motor runs at 2000 (carriage) or 7000 (shoulder, elbow) counts
+// per second per volt of command.
+constexpr double kValveDeadBandVolts = 0.35;
+constexpr double kValveBarPerVolt = 0.8;
+constexpr double kSupplyBar = 5.5;
+constexpr double kCarriageCountsPerSecondPerVolt = 2000.0;
+constexpr double kJointCountsPerSecondPerVolt = 7000.0;
+
 // Hidden layer sizes of the demo networks.
 constexpr int kValveHidden = 20;
 constexpr int kLinkHidden = 50;
 
-// Valve voltage band of the demo valve networks.
-constexpr double kLowestValveVolts = 0.5;
-constexpr double kHighestValveVolts = 7.5;
-
-// Saturation level of the link networks' hidden contributions, in volts.
-constexpr double kLinkVolts = 3.0;
-// Velocities, in counts per ms, at which a link network is well into its
-// curve: the carriage runs at a few tenths, the joints at a few counts.
-constexpr double kCarriageFullVelocity = 0.5;
-constexpr double kJointFullVelocity = 5.0;
+// The valve network's output factor, V, and the pressure, bar, up to which
+// its voltage ramps (to about 7.9 V at most, below the 8 V the card takes).
+constexpr double kValveOutputScale = 8.0;
+constexpr double kValveTopBar = kSupplyBar + 0.5;
+// The link networks' saturation, V.
+constexpr double kLinkVolts = 3.8;
 // Output scale of the double link network.
 constexpr double kDoubleLinkScale = 15.0;
 
@@ -44,75 +51,115 @@ class Random {
     double Uniform(double low, double high) {
         return std::uniform_real_distribution<double>(low, high)(engine_);
     }
-    double Sign() { return Uniform(0.0, 1.0) < 0.5 ? -1.0 : 1.0; }
 
   private:
     std::mt19937 engine_;
 };
 
-// Logistic neurons, each a soft step at its own pressure along a blend of
-// the current and next two desired pressures (inputs 0 to 2, pressure / 4),
-// nudged by the differences and the slope (inputs 3 to 5, 0.5 at rest).
-// The output weights are positive and sum to the band, so the voltage rises
-// with the pressure and stays inside the band.
+double Logistic(double x) {
+    return 1.0 / (1.0 + std::exp(-x));
+}
+
+// A staircase of logistic steps, evenly spaced (with a little jitter) from
+// 0 to kValveTopBar, each as wide as the spacing: their sum ramps up with the
+// pressure at the valve law's inverse slope, on past the supply pressure so
+// that the ramp has not yet rounded off where the valve saturates. The pressure
+// is a blend of the current and the next two desired pressures (inputs 0 to
+// 2, pressure / 4) that looks ahead against the muscles' lag; the
+// differences and the slope (inputs 3 to 5, 0.5 at rest) nudge it a little.
+// The output weights are positive, so the voltage rises with the pressure
+// and stays between the output bias and the bias plus their sum.
 NetworkWeights ValveNetwork(Random& random) {
-    const double blend[3] = {0.5, 0.3, 0.2};
+    const double blend[3] = {0.2, 0.4, 0.4};
+    const double spacing = kValveTopBar / kValveHidden;
     NetworkWeights w = NetworkWeights::Zero(kValveHidden, 6, 1);
     double weightSum = 0.0;
+    double centres[kValveHidden];
+    double widths[kValveHidden];
     for (int j = 0; j < kValveHidden; ++j) {
-        const double steepness = random.Uniform(3.0, 8.0);
-        const double centre = random.Uniform(0.05, 0.95);
-        double bias = -steepness * centre;
-        for (int i = 0; i < 3; ++i)
-            w.InputWeight(j, i) = float(steepness * blend[i]);
+        const double centre = (j + 0.5 + random.Uniform(-0.1, 0.1)) * spacing;
+        const double width = spacing * random.Uniform(0.9, 1.1);
+        double bias = -centre / width;
+        for (int i = 0; i < 3; ++i) {
+            w.InputWeight(j, i) = float(blend[i] * 4.0 / width);
+        }
         for (int i = 3; i < 6; ++i) {
-            const double nudge = random.Uniform(-0.5, 0.5);
+            const double nudge = random.Uniform(-0.2, 0.2);
             w.InputWeight(j, i) = float(nudge);
             bias -= 0.5 * nudge;
         }
         w.hiddenBiases[j] = float(bias);
-        w.OutputWeight(0, j) = float(random.Uniform(0.5, 1.5));
+        w.OutputWeight(0, j) = float(random.Uniform(0.9, 1.1));
         weightSum += w.OutputWeight(0, j);
+        centres[j] = centre;
+        widths[j] = width;
     }
-    const double band = (kHighestValveVolts - kLowestValveVolts) / 8.0;
-    for (float& weight : w.outputWeights)
-        weight = float(weight * band / weightSum);
-    w.outputBiases[0] = float(kLowestValveVolts / 8.0);
+    const double rise = kValveTopBar / kValveBarPerVolt / kValveOutputScale;
+    for (float& weight : w.outputWeights) {
+        weight = float(weight * rise / weightSum);
+    }
+    // The bias that fits the valve law best (least squares) from 0 bar to
+    // the supply pressure.
+    constexpr int kFitPoints = 56;
+    double offset = 0.0;
+    for (int i = 0; i < kFitPoints; ++i) {
+        const double bar = kSupplyBar * i / (kFitPoints - 1);
+        double volts = kValveDeadBandVolts + bar / kValveBarPerVolt;
+        for (int j = 0; j < kValveHidden; ++j) {
+            volts -=
+                kValveOutputScale * w.OutputWeight(0, j) * Logistic((bar - centres[j]) / widths[j]);
+        }
+        offset += volts / kFitPoints;
+    }
+    w.outputBiases[0] = float(offset / kValveOutputScale);
     return w;
 }
 
-// Hyperbolic-tangent neurons with small biases. Neuron j is driven by input
-// j % inputs (with a small cross weight from the others) and feeds output
-// j % inputs (with a small cross weight into the others), always with the
-// sign that makes the output grow with its own velocity. Each output's
-// weights sum to kLinkVolts in magnitude, and its bias cancels the hidden
-// contributions at rest, so the output is 0 V at zero velocity and stays
-// within 1.3 × kLinkVolts.
-NetworkWeights LinkNetwork(Random& random, int inputs, double fullVelocity, double scale) {
+// Hyperbolic-tangent steps, evenly spaced (with a little jitter) over the
+// velocities from -fullVelocity to +fullVelocity, each as wide as the
+// spacing. Neuron j reads input j % inputs only and feeds that output only,
+// so each output ramps with its own velocity and saturates near kLinkVolts
+// beyond the range. Each output's weights are scaled to fit the motor's
+// voltage per velocity (least squares over 80 % of the range), and its bias
+// cancels the steps at rest, so the output is 0 V at zero velocity.
+NetworkWeights LinkNetwork(Random& random, int inputs, double voltsPerVelocity, double scale) {
+    const double fullVelocity = kLinkVolts / voltsPerVelocity;
+    const int perOutput = kLinkHidden / inputs;
+    const double spacing = 2.0 * fullVelocity / perOutput;
     NetworkWeights w = NetworkWeights::Zero(kLinkHidden, inputs, inputs);
+    double centres[kLinkHidden];
     for (int j = 0; j < kLinkHidden; ++j) {
         const int own = j % inputs;
-        const double sign = random.Sign();
-        const double weight = sign * random.Uniform(0.5, 1.5) / fullVelocity;
-        const double influence = random.Uniform(0.5, 1.5);
-        for (int k = 0; k < inputs; ++k) {
-            const double cross = k == own ? 1.0 : random.Uniform(-0.1, 0.1);
-            w.InputWeight(j, k) = float(weight * cross);
-            w.OutputWeight(k, j) = float(sign * influence * cross);
-        }
-        w.hiddenBiases[j] = float(random.Uniform(-0.3, 0.3));
+        const int step = j / inputs;
+        centres[j] = -fullVelocity + (step + 0.5 + random.Uniform(-0.1, 0.1)) * spacing;
+        const double width = spacing * random.Uniform(0.9, 1.1);
+        w.InputWeight(j, own) = float(1.0 / width);
+        w.hiddenBiases[j] = float(-centres[j] / width);
+        w.OutputWeight(own, j) = float(random.Uniform(0.9, 1.1));
     }
     for (int k = 0; k < inputs; ++k) {
-        double magnitude = 0.0;
-        for (int j = 0; j < kLinkHidden; ++j)
-            magnitude += std::fabs(w.OutputWeight(k, j));
-        double atRest = 0.0;
-        for (int j = 0; j < kLinkHidden; ++j) {
-            float& weight = w.OutputWeight(k, j);
-            weight = float(weight * kLinkVolts / scale / magnitude);
-            atRest += std::tanh(double(w.hiddenBiases[j])) * weight;
+        const auto steps = [&](double velocity) {
+            double sum = 0.0;
+            for (int j = k; j < kLinkHidden; j += inputs) {
+                sum += w.OutputWeight(k, j) *
+                       std::tanh(w.InputWeight(j, k) * velocity + w.hiddenBiases[j]);
+            }
+            return sum;
+        };
+        const double atRest = steps(0.0);
+        double fit = 0.0;
+        double norm = 0.0;
+        for (int i = -20; i <= 20; ++i) {
+            const double velocity = 0.8 * fullVelocity * i / 20.0;
+            const double ramp = steps(velocity) - atRest;
+            fit += voltsPerVelocity * velocity * ramp;
+            norm += ramp * ramp;
         }
-        w.outputBiases[k] = float(-atRest);
+        const double gain = fit / norm / scale;
+        for (int j = k; j < kLinkHidden; j += inputs) {
+            w.OutputWeight(k, j) = float(w.OutputWeight(k, j) * gain);
+        }
+        w.outputBiases[k] = float(-atRest * gain);
     }
     return w;
 }
@@ -141,12 +188,14 @@ int main(int argc, char** argv) {
     long seed = 1;
     args.Text("--dir", root);
     args.Integer("--seed", seed, 0, 4294967295L);
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
 
     const std::filesystem::path directory = std::filesystem::path(root) / "NeuralFiles";
-    if (!tools::CreateOutputDirectory(args.program(), directory.string()))
+    if (!tools::CreateOutputDirectory(args.program(), directory.string())) {
         return 1;
+    }
 
     Random random(static_cast<unsigned long>(seed));
     bool written = true;
@@ -155,11 +204,13 @@ int main(int argc, char** argv) {
                         ValveNetwork(random)) &&
                   written;
     }
-    written = Write(directory, "WeightsDoubleLink.txt",
-                    LinkNetwork(random, 2, kJointFullVelocity, kDoubleLinkScale)) &&
-              written;
+    // Volts per desired velocity: counts per ms against counts per second.
+    written =
+        Write(directory, "WeightsDoubleLink.txt",
+              LinkNetwork(random, 2, 1000.0 / kJointCountsPerSecondPerVolt, kDoubleLinkScale)) &&
+        written;
     written = Write(directory, "WeightsUpperLink.txt",
-                    LinkNetwork(random, 1, kCarriageFullVelocity, 1.0)) &&
+                    LinkNetwork(random, 1, 1000.0 / kCarriageCountsPerSecondPerVolt, 1.0)) &&
               written;
     return written ? 0 : 1;
 }
