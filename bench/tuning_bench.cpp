@@ -20,6 +20,8 @@ class BenchCase {
     BenchCase()
         : root_(std::filesystem::temp_directory_path() /
                 ("tuning-bench-" + std::to_string(getpid()))) {
+        std::filesystem::create_directories(root_ / demo::kWeightDirectory);
+        std::filesystem::create_directories(root_ / demo::kArbiterDirectory);
         demo::WriteDemoData(root_.string(), 1, kLogRecords);
         auto logs = tuning::PrepareLogs((root_ / "NeuralFiles/WeightsPONNET/").string(),
                                         {(root_ / "arbiter/LogALLANNETPressures.txt").string()});

@@ -22,12 +22,30 @@ using labtest::ToolRun;
 
 ToolRun Report(const std::string& arguments) { return RunTool(RUN_REPORT, arguments); }
 
+// Twelve times the desired carriage speed: a run along it ends on the
+// carriage's limit switch.
+void SpeedUpTheCarriage() {
+    const fs::path velocities = "lab/NeuralFiles/SinVelocityTrajectoryDesired.txt";
+    std::ifstream in(velocities);
+    std::string text;
+    for (double v0, v1, v2; in >> v0 >> v1 >> v2;) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%f\t\t%f\t\t%f\n", 12 * v0, v1, v2);
+        text += line;
+    }
+    in.close();
+    labtest::WriteText(velocities, text);
+}
+
 // A lab directory after a hybrid run of the first `lines` trajectory lines
-// with the demo networks (all lines: the run stops at a limit switch).
+// with the demo networks (all lines, with the carriage sped up: the run stops
+// at a limit switch).
 void PrepareHybridRun(int lines) {
     ASSERT_EQ(RunTool(MAKE_DEMO_DATA, "lab").status, 0);
     ASSERT_EQ(RunTool(MAKE_DEMO_NETWORKS, "--dir lab").status, 0);
     ASSERT_EQ(RunTool(TRAJGEN, "--sine --dir lab").status, 0);
+    if (lines == 0)
+        SpeedUpTheCarriage();
     if (lines > 0) {
         const fs::path trajectory = "lab/NeuralFiles/SinTrajectoryALLWeights.txt";
         std::ifstream in(trajectory);
@@ -147,7 +165,7 @@ TEST(RunReport, TrainingRecordingsShowEachProcedureAndWhereOneStopped) {
     ASSERT_EQ(RunTool(MAKE_DEMO_NETWORKS, "--dir lab").status, 0);
     ASSERT_EQ(RunTool(TRAJGEN, "--sine --dir lab").status, 0);
     ASSERT_EQ(RunTool(LAB_RUN, "--dir lab pressure-training").status, 0);
-    // The demo link networks take the carriage onto its limit switch.
+    SpeedUpTheCarriage();
     ASSERT_EQ(RunTool(LAB_RUN, "--dir lab combined-training").status, 1);
     const ToolRun run = Report("--width 1000 --height 1000 lab training.png");
     ASSERT_EQ(run.status, 0) << run.err;
