@@ -54,6 +54,8 @@ constexpr const char* kUsage =
     "                      DIR/LogALLANNETPressures.txt; takes no LOG. At the end the\n"
     "                      best vector's in-process fitness must equal arbiter's text\n"
     "  --arbiter PROGRAM   the arbiter to run (default: arbiter on PATH)\n"
+    "  --write-built-in F  only write the built-in vector to F (KFFile.txt layout),\n"
+    "                      for arbiter to score, and search nothing\n"
     "  --help              this text\n"
     "\n"
     "Logs that arbiter could not score are refused before the search. Exit status:\n"
@@ -97,7 +99,7 @@ std::string Shown(double fitness) {
 int main(int argc, char** argv) {
     tools::Arguments args("tune-fuzzy", kUsage);
     std::string method = "local", start, progressPath = "tune-progress.csv", validate, viaArbiter;
-    std::string arbiter = "arbiter";
+    std::string arbiter = "arbiter", builtInFile;
     long budget = 0, seed = 1, starts = 4;
     tuning::Bounds bounds;
     std::vector<std::string> logs;
@@ -114,6 +116,7 @@ int main(int argc, char** argv) {
     args.Text("--validate", validate);
     args.Text("--via-arbiter", viaArbiter);
     args.Text("--arbiter", arbiter);
+    args.Text("--write-built-in", builtInFile);
     args.Positionals(logs, 0, 1000, "LOG");
     if (const auto exit = args.Parse(argc, argv))
         return *exit;
@@ -123,6 +126,12 @@ int main(int argc, char** argv) {
         return args.UsageError("--via-arbiter scores DIR/LogALLANNETPressures.txt and takes no LOG");
 
     const tuning::Candidate builtIn = fuzzy::kHybridRunVector;
+    if (!builtInFile.empty()) {
+        if (WriteCandidateFile(builtInFile, builtIn))
+            return 0;
+        std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", builtInFile.c_str());
+        return kFailure;
+    }
     tuning::Candidate first = builtIn;
     if (!start.empty()) {
         const auto read = runfiles::ReadCandidateFile(start);

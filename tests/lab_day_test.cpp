@@ -1,0 +1,199 @@
+// The lab day as a newcomer runs it (shortened), and the tracking figures it
+// reports for each control run.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/lab_files.h"
+#include "tools/run_figures.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A trajectory whose joint field 0 is 2 * line degrees.
+std::vector<runfiles::TrajectoryRecord> RisingTrajectory(int lines) {
+    std::vector<runfiles::TrajectoryRecord> trajectory(lines);
+    for (int i = 0; i < lines; ++i) {
+        trajectory[i].field[0] = 2.0f * i;
+    }
+    return trajectory;
+}
+
+// Sample j standing `offset` degrees off trajectory line j - 1 (8 counts
+// per degree of counts 3 minus 4), with measured pressures `miss` above
+// desired.
+runfiles::PressureLogRecord Sample(int j, double offset, float miss) {
+    const int difference = int(std::lround((2.0 * (j - 1) + offset) * 8));
+    runfiles::PressureLogRecord record =
+        labtest::LogRecord({0, 0, 0, 100 + difference, 100}, 3.0f + miss);
+    record.sample = j;
+    for (float& desired : record.desired) {
+        desired = 3.0f;
+    }
+    return record;
+}
+
+TEST(RunFigures, CompareEachSampleWithItsTrajectoryLineAndLeaveOutSamplesNotRun) {
+    std::vector<runfiles::PressureLogRecord> log;
+    for (int j = 1; j <= 6; ++j) {
+        log.push_back(Sample(j, j % 2 ? 1.0 : -1.0, j % 2 ? 0.5f : -0.5f));
+    }
+    // A run stopped after sample 6: the rest logged as zeros.
+    for (int j = 7; j <= 10; ++j) {
+        runfiles::PressureLogRecord stopped;
+        stopped.sample = j;
+        log.push_back(stopped);
+    }
+    const auto figures = figures::FiguresOf(log, RisingTrajectory(14));
+    ASSERT_TRUE(figures);
+    EXPECT_EQ(figures->samples, 6);
+    EXPECT_NEAR(figures->jointRmsDegrees, 1.0, 1e-9);
+    EXPECT_NEAR(figures->pressureRms, 0.5, 1e-6);
+
+    // A log on track; one line off would miss by 2 degrees.
+    std::vector<runfiles::PressureLogRecord> onTrack;
+    for (int j = 1; j <= 6; ++j) {
+        onTrack.push_back(Sample(j, 0.0, 0.0f));
+    }
+    EXPECT_NEAR(figures::FiguresOf(onTrack, RisingTrajectory(14))->jointRmsDegrees, 0.0, 1e-9);
+}
+
+TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
+    std::vector<runfiles::PressureLogRecord> notRun(5);
+    EXPECT_FALSE(figures::FiguresOf(notRun, RisingTrajectory(14)));
+    std::vector<runfiles::PressureLogRecord> log;
+    for (int j = 1; j <= 6; ++j) {
+        log.push_back(Sample(j, 0.0, 0.0f));
+    }
+    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(5)));
+    EXPECT_TRUE(figures::FiguresOf(log, RisingTrajectory(6)));
+
+    std::string problem;
+    EXPECT_FALSE(figures::ReadRunFigures("nowhere", problem));
+    EXPECT_EQ(problem, "nowhere/NeuralFiles/LogALLANNETPressures.txt does not open");
+}
+
+struct Row {
+    std::string step, value, text, seconds;
+    std::vector<std::string> files;
+};
+
+std::vector<Row> ReadTable(const fs::path& path) {
+    std::vector<Row> rows;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        Row row;
+        std::getline(fields, row.step, '\t');
+        std::getline(fields, row.value, '\t');
+        std::getline(fields, row.text, '\t');
+        std::getline(fields, row.seconds, '\t');
+        std::string files;
+        std::getline(fields, files, '\t');
+        std::istringstream names(files);
+        for (std::string name; names >> name;) {
+            row.files.push_back(name);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+bool Finite(const std::string& text) {
+    std::size_t used = 0;
+    try {
+        const double value = std::stod(text, &used);
+        return used == text.size() && std::isfinite(value);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Whether a file or a pattern of the table matches something in `dir`.
+bool Present(const fs::path& dir, const std::string& pattern) {
+    return labtest::RunCommand("cd '" + dir.string() + "' && ls -d " + pattern + " >/dev/null 2>&1")
+               .status == 0;
+}
+
+std::string DayCommand(const std::string& build, const std::string& dir) {
+    // Without DISPLAY the console's view is drawn on a display of its own.
+    return "env -u DISPLAY bash " SOURCE_TREE "/scripts/lab-day.sh --short --build " + build + " " +
+           dir + " 2>&1";
+}
+
+TEST(LabDay, AShortDayRunsEveryStepAndTablesFiniteFiguresAndItsFiles) {
+    const labtest::ProgramRun day = labtest::RunCommand(DayCommand(BUILD_TREE, "day"));
+    ASSERT_EQ(day.status, 0) << day.console;
+    const std::vector<Row> rows = ReadTable("day/day.tsv");
+    const std::vector<std::string> steps = {
+        "arm mesh",         "calibration",         "motor excitation",
+        "valve excitation", "valve+link networks", "sine trajectory",
+        "combined run",     "pressure networks",   "homing",
+        "neural-only run",  "hybrid run",          "arbiter, built-in",
+        "fuzzy search",     "arbiter, tuned",      "hybrid run, tuned",
+        "reports",          "console view"};
+    ASSERT_EQ(rows.size(), steps.size()) << day.console;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        EXPECT_EQ(row.step, steps[i]);
+        // Only homing has no figure of its own.
+        EXPECT_TRUE(row.value == "-" ? row.step == "homing" : Finite(row.value))
+            << row.step << ": " << row.value;
+        EXPECT_FALSE(row.files.empty()) << row.step;
+        EXPECT_TRUE(Finite(row.seconds)) << row.step;
+        for (const std::string& file : row.files) {
+            EXPECT_TRUE(Present("day", file)) << row.step << ": " << file;
+        }
+        // The table's text is the step's line.
+        EXPECT_NE(day.console.find(row.text), std::string::npos) << row.step;
+    }
+    EXPECT_EQ(rows[1].files, std::vector<std::string>{"logs/calibration.log"});
+    EXPECT_NE(day.console.find("build/console/tendon"), std::string::npos);
+    // The search starts from the vector arbiter scored and cannot end worse.
+    EXPECT_LE(std::stod(rows[12].value), std::stod(rows[11].value));
+    EXPECT_EQ(rows[13].value, rows[12].value);
+}
+
+TEST(LabDay, AFailedStepStopsTheDayWithALineNamingIt) {
+    // A build whose lab-run refuses every action: the day ends at the
+    // calibration, and nothing after it runs.
+    fs::create_directories("broken/tools");
+    fs::create_directory_symlink(fs::path(BUILD_TREE) / "evaluator", "broken/evaluator");
+    for (const auto& tool : fs::directory_iterator(fs::path(BUILD_TREE) / "tools")) {
+        if (tool.is_regular_file() && tool.path().filename() != "lab-run") {
+            fs::create_symlink(tool.path(), "broken/tools" / tool.path().filename());
+        }
+    }
+    labtest::WriteText("broken/tools/lab-run",
+                       "#!/bin/sh\necho 'lab-run: the cards did not open'\nexit 1\n");
+    fs::permissions("broken/tools/lab-run", fs::perms::owner_all);
+
+    const labtest::ProgramRun day = labtest::RunCommand(DayCommand("broken", "day"));
+    EXPECT_EQ(day.status, 1);
+    EXPECT_NE(day.console.find(
+                  "calibration          FAILED: lab-run failed: lab-run: the cards did not open"),
+              std::string::npos)
+        << day.console;
+    EXPECT_NE(day.console.find("day/logs/calibration.log"), std::string::npos);
+    const std::vector<Row> rows = ReadTable("day/day.tsv");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].step, "arm mesh");
+    EXPECT_FALSE(fs::exists("day/NeuralFiles/SinTrajectoryALLWeights.txt"));
+}
+
+TEST(LabDay, ADirectoryADayDidNotMakeIsLeftAlone) {
+    fs::create_directory("notes");
+    labtest::WriteText("notes/thesis.txt", "chapter 1\n");
+    const labtest::ProgramRun day = labtest::RunCommand(DayCommand(BUILD_TREE, "notes"));
+    EXPECT_EQ(day.status, 2);
+    EXPECT_NE(day.console.find("not emptying it"), std::string::npos) << day.console;
+    EXPECT_EQ(labtest::ReadText("notes/thesis.txt"), "chapter 1\n");
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+#include "tools/run_figures.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include "arm/arm.h"
+#include "platform/stdio_file.h"
+
+namespace figures {
+namespace {
+
+bool Ran(const runfiles::PressureLogRecord& record) {
+    for (float pressure : record.measured) {
+        if (pressure != 0.0f) {
+            return true;
+        }
+    }
+    return false;
+}
+
+template <typename Record>
+bool ReadFile(const std::string& path, std::vector<Record>& records, std::string& problem) {
+    platform::StdioFile file(std::fopen(path.c_str(), "r"));
+    if (!file) {
+        problem = path + " does not open";
+        return false;
+    }
+    if (runfiles::ReadAll(file.get(), records).stalled) {
+        problem = path + " holds text that is not a record";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecord>& log,
+                                    const std::vector<runfiles::TrajectoryRecord>& trajectory) {
+    std::size_t ran = log.size();
+    while (ran > 0 && !Ran(log[ran - 1])) {
+        --ran;
+    }
+    if (ran == 0 || log[0].sample < 1 || trajectory.size() < std::size_t(log[ran - 1].sample)) {
+        return std::nullopt;
+    }
+    double pressureSum = 0, jointSum = 0;
+    for (std::size_t j = 0; j < ran; ++j) {
+        const runfiles::PressureLogRecord& r = log[j];
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
+            const double miss = double(r.measured[m]) - r.desired[m];
+            pressureSum += miss * miss;
+        }
+        const double angle =
+            double(std::int64_t(r.counts[3]) - r.counts[4]) / arm::kMuscleJointCountsPerDegree;
+        const double miss = angle - trajectory[std::size_t(r.sample - 1)].field[0];
+        jointSum += miss * miss;
+    }
+    RunFigures figures;
+    figures.samples = int(ran);
+    figures.pressureRms = std::sqrt(pressureSum / (double(ran) * arm::kMuscleCount));
+    figures.jointRmsDegrees = std::sqrt(jointSum / double(ran));
+    return figures;
+}
+
+std::optional<RunFigures> ReadRunFigures(const std::string& dir, std::string& problem) {
+    std::vector<runfiles::PressureLogRecord> log;
+    std::vector<runfiles::TrajectoryRecord> trajectory;
+    if (!ReadFile(dir + "/NeuralFiles/LogALLANNETPressures.txt", log, problem) ||
+        !ReadFile(dir + "/NeuralFiles/SinTrajectoryALLWeights.txt", trajectory, problem)) {
+        return std::nullopt;
+    }
+    auto figures = FiguresOf(log, trajectory);
+    if (!figures) {
+        problem = "the log holds no sample that ran along its trajectory";
+    }
+    return figures;
+}
+
+}  // namespace figures

@@ -1,0 +1,44 @@
+// run-figures: how closely a control run followed its trajectory, on one
+// line a script can read.
+#include <cstdio>
+#include <string>
+
+#include "tools/arguments.h"
+#include "tools/run_figures.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: run-figures [--dir D]\n"
+    "\n"
+    "Reads the log of the last control run in D (default .),\n"
+    "NeuralFiles/LogALLANNETPressures.txt, and the trajectory it ran,\n"
+    "NeuralFiles/SinTrajectoryALLWeights.txt, and prints\n"
+    "  samples N pressure-rms P joint-rms J\n"
+    "N the samples the loop ran (a run stopped early logs zeros after its last\n"
+    "sample; those are left out), P the RMS of measured against desired pressure\n"
+    "over the four muscles in bar, J the RMS of the muscle-driven joint's angle\n"
+    "(encoders 3 and 4) against the trajectory's first field, in degrees.\n"
+    "\n"
+    "Exit status: 0 with the line printed, 1 when a file is missing or holds no\n"
+    "sample that ran, 2 on a usage error.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    tools::Arguments args("run-figures", kUsage);
+    std::string dir = ".";
+    args.Text("--dir", dir);
+    if (const auto exit = args.Parse(argc, argv)) {
+        return *exit;
+    }
+    std::string problem;
+    const auto figures = figures::ReadRunFigures(dir, problem);
+    if (!figures) {
+        std::fprintf(stderr, "run-figures: %s\n", problem.c_str());
+        return 1;
+    }
+    std::printf("samples %d pressure-rms %.4f joint-rms %.4f\n", figures->samples,
+                figures->pressureRms, figures->jointRmsDegrees);
+    return 0;
+}
