@@ -49,22 +49,25 @@ void BM_Evaluation(benchmark::State& state) {
     BenchCase bench;
     platform::VirtualClockScope noSleeps;
     QuietStdout quiet;
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(evaluator::RunEvaluation());
+    }
 }
 BENCHMARK(BM_Evaluation)->Unit(benchmark::kMillisecond);
 
 void BM_LoadWeights(benchmark::State& state) {
     BenchCase bench;
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(LoadModels());
+    }
 }
 BENCHMARK(BM_LoadWeights)->Unit(benchmark::kMillisecond);
 
 void BM_PrepareSimulationInput(benchmark::State& state) {
     BenchCase bench;
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(evaluator::PrepareSimulationInput());
+    }
 }
 BENCHMARK(BM_PrepareSimulationInput)->Unit(benchmark::kMillisecond);
 

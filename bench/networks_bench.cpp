@@ -21,8 +21,9 @@ class NetworkFiles {
     NetworkFiles() : previous_(std::filesystem::current_path()) {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "networks_bench.XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
+        if (!mkdtemp(pattern.data())) {
             std::abort();
+        }
         directory_ = pattern;
         std::filesystem::create_directory(directory_ / "NeuralFiles");
         std::filesystem::current_path(directory_);
@@ -36,8 +37,9 @@ class NetworkFiles {
         NetworkWeights w = NetworkWeights::Zero(hidden, inputs, outputs);
         std::normal_distribution<float> value(0.0f, 1.0f);
         for (auto* block : {&w.outputWeights, &w.outputBiases, &w.inputWeights, &w.hiddenBiases}) {
-            for (float& x : *block)
+            for (float& x : *block) {
                 x = value(engine_);
+            }
         }
         networks::WriteWeightFile("./NeuralFiles/" + name, w);
     }
@@ -52,8 +54,9 @@ void BM_AnnetEvaluate(benchmark::State& state) {
     NetworkFiles files;
     files.Write("WeightsANNET1.txt", int(state.range(0)), 6, 1);
     networks::AnnetModel model(1);
-    if (!model.LoadWeights())
+    if (!model.LoadWeights()) {
         state.SkipWithError("weights not loaded");
+    }
     float p = 2.0f, volts = 0.0f;
     for (auto _ : state) {
         benchmark::DoNotOptimize(p);
@@ -67,8 +70,9 @@ void BM_DoubleLinkEvaluate(benchmark::State& state) {
     NetworkFiles files;
     files.Write("WeightsDoubleLink.txt", int(state.range(0)), 2, 2);
     networks::DoubleLinkModel model;
-    if (!model.LoadWeights())
+    if (!model.LoadWeights()) {
         state.SkipWithError("weights not loaded");
+    }
     float velocity = 0.3f, shoulder = 0.0f, elbow = 0.0f;
     for (auto _ : state) {
         benchmark::DoNotOptimize(velocity);
@@ -83,8 +87,9 @@ void BM_UpperLinkEvaluate(benchmark::State& state) {
     NetworkFiles files;
     files.Write("WeightsUpperLink.txt", int(state.range(0)), 1, 1);
     networks::UpperLinkModel model;
-    if (!model.LoadWeights())
+    if (!model.LoadWeights()) {
         state.SkipWithError("weights not loaded");
+    }
     float velocity = 0.25f, volts = 0.0f;
     for (auto _ : state) {
         benchmark::DoNotOptimize(velocity);

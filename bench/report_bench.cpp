@@ -20,10 +20,10 @@ void WholeRunReport(benchmark::State& state) {
     const fs::path dir = fs::temp_directory_path() / ("report-bench-" + std::to_string(getpid()));
     const std::string quiet = " > /dev/null";
     const bool ok =
-        std::system((std::string(MAKE_DEMO_DATA) + " --samples 1325 " + dir.string() + quiet)
-                        .c_str()) == 0 &&
-        std::system((std::string(TRAJGEN) + " --sine --dir " + dir.string() + quiet).c_str()) ==
-            0;
+        std::system(
+            (std::string(MAKE_DEMO_DATA) + " --samples 1325 " + dir.string() + quiet).c_str()) ==
+            0 &&
+        std::system((std::string(TRAJGEN) + " --sine --dir " + dir.string() + quiet).c_str()) == 0;
     std::error_code code;
     fs::copy_file(dir / "arbiter/LogALLANNETPressures.txt",
                   dir / "NeuralFiles/LogALLANNETPressures.txt", code);
@@ -42,8 +42,9 @@ void WholeRunReport(benchmark::State& state) {
             break;
         }
     }
-    if (fs::exists(request.output))
+    if (fs::exists(request.output)) {
         state.counters["picture_kB"] = double(fs::file_size(request.output)) / 1000.0;
+    }
     fs::remove_all(dir, code);
 }
 BENCHMARK(WholeRunReport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);

@@ -24,9 +24,9 @@ class RunCase {
         std::filesystem::create_directories(root_ / demo::kWeightDirectory);
         std::filesystem::create_directories(root_ / demo::kArbiterDirectory);
         ok_ = demo::WriteDemoData(root_.string(), 1, 10) &&
-              std::system((std::string(MAKE_DEMO_NETWORKS) + " --dir " + root_.string() +
-                           " > /dev/null")
-                              .c_str()) == 0;
+              std::system(
+                  (std::string(MAKE_DEMO_NETWORKS) + " --dir " + root_.string() + " > /dev/null")
+                      .c_str()) == 0;
         std::filesystem::current_path(root_);
         int sine = 1, ramp = 0, step = 0;
         float amplitude = 100.0f, frequency = 0.5f;

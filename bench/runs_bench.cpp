@@ -38,9 +38,9 @@ void HybridRunOnTheVirtualClock(benchmark::State& state) {
         state.SkipWithError("the run did not complete");
     }
     state.counters["samples"] = samples;
-    state.counters["speedup"] = benchmark::Counter(
-        samples * runs::kSamplePeriodMs / 1000.0 * double(state.iterations()),
-        benchmark::Counter::kIsRate);
+    state.counters["speedup"] =
+        benchmark::Counter(samples * runs::kSamplePeriodMs / 1000.0 * double(state.iterations()),
+                           benchmark::Counter::kIsRate);
 }
 BENCHMARK(HybridRunOnTheVirtualClock)->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -40,7 +40,8 @@ void OnePressureNetworkFit(benchmark::State& state) {
     const trainer::NetworkShape shape{14, 3, 1, trainer::Activation::kLogistic, 4.0};
     const trainer::Samples training = BinSamples(48, 1), heldOut = BinSamples(12, 2);
     for (auto _ : state) {
-        const trainer::FitResult fit = trainer::Fit(shape, training, heldOut, trainer::FitOptions{});
+        const trainer::FitResult fit =
+            trainer::Fit(shape, training, heldOut, trainer::FitOptions{});
         benchmark::DoNotOptimize(fit.heldOutRms);
         state.counters["held-out RMS"] = fit.heldOutRms;
     }
@@ -62,11 +63,13 @@ void WholePonnetFamily(benchmark::State& state) {
     for (auto _ : state) {
         const trainer::FamilyReport report =
             trainer::TrainPressureNetworks(recordings, trainer::TrainingOptions{});
-        if (!report.written)
+        if (!report.written) {
             state.SkipWithError("the family was not written");
+        }
         int fallbacks = 0;
-        for (const trainer::NetworkReport& n : report.networks)
+        for (const trainer::NetworkReport& n : report.networks) {
             fallbacks += !n.fallback.empty();
+        }
         state.counters["fallback networks"] = fallbacks;
     }
     fs::current_path(previous);

@@ -30,8 +30,9 @@ void WholeProcedure(benchmark::State& state) {
         OpenValveOutput();
         state.ResumeTiming();
         const training::TrainingResult result = Run(nullptr);
-        if (result.end != runs::RunEnd::kCompleted)
+        if (result.end != runs::RunEnd::kCompleted) {
             state.SkipWithError("the procedure did not run to its end");
+        }
         state.counters["samples"] = result.samples;
     }
 }

@@ -41,16 +41,18 @@ void BM_CandidateEvaluation(benchmark::State& state) {
     std::mt19937 engine(1);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::vector<tuning::Candidate> candidates(64);
-    for (auto& k : candidates)
-        for (int i = 0; i < fuzzy::kParameterCount; ++i)
+    for (auto& k : candidates) {
+        for (int i = 0; i < fuzzy::kParameterCount; ++i) {
             k[i] = runfiles::CandidateValueAsRead(unit(engine) * (i % 2 == 1 ? 2 : 1));
+        }
+    }
     std::size_t next = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(fitness.Of(candidates[next]));
         next = (next + 1) % candidates.size();
     }
-    state.counters["evaluations"] = benchmark::Counter(double(state.iterations()),
-                                                       benchmark::Counter::kIsRate);
+    state.counters["evaluations"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_CandidateEvaluation);
 

@@ -30,7 +30,8 @@ void ReadRawCounts() {
 
 }  // namespace
 
-MotorAxis MotorAxes[arm::kEncoderChannelCount] = {MotorAxis(0), MotorAxis(1), MotorAxis(2), MotorAxis(3), MotorAxis(4)};
+MotorAxis MotorAxes[arm::kEncoderChannelCount] = {MotorAxis(0), MotorAxis(1), MotorAxis(2),
+                                                  MotorAxis(3), MotorAxis(4)};
 std::int32_t EncoderCounts[arm::kEncoderChannelCount] = {};
 std::int16_t LimitStatus[2 * arm::kMotorCount] = {};
 std::int16_t EmergencyStopStatus = 0;
@@ -137,9 +138,9 @@ void ReadJointAngles(float out[arm::kEncoderChannelCount]) {
     ReadRawCounts();
     out[0] = static_cast<float>(EncoderCounts[0] / arm::kCarriageCountsPerRevolution * 360.0);
     out[1] = static_cast<float>(EncoderCounts[1] / arm::kJointCountsPerRevolution * 360.0 +
-                                  arm::kShoulderDegreesAtZero);
+                                arm::kShoulderDegreesAtZero);
     out[2] = static_cast<float>(EncoderCounts[2] / arm::kJointCountsPerRevolution * -360.0 +
-                                  arm::kElbowDegreesAtZero);
+                                arm::kElbowDegreesAtZero);
     const std::int32_t difference = EncoderCounts[3] - EncoderCounts[4];
     const std::int32_t sum = EncoderCounts[3] + EncoderCounts[4];
     out[3] = static_cast<float>(difference / arm::kMuscleJointCountsPerDegree);

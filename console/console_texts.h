@@ -31,8 +31,8 @@ inline constexpr const char* kGoHome = "Go Home";
 inline constexpr const char* kManualMovement = "Manual Movement";  // rollout and check box
 inline constexpr const char* kVoltage = "Voltage:";                // both voltage spinners
 inline constexpr const char* kDuration = "Duration:";
-inline constexpr const char* kCommandMotor[arm::kMotorCount] = {"Command Motor 1", "Command Motor 2",
-                                                 "Command Motor 3"};
+inline constexpr const char* kCommandMotor[arm::kMotorCount] = {
+    "Command Motor 1", "Command Motor 2", "Command Motor 3"};
 inline constexpr const char* kManualPressure = "Manual Pressure";
 inline constexpr const char* kCommandMuscle[arm::kMuscleCount] = {
     "Command Rubbertuator 1", "Command Rubbertuator 2", "Command Rubbertuator 3",

@@ -65,8 +65,9 @@ void ComputeDirectionFlags(const std::vector<TrajectoryRecord>& trajectory,
             flags[i] = flags[i - 1];
         }
     }
-    if (n >= 2)
+    if (n >= 2) {
         flags[0] = flags[1];
+    }
 }
 
 bool LoadModels(const std::string& weightDirectory, MuscleModels& models) {
@@ -88,12 +89,14 @@ void PredictSample(MuscleModels& models, const std::vector<TrajectoryRecord>& tr
     // The neighbour on the nearer side of the bin: below up to phase 2.
     const bool below = BinPhase(fields[0]) <= 2;
     x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
-    for (int m = 0; m < arm::kMuscleCount; ++m)
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
         models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
+    }
 
     x[PonnetModel::kInputs] = flags[d];
-    for (int m = 0; m < arm::kMuscleCount; ++m)
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
         models[m]->Evaluate(x, &own[m], 0);
+    }
 }
 
 float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
@@ -107,8 +110,9 @@ float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& 
         const float phase = BinPhase(trajectory[d].field[0]);
         fuzzy::Blend(fuzzy::BlendWeight(phase, k), record.own, neighbour, record.blended);
         errorSum = AddSquaredMisses(errorSum, measured[d].measured, record.blended);
-        if (fuzzyLog)
+        if (fuzzyLog) {
             runfiles::Write(fuzzyLog, record);
+        }
     }
     return errorSum;
 }
@@ -123,20 +127,25 @@ int RunEvaluation() {
     const bool inputPrepared = PrepareSimulationInput();
     Sleep(100);
 
-    StdioFile trajectoryFile = platform::OpenReporting("SimALLWeights.txt", "r", messages::kReplayInputNotRead);
-    StdioFile fuzzyLog = platform::OpenReporting("SimLOGFuzzyPressures.txt", "w", messages::kFuzzyLogNotOpened);
-    StdioFile candidateFile = platform::OpenReporting("KFFile.txt", "r", messages::kCandidateFileNotOpened);
-    StdioFile fitnessFile = platform::OpenReporting("FEval.txt", "w", messages::kFitnessFileNotOpened);
-    StdioFile logFile = platform::OpenReporting("LogALLANNETPressures.txt", "r",
-                                messages::kRunLogNotOpened);
+    StdioFile trajectoryFile =
+        platform::OpenReporting("SimALLWeights.txt", "r", messages::kReplayInputNotRead);
+    StdioFile fuzzyLog =
+        platform::OpenReporting("SimLOGFuzzyPressures.txt", "w", messages::kFuzzyLogNotOpened);
+    StdioFile candidateFile =
+        platform::OpenReporting("KFFile.txt", "r", messages::kCandidateFileNotOpened);
+    StdioFile fitnessFile =
+        platform::OpenReporting("FEval.txt", "w", messages::kFitnessFileNotOpened);
+    StdioFile logFile =
+        platform::OpenReporting("LogALLANNETPressures.txt", "r", messages::kRunLogNotOpened);
 
     // Tables grow with the files, so long logs are replayed whole.
     std::vector<TrajectoryRecord> trajectory;
     const bool trajectoryRead =
         trajectoryFile && ReadRoundedReplayInput(trajectoryFile.get(), trajectory);
     runfiles::CandidateVector candidates;
-    if (candidateFile)
+    if (candidateFile) {
         candidates = runfiles::ReadCandidates(candidateFile.get());
+    }
     std::vector<PressureLogRecord> measured;
     const bool measuredRead = logFile && !runfiles::ReadAll(logFile.get(), measured).stalled;
 
@@ -147,27 +156,34 @@ int RunEvaluation() {
         std::printf("KFFile.txt: %d values for the ten parameters; the missing ones count as 0\n",
                     candidates.converted);
     }
-    if (!weightsLoaded)
+    if (!weightsLoaded) {
         Refuse(failed, "the PONNET weights could not all be read");
-    if (!inputPrepared)
+    }
+    if (!inputPrepared) {
         Refuse(failed, "the replay input could not be prepared");
-    if (!trajectoryRead)
+    }
+    if (!trajectoryRead) {
         Refuse(failed, "SimALLWeights.txt could not be read");
-    if (!candidateFile || candidates.stalled)
+    }
+    if (!candidateFile || candidates.stalled) {
         Refuse(failed, "KFFile.txt could not be read");
-    if (!measuredRead)
+    }
+    if (!measuredRead) {
         Refuse(failed, "LogALLANNETPressures.txt could not be read");
+    }
     const std::size_t n = trajectory.size();
-    if (!failed && n < 3)
+    if (!failed && n < 3) {
         Refuse(failed, "fewer than three trajectory records to replay");
+    }
 
     double fitness = std::numeric_limits<double>::infinity();
     if (!failed) {
         std::vector<float> flags;
         ComputeDirectionFlags(trajectory, flags);
         // Pressures missing from a short log count as zero, as in a zero-filled table.
-        if (measured.size() < n)
+        if (measured.size() < n) {
             measured.resize(n);
+        }
         const float errorSum =
             ReplayErrorSum(models, trajectory, flags, candidates.k, measured, fuzzyLog.get());
         fitness = FitnessOf(errorSum, n);
@@ -177,10 +193,12 @@ int RunEvaluation() {
         }
     }
 
-    if (failed)
+    if (failed) {
         SayWhereItLooked();
-    if (fitnessFile)
+    }
+    if (fitnessFile) {
         runfiles::WriteFitness(fitnessFile.get(), fitness);
+    }
     std::printf("%f\n", double(float(fitness)));
 
     trajectoryFile.reset();
@@ -189,8 +207,9 @@ int RunEvaluation() {
     bool fitnessWritten = false;
     if (fitnessFile) {
         fitnessWritten = !std::ferror(fitnessFile.get()) && std::fclose(fitnessFile.release()) == 0;
-        if (!fitnessWritten)
+        if (!fitnessWritten) {
             std::fputs("FEval.txt: write failed\n", stdout);
+        }
     }
     logFile.reset();
     return failed || !fitnessWritten ? 1 : 0;

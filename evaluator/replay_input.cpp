@@ -75,9 +75,16 @@ Motion MotionOf(const std::vector<runfiles::PressureLogRecord>& log) {
 // Every field of the replay's records is stored in single precision.
 runfiles::TrajectoryRecord RecordOf(const Motion& m, std::size_t j) {
     return runfiles::RecordOf(runfiles::DynamicTerms({
-        m.theta1[j], m.theta2[j], m.theta3[j], m.theta4[j],
-        m.rate2[j], m.rate3[j],
-        m.accel1[j], m.accel2[j], m.accel3[j], m.accel4[j],
+        m.theta1[j],
+        m.theta2[j],
+        m.theta3[j],
+        m.theta4[j],
+        m.rate2[j],
+        m.rate3[j],
+        m.accel1[j],
+        m.accel2[j],
+        m.accel3[j],
+        m.accel4[j],
     }));
 }
 
@@ -87,20 +94,24 @@ std::vector<runfiles::TrajectoryRecord> ReplayTrajectory(
     const std::vector<runfiles::PressureLogRecord>& log) {
     std::vector<runfiles::TrajectoryRecord> records;
     const Motion motion = MotionOf(log);
-    for (std::size_t j = 1; j + 3 <= log.size(); ++j)
+    for (std::size_t j = 1; j + 3 <= log.size(); ++j) {
         records.push_back(RecordOf(motion, j));
+    }
     return records;
 }
 
 bool RoundTripThroughText(const std::vector<runfiles::TrajectoryRecord>& written,
                           std::vector<runfiles::TrajectoryRecord>& read) {
     StdioFile text(std::tmpfile());
-    if (!text)
+    if (!text) {
         return false;
-    for (const runfiles::TrajectoryRecord& record : written)
+    }
+    for (const runfiles::TrajectoryRecord& record : written) {
         runfiles::Write(text.get(), record);
-    if (std::ferror(text.get()) || std::fflush(text.get()) != 0)
+    }
+    if (std::ferror(text.get()) || std::fflush(text.get()) != 0) {
         return false;
+    }
     std::rewind(text.get());
     read.clear();
     return ReadRoundedReplayInput(text.get(), read);
@@ -108,11 +119,13 @@ bool RoundTripThroughText(const std::vector<runfiles::TrajectoryRecord>& written
 
 bool PrepareSimulationInput() {
     StdioFile logFile(std::fopen("LogALLANNETPressures.txt", "r"));
-    if (!logFile)
+    if (!logFile) {
         std::fputs(messages::kRunLogNotOpened, stdout);
+    }
     StdioFile simFile(std::fopen("SimALLWeights.txt", "w"));
-    if (!simFile)
+    if (!simFile) {
         std::fputs(messages::kReplayInputNotWritten, stdout);
+    }
 
     std::vector<runfiles::PressureLogRecord> log;
     bool ok = logFile && simFile;
@@ -122,8 +135,9 @@ bool PrepareSimulationInput() {
     }
 
     if (simFile) {
-        for (const runfiles::TrajectoryRecord& record : ReplayTrajectory(log))
+        for (const runfiles::TrajectoryRecord& record : ReplayTrajectory(log)) {
             runfiles::Write(simFile.get(), record);
+        }
     }
 
     logFile.reset();

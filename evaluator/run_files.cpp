@@ -1,8 +1,8 @@
 #include "evaluator/run_files.h"
 
-#include "platform/stdio_file.h"
-
 #include <cstdlib>
+
+#include "platform/stdio_file.h"
 
 namespace runfiles {
 
@@ -12,8 +12,9 @@ int WriteTrajectoryLine(std::FILE* file, const double (&v)[TrajectoryRecord::kFi
 
 int Write(std::FILE* file, const TrajectoryRecord& r) {
     double values[TrajectoryRecord::kFieldCount];
-    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i)
+    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i) {
         values[i] = r.field[i];
+    }
     return WriteTrajectoryLine(file, values);
 }
 
@@ -52,8 +53,9 @@ int Read(std::FILE* file, PressureLogRecord& r) {
 
 int Read(platform::TextScanner& text, TrajectoryRecord& r) {
     platform::Target targets[TrajectoryRecord::kFieldCount];
-    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i)
+    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i) {
         targets[i].real = &r.field[i];
+    }
     return text.Scan(TrajectoryRecord::kFormat, targets, TrajectoryRecord::kFieldCount,
                      [&r](std::FILE* file) { return Read(file, r); });
 }
@@ -66,8 +68,9 @@ int Read(platform::TextScanner& text, PressureLogRecord& r) {
         targets[5 + i].real = &r.measured[i];
         targets[9 + i].real = &r.valve[i];
     }
-    for (int i = 0; i < arm::kEncoderChannelCount; ++i)
+    for (int i = 0; i < arm::kEncoderChannelCount; ++i) {
         targets[13 + i].integer = &r.counts[i];
+    }
     return text.Scan(PressureLogRecord::kFormat, targets, PressureLogRecord::kFieldCount,
                      [&r](std::FILE* file) { return Read(file, r); });
 }
@@ -94,15 +97,17 @@ CandidateVector ReadCandidates(std::FILE* file) {
 
 std::optional<CandidateVector> ReadCandidateFile(const std::string& path) {
     platform::StdioFile file(std::fopen(path.c_str(), "r"));
-    if (!file)
+    if (!file) {
         return std::nullopt;
+    }
     return ReadCandidates(file.get());
 }
 
 bool WriteCandidates(std::FILE* file, const float* k) {
     for (int i = 0; i < CandidateFile::kCapacity; ++i) {
-        if (std::fprintf(file, CandidateFile::kValueFormat, double(k[i])) < 0)
+        if (std::fprintf(file, CandidateFile::kValueFormat, double(k[i])) < 0) {
             return false;
+        }
     }
     return std::fputs("\n", file) >= 0;
 }

@@ -89,8 +89,9 @@ struct ReadOutcome {
 template <typename Record>
 ReadOutcome ReadAll(std::FILE* file, std::vector<Record>& records) {
     ReadOutcome outcome;
-    if (std::feof(file))
+    if (std::feof(file)) {
         return outcome;
+    }
     platform::TextScanner text(file);
     while (!text.AtEnd()) {
         const std::size_t before = text.Position();
@@ -111,7 +112,7 @@ struct CandidateVector {
     float k[CandidateFile::kCapacity] = {};
     int count = 0;      // reads made, at most kCapacity stored
     int converted = 0;  // stored values that were read as numbers
-    int extra = 0;  // reads beyond the capacity
+    int extra = 0;      // reads beyond the capacity
     bool stalled = false;
 };
 CandidateVector ReadCandidates(std::FILE* file);

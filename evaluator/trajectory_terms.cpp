@@ -30,8 +30,9 @@ TrajectoryTerms DynamicTerms(const JointSample& s) {
 
 TrajectoryRecord RecordOf(const TrajectoryTerms& terms) {
     TrajectoryRecord record;
-    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i)
+    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i) {
         record.field[i] = float(terms.values[i]);
+    }
     return record;
 }
 

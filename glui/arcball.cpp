@@ -20,7 +20,7 @@ ViewVector BallPoint(float x, float y, float size) {
 
 Turn TurnBetween(ViewVector from, ViewVector to) {
     ViewVector axis{from.y * to.z - from.z * to.y, from.z * to.x - from.x * to.z,
-              from.x * to.y - from.y * to.x};
+                    from.x * to.y - from.y * to.x};
     const float length = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
     const float dot = from.x * to.x + from.y * to.y + from.z * to.z;
     if (length < 1e-7f) {

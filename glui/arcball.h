@@ -10,8 +10,8 @@ struct ViewVector {
 };
 
 struct Turn {
-    ViewVector axis;    // unit axis in view space
-    float angle;  // radians
+    ViewVector axis;  // unit axis in view space
+    float angle;      // radians
 };
 
 // Point on the unit ball under pad pixel (x, y), the pad being `size`

@@ -131,8 +131,9 @@ int FillRequestedBuffer(const char* function, std::int32_t handle, Request* requ
     LabState& lab = BeginCall();
     const int result = request != nullptr ? FillBuffer(lab, handle, request->buffer, request->size)
                                           : lab::kBadArgument;
-    const DeviceFeaturesRequest journalled =
-        request != nullptr ? BufferRequest(request->buffer, request->size) : DeviceFeaturesRequest{};
+    const DeviceFeaturesRequest journalled = request != nullptr
+                                                 ? BufferRequest(request->buffer, request->size)
+                                                 : DeviceFeaturesRequest{};
     return FinishWithRecord(lab, function, request != nullptr ? &journalled : nullptr,
                             {double(handle)}, result);
 }

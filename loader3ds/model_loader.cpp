@@ -347,8 +347,7 @@ void ModelLoader::BindObjectMaterials(Model& model) {
 
 // The first material of that name binds; every other name before it sets -1,
 // so no match gives -1 and a model without materials keeps the id.
-void ModelLoader::BindObjectMaterial(Model& model, MeshObject& object,
-                                     const char* materialName) {
+void ModelLoader::BindObjectMaterial(Model& model, MeshObject& object, const char* materialName) {
     for (int i = 0; i < model.materialCount; ++i) {
         const MeshMaterial& material = model.materials[i];
         if (std::strcmp(materialName, material.name) == 0) {

@@ -3,28 +3,35 @@
 namespace fuzzy {
 
 float LowShoulder(float x, float q, float r) {
-    if (x <= q)
+    if (x <= q) {
         return 1.0f;
-    if (x < r)
+    }
+    if (x < r) {
         return float((double(r) - x) / (double(r) - q));
+    }
     return 0.0f;
 }
 
 float Triangle(float x, float a, float b, float peak) {
-    if (x <= a || x >= b)
+    if (x <= a || x >= b) {
         return 0.0f;
-    if (x < peak)
+    }
+    if (x < peak) {
         return float((double(x) - a) / (double(peak) - a));
-    if (x == peak)
+    }
+    if (x == peak) {
         return 1.0f;
+    }
     return float((double(b) - x) / (double(b) - peak));
 }
 
 float HighShoulder(float x, float q, float r) {
-    if (x <= q)
+    if (x <= q) {
         return 0.0f;
-    if (x < r)
+    }
+    if (x < r) {
         return float((double(x) - q) / (double(r) - q));
+    }
     return 1.0f;
 }
 

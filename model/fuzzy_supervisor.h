@@ -64,8 +64,9 @@ inline float CombineProposals(const RuleStrengths& strengths, const float* k) {
         weighted += double(rule.z) * rule.weight;
         total += rule.weight;
     }
-    if (total == 0.0)
+    if (total == 0.0) {
         return 0.5f;
+    }
     return float(weighted / total);
 }
 
@@ -75,8 +76,9 @@ float BlendWeight(float phase, const float* k);
 
 // blended[i] = w * own[i] + (1 - w) * neighbour[i] for the four muscles.
 inline void Blend(float w, const float* own, const float* neighbour, float* blended) {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         blended[i] = float(double(w) * own[i] + (1.0 - w) * neighbour[i]);
+    }
 }
 
 }  // namespace fuzzy

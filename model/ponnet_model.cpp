@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/stdio_file.h"
 #include "platform/fixed_messages.h"
+#include "platform/stdio_file.h"
 #include "platform/stdio_text.h"
 
 namespace {
@@ -105,8 +105,9 @@ bool PonnetModel::LoadSet(int set) {
             auto scan = [&parameter](std::FILE* rest) {
                 return std::fscanf(rest, "%f\n", &parameter);
             };
-            if (text.Scan("%f\n", &target, 1, scan) != 1)
+            if (text.Scan("%f\n", &target, 1, scan) != 1) {
                 break;
+            }
             ++read;
         }
         if (read != kRows) {
@@ -121,23 +122,28 @@ int PonnetModel::BinOf(float angle, int binOffset) {
     // Whole bins between the angle and 0; capped (NaN included) so that the
     // conversion to int stays defined for angles far beyond the table.
     double steps = std::trunc(std::fabs(double(angle)) / kBinWidth);
-    if (!(steps < kBins))
+    if (!(steps < kBins)) {
         steps = kBins;
+    }
     int bin = angle < 0 ? 17 - int(steps) : int(steps) + 18;
     bin += binOffset;
-    if (bin <= 0)
+    if (bin <= 0) {
         bin = 0;
-    if (bin >= kBins - 1)
+    }
+    if (bin >= kBins - 1) {
         bin = kBins - 1;
+    }
     return bin;
 }
 
 int PonnetModel::SetOf(int muscle, float directionFlag) {
     const bool risingUsesB = muscle == 1 || muscle == 4;
-    if (directionFlag == 1.0f)
+    if (directionFlag == 1.0f) {
         return risingUsesB ? 1 : 0;
-    if (directionFlag == 0.0f)
+    }
+    if (directionFlag == 0.0f) {
         return risingUsesB ? 0 : 1;
+    }
     return 0;
 }
 
@@ -146,8 +152,9 @@ float PonnetModel::NormalisedInput(int q, float value) {
 }
 
 void PonnetModel::Evaluate(const float* input, float* output, int binOffset) {
-    for (int q = 0; q < kInputs; ++q)
+    for (int q = 0; q < kInputs; ++q) {
         inputRow_[q] = NormalisedInput(q, input[q]);
+    }
 
     const auto& rows = weights_[SetOf(muscle_, input[kInputs])][BinOf(input[0], binOffset)];
     for (int j = 0; j < kHidden; ++j) {

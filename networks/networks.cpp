@@ -31,16 +31,17 @@ float Accumulate(float output, float activation, float weight) {
 
 bool AnnetModel::LoadWeights() {
     const std::string path = "./NeuralFiles/WeightsANNET" + std::to_string(muscle_) + ".txt";
-    weights_ = LoadWeightFile(path, {1, kAnnetInputs, kAnnetInputs},
-                              messages::kValveWeightsNotOpened);
+    weights_ =
+        LoadWeightFile(path, {1, kAnnetInputs, kAnnetInputs}, messages::kValveWeightsNotOpened);
     return IsLoaded();
 }
 
 void AnnetModel::Evaluate(float p0, float p1, float p2, float d1, float d2, float r,
                           float& voltage) const {
     voltage = 0.0f;
-    if (!weights_)
+    if (!weights_) {
         return;
+    }
     const NetworkWeights& w = *weights_;
     const float inputs[kAnnetInputs] = {
         p0 / 4.0f,
@@ -67,8 +68,9 @@ bool DoubleLinkModel::LoadWeights() {
 void DoubleLinkModel::Evaluate(float velocity1, float velocity2, float& voltage1,
                                float& voltage2) const {
     voltage1 = voltage2 = 0.0f;
-    if (!weights_)
+    if (!weights_) {
         return;
+    }
     const NetworkWeights& w = *weights_;
     const int hidden = w.hiddenCount;
     const float inputs[2] = {velocity1, velocity2};
@@ -91,8 +93,9 @@ bool UpperLinkModel::LoadWeights() {
 
 void UpperLinkModel::Evaluate(float velocity0, float& voltage0) const {
     voltage0 = 0.0f;
-    if (!weights_)
+    if (!weights_) {
         return;
+    }
     const NetworkWeights& w = *weights_;
     float output = w.outputBiases[0];
     for (int j = 0; j < w.hiddenCount; ++j) {

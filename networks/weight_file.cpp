@@ -43,8 +43,9 @@ class NumberReader {
 
     void ReadReals(std::vector<float>& values, std::size_t count) {
         values.resize(count);
-        for (float& value : values)
+        for (float& value : values) {
             value = ReadReal();
+        }
     }
 
     // Empty while every number so far was read.
@@ -52,8 +53,9 @@ class NumberReader {
 
   private:
     void Check(int converted, bool finite) {
-        if (!problem_.empty())
+        if (!problem_.empty()) {
             return;
+        }
         ++numbersRead_;
         if (converted == EOF) {
             problem_ = "the file ends before number " + std::to_string(numbersRead_);
@@ -70,15 +72,19 @@ class NumberReader {
 };
 
 std::string CountProblem(const char* name, int count, int low, int high) {
-    if (count >= low && count <= high)
+    if (count >= low && count <= high) {
         return "";
+    }
     std::string problem = std::string(name) + " " + std::to_string(count) + " is ";
-    if (count < 0)
+    if (count < 0) {
         return problem + "negative";
-    if (count > kMaxCount)
+    }
+    if (count > kMaxCount) {
         return problem + "above " + std::to_string(kMaxCount);
-    if (low == high)
+    }
+    if (low == high) {
         return problem + "not the " + std::to_string(low) + " this network takes";
+    }
     return problem + "below the " + std::to_string(low) + " this network needs";
 }
 
@@ -118,8 +124,9 @@ std::optional<NetworkWeights> LoadWeightFile(const std::string& path, const Weig
     reader.ReadInt();
     weights.inputCount = reader.ReadInt();
     std::string problem = reader.Problem();
-    if (problem.empty())
+    if (problem.empty()) {
         problem = CountProblem("hidden count", weights.hiddenCount, 0, kMaxCount);
+    }
     if (problem.empty()) {
         problem = CountProblem("input count", weights.inputCount, shape.minInputs,
                                std::min(shape.maxInputs, kMaxCount));
@@ -163,12 +170,14 @@ bool WriteWeightFile(const std::string& path, const NetworkWeights& weights) {
     // The reader refuses what is not a finite number: such a file would not load.
     for (const auto* block : {&weights.outputWeights, &weights.outputBiases, &weights.inputWeights,
                               &weights.hiddenBiases}) {
-        if (!std::all_of(block->begin(), block->end(), [](float w) { return std::isfinite(w); }))
+        if (!std::all_of(block->begin(), block->end(), [](float w) { return std::isfinite(w); })) {
             return false;
+        }
     }
     StdioFile file(std::fopen(path.c_str(), "w"));
-    if (!file)
+    if (!file) {
         return false;
+    }
 
     bool written = std::fprintf(file.get(), "%d\n0\n0\n0\n0\n%d\n", weights.hiddenCount,
                                 weights.inputCount) > 0;
@@ -177,14 +186,17 @@ bool WriteWeightFile(const std::string& path, const NetworkWeights& weights) {
         written = std::fprintf(file.get(), "%.9g\n", double(value)) > 0 && written;
     };
     for (std::size_t output = 0; output < outputs; ++output) {
-        for (std::size_t j = 0; j < hidden; ++j)
+        for (std::size_t j = 0; j < hidden; ++j) {
             writeReal(weights.outputWeights[output * hidden + j]);
+        }
         writeReal(weights.outputBiases[output]);
     }
-    for (float weight : weights.inputWeights)
+    for (float weight : weights.inputWeights) {
         writeReal(weight);
-    for (float bias : weights.hiddenBiases)
+    }
+    for (float bias : weights.hiddenBiases) {
         writeReal(bias);
+    }
     return std::fclose(file.release()) == 0 && written;
 }
 

@@ -41,8 +41,9 @@ struct NetworkWeights {
     float HiddenSum(int hidden, const float* inputs, int usedInputs) const {
         const float* weights = &inputWeights[hidden * inputCount];
         float sum = hiddenBiases[hidden];
-        for (int i = 0; i < usedInputs; ++i)
+        for (int i = 0; i < usedInputs; ++i) {
             sum = float(sum + double(inputs[i]) * weights[i]);
+        }
         return sum;
     }
 };

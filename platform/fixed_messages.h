@@ -16,7 +16,8 @@ inline constexpr const char* kGeneralWeightsNotOpened = "Dosya Ac\375lmad\375 Ge
 inline constexpr const char* kValveWeightsNotOpened = "Dosya Ac\375lmad\375 WeightsANNET.txt\n";
 inline constexpr const char* kDoubleLinkWeightsNotOpened =
     "Dosya Ac\375lmad\375 WeightsDoubleLink.txt\n";
-inline constexpr const char* kUpperLinkWeightsNotOpened = "Dosya Ac\375lmad\375 WeightsUpperLink.txt\n";
+inline constexpr const char* kUpperLinkWeightsNotOpened =
+    "Dosya Ac\375lmad\375 WeightsUpperLink.txt\n";
 
 // The files of the control runs and the training procedures.
 inline constexpr const char* kEncoderValuesNotOpened = "Dosya Ac\375lmad\375 EncoderValues\n";

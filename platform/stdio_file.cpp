@@ -4,8 +4,9 @@ namespace platform {
 
 StdioFile OpenReporting(const char* path, const char* mode, const char* failureMessage) {
     StdioFile file(std::fopen(path, mode));
-    if (!file)
+    if (!file) {
         std::fputs(failureMessage, stdout);
+    }
     return file;
 }
 

@@ -26,13 +26,15 @@ char* FormatFixed(char* out, double value) {
         return std::to_chars(out, out + kRoom, value, std::chars_format::fixed, 6).ptr;
     }
     const auto units = static_cast<unsigned long long>(std::fabs(std::nearbyint(value * 1e6)));
-    if (std::signbit(value))
+    if (std::signbit(value)) {
         *out++ = '-';
+    }
     out = std::to_chars(out, out + kRoom, units / 1000000).ptr;
     *out++ = '.';
     auto fraction = units % 1000000;
-    for (int i = 5; i >= 0; --i, fraction /= 10)
+    for (int i = 5; i >= 0; --i, fraction /= 10) {
         out[i] = char('0' + fraction % 10);
+    }
     return out + 6;
 }
 
@@ -44,17 +46,21 @@ int WriteLine(std::FILE* file, const char* format, const double* values) {
     std::size_t used = 0;
     int total = 0;
     auto flush = [&] {
-        if (used == 0)
+        if (used == 0) {
             return;
-        if (std::fwrite(buffer, 1, used, file) != used)
+        }
+        if (std::fwrite(buffer, 1, used, file) != used) {
             total = -1;
-        if (total >= 0)
+        }
+        if (total >= 0) {
             total += int(used);
+        }
         used = 0;
     };
     for (const char* f = format; *f != '\0'; ++f) {
-        if (sizeof buffer - used < kRoom)
+        if (sizeof buffer - used < kRoom) {
             flush();
+        }
         char* out = buffer + used;
         if (f[0] == '%' && (f[1] == 'd' || f[1] == 'f')) {
             const double value = *values++;
@@ -72,16 +78,18 @@ int WriteLine(std::FILE* file, const char* format, const double* values) {
 
 TextScanner::TextScanner(std::FILE* file) {
     char block[1 << 16];
-    for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;)
+    for (std::size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) {
         text_.append(block, n);
+    }
 }
 
 void TextScanner::SkipSpace() {
     while (position_ < text_.size() && IsSpace(text_[position_])) {
         ++position_;
     }
-    if (position_ == text_.size())
+    if (position_ == text_.size()) {
         endSeen_ = true;
+    }
 }
 
 // The plain shapes fscanf meets in well-formed run files: an optional minus,
@@ -91,8 +99,9 @@ void TextScanner::SkipSpace() {
 int TextScanner::ScanDirect(const char* format, const Target* targets, int count) {
     int values[32];
     float reals[32];
-    if (count > 32)
+    if (count > 32) {
         return kDeclined;
+    }
 
     const std::size_t start = position_;
     const bool startEnd = endSeen_;
@@ -108,55 +117,66 @@ int TextScanner::ScanDirect(const char* format, const Target* targets, int count
             SkipSpace();
             continue;
         }
-        if (f[0] != '%' || (f[1] != 'd' && f[1] != 'f') || converted == count)
+        if (f[0] != '%' || (f[1] != 'd' && f[1] != 'f') || converted == count) {
             return decline();
+        }
         const bool real = f[1] == 'f';
         ++f;
         SkipSpace();
         if (position_ == text_.size()) {
             // Input failure: EOF before the first conversion.
-            if (converted == 0)
+            if (converted == 0) {
                 return EOF;
+            }
             break;
         }
         const char* first = text_.data() + position_;
         const char* last = text_.data() + text_.size();
         const char* p = first + (*first == '-');
         const char* digits = p;
-        while (p < last && IsDigit(*p))
+        while (p < last && IsDigit(*p)) {
             ++p;
-        if (p == digits)
+        }
+        if (p == digits) {
             return decline();
+        }
         if (real && p < last && *p == '.') {
             ++p;
-            while (p < last && IsDigit(*p))
+            while (p < last && IsDigit(*p)) {
                 ++p;
+            }
         }
-        if (p < last && !IsSpace(*p))
+        if (p < last && !IsSpace(*p)) {
             return decline();
+        }
         const auto result =
             real ? std::from_chars(first, p, reals[converted], std::chars_format::fixed)
                  : std::from_chars(first, p, values[converted]);
-        if (result.ec != std::errc() || result.ptr != p)
+        if (result.ec != std::errc() || result.ptr != p) {
             return decline();
+        }
         position_ = std::size_t(p - text_.data());
-        if (p == last)
+        if (p == last) {
             endSeen_ = true;  // the end was met looking for the number's end
+        }
         ++converted;
     }
 
     for (int i = 0; i < converted; ++i) {
-        if (targets[i].real)
+        if (targets[i].real) {
             *targets[i].real = reals[i];
-        if (targets[i].integer)
+        }
+        if (targets[i].integer) {
             *targets[i].integer = values[i];
+        }
     }
     return converted;
 }
 
 std::FILE* TextScanner::OpenRemainder() {
-    if (position_ == text_.size())
+    if (position_ == text_.size()) {
         return nullptr;
+    }
     return fmemopen(text_.data() + position_, text_.size() - position_, "r");
 }
 

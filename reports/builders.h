@@ -12,12 +12,10 @@ namespace reports {
 
 // `neuralFiles` is the NeuralFiles directory of a lab directory.
 std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::string& error);
-std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
-                                       std::string& error);
+std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir, std::string& error);
 std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std::string& error);
 // True when `neuralFiles` holds the files of at least one training procedure.
 bool HoldsTrainingRecordings(const std::filesystem::path& neuralFiles);
-std::optional<Figure> TrainingFigure(const std::filesystem::path& neuralFiles,
-                                     std::string& error);
+std::optional<Figure> TrainingFigure(const std::filesystem::path& neuralFiles, std::string& error);
 
 }  // namespace reports

@@ -42,10 +42,12 @@ std::optional<Rows> ParseRows(const std::filesystem::path& file, std::string& er
         std::vector<double> row;
         const char* text = line.c_str();
         while (true) {
-            while (*text == ' ' || *text == '\t' || *text == '\r')
+            while (*text == ' ' || *text == '\t' || *text == '\r') {
                 ++text;
-            if (*text == '\0')
+            }
+            if (*text == '\0') {
                 break;
+            }
             char* end = nullptr;
             const double value = std::strtod(text, &end);
             if (end == text || (*end != '\0' && *end != ' ' && *end != '\t' && *end != '\r')) {
@@ -75,34 +77,41 @@ std::optional<Rows> ParseRows(const std::filesystem::path& file, std::string& er
 std::optional<Rows> ReadRows(const std::filesystem::path& file, int least, int most,
                              std::string& error) {
     auto rows = ParseRows(file, error, [least, most](const std::vector<double>& row) {
-        if (int(row.size()) >= least && int(row.size()) <= most)
+        if (int(row.size()) >= least && int(row.size()) <= most) {
             return std::string();
-        return least == most ? Format("holds %zu numbers, expected %d", row.size(), least)
-                             : Format("holds %zu numbers, expected %d to %d", row.size(), least,
-                                      most);
+        }
+        return least == most
+                   ? Format("holds %zu numbers, expected %d", row.size(), least)
+                   : Format("holds %zu numbers, expected %d to %d", row.size(), least, most);
     });
-    if (rows)
-        for (auto& row : *rows)
+    if (rows) {
+        for (auto& row : *rows) {
             row.resize(most, 0.0);
+        }
+    }
     return rows;
 }
 
 std::optional<std::vector<double>> ReadValues(const std::filesystem::path& file,
                                               std::string& error) {
-    const auto rows = ParseRows(file, error, [](const std::vector<double>&) { return std::string(); });
-    if (!rows)
+    const auto rows =
+        ParseRows(file, error, [](const std::vector<double>&) { return std::string(); });
+    if (!rows) {
         return std::nullopt;
+    }
     std::vector<double> values;
-    for (const auto& row : *rows)
+    for (const auto& row : *rows) {
         values.insert(values.end(), row.begin(), row.end());
+    }
     return values;
 }
 
 std::vector<double> Column(const Rows& rows, int index, double scale) {
     std::vector<double> column;
     column.reserve(rows.size());
-    for (const auto& row : rows)
+    for (const auto& row : rows) {
         column.push_back(row[index] * scale);
+    }
     return column;
 }
 

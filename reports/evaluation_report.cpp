@@ -19,32 +19,38 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
     const auto candidatePath = arbiterDir / "KFFile.txt";
     const auto fitnessPath = arbiterDir / "FEval.txt";
     const auto predictions = ReadRows(predictionsPath, 8, 8, error);
-    if (!predictions)
+    if (!predictions) {
         return std::nullopt;
+    }
     if (predictions->empty()) {
         error = predictionsPath.string() + ": no samples (the evaluation replayed none)";
         return std::nullopt;
     }
     const auto log = ReadRows(logPath, 18, 18, error);
-    if (!log)
+    if (!log) {
         return std::nullopt;
+    }
     const auto replay = ReadRows(replayPath, 14, 14, error);
-    if (!replay)
+    if (!replay) {
         return std::nullopt;
+    }
     const auto candidate = ReadValues(candidatePath, error);
-    if (!candidate)
+    if (!candidate) {
         return std::nullopt;
+    }
     if (candidate->size() != fuzzy::kParameterCount) {
         error = Format("%s: %zu values, expected the ten parameters K0..K9",
                        candidatePath.string().c_str(), candidate->size());
         return std::nullopt;
     }
     float k[fuzzy::kParameterCount];
-    for (int i = 0; i < fuzzy::kParameterCount; ++i)
+    for (int i = 0; i < fuzzy::kParameterCount; ++i) {
         k[i] = float((*candidate)[i]);
+    }
     const auto fitnessRows = ReadRows(fitnessPath, 1, 1, error);
-    if (!fitnessRows)
+    if (!fitnessRows) {
         return std::nullopt;
+    }
     if (fitnessRows->size() != 1) {
         error = Format("%s: %zu lines, expected one fitness", fitnessPath.string().c_str(),
                        fitnessRows->size());
@@ -54,10 +60,11 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
     // the pressures of log record d.
     const std::size_t samples = predictions->size();
     if (replay->size() != samples + 2 || log->size() < samples + 2) {
-        error = Format("%s holds %zu predictions, %s %zu records and %s %zu: not one "
-                       "evaluation (run arbiter there again)",
-                       predictionsPath.string().c_str(), samples, replayPath.string().c_str(),
-                       replay->size(), logPath.string().c_str(), log->size());
+        error = Format(
+            "%s holds %zu predictions, %s %zu records and %s %zu: not one "
+            "evaluation (run arbiter there again)",
+            predictionsPath.string().c_str(), samples, replayPath.string().c_str(), replay->size(),
+            logPath.string().c_str(), log->size());
         return std::nullopt;
     }
 
@@ -89,16 +96,16 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
         const double own = RmsDifference(replayed.columns[1 + m], replayed.columns[5 + m], samples);
         const double blended =
             RmsDifference(replayed.columns[1 + m], replayed.columns[9 + m], samples);
-        Panel panel{Format("Muscle %d: blended RMS %.4f bar, own bin %.4f bar", m + 1, blended,
-                           own),
-                    "time (s)", "pressure (bar)"};
+        Panel panel{
+            Format("Muscle %d: blended RMS %.4f bar, own bin %.4f bar", m + 1, blended, own),
+            "time (s)", "pressure (bar)"};
         panel.series = {{0, 0, 1 + m, "measured"},
                         {0, 0, 5 + m, Format("own bin (RMS %.4f bar)", own)},
                         {0, 0, 9 + m, Format("blended (RMS %.4f bar)", blended)}};
         figure.panels.push_back(panel);
     }
-    Panel curve{"Blend weight W of the own bin over the bin phase", "bin phase (° inside the 4° bin)",
-                "blend weight W (1 = own bin)"};
+    Panel curve{"Blend weight W of the own bin over the bin phase",
+                "bin phase (° inside the 4° bin)", "blend weight W (1 = own bin)"};
     curve.series = {{1, 0, 1, "candidate (KFFile.txt)"},
                     {1, 0, 2, "built-in vector of the hybrid run", Series::Style::kDashed}};
     figure.panels.push_back(curve);
@@ -108,8 +115,9 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
     figure.panels.push_back(applied);
 
     std::string vector;
-    for (int i = 0; i < fuzzy::kParameterCount; ++i)
+    for (int i = 0; i < fuzzy::kParameterCount; ++i) {
         vector += Format("%s%.4g", i ? " " : "", k[i]);
+    }
     figure.title = Format(
         "Evaluation in %s: SimLOGFuzzyPressures.txt against LogALLANNETPressures.txt\n"
         "fitness %.6f (FEval.txt), %zu samples (%.2f s); candidate K0..K9 (KFFile.txt): %s",

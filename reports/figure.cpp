@@ -15,28 +15,33 @@ namespace {
 std::string Quoted(const std::string& text) {
     std::string quoted = "\"";
     for (const char c : text) {
-        if (c == '"' || c == '\\')
+        if (c == '"' || c == '\\') {
             quoted += '\\';
-        if (c == '\n')
+        }
+        if (c == '\n') {
             quoted += "\\n";
-        else
+        } else {
             quoted += c;
+        }
     }
     return quoted + "\"";
 }
 
-std::string Colour(unsigned rgb) { return Format("rgb \"#%06x\"", rgb); }
+std::string Colour(unsigned rgb) {
+    return Format("rgb \"#%06x\"", rgb);
+}
 
 std::string Terminal(const std::filesystem::path& picture, int width, int height, int font) {
     const std::string extension = picture.extension().string();
-    if (extension == ".pdf")
+    if (extension == ".pdf") {
         return Format("set terminal pdfcairo size %.2fin,%.2fin font \"DejaVu Sans,%d\"",
                       width / 96.0, height / 96.0, font);
-    if (extension == ".svg")
-        return Format("set terminal svg size %d,%d dynamic font \"DejaVu Sans,%d\"", width,
-                      height, font);
-    return Format("set terminal pngcairo size %d,%d font \"DejaVu Sans,%d\"", width, height,
-                  font);
+    }
+    if (extension == ".svg") {
+        return Format("set terminal svg size %d,%d dynamic font \"DejaVu Sans,%d\"", width, height,
+                      font);
+    }
+    return Format("set terminal pngcairo size %d,%d font \"DejaVu Sans,%d\"", width, height, font);
 }
 
 void AppendTable(std::string& script, int index, const Table& table) {
@@ -44,8 +49,9 @@ void AppendTable(std::string& script, int index, const Table& table) {
     for (std::size_t row = 0; row < table.rows(); ++row) {
         for (std::size_t column = 0; column < table.columns.size(); ++column) {
             const double value = table.columns[column][row];
-            if (column > 0)
+            if (column > 0) {
                 script += ' ';
+            }
             script += std::isfinite(value) ? Format("%.9g", value) : std::string("NaN");
         }
         script += '\n';
@@ -59,16 +65,19 @@ std::optional<std::pair<double, double>> YRange(const Figure& figure, const Pane
                                                 bool rightAxis) {
     double low = INFINITY, high = -INFINITY;
     for (const Series& series : panel.series) {
-        if ((series.style == Series::Style::kRightAxis) != rightAxis)
+        if ((series.style == Series::Style::kRightAxis) != rightAxis) {
             continue;
-        for (const double value : figure.tables[series.table].columns[series.y])
+        }
+        for (const double value : figure.tables[series.table].columns[series.y]) {
             if (std::isfinite(value)) {
                 low = std::min(low, value);
                 high = std::max(high, value);
             }
+        }
     }
-    if (low > high)
+    if (low > high) {
         return std::nullopt;
+    }
     const double span = high > low ? high - low : std::max(std::fabs(high), 1.0);
     const double keyRows = double(panel.series.size());
     return std::pair{low - 0.05 * span, high + (0.05 + 0.13 * keyRows) * span};
@@ -87,10 +96,12 @@ void AppendPanel(std::string& script, const Figure& figure, const Panel& panel) 
     }
     // Times, phases and counts start at zero; a logarithmic axis at its data.
     script += panel.logX ? "set logscale x; set xrange [*:*]\n" : "set xrange [0:*]\n";
-    for (const bool right : {false, true})
-        if (const auto range = YRange(figure, panel, right))
-            script += Format("set %s [%.9g:%.9g]\n", right ? "y2range" : "yrange",
-                             range->first, range->second);
+    for (const bool right : {false, true}) {
+        if (const auto range = YRange(figure, panel, right)) {
+            script += Format("set %s [%.9g:%.9g]\n", right ? "y2range" : "yrange", range->first,
+                             range->second);
+        }
+    }
     if (panel.stopAt) {
         script += Format("set arrow from %.9g, graph 0 to %.9g, graph 1 nohead lw 2 dt 2 lc %s\n",
                          *panel.stopAt, *panel.stopAt, Colour(kStopMarkerColour).c_str());
@@ -102,14 +113,15 @@ void AppendPanel(std::string& script, const Figure& figure, const Panel& panel) 
     script += "plot ";
     for (std::size_t i = 0; i < panel.series.size(); ++i) {
         const Series& series = panel.series[i];
-        if (i > 0)
+        if (i > 0) {
             script += ", \\\n     ";
-        script += Format("$T%d using %d:%d with %s lw 2 dt %d lc %s axes x1%s title %s",
-                         series.table, series.x + 1, series.y + 1,
-                         series.style == Series::Style::kSteps ? "steps" : "lines",
-                         series.style == Series::Style::kDashed ? 2 : 1,
-                         Colour(kCurveColours[i % kCurveColours.size()]).c_str(),
-                         series.style == Series::Style::kRightAxis ? "y2" : "y1", Quoted(series.title).c_str());
+        }
+        script += Format(
+            "$T%d using %d:%d with %s lw 2 dt %d lc %s axes x1%s title %s", series.table,
+            series.x + 1, series.y + 1, series.style == Series::Style::kSteps ? "steps" : "lines",
+            series.style == Series::Style::kDashed ? 2 : 1,
+            Colour(kCurveColours[i % kCurveColours.size()]).c_str(),
+            series.style == Series::Style::kRightAxis ? "y2" : "y1", Quoted(series.title).c_str());
     }
     script += "\n";
 }
@@ -131,19 +143,22 @@ std::string Format(const char* format, ...) {
 
 std::string Shown(const std::filesystem::path& path) {
     const std::string name = path.filename().string();
-    if (path.empty() || name == "." || name == "..")
+    if (path.empty() || name == "." || name == "..") {
         return std::filesystem::absolute(path).lexically_normal().parent_path().string();
+    }
     return path.string();
 }
 
 double RmsDifference(const std::vector<double>& a, const std::vector<double>& b,
                      std::size_t count) {
     count = std::min({count, a.size(), b.size()});
-    if (count == 0)
+    if (count == 0) {
         return 0.0;
+    }
     double sum = 0.0;
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < count; ++i) {
         sum += (a[i] - b[i]) * (a[i] - b[i]);
+    }
     return std::sqrt(sum / count);
 }
 
@@ -171,17 +186,19 @@ std::string GnuplotScript(const Figure& figure, const std::filesystem::path& pic
     script += Terminal(picture, width, height, font) + "\n";
     script += "set termoption noenhanced\n";
     script += "set output " + Quoted(std::filesystem::absolute(picture).string()) + "\n";
-    for (std::size_t i = 0; i < figure.tables.size(); ++i)
+    for (std::size_t i = 0; i < figure.tables.size(); ++i) {
         AppendTable(script, int(i), figure.tables[i]);
+    }
     script += "set grid\nset autoscale xfix\n";
     script += "set key top left vertical Left reverse opaque samplen 2 font \"," +
               std::to_string(std::max(font - 1, 5)) + "\"\n";
     script += Format(
-        "set multiplot layout %d,%d title %s margins %.4f,%.4f,%.4f,%.4f spacing %.4f,%.4f\n",
-        rows, figure.columns, Quoted(figure.title).c_str(), left, 1 - right, 3.0 * lineHeight,
+        "set multiplot layout %d,%d title %s margins %.4f,%.4f,%.4f,%.4f spacing %.4f,%.4f\n", rows,
+        figure.columns, Quoted(figure.title).c_str(), left, 1 - right, 3.0 * lineHeight,
         1 - (titleLines + 2.4) * lineHeight, left + right, 4.6 * lineHeight);
-    for (const Panel& panel : figure.panels)
+    for (const Panel& panel : figure.panels) {
         AppendPanel(script, figure, panel);
+    }
     script += "unset multiplot\nset output\n";
     return script;
 }

@@ -27,13 +27,14 @@ struct Series {
 };
 
 struct Panel {
-    Panel(std::string title_, std::string xLabel_, std::string yLabel_,
-          std::string y2Label_ = {})
-        : title(std::move(title_)), xLabel(std::move(xLabel_)), yLabel(std::move(yLabel_)),
+    Panel(std::string title_, std::string xLabel_, std::string yLabel_, std::string y2Label_ = {})
+        : title(std::move(title_)),
+          xLabel(std::move(xLabel_)),
+          yLabel(std::move(yLabel_)),
           y2Label(std::move(y2Label_)) {}
     std::string title;
     std::string xLabel, yLabel, y2Label;  // y2Label: the right axis of kRightAxis series
-    std::vector<Series> series;  // drawn in kCurveColours order
+    std::vector<Series> series;           // drawn in kCurveColours order
     bool logX = false;
     std::optional<double> stopAt;  // x of the stop marker
     std::string stopLabel;
@@ -56,8 +57,7 @@ std::string GnuplotScript(const Figure& figure, const std::filesystem::path& pic
                           int height);
 
 // Root mean square of a[i] − b[i] over the first `count` entries.
-double RmsDifference(const std::vector<double>& a, const std::vector<double>& b,
-                     std::size_t count);
+double RmsDifference(const std::vector<double>& a, const std::vector<double>& b, std::size_t count);
 
 // printf-style formatting into a string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -66,6 +66,8 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 std::string Shown(const std::filesystem::path& path);
 
 // The time of sample k: 20 ms per sample.
-inline double SampleSeconds(double sample) { return sample * 0.02; }
+inline double SampleSeconds(double sample) {
+    return sample * 0.02;
+}
 
 }  // namespace reports

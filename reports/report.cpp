@@ -34,64 +34,78 @@ std::string RunGnuplot(const fs::path& script) {
     char gnuplot[] = "gnuplot";
     char* argv[] = {gnuplot, const_cast<char*>(scriptText.c_str()), nullptr};
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "gnuplot", nullptr, nullptr, argv, environ) != 0)
+    if (posix_spawnp(&pid, "gnuplot", nullptr, nullptr, argv, environ) != 0) {
         return "gnuplot could not be started (scripts/setup.sh installs gnuplot-nox)";
+    }
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
         return "gnuplot did not finish on " + scriptText;
-    if (WEXITSTATUS(status) == 127)
+    }
+    if (WEXITSTATUS(status) == 127) {
         return "gnuplot is not installed (scripts/setup.sh installs gnuplot-nox)";
-    if (WEXITSTATUS(status) != 0)
+    }
+    if (WEXITSTATUS(status) != 0) {
         return scriptText + ": gnuplot failed on it (status " +
                std::to_string(WEXITSTATUS(status)) + ")";
+    }
     return {};
 }
 
 std::optional<Figure> BuildFigure(Kind kind, const fs::path& input, std::string& error) {
     switch (kind) {
-    case Kind::kRun:
-        return RunFigure(NeuralFilesOf(input), error);
-    case Kind::kEvaluation:
-        return EvaluationFigure(input, error);
-    case Kind::kSearch:
-        return SearchFigure(input, error);
-    case Kind::kTraining:
-        return TrainingFigure(NeuralFilesOf(input), error);
+        case Kind::kRun:
+            return RunFigure(NeuralFilesOf(input), error);
+        case Kind::kEvaluation:
+            return EvaluationFigure(input, error);
+        case Kind::kSearch:
+            return SearchFigure(input, error);
+        case Kind::kTraining:
+            return TrainingFigure(NeuralFilesOf(input), error);
     }
     return std::nullopt;
 }
 
 }  // namespace
 
-std::string_view KindName(Kind kind) { return kKindNames[int(kind)]; }
+std::string_view KindName(Kind kind) {
+    return kKindNames[int(kind)];
+}
 
 std::optional<Kind> KindFromName(std::string_view name) {
-    for (int i = 0; i < 4; ++i)
-        if (name == kKindNames[i])
+    for (int i = 0; i < 4; ++i) {
+        if (name == kKindNames[i]) {
             return Kind(i);
+        }
+    }
     return std::nullopt;
 }
 
 std::optional<Kind> RecogniseKind(const fs::path& path) {
     std::error_code code;
-    if (fs::is_regular_file(path, code))
+    if (fs::is_regular_file(path, code)) {
         return Kind::kSearch;
-    if (!fs::is_directory(path, code))
+    }
+    if (!fs::is_directory(path, code)) {
         return std::nullopt;
-    if (Exists(path / "SimLOGFuzzyPressures.txt") || Exists(path / "KFFile.txt"))
+    }
+    if (Exists(path / "SimLOGFuzzyPressures.txt") || Exists(path / "KFFile.txt")) {
         return Kind::kEvaluation;
+    }
     const fs::path neuralFiles = NeuralFilesOf(path);
-    if (Exists(neuralFiles / "LogALLANNETPressures.txt"))
+    if (Exists(neuralFiles / "LogALLANNETPressures.txt")) {
         return Kind::kRun;
-    if (HoldsTrainingRecordings(neuralFiles))
+    }
+    if (HoldsTrainingRecordings(neuralFiles)) {
         return Kind::kTraining;
+    }
     return std::nullopt;
 }
 
 bool WriteReport(const Request& request, std::ostream& errors) {
     const std::string extension = request.output.extension().string();
     if (extension != ".png" && extension != ".pdf" && extension != ".svg") {
-        errors << request.output.string() << ": the picture's name must end in .png, .pdf or .svg\n";
+        errors << request.output.string()
+               << ": the picture's name must end in .png, .pdf or .svg\n";
         return false;
     }
     if (!Exists(request.input)) {
@@ -125,8 +139,9 @@ bool WriteReport(const Request& request, std::ostream& errors) {
         }
     }
     error = RunGnuplot(script);
-    if (error.empty() && !Exists(request.output))
+    if (error.empty() && !Exists(request.output)) {
         error = request.output.string() + ": gnuplot wrote no picture";
+    }
     if (!error.empty()) {
         std::error_code code;
         fs::remove(request.output, code);

@@ -16,10 +16,13 @@ constexpr int kDesiredField = 1, kMeasuredField = 5, kValveField = 9, kCountFiel
 // The last record the loop reached: samples it did not reach log zeros for
 // everything measured and sent. -1 when it reached none.
 int LastSampleRun(const Rows& log) {
-    for (int r = int(log.size()) - 1; r >= 0; --r)
-        for (int field = kMeasuredField; field < kLogFields; ++field)
-            if (log[r][field] != 0.0)
+    for (int r = int(log.size()) - 1; r >= 0; --r) {
+        for (int field = kMeasuredField; field < kLogFields; ++field) {
+            if (log[r][field] != 0.0) {
                 return r;
+            }
+        }
+    }
     return -1;
 }
 
@@ -30,8 +33,9 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
     const auto countsPath = neuralFiles / "SinTrajectoryEncoderOutputDesired.txt";
     const auto trajectoryPath = neuralFiles / "SinTrajectoryALLWeights.txt";
     const auto log = ReadRows(logPath, kLogFields, kLogFields, error);
-    if (!log)
+    if (!log) {
         return std::nullopt;
+    }
     if (log->empty()) {
         error = logPath.string() + ": no samples (the run drove none)";
         return std::nullopt;
@@ -42,11 +46,13 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
         return std::nullopt;
     }
     const auto desiredCounts = ReadRows(countsPath, 3, 3, error);
-    if (!desiredCounts)
+    if (!desiredCounts) {
         return std::nullopt;
+    }
     const auto trajectory = ReadRows(trajectoryPath, 14, 14, error);
-    if (!trajectory)
+    if (!trajectory) {
         return std::nullopt;
+    }
     const int lastSample = int(log->back()[0]);
     // Sample k's desired counts are line k of the encoder file, its joint
     // angle line k − 1 of the trajectory file.
@@ -67,20 +73,24 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
         const int sample = int(record[0]);
         const double t = SampleSeconds(sample);
         asked.columns[0].push_back(t);
-        for (int m = 0; m < arm::kMuscleCount; ++m)
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
             asked.columns[1 + m].push_back(record[kDesiredField + m]);
-        for (int axis = 0; axis < 3; ++axis)
+        }
+        for (int axis = 0; axis < 3; ++axis) {
             asked.columns[5 + axis].push_back(sample >= 0 ? (*desiredCounts)[sample][axis] : NAN);
+        }
         asked.columns[8].push_back(sample >= 1 ? (*trajectory)[sample - 1][0] : NAN);
-        if (r > lastRun)
+        if (r > lastRun) {
             continue;
+        }
         done.columns[0].push_back(t);
         for (int m = 0; m < arm::kMuscleCount; ++m) {
             done.columns[1 + m].push_back(record[kMeasuredField + m]);
             done.columns[5 + m].push_back(record[kValveField + m]);
         }
-        for (int c = 0; c < arm::kEncoderChannelCount; ++c)
+        for (int c = 0; c < arm::kEncoderChannelCount; ++c) {
             done.columns[9 + c].push_back(record[kCountField + c]);
+        }
         done.columns[14].push_back((record[kCountField + 3] - record[kCountField + 4]) /
                                    arm::kMuscleJointCountsPerDegree);
     }

@@ -20,8 +20,9 @@ std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std
     }
     Table progress{std::vector<std::vector<double>>(2)};
     for (int lineNumber = 2; std::getline(in, line); ++lineNumber) {
-        if (line.empty())
+        if (line.empty()) {
             continue;
+        }
         char* end = nullptr;
         const double evaluation = std::strtod(line.c_str(), &end);
         const bool comma = end != line.c_str() && *end == ',';
@@ -49,7 +50,8 @@ std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std
     Panel panel{"Best fitness so far",
                 logarithmic ? "evaluations (count, logarithmic)" : "evaluations (count)",
                 "best fitness (RMS pressure error, bar)"};
-    panel.series = {{0, 0, 1, Format("best (from %.6f to %.6f)", first, last), Series::Style::kSteps}};
+    panel.series = {
+        {0, 0, 1, Format("best (from %.6f to %.6f)", first, last), Series::Style::kSteps}};
     panel.logX = logarithmic;
     figure.panels.push_back(panel);
     figure.title =

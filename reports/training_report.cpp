@@ -16,8 +16,9 @@ const char* const kAxisNames[] = {"carriage (axis 0)", "shoulder (axis 1)", "elb
 // followed by `columns`.
 Table Timed(std::size_t rows, std::vector<std::vector<double>> columns) {
     std::vector<double> time;
-    for (std::size_t q = 0; q < rows; ++q)
+    for (std::size_t q = 0; q < rows; ++q) {
         time.push_back(SampleSeconds(double(q)));
+    }
     columns.insert(columns.begin(), std::move(time));
     return {std::move(columns)};
 }
@@ -26,10 +27,13 @@ Table Timed(std::size_t rows, std::vector<std::vector<double>> columns) {
 // zeros: the rows up to the last one with a non-zero value in the first
 // `columns` columns were recorded.
 std::size_t RecordedRows(const Rows& rows, int columns) {
-    for (std::size_t r = rows.size(); r > 0; --r)
-        for (int c = 0; c < columns; ++c)
-            if (rows[r - 1][c] != 0.0)
+    for (std::size_t r = rows.size(); r > 0; --r) {
+        for (int c = 0; c < columns; ++c) {
+            if (rows[r - 1][c] != 0.0) {
                 return r;
+            }
+        }
+    }
     return 0;
 }
 
@@ -38,15 +42,17 @@ std::vector<double> ValidColumn(const Rows& rows, int index, std::size_t valid,
                                 std::size_t length) {
     std::vector<double> column = Column(rows, index);
     column.resize(length, NAN);
-    for (std::size_t r = valid; r < column.size(); ++r)
+    for (std::size_t r = valid; r < column.size(); ++r) {
         column[r] = NAN;
+    }
     return column;
 }
 
 // The stop marker of a recording whose loop ended before its last sample.
 void MarkStop(Panel& panel, std::size_t recorded, std::size_t total) {
-    if (recorded >= total || recorded == 0)
+    if (recorded >= total || recorded == 0) {
         return;
+    }
     panel.stopAt = SampleSeconds(double(recorded - 1));
     panel.stopLabel = Format("stopped after sample %zu", recorded - 1);
     panel.stopLabelLeftOfMarker = recorded > total * 2 / 3;
@@ -59,11 +65,13 @@ bool Present(const std::filesystem::path& file) {
 
 bool AddMotorTraining(const std::filesystem::path& dir, Figure& figure, std::string& error) {
     const auto voltages = ReadRows(dir / "VoltageTrainDoubleLink_Input.txt", 3, 3, error);
-    if (!voltages)
+    if (!voltages) {
         return false;
+    }
     const auto velocities = ReadRows(dir / "VelocitiesTrainDouble_Output.txt", 3, 3, error);
-    if (!velocities)
+    if (!velocities) {
         return false;
+    }
     // The velocity of the last recorded sample is taken to the zero count
     // after it: not a velocity.
     const std::size_t recorded = RecordedRows(*voltages, 3);
@@ -76,10 +84,11 @@ bool AddMotorTraining(const std::filesystem::path& dir, Figure& figure, std::str
     }
     figure.tables.push_back(Timed(voltages->size(), std::move(columns)));
     for (int axis = 0; axis < 3; ++axis) {
-        Panel panel{Format("Motor training, %s", kAxisNames[axis]),
-                    "time (s)", "motor command (V)", "velocity (counts/ms)"};
-        panel.series = {{table, 0, 1 + 2 * axis, "command"},
-                        {table, 0, 2 + 2 * axis, "velocity (right axis)", Series::Style::kRightAxis}};
+        Panel panel{Format("Motor training, %s", kAxisNames[axis]), "time (s)", "motor command (V)",
+                    "velocity (counts/ms)"};
+        panel.series = {
+            {table, 0, 1 + 2 * axis, "command"},
+            {table, 0, 2 + 2 * axis, "velocity (right axis)", Series::Style::kRightAxis}};
         MarkStop(panel, recorded, rows);
         figure.panels.push_back(panel);
     }
@@ -88,14 +97,17 @@ bool AddMotorTraining(const std::filesystem::path& dir, Figure& figure, std::str
 
 bool AddVelocityTest(const std::filesystem::path& dir, Figure& figure, std::string& error) {
     const auto actual = ReadRows(dir / "SinTrajectoryActualVelocityOutput.txt", 3, 3, error);
-    if (!actual)
+    if (!actual) {
         return false;
+    }
     const auto desired = ReadRows(dir / "SinVelocityTrajectoryDesired.txt", 3, 3, error);
-    if (!desired)
+    if (!desired) {
         return false;
+    }
     const auto counts = ReadRows(dir / "SinTrajectoryActualEncoderOutput.txt", 3, 3, error);
-    if (!counts)
+    if (!counts) {
         return false;
+    }
     // Velocity q is formed from the counts of samples q and q + 1; after a
     // stop the last recorded count is followed by a zero.
     const std::size_t rows = actual->size();
@@ -107,8 +119,8 @@ bool AddVelocityTest(const std::filesystem::path& dir, Figure& figure, std::stri
         columns.push_back(ValidColumn(*desired, axis, rows, rows));
         columns.push_back(ValidColumn(*actual, axis, valid, rows));
     }
-    Panel panel{"Velocity test: actual against desired velocities",
-                "time (s)", "velocity (counts/ms)"};
+    Panel panel{"Velocity test: actual against desired velocities", "time (s)",
+                "velocity (counts/ms)"};
     for (int axis = 0; axis < 3; ++axis) {
         const double rms = RmsDifference(columns[2 * axis], columns[2 * axis + 1], valid);
         panel.series.push_back({table, 0, 1 + 2 * axis, Format("%s desired", kAxisNames[axis]),
@@ -126,23 +138,25 @@ bool AddPressureTraining(const std::filesystem::path& dir, Figure& figure, std::
     for (int m = 1; m <= arm::kMuscleCount; ++m) {
         const std::string name = Format("TrainPressureVoltageANNET%d.txt", m);
         const auto rows = ReadRows(dir / name, 3, 3, error);
-        if (!rows)
+        if (!rows) {
             return false;
+        }
         // Line q: the voltage of sample q and the pressure one sample later.
         // A stopped loop: the pressure of a line is one sample later than its
         // voltage, so the last recorded line has none.
         const std::size_t recorded = RecordedRows(*rows, 1);
-        const std::size_t pressures = recorded < rows->size() && recorded > 0 ? recorded - 1
-                                                                              : recorded;
-        Table table = Timed(rows->size(),
-                            {{}, ValidColumn(*rows, 0, recorded, rows->size()),
-                             ValidColumn(*rows, 1, pressures, rows->size())});
-        for (std::size_t q = 0; q < rows->size(); ++q)
+        const std::size_t pressures =
+            recorded < rows->size() && recorded > 0 ? recorded - 1 : recorded;
+        Table table = Timed(rows->size(), {{},
+                                           ValidColumn(*rows, 0, recorded, rows->size()),
+                                           ValidColumn(*rows, 1, pressures, rows->size())});
+        for (std::size_t q = 0; q < rows->size(); ++q) {
             table.columns[1].push_back(SampleSeconds(double(q + 1)));
+        }
         const int index = int(figure.tables.size());
         figure.tables.push_back(std::move(table));
-        Panel panel{Format("Pressure training, muscle %d", m), "time (s)",
-                    "valve command (V)", "pressure (bar)"};
+        Panel panel{Format("Pressure training, muscle %d", m), "time (s)", "valve command (V)",
+                    "pressure (bar)"};
         panel.series = {{index, 0, 2, "valve command"},
                         {index, 1, 3, "pressure (right axis)", Series::Style::kRightAxis}};
         MarkStop(panel, recorded, rows->size());
@@ -153,19 +167,23 @@ bool AddPressureTraining(const std::filesystem::path& dir, Figure& figure, std::
 
 bool AddCombinedTraining(const std::filesystem::path& dir, Figure& figure, std::string& error) {
     const auto desired = ReadRows(dir / "ALLDesiredPressureTrajectory.txt", 4, 4, error);
-    if (!desired)
+    if (!desired) {
         return false;
+    }
     const auto measured = ReadRows(dir / "ALLTrainFilteredPressureValues.txt", 4, 4, error);
-    if (!measured)
+    if (!measured) {
         return false;
+    }
     const auto counts = ReadRows(dir / "ALLTrainDataEncoders.txt", 5, 5, error);
-    if (!counts)
+    if (!counts) {
         return false;
+    }
     if (measured->size() != desired->size() || counts->size() != desired->size()) {
-        error = Format("%s: %zu lines, ALLTrainFilteredPressureValues.txt %zu and "
-                       "ALLTrainDataEncoders.txt %zu: not one recording",
-                       (dir / "ALLDesiredPressureTrajectory.txt").string().c_str(),
-                       desired->size(), measured->size(), counts->size());
+        error = Format(
+            "%s: %zu lines, ALLTrainFilteredPressureValues.txt %zu and "
+            "ALLTrainDataEncoders.txt %zu: not one recording",
+            (dir / "ALLDesiredPressureTrajectory.txt").string().c_str(), desired->size(),
+            measured->size(), counts->size());
         return false;
     }
     const std::size_t rows = desired->size();
@@ -176,8 +194,9 @@ bool AddCombinedTraining(const std::filesystem::path& dir, Figure& figure, std::
         columns.push_back(ValidColumn(*measured, m, recorded, rows));
     }
     std::vector<double> angle(rows, NAN);
-    for (std::size_t r = 0; r < recorded; ++r)
+    for (std::size_t r = 0; r < recorded; ++r) {
         angle[r] = ((*counts)[r][3] - (*counts)[r][4]) / arm::kMuscleJointCountsPerDegree;
+    }
     columns.push_back(std::move(angle));
     const int table = int(figure.tables.size());
     for (int pair = 0; pair < 2; ++pair) {
@@ -185,15 +204,14 @@ bool AddCombinedTraining(const std::filesystem::path& dir, Figure& figure, std::
                     "time (s)", "pressure (bar)"};
         for (int m = 2 * pair; m < 2 * pair + 2; ++m) {
             const double rms = RmsDifference(columns[2 * m], columns[2 * m + 1], recorded);
-            panel.series.push_back({table, 0, 1 + 2 * m, Format("muscle %d desired", m + 1), Series::Style::kDashed});
             panel.series.push_back(
-                {table, 0, 2 + 2 * m, Format("measured (RMS %.4f bar)", rms)});
+                {table, 0, 1 + 2 * m, Format("muscle %d desired", m + 1), Series::Style::kDashed});
+            panel.series.push_back({table, 0, 2 + 2 * m, Format("measured (RMS %.4f bar)", rms)});
         }
         MarkStop(panel, recorded, rows);
         figure.panels.push_back(panel);
     }
-    Panel joint{"Combined training, muscle-driven joint", "time (s)",
-                "joint angle (°)"};
+    Panel joint{"Combined training, muscle-driven joint", "time (s)", "joint angle (°)"};
     joint.series = {{table, 0, 9, "(encoder 3 - encoder 4) / 8"}};
     MarkStop(joint, recorded, rows);
     figure.panels.push_back(joint);
@@ -226,21 +244,24 @@ const Procedure kProcedures[] = {
 }  // namespace
 
 bool HoldsTrainingRecordings(const std::filesystem::path& neuralFiles) {
-    for (const Procedure& procedure : kProcedures)
-        if (Present(neuralFiles / procedure.firstFile))
+    for (const Procedure& procedure : kProcedures) {
+        if (Present(neuralFiles / procedure.firstFile)) {
             return true;
+        }
+    }
     return false;
 }
 
-std::optional<Figure> TrainingFigure(const std::filesystem::path& neuralFiles,
-                                     std::string& error) {
+std::optional<Figure> TrainingFigure(const std::filesystem::path& neuralFiles, std::string& error) {
     Figure figure;
     std::string recorded;
     for (const Procedure& procedure : kProcedures) {
-        if (!Present(neuralFiles / procedure.firstFile))
+        if (!Present(neuralFiles / procedure.firstFile)) {
             continue;
-        if (!procedure.add(neuralFiles, figure, error))
+        }
+        if (!procedure.add(neuralFiles, figure, error)) {
             return std::nullopt;
+        }
         recorded += Format("\n%s: %s", procedure.name, procedure.files);
     }
     if (figure.panels.empty()) {
@@ -250,8 +271,8 @@ std::optional<Figure> TrainingFigure(const std::filesystem::path& neuralFiles,
                 "ALLDesiredPressureTrajectory.txt)";
         return std::nullopt;
     }
-    figure.title = Format("Training recordings in %s%s", Shown(neuralFiles).c_str(),
-                          recorded.c_str());
+    figure.title =
+        Format("Training recordings in %s%s", Shown(neuralFiles).c_str(), recorded.c_str());
     return figure;
 }
 

@@ -13,12 +13,12 @@
 #include "cards/motion_card.h"
 #include "evaluator/evaluator.h"
 #include "evaluator/run_files.h"
-#include "platform/fixed_messages.h"
-#include "platform/stdio_file.h"
 #include "model/fuzzy_supervisor.h"
 #include "model/ponnet_model.h"
 #include "networks/networks.h"
 #include "platform/clock.h"
+#include "platform/fixed_messages.h"
+#include "platform/stdio_file.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
 #include "trajectory/trajectory.h"
@@ -83,7 +83,8 @@ RunFiles OpenRunFiles() {
     files.encoderLog = OpenReporting(kEncoderLogFile, "w", messages::kEncoderValuesNotOpened);
     files.pressureLog =
         OpenReporting(kPressureLogFile, "w", messages::kFilteredPressureValuesNotOpened);
-    files.velocity = OpenReporting(kVelocityTrajectoryFile, "r", messages::kDesiredVelocityNotOpened);
+    files.velocity =
+        OpenReporting(kVelocityTrajectoryFile, "r", messages::kDesiredVelocityNotOpened);
     files.trajectory = OpenReporting(kDynamicTermsFile, "r", messages::kDesiredPressureNotOpened);
     files.timeLog = OpenReporting(kTimeLogFile, "w", messages::kLogTimeNotOpened);
     // The run log's failure names LogTime, as it always has.
@@ -185,7 +186,8 @@ void PrepareNeuralPressures(const std::vector<TrajectoryRecord>& trajectory,
 void ComputeSlopes(std::vector<Sample>& samples) {
     for (std::size_t i = 0; i + 2 < samples.size(); ++i) {
         for (int m = 0; m < arm::kMuscleCount; ++m) {
-            samples[i].slope[m] = (samples[i + 1].desired[m] - samples[i].desired[m]) / kSlopeDivisor;
+            samples[i].slope[m] =
+                (samples[i + 1].desired[m] - samples[i].desired[m]) / kSlopeDivisor;
         }
     }
 }
@@ -193,8 +195,8 @@ void ComputeSlopes(std::vector<Sample>& samples) {
 // One sample, in the 20 ms loop: no allocation, no file, no output beyond
 // the card layers' safety messages. Valves first, then the pressures, then
 // the motors, then the encoders.
-void RunSample(const Networks& nets, const VelocityRecord& velocity,
-               std::vector<Sample>& samples, std::size_t k) {
+void RunSample(const Networks& nets, const VelocityRecord& velocity, std::vector<Sample>& samples,
+               std::size_t k) {
     Sample& sample = samples[k];
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         const float p0 = samples[k].desired[m];
@@ -257,9 +259,10 @@ bool WriteLogs(RunFiles& files, const std::vector<Sample>& samples) {
         std::copy(s.measured, s.measured + arm::kMuscleCount, record.measured);
         std::copy(s.valve, s.valve + arm::kMuscleCount, record.valve);
         std::copy(s.counts, s.counts + arm::kEncoderChannelCount, record.counts);
-        written = platform::WriteLine(files.pressureLog.get(), kPressureLineFormat, pressures) >= 0 &&
-                  platform::WriteLine(files.encoderLog.get(), kEncoderLineFormat, counts) >= 0 &&
-                  runfiles::Write(files.runLog.get(), record) >= 0 && written;
+        written =
+            platform::WriteLine(files.pressureLog.get(), kPressureLineFormat, pressures) >= 0 &&
+            platform::WriteLine(files.encoderLog.get(), kEncoderLineFormat, counts) >= 0 &&
+            runfiles::Write(files.runLog.get(), record) >= 0 && written;
     }
     return written;
 }

@@ -81,8 +81,8 @@ SampleTiming SamplePacer::Timing() const {
         const auto rank = static_cast<std::size_t>(std::ceil(0.99 * double(lateness.size())));
         timing.p99LatenessMs = lateness[std::max<std::size_t>(rank, 1) - 1];
     }
-    timing.driftMs = MillisecondsBetween(starts_[0], starts_[timed - 1]) -
-                     double(timed - 1) * kSamplePeriodMs;
+    timing.driftMs =
+        MillisecondsBetween(starts_[0], starts_[timed - 1]) - double(timed - 1) * kSamplePeriodMs;
     return timing;
 }
 

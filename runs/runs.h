@@ -66,11 +66,11 @@ namespace runs {
 
 // Why a run's loop ended.
 enum class RunEnd {
-    kCompleted,      // every sample of the trajectory ran
-    kEmergencyStop,  // the emergency stop was found active before a sample
-    kLimitSwitch,    // a limit switch was found active before a sample
-    kRefusedAtStart, // a network, an input or a log file was missing, or the
-                     // trajectory did not fit: nothing was driven
+    kCompleted,       // every sample of the trajectory ran
+    kEmergencyStop,   // the emergency stop was found active before a sample
+    kLimitSwitch,     // a limit switch was found active before a sample
+    kRefusedAtStart,  // a network, an input or a log file was missing, or the
+                      // trajectory did not fit: nothing was driven
 };
 
 // The checks before every sample, in this order: kCompleted while all is
@@ -105,9 +105,9 @@ using Redraw = void (*)();
 // missing, a velocity file shorter than the trajectory needs) says why on
 // one line, switches servos 0 to 2 off, zeroes the valves and drives nothing.
 // A log that could not be written completely is reported on one line.
-runs::RunResult RunHybridControl(runs::Redraw redraw,
-                                 const std::array<float, fuzzy::kParameterCount>& k =
-                                     fuzzy::kHybridRunVector);
+runs::RunResult RunHybridControl(
+    runs::Redraw redraw,
+    const std::array<float, fuzzy::kParameterCount>& k = fuzzy::kHybridRunVector);
 
 // The same run with the desired pressures of the own angle bin's PONNET
 // networks alone, one trajectory line earlier than the hybrid run takes

@@ -10,8 +10,9 @@ std::atomic<long> allocations{0};
 
 void* operator new(std::size_t size) {
     ++allocations;
-    if (void* block = std::malloc(size ? size : 1))
+    if (void* block = std::malloc(size ? size : 1)) {
         return block;
+    }
     throw std::bad_alloc();
 }
 void operator delete(void* block) noexcept {

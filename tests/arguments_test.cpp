@@ -1,10 +1,10 @@
 // The helper programs' shared argument reader: what reaches the tool, and
 // what a user sees when an argument is wrong.
+#include "tools/arguments.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-
-#include "tools/arguments.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ struct Options {
 TEST(Arguments, ValuesReachTheToolInAnyOrder) {
     Options o;
     const auto r = ParseWith(o.args, {"a.txt", "--frequency", "2.5", "--sine", "--samples=40",
-                                "--method", "neural", "--dir", "-x", "--", "--b"});
+                                      "--method", "neural", "--dir", "-x", "--", "--b"});
     EXPECT_FALSE(r.exit.has_value()) << r.err;
     EXPECT_TRUE(o.sine);
     EXPECT_EQ(o.frequency, 2.5f);

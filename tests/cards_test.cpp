@@ -39,7 +39,7 @@ TEST_F(CardsTest, AxisSendsItsThreeRecordsInOrder) {
     MotorAxis axis(3);
     const std::vector<lab::Call>& journal = lab::Journal();
     ASSERT_EQ(JournalFunctions(), (std::vector<std::string>{"EP_SetMacParam", "EP_SetHomeConfig",
-                                                     "EP_SetEncoderConfig"}));
+                                                            "EP_SetEncoderConfig"}));
     Bytes machine(72);
     machine.Put<std::int16_t>(0, 1).Put<std::int16_t>(2, 300).Put<std::int32_t>(4, 4096);
     machine.Put(8, 12.0).Put(16, 1.0).Put(24, 50000.0).Put(32, -50000.0).Put(40, 5.0).Put(48, 5.0);

@@ -12,10 +12,10 @@
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "evaluator/run_files.h"
-#include "platform/stdio_file.h"
 #include "lab/lab.h"
 #include "networks/weight_file.h"
 #include "platform/clock.h"
+#include "platform/stdio_file.h"
 #include "runs/runs.h"
 #include "tests/allocation_counter.h"
 #include "tests/lab_files.h"
@@ -132,8 +132,8 @@ class ControlRunsTest : public testing::Test {
         labtest::CaseDirectory dir = labtest::MakeCaseDirectory();
         labtest::WriteWeightSet(dir.weights, FieldOneNetwork);
         WriteValveNetworks(LookAheadValveNetwork());
-        ASSERT_TRUE(networks::WriteWeightFile("NeuralFiles/WeightsUpperLink.txt",
-                                              PassThroughUpperLink()));
+        ASSERT_TRUE(
+            networks::WriteWeightFile("NeuralFiles/WeightsUpperLink.txt", PassThroughUpperLink()));
         ASSERT_TRUE(networks::WriteWeightFile("NeuralFiles/WeightsDoubleLink.txt",
                                               NetworkWeights::Zero(1, 2, 2)));
         ResetLabWithCardsOpen();
@@ -201,7 +201,8 @@ TEST_F(ControlRunsTest, RunsSamplesOneToNMinusFourAndLogsEachOnce) {
     const std::vector<PressureLogRecord> log = ReadRunLog();
     const std::vector<std::string> pressures =
         ReadLines("NeuralFiles/ALLTrajectoryActualPressureValues.txt");
-    const std::vector<std::string> encoders = ReadLines("NeuralFiles/ALLTrajectoryActualEncoders.txt");
+    const std::vector<std::string> encoders =
+        ReadLines("NeuralFiles/ALLTrajectoryActualEncoders.txt");
     ASSERT_EQ(log.size(), std::size_t(n - 4));
     ASSERT_EQ(pressures.size(), std::size_t(n - 4));
     ASSERT_EQ(encoders.size(), std::size_t(n - 4));
@@ -267,9 +268,17 @@ TEST_F(ControlRunsTest, AStopBeforeSampleKEndsTheLoopAndStillLogsEverySample) {
         RunEnd end;
     };
     const Case cases[] = {
-        {[](int sample) { if (sample == k - 1) lab::PressEmergencyStop(); },
+        {[](int sample) {
+             if (sample == k - 1) {
+                 lab::PressEmergencyStop();
+             }
+         },
          RunEnd::kEmergencyStop},
-        {[](int sample) { if (sample == k - 1) lab::HoldLimitSwitch(1, 0, 1); },
+        {[](int sample) {
+             if (sample == k - 1) {
+                 lab::HoldLimitSwitch(1, 0, 1);
+             }
+         },
          RunEnd::kLimitSwitch},
     };
     for (const Case& c : cases) {
@@ -305,10 +314,10 @@ TEST_F(ControlRunsTest, ValveCommandsOutsideTheCardsRangeAreLoggedAsComputed) {
     const int n = 8;
     WriteTrajectory(n);
     WriteVelocities(n);
-    ASSERT_TRUE(networks::WriteWeightFile("NeuralFiles/WeightsANNET1.txt",
-                                          ConstantValveNetwork(-1.0f)));
-    ASSERT_TRUE(networks::WriteWeightFile("NeuralFiles/WeightsANNET3.txt",
-                                          ConstantValveNetwork(3.0f)));
+    ASSERT_TRUE(
+        networks::WriteWeightFile("NeuralFiles/WeightsANNET1.txt", ConstantValveNetwork(-1.0f)));
+    ASSERT_TRUE(
+        networks::WriteWeightFile("NeuralFiles/WeightsANNET3.txt", ConstantValveNetwork(3.0f)));
 
     // Muscle 1 below 0: floored on the card, kept in the log.
     static float latched[4];
@@ -326,8 +335,8 @@ TEST_F(ControlRunsTest, ValveCommandsOutsideTheCardsRangeAreLoggedAsComputed) {
 
     // Muscle 3 above 8: refused with the message at every sample, so the
     // valves keep the muscle homing's reference voltages.
-    ASSERT_TRUE(networks::WriteWeightFile("NeuralFiles/WeightsANNET3.txt",
-                                          ConstantValveNetwork(9.0f)));
+    ASSERT_TRUE(
+        networks::WriteWeightFile("NeuralFiles/WeightsANNET3.txt", ConstantValveNetwork(9.0f)));
     HomeMuscles();
     ASSERT_EQ(Capture(Hybrid).end, RunEnd::kCompleted);
     std::string expected;
@@ -372,13 +381,15 @@ TEST_F(ControlRunsTest, ARunThatCannotStartDrivesNothing) {
     const Case cases[] = {
         {"valve network missing", [] { fs::remove("NeuralFiles/WeightsANNET3.txt"); },
          "Run not started: not every network loaded its weights.\n"},
-        {"velocity file missing", [] { fs::remove("NeuralFiles/SinVelocityTrajectoryDesired.txt"); },
+        {"velocity file missing",
+         [] { fs::remove("NeuralFiles/SinVelocityTrajectoryDesired.txt"); },
          "Dosya Ac\375lmad\375 SinVelocityTrajectoryDesired\n"
          "Run not started: SinVelocityTrajectoryDesired.txt could not be opened.\n"},
         {"trajectory missing", [] { fs::remove("NeuralFiles/SinTrajectoryALLWeights.txt"); },
          "Dosya Ac\375lmad\375 DesiredPressureTrajectory\n"
          "Run not started: SinTrajectoryALLWeights.txt could not be opened.\n"},
-        {"log cannot be written", [] { fs::create_directory("NeuralFiles/LogALLANNETPressures.txt"); },
+        {"log cannot be written",
+         [] { fs::create_directory("NeuralFiles/LogALLANNETPressures.txt"); },
          "Dosya Ac\375lmad\375 LogTime\n"
          "Run not started: a log file could not be opened for writing.\n"},
         {"velocity file too short", [] { WriteVelocities(n - 4); },
@@ -406,10 +417,9 @@ TEST_F(ControlRunsTest, ARunThatCannotStartDrivesNothing) {
                 sent.push_back(function);
             }
         }
-        EXPECT_EQ(sent, (std::vector<std::string>{"EP_SetServoOn", "EP_SetServoOn",
-                                                  "EP_SetServoOn", "DRV_AOVoltageOut",
+        EXPECT_EQ(sent, (std::vector<std::string>{"EP_SetServoOn", "EP_SetServoOn", "EP_SetServoOn",
                                                   "DRV_AOVoltageOut", "DRV_AOVoltageOut",
-                                                  "DRV_AOVoltageOut"}));
+                                                  "DRV_AOVoltageOut", "DRV_AOVoltageOut"}));
         ExpectArmStopped();
         lab::EnableJournal(false);
         lab::ClearJournal();
@@ -437,10 +447,9 @@ TEST_F(ControlRunsTest, EachSampleReadsWritesAndRedrawsInOrder) {
         calls.push_back(axisCall ? function + " " + std::to_string(int(journal[i].arguments[1]))
                                  : function);
     }
-    const std::vector<std::string> checks = {"EP_GetEmgcStopStatus", "EP_GetLimitStatus",
-                                             "EP_GetLimitStatus",    "EP_GetLimitStatus",
-                                             "EP_GetLimitStatus",    "EP_GetLimitStatus",
-                                             "EP_GetLimitStatus"};
+    const std::vector<std::string> checks = {
+        "EP_GetEmgcStopStatus", "EP_GetLimitStatus", "EP_GetLimitStatus", "EP_GetLimitStatus",
+        "EP_GetLimitStatus",    "EP_GetLimitStatus", "EP_GetLimitStatus"};
     std::vector<std::string> expected = checks;
     for (const char* call :
          {"DRV_AOVoltageOut", "DRV_AOVoltageOut", "DRV_AOVoltageOut", "DRV_AOVoltageOut",
@@ -450,9 +459,9 @@ TEST_F(ControlRunsTest, EachSampleReadsWritesAndRedrawsInOrder) {
         expected.emplace_back(call);
     }
     expected.insert(expected.end(), checks.begin(), checks.end());
-    for (const char* call : {"EP_SetServoOn 1", "EP_SetServoOn 2", "DRV_AOVoltageOut",
-                             "DRV_AOVoltageOut", "DRV_AOVoltageOut", "DRV_AOVoltageOut",
-                             "DRV_WriteSyncAO"}) {
+    for (const char* call :
+         {"EP_SetServoOn 1", "EP_SetServoOn 2", "DRV_AOVoltageOut", "DRV_AOVoltageOut",
+          "DRV_AOVoltageOut", "DRV_AOVoltageOut", "DRV_WriteSyncAO"}) {
         expected.emplace_back(call);
     }
     expected.insert(expected.end() - 7, "EP_SetServoOn 0");
@@ -490,7 +499,8 @@ LabRun RunLabRun(const std::string& arguments) {
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 TEST_F(ControlRunsTest, LabRunRunsEachActionAndSaysHowItEnded) {

@@ -61,8 +61,9 @@ TEST(PrepareSimulationInput, ConstantCountsGiveAJointAtRest) {
     EXPECT_EQ(zeros, rest + rest + rest);
 
     // count0 (the carriage) takes no part.
-    for (int j = 0; j < 6; ++j)
+    for (int j = 0; j < 6; ++j) {
         log[j].counts[0] = 1000 * j;
+    }
     EXPECT_EQ(Prepare(dir, log), zeros);
 
     const std::vector<PressureLogRecord> tilted(5, labtest::LogRecord({5, 300, -200, 24, 8}));
@@ -70,8 +71,9 @@ TEST(PrepareSimulationInput, ConstantCountsGiveAJointAtRest) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].field[0], 2.0f);
     EXPECT_EQ(records[1].field[1], 4.0f);
-    for (int f : {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13})
+    for (int f : {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13}) {
         EXPECT_EQ(records[1].field[f], 0.0f) << f;
+    }
 }
 
 // Shoulder counts growing quadratically, elbow counts linearly, and axes 3
@@ -80,8 +82,9 @@ TEST(PrepareSimulationInput, ConstantCountsGiveAJointAtRest) {
 TEST(PrepareSimulationInput, RatesAndAccelerationsOfAMovingArm) {
     const auto dir = labtest::MakeCaseDirectory();
     std::vector<PressureLogRecord> log;
-    for (int j = 0; j < 4; ++j)
+    for (int j = 0; j < 4; ++j) {
         log.push_back(labtest::LogRecord({0, 768 * j * j, 3072 * j, 240, 8 * j * j}));
+    }
     const auto records = ParseTrajectory(Prepare(dir, log));
     ASSERT_EQ(records.size(), 1u);
 
@@ -132,8 +135,9 @@ TEST(Replay, BinPhaseAndDirectionFlags) {
 
     auto flagsOf = [](std::vector<float> angles) {
         std::vector<TrajectoryRecord> trajectory(angles.size());
-        for (std::size_t i = 0; i < angles.size(); ++i)
+        for (std::size_t i = 0; i < angles.size(); ++i) {
             trajectory[i].field[0] = angles[i];
+        }
         std::vector<float> flags;
         evaluator::ComputeDirectionFlags(trajectory, flags);
         return flags;
@@ -156,8 +160,9 @@ TEST(Replay, NeighbourBinOnTheNearerSideWithItsOwnFlag) {
     // Angles 3, 1, 2, 2.125, -5, -4: falling, then rising, then falling.
     std::vector<TrajectoryRecord> trajectory(6);
     const float angles[] = {3, 1, 2, 2.125f, -5, -4};
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 6; ++i) {
         trajectory[i].field[0] = angles[i];
+    }
     std::vector<float> flags;
     evaluator::ComputeDirectionFlags(trajectory, flags);
     ASSERT_EQ(flags, (std::vector<float>{0, 0, 1, 1, 0, 1}));
@@ -278,9 +283,10 @@ TEST(Evaluation, FailuresNeverLookLikeAFitness) {
     EXPECT_EQ(ExpectFailure(dir, "aaa dosyasi olusturulamadi\n").console,
               "aaa dosyasi olusturulamadi\n"
               "No fitness computed: the PONNET weights could not all be read\n"
-              "No fitness computed: looked in " + dir.arbiter.string() + ", weights in " +
-                  dir.weights.string() + "/\n"
-              "inf\n");
+              "No fitness computed: looked in " +
+                  dir.arbiter.string() + ", weights in " + dir.weights.string() +
+                  "/\n"
+                  "inf\n");
 
     dir = ThreeSampleCase();
     std::filesystem::remove(dir.arbiter / "KFFile.txt");

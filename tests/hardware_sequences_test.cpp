@@ -36,9 +36,13 @@ using HardwareSequencesTest = JournalledLabTest;
 
 TEST_F(HardwareSequencesTest, GoHomeEndsAtTheHomePoseReadyForARun) {
     const lab::ArmPose starts[] = {
-        {}, {-100.0, -15.0, 20.0, 0.0}, {900.0, 38.0, 140.0, 0.0}, {500.0, 0.0, 100.0, 0.0},
+        {},
+        {-100.0, -15.0, 20.0, 0.0},
+        {900.0, 38.0, 140.0, 0.0},
+        {500.0, 0.0, 100.0, 0.0},
         // The elbow at either end of its range: the longest and shortest creep.
-        {-127.0, 39.9, 10.01, 0.0}, {979.0, -19.9, 142.8, 0.0}};
+        {-127.0, 39.9, 10.01, 0.0},
+        {979.0, -19.9, 142.8, 0.0}};
     lab::EnableJournal(false);  // homing polls a few hundred thousand times
     for (const lab::ArmPose& start : starts) {
         SCOPED_TRACE(testing::Message() << "from carriage " << start.carriageMillimetres
@@ -72,12 +76,12 @@ TEST_F(HardwareSequencesTest, GoHomeWithTheEmergencyStopPressedEndsEachLoopOnIts
     EXPECT_EQ(CallsTo("EP_GetEmgcStopStatus"), 4);  // one test per polling loop
     EXPECT_EQ(CallsTo("EP_GetLimitStatus"), 0);
     EXPECT_EQ(CallsTo("EP_GetENCCounter"), 5);  // the final read only
-    EXPECT_GE(ElapsedMs(start), 1098.0);  // both settling waits (to a tick) and the pause run
+    EXPECT_GE(ElapsedMs(start), 1098.0);        // both settling waits (to a tick) and the pause run
     std::vector<std::string> names = JournalFunctions();
     const std::vector<std::string> ending = {
-        "EP_ClearENCCounter", "EP_ClearENCCounter", "EP_ClearENCCounter", "EP_EnableLimitCheck",
-        "EP_GetENCCounter",   "EP_GetENCCounter",   "EP_GetENCCounter",   "EP_GetENCCounter",
-        "EP_GetENCCounter"};
+        "EP_ClearENCCounter",  "EP_ClearENCCounter", "EP_ClearENCCounter",
+        "EP_EnableLimitCheck", "EP_GetENCCounter",   "EP_GetENCCounter",
+        "EP_GetENCCounter",    "EP_GetENCCounter",   "EP_GetENCCounter"};
     ASSERT_GE(names.size(), ending.size());
     EXPECT_EQ(std::vector<std::string>(names.end() - long(ending.size()), names.end()), ending);
     const lab::Snapshot now = lab::TakeSnapshot();
@@ -177,9 +181,9 @@ TEST_F(HardwareSequencesTest, ResetClosesAllThreeCardsThenOpensThemInOrder) {
 
     lab::ClearJournal();
     CloseCards();
-    EXPECT_EQ(JournalFunctions(), (std::vector<std::string>{"EP_StopDACConv", "EP_CloseSystem",
-                                                     "DRV_DeviceClose", "DRV_EnableSyncAO",
-                                                     "DRV_DeviceClose"}));
+    EXPECT_EQ(JournalFunctions(),
+              (std::vector<std::string>{"EP_StopDACConv", "EP_CloseSystem", "DRV_DeviceClose",
+                                        "DRV_EnableSyncAO", "DRV_DeviceClose"}));
 }
 
 }  // namespace

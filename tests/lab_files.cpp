@@ -1,7 +1,6 @@
 #include "tests/lab_files.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -15,10 +14,12 @@ namespace labtest {
 ProgramRun RunCommand(const std::string& command) {
     ProgramRun run{-1, ""};
     std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
+    if (!pipe) {
         return run;
-    for (int c; (c = std::fgetc(pipe)) != EOF;)
+    }
+    for (int c; (c = std::fgetc(pipe)) != EOF;) {
         run.console += char(c);
+    }
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
@@ -49,8 +50,9 @@ void WriteWeightSet(const std::filesystem::path& weights, const NetworkMaker& ne
         for (int set = 0; set < 2; ++set) {
             for (int bin = 0; bin < 36; ++bin) {
                 std::ostringstream text;
-                for (float value : network(muscle, set, bin))
+                for (float value : network(muscle, set, bin)) {
                     text << value << "\n";
+                }
                 const std::string name = PonnetModel::WeightFileName(muscle, bin, set);
                 WriteText(weights / name, text.str());
             }
@@ -81,8 +83,9 @@ std::string ReadText(const std::filesystem::path& path) {
 
 int LineCount(const std::filesystem::path& path) {
     int lines = 0;
-    for (char c : ReadText(path))
+    for (char c : ReadText(path)) {
         lines += c == '\n';
+    }
     return lines;
 }
 
@@ -90,17 +93,20 @@ void WriteLog(const std::filesystem::path& path,
               const std::vector<runfiles::PressureLogRecord>& records) {
     std::FILE* file = std::fopen(path.c_str(), "w");
     ASSERT_NE(file, nullptr);
-    for (const auto& record : records)
+    for (const auto& record : records) {
         runfiles::Write(file, record);
+    }
     std::fclose(file);
 }
 
 runfiles::PressureLogRecord LogRecord(std::array<int, 5> counts, float measured) {
     runfiles::PressureLogRecord record;
-    for (int m = 0; m < 4; ++m)
+    for (int m = 0; m < 4; ++m) {
         record.measured[m] = measured;
-    for (int c = 0; c < 5; ++c)
+    }
+    for (int c = 0; c < 5; ++c) {
         record.counts[c] = counts[c];
+    }
     return record;
 }
 

@@ -454,11 +454,12 @@ TEST(BuiltFiles, WrittenModelReadsBack) {
 // ---- layouts other programs write
 
 TEST(OtherLayouts, EditorChunkWithoutMeshVersionKeepsItsFirstChunk) {
-    const Import objectFirst = LoadBytes(BareEditorFile([](ChunkWriter& out) {
-                                             Object(out, "Tri", [](ChunkWriter& o) { Triangle(o); });
-                                             Object(out, "Next", [](ChunkWriter& o) { Triangle(o); });
-                                         }),
-                                         "editor_starts_with_object");
+    const Import objectFirst =
+        LoadBytes(BareEditorFile([](ChunkWriter& out) {
+                      Object(out, "Tri", [](ChunkWriter& o) { Triangle(o); });
+                      Object(out, "Next", [](ChunkWriter& o) { Triangle(o); });
+                  }),
+                  "editor_starts_with_object");
     ASSERT_TRUE(objectFirst.loaded);
     EXPECT_EQ(objectFirst.messages, "");
     ASSERT_EQ(objectFirst.model.objectCount, 2);

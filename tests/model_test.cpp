@@ -65,8 +65,9 @@ TEST(PonnetModel, ZeroAndUnitWeightNetworks) {
     const auto dir = labtest::MakeCaseDirectory();
     labtest::WriteWeightSet(dir.weights, [](int, int set, int) {
         Network network{};
-        if (set == 1)
+        if (set == 1) {
             network[0] = network[1] = network[2] = 1.0f;
+        }
         return network;
     });
     PonnetModel model(2, Prefix(dir));
@@ -83,8 +84,9 @@ double Reference(const Network& rows, const float* input) {
     long double sum = rows[3];
     for (int j = 0; j < 3; ++j) {
         long double u = rows[46 + j];
-        for (int q = 0; q < 14; ++q)
+        for (int q = 0; q < 14; ++q) {
             u += (input[q] + offset[q]) / divisor[q] * rows[4 + 14 * j + q];
+        }
         sum += rows[j] / (1 + std::exp(-u));
     }
     return double(4 * sum);
@@ -95,16 +97,18 @@ TEST(PonnetModel, EvaluatesTheRowLayout) {
     std::mt19937 engine(5);
     std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
     Network network;
-    for (float& value : network)
+    for (float& value : network) {
         value = std::round(uniform(engine) * 1e4f) / 1e4f;
+    }
     labtest::WriteWeightSet(dir.weights, [&](int, int, int) { return network; });
     PonnetModel model(3, Prefix(dir));
     model.Allocate();
     ASSERT_TRUE(model.LoadWeights());
 
     float input[PonnetModel::kInputSize];
-    for (float& value : input)
+    for (float& value : input) {
         value = uniform(engine);
+    }
     input[0] = 12.5f;
     float output = 0;
     model.Evaluate(input, &output, 0);
@@ -119,8 +123,9 @@ TEST(PonnetModel, HiddenSumIsStoredAsFloatAfterEveryAddition) {
     const auto dir = labtest::MakeCaseDirectory();
     Network network{};
     network[0] = 1.0f;
-    for (int q = 0; q < 14; ++q)
+    for (int q = 0; q < 14; ++q) {
         network[4 + q] = 4.76e-7f;
+    }
     network[46] = -16.0f;
     labtest::WriteWeightSet(dir.weights, [&](int, int, int) { return network; });
     PonnetModel model(1, Prefix(dir));

@@ -106,8 +106,9 @@ TEST_F(Networks, AnnetScalesEachInputIntoItsOwnSlot) {
 
 TEST_F(Networks, AnnetZeroInputRowLeavesEveryHiddenSumAtItsBias) {
     NetworkWeights w = NetworkWeights::Zero(2, 6, 1);
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 6; ++i) {
         w.InputWeight(0, i) = w.InputWeight(1, i) = 3.0f;
+    }
     w.hiddenBiases = {0.5f, -1.0f};
     w.outputWeights = {1.0f, 2.0f};
     w.outputBiases[0] = 0.1f;
@@ -125,8 +126,9 @@ TEST_F(Networks, SumsAreRoundedToFloatAfterEveryAddition) {
     const float quarterUlpOf20 = std::ldexp(1.0f, -21);
     NetworkWeights hidden = NetworkWeights::Zero(1, 6, 1);
     hidden.hiddenBiases = {-20.0f};
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         hidden.InputWeight(0, i) = quarterUlpOf20;  // inputs 0 to 2 are 4 / 4 = 1
+    }
     hidden.outputWeights = {1.0f};
     Write("WeightsANNET1.txt", hidden);
     AnnetModel model(1);
@@ -194,8 +196,9 @@ TEST_F(Networks, HeaderFillersAndUnusedUpperLinkInputsDoNotMatter) {
               "1\nnan\n-1e30\n-5\n2147483647\n3\n" + body + "2 1e30 -1e30\n0.1\ngarbage");
     UpperLinkModel odd;
     LoadPrinting(odd, true);
-    for (float v : {-2.0f, 0.0f, 0.3f, 7.0f})
+    for (float v : {-2.0f, 0.0f, 0.3f, 7.0f}) {
         EXPECT_EQ(UpperVolts(odd, v), UpperVolts(plain, v));
+    }
 }
 
 TEST_F(Networks, WrittenWeightsReadBackIdentically) {
@@ -203,8 +206,9 @@ TEST_F(Networks, WrittenWeightsReadBackIdentically) {
     std::normal_distribution<float> value(0.0f, 3.0f);
     NetworkWeights w = NetworkWeights::Zero(20, 2, 2);
     for (auto* block : {&w.outputWeights, &w.outputBiases, &w.inputWeights, &w.hiddenBiases}) {
-        for (float& x : *block)
+        for (float& x : *block) {
             x = value(engine) * std::pow(10.0f, value(engine));
+        }
     }
     Write("WeightsDoubleLink.txt", w);
     const auto back = networks::LoadWeightFile(PathOf("WeightsDoubleLink.txt"), {2, 2, 2}, "");

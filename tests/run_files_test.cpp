@@ -27,8 +27,9 @@ StdioFile StreamOf(const std::string& text) {
 std::string Contents(std::FILE* file) {
     std::rewind(file);
     std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;)
+    for (int c; (c = std::fgetc(file)) != EOF;) {
         text += char(c);
+    }
     return text;
 }
 
@@ -38,8 +39,9 @@ TEST(RecordReading, EveryReadCountsUntilEndOfFile) {
     auto empty = StreamOf("");
     runfiles::ReadAll(empty.get(), records);
     ASSERT_EQ(records.size(), 1u);  // an empty file yields one record of zeros
-    for (float v : records[0].field)
+    for (float v : records[0].field) {
         EXPECT_EQ(v, 0.0f);
+    }
 
     const std::string line = "1  2  3  4  5\t6\t7\t8\t9\t10\t11\t12\t13\t14";
     for (const std::string& text : {line + "\n" + line + "\n", line + "\n" + line}) {
@@ -54,8 +56,9 @@ TEST(RecordReading, EveryReadCountsUntilEndOfFile) {
 TEST(RecordLayouts, WritersUseTheExactFormats) {
     StdioFile file(std::tmpfile());
     TrajectoryRecord trajectory;
-    for (int i = 0; i < 14; ++i)
+    for (int i = 0; i < 14; ++i) {
         trajectory.field[i] = float(i) + 0.5f;
+    }
     runfiles::Write(file.get(), trajectory);
     EXPECT_EQ(Contents(file.get()),
               "0.500000  1.500000  2.500000  3.500000  4.500000\t5.500000\t6.500000\t"
@@ -171,8 +174,9 @@ TEST(RecordReading, InMemoryConversionMatchesFscanf) {
         texts.push_back(line + "\n1  2  " + value + "\n" + line + "\n");
         texts.push_back(line + "\n" + value);
     }
-    for (const std::string& text : texts)
+    for (const std::string& text : texts) {
         ExpectSameAsStdio<TrajectoryRecord>(text);
+    }
 
     const std::string log = "7\t1\t2\t3\t4\t5\t6\t7\t8 -1\t0\t1\t2\t10\t-20\t30\t40  50\n";
     const std::string logs[] = {log + log, log + "8\t1.5\t2\n", "2147483648\t1\n" + log,
@@ -180,8 +184,9 @@ TEST(RecordReading, InMemoryConversionMatchesFscanf) {
                                 log +
                                     "1\t2\t3\t4\t5\t6\t7\t8\t9 10\t"
                                     "11\t12\t13\t1.5\t2\t3\t4  5\n"};
-    for (const std::string& text : logs)
+    for (const std::string& text : logs) {
         ExpectSameAsStdio<PressureLogRecord>(text);
+    }
 }
 
 TEST(RecordLayouts, WritersPrintAsPrintfDoes) {
@@ -196,8 +201,9 @@ TEST(RecordLayouts, WritersPrintAsPrintfDoes) {
                 std::memcpy(&group[i], &b, sizeof b);  // any float: tiny, huge, inf, nan
             }
         }
-        for (int& count : r.counts)
+        for (int& count : r.counts) {
             count = int(bits(engine));
+        }
         char expected[8192];
         std::snprintf(expected, sizeof expected, PressureLogRecord::kFormat, r.sample,
                       double(r.desired[0]), double(r.desired[1]), double(r.desired[2]),

@@ -20,7 +20,9 @@ namespace fs = std::filesystem;
 using labtest::RunTool;
 using labtest::ToolRun;
 
-ToolRun Report(const std::string& arguments) { return RunTool(RUN_REPORT, arguments); }
+ToolRun Report(const std::string& arguments) {
+    return RunTool(RUN_REPORT, arguments);
+}
 
 // Twelve times the desired carriage speed: a run along it ends on the
 // carriage's limit switch.
@@ -44,14 +46,16 @@ void PrepareHybridRun(int lines) {
     ASSERT_EQ(RunTool(MAKE_DEMO_DATA, "lab").status, 0);
     ASSERT_EQ(RunTool(MAKE_DEMO_NETWORKS, "--dir lab").status, 0);
     ASSERT_EQ(RunTool(TRAJGEN, "--sine --dir lab").status, 0);
-    if (lines == 0)
+    if (lines == 0) {
         SpeedUpTheCarriage();
+    }
     if (lines > 0) {
         const fs::path trajectory = "lab/NeuralFiles/SinTrajectoryALLWeights.txt";
         std::ifstream in(trajectory);
         std::string text, line;
-        for (int i = 0; i < lines && std::getline(in, line); ++i)
+        for (int i = 0; i < lines && std::getline(in, line); ++i) {
             text += line + "\n";
+        }
         in.close();
         labtest::WriteText(trajectory, text);
     }
@@ -68,7 +72,7 @@ struct Picture {
         const int cellWidth = width / columns, cellHeight = height / rows;
         int count = 0;
         for (int y = row * cellHeight + cellHeight / 4; y < (row + 1) * cellHeight - cellHeight / 4;
-             ++y)
+             ++y) {
             for (int x = column * cellWidth + cellWidth / 8;
                  x < (column + 1) * cellWidth - cellWidth / 8; ++x) {
                 const unsigned char* p = pixels.get() + 3 * (std::size_t(y) * width + x);
@@ -77,6 +81,7 @@ struct Picture {
                                        std::abs(p[2] - int(rgb & 0xff));
                 count += difference < 40;
             }
+        }
         return count;
     }
 };
@@ -84,8 +89,7 @@ struct Picture {
 Picture Load(const fs::path& png) {
     Picture picture;
     int channels = 0;
-    picture.pixels.reset(
-        stbi_load(png.c_str(), &picture.width, &picture.height, &channels, 3));
+    picture.pixels.reset(stbi_load(png.c_str(), &picture.width, &picture.height, &channels, 3));
     return picture;
 }
 
@@ -112,9 +116,10 @@ TEST(RunReport, AShortHybridRunIsDrawnAtTheSizeAskedWithCurvesInEveryPanel) {
             << "a completed run has no stop marker, panel " << panel;
     }
     // The muscle panels hold the valve command as well.
-    for (int panel = 0; panel < 4; ++panel)
+    for (int panel = 0; panel < 4; ++panel) {
         EXPECT_GT(picture.Count(reports::kCurveColours[2], panel / 2, panel % 2, 4, 2),
                   kCurvePixels);
+    }
     // The script stays beside the picture and draws it again.
     ASSERT_TRUE(fs::exists("report.gp"));
     fs::remove("report.png");
@@ -128,10 +133,11 @@ TEST(RunReport, ARunStoppedEarlyIsMarkedAtItsLastSample) {
     const Picture picture = Load("stopped.png");
     ASSERT_TRUE(picture.pixels);
     EXPECT_EQ(picture.height, reports::kDefaultRowHeight * 4);
-    for (int panel = 0; panel < 8; ++panel)
+    for (int panel = 0; panel < 8; ++panel) {
         EXPECT_GT(picture.Count(reports::kStopMarkerColour, panel / 2, panel % 2, 4, 2),
                   kMarkerPixels)
             << "panel " << panel;
+    }
     EXPECT_NE(labtest::ReadText("stopped.gp").find("stopped early after sample"),
               std::string::npos);
 }
@@ -148,14 +154,16 @@ TEST(RunReport, AnEvaluationShowsPredictionsAndTheBlendWeight) {
     EXPECT_EQ(picture.height, 750);
     // Four muscles (measured, own bin, blended), the weight over the phase
     // (candidate, built-in), the weight applied per sample.
-    for (int panel = 0; panel < 6; ++panel)
+    for (int panel = 0; panel < 6; ++panel) {
         EXPECT_GT(picture.Count(reports::kCurveColours[0], panel / 2, panel % 2, 3, 2),
                   kCurvePixels)
             << "panel " << panel;
-    for (int panel = 0; panel < 5; ++panel)
+    }
+    for (int panel = 0; panel < 5; ++panel) {
         EXPECT_GT(picture.Count(reports::kCurveColours[1], panel / 2, panel % 2, 3, 2),
                   kCurvePixels)
             << "panel " << panel;
+    }
     EXPECT_NE(labtest::ReadText("evaluation.gp").find("fitness " + fitness.substr(0, 8)),
               std::string::npos);
 }

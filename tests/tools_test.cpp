@@ -17,8 +17,8 @@ std::string NameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
-const char* const kTools[] = {MAKE_ARM_MESH, MODEL_INFO,  MAKE_DEMO_NETWORKS,
-                              MAKE_DEMO_DATA, LAB_ESTOP, TRAJGEN};
+const char* const kTools[] = {MAKE_ARM_MESH,  MODEL_INFO, MAKE_DEMO_NETWORKS,
+                              MAKE_DEMO_DATA, LAB_ESTOP,  TRAJGEN};
 
 TEST(Tools, UnknownOptionsAreNamedAndNothingIsWritten) {
     for (const std::string tool : kTools) {

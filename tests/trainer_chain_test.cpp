@@ -19,12 +19,12 @@
 namespace {
 
 struct RunFigures {
-    int samples = 0;             // samples the run reached
-    double pressureRms = 0;      // desired against measured, bar, all muscles
-    double shoulderRms = 0;      // encoder counts against the desired counts
+    int samples = 0;         // samples the run reached
+    double pressureRms = 0;  // desired against measured, bar, all muscles
+    double shoulderRms = 0;  // encoder counts against the desired counts
     double elbowRms = 0;
-    double jointAngleRms = 0;    // degrees against trajectory column 1
-    double fitness = 0;          // arbiter's, built-in parameter vector
+    double jointAngleRms = 0;  // degrees against trajectory column 1
+    double fitness = 0;        // arbiter's, built-in parameter vector
 };
 
 template <typename Record>
@@ -42,7 +42,8 @@ std::vector<Record> ReadRecords(const char* path) {
 // line of sample j compares with desired count row j and with trajectory
 // line j + 1, which gave sample j its desired pressure.
 RunFigures Figures(int reached) {
-    const auto log = ReadRecords<runfiles::PressureLogRecord>("NeuralFiles/LogALLANNETPressures.txt");
+    const auto log =
+        ReadRecords<runfiles::PressureLogRecord>("NeuralFiles/LogALLANNETPressures.txt");
     const auto trajectory =
         ReadRecords<runfiles::TrajectoryRecord>("NeuralFiles/SinTrajectoryALLWeights.txt");
     const auto desired = trainingtest::Lines("NeuralFiles/SinTrajectoryEncoderOutputDesired.txt");
@@ -50,8 +51,9 @@ RunFigures Figures(int reached) {
     f.samples = std::min<int>(reached, int(log.size()));
     for (int i = 0; i < f.samples; ++i) {
         const runfiles::PressureLogRecord& r = log[i];
-        for (int m = 0; m < 4; ++m)
+        for (int m = 0; m < 4; ++m) {
             f.pressureRms += std::pow(r.desired[m] - r.measured[m], 2);
+        }
         const std::vector<double> counts = trainingtest::Numbers(desired[r.sample]);
         f.shoulderRms += std::pow(r.counts[1] - counts[1], 2);
         f.elbowRms += std::pow(r.counts[2] - counts[2], 2);
@@ -64,11 +66,11 @@ RunFigures Figures(int reached) {
     f.elbowRms = std::sqrt(f.elbowRms / n);
     f.jointAngleRms = std::sqrt(f.jointAngleRms / n);
     testing::internal::CaptureStdout();
-    auto logs = tuning::PrepareLogs(kConsoleWeightDirectory,
-                                    {"NeuralFiles/LogALLANNETPressures.txt"});
+    auto logs =
+        tuning::PrepareLogs(kConsoleWeightDirectory, {"NeuralFiles/LogALLANNETPressures.txt"});
     testing::internal::GetCapturedStdout();
-    f.fitness = logs ? tuning::InProcessFitness(std::move(*logs)).Of(fuzzy::kHybridRunVector)
-                     : INFINITY;
+    f.fitness =
+        logs ? tuning::InProcessFitness(std::move(*logs)).Of(fuzzy::kHybridRunVector) : INFINITY;
     return f;
 }
 
@@ -84,16 +86,17 @@ std::pair<RunFigures, RunFigures> HybridRun(int compared) {
 }
 
 void Print(const char* set, const RunFigures& f) {
-    std::printf("%-8s samples %4d  pressure RMS %.4f bar  shoulder %.1f  elbow %.1f counts  "
-                "joint %.3f deg  fitness %.6f\n",
-                set, f.samples, f.pressureRms, f.shoulderRms, f.elbowRms, f.jointAngleRms,
-                f.fitness);
+    std::printf(
+        "%-8s samples %4d  pressure RMS %.4f bar  shoulder %.1f  elbow %.1f counts  "
+        "joint %.3f deg  fitness %.6f\n",
+        set, f.samples, f.pressureRms, f.shoulderRms, f.elbowRms, f.jointAngleRms, f.fitness);
 }
 
 void ExpectWritten(const trainer::FamilyReport& report) {
     EXPECT_TRUE(report.written) << report.family;
-    for (const std::string& note : report.notes)
+    for (const std::string& note : report.notes) {
         ADD_FAILURE() << report.family << ": " << note;
+    }
 }
 
 TEST(TrainerChain, TrainedNetworksTrackBetterThanTheDemoNetworks) {

@@ -22,8 +22,9 @@ const NetworkShape kDoubleLink{2, 6, 2, Activation::kTanh, 15.0};
 Eigen::VectorXd RandomParameters(const NetworkShape& shape, std::uint64_t seed, double size) {
     trainer::Random random(seed);
     Eigen::VectorXd p(shape.ParameterCount());
-    for (double& value : p)
+    for (double& value : p) {
         value = random.Uniform(-size, size);
+    }
     return p;
 }
 
@@ -33,11 +34,13 @@ Samples TeacherSamples(const NetworkShape& shape, const Eigen::VectorXd& teacher
     trainer::Random random(seed);
     Samples samples;
     samples.inputs.resize(count, shape.inputs);
-    for (double& value : samples.inputs.reshaped())
+    for (double& value : samples.inputs.reshaped()) {
         value = random.Uniform(0.0, 1.0);
+    }
     samples.targets = trainer::Forward(shape, teacher, samples.inputs);
-    for (double& value : samples.targets.reshaped())
+    for (double& value : samples.targets.reshaped()) {
         value += random.Uniform(-noise, noise);
+    }
     return samples;
 }
 
@@ -50,11 +53,10 @@ TEST(TrainerFit, JacobianMatchesFiniteDifferencesForEveryShape) {
         trainer::ResidualsAndJacobian(shape, p, samples, residuals, jacobian);
         ASSERT_EQ(residuals.size(), 5 * shape.outputs);
         ASSERT_EQ(jacobian.cols(), shape.ParameterCount());
-        EXPECT_NEAR(
-            (residuals.reshaped(shape.outputs, 5).transpose() -
-             (trainer::Forward(shape, p, samples.inputs) - samples.targets))
-                .norm(),
-            0.0, 1e-12);
+        EXPECT_NEAR((residuals.reshaped(shape.outputs, 5).transpose() -
+                     (trainer::Forward(shape, p, samples.inputs) - samples.targets))
+                        .norm(),
+                    0.0, 1e-12);
         for (int k = 0; k < shape.ParameterCount(); ++k) {
             const double h = 1e-6;
             Eigen::VectorXd up = p, down = p;
@@ -63,10 +65,12 @@ TEST(TrainerFit, JacobianMatchesFiniteDifferencesForEveryShape) {
             const Eigen::MatrixXd difference = (trainer::Forward(shape, up, samples.inputs) -
                                                 trainer::Forward(shape, down, samples.inputs)) /
                                                (2 * h);
-            for (int n = 0; n < 5; ++n)
-                for (int o = 0; o < shape.outputs; ++o)
+            for (int n = 0; n < 5; ++n) {
+                for (int o = 0; o < shape.outputs; ++o) {
                     EXPECT_NEAR(jacobian(n * shape.outputs + o, k), difference(n, o), 1e-5)
                         << "parameter " << k << " sample " << n << " output " << o;
+                }
+            }
         }
     }
 }
@@ -137,8 +141,9 @@ TEST(TrainerFit, SplitHoldsOutAFifthDisjointlyAndRepeatably) {
     std::vector<int> all = split.training;
     all.insert(all.end(), split.heldOut.begin(), split.heldOut.end());
     std::sort(all.begin(), all.end());
-    for (int n = 0; n < 101; ++n)
+    for (int n = 0; n < 101; ++n) {
         EXPECT_EQ(all[n], n);
+    }
     EXPECT_EQ(trainer::SplitSamples(101, 0.2, 9).heldOut, split.heldOut);
     EXPECT_NE(trainer::SplitSamples(101, 0.2, 10).heldOut, split.heldOut);
     // Two samples still give one to each side; one sample is all training.

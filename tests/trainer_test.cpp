@@ -1,6 +1,8 @@
 // The trainer's families on synthetic recordings: what they write, what
 // they refuse, how they report; and the whole chain on the virtual lab,
 // scaled down, against the demo weights.
+#include "trainer/trainer.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,7 +16,6 @@
 #include "evaluator/run_files.h"
 #include "model/ponnet_model.h"
 #include "networks/networks.h"
-#include "trainer/trainer.h"
 
 namespace {
 
@@ -28,9 +29,11 @@ std::string Contents(const fs::path& path) {
 }
 
 bool AnyNote(const trainer::FamilyReport& report, const std::string& part) {
-    for (const std::string& note : report.notes)
-        if (note.find(part) != std::string::npos)
+    for (const std::string& note : report.notes) {
+        if (note.find(part) != std::string::npos) {
             return true;
+        }
+    }
     return false;
 }
 
@@ -54,14 +57,16 @@ void WriteValveRecording(int muscle, int samples, int zeros) {
         std::fprintf(file, "%f  %f  %f\n", volts, pressure, (pressure - previous) / 20);
         previous = pressure;
     }
-    for (int q = 0; q < zeros; ++q)
+    for (int q = 0; q < zeros; ++q) {
         std::fputs("0.000000  0.000000  0.000000\n", file);
+    }
     std::fclose(file);
 }
 
 TEST(TrainerValves, FitsEachMuscleAndReportsThroughTheWrittenNetworks) {
-    for (int m = 1; m <= 4; ++m)
+    for (int m = 1; m <= 4; ++m) {
         WriteValveRecording(m, 600, m == 2 ? 150 : 0);
+    }
     const trainer::FamilyReport report =
         trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
     ASSERT_TRUE(report.written);
@@ -95,8 +100,9 @@ TEST(TrainerValves, FitsEachMuscleAndReportsThroughTheWrittenNetworks) {
 
 TEST(TrainerValves, UnusableRecordingsLeaveEveryWeightFileAsItWas) {
     fs::create_directories("NeuralFiles");
-    for (int m = 1; m <= 4; ++m)
+    for (int m = 1; m <= 4; ++m) {
         std::ofstream("NeuralFiles/WeightsANNET" + std::to_string(m) + ".txt") << "old " << m;
+    }
     auto untouched = [] {
         for (int m = 1; m <= 4; ++m) {
             const std::string name = "NeuralFiles/WeightsANNET" + std::to_string(m) + ".txt";
@@ -104,8 +110,9 @@ TEST(TrainerValves, UnusableRecordingsLeaveEveryWeightFileAsItWas) {
             EXPECT_FALSE(fs::exists(name + ".new"));
         }
     };
-    for (int m = 1; m <= 3; ++m)
+    for (int m = 1; m <= 3; ++m) {
         WriteValveRecording(m, 600, 0);
+    }
 
     // Muscle 4 missing.
     trainer::FamilyReport report =
@@ -151,8 +158,9 @@ void WriteMotorRecording(int samples, int zeros) {
             v[0] = std::sin(i * 0.011);
             v[1] = 2.0 * std::sin(i * 0.017);
             v[2] = 1.5 * std::sin(i * 0.023 + 1);
-            for (int k = 0; k < 3; ++k)
+            for (int k = 0; k < 3; ++k) {
                 speed[k] = (k == 0 ? 0.4 : 4.0) * std::tanh(1.2 * v[k]);
+            }
         }
         std::fprintf(volts, "%f\t\t%f\t\t%f\n", v[0], v[1], v[2]);
         std::fprintf(velocities, "%f\t\t%f\t\t%f\n", speed[0], speed[1], speed[2]);
@@ -170,8 +178,9 @@ TEST(TrainerLinks, InvertTheMotorsAndDropAStoppedRecordingsTail) {
     ASSERT_EQ(report.networks.size(), 2u);
     // The last recorded line's velocity runs into the unrecorded sample.
     EXPECT_EQ(report.networks[0].trainingSamples + report.networks[0].heldOutSamples, 699);
-    for (const trainer::NetworkReport& n : report.networks)
+    for (const trainer::NetworkReport& n : report.networks) {
         EXPECT_LT(n.heldOutRms, 0.05) << n.file;
+    }
 
     networks::DoubleLinkModel doubleLink;
     networks::UpperLinkModel upperLink;
@@ -207,8 +216,9 @@ void WriteRunLog(const std::string& path, int samples) {
         r.counts[3] = int(std::lround(4 * theta));
         r.counts[4] = -r.counts[3];
         r.counts[1] = int(std::lround(3000 * std::sin(phase * 0.7)));
-        for (int m = 0; m < 4; ++m)
+        for (int m = 0; m < 4; ++m) {
             r.measured[m] = float(PressureLaw(m + 1, theta, std::cos(phase) > 0));
+        }
         runfiles::Write(file, r);
     }
     std::fclose(file);
@@ -259,7 +269,8 @@ TEST(TrainerPressure, FitsTheVisitedBinsAndFillsTheOthersFromTheirNeighbours) {
     const std::string before = Contents("NeuralFiles/WeightsPONNET/2-4b.txt");
     WriteRunLog("short.txt", 30);
     recordings.runLog = "short.txt";
-    const trainer::FamilyReport refused = trainer::TrainPressureNetworks(recordings, QuickOptions());
+    const trainer::FamilyReport refused =
+        trainer::TrainPressureNetworks(recordings, QuickOptions());
     EXPECT_FALSE(refused.written);
     EXPECT_TRUE(AnyNote(refused, "too short to fit"));
     EXPECT_EQ(Contents("NeuralFiles/WeightsPONNET/2-4b.txt"), before);

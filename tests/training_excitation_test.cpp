@@ -87,8 +87,9 @@ TEST(MotorExcitation, EachSegmentStartsAtItsTabledLevel) {
 TEST(MotorExcitation, StaysInsideTheMotorLimitAndPeaksAtThree) {
     double largest = 0.0;
     for (const Commands& c : Excite({0, 0, 0})) {
-        for (float value : c)
+        for (float value : c) {
             largest = std::fmax(largest, std::fabs(value));
+        }
     }
     EXPECT_LT(largest, 5.0);
     EXPECT_NEAR(largest, 3.0, 1e-3);
@@ -101,11 +102,13 @@ TEST(MotorExcitation, ASecondRecordingContinuesFromTheCommandsTheFirstLeft) {
     const std::vector<Commands> second = Excite(left);
     const double s = training::kStep;
     ExpectCommands(second[0], left[0] + s, left[1] + s, left[2] + 1.5 * s, 1e-6);
-    for (int k = 0; k < 3; ++k)
+    for (int k = 0; k < 3; ++k) {
         EXPECT_NEAR(second[400][k] - first[400][k], left[k], 1e-5) << k;
+    }
     // From the first sine on, every command is set afresh.
-    for (int i = 401; i < training::kMotorSamples; ++i)
+    for (int i = 401; i < training::kMotorSamples; ++i) {
         ASSERT_EQ(second[i], first[i]) << i;
+    }
 }
 
 TEST(ValveExcitation, RisesFallsSwingsStepsAndRampsAroundTheReference) {
@@ -125,8 +128,9 @@ TEST(ValveExcitation, RisesFallsSwingsStepsAndRampsAroundTheReference) {
     EXPECT_EQ(v[610], v[601]);
     EXPECT_NEAR(v[800], reference + 2.0, 1e-3);
     EXPECT_NEAR(v[1299], reference + 2.0 - 199 * 0.02, 1e-3);
-    for (float value : v)
+    for (float value : v) {
         EXPECT_LE(value, reference + 2.021);
+    }
 }
 
 TEST(DesiredPressures, StartAtTheMeasuredPressuresAndSwitchWaveAfterH) {

@@ -18,11 +18,13 @@ Outcome LabRun(const std::string& action) {
     const std::string command = std::string(LAB_RUN) + " " + action + " 2>&1";
     Outcome outcome{-1, ""};
     std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
+    if (pipe == nullptr) {
         return outcome;
+    }
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
         outcome.output.append(buffer, n);
+    }
     const int status = pclose(pipe);
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return outcome;

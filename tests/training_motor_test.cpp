@@ -38,8 +38,9 @@ class MotorRecording : public testing::Test {
 void ExpectNear(const std::vector<double>& actual, const std::vector<double>& expected,
                 double tolerance) {
     ASSERT_EQ(actual.size(), expected.size());
-    for (std::size_t k = 0; k < expected.size(); ++k)
+    for (std::size_t k = 0; k < expected.size(); ++k) {
         EXPECT_NEAR(actual[k], expected[k], tolerance) << k;
+    }
 }
 
 // Every velocity line is the count step to the next sample per ms; the last
@@ -69,8 +70,9 @@ TEST_F(MotorRecording, FreshCommandsThenASecondCallContinuesFromThem) {
     EXPECT_EQ(volts[951], "-1.000000\t\t-1.000000\t\t-2.250000");
     const std::vector<std::string> counts = Lines(kEncoderFile);
     ASSERT_EQ(counts.size(), 2800u);
-    for (const std::string& line : counts)
+    for (const std::string& line : counts) {
         ASSERT_EQ(Numbers(line).size(), 4u) << line;
+    }
     ExpectVelocitiesFromCounts(Lines(kVelocityFile), counts);
     EXPECT_TRUE(std::filesystem::exists("NeuralFiles/LogTimeMotors.txt"));
     EXPECT_EQ(std::filesystem::file_size("NeuralFiles/LogTimeMotors.txt"), 0u);
@@ -78,8 +80,9 @@ TEST_F(MotorRecording, FreshCommandsThenASecondCallContinuesFromThem) {
     EXPECT_EQ(output_.find("0\n"), 0u);
     EXPECT_NE(output_.find("\n2799\n"), std::string::npos);
     const lab::Snapshot after = lab::TakeSnapshot();
-    for (bool on : after.servoOn)
+    for (bool on : after.servoOn) {
         EXPECT_FALSE(on);
+    }
 
     const std::vector<double> left = Numbers(volts.back());
     Record();
@@ -107,8 +110,9 @@ TEST_F(MotorRecording, EmergencyStopEndsTheLoopAndTheFilesHoldZerosAfterIt) {
     }
     ExpectVelocitiesFromCounts(velocities, counts);
     const lab::Snapshot after = lab::TakeSnapshot();
-    for (bool on : after.servoOn)
+    for (bool on : after.servoOn) {
         EXPECT_FALSE(on);
+    }
 }
 
 }  // namespace

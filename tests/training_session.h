@@ -38,8 +38,9 @@ inline void PrepareTrainingLab() {
 inline std::vector<std::string> Lines(const std::filesystem::path& path) {
     std::ifstream file(path);
     std::vector<std::string> lines;
-    for (std::string line; std::getline(file, line);)
+    for (std::string line; std::getline(file, line);) {
         lines.push_back(line);
+    }
     return lines;
 }
 
@@ -47,8 +48,9 @@ inline std::vector<std::string> Lines(const std::filesystem::path& path) {
 inline std::vector<double> Numbers(const std::string& line) {
     std::istringstream in(line);
     std::vector<double> numbers;
-    for (double x; in >> x;)
+    for (double x; in >> x;) {
         numbers.push_back(x);
+    }
     return numbers;
 }
 
@@ -80,15 +82,18 @@ inline std::string Printed(const char* format, double value) {
 inline bool AnythingDriven() {
     for (const lab::Call& call : lab::Journal()) {
         const std::string function = call.function;
-        if (function == "EP_SetServoOn" && call.arguments[0] == 1)
+        if (function == "EP_SetServoOn" && call.arguments[0] == 1) {
             return true;
-        if (function == "EP_SetDACOutput")
+        }
+        if (function == "EP_SetDACOutput") {
             return true;
+        }
         if (function == "DRV_AOVoltageOut") {
             float volts = 0.0f;
             std::memcpy(&volts, call.record.data() + 4, sizeof volts);
-            if (volts != 0.0f)
+            if (volts != 0.0f) {
                 return true;
+            }
         }
     }
     return false;
@@ -104,8 +109,9 @@ struct StopAfter {
         stopAfter = after;
     }
     static void OnSample() {
-        if (samples++ == stopAfter)
+        if (samples++ == stopAfter) {
             lab::PressEmergencyStop();
+        }
     }
 };
 

@@ -42,8 +42,9 @@ class TrainingProcedures : public testing::Test {
 
     static void ExpectServosOff() {
         const lab::Snapshot now = lab::TakeSnapshot();
-        for (int axis = 0; axis < 3; ++axis)
+        for (int axis = 0; axis < 3; ++axis) {
             EXPECT_FALSE(now.servoOn[axis]) << axis;
+        }
     }
 
     // The pressures of muscles 1 to 4 of every pressure read, as the card
@@ -51,11 +52,13 @@ class TrainingProcedures : public testing::Test {
     static std::vector<std::vector<float>> PressureReads() {
         std::vector<std::vector<float>> reads;
         for (const lab::Call& call : lab::Journal()) {
-            if (std::string(call.function) != "DRV_MAIVoltageIn")
+            if (std::string(call.function) != "DRV_MAIVoltageIn") {
                 continue;
+            }
             std::vector<float> bar;
-            for (int k = 0; k < 4; ++k)
+            for (int k = 0; k < 4; ++k) {
                 bar.push_back(static_cast<float>((call.outputs[k] - 1.0) / 0.2038 + 1.0));
+            }
             reads.push_back(bar);
         }
         return reads;
@@ -159,8 +162,9 @@ TEST_F(TrainingProcedures, PressureFilesPairEachVoltageWithThePressureOfTheNextS
     EXPECT_NE(output_.find("Muscle NO :3\n"), std::string::npos);
     EXPECT_EQ(output_.substr(output_.size() - 6), "Bitti\n");
     // The motors are not touched; the fourth muscle keeps its last command.
-    for (const lab::Call& call : lab::Journal())
+    for (const lab::Call& call : lab::Journal()) {
         ASSERT_NE(std::string(call.function), "EP_SetDACOutput");
+    }
     const lab::Snapshot after = lab::TakeSnapshot();
     EXPECT_FLOAT_EQ(after.valveOutput[0], 5.0f);
     EXPECT_FLOAT_EQ(after.valveOutput[1], 5.6f);
@@ -190,14 +194,16 @@ TEST_F(TrainingProcedures, PressureRecordingStoppedInTheFirstMuscleKeepsZerosAft
     ASSERT_EQ(first.size(), 1299u);
     EXPECT_NE(first[99], zeros);
     EXPECT_EQ(Numbers(first[100])[1], 0.0);  // the pressure after the last sample
-    for (std::size_t q = 101; q < first.size(); ++q)
+    for (std::size_t q = 101; q < first.size(); ++q) {
         ASSERT_EQ(first[q], zeros) << q;
+    }
     for (int r = 2; r <= 4; ++r) {
         const std::vector<std::string> lines =
             Lines("NeuralFiles/TrainPressureVoltageANNET" + std::to_string(r) + ".txt");
         ASSERT_EQ(lines.size(), 1299u);
-        for (const std::string& line : lines)
+        for (const std::string& line : lines) {
             ASSERT_EQ(line, zeros);
+        }
     }
 }
 
@@ -217,8 +223,9 @@ TEST_F(TrainingProcedures, CombinedRunWritesThreeLinesFewerThanTheVelocityFile) 
     EXPECT_EQ(Numbers(counts[700]).size(), 5u);
     ExpectServosOff();
     const lab::Snapshot after = lab::TakeSnapshot();
-    for (float volts : after.valveOutput)
+    for (float volts : after.valveOutput) {
         EXPECT_EQ(volts, 0.0f);
+    }
 }
 
 TEST_F(TrainingProcedures, CombinedRunOfALongVelocityFileRunsWholeAndStopsCleanly) {
@@ -243,8 +250,9 @@ TEST_F(TrainingProcedures, CombinedRunOfALongVelocityFileRunsWholeAndStopsCleanl
     }
     ExpectServosOff();
     const lab::Snapshot after = lab::TakeSnapshot();
-    for (float volts : after.valveOutput)
+    for (float volts : after.valveOutput) {
         EXPECT_EQ(volts, 0.0f);
+    }
 }
 
 TEST_F(TrainingProcedures, CombinedRunWithoutItsInputsDrivesNothing) {
@@ -273,8 +281,9 @@ struct AllocationsInLoop {
     static inline long first = -1, last = -1;
     static void OnSample() {
         last = labtest::AllocationCount();
-        if (first < 0)
+        if (first < 0) {
             first = last;
+        }
     }
 };
 

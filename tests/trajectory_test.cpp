@@ -32,8 +32,9 @@ Table Rows(const char* path) {
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         rows.emplace_back();
-        for (double v; fields >> v;)
+        for (double v; fields >> v;) {
             rows.back().push_back(v);
+        }
     }
     return rows;
 }
@@ -45,8 +46,9 @@ double WaveOf(const std::vector<double>& encoderRow, double* y = nullptr) {
     const double pi = 3.141592653589;
     const double th2 = (15 + encoderRow[1] * 360 / 153600) * pi / 180;
     const double th3 = (75 + encoderRow[2] * 360 / 153600) * pi / 180;
-    if (y)
+    if (y) {
         *y = 432 * std::sin(th2) + 380 * std::sin(th2 + th3);
+    }
     return 417.28 - (432 * std::cos(th2) + 380 * std::cos(th2 + th3));
 }
 
@@ -121,8 +123,9 @@ TEST_F(Trajectory, StepLevelsAndTheirShortLastFalls) {
     ASSERT_TRUE(Generate(0, 0, 1));
     const Table counts = Rows(kEncoderTrajectoryFile);
     const auto expectLevel = [&](int from, int to, double level) {
-        for (int i = from; i <= to; ++i)
+        for (int i = from; i <= to; ++i) {
             ASSERT_NEAR(WaveOf(counts[i]), level, 1e-6) << i;
+        }
     };
     expectLevel(0, 190, 0);
     expectLevel(200, 390, 40);
@@ -214,9 +217,10 @@ TEST_F(Trajectory, DynamicTermsReadBackByTheEvaluator) {
     // Each record holds, in single precision, the numbers its line shows.
     const Table written = Rows(kDynamicTermsFile);
     for (std::size_t line = 0; line < records.size(); ++line) {
-        for (int column = 0; column < 14; ++column)
+        for (int column = 0; column < 14; ++column) {
             ASSERT_EQ(records[line].field[column], float(written[line][column]))
                 << "line " << line << " column " << column + 1;
+        }
     }
 }
 
@@ -243,8 +247,9 @@ TEST_F(Trajectory, UnreachablePointsAreReportedAndComputed) {
     const Table terms = Rows(kDynamicTermsFile);
     ASSERT_EQ(terms.size(), 1329u);
     for (const auto& row : terms) {
-        for (double v : row)
+        for (double v : row) {
             ASSERT_TRUE(std::isfinite(v));
+        }
     }
 }
 
@@ -272,8 +277,9 @@ TEST_F(Trajectory, ToolWritesIntoDirAndReportsWriteErrors) {
     EXPECT_EQ(Rows("lab/NeuralFiles/SinTrajectoryALLWeights.txt").size(), 1329u);
     EXPECT_EQ(RunTool("--dir missing"), 1);
 
-    if (!fs::exists("/dev/full"))
+    if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full";
+    }
     fs::remove("lab/NeuralFiles/SinVelocityTrajectoryDesired.txt");
     fs::create_symlink("/dev/full", "lab/NeuralFiles/SinVelocityTrajectoryDesired.txt");
     EXPECT_EQ(RunTool("--ramp --dir lab"), 1);

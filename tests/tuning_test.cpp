@@ -1,6 +1,8 @@
 // The tuner: its in-process fitness against arbiter's (the replay, the
 // program and its FEval.txt text), the exact error sum, the search and the
 // tune-fuzzy tool end to end.
+#include "tuning/tuning.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -11,12 +13,11 @@
 #include <random>
 #include <regex>
 
-#include "platform/stdio_file.h"
 #include "platform/clock.h"
+#include "platform/stdio_file.h"
 #include "tests/lab_files.h"
 #include "tools/demo_data.h"
 #include "tuning/float_sum.h"
-#include "tuning/tuning.h"
 
 namespace {
 
@@ -31,8 +32,9 @@ Candidate BuiltIn() {
 // The value a candidate file hands arbiter, as the search produces it.
 Candidate AsRead(const std::array<double, 10>& values) {
     Candidate k;
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 10; ++i) {
         k[i] = runfiles::CandidateValueAsRead(values[i]);
+    }
     return k;
 }
 
@@ -48,14 +50,16 @@ std::vector<Candidate> TestVectors(int count, unsigned seed) {
             const bool hedge = i % 2 == 1;
             x[i] = hedge ? 2 * unit(engine) : unit(engine);
             const double pick = unit(engine);
-            if (pick < 0.15)
+            if (pick < 0.15) {
                 x[i] = hedge ? (pick < 0.07 ? 0.0 : 2.0) : (pick < 0.07 ? 0.0 : 1.0);
-            else if (pick < 0.2)
+            } else if (pick < 0.2) {
                 x[i] = 6 * unit(engine) - 3;  // outside the box: negative hedge factors
+            }
         }
         if (v % 25 == 0) {  // every rule silenced: zero weight sum
-            for (int i = 1; i < 10; i += 2)
+            for (int i = 1; i < 10; i += 2) {
                 x[i] = v % 50 == 0 ? 0.0 : 2.0;
+            }
         }
         vectors.push_back(AsRead(x));
     }
@@ -77,8 +81,8 @@ class ArbiterReplay {
         evaluator::ComputeDirectionFlags(trajectory_, flags_);
     }
     double FitnessOf(const Candidate& k) {
-        const float errorSum = evaluator::ReplayErrorSum(models_, trajectory_, flags_, k.data(),
-                                                         measured_, nullptr);
+        const float errorSum =
+            evaluator::ReplayErrorSum(models_, trajectory_, flags_, k.data(), measured_, nullptr);
         return evaluator::FitnessOf(errorSum, trajectory_.size());
     }
 
@@ -115,8 +119,9 @@ TEST(InProcessFitness, EqualsArbitersReplayBitForBit) {
     labtest::WriteWeightSet(dir.weights, labtest::IdentifyingNetwork);
     const tuning::PreparedLog log = Prepare(dir);
     ArbiterReplay arbiter(dir);
-    for (const Candidate& k : TestVectors(100, 2))
+    for (const Candidate& k : TestVectors(100, 2)) {
         ASSERT_EQ(log.FitnessOf(k), arbiter.FitnessOf(k));
+    }
 }
 
 // The program's text: RunEvaluation's FEval.txt for candidates written to
@@ -150,8 +155,8 @@ TEST(InProcessFitness, GivesArbitersFEvalText) {
     std::filesystem::remove(dir.arbiter / "LogALLANNETPressures.txt");
     EXPECT_TRUE(std::isinf(program.Of(vectors[0])));
     EXPECT_EQ(program.LastText(), "inf\n");
-    EXPECT_TRUE(std::isinf(tuning::ArbiterFitness("/nonexistent/arbiter", dir.arbiter.string())
-                               .Of(vectors[0])));
+    EXPECT_TRUE(std::isinf(
+        tuning::ArbiterFitness("/nonexistent/arbiter", dir.arbiter.string()).Of(vectors[0])));
 }
 
 TEST(InProcessFitness, RefusesWhatArbiterCannotScore) {
@@ -180,10 +185,13 @@ TEST(InProcessFitness, RefusesWhatArbiterCannotScore) {
 // E = float(E + x), one square at a time.
 float PlainSum(const std::vector<tuning::Lanes>& groups) {
     float e = 0.0f;
-    for (std::size_t g = 0; g + 3 < groups.size(); g += 4)
-        for (int lane = 0; lane < tuning::kLanes; ++lane)
-            for (int m = 0; m < 4; ++m)
+    for (std::size_t g = 0; g + 3 < groups.size(); g += 4) {
+        for (int lane = 0; lane < tuning::kLanes; ++lane) {
+            for (int m = 0; m < 4; ++m) {
                 e = float(e + groups[g + m][lane]);
+            }
+        }
+    }
     return e;
 }
 
@@ -212,17 +220,19 @@ TEST(FloatSum, EqualsTheOneByOneChain) {
             for (int lane = 0; lane < tuning::kLanes; ++lane) {
                 const double pick = unit(engine);
                 double x = std::ldexp(unit(engine), small);
-                if (pick < 0.3)  // ties once E is about 2^scale: half a float quantum
+                if (pick < 0.3) {  // ties once E is about 2^scale: half a float quantum
                     x = std::ldexp(std::floor(unit(engine) * 8), scale - 24);
-                else if (pick < 0.35)
+                } else if (pick < 0.35) {
                     x = 0.0;
-                else if (pick < 0.37)
+                } else if (pick < 0.37) {
                     x = std::ldexp(unit(engine), -140);
+                }
                 column[lane] = x;
             }
         }
-        if (run % 2 == 0)
+        if (run % 2 == 0) {
             groups[0][0] = std::ldexp(1.0 + unit(engine), scale);
+        }
         const float plain = PlainSum(groups), grouped = GroupedSum(groups);
         ASSERT_EQ(std::memcmp(&plain, &grouped, sizeof plain), 0) << run << ": " << plain;
     }
@@ -238,9 +248,10 @@ TEST(Search, FromAPerturbedVectorBeatsTheBuiltInOne) {
     ASSERT_TRUE(demo::WriteDemoData(dir.root.string(), 9, 600));
     tuning::InProcessFitness fitness({Prepare(dir)});
     std::array<double, 10> perturbed;
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 10; ++i) {
         perturbed[i] = std::clamp(fuzzy::kHybridRunVector[i] + (i % 3 == 0 ? 0.3 : -0.25), 0.0,
                                   i % 2 == 1 ? 2.0 : 1.0);
+    }
     const Candidate start = AsRead(perturbed);
     const double builtIn = fitness.Of(BuiltIn());
     ASSERT_GT(fitness.Of(start), builtIn);
@@ -313,11 +324,12 @@ TEST(TuneFuzzy, TunesWritesKFFileAndArbiterAgrees) {
     std::filesystem::create_directories(dir.root / "other" / demo::kArbiterDirectory);
     ASSERT_TRUE(demo::WriteDemoData((dir.root / "other").string(), 4, 400));
     const std::string tool = TUNE_FUZZY_PATH;
-    const labtest::ProgramRun run =
-        RunIn(dir.arbiter, tool + " --budget 3000 --validate ../other/arbiter/LogALLANNETPressures.txt");
+    const labtest::ProgramRun run = RunIn(
+        dir.arbiter, tool + " --budget 3000 --validate ../other/arbiter/LogALLANNETPressures.txt");
     ASSERT_EQ(run.status, 0) << run.console;
     const std::regex summary(
-        "built-in ([0-9]+\\.[0-9]{6}) tuned ([0-9]+\\.[0-9]{6}) evaluations ([0-9]+) rate [0-9]+/s");
+        "built-in ([0-9]+\\.[0-9]{6}) tuned ([0-9]+\\.[0-9]{6}) evaluations ([0-9]+) rate "
+        "[0-9]+/s");
     std::smatch match;
     const std::string last = LastLine(run.console);
     ASSERT_TRUE(std::regex_match(last, match, summary)) << run.console;
@@ -336,8 +348,9 @@ TEST(TuneFuzzy, TunesWritesKFFileAndArbiterAgrees) {
     const std::string tuned = labtest::ReadText(dir.arbiter / "KFFile.txt");
     ASSERT_EQ(RunIn(dir.arbiter, tool + " --budget 3000").status, 0);
     EXPECT_EQ(labtest::ReadText(dir.arbiter / "KFFile.txt"), tuned);
-    const labtest::ProgramRun via = RunIn(dir.root, tool + " --budget 3 --via-arbiter arbiter --arbiter " +
-                                               ARBITER_PATH + " --progress arbiter/via.csv");
+    const labtest::ProgramRun via =
+        RunIn(dir.root, tool + " --budget 3 --via-arbiter arbiter --arbiter " + ARBITER_PATH +
+                            " --progress arbiter/via.csv");
     ASSERT_EQ(via.status, 0) << via.console;
     EXPECT_NE(via.console.find("arbiter agrees: "), std::string::npos) << via.console;
     EXPECT_NE(LastLine(via.console).find(" evaluations 3 "), std::string::npos) << via.console;

@@ -32,13 +32,12 @@ std::function<std::string(std::string_view)> RealStore(const std::string& name, 
                                                        Real low, Real high) {
     return [&value, name, low, high](std::string_view text) -> std::string {
         Real parsed{};
-        if (ParseWhole(text, parsed) && std::isfinite(parsed) && parsed >= low &&
-            parsed <= high) {
+        if (ParseWhole(text, parsed) && std::isfinite(parsed) && parsed >= low && parsed <= high) {
             value = parsed;
             return {};
         }
-        return Bare(name) + " '" + std::string(text) + "' is not a number from " +
-               Number(low) + " to " + Number(high);
+        return Bare(name) + " '" + std::string(text) + "' is not a number from " + Number(low) +
+               " to " + Number(high);
     };
 }
 
@@ -79,8 +78,9 @@ void Arguments::Integer(std::string name, long& value, long low, long high) {
 
 void Arguments::Text(std::string name, std::string& value) {
     auto store = [&value, name](std::string_view text) -> std::string {
-        if (text.empty())
+        if (text.empty()) {
             return Bare(name) + " needs a non-empty value";
+        }
         value = text;
         return {};
     };
@@ -96,8 +96,9 @@ void Arguments::Choice(std::string name, std::string& value, std::vector<std::st
             }
         }
         std::string allowed;
-        for (const auto& choice : choices)
+        for (const auto& choice : choices) {
             allowed += (allowed.empty() ? "" : ", ") + choice;
+        }
         return Bare(name) + " '" + std::string(text) + "' is not one of " + allowed;
     };
     options_.push_back({std::move(name), true, std::move(store)});
@@ -139,32 +140,40 @@ std::optional<int> Arguments::Parse(int argc, const char* const* argv) {
         const std::string_view name = word.substr(0, equals);
         const Option* option = nullptr;
         for (const auto& candidate : options_) {
-            if (candidate.name == name)
+            if (candidate.name == name) {
                 option = &candidate;
+            }
         }
-        if (option == nullptr)
+        if (option == nullptr) {
             return UsageError("unknown option '" + std::string(word) + "'");
+        }
         std::string_view value;
         if (equals != std::string_view::npos) {
-            if (!option->takesValue)
+            if (!option->takesValue) {
                 return UsageError(std::string(name) + " takes no value");
+            }
             value = word.substr(equals + 1);
         } else if (option->takesValue) {
-            if (i + 1 == argc)
+            if (i + 1 == argc) {
                 return UsageError(std::string(name) + " needs a value");
+            }
             value = argv[++i];
         }
-        if (const std::string problem = option->store(value); !problem.empty())
+        if (const std::string problem = option->store(value); !problem.empty()) {
             return UsageError(problem);
+        }
     }
     const int count = int(positionals.size());
-    if (positionals_ == nullptr && count > 0)
+    if (positionals_ == nullptr && count > 0) {
         return UsageError("unexpected argument '" + positionals.front() + "'");
+    }
     if (positionals_ != nullptr) {
-        if (count < leastPositionals_)
+        if (count < leastPositionals_) {
             return UsageError("missing " + positionalName_);
-        if (count > mostPositionals_)
+        }
+        if (count > mostPositionals_) {
             return UsageError("unexpected argument '" + positionals[mostPositionals_] + "'");
+        }
         *positionals_ = std::move(positionals);
     }
     return std::nullopt;
@@ -172,8 +181,9 @@ std::optional<int> Arguments::Parse(int argc, const char* const* argv) {
 
 bool CreateOutputDirectory(const std::string& program, const std::string& dir) {
     std::error_code error;
-    if (std::filesystem::is_directory(dir, error))
+    if (std::filesystem::is_directory(dir, error)) {
         return true;
+    }
     if (!std::filesystem::create_directories(dir, error) || error) {
         std::fprintf(stderr, "%s: cannot create %s: %s\n", program.c_str(), dir.c_str(),
                      error ? error.message().c_str() : "it exists and is not a directory");

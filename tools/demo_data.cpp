@@ -7,9 +7,9 @@
 
 #include "arm/arm.h"
 #include "evaluator/run_files.h"
-#include "platform/stdio_file.h"
 #include "model/fuzzy_supervisor.h"
 #include "model/ponnet_model.h"
+#include "platform/stdio_file.h"
 
 namespace demo {
 namespace {
@@ -46,13 +46,17 @@ double PressureLaw(int muscle, double theta, bool pulling) {
 void WriteNetwork(std::FILE* file, Uniform& uniform, int muscle, double centre, bool pulling) {
     constexpr int kHidden = PonnetModel::kHidden, kInputs = PonnetModel::kInputs;
     double v[kHidden], w[kHidden][kInputs], c[kHidden];
-    for (double& value : v)
+    for (double& value : v) {
         value = uniform(-0.3, 0.3);
-    for (auto& neuron : w)
-        for (double& value : neuron)
+    }
+    for (auto& neuron : w) {
+        for (double& value : neuron) {
             value = uniform(-0.4, 0.4);
-    for (double& value : c)
+        }
+    }
+    for (double& value : c) {
         value = uniform(-0.5, 0.5);
+    }
 
     // Normalised inputs of a joint at rest at the bin's centre: angles over
     // 90 degrees, zero dynamics mapped to offset / divisor, sin term near 1.
@@ -61,20 +65,25 @@ void WriteNetwork(std::FILE* file, Uniform& uniform, int muscle, double centre, 
     double output = 0;
     for (int j = 0; j < kHidden; ++j) {
         double u = c[j];
-        for (int q = 0; q < kInputs; ++q)
+        for (int q = 0; q < kInputs; ++q) {
             u += rest[q] * w[j][q];
+        }
         output += v[j] / (1 + std::exp(-u));
     }
     const double bias = PressureLaw(muscle, centre, pulling) / 4 - output;
 
-    for (double value : v)
+    for (double value : v) {
         std::fprintf(file, "%f\n", value);
+    }
     std::fprintf(file, "%f\n", bias);
-    for (const auto& neuron : w)
-        for (double value : neuron)
+    for (const auto& neuron : w) {
+        for (double value : neuron) {
             std::fprintf(file, "%f\n", value);
-    for (double value : c)
+        }
+    }
+    for (double value : c) {
         std::fprintf(file, "%f\n", value);
+    }
 }
 
 bool Finish(StdioFile file, const std::filesystem::path& path) {
@@ -87,18 +96,21 @@ bool Finish(StdioFile file, const std::filesystem::path& path) {
 
 StdioFile Create(const std::filesystem::path& path) {
     StdioFile file(std::fopen(path.c_str(), "w"));
-    if (!file)
+    if (!file) {
         std::fprintf(stderr, "make-demo-data: cannot create %s\n", path.c_str());
+    }
     return file;
 }
 
 bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
     StdioFile general = Create(directory / "GeneralWeights.txt");
-    if (!general)
+    if (!general) {
         return false;
+    }
     std::fputs("3\n0.100000\n0.900000\n1\n14\n", general.get());
-    if (!Finish(std::move(general), directory / "GeneralWeights.txt"))
+    if (!Finish(std::move(general), directory / "GeneralWeights.txt")) {
         return false;
+    }
 
     for (int muscle = 1; muscle <= 4; ++muscle) {
         for (int set = 0; set < PonnetModel::kSets; ++set) {
@@ -106,11 +118,13 @@ bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
                 const int label = -72 + 4 * bin;
                 const auto path = directory / PonnetModel::WeightFileName(muscle, bin, set);
                 StdioFile file = Create(path);
-                if (!file)
+                if (!file) {
                     return false;
+                }
                 WriteNetwork(file.get(), uniform, muscle, label + 2.0, set == 1);
-                if (!Finish(std::move(file), path))
+                if (!Finish(std::move(file), path)) {
                     return false;
+                }
             }
         }
     }
@@ -119,8 +133,9 @@ bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
 
 bool WriteLog(const std::filesystem::path& path, Uniform& uniform, int samples) {
     StdioFile file = Create(path);
-    if (!file)
+    if (!file) {
         return false;
+    }
 
     const double amplitude = uniform(20, 32), period = uniform(5, 8);        // muscle joint
     const double sumAmplitude = uniform(5, 12), sumPeriod = uniform(8, 12);  // sum angle
@@ -157,8 +172,9 @@ bool WriteLog(const std::filesystem::path& path, Uniform& uniform, int samples) 
 
 bool WriteCandidate(const std::filesystem::path& path) {
     StdioFile file = Create(path);
-    if (!file)
+    if (!file) {
         return false;
+    }
     runfiles::WriteCandidates(file.get(), fuzzy::kHybridRunVector.data());
     return Finish(std::move(file), path);
 }

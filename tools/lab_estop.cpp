@@ -43,8 +43,9 @@ bool ParsePid(const std::string& text, pid_t& pid) {
     char* end = nullptr;
     errno = 0;
     const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || value <= 0 || pid_t(value) != value)
+    if (text.empty() || *end != '\0' || errno != 0 || value <= 0 || pid_t(value) != value) {
         return false;
+    }
     pid = pid_t(value);
     return true;
 }
@@ -55,8 +56,9 @@ int main(int argc, char** argv) {
     tools::Arguments args("lab-estop", kUsage);
     std::vector<std::string> words;
     args.Positionals(words, 1, 2, "ACTION (press or release)");
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
 
     int signalNumber = 0;
     if (words[0] == "press") {
@@ -69,8 +71,9 @@ int main(int argc, char** argv) {
 
     pid_t target = 0;
     if (words.size() == 2) {
-        if (!ParsePid(words[1], target))
+        if (!ParsePid(words[1], target)) {
             return args.UsageError("PID '" + words[1] + "' is not a positive whole number");
+        }
     } else {
         const std::vector<pid_t> consoles = ProcessesNamed("tendon");
         if (consoles.size() != 1) {

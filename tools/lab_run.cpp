@@ -11,11 +11,11 @@
 #include "arm/arm.h"
 #include "cards/motion_card.h"
 #include "evaluator/run_files.h"
-#include "platform/stdio_file.h"
 #include "platform/clock.h"
+#include "platform/stdio_file.h"
 #include "runs/runs.h"
-#include "training/training.h"
 #include "tools/arguments.h"
+#include "training/training.h"
 
 namespace {
 
@@ -92,14 +92,13 @@ const char* EndText(runs::RunEnd end) {
 }
 
 int Summarise(const char* action, const runs::RunResult& result, const Options& options) {
-    std::printf("lab-run: %s: %d samples, %s", action, result.timing.samples,
-                EndText(result.end));
+    std::printf("lab-run: %s: %d samples, %s", action, result.timing.samples, EndText(result.end));
     if (options.realTime) {
         const runs::SampleTiming& t = result.timing;
-        std::printf("; longest sample work %.3f ms, %d samples over 20 ms, lateness worst "
-                    "%.3f ms, p99 %.3f ms, drift %.3f ms",
-                    t.longestWorkMs, t.samplesOver20Ms, t.worstLatenessMs, t.p99LatenessMs,
-                    t.driftMs);
+        std::printf(
+            "; longest sample work %.3f ms, %d samples over 20 ms, lateness worst "
+            "%.3f ms, p99 %.3f ms, drift %.3f ms",
+            t.longestWorkMs, t.samplesOver20Ms, t.worstLatenessMs, t.p99LatenessMs, t.driftMs);
     }
     if (result.end != runs::RunEnd::kRefusedAtStart && !result.logsWritten) {
         std::printf("; logs not written completely");
@@ -157,7 +156,8 @@ int Neural(const Options& options) {
 int Manual(const Options& options) {
     ManualMotorCommand(options.motor[0], options.motor[1], options.motor[2], options.motorVolts,
                        options.durationMs);
-    int muscles[arm::kMuscleCount] = {options.muscle[0], options.muscle[1], options.muscle[2], options.muscle[3]};
+    int muscles[arm::kMuscleCount] = {options.muscle[0], options.muscle[1], options.muscle[2],
+                                      options.muscle[3]};
     float volts = options.muscleVolts;
     ManualPressureCommand(&muscles[0], &muscles[1], &muscles[2], &muscles[3], &volts);
     std::printf("lab-run: manual: done\n");

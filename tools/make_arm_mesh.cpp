@@ -22,13 +22,15 @@ int main(int argc, char** argv) {
     tools::Arguments args("make-arm-mesh", kUsage);
     std::vector<std::string> paths;
     args.Positionals(paths, 0, 1, "PATH");
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
 
     const std::filesystem::path path = paths.empty() ? "Resources/Drawing1.3ds" : paths.front();
     if (path.has_parent_path() &&
-        !tools::CreateOutputDirectory(args.program(), path.parent_path().string()))
+        !tools::CreateOutputDirectory(args.program(), path.parent_path().string())) {
         return 1;
+    }
     const Model model = BuildArmModel();
     if (!WriteModel(model, path.c_str())) {
         std::fprintf(stderr, "make-arm-mesh: cannot write %s\n", path.c_str());

@@ -33,12 +33,14 @@ int main(int argc, char** argv) {
     args.Integer("--seed", seed, 0, 0xFFFFFFFFL);
     args.Integer("--samples", samples, 6, 1000000);
     args.Positionals(dirs, 1, 1, "DIR");
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
 
     const std::filesystem::path root = dirs.front();
     if (!tools::CreateOutputDirectory(args.program(), (root / demo::kWeightDirectory).string()) ||
-        !tools::CreateOutputDirectory(args.program(), (root / demo::kArbiterDirectory).string()))
+        !tools::CreateOutputDirectory(args.program(), (root / demo::kArbiterDirectory).string())) {
         return 1;
+    }
     return demo::WriteDemoData(dirs.front(), unsigned(seed), int(samples)) ? 0 : 1;
 }

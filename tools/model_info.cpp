@@ -65,8 +65,9 @@ int main(int argc, char** argv) {
     tools::Arguments args("model-info", kHelp);
     std::vector<std::string> files;
     args.Positionals(files, 1, 1, "FILE");
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
 
     Model model;
     ModelLoader loader;

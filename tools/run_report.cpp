@@ -1,11 +1,10 @@
 // run-report: draws what a control run, an evaluation, a parameter search or
 // the training recordings did into one picture, through gnuplot.
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <filesystem>
 
 #include "reports/report.h"
 #include "tools/arguments.h"
@@ -58,20 +57,24 @@ int main(int argc, char** argv) {
     args.Integer("--width", width, 320, 10000);
     args.Integer("--height", height, 240, 10000);
     args.Positionals(paths, 2, 2, "PATH and OUTPUT");
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
     const std::string extension = std::filesystem::path(paths[1]).extension().string();
-    if (extension != ".png" && extension != ".pdf" && extension != ".svg")
+    if (extension != ".png" && extension != ".pdf" && extension != ".svg") {
         return args.UsageError("OUTPUT '" + paths[1] + "' does not end in .png, .pdf or .svg");
+    }
 
     reports::Request request;
     request.input = paths[0];
     request.output = paths[1];
-    if (!kind.empty())
+    if (!kind.empty()) {
         request.kind = reports::KindFromName(kind);
+    }
     request.width = int(width);
-    if (height > 0)
+    if (height > 0) {
         request.height = int(height);
+    }
     std::ostringstream errors;
     if (!reports::WriteReport(request, errors)) {
         std::cerr << "run-report: " << errors.str();

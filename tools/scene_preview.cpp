@@ -130,8 +130,8 @@ bool SaveScreen(const char* path) {
                 out[2] = static_cast<unsigned char>(pixel & image->blue_mask);
             }
         }
-        saved =
-            stbi_write_png(path, kViewWindowWidth, kViewWindowHeight, 3, rgb.data(), 3 * kViewWindowWidth) != 0;
+        saved = stbi_write_png(path, kViewWindowWidth, kViewWindowHeight, 3, rgb.data(),
+                               3 * kViewWindowWidth) != 0;
         XDestroyImage(image);
     }
     XCloseDisplay(display);
@@ -147,8 +147,9 @@ int main(int argc, char** argv) {
                           "--screenshot, draws one frame, saves it as PNG and quits.\n");
     std::string screenshot;
     args.Text("--screenshot", screenshot);
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
     // GLUT reads no options of ours: it gets the program name only.
     int glutArgc = 1;
     glutInit(&glutArgc, argv);

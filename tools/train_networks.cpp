@@ -30,7 +30,8 @@ constexpr const char* kUsage =
     "  --valve-prefix P     valve recordings P1.txt to P4.txt\n"
     "                       (default NeuralFiles/TrainPressureVoltageANNET)\n"
     "  --voltages F         motor voltages (default NeuralFiles/VoltageTrainDoubleLink_Input.txt)\n"
-    "  --velocities F       motor velocities (default NeuralFiles/VelocitiesTrainDouble_Output.txt)\n"
+    "  --velocities F       motor velocities (default "
+    "NeuralFiles/VelocitiesTrainDouble_Output.txt)\n"
     "  --encoders F         encoder counts of the combined training run\n"
     "                       (default NeuralFiles/ALLTrainDataEncoders.txt)\n"
     "  --pressures F        pressures of the combined training run\n"
@@ -78,8 +79,9 @@ int main(int argc, char** argv) {
     args.Integer("--seed", seed, 0, 4294967295L);
     args.Integer("--restarts", restarts, 1, 100);
     args.Integer("--iterations", iterations, 1, 10000);
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
     const std::string& action = actions[0];
     if (action != "valves" && action != "links" && action != "pressure" && action != "all") {
         return args.UsageError("ACTION '" + action +
@@ -100,9 +102,10 @@ int main(int argc, char** argv) {
     options.maxIterations = int(iterations);
     bool written = true;
     if (action == "valves" || action == "all") {
-        written = Finish(trainer::TrainValveNetworks(trainer::ValveRecordings(valvePrefix), options),
-                         "./NeuralFiles/TrainingReportValves.csv") &&
-                  written;
+        written =
+            Finish(trainer::TrainValveNetworks(trainer::ValveRecordings(valvePrefix), options),
+                   "./NeuralFiles/TrainingReportValves.csv") &&
+            written;
     }
     if (action == "links" || action == "all") {
         written = Finish(trainer::TrainLinkNetworks(motors, options),

@@ -49,15 +49,17 @@ int main(int argc, char** argv) {
     args.Real("--amplitude", amplitude, -200, 200);
     args.Real("--frequency", frequency, 0, 15);
     args.Text("--dir", dir);
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
+    }
 
     // D/NeuralFiles is created from here, before entering D, so that the
     // messages name it as the user gave it; a D that cannot be entered is
     // reported below.
     if (std::filesystem::is_directory(dir) &&
-        !tools::CreateOutputDirectory(args.program(), dir + "/NeuralFiles"))
+        !tools::CreateOutputDirectory(args.program(), dir + "/NeuralFiles")) {
         return kWriteError;
+    }
     std::error_code error;
     std::filesystem::current_path(dir, error);
     if (error) {

@@ -72,16 +72,15 @@ bool WriteCandidateFile(const std::string& path, const tuning::Candidate& k) {
 class ProgressFile {
   public:
     explicit ProgressFile(const std::string& path) : file_(std::fopen(path.c_str(), "w")) {
-        if (file_)
+        if (file_) {
             std::fputs("evaluation,best\n", file_.get());
+        }
     }
     explicit operator bool() const { return bool(file_); }
     void Row(long evaluation, double best) {
         std::fprintf(file_.get(), "%ld,%.9g\n", evaluation, best);
     }
-    bool Close() {
-        return !std::ferror(file_.get()) && std::fclose(file_.release()) == 0;
-    }
+    bool Close() { return !std::ferror(file_.get()) && std::fclose(file_.release()) == 0; }
 
   private:
     platform::StdioFile file_;
@@ -118,17 +117,22 @@ int main(int argc, char** argv) {
     args.Text("--arbiter", arbiter);
     args.Text("--write-built-in", builtInFile);
     args.Positionals(logs, 0, 1000, "LOG");
-    if (const auto exit = args.Parse(argc, argv))
+    if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
-    if (!(bounds.proposalLow < bounds.proposalHigh) || !(bounds.hedgeLow < bounds.hedgeHigh))
+    }
+    if (!(bounds.proposalLow < bounds.proposalHigh) || !(bounds.hedgeLow < bounds.hedgeHigh)) {
         return args.UsageError("each low bound must lie below its high bound");
-    if (!viaArbiter.empty() && !logs.empty())
-        return args.UsageError("--via-arbiter scores DIR/LogALLANNETPressures.txt and takes no LOG");
+    }
+    if (!viaArbiter.empty() && !logs.empty()) {
+        return args.UsageError(
+            "--via-arbiter scores DIR/LogALLANNETPressures.txt and takes no LOG");
+    }
 
     const tuning::Candidate builtIn = fuzzy::kHybridRunVector;
     if (!builtInFile.empty()) {
-        if (WriteCandidateFile(builtInFile, builtIn))
+        if (WriteCandidateFile(builtInFile, builtIn)) {
             return 0;
+        }
         std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", builtInFile.c_str());
         return kFailure;
     }
@@ -139,8 +143,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tune-fuzzy: cannot read the start vector %s\n", start.c_str());
             return kFailure;
         }
-        for (int i = 0; i < fuzzy::kParameterCount; ++i)
+        for (int i = 0; i < fuzzy::kParameterCount; ++i) {
             first[i] = runfiles::CandidateValueAsRead(read->k[i]);
+        }
     }
 
     // The logs are prepared in process in both modes: with --via-arbiter to
@@ -153,26 +158,30 @@ int main(int argc, char** argv) {
         logs = {"LogALLANNETPressures.txt"};
     }
     auto prepared = tuning::PrepareLogs(weights, logs);
-    if (!prepared)
+    if (!prepared) {
         return kFailure;
+    }
     std::optional<tuning::InProcessFitness> validation;
     if (!validate.empty()) {
         auto validationLog = tuning::PrepareLogs(weights, {validate});
-        if (!validationLog)
+        if (!validationLog) {
             return kFailure;
+        }
         validation.emplace(std::move(*validationLog));
     }
     tuning::InProcessFitness inProcess(std::move(*prepared));
     std::optional<tuning::ArbiterFitness> throughArbiter;
-    if (!viaArbiter.empty())
+    if (!viaArbiter.empty()) {
         throughArbiter.emplace(arbiter, viaArbiter);
+    }
     tuning::Fitness& fitness =
         throughArbiter ? static_cast<tuning::Fitness&>(*throughArbiter) : inProcess;
 
     tuning::SearchSettings settings;
     settings.method = method == "global" ? tuning::Method::kGlobal : tuning::Method::kLocal;
-    settings.budget = budget > 0 ? budget : viaArbiter.empty() ? kDefaultBudget
-                                                               : kDefaultArbiterBudget;
+    settings.budget = budget > 0           ? budget
+                      : viaArbiter.empty() ? kDefaultBudget
+                                           : kDefaultArbiterBudget;
     settings.seed = unsigned(seed);
     settings.randomStarts = int(starts);
     settings.bounds = bounds;
@@ -184,17 +193,19 @@ int main(int argc, char** argv) {
     }
     const double builtInFitness = fitness.Of(builtIn);
     const auto began = std::chrono::steady_clock::now();
-    const tuning::SearchResult result =
-        tuning::Search(fitness, first, settings,
-                       [&progress](long evaluation, double best) { progress.Row(evaluation, best); });
+    const tuning::SearchResult result = tuning::Search(
+        fitness, first, settings,
+        [&progress](long evaluation, double best) { progress.Row(evaluation, best); });
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     progress.Row(result.evaluations, result.fitness);
-    if (!progress.Close())
+    if (!progress.Close()) {
         std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", progressPath.c_str());
+    }
 
-    if (result.failed > 0)
+    if (result.failed > 0) {
         std::printf("%ld candidates without a fitness\n", result.failed);
+    }
     if (!std::isfinite(result.fitness)) {
         std::fputs("tune-fuzzy: no candidate had a finite fitness\n", stderr);
         return kFailure;

@@ -67,13 +67,15 @@ networks::NetworkWeights ToNetworkWeights(const NetworkShape& shape,
     networks::NetworkWeights w =
         networks::NetworkWeights::Zero(shape.hidden, shape.inputs, shape.outputs);
     for (int j = 0; j < shape.hidden; ++j) {
-        for (int i = 0; i < shape.inputs; ++i)
+        for (int i = 0; i < shape.inputs; ++i) {
             w.InputWeight(j, i) = float(parameters[shape.InputWeight(j, i)]);
+        }
         w.hiddenBiases[j] = float(parameters[shape.HiddenBias(j)]);
     }
     for (int o = 0; o < shape.outputs; ++o) {
-        for (int j = 0; j < shape.hidden; ++j)
+        for (int j = 0; j < shape.hidden; ++j) {
             w.OutputWeight(o, j) = float(parameters[shape.OutputWeight(o, j)]);
+        }
         w.outputBiases[o] = float(parameters[shape.OutputBias(o)]);
     }
     return w;
@@ -90,16 +92,19 @@ FitOptions NetworkFitOptions(const TrainingOptions& options, int network) {
 void ParallelFor(int count, const std::function<void(int)>& work) {
     std::atomic<int> next{0};
     auto worker = [&] {
-        for (int i = next++; i < count; i = next++)
+        for (int i = next++; i < count; i = next++) {
             work(i);
+        }
     };
     const int threads = std::clamp(int(std::thread::hardware_concurrency()), 1, std::max(count, 1));
     std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t)
+    for (int t = 1; t < threads; ++t) {
         helpers.emplace_back(worker);
+    }
     worker();
-    for (std::thread& helper : helpers)
+    for (std::thread& helper : helpers) {
         helper.join();
+    }
 }
 
 double Rms(double squaredSum, int count) {
@@ -107,21 +112,24 @@ double Rms(double squaredSum, int count) {
 }
 
 StagedFiles::~StagedFiles() {
-    for (const std::string& path : paths_)
+    for (const std::string& path : paths_) {
         std::remove(StagedPath(path).c_str());
+    }
 }
 
 bool StagedFiles::Write(const std::string& path, const networks::NetworkWeights& weights) {
-    if (!networks::WriteWeightFile(StagedPath(path), weights))
+    if (!networks::WriteWeightFile(StagedPath(path), weights)) {
         return false;
+    }
     paths_.push_back(path);
     return true;
 }
 
 bool StagedFiles::WriteText(const std::string& path, const std::string& text) {
     File file(std::fopen(StagedPath(path).c_str(), "w"));
-    if (!file)
+    if (!file) {
         return false;
+    }
     paths_.push_back(path);
     const bool written = std::fputs(text.c_str(), file.get()) >= 0;
     return std::fclose(file.release()) == 0 && written;

@@ -26,10 +26,12 @@ template <typename Row, typename Predicate>
 void DropTrailing(std::vector<Row>& rows, Predicate unrecorded, const std::string& path,
                   std::vector<std::string>& notes) {
     std::size_t kept = rows.size();
-    while (kept > 0 && unrecorded(rows[kept - 1]))
+    while (kept > 0 && unrecorded(rows[kept - 1])) {
         --kept;
-    if (kept == rows.size())
+    }
+    if (kept == rows.size()) {
         return;
+    }
     notes.push_back(path + ": " + std::to_string(rows.size() - kept) +
                     " trailing zero samples dropped (the recording was cut short)");
     rows.resize(kept);

@@ -23,8 +23,9 @@ Eigen::MatrixXd HiddenLayer(const NetworkShape& shape, const Eigen::VectorXd& p,
     Eigen::MatrixXd weights(shape.inputs, shape.hidden);
     Eigen::RowVectorXd biases(shape.hidden);
     for (int j = 0; j < shape.hidden; ++j) {
-        for (int i = 0; i < shape.inputs; ++i)
+        for (int i = 0; i < shape.inputs; ++i) {
             weights(i, j) = p[shape.InputWeight(j, i)];
+        }
         biases[j] = p[shape.HiddenBias(j)];
     }
     Eigen::MatrixXd sums = inputs * weights;
@@ -37,8 +38,9 @@ Eigen::MatrixXd OutputLayer(const NetworkShape& shape, const Eigen::VectorXd& p,
     Eigen::MatrixXd weights(shape.hidden, shape.outputs);
     Eigen::RowVectorXd biases(shape.outputs);
     for (int o = 0; o < shape.outputs; ++o) {
-        for (int j = 0; j < shape.hidden; ++j)
+        for (int j = 0; j < shape.hidden; ++j) {
             weights(j, o) = p[shape.OutputWeight(o, j)];
+        }
         biases[o] = p[shape.OutputBias(o)];
     }
     Eigen::MatrixXd outputs = hidden * weights;
@@ -47,8 +49,9 @@ Eigen::MatrixXd OutputLayer(const NetworkShape& shape, const Eigen::VectorXd& p,
 }
 
 double SquaredError(const NetworkShape& shape, const Eigen::VectorXd& p, const Samples& samples) {
-    if (samples.Count() == 0)
+    if (samples.Count() == 0) {
         return 0.0;
+    }
     return (Forward(shape, p, samples.inputs) - samples.targets).squaredNorm();
 }
 
@@ -142,8 +145,9 @@ Start Descend(const NetworkShape& shape, const Samples& training, const Samples&
                                 : std::numeric_limits<double>::infinity();
         if (!(next < current)) {
             damping *= 10.0;
-            if (damping > 1e10)
+            if (damping > 1e10) {
                 break;
+            }
             continue;
         }
         const bool converged = current - next <= 1e-12 * current;
@@ -160,8 +164,9 @@ Start Descend(const NetworkShape& shape, const Samples& training, const Samples&
         } else if (++sinceBest >= options.patience) {
             break;
         }
-        if (converged)
+        if (converged) {
             break;
+        }
     }
     return start;
 }
@@ -197,11 +202,13 @@ Split SplitSamples(int count, double heldOutFraction, std::uint64_t seed) {
     std::vector<int> order(std::max(count, 0));
     std::iota(order.begin(), order.end(), 0);
     Random random(seed);
-    for (int n = count - 1; n > 0; --n)  // Fisher-Yates
+    for (int n = count - 1; n > 0; --n) {  // Fisher-Yates
         std::swap(order[n], order[int(random.Next() % std::uint64_t(n + 1))]);
+    }
     int heldOut = int(std::lround(heldOutFraction * count));
-    if (count >= 2 && heldOutFraction > 0)
+    if (count >= 2 && heldOutFraction > 0) {
         heldOut = std::clamp(heldOut, 1, count - 1);
+    }
     Split split;
     split.heldOut.assign(order.begin(), order.begin() + std::max(heldOut, 0));
     split.training.assign(order.begin() + std::max(heldOut, 0), order.end());
@@ -217,8 +224,9 @@ Eigen::MatrixXd Forward(const NetworkShape& shape, const Eigen::VectorXd& parame
 
 double RmsError(const NetworkShape& shape, const Eigen::VectorXd& parameters,
                 const Samples& samples) {
-    if (samples.targets.size() == 0)
+    if (samples.targets.size() == 0) {
         return 0.0;
+    }
     return std::sqrt(SquaredError(shape, parameters, samples) / double(samples.targets.size()));
 }
 
@@ -243,8 +251,9 @@ void ResidualsAndJacobian(const NetworkShape& shape, const Eigen::VectorXd& p,
                 const double through =
                     scale * p[shape.OutputWeight(o, j)] * Slope(shape.activation, h);
                 jacobian(row, shape.HiddenBias(j)) = through;
-                for (int i = 0; i < shape.inputs; ++i)
+                for (int i = 0; i < shape.inputs; ++i) {
                     jacobian(row, shape.InputWeight(j, i)) = through * samples.inputs(n, i);
+                }
             }
         }
     }
@@ -256,8 +265,8 @@ FitResult Fit(const NetworkShape& shape, const Samples& training, const Samples&
     double best = std::numeric_limits<double>::infinity();
     for (int restart = 0; restart < std::max(options.restarts, 1); ++restart) {
         Random random(options.seed * 0x100000001B3ull + std::uint64_t(restart) + 1);
-        Start start = Descend(shape, training, heldOut, options,
-                              InitialParameters(shape, training, random));
+        Start start =
+            Descend(shape, training, heldOut, options, InitialParameters(shape, training, random));
         if (start.bestHeldOut < best || result.parameters.size() == 0) {
             best = start.bestHeldOut;
             result.parameters = std::move(start.best);

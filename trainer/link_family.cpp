@@ -96,11 +96,12 @@ FamilyReport TrainLinkNetworks(const MotorRecordings& recordings, const Training
         return report;
     }
     // Samples the procedure never reached hold zero voltages.
-    DropTrailing(*voltages,
-                 [](const std::vector<double>& row) {
-                     return row[0] == 0.0 && row[1] == 0.0 && row[2] == 0.0;
-                 },
-                 recordings.voltages, report.notes);
+    DropTrailing(
+        *voltages,
+        [](const std::vector<double>& row) {
+            return row[0] == 0.0 && row[1] == 0.0 && row[2] == 0.0;
+        },
+        recordings.voltages, report.notes);
     std::vector<MotorSample> samples;
     for (std::size_t i = 0; i + 1 < voltages->size(); ++i) {
         MotorSample s;
@@ -150,8 +151,9 @@ FamilyReport TrainLinkNetworks(const MotorRecordings& recordings, const Training
 
     networks::DoubleLinkModel doubleLink;
     networks::UpperLinkModel upperLink;
-    if (!doubleLink.LoadWeights() || !upperLink.LoadWeights())
+    if (!doubleLink.LoadWeights() || !upperLink.LoadWeights()) {
         report.notes.push_back("a link network did not load back");
+    }
     report.networks.push_back(Report("WeightsDoubleLink.txt", doubleSplit,
                                      DoubleLinkError(doubleLink, samples, doubleSplit.training),
                                      DoubleLinkError(doubleLink, samples, doubleSplit.heldOut), 2));

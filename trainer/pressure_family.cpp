@@ -60,8 +60,7 @@ std::optional<std::vector<runfiles::PressureLogRecord>> ReadRunLog(
     }
     std::vector<runfiles::PressureLogRecord> log;
     if (runfiles::ReadAll(file.get(), log).stalled) {
-        notes.push_back(path + ": line " + std::to_string(log.size()) +
-                        " is not a run log record");
+        notes.push_back(path + ": line " + std::to_string(log.size()) + " is not a run log record");
         return std::nullopt;
     }
     return log;
@@ -71,8 +70,9 @@ std::optional<std::vector<runfiles::PressureLogRecord>> ReadCombinedFiles(
     const PressureRecordings& recordings, std::vector<std::string>& notes) {
     const auto counts = ReadColumns(recordings.encoders, 5, notes);
     const auto pressures = ReadColumns(recordings.pressures, 4, notes);
-    if (!counts || !pressures)
+    if (!counts || !pressures) {
         return std::nullopt;
+    }
     if (counts->size() != pressures->size()) {
         notes.push_back(recordings.encoders + " and " + recordings.pressures +
                         " differ in length (" + std::to_string(counts->size()) + " and " +
@@ -81,10 +81,12 @@ std::optional<std::vector<runfiles::PressureLogRecord>> ReadCombinedFiles(
     }
     std::vector<runfiles::PressureLogRecord> log(counts->size());
     for (std::size_t j = 0; j < log.size(); ++j) {
-        for (int c = 0; c < 5; ++c)
+        for (int c = 0; c < 5; ++c) {
             log[j].counts[c] = int((*counts)[j][c]);
-        for (int m = 0; m < kMuscles; ++m)
+        }
+        for (int m = 0; m < kMuscles; ++m) {
             log[j].measured[m] = float((*pressures)[j][m]);
+        }
     }
     return log;
 }
@@ -93,8 +95,9 @@ std::optional<std::vector<runfiles::PressureLogRecord>> ReadCombinedFiles(
 std::optional<std::vector<PressureSample>> PressureSamples(
     const std::vector<runfiles::PressureLogRecord>& log) {
     std::vector<runfiles::TrajectoryRecord> records;
-    if (!evaluator::RoundTripThroughText(evaluator::ReplayTrajectory(log), records))
+    if (!evaluator::RoundTripThroughText(evaluator::ReplayTrajectory(log), records)) {
         return std::nullopt;
+    }
     std::vector<float> flags;
     evaluator::ComputeDirectionFlags(records, flags);
     std::vector<PressureSample> samples;
@@ -102,8 +105,9 @@ std::optional<std::vector<PressureSample>> PressureSamples(
         PressureSample s;
         s.record = records[d];
         s.flag = flags[d];
-        for (int m = 0; m < kMuscles; ++m)
+        for (int m = 0; m < kMuscles; ++m) {
             s.measured[m] = log[d].measured[m];
+        }
         samples.push_back(s);
     }
     return samples;
@@ -116,8 +120,9 @@ Samples FitSamples(const std::vector<PressureSample>& samples, const std::vector
     fit.targets.resize(Eigen::Index(rows.size()), 1);
     for (std::size_t n = 0; n < rows.size(); ++n) {
         const PressureSample& s = samples[rows[n]];
-        for (int q = 0; q < PonnetModel::kInputs; ++q)
+        for (int q = 0; q < PonnetModel::kInputs; ++q) {
             fit.inputs(Eigen::Index(n), q) = PonnetModel::NormalisedInput(q, s.record.field[q]);
+        }
         fit.targets(Eigen::Index(n), 0) = s.measured[muscle - 1];
     }
     return fit;
@@ -130,8 +135,9 @@ std::string WeightFileText(const Eigen::VectorXd& p) {
     for (int j = 0; j < s.hidden; ++j) {
         rows[PonnetModel::kOutputWeightRow + j] = float(p[s.OutputWeight(0, j)]);
         rows[PonnetModel::kHiddenBiasRow + j] = float(p[s.HiddenBias(j)]);
-        for (int q = 0; q < s.inputs; ++q)
+        for (int q = 0; q < s.inputs; ++q) {
             rows[PonnetModel::kInputWeightRow + s.inputs * j + q] = float(p[s.InputWeight(j, q)]);
+        }
     }
     rows[PonnetModel::kOutputBiasRow] = float(p[s.OutputBias(0)]);
     std::string text;
@@ -151,8 +157,9 @@ class PressureTrainer {
         for (int n = 0; n < int(samples_.size()); ++n) {
             const PressureSample& s = samples_[n];
             const int bin = PonnetModel::BinOf(s.record.field[0], 0);
-            for (int m = 1; m <= kMuscles; ++m)
+            for (int m = 1; m <= kMuscles; ++m) {
                 bins_[m - 1][PonnetModel::SetOf(m, s.flag)][bin].push_back(n);
+            }
         }
     }
 
@@ -173,21 +180,25 @@ class PressureTrainer {
                     last = std::max(last, b);
                 }
             }
-            if (int(count) >= kMinPressureSamples)
+            if (int(count) >= kMinPressureSamples) {
                 return Group{muscle, set, first, last};
+            }
         }
-        if (int(samples_.size()) >= kMinPressureSamples)
+        if (int(samples_.size()) >= kMinPressureSamples) {
             return Group{muscle, kSets, 0, kBins - 1};
+        }
         return std::nullopt;
     }
 
     // Fits every group of `groups` (repeats allowed) once, in parallel.
     void FitAll(const std::vector<Group>& groups) {
-        for (const Group& group : groups)
+        for (const Group& group : groups) {
             fits_[group];
+        }
         std::vector<std::pair<const Group, GroupFit>*> entries;
-        for (auto& entry : fits_)
+        for (auto& entry : fits_) {
             entries.push_back(&entry);
+        }
         ParallelFor(int(entries.size()),
                     [&](int e) { entries[e]->second = FitGroup(entries[e]->first); });
     }
@@ -203,23 +214,26 @@ class PressureTrainer {
     GroupFit FitGroup(const Group& group) const {
         std::vector<int> rows;
         if (group.set == kSets) {
-            for (int n = 0; n < int(samples_.size()); ++n)
+            for (int n = 0; n < int(samples_.size()); ++n) {
                 rows.push_back(n);
+            }
         } else {
             for (int b = group.low; b <= group.high; ++b) {
                 const auto& bin = bins_[group.muscle - 1][group.set][b];
                 rows.insert(rows.end(), bin.begin(), bin.end());
             }
         }
-        const int network = ((group.muscle * (kSets + 1) + group.set) * kBins + group.low) * kBins +
-                            group.high;
+        const int network =
+            ((group.muscle * (kSets + 1) + group.set) * kBins + group.low) * kBins + group.high;
         const FitOptions fitOptions = NetworkFitOptions(options_, network);
         const Split split = SplitSamples(int(rows.size()), 0.2, fitOptions.seed);
         GroupFit result;
-        for (int n : split.training)
+        for (int n : split.training) {
             result.training.push_back(rows[n]);
-        for (int n : split.heldOut)
+        }
+        for (int n : split.heldOut) {
             result.heldOut.push_back(rows[n]);
+        }
         std::sort(result.training.begin(), result.training.end());
         std::sort(result.heldOut.begin(), result.heldOut.end());
         result.fit = Fit(kPressureShape, FitSamples(samples_, result.training, group.muscle),
@@ -235,10 +249,10 @@ class PressureTrainer {
 };
 
 std::string Describe(const Group& group, std::size_t samples) {
-    std::string text = group.set == kSets ? "all bins, both sets"
-                                          : "bins " + std::to_string(PonnetModel::BinLabel(group.low)) +
-                                                " to " +
-                                                std::to_string(PonnetModel::BinLabel(group.high));
+    std::string text = group.set == kSets
+                           ? "all bins, both sets"
+                           : "bins " + std::to_string(PonnetModel::BinLabel(group.low)) + " to " +
+                                 std::to_string(PonnetModel::BinLabel(group.high));
     return text + " (" + std::to_string(samples) + " samples)";
 }
 
@@ -252,8 +266,7 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
                                    const TrainingOptions& options) {
     FamilyReport report;
     report.family = "pressure";
-    const std::string source =
-        recordings.runLog.empty() ? recordings.encoders : recordings.runLog;
+    const std::string source = recordings.runLog.empty() ? recordings.encoders : recordings.runLog;
     auto log = recordings.runLog.empty() ? ReadCombinedFiles(recordings, report.notes)
                                          : ReadRunLog(recordings.runLog, report.notes);
     if (!log) {
@@ -261,21 +274,27 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
         return report;
     }
     // Samples a stopped run never reached hold zero counts and pressures.
-    DropTrailing(*log,
-                 [](const runfiles::PressureLogRecord& r) {
-                     for (int c : r.counts)
-                         if (c != 0)
-                             return false;
-                     for (float p : r.measured)
-                         if (p != 0.0f)
-                             return false;
-                     return true;
-                 },
-                 source, report.notes);
+    DropTrailing(
+        *log,
+        [](const runfiles::PressureLogRecord& r) {
+            for (int c : r.counts) {
+                if (c != 0) {
+                    return false;
+                }
+            }
+            for (float p : r.measured) {
+                if (p != 0.0f) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        source, report.notes);
     auto samples = PressureSamples(*log);
     if (!samples) {
-        report.notes.push_back("pressure networks not written: the replay records could not be "
-                               "rounded through a temporary file");
+        report.notes.push_back(
+            "pressure networks not written: the replay records could not be "
+            "rounded through a temporary file");
         return report;
     }
     PressureTrainer trainer(std::move(*samples), options);
@@ -290,12 +309,14 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
     // Fit every network first; nothing is written unless all were fitted.
     std::array<std::array<std::array<Group, kBins>, kSets>, kMuscles> groups;
     std::vector<Group> all;
-    for (int m = 1; m <= kMuscles; ++m)
-        for (int set = 0; set < kSets; ++set)
+    for (int m = 1; m <= kMuscles; ++m) {
+        for (int set = 0; set < kSets; ++set) {
             for (int bin = 0; bin < kBins; ++bin) {
                 groups[m - 1][set][bin] = *trainer.GroupOf(m, set, bin);
                 all.push_back(groups[m - 1][set][bin]);
             }
+        }
+    }
     trainer.FitAll(all);
 
     std::error_code error;
@@ -303,14 +324,15 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
     StagedFiles staged;
     bool written = staged.WriteText(std::string(kConsoleWeightDirectory) + "GeneralWeights.txt",
                                     "3\n0\n0\n0\n14\n");
-    for (int m = 1; m <= kMuscles && written; ++m)
-        for (int set = 0; set < kSets && written; ++set)
+    for (int m = 1; m <= kMuscles && written; ++m) {
+        for (int set = 0; set < kSets && written; ++set) {
             for (int bin = 0; bin < kBins && written; ++bin) {
                 written = staged.WriteText(
-                    std::string(kConsoleWeightDirectory) +
-                        PonnetModel::WeightFileName(m, bin, set),
+                    std::string(kConsoleWeightDirectory) + PonnetModel::WeightFileName(m, bin, set),
                     WeightFileText(trainer.FitOf(groups[m - 1][set][bin]).fit.parameters));
             }
+        }
+    }
     if (!written || !staged.Commit()) {
         report.notes.push_back("pressure networks not written: a file could not be written");
         return report;
@@ -322,9 +344,10 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
     for (int m = 1; m <= kMuscles; ++m) {
         PonnetModel model(m, kConsoleWeightDirectory);
         model.Allocate();
-        if (!model.LoadWeights())
+        if (!model.LoadWeights()) {
             report.notes.push_back("the pressure networks of muscle " + std::to_string(m) +
                                    " did not load back");
+        }
         for (int set = 0; set < kSets; ++set) {
             for (int bin = 0; bin < kBins; ++bin) {
                 const Group& group = groups[m - 1][set][bin];
@@ -351,8 +374,9 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
                 }
                 network.trainingRms = Rms(trainingSum, network.trainingSamples);
                 network.heldOutRms = Rms(heldOutSum, network.heldOutSamples);
-                if (group.set != set || group.low != bin || group.high != bin)
+                if (group.set != set || group.low != bin || group.high != bin) {
                     network.fallback = Describe(group, fit.training.size() + fit.heldOut.size());
+                }
                 report.networks.push_back(network);
             }
         }

@@ -76,8 +76,9 @@ double SquaredError(const networks::AnnetModel& model, const std::vector<ValveSa
 
 std::array<std::string, 4> ValveRecordings(const std::string& prefix) {
     std::array<std::string, 4> paths;
-    for (int m = 1; m <= kMuscles; ++m)
+    for (int m = 1; m <= kMuscles; ++m) {
         paths[m - 1] = prefix + std::to_string(m) + ".txt";
+    }
     return paths;
 }
 
@@ -94,8 +95,9 @@ FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
             continue;
         }
         // A sample the procedure never reached reads as zero pressure.
-        DropTrailing(*rows, [](const std::vector<double>& row) { return row[1] == 0.0; },
-                     recordings[m], report.notes);
+        DropTrailing(
+            *rows, [](const std::vector<double>& row) { return row[1] == 0.0; }, recordings[m],
+            report.notes);
         samples[m] = ValveSamples(*rows);
         if (int(samples[m].size()) < kMinValveSamples) {
             report.notes.push_back(recordings[m] + ": " + std::to_string(samples[m].size()) +
@@ -125,8 +127,8 @@ FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
     for (int m = 0; m < kMuscles; ++m) {
         if (!staged.Write("./NeuralFiles/" + ValveFile(m + 1),
                           ToNetworkWeights(kValveShape, fits[m].parameters))) {
-            report.notes.push_back("valve networks not written: ./NeuralFiles/" +
-                                   ValveFile(m + 1) + " could not be written");
+            report.notes.push_back("valve networks not written: ./NeuralFiles/" + ValveFile(m + 1) +
+                                   " could not be written");
             return report;
         }
     }
@@ -138,15 +140,16 @@ FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
 
     for (int m = 0; m < kMuscles; ++m) {
         networks::AnnetModel model(m + 1);
-        if (!model.LoadWeights())
+        if (!model.LoadWeights()) {
             report.notes.push_back(ValveFile(m + 1) + " did not load back");
+        }
         NetworkReport network;
         network.file = ValveFile(m + 1);
         network.unit = "V";
         network.trainingSamples = int(splits[m].training.size());
         network.heldOutSamples = int(splits[m].heldOut.size());
-        network.trainingRms = Rms(SquaredError(model, samples[m], splits[m].training),
-                                  network.trainingSamples);
+        network.trainingRms =
+            Rms(SquaredError(model, samples[m], splits[m].training), network.trainingSamples);
         network.heldOutRms =
             Rms(SquaredError(model, samples[m], splits[m].heldOut), network.heldOutSamples);
         report.networks.push_back(network);

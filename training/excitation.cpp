@@ -128,18 +128,24 @@ void AdvanceMotorCommands(int i, float (&v)[arm::kMotorCount]) {
 
 float NextValveCommand(int q, float v, float reference) {
     const double s = kStep;
-    if (q <= 100)
+    if (q <= 100) {
         return static_cast<float>(v + s);
-    if (q <= 400)
+    }
+    if (q <= 400) {
         return static_cast<float>(v - s / 3);
-    if (q <= 600)
+    }
+    if (q <= 600) {
         return static_cast<float>(reference + std::sin((q - 400) * kValveSineStep));
-    if (q <= 800)
+    }
+    if (q <= 800) {
         return q % 10 == 1 ? static_cast<float>(v + 0.1) : v;
-    if (q <= 1000)
+    }
+    if (q <= 1000) {
         return q % 10 == 1 ? static_cast<float>(v - 0.1) : v;
-    if (q <= 1100)
+    }
+    if (q <= 1100) {
         return static_cast<float>(v + s);
+    }
     return static_cast<float>(v - s);
 }
 

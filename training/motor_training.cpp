@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "arm/arm.h"
-#include "platform/fixed_messages.h"
-#include "platform/stdio_file.h"
 #include "cards/motion_card.h"
 #include "networks/networks.h"
+#include "platform/fixed_messages.h"
+#include "platform/stdio_file.h"
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
@@ -48,18 +48,21 @@ double Velocity(std::int32_t from, std::int32_t to) {
 }
 
 void ServosOff() {
-    for (int axis = 0; axis < arm::kMotorCount; ++axis)
+    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].ServoOff();
+    }
 }
 
 }  // namespace
 
 TrainingResult CalibrateOffsets(runs::Redraw redraw) {
     float command[arm::kMotorCount] = {};
-    for (int axis = 0; axis < arm::kMotorCount; ++axis)
+    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].ServoOn();
-    for (int axis = 0; axis < arm::kMotorCount; ++axis)
+    }
+    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].SetVoltage(command[axis]);
+    }
     std::int32_t previous[arm::kMotorCount] = {};
     std::printf("CALIBRATION BEGIN *************************\n");
 
@@ -82,8 +85,9 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
         std::printf("%f\t%f\t%f\n", command[0], command[1], command[2]);
         still.Observe(moved);
         ++result.samples;
-        if (redraw)
+        if (redraw) {
             redraw();
+        }
     }
 
     std::printf("CALIBRATION END *************************\n");
@@ -92,17 +96,22 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
 }
 
 TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
-    platform::StdioFile voltageFile = platform::OpenReporting(kVoltageFile, "w", messages::kNotOpened);
-    platform::StdioFile velocityFile = platform::OpenReporting(kVelocityFile, "w", messages::kNotOpened);
-    platform::StdioFile encoderFile = platform::OpenReporting(kEncoderFile, "w", messages::kNotOpened);
-    platform::StdioFile logTimeFile = platform::OpenReporting(kLogTimeFile, "w", messages::kLogTimeNotOpened);
+    platform::StdioFile voltageFile =
+        platform::OpenReporting(kVoltageFile, "w", messages::kNotOpened);
+    platform::StdioFile velocityFile =
+        platform::OpenReporting(kVelocityFile, "w", messages::kNotOpened);
+    platform::StdioFile encoderFile =
+        platform::OpenReporting(kEncoderFile, "w", messages::kNotOpened);
+    platform::StdioFile logTimeFile =
+        platform::OpenReporting(kLogTimeFile, "w", messages::kLogTimeNotOpened);
 
     std::vector<MotorSample> samples(kMotorCapacity);
     std::vector<float> workMs(training::kMotorSamples);
     runs::SamplePacer pacer(training::kMotorSamples);
 
-    for (int axis = 0; axis < arm::kMotorCount; ++axis)
+    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].ServoOn();
+    }
     GoHome();
     // The carriage two seconds out, away from its switch, and counted from there.
     MotorAxes[0].SetVoltage(1.0f);
@@ -115,8 +124,7 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
     TrainingResult result;
     result.end = RunEnd::kCompleted;
     int i = 0;
-    while (i < training::kMotorSamples &&
-           (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
+    while (i < training::kMotorSamples && (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
         pacer.StartSample();
         training::AdvanceMotorCommands(i, motorCommands);
         MotorSample& sample = samples[i];
@@ -125,10 +133,12 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
             sample.volts[axis] = motorCommands[axis];
         }
         ReadEncoderCounts();
-        for (int channel = 0; channel < 4; ++channel)
+        for (int channel = 0; channel < 4; ++channel) {
             sample.counts[channel] = EncoderCounts[channel];
-        if (redraw)
+        }
+        if (redraw) {
             redraw();
+        }
         workMs[i] = static_cast<float>(pacer.WorkMs());
         ++i;
         pacer.WaitForPeriodEnd();
@@ -137,26 +147,30 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
     result.timing = pacer.Timing();
 
     // The loop's per-sample lines: sample number and work time in ms.
-    for (int j = 0; j < i; ++j)
+    for (int j = 0; j < i; ++j) {
         std::printf("%d\n%f\n", j, workMs[j]);
+    }
 
     result.filesWritten = true;
     training::WriteTrainingFile(result, kVoltageFile, voltageFile, "%f\t\t%f\t\t%f\n",
                                 training::kMotorSamples, [&](int j, double* v) {
-                                    for (int k = 0; k < arm::kMotorCount; ++k)
+                                    for (int k = 0; k < arm::kMotorCount; ++k) {
                                         v[k] = samples[j].volts[k];
+                                    }
                                 });
     training::WriteTrainingFile(result, kVelocityFile, velocityFile, "%f\t\t%f\t\t%f\n",
                                 training::kMotorSamples, [&](int j, double* v) {
-                                    for (int k = 0; k < arm::kMotorCount; ++k)
+                                    for (int k = 0; k < arm::kMotorCount; ++k) {
                                         v[k] = Velocity(samples[j].counts[k],
                                                         samples[j + 1].counts[k]);
+                                    }
                                 });
     // The fourth field carries the channel-3 count of the same sample.
     training::WriteTrainingFile(result, kEncoderFile, encoderFile, "%d\t%d\t%d\t%d\n",
                                 training::kMotorSamples, [&](int j, double* v) {
-                                    for (int k = 0; k < 4; ++k)
+                                    for (int k = 0; k < 4; ++k) {
                                         v[k] = samples[j].counts[k];
+                                    }
                                 });
     training::NoteFile(result, kLogTimeFile, training::Close(logTimeFile));
     ServosOff();
@@ -172,7 +186,7 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     platform::StdioFile encoderFile =
         platform::OpenReporting(kActualEncoderFile, "w", messages::kActualEncoderNotOpened);
     platform::StdioFile desiredFile = platform::OpenReporting(training::kDesiredVelocityFile, "r",
-                                                         messages::kDesiredVelocityNotOpened);
+                                                              messages::kDesiredVelocityNotOpened);
     if (!desiredFile) {
         ServosOff();
         return result;
@@ -191,8 +205,9 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         training::ReadVelocityRecords(desiredFile.get());
     const int p = static_cast<int>(desired.size());
     std::vector<std::int32_t> counts[arm::kMotorCount];
-    for (std::vector<std::int32_t>& channel : counts)
+    for (std::vector<std::int32_t>& channel : counts) {
         channel.assign(p, 0);
+    }
 
     GoHome();
     // Every sample: 20 ms after its work; no allocation, no file, no output.
@@ -205,12 +220,15 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         doubleLink.Evaluate(v[1], v[2], motorCommands[1], motorCommands[2]);
         upperLink.Evaluate(v[0], motorCommands[0]);
         ReadEncoderCounts();
-        for (int channel = 0; channel < arm::kMotorCount; ++channel)
+        for (int channel = 0; channel < arm::kMotorCount; ++channel) {
             counts[channel][q] = EncoderCounts[channel];
-        for (int axis = 0; axis < arm::kMotorCount; ++axis)
+        }
+        for (int axis = 0; axis < arm::kMotorCount; ++axis) {
             MotorAxes[axis].SetVoltage(motorCommands[axis]);
-        if (redraw)
+        }
+        if (redraw) {
             redraw();
+        }
         ++q;
         Sleep(20);
     }
@@ -219,13 +237,15 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     result.filesWritten = true;
     training::WriteTrainingFile(result, kActualVelocityFile, velocityFile, "%f\t%f\t\t%f\n", p - 1,
                                 [&](int j, double* v) {
-                                    for (int k = 0; k < arm::kMotorCount; ++k)
+                                    for (int k = 0; k < arm::kMotorCount; ++k) {
                                         v[k] = Velocity(counts[k][j], counts[k][j + 1]);
+                                    }
                                 });
     training::WriteTrainingFile(result, kActualEncoderFile, encoderFile, "%d\t\t%d\t\t%d\n", p - 1,
                                 [&](int j, double* v) {
-                                    for (int k = 0; k < arm::kMotorCount; ++k)
+                                    for (int k = 0; k < arm::kMotorCount; ++k) {
                                         v[k] = counts[k][j];
+                                    }
                                 });
     ServosOff();
     Sleep(1000);

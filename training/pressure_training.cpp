@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "arm/arm.h"
-#include "platform/fixed_messages.h"
-#include "platform/stdio_file.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "networks/networks.h"
+#include "platform/fixed_messages.h"
+#include "platform/stdio_file.h"
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
@@ -42,8 +42,9 @@ struct CombinedSample {
 };
 
 void SetReferenceVolts() {
-    for (int k = 0; k < arm::kMuscleCount; ++k)
+    for (int k = 0; k < arm::kMuscleCount; ++k) {
         ValveVoltages[k] = runs::kMuscleReferenceVolts[k];
+    }
     WriteValveVoltages(ValveVoltages);
 }
 
@@ -57,15 +58,17 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
         files[k] = platform::OpenReporting(paths[k].c_str(), "w", messages::kNotOpened);
     }
     std::vector<ValveSample> records[arm::kMuscleCount];
-    for (std::vector<ValveSample>& muscle : records)
+    for (std::vector<ValveSample>& muscle : records) {
         muscle.assign(kValveCapacity, ValveSample{});
+    }
     std::vector<float> workMs(training::kValveSamples);
     float pressures[12] = {};
 
     SetReferenceVolts();
     float reference[arm::kMuscleCount];
-    for (int k = 0; k < arm::kMuscleCount; ++k)
+    for (int k = 0; k < arm::kMuscleCount; ++k) {
         reference[k] = ValveVoltages[k];
+    }
     Sleep(1000);
     // One pacer for the four muscles: its work times are the samples', its
     // lateness figures include the pauses between the muscles.
@@ -80,25 +83,27 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
         // Every 20 ms; no allocation, no file, no output.
         RunEnd end = RunEnd::kCompleted;
         int q = 0;
-        while (q < training::kValveSamples &&
-               (end = runs::CheckStops()) == RunEnd::kCompleted) {
+        while (q < training::kValveSamples && (end = runs::CheckStops()) == RunEnd::kCompleted) {
             pacer.StartSample();
             ValveVoltages[r] = training::NextValveCommand(q, ValveVoltages[r], reference[r]);
             WriteValveVoltages(ValveVoltages);
             records[r][q].voltage = ValveVoltages[r];
             ReadPressures(pressures);
             records[r][q].pressure = pressures[r];
-            if (redraw)
+            if (redraw) {
                 redraw();
+            }
             workMs[q] = static_cast<float>(pacer.WorkMs());
             ++q;
             pacer.WaitForPeriodEnd();
         }
-        for (int j = 0; j < q; ++j)
+        for (int j = 0; j < q; ++j) {
             std::printf("%f\n", workMs[j]);
+        }
         result.samples += q;
-        if (result.end == RunEnd::kCompleted)
+        if (result.end == RunEnd::kCompleted) {
             result.end = end;
+        }
     }
     result.timing = pacer.Timing();
 
@@ -125,10 +130,12 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     bool loaded = doubleLink.LoadWeights();
     networks::UpperLinkModel upperLink;
     loaded = upperLink.LoadWeights() && loaded;
-    networks::AnnetModel valves[arm::kMuscleCount] = {networks::AnnetModel(1), networks::AnnetModel(2),
-                                      networks::AnnetModel(3), networks::AnnetModel(4)};
-    for (networks::AnnetModel& valve : valves)
+    networks::AnnetModel valves[arm::kMuscleCount] = {
+        networks::AnnetModel(1), networks::AnnetModel(2), networks::AnnetModel(3),
+        networks::AnnetModel(4)};
+    for (networks::AnnetModel& valve : valves) {
         loaded = valve.LoadWeights() && loaded;
+    }
     // Networks without weights would drive everything with 0 V; the training
     // files of a previous recording are left as they are.
     if (!loaded) {
@@ -137,10 +144,12 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         return result;
     }
 
-    platform::StdioFile encoderFile = platform::OpenReporting(kEncoderFile, "w", messages::kEncoderValuesNotOpened);
-    platform::StdioFile pressureFile = platform::OpenReporting(kPressureFile, "w", messages::kFilteredPressureValuesNotOpened);
+    platform::StdioFile encoderFile =
+        platform::OpenReporting(kEncoderFile, "w", messages::kEncoderValuesNotOpened);
+    platform::StdioFile pressureFile =
+        platform::OpenReporting(kPressureFile, "w", messages::kFilteredPressureValuesNotOpened);
     platform::StdioFile velocityFile = platform::OpenReporting(training::kDesiredVelocityFile, "r",
-                                                          messages::kDesiredVelocityNotOpened);
+                                                               messages::kDesiredVelocityNotOpened);
     platform::StdioFile desiredFile =
         platform::OpenReporting(kDesiredPressureFile, "w", messages::kDesiredPressureNotOpened);
     // Without desired velocities there is nothing to run.
@@ -178,19 +187,23 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         WriteValveVoltages(ValveVoltages);
         ReadPressures(pressures);
         CombinedSample& sample = samples[q];
-        for (int k = 0; k < arm::kMuscleCount; ++k)
+        for (int k = 0; k < arm::kMuscleCount; ++k) {
             sample.pressure[k] = pressures[k];
+        }
         const float* v = velocities[q].velocity;
         float motor[arm::kMotorCount];
         doubleLink.Evaluate(v[1], v[2], motor[1], motor[2]);
         upperLink.Evaluate(v[0], motor[0]);
-        for (int axis = 0; axis < arm::kMotorCount; ++axis)
+        for (int axis = 0; axis < arm::kMotorCount; ++axis) {
             MotorAxes[axis].SetVoltage(motor[axis]);
+        }
         ReadEncoderCounts();
-        for (int channel = 0; channel < arm::kEncoderChannelCount; ++channel)
+        for (int channel = 0; channel < arm::kEncoderChannelCount; ++channel) {
             sample.counts[channel] = EncoderCounts[channel];
-        if (redraw)
+        }
+        if (redraw) {
             redraw();
+        }
         ++q;
         pacer.WaitForPeriodEnd();
     }
@@ -201,18 +214,21 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     result.filesWritten = true;
     training::WriteTrainingFile(result, kPressureFile, pressureFile, "%f\t\t%f\t\t%f\t\t%f\n",
                                 lines, [&](int j, double* v) {
-                                    for (int k = 0; k < arm::kMuscleCount; ++k)
+                                    for (int k = 0; k < arm::kMuscleCount; ++k) {
                                         v[k] = samples[j].pressure[k];
+                                    }
                                 });
     training::WriteTrainingFile(result, kDesiredPressureFile, desiredFile, "%f\t\t%f\t\t%f\t\t%f\n",
                                 lines, [&](int j, double* v) {
-                                    for (int k = 0; k < arm::kMuscleCount; ++k)
+                                    for (int k = 0; k < arm::kMuscleCount; ++k) {
                                         v[k] = desired.pressure[k][j];
+                                    }
                                 });
     training::WriteTrainingFile(result, kEncoderFile, encoderFile, "%d\t\t%d\t\t%d\t\t%d\t\t%d\n",
                                 lines, [&](int j, double* v) {
-                                    for (int k = 0; k < arm::kEncoderChannelCount; ++k)
+                                    for (int k = 0; k < arm::kEncoderChannelCount; ++k) {
                                         v[k] = samples[j].counts[k];
+                                    }
                                 });
     StopMotorsAndValves();
     Sleep(1000);

@@ -1,5 +1,6 @@
-#include "platform/stdio_file.h"
 #include "training/procedure_support.h"
+
+#include "platform/stdio_file.h"
 
 namespace training {
 
@@ -10,8 +11,9 @@ std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file) {
 }
 
 void NoteFile(TrainingResult& result, const char* path, bool written) {
-    if (written)
+    if (written) {
         result.files.emplace_back(path);
+    }
     result.filesWritten = result.filesWritten && written;
 }
 

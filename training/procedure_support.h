@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/stdio_file.h"
 #include "evaluator/run_files.h"
+#include "platform/stdio_file.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
 #include "training/training.h"

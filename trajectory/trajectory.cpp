@@ -83,13 +83,15 @@ JointAngles SolveArm(double w) {
     const double c3 =
         (r2 - kUpperLink * kUpperLink - kLowerLink * kLowerLink) / (2 * kUpperLink * kLowerLink);
     const double s3 = std::sqrt(std::fabs(1 - c3 * c3));
-    if (c3 < -1 || c3 > 1)
+    if (c3 < -1 || c3 > 1) {
         std::printf("Infesible Solution for Cos tetha 3\n");
+    }
     const double th3 = std::atan2(s3, c3);
     const double s2 = ((kUpperLink + kLowerLink * std::cos(th3)) * y - kLowerLink * s3 * x) / r2;
     const double c2 = ((kUpperLink + kLowerLink * c3) * x + kLowerLink * s3 * y) / r2;
-    if (c2 < -1 || c2 > 1)
+    if (c2 < -1 || c2 > 1) {
         std::printf("Infesible Solution for Cos tetha 2\n");
+    }
     const double th2 = std::atan2(s2, c2);
     return {arm::kHalfPi - th2 - th3, th2, th3};
 }
@@ -132,8 +134,7 @@ std::vector<Rates> DifferenceRates(const std::vector<JointAngles>& th) {
         const JointAngles& a = th[i];
         const JointAngles& b = th[i + 1];
         const JointAngles& c = th[i + 2];
-        rates[i] = {SampleRate(b.th2, a.th2),
-                    SampleRate(b.th3, a.th3),
+        rates[i] = {SampleRate(b.th2, a.th2), SampleRate(b.th3, a.th3),
                     SampleAcceleration(c.th1, b.th1, a.th1),
                     SampleAcceleration(c.th2, b.th2, a.th2),
                     SampleAcceleration(c.th3, b.th3, a.th3)};
@@ -147,9 +148,16 @@ std::vector<Rates> DifferenceRates(const std::vector<JointAngles>& th) {
 runfiles::TrajectoryTerms DynamicTerms(const JointAngles& th, const Rates& atK,
                                        const Rates& centredOnK) {
     return runfiles::DynamicTerms({
-        th.th1, th.th2, th.th3, 0.0,
-        atK.w2, atK.w3,
-        centredOnK.a1, centredOnK.a2, centredOnK.a3, 0.0f,
+        th.th1,
+        th.th2,
+        th.th3,
+        0.0,
+        atK.w2,
+        atK.w3,
+        centredOnK.a1,
+        centredOnK.a2,
+        centredOnK.a3,
+        0.0f,
     });
 }
 
@@ -160,8 +168,9 @@ bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float
     const std::vector<double> wave = WaveValues(*sine, *ramp, *step, *amplitude, *frequency);
 
     std::vector<JointAngles> th(kSolvedSamples);
-    for (int i = 0; i < kSolvedSamples; ++i)
+    for (int i = 0; i < kSolvedSamples; ++i) {
         th[i] = SolveArm(wave[i]);
+    }
 
     const bool velocitiesWritten = WriteFile(kVelocityTrajectoryFile, [&](std::FILE* file) {
         for (int i = 0; i < kSamples - 2; ++i) {
@@ -177,10 +186,11 @@ bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float
 
     const bool countsWritten = WriteFile(kEncoderTrajectoryFile, [&](std::FILE* file) {
         for (int i = 0; i < kSolvedSamples; ++i) {
-            WriteThreeColumns(
-                file, CarriageCount(i),
-                (Degrees(th[i].th2) - arm::kShoulderDegreesAtZero) * arm::kJointCountsPerRevolution / 360,
-                (Degrees(th[i].th3) - arm::kElbowDegreesAtZero) * arm::kJointCountsPerRevolution / 360);
+            WriteThreeColumns(file, CarriageCount(i),
+                              (Degrees(th[i].th2) - arm::kShoulderDegreesAtZero) *
+                                  arm::kJointCountsPerRevolution / 360,
+                              (Degrees(th[i].th3) - arm::kElbowDegreesAtZero) *
+                                  arm::kJointCountsPerRevolution / 360);
         }
     });
 

@@ -19,20 +19,24 @@ namespace {
 // output discarded; returns its exit status, or -1 when it did not exit.
 int RunIn(const std::string& program, const std::string& directory) {
     const pid_t child = fork();
-    if (child < 0)
+    if (child < 0) {
         return -1;
+    }
     if (child == 0) {
         const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0)
+        if (null >= 0) {
             dup2(null, STDOUT_FILENO);
-        if (chdir(directory.c_str()) == 0)
+        }
+        if (chdir(directory.c_str()) == 0) {
             execlp(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        }
         _exit(127);
     }
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR)
+        if (errno != EINTR) {
             return -1;
+        }
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -40,8 +44,9 @@ int RunIn(const std::string& program, const std::string& directory) {
 std::string ProgramPath(const std::string& program) {
     // A path is made absolute before the child changes directory; a bare
     // name is looked up on PATH.
-    if (program.find('/') == std::string::npos)
+    if (program.find('/') == std::string::npos) {
         return program;
+    }
     return std::filesystem::absolute(program).string();
 }
 
@@ -56,8 +61,9 @@ double ArbiterFitness::Of(const Candidate& k) {
     {
         platform::StdioFile candidate(std::fopen((dir / "KFFile.txt").c_str(), "w"));
         if (!candidate || !runfiles::WriteCandidates(candidate.get(), k.data()) ||
-            std::fclose(candidate.release()) != 0)
+            std::fclose(candidate.release()) != 0) {
             return std::numeric_limits<double>::infinity();
+        }
     }
     // A run that dies before writing must not leave the last candidate's fitness.
     std::error_code ignored;
@@ -66,15 +72,18 @@ double ArbiterFitness::Of(const Candidate& k) {
     const int status = RunIn(program_, directory_);
     platform::StdioFile result(std::fopen((dir / "FEval.txt").c_str(), "r"));
     if (result) {
-        for (int c; (c = std::fgetc(result.get())) != EOF;)
+        for (int c; (c = std::fgetc(result.get())) != EOF;) {
             lastText_ += char(c);
+        }
     }
-    if (status != 0)
+    if (status != 0) {
         return std::numeric_limits<double>::infinity();
+    }
     char* end = nullptr;
     const double fitness = std::strtod(lastText_.c_str(), &end);
-    if (end == lastText_.c_str() || !std::isfinite(fitness))
+    if (end == lastText_.c_str() || !std::isfinite(fitness)) {
         return std::numeric_limits<double>::infinity();
+    }
     return fitness;
 }
 

@@ -58,15 +58,17 @@ class FloatSum {
         }
         float e = Value();
         for (int lane = 0; lane < kLanes; ++lane) {
-            for (const Lanes& values : columns)
+            for (const Lanes& values : columns) {
                 e = float(e + values[lane]);
+            }
         }
         Enter(e);
     }
 
     float Value() const {
-        if (binade_ == 0)
+        if (binade_ == 0) {
             return plain_;
+        }
         return std::bit_cast<float>((std::uint32_t(binade_) << 23) +
                                     std::uint32_t(quanta_ - kQuantaPerBinade / 2));
     }

@@ -48,8 +48,9 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
     const std::size_t samples = n - 2;
     prepared.groups_ = (samples + kLanes - 1) / kLanes;
     const std::size_t padded = kLanes * prepared.groups_;
-    for (auto& column : prepared.strength_)
+    for (auto& column : prepared.strength_) {
         column.assign(padded, 0.0);
+    }
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         prepared.own_[m].assign(padded, 0.0);
         prepared.neighbour_[m].assign(padded, 0.0);
@@ -61,8 +62,9 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
         evaluator::PredictSample(models, trajectory, flags, d, own, neighbour);
         const fuzzy::RuleStrengths strengths =
             fuzzy::StrengthsAt(evaluator::BinPhase(trajectory[d].field[0]));
-        for (int r = 0; r < kRules; ++r)
+        for (int r = 0; r < kRules; ++r) {
             prepared.strength_[r][i] = strengths.rule[r];
+        }
         // Log record d pairs with trajectory record d; the log holds n + 3 records.
         for (int m = 0; m < arm::kMuscleCount; ++m) {
             prepared.own_[m][i] = own[m];
@@ -124,8 +126,9 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) double PreparedLog:
 
 double InProcessFitness::Of(const Candidate& k) {
     double sum = 0.0;
-    for (const PreparedLog& log : logs_)
+    for (const PreparedLog& log : logs_) {
         sum += log.FitnessOf(k);
+    }
     return sum / double(logs_.size());
 }
 
@@ -147,8 +150,9 @@ std::optional<std::vector<PreparedLog>> PrepareLogs(const std::string& weightDir
             refused = true;
         }
     }
-    if (refused)
+    if (refused) {
         return std::nullopt;
+    }
     return logs;
 }
 

@@ -36,8 +36,9 @@ struct Objective {
 
     double Score(const double* x) {
         Candidate k;
-        for (int i = 0; i < kDimension; ++i)
+        for (int i = 0; i < kDimension; ++i) {
             k[i] = runfiles::CandidateValueAsRead(x[i]);
+        }
         const double value = fitness.Of(k);
         ++result.evaluations;
         if (!std::isfinite(value)) {
@@ -45,11 +46,13 @@ struct Objective {
         } else if (value < result.fitness) {
             result.fitness = value;
             result.best = k;
-            if (report)
+            if (report) {
                 report(result.evaluations, value);
+            }
         }
-        if (result.evaluations >= budget && running)
+        if (result.evaluations >= budget && running) {
             nlopt_force_stop(running);
+        }
         // NLopt takes a huge value as a bad point; infinity may upset subplex.
         return std::isfinite(value) ? value : std::numeric_limits<double>::max();
     }
@@ -116,8 +119,9 @@ SearchResult Search(Fitness& fitness, const Candidate& start, const SearchSettin
     const Optimizer local = Subplex(low, high);
     for (int run = 0; run <= settings.randomStarts && remaining() > 0; ++run) {
         if (run > 0) {
-            for (int i = 0; i < kDimension; ++i)
+            for (int i = 0; i < kDimension; ++i) {
                 x[i] = Uniform(engine, low[i], high[i]);
+            }
         }
         const long share = remaining() / (settings.randomStarts + 1 - run);
         Run(objective, local.get(), x, std::max(share, 1L));

@@ -61,7 +61,8 @@ class PreparedLog {
     // sample misses by 0 and leaves the error sum as it is.
     static constexpr int kRules = fuzzy::kRuleCount;
     std::vector<double> strength_[kRules];
-    std::vector<double> own_[arm::kMuscleCount], neighbour_[arm::kMuscleCount], measured_[arm::kMuscleCount];
+    std::vector<double> own_[arm::kMuscleCount], neighbour_[arm::kMuscleCount],
+        measured_[arm::kMuscleCount];
     std::size_t groups_ = 0;
     std::size_t records_ = 0;  // trajectory records n; samples 1 to n - 2 are scored
 };
@@ -123,7 +124,7 @@ struct SearchResult {
     Candidate best{};
     double fitness = 0.0;  // infinite when no candidate had a finite fitness
     long evaluations = 0;
-    long failed = 0;       // candidates without a finite fitness
+    long failed = 0;  // candidates without a finite fitness
 };
 
 // Called whenever the best fitness so far improves: evaluation number
