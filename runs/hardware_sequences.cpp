@@ -105,10 +105,14 @@ void BackElbowOff() {
 
 }  // namespace
 
-void HomeMuscles() {
+void SetValvesToReference() {
     std::copy(runs::kMuscleReferenceVolts, runs::kMuscleReferenceVolts + arm::kMuscleCount,
               ValveVoltages);
     WriteValveVoltages(ValveVoltages);
+}
+
+void HomeMuscles() {
+    SetValvesToReference();
     Sleep(2000);
     ClearCounter(3);
     ClearCounter(4);

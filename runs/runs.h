@@ -22,6 +22,9 @@ namespace runs {
 inline constexpr float kMuscleReferenceVolts[arm::kMuscleCount] = {5.0f, 5.6f, 5.6f, 5.0f};
 }  // namespace runs
 
+// Writes the reference voltages to ValveVoltages and to the valves.
+void SetValvesToReference();
+
 // Valves to their reference voltages, two seconds to settle, then encoder
 // channels 3 and 4 zeroed: the muscle-driven joint reads 0 in this state.
 void HomeMuscles();

@@ -41,13 +41,6 @@ struct CombinedSample {
     std::int32_t counts[arm::kEncoderChannelCount] = {};
 };
 
-void SetReferenceVolts() {
-    for (int k = 0; k < arm::kMuscleCount; ++k) {
-        ValveVoltages[k] = runs::kMuscleReferenceVolts[k];
-    }
-    WriteValveVoltages(ValveVoltages);
-}
-
 }  // namespace
 
 TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
@@ -64,7 +57,7 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     std::vector<float> workMs(training::kValveSamples);
     float pressures[12] = {};
 
-    SetReferenceVolts();
+    SetValvesToReference();
     float reference[arm::kMuscleCount];
     for (int k = 0; k < arm::kMuscleCount; ++k) {
         reference[k] = ValveVoltages[k];
@@ -78,7 +71,7 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     result.end = RunEnd::kCompleted;
     for (int r = 0; r < arm::kMuscleCount; ++r) {
         std::printf("Muscle NO :%d\n", r);
-        SetReferenceVolts();
+        SetValvesToReference();
         Sleep(1000);
         // Every 20 ms; no allocation, no file, no output.
         RunEnd end = RunEnd::kCompleted;
