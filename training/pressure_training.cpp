@@ -58,10 +58,6 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     float pressures[12] = {};
 
     SetValvesToReference();
-    float reference[arm::kMuscleCount];
-    for (int k = 0; k < arm::kMuscleCount; ++k) {
-        reference[k] = ValveVoltages[k];
-    }
     Sleep(1000);
     // One pacer for the four muscles: its work times are the samples', its
     // lateness figures include the pauses between the muscles.
@@ -78,7 +74,8 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
         int q = 0;
         while (q < training::kValveSamples && (end = runs::CheckStops()) == RunEnd::kCompleted) {
             pacer.StartSample();
-            ValveVoltages[r] = training::NextValveCommand(q, ValveVoltages[r], reference[r]);
+            ValveVoltages[r] = training::NextValveCommand(q, ValveVoltages[r],
+                                                          runs::kMuscleReferenceVolts[r]);
             WriteValveVoltages(ValveVoltages);
             records[r][q].voltage = ValveVoltages[r];
             ReadPressures(pressures);
