@@ -106,7 +106,6 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
         platform::OpenReporting(kLogTimeFile, "w", messages::kLogTimeNotOpened);
 
     std::vector<MotorSample> samples(kMotorCapacity);
-    std::vector<float> workMs(training::kMotorSamples);
     runs::SamplePacer pacer(training::kMotorSamples);
 
     for (int axis = 0; axis < arm::kMotorCount; ++axis) {
@@ -139,7 +138,6 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
         if (redraw) {
             redraw();
         }
-        workMs[i] = static_cast<float>(pacer.WorkMs());
         ++i;
         pacer.WaitForPeriodEnd();
     }
@@ -148,7 +146,7 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
 
     // The loop's per-sample lines: sample number and work time in ms.
     for (int j = 0; j < i; ++j) {
-        std::printf("%d\n%f\n", j, workMs[j]);
+        std::printf("%d\n%f\n", j, pacer.RecordedWorkMs(j));
     }
 
     result.filesWritten = true;

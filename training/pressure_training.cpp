@@ -54,7 +54,6 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     for (std::vector<ValveSample>& muscle : records) {
         muscle.assign(kValveCapacity, ValveSample{});
     }
-    std::vector<float> workMs(training::kValveSamples);
     float pressures[12] = {};
 
     SetValvesToReference();
@@ -83,12 +82,11 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
             if (redraw) {
                 redraw();
             }
-            workMs[q] = static_cast<float>(pacer.WorkMs());
             ++q;
             pacer.WaitForPeriodEnd();
         }
         for (int j = 0; j < q; ++j) {
-            std::printf("%f\n", workMs[j]);
+            std::printf("%f\n", pacer.RecordedWorkMs(result.samples + j));
         }
         result.samples += q;
         if (result.end == RunEnd::kCompleted) {
