@@ -257,10 +257,13 @@ bool WriteLogs(RunFiles& files, const std::vector<Sample>& samples) {
         std::copy(s.measured, s.measured + arm::kMuscleCount, record.measured);
         std::copy(s.valve, s.valve + arm::kMuscleCount, record.valve);
         std::copy(s.counts, s.counts + arm::kEncoderChannelCount, record.counts);
-        written =
-            platform::WriteLine(files.pressureLog.get(), kPressureLineFormat, pressures) >= 0 &&
-            platform::WriteLine(files.encoderLog.get(), kEncoderLineFormat, counts) >= 0 &&
-            runfiles::Write(files.runLog.get(), record) >= 0 && written;
+        // Each log gets its line whether or not another one's write failed.
+        const bool pressureLine =
+            platform::WriteLine(files.pressureLog.get(), kPressureLineFormat, pressures) >= 0;
+        const bool encoderLine =
+            platform::WriteLine(files.encoderLog.get(), kEncoderLineFormat, counts) >= 0;
+        const bool runLine = runfiles::Write(files.runLog.get(), record) >= 0;
+        written = written && pressureLine && encoderLine && runLine;
     }
     return written;
 }
