@@ -48,6 +48,9 @@ void ManualMotorCommand(int motor1, int motor2, int motor3, float volts, float d
 // to the others, from a local array (ValveVoltages is left alone).
 void ManualPressureCommand(int* muscle1, int* muscle2, int* muscle3, int* muscle4, float* volts);
 
+// Switches the servos of the three motors off.
+void SwitchServosOff();
+
 // Switches the servos of the three motors off and writes 0 V to every valve
 // (ValveVoltages included): how the runs and procedures leave the arm.
 void StopMotorsAndValves();

@@ -47,12 +47,6 @@ double Velocity(std::int32_t from, std::int32_t to) {
     return static_cast<float>(static_cast<double>(to - from) / 20);
 }
 
-void ServosOff() {
-    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
-        MotorAxes[axis].ServoOff();
-    }
-}
-
 }  // namespace
 
 TrainingResult CalibrateOffsets(runs::Redraw redraw) {
@@ -91,7 +85,7 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
     }
 
     std::printf("CALIBRATION END *************************\n");
-    ServosOff();
+    SwitchServosOff();
     return result;
 }
 
@@ -171,7 +165,7 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
                                     }
                                 });
     training::NoteFile(result, kLogTimeFile, training::Close(logTimeFile));
-    ServosOff();
+    SwitchServosOff();
     return result;
 }
 
@@ -186,7 +180,7 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     platform::StdioFile desiredFile = platform::OpenReporting(training::kDesiredVelocityFile, "r",
                                                               messages::kDesiredVelocityNotOpened);
     if (!desiredFile) {
-        ServosOff();
+        SwitchServosOff();
         return result;
     }
     // Weights that do not load would drive the motors with 0 V all along:
@@ -195,7 +189,7 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     const bool upperLoaded = upperLink.LoadWeights();
     if (!doubleLoaded || !upperLoaded) {
         std::printf("Velocity test not started: the link networks' weights did not load\n");
-        ServosOff();
+        SwitchServosOff();
         return result;
     }
 
@@ -245,7 +239,7 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
                                         v[k] = counts[k][j];
                                     }
                                 });
-    ServosOff();
+    SwitchServosOff();
     Sleep(1000);
     return result;
 }
