@@ -1,7 +1,5 @@
-// What the training-data procedures share: the checks that end their loops,
-// the messages printed when a file cannot be opened (kept byte for byte for
-// the operators' scripts; \375 is the byte 0xFD), opening with that message,
-// the desired-velocity file, and writing the files from the tables.
+// What the training-data procedures share: the desired-velocity file and
+// reading it, and writing the training files from the tables into the result.
 #pragma once
 
 #include <cstdio>
