@@ -12,6 +12,7 @@
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
+#include "trajectory/trajectory.h"
 
 namespace {
 
@@ -177,8 +178,8 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         platform::OpenReporting(kActualVelocityFile, "w", messages::kActualVelocityNotOpened);
     platform::StdioFile encoderFile =
         platform::OpenReporting(kActualEncoderFile, "w", messages::kActualEncoderNotOpened);
-    platform::StdioFile desiredFile = platform::OpenReporting(training::kDesiredVelocityFile, "r",
-                                                              messages::kDesiredVelocityNotOpened);
+    platform::StdioFile desiredFile =
+        platform::OpenReporting(kVelocityTrajectoryFile, "r", messages::kDesiredVelocityNotOpened);
     if (!desiredFile) {
         SwitchServosOff();
         return result;

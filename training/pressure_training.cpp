@@ -14,6 +14,7 @@
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
+#include "trajectory/trajectory.h"
 
 namespace {
 
@@ -73,8 +74,8 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
         int q = 0;
         while (q < training::kValveSamples && (end = runs::CheckStops()) == RunEnd::kCompleted) {
             pacer.StartSample();
-            ValveVoltages[r] = training::NextValveCommand(q, ValveVoltages[r],
-                                                          runs::kMuscleReferenceVolts[r]);
+            ValveVoltages[r] =
+                training::NextValveCommand(q, ValveVoltages[r], runs::kMuscleReferenceVolts[r]);
             WriteValveVoltages(ValveVoltages);
             records[r][q].voltage = ValveVoltages[r];
             ReadPressures(pressures);
@@ -136,8 +137,8 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         platform::OpenReporting(kEncoderFile, "w", messages::kEncoderValuesNotOpened);
     platform::StdioFile pressureFile =
         platform::OpenReporting(kPressureFile, "w", messages::kFilteredPressureValuesNotOpened);
-    platform::StdioFile velocityFile = platform::OpenReporting(training::kDesiredVelocityFile, "r",
-                                                               messages::kDesiredVelocityNotOpened);
+    platform::StdioFile velocityFile =
+        platform::OpenReporting(kVelocityTrajectoryFile, "r", messages::kDesiredVelocityNotOpened);
     platform::StdioFile desiredFile =
         platform::OpenReporting(kDesiredPressureFile, "w", messages::kDesiredPressureNotOpened);
     // Without desired velocities there is nothing to run.

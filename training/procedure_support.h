@@ -1,5 +1,6 @@
-// What the training-data procedures share: the desired-velocity file and
-// reading it, and writing the training files from the tables into the result.
+// What the training-data procedures share: reading the desired-velocity file
+// of the trajectory, and writing the training files from the tables into the
+// result.
 #pragma once
 
 #include <cstdio>
@@ -12,9 +13,6 @@
 #include "training/training.h"
 
 namespace training {
-
-inline constexpr const char* kDesiredVelocityFile =
-    "./NeuralFiles/SinVelocityTrajectoryDesired.txt";
 
 // Reads the open velocity file to its end, one line per read while the
 // end-of-file indicator is clear (an empty file gives one line of zeros).
