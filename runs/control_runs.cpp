@@ -40,9 +40,6 @@ constexpr const char* kEncoderLineFormat = "%d\t%d\t\t%d\t\t%d\t\t%d\t\t%d\n";
 
 constexpr float kSlopeDivisor = 20.0f;
 
-// The run's own pressure buffer, apart from the one the readouts fill.
-float runPressures[12];
-
 // The ten networks of a run. Members are destroyed in reverse order: the
 // pressure networks 4 to 1, the valve networks 4 to 1, the upper link, the
 // double link.
@@ -199,7 +196,7 @@ void RunSample(const Networks& nets, const VelocityRecord& velocity, std::vector
                std::size_t k) {
     Sample& sample = samples[k];
     for (int m = 0; m < arm::kMuscleCount; ++m) {
-        const float p0 = samples[k].desired[m];
+        const float p0 = sample.desired[m];
         const float p1 = samples[k + 1].desired[m];
         const float p2 = samples[k + 2].desired[m];
         nets.valve[m]->Evaluate(p0, p1, p2, p1 - p0, p2 - p0, sample.slope[m], ValveVoltages[m]);
@@ -207,8 +204,9 @@ void RunSample(const Networks& nets, const VelocityRecord& velocity, std::vector
     std::copy(ValveVoltages, ValveVoltages + arm::kMuscleCount, sample.valve);
     WriteValveVoltages(ValveVoltages);
 
-    ReadPressures(runPressures);
-    std::copy(runPressures, runPressures + arm::kMuscleCount, sample.measured);
+    float pressures[12] = {};  // the readout fills twelve channels
+    ReadPressures(pressures);
+    std::copy(pressures, pressures + arm::kMuscleCount, sample.measured);
 
     float u0 = 0.0f, u1 = 0.0f, u2 = 0.0f;
     nets.doubleLink->Evaluate(velocity.velocity[1], velocity.velocity[2], u1, u2);
@@ -259,10 +257,13 @@ bool WriteLogs(RunFiles& files, const std::vector<Sample>& samples) {
         std::copy(s.measured, s.measured + arm::kMuscleCount, record.measured);
         std::copy(s.valve, s.valve + arm::kMuscleCount, record.valve);
         std::copy(s.counts, s.counts + arm::kEncoderChannelCount, record.counts);
-        written =
-            platform::WriteLine(files.pressureLog.get(), kPressureLineFormat, pressures) >= 0 &&
-            platform::WriteLine(files.encoderLog.get(), kEncoderLineFormat, counts) >= 0 &&
-            runfiles::Write(files.runLog.get(), record) >= 0 && written;
+        // Each log gets its line whether or not another one's write failed.
+        const bool pressureLine =
+            platform::WriteLine(files.pressureLog.get(), kPressureLineFormat, pressures) >= 0;
+        const bool encoderLine =
+            platform::WriteLine(files.encoderLog.get(), kEncoderLineFormat, counts) >= 0;
+        const bool runLine = runfiles::Write(files.runLog.get(), record) >= 0;
+        written = written && pressureLine && encoderLine && runLine;
     }
     return written;
 }

@@ -105,10 +105,14 @@ void BackElbowOff() {
 
 }  // namespace
 
-void HomeMuscles() {
+void SetValvesToReference() {
     std::copy(runs::kMuscleReferenceVolts, runs::kMuscleReferenceVolts + arm::kMuscleCount,
               ValveVoltages);
     WriteValveVoltages(ValveVoltages);
+}
+
+void HomeMuscles() {
+    SetValvesToReference();
     Sleep(2000);
     ClearCounter(3);
     ClearCounter(4);
@@ -160,9 +164,7 @@ void ManualMotorCommand(int motor1, int motor2, int motor3, float volts, float d
     }
     // Truncated toward zero; a negative or undefined duration waits nothing.
     BusyWait(durationMs > 0.0f ? static_cast<long>(std::min(durationMs, 1e9f)) : 0);
-    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
-        MotorAxes[axis].ServoOff();
-    }
+    SwitchServosOff();
 }
 
 void ManualPressureCommand(int* muscle1, int* muscle2, int* muscle3, int* muscle4, float* volts) {
@@ -190,10 +192,14 @@ RunEnd CheckStops() {
 
 }  // namespace runs
 
-void StopMotorsAndValves() {
+void SwitchServosOff() {
     for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].ServoOff();
     }
+}
+
+void StopMotorsAndValves() {
+    SwitchServosOff();
     std::fill(ValveVoltages, ValveVoltages + arm::kMuscleCount, 0.0f);
     WriteValveVoltages(ValveVoltages);
 }

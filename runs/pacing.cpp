@@ -56,6 +56,11 @@ void SamplePacer::WaitForPeriodEnd() {
     }
 }
 
+double SamplePacer::RecordedWorkMs(int sample) const {
+    const auto index = static_cast<std::size_t>(sample);
+    return sample >= 0 && index < workMs_.size() ? double{workMs_[index]} : 0.0;
+}
+
 SampleTiming SamplePacer::Timing() const {
     SampleTiming timing;
     timing.samples = samples_;

@@ -46,7 +46,9 @@ class SamplePacer {
     // Bottom of a sample: busy-waits until 20 ms have passed since StartSample.
     void WaitForPeriodEnd();
 
-    // After the loop.
+    // After the loop: the work time of timed sample `sample` (0 for one
+    // beyond the capacity), and the summary of all of them.
+    double RecordedWorkMs(int sample) const;
     SampleTiming Timing() const;
 
   private:

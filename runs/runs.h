@@ -22,6 +22,9 @@ namespace runs {
 inline constexpr float kMuscleReferenceVolts[arm::kMuscleCount] = {5.0f, 5.6f, 5.6f, 5.0f};
 }  // namespace runs
 
+// Writes the reference voltages to ValveVoltages and to the valves.
+void SetValvesToReference();
+
 // Valves to their reference voltages, two seconds to settle, then encoder
 // channels 3 and 4 zeroed: the muscle-driven joint reads 0 in this state.
 void HomeMuscles();
@@ -44,6 +47,9 @@ void ManualMotorCommand(int motor1, int motor2, int motor3, float volts, float d
 // Writes *volts to the valve of every muscle whose flag is non-zero and 0 V
 // to the others, from a local array (ValveVoltages is left alone).
 void ManualPressureCommand(int* muscle1, int* muscle2, int* muscle3, int* muscle4, float* volts);
+
+// Switches the servos of the three motors off.
+void SwitchServosOff();
 
 // Switches the servos of the three motors off and writes 0 V to every valve
 // (ValveVoltages included): how the runs and procedures leave the arm.

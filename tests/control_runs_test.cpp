@@ -427,6 +427,19 @@ TEST_F(ControlRunsTest, ARunThatCannotStartDrivesNothing) {
     }
 }
 
+TEST_F(ControlRunsTest, ALogThatFailsMidRunLeavesTheOtherLogsWhole) {
+    const int n = 404;  // enough lines to overflow the failing log's buffer
+    WriteTrajectory(n);
+    WriteVelocities(n);
+    fs::create_symlink("/dev/full", "NeuralFiles/ALLTrajectoryActualPressureValues.txt");
+    const runs::RunResult result = Capture(Neural);
+    EXPECT_EQ(result.end, RunEnd::kCompleted);
+    EXPECT_FALSE(result.logsWritten);
+    EXPECT_NE(captured.find("Run logs not written completely.\n"), std::string::npos);
+    EXPECT_EQ(labtest::LineCount("NeuralFiles/ALLTrajectoryActualEncoders.txt"), n - 4);
+    EXPECT_EQ(labtest::LineCount("NeuralFiles/LogALLANNETPressures.txt"), n - 4);
+}
+
 TEST_F(ControlRunsTest, EachSampleReadsWritesAndRedrawsInOrder) {
     WriteTrajectory(5);
     WriteVelocities(5);

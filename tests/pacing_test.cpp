@@ -26,6 +26,9 @@ TEST(SamplePacer, PacesFromEachStartAndTimesEverySample) {
         const double periodMs = double(starts[k] - starts[k - 1]) / kMs;
         EXPECT_NEAR(periodMs, k == 2 ? 25.0 : 20.0, 0.05) << "sample " << k;
     }
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_NEAR(pacer.RecordedWorkMs(k), double(workNs[k]) / kMs, 0.05) << "sample " << k;
+    }
     const runs::SampleTiming timing = pacer.Timing();
     EXPECT_EQ(timing.samples, 5);
     EXPECT_EQ(timing.samplesOver20Ms, 1);
@@ -48,6 +51,7 @@ TEST(SamplePacer, SamplesBeyondItsCapacityArePacedButNotTimed) {
     const runs::SampleTiming timing = pacer.Timing();
     EXPECT_EQ(timing.samples, 4);
     EXPECT_EQ(timing.samplesOver20Ms, 0);  // the long fourth sample was not timed
+    EXPECT_EQ(pacer.RecordedWorkMs(3), 0.0);
     EXPECT_LT(timing.worstLatenessMs, 0.1);
 }
 

@@ -12,6 +12,7 @@
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
+#include "trajectory/trajectory.h"
 
 namespace {
 
@@ -45,12 +46,6 @@ struct MotorSample {
 // Counts per 20 ms sample, as counts per ms.
 double Velocity(std::int32_t from, std::int32_t to) {
     return static_cast<float>(static_cast<double>(to - from) / 20);
-}
-
-void ServosOff() {
-    for (int axis = 0; axis < arm::kMotorCount; ++axis) {
-        MotorAxes[axis].ServoOff();
-    }
 }
 
 }  // namespace
@@ -91,7 +86,7 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
     }
 
     std::printf("CALIBRATION END *************************\n");
-    ServosOff();
+    SwitchServosOff();
     return result;
 }
 
@@ -106,7 +101,6 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
         platform::OpenReporting(kLogTimeFile, "w", messages::kLogTimeNotOpened);
 
     std::vector<MotorSample> samples(kMotorCapacity);
-    std::vector<float> workMs(training::kMotorSamples);
     runs::SamplePacer pacer(training::kMotorSamples);
 
     for (int axis = 0; axis < arm::kMotorCount; ++axis) {
@@ -139,7 +133,6 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
         if (redraw) {
             redraw();
         }
-        workMs[i] = static_cast<float>(pacer.WorkMs());
         ++i;
         pacer.WaitForPeriodEnd();
     }
@@ -148,7 +141,7 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
 
     // The loop's per-sample lines: sample number and work time in ms.
     for (int j = 0; j < i; ++j) {
-        std::printf("%d\n%f\n", j, workMs[j]);
+        std::printf("%d\n%f\n", j, pacer.RecordedWorkMs(j));
     }
 
     result.filesWritten = true;
@@ -173,7 +166,7 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
                                     }
                                 });
     training::NoteFile(result, kLogTimeFile, training::Close(logTimeFile));
-    ServosOff();
+    SwitchServosOff();
     return result;
 }
 
@@ -185,10 +178,10 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         platform::OpenReporting(kActualVelocityFile, "w", messages::kActualVelocityNotOpened);
     platform::StdioFile encoderFile =
         platform::OpenReporting(kActualEncoderFile, "w", messages::kActualEncoderNotOpened);
-    platform::StdioFile desiredFile = platform::OpenReporting(training::kDesiredVelocityFile, "r",
-                                                              messages::kDesiredVelocityNotOpened);
+    platform::StdioFile desiredFile =
+        platform::OpenReporting(kVelocityTrajectoryFile, "r", messages::kDesiredVelocityNotOpened);
     if (!desiredFile) {
-        ServosOff();
+        SwitchServosOff();
         return result;
     }
     // Weights that do not load would drive the motors with 0 V all along:
@@ -197,7 +190,7 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     const bool upperLoaded = upperLink.LoadWeights();
     if (!doubleLoaded || !upperLoaded) {
         std::printf("Velocity test not started: the link networks' weights did not load\n");
-        ServosOff();
+        SwitchServosOff();
         return result;
     }
 
@@ -247,7 +240,7 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
                                         v[k] = counts[k][j];
                                     }
                                 });
-    ServosOff();
+    SwitchServosOff();
     Sleep(1000);
     return result;
 }

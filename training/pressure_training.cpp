@@ -14,6 +14,7 @@
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
+#include "trajectory/trajectory.h"
 
 namespace {
 
@@ -41,13 +42,6 @@ struct CombinedSample {
     std::int32_t counts[arm::kEncoderChannelCount] = {};
 };
 
-void SetReferenceVolts() {
-    for (int k = 0; k < arm::kMuscleCount; ++k) {
-        ValveVoltages[k] = runs::kMuscleReferenceVolts[k];
-    }
-    WriteValveVoltages(ValveVoltages);
-}
-
 }  // namespace
 
 TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
@@ -61,14 +55,9 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     for (std::vector<ValveSample>& muscle : records) {
         muscle.assign(kValveCapacity, ValveSample{});
     }
-    std::vector<float> workMs(training::kValveSamples);
     float pressures[12] = {};
 
-    SetReferenceVolts();
-    float reference[arm::kMuscleCount];
-    for (int k = 0; k < arm::kMuscleCount; ++k) {
-        reference[k] = ValveVoltages[k];
-    }
+    SetValvesToReference();
     Sleep(1000);
     // One pacer for the four muscles: its work times are the samples', its
     // lateness figures include the pauses between the muscles.
@@ -78,14 +67,15 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     result.end = RunEnd::kCompleted;
     for (int r = 0; r < arm::kMuscleCount; ++r) {
         std::printf("Muscle NO :%d\n", r);
-        SetReferenceVolts();
+        SetValvesToReference();
         Sleep(1000);
         // Every 20 ms; no allocation, no file, no output.
         RunEnd end = RunEnd::kCompleted;
         int q = 0;
         while (q < training::kValveSamples && (end = runs::CheckStops()) == RunEnd::kCompleted) {
             pacer.StartSample();
-            ValveVoltages[r] = training::NextValveCommand(q, ValveVoltages[r], reference[r]);
+            ValveVoltages[r] =
+                training::NextValveCommand(q, ValveVoltages[r], runs::kMuscleReferenceVolts[r]);
             WriteValveVoltages(ValveVoltages);
             records[r][q].voltage = ValveVoltages[r];
             ReadPressures(pressures);
@@ -93,12 +83,11 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
             if (redraw) {
                 redraw();
             }
-            workMs[q] = static_cast<float>(pacer.WorkMs());
             ++q;
             pacer.WaitForPeriodEnd();
         }
         for (int j = 0; j < q; ++j) {
-            std::printf("%f\n", workMs[j]);
+            std::printf("%f\n", pacer.RecordedWorkMs(result.samples + j));
         }
         result.samples += q;
         if (result.end == RunEnd::kCompleted) {
@@ -148,8 +137,8 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         platform::OpenReporting(kEncoderFile, "w", messages::kEncoderValuesNotOpened);
     platform::StdioFile pressureFile =
         platform::OpenReporting(kPressureFile, "w", messages::kFilteredPressureValuesNotOpened);
-    platform::StdioFile velocityFile = platform::OpenReporting(training::kDesiredVelocityFile, "r",
-                                                               messages::kDesiredVelocityNotOpened);
+    platform::StdioFile velocityFile =
+        platform::OpenReporting(kVelocityTrajectoryFile, "r", messages::kDesiredVelocityNotOpened);
     platform::StdioFile desiredFile =
         platform::OpenReporting(kDesiredPressureFile, "w", messages::kDesiredPressureNotOpened);
     // Without desired velocities there is nothing to run.

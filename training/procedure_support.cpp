@@ -1,7 +1,5 @@
 #include "training/procedure_support.h"
 
-#include "platform/stdio_file.h"
-
 namespace training {
 
 std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file) {

@@ -1,7 +1,6 @@
-// What the training-data procedures share: the checks that end their loops,
-// the messages printed when a file cannot be opened (kept byte for byte for
-// the operators' scripts; \375 is the byte 0xFD), opening with that message,
-// the desired-velocity file, and writing the files from the tables.
+// What the training-data procedures share: reading the desired-velocity file
+// of the trajectory, and writing the training files from the tables into the
+// result.
 #pragma once
 
 #include <cstdio>
@@ -14,9 +13,6 @@
 #include "training/training.h"
 
 namespace training {
-
-inline constexpr const char* kDesiredVelocityFile =
-    "./NeuralFiles/SinVelocityTrajectoryDesired.txt";
 
 // Reads the open velocity file to its end, one line per read while the
 // end-of-file indicator is clear (an empty file gives one line of zeros).
