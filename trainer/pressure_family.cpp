@@ -5,6 +5,7 @@
 // network of its own bin and direction set, which is the network the
 // evaluator's own-bin prediction uses for it.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -62,6 +63,16 @@ std::optional<std::vector<runfiles::PressureLogRecord>> ReadRunLog(
     if (runfiles::ReadAll(file.get(), log).stalled) {
         notes.push_back(path + ": line " + std::to_string(log.size()) + " is not a run log record");
         return std::nullopt;
+    }
+    // The text reader takes "nan" and "inf" as pressures; a fit on them
+    // would write weights that are not numbers.
+    for (std::size_t j = 0; j < log.size(); ++j) {
+        if (!std::all_of(std::begin(log[j].measured), std::end(log[j].measured),
+                         [](float p) { return std::isfinite(p); })) {
+            notes.push_back(path + ": line " + std::to_string(j + 1) +
+                            " holds a number that is not finite");
+            return std::nullopt;
+        }
     }
     return log;
 }
