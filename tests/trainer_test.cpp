@@ -293,4 +293,15 @@ TEST(TrainerPressure, ARunLogWithANonNumericPressureIsRefused) {
     EXPECT_FALSE(fs::exists("NeuralFiles/WeightsPONNET/1-4f.txt"));
 }
 
+// An encoder count beyond an int is refused, not converted.
+TEST(TrainerPressure, ACountBeyondTheEncodersRangeIsRefused) {
+    trainer::PressureRecordings recordings;
+    fs::create_directories("NeuralFiles");
+    std::ofstream(recordings.encoders) << "0 0 0 1e12 0\n";
+    std::ofstream(recordings.pressures) << "2.5 2.5 2.5 2.5\n";
+    const trainer::FamilyReport report = trainer::TrainPressureNetworks(recordings, QuickOptions());
+    EXPECT_FALSE(report.written);
+    EXPECT_TRUE(AnyNote(report, "beyond the encoders' range"));
+}
+
 }  // namespace

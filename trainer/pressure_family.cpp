@@ -93,7 +93,14 @@ std::optional<std::vector<runfiles::PressureLogRecord>> ReadCombinedFiles(
     std::vector<runfiles::PressureLogRecord> log(counts->size());
     for (std::size_t j = 0; j < log.size(); ++j) {
         for (int c = 0; c < 5; ++c) {
-            log[j].counts[c] = int((*counts)[j][c]);
+            // A count beyond an int has no int to become.
+            const double count = (*counts)[j][c];
+            if (!(std::fabs(count) < 2147483647.0)) {
+                notes.push_back(recordings.encoders + ": line " + std::to_string(j + 1) +
+                                " holds a count beyond the encoders' range");
+                return std::nullopt;
+            }
+            log[j].counts[c] = int(count);
         }
         for (int m = 0; m < kMuscles; ++m) {
             log[j].measured[m] = float((*pressures)[j][m]);
