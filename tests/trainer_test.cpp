@@ -291,6 +291,13 @@ TEST(TrainerPressure, ARunLogWithANonNumericPressureIsRefused) {
     EXPECT_FALSE(report.written);
     EXPECT_TRUE(AnyNote(report, "not finite"));
     EXPECT_FALSE(fs::exists("NeuralFiles/WeightsPONNET/1-4f.txt"));
+
+    // So is a pressure of the training run's files that no float holds.
+    recordings = {};
+    fs::create_directories("NeuralFiles");
+    std::ofstream(recordings.encoders) << "0 0 0 0 0\n";
+    std::ofstream(recordings.pressures) << "2.5 1e300 2.5 2.5\n";
+    EXPECT_TRUE(AnyNote(trainer::TrainPressureNetworks(recordings, QuickOptions()), "not finite"));
 }
 
 // An encoder count beyond an int is refused, not converted.

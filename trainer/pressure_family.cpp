@@ -64,16 +64,6 @@ std::optional<std::vector<runfiles::PressureLogRecord>> ReadRunLog(
         notes.push_back(path + ": line " + std::to_string(log.size()) + " is not a run log record");
         return std::nullopt;
     }
-    // The text reader takes "nan" and "inf" as pressures; a fit on them
-    // would write weights that are not numbers.
-    for (std::size_t j = 0; j < log.size(); ++j) {
-        if (!std::all_of(std::begin(log[j].measured), std::end(log[j].measured),
-                         [](float p) { return std::isfinite(p); })) {
-            notes.push_back(path + ": line " + std::to_string(j + 1) +
-                            " holds a number that is not finite");
-            return std::nullopt;
-        }
-    }
     return log;
 }
 
@@ -287,6 +277,17 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
     const std::string source = recordings.runLog.empty() ? recordings.encoders : recordings.runLog;
     auto log = recordings.runLog.empty() ? ReadCombinedFiles(recordings, report.notes)
                                          : ReadRunLog(recordings.runLog, report.notes);
+    // A pressure that is not finite as a float ("nan" in a run log, or too
+    // large) would give weights that are not numbers.
+    for (std::size_t j = 0; log && j < log->size(); ++j) {
+        const float* measured = (*log)[j].measured;
+        if (!std::all_of(measured, measured + kMuscles, [](float p) { return std::isfinite(p); })) {
+            report.notes.push_back(
+                (recordings.runLog.empty() ? recordings.pressures : recordings.runLog) + ": line " +
+                std::to_string(j + 1) + " holds a pressure that is not finite in 32 bits");
+            log.reset();
+        }
+    }
     if (!log) {
         report.notes.push_back("pressure networks not written: their recording is not usable");
         return report;
