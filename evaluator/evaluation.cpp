@@ -80,14 +80,15 @@ bool LoadModels(const std::string& weightDirectory, MuscleModels& models) {
     return loaded;
 }
 
-void PredictSample(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
-                   const std::vector<float>& flags, std::size_t d, float* own, float* neighbour) {
+float PredictSample(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
+                    const std::vector<float>& flags, std::size_t d, float* own, float* neighbour) {
     const float* fields = trajectory[d].field;
     float x[PonnetModel::kInputSize];
     std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
 
     // The neighbour on the nearer side of the bin: below up to phase 2.
-    const bool below = BinPhase(fields[0]) <= 2;
+    const float phase = BinPhase(fields[0]);
+    const bool below = phase <= 2;
     x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
@@ -97,6 +98,7 @@ void PredictSample(MuscleModels& models, const std::vector<TrajectoryRecord>& tr
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         models[m]->Evaluate(x, &own[m], 0);
     }
+    return phase;
 }
 
 float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
@@ -106,8 +108,7 @@ float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& 
     for (std::size_t d = 1; d + 1 < trajectory.size(); ++d) {
         runfiles::FuzzyPressureLogRecord record;
         float neighbour[arm::kMuscleCount];
-        PredictSample(models, trajectory, flags, d, record.own, neighbour);
-        const float phase = BinPhase(trajectory[d].field[0]);
+        const float phase = PredictSample(models, trajectory, flags, d, record.own, neighbour);
         fuzzy::Blend(fuzzy::BlendWeight(phase, k), record.own, neighbour, record.blended);
         errorSum = AddSquaredMisses(errorSum, measured[d].measured, record.blended);
         if (fuzzyLog) {

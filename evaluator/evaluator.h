@@ -64,9 +64,10 @@ bool LoadModels(const std::string& weightDirectory, MuscleModels& models);
 
 // The own-bin and neighbour-bin predictions of muscles 1 to 4 for sample
 // d (1 <= d <= n - 2): the neighbour on the nearer side of the bin, each
-// pass with its own direction flag. Allocates nothing.
-void PredictSample(MuscleModels& models, const std::vector<runfiles::TrajectoryRecord>& trajectory,
-                   const std::vector<float>& flags, std::size_t d, float* own, float* neighbour);
+// pass with its own direction flag. Returns the sample's bin phase, which
+// chose the neighbour. Allocates nothing.
+float PredictSample(MuscleModels& models, const std::vector<runfiles::TrajectoryRecord>& trajectory,
+                    const std::vector<float>& flags, std::size_t d, float* own, float* neighbour);
 
 // The error sum after adding the squared misses of muscles 1 to 4 in order,
 // stored as a 32-bit real after each addition.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -206,7 +207,8 @@ double PressureLaw(int muscle, double theta, bool rising) {
     return 2.5 + sign * 0.03 * theta + (rising ? 0.1 : -0.1) * muscle / 4.0;
 }
 
-void WriteRunLog(const std::string& path, int samples) {
+// `unreadSample` (when in range) logs muscle 1's pressure as not a number.
+void WriteRunLog(const std::string& path, int samples, int unreadSample = -1) {
     std::FILE* file = std::fopen(path.c_str(), "w");
     for (int j = 0; j < samples; ++j) {
         const double phase = j * 0.02 * 2 * 3.14159265358979 / 4.0;
@@ -218,6 +220,9 @@ void WriteRunLog(const std::string& path, int samples) {
         r.counts[1] = int(std::lround(3000 * std::sin(phase * 0.7)));
         for (int m = 0; m < 4; ++m) {
             r.measured[m] = float(PressureLaw(m + 1, theta, std::cos(phase) > 0));
+        }
+        if (j == unreadSample) {
+            r.measured[0] = std::numeric_limits<float>::quiet_NaN();
         }
         runfiles::Write(file, r);
     }
@@ -274,6 +279,36 @@ TEST(TrainerPressure, FitsTheVisitedBinsAndFillsTheOthersFromTheirNeighbours) {
     EXPECT_FALSE(refused.written);
     EXPECT_TRUE(AnyNote(refused, "too short to fit"));
     EXPECT_EQ(Contents("NeuralFiles/WeightsPONNET/2-4b.txt"), before);
+}
+
+// A pressure that is not a number would reach the weight files through the
+// fit; the log is refused and the set left as it was.
+TEST(TrainerPressure, ARunLogWithANonNumericPressureIsRefused) {
+    WriteRunLog("bad.txt", 2000, 700);
+    trainer::PressureRecordings recordings;
+    recordings.runLog = "bad.txt";
+    const trainer::FamilyReport report = trainer::TrainPressureNetworks(recordings, QuickOptions());
+    EXPECT_FALSE(report.written);
+    EXPECT_TRUE(AnyNote(report, "not finite"));
+    EXPECT_FALSE(fs::exists("NeuralFiles/WeightsPONNET/1-4f.txt"));
+
+    // So is a pressure of the training run's files that no float holds.
+    recordings = {};
+    fs::create_directories("NeuralFiles");
+    std::ofstream(recordings.encoders) << "0 0 0 0 0\n";
+    std::ofstream(recordings.pressures) << "2.5 1e300 2.5 2.5\n";
+    EXPECT_TRUE(AnyNote(trainer::TrainPressureNetworks(recordings, QuickOptions()), "not finite"));
+}
+
+// An encoder count beyond an int is refused, not converted.
+TEST(TrainerPressure, ACountBeyondTheEncodersRangeIsRefused) {
+    trainer::PressureRecordings recordings;
+    fs::create_directories("NeuralFiles");
+    std::ofstream(recordings.encoders) << "0 0 0 1e12 0\n";
+    std::ofstream(recordings.pressures) << "2.5 2.5 2.5 2.5\n";
+    const trainer::FamilyReport report = trainer::TrainPressureNetworks(recordings, QuickOptions());
+    EXPECT_FALSE(report.written);
+    EXPECT_TRUE(AnyNote(report, "beyond the encoders' range"));
 }
 
 }  // namespace

@@ -17,35 +17,29 @@ double Slope(Activation activation, double value) {
     return activation == Activation::kLogistic ? value * (1.0 - value) : 1.0 - value * value;
 }
 
+// rows * weights + biases of a layer of `neurons` fed by `inputs` values,
+// neuron n keeping its weights and then its bias at p[offset + n * (inputs + 1)].
+Eigen::MatrixXd LayerSums(const Eigen::VectorXd& p, const Eigen::MatrixXd& rows, int offset,
+                          int inputs, int neurons) {
+    const Eigen::Map<const Eigen::MatrixXd> block(p.data() + offset, inputs + 1, neurons);
+    const Eigen::MatrixXd weights = block.topRows(inputs);
+    const Eigen::RowVectorXd biases = block.row(inputs);
+    Eigen::MatrixXd sums = rows * weights;
+    sums.rowwise() += biases;
+    return sums;
+}
+
 // Hidden activations of every sample (samples x hidden).
 Eigen::MatrixXd HiddenLayer(const NetworkShape& shape, const Eigen::VectorXd& p,
                             const Eigen::MatrixXd& inputs) {
-    Eigen::MatrixXd weights(shape.inputs, shape.hidden);
-    Eigen::RowVectorXd biases(shape.hidden);
-    for (int j = 0; j < shape.hidden; ++j) {
-        for (int i = 0; i < shape.inputs; ++i) {
-            weights(i, j) = p[shape.InputWeight(j, i)];
-        }
-        biases[j] = p[shape.HiddenBias(j)];
-    }
-    Eigen::MatrixXd sums = inputs * weights;
-    sums.rowwise() += biases;
-    return sums.unaryExpr([&](double s) { return Activate(shape.activation, s); });
+    return LayerSums(p, inputs, shape.InputWeight(0, 0), shape.inputs, shape.hidden)
+        .unaryExpr([&](double s) { return Activate(shape.activation, s); });
 }
 
 Eigen::MatrixXd OutputLayer(const NetworkShape& shape, const Eigen::VectorXd& p,
                             const Eigen::MatrixXd& hidden) {
-    Eigen::MatrixXd weights(shape.hidden, shape.outputs);
-    Eigen::RowVectorXd biases(shape.outputs);
-    for (int o = 0; o < shape.outputs; ++o) {
-        for (int j = 0; j < shape.hidden; ++j) {
-            weights(j, o) = p[shape.OutputWeight(o, j)];
-        }
-        biases[o] = p[shape.OutputBias(o)];
-    }
-    Eigen::MatrixXd outputs = hidden * weights;
-    outputs.rowwise() += biases;
-    return outputs * shape.outputScale;
+    return LayerSums(p, hidden, shape.OutputWeight(0, 0), shape.hidden, shape.outputs) *
+           shape.outputScale;
 }
 
 double SquaredError(const NetworkShape& shape, const Eigen::VectorXd& p, const Samples& samples) {

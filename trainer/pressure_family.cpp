@@ -5,6 +5,7 @@
 // network of its own bin and direction set, which is the network the
 // evaluator's own-bin prediction uses for it.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -82,7 +83,14 @@ std::optional<std::vector<runfiles::PressureLogRecord>> ReadCombinedFiles(
     std::vector<runfiles::PressureLogRecord> log(counts->size());
     for (std::size_t j = 0; j < log.size(); ++j) {
         for (int c = 0; c < 5; ++c) {
-            log[j].counts[c] = int((*counts)[j][c]);
+            // A count beyond an int has no int to become.
+            const double count = (*counts)[j][c];
+            if (!(std::fabs(count) < 2147483647.0)) {
+                notes.push_back(recordings.encoders + ": line " + std::to_string(j + 1) +
+                                " holds a count beyond the encoders' range");
+                return std::nullopt;
+            }
+            log[j].counts[c] = int(count);
         }
         for (int m = 0; m < kMuscles; ++m) {
             log[j].measured[m] = float((*pressures)[j][m]);
@@ -269,6 +277,17 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
     const std::string source = recordings.runLog.empty() ? recordings.encoders : recordings.runLog;
     auto log = recordings.runLog.empty() ? ReadCombinedFiles(recordings, report.notes)
                                          : ReadRunLog(recordings.runLog, report.notes);
+    // A pressure that is not finite as a float ("nan" in a run log, or too
+    // large) would give weights that are not numbers.
+    for (std::size_t j = 0; log && j < log->size(); ++j) {
+        const float* measured = (*log)[j].measured;
+        if (!std::all_of(measured, measured + kMuscles, [](float p) { return std::isfinite(p); })) {
+            report.notes.push_back(
+                (recordings.runLog.empty() ? recordings.pressures : recordings.runLog) + ": line " +
+                std::to_string(j + 1) + " holds a pressure that is not finite in 32 bits");
+            log.reset();
+        }
+    }
     if (!log) {
         report.notes.push_back("pressure networks not written: their recording is not usable");
         return report;

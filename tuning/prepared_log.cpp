@@ -59,9 +59,8 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
     for (std::size_t d = 1; d + 1 < n; ++d) {
         const std::size_t i = d - 1;
         float own[arm::kMuscleCount], neighbour[arm::kMuscleCount];
-        evaluator::PredictSample(models, trajectory, flags, d, own, neighbour);
-        const fuzzy::RuleStrengths strengths =
-            fuzzy::StrengthsAt(evaluator::BinPhase(trajectory[d].field[0]));
+        const float phase = evaluator::PredictSample(models, trajectory, flags, d, own, neighbour);
+        const fuzzy::RuleStrengths strengths = fuzzy::StrengthsAt(phase);
         for (int r = 0; r < kRules; ++r) {
             prepared.strength_[r][i] = strengths.rule[r];
         }
