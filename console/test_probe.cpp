@@ -12,6 +12,7 @@
 #include "glui/glui.h"
 #include "lab/lab.h"
 #include "platform/clock.h"
+#include "platform/stdio_file.h"
 
 namespace {
 
@@ -34,11 +35,10 @@ const char* OpenOrClosed(bool open) {
 
 void WriteExitReport() {
     const lab::Snapshot lab = lab::TakeSnapshot();
-    if (std::FILE* file = std::fopen(kExitFile, "w")) {
-        std::fprintf(file, "motion card %s\npressure input %s\nvalve output %s\n",
+    if (const platform::StdioFile file{std::fopen(kExitFile, "w")}) {
+        std::fprintf(file.get(), "motion card %s\npressure input %s\nvalve output %s\n",
                      OpenOrClosed(lab.systemInitialised), OpenOrClosed(lab.pressureInputOpen),
                      OpenOrClosed(lab.valveOutputOpen));
-        std::fclose(file);
     }
 }
 
@@ -59,7 +59,8 @@ Place PlaceOf(int window) {
 void WritePlaces(int) {
     const int current = glutGetWindow();
     const std::string scratch = std::string(kPlacesFile) + ".new";
-    if (std::FILE* file = std::fopen(scratch.c_str(), "w")) {
+    if (platform::StdioFile places{std::fopen(scratch.c_str(), "w")}) {
+        std::FILE* file = places.get();
         const Place main = PlaceOf(mainWindow);
         std::fprintf(file, "window %d %d %d %d\n", main.x, main.y, main.w, main.h);
         int x = 0, y = 0, w = 0, h = 0;
@@ -84,7 +85,8 @@ void WritePlaces(int) {
             std::fprintf(file, "panel %s %d %d %d %d\n", side, main.x + place.x, main.y + place.y,
                          place.w, place.h);
         }
-        std::fclose(file);
+        // Closed before the rename, so the new name shows the whole file.
+        std::fclose(places.release());
         std::rename(scratch.c_str(), kPlacesFile);
     }
     glutSetWindow(current);
@@ -111,8 +113,7 @@ void ProbePanelsBuilt() {
 }
 
 void ProbeStatus(int status) {
-    if (std::FILE* file = std::fopen(kStatusFile, "a")) {
-        std::fprintf(file, "%d\n", status);
-        std::fclose(file);
+    if (const platform::StdioFile file{std::fopen(kStatusFile, "a")}) {
+        std::fprintf(file.get(), "%d\n", status);
     }
 }

@@ -138,12 +138,14 @@ bool WriteReport(const Request& request, std::ostream& errors) {
             return false;
         }
     }
+    // A picture left by an earlier report must not pass for this one's.
+    std::error_code code;
+    fs::remove(request.output, code);
     error = RunGnuplot(script);
     if (error.empty() && !Exists(request.output)) {
         error = request.output.string() + ": gnuplot wrote no picture";
     }
     if (!error.empty()) {
-        std::error_code code;
         fs::remove(request.output, code);
         errors << error << "\n";
         return false;

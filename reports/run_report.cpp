@@ -1,6 +1,7 @@
 // A control run: per muscle the desired and measured pressure and the valve
 // command, the three motor axes against their desired counts, and the
 // muscle-driven joint against the trajectory's angle.
+#include <algorithm>
 #include <cmath>
 
 #include "arm/arm.h"
@@ -53,13 +54,23 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
     if (!trajectory) {
         return std::nullopt;
     }
-    const int lastSample = int(log->back()[0]);
     // Sample k's desired counts are line k of the encoder file, its joint
-    // angle line k − 1 of the trajectory file.
-    if (int(desiredCounts->size()) <= lastSample || int(trajectory->size()) < lastSample) {
-        error = Format("%s (%zu lines) and %s (%zu lines) do not cover the %d samples of %s",
+    // angle line k − 1 of the trajectory file. Every record's sample number
+    // is checked, not only the last one's: it indexes both files.
+    double highestSample = log->back()[0];
+    for (const auto& record : *log) {
+        if (!(record[0] == std::floor(record[0]) && record[0] >= 0.0)) {
+            error = Format("%s: sample number %g is not a whole number from 0 up",
+                           logPath.string().c_str(), record[0]);
+            return std::nullopt;
+        }
+        highestSample = std::max(highestSample, record[0]);
+    }
+    if (double(desiredCounts->size()) <= highestSample ||
+        double(trajectory->size()) < highestSample) {
+        error = Format("%s (%zu lines) and %s (%zu lines) do not cover the %.0f samples of %s",
                        countsPath.string().c_str(), desiredCounts->size(),
-                       trajectoryPath.string().c_str(), trajectory->size(), lastSample,
+                       trajectoryPath.string().c_str(), trajectory->size(), highestSample,
                        logPath.string().c_str());
         return std::nullopt;
     }
@@ -77,7 +88,7 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
             asked.columns[1 + m].push_back(record[kDesiredField + m]);
         }
         for (int axis = 0; axis < 3; ++axis) {
-            asked.columns[5 + axis].push_back(sample >= 0 ? (*desiredCounts)[sample][axis] : NAN);
+            asked.columns[5 + axis].push_back((*desiredCounts)[sample][axis]);
         }
         asked.columns[8].push_back(sample >= 1 ? (*trajectory)[sample - 1][0] : NAN);
         if (r > lastRun) {

@@ -281,6 +281,8 @@ console_view() {
     local preview=("$tools/scene-preview" --screenshot "$lab/scene.png")
     [ -n "${DISPLAY:-}" ] || preview=(xvfb-run -a -s "-screen 0 1280x1024x24" "${preview[@]}")
     run_in "$lab" "${preview[@]}"
+    # Without the picture the size below would abort the step unreported.
+    [ -s "$lab/scene.png" ] || fail "scene-preview wrote no scene.png"
     local kb
     kb=$(($(stat -c %s "$lab/scene.png") / 1024))
     finish "$kb" "the 3D view with both panels, $kb KB" scene.png

@@ -73,6 +73,11 @@ TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
     }
     EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(5)));
     EXPECT_TRUE(figures::FiguresOf(log, RisingTrajectory(6)));
+    // A record out of order whose sample lies past the trajectory.
+    log[2].sample = 40;
+    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(6)));
+    log[2].sample = 0;
+    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(6)));
 
     std::string problem;
     EXPECT_FALSE(figures::ReadRunFigures("nowhere", problem));

@@ -229,6 +229,20 @@ TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {
     labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt",
                        "1\t2.5\t2.5\t2.5\t2.5\t2.4\t2.4\t2.4\t2.4 5\t5\t5\t5\t0\t10\t20\t8  0\n");
     refused("lab out.png", "SinTrajectoryEncoderOutputDesired.txt: missing");
+    // A record out of order whose sample lies past both files, and one that
+    // is no sample number.
+    labtest::WriteText("lab/NeuralFiles/SinTrajectoryEncoderOutputDesired.txt",
+                       "0 0 0\n0 0 0\n0 0 0\n");
+    labtest::WriteText("lab/NeuralFiles/SinTrajectoryALLWeights.txt",
+                       "0 0 0 0 0 0 0 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
+    const std::string restOfRecord =
+        "\t2.5\t2.5\t2.5\t2.5\t2.4\t2.4\t2.4\t2.4 5\t5\t5\t5\t0\t10\t20\t8  0\n";
+    labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt",
+                       "1" + restOfRecord + "5000" + restOfRecord + "2" + restOfRecord);
+    refused("lab out.png", "do not cover the 5000 samples");
+    labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt",
+                       "1" + restOfRecord + "-7" + restOfRecord + "2" + restOfRecord);
+    refused("lab out.png", "sample number -7 is not a whole number");
 
     fs::create_directories("arbiter");
     labtest::WriteText("arbiter/KFFile.txt", "0.1 0.2\n");

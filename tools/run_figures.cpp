@@ -41,12 +41,17 @@ std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecor
     while (ran > 0 && !Ran(log[ran - 1])) {
         --ran;
     }
-    if (ran == 0 || log[0].sample < 1 || trajectory.size() < std::size_t(log[ran - 1].sample)) {
+    if (ran == 0) {
         return std::nullopt;
     }
     double pressureSum = 0, jointSum = 0;
     for (std::size_t j = 0; j < ran; ++j) {
         const runfiles::PressureLogRecord& r = log[j];
+        // Each record's own sample number picks its trajectory line, so each
+        // is checked: a log out of order must not read outside the trajectory.
+        if (r.sample < 1 || trajectory.size() < std::size_t(r.sample)) {
+            return std::nullopt;
+        }
         for (int m = 0; m < arm::kMuscleCount; ++m) {
             const double miss = double(r.measured[m]) - r.desired[m];
             pressureSum += miss * miss;
