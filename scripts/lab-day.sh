@@ -6,12 +6,19 @@
 # that fails stops the day, so no step works on a failed one's output.
 # Expects the tools built (scripts/demo.sh builds them first).
 #
-#   bash scripts/lab-day.sh [--short] [--build BUILD] [DIR]
+#   bash scripts/lab-day.sh [--short] [--build BUILD] [--plant FILE]
+#       [--trajectory sine|ramp|step] [--amplitude MM] [--frequency HZ]
+#       [--seed N] [--check] [DIR]
 #
 # DIR (default run) is emptied first when a day made it (it holds day.tsv)
 # or it is empty; BUILD defaults to build/ of this tree.
 # --short: a 120-sample trajectory, a search of 300 evaluations and quick
 # training, so that a test runs the whole day in seconds.
+# --plant FILE: the day's plant file, copied into DIR as virtual-lab.toml.
+# --trajectory, --amplitude, --frequency: the day's wave (default the
+# panel's sine of 100 mm at 0.5 Hz), as trajgen takes them.
+# --seed N: the plant's sensor seed and the fuzzy search's seed.
+# --check: only check these settings, through the tools that take them.
 #
 # DIR/day.tsv holds the closing table: step, figure (a number or -), the
 # figure's text, wall seconds, the step's files (relative to DIR).
@@ -20,23 +27,103 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build
 day=run
-short=0
+short=0 check=0 plant='' trajectory=sine amplitude='' frequency='' seed=''
+options="--short, --build BUILD, --plant FILE, --trajectory sine|ramp|step, --amplitude MM,\
+ --frequency HZ, --seed N, --check"
 while (($#)); do
     case $1 in
         --short) short=1 ;;
-        --build) build=$(cd "$2" && pwd) || exit 2; shift ;;
-        --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-        -*) echo "lab-day: unknown option '$1'; options: --short, --build BUILD" >&2; exit 2 ;;
+        --check) check=1 ;;
+        --build | --plant | --trajectory | --amplitude | --frequency | --seed)
+            if (($# < 2)); then
+                echo "lab-day: $1 needs a value; options: $options" >&2
+                exit 2
+            fi
+            case $1 in
+                --build) build=$(cd "$2" && pwd) || exit 2 ;;
+                --plant) plant=$2 ;;
+                --trajectory) trajectory=$2 ;;
+                --amplitude) amplitude=$2 ;;
+                --frequency) frequency=$2 ;;
+                --seed) seed=$2 ;;
+            esac
+            shift
+            ;;
+        --help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -*) echo "lab-day: unknown option '$1'; options: $options" >&2; exit 2 ;;
         *) day=$1 ;;
     esac
     shift
 done
 
 tools=$build/tools
+
+case $trajectory in
+    sine | ramp | step) ;;
+    *) echo "lab-day: trajectory '$trajectory' is not one of sine, ramp, step" >&2; exit 2 ;;
+esac
+# The lab's plant file, beside NeuralFiles/.
+plant_file=virtual-lab.toml
+# trajgen's shape of the wave, and the search's seed.
+shape=()
+[ -z "$amplitude" ] || shape+=(--amplitude "$amplitude")
+[ -z "$frequency" ] || shape+=(--frequency "$frequency")
+search_seed=()
+[ -z "$seed" ] || search_seed=(--seed "$seed")
+
+# Writes the day's plant file to $1: the --plant file with --seed as its
+# sensor seed. Without either there is none and the lab keeps its own plant.
+write_plant() {
+    if [ -n "$plant" ]; then
+        [ -z "$seed" ] && cp "$plant" "$1" && return
+        awk -v seed="$seed" '
+            /^[ \t]*\[/ {in_sensors = 0}
+            /^[ \t]*\[sensors\][ \t]*(#.*)?$/ {print; print "seed = " seed; in_sensors = seen = 1; next}
+            in_sensors && /^[ \t]*seed[ \t]*=/ {next}
+            {print}
+            END {if (!seen) printf "\n[sensors]\nseed = %s\n", seed}' "$plant" >"$1"
+    elif [ -n "$seed" ]; then
+        printf '[sensors]\nseed = %s\n' "$seed" >"$1"
+    fi
+}
+
+# Refuses settings a tool of the day would refuse, with that tool's line,
+# before anything in DIR is touched: each goes through the tool that takes it.
+check_settings() {
+    scratch=$(mktemp -d) || exit 1
+    trap 'rm -rf "$scratch"' EXIT
+    refusal() {
+        echo "lab-day: $(head -n 1 "$scratch/out")" >&2
+        exit 2
+    }
+    if [ -n "$plant" ] && [ ! -r "$plant" ]; then
+        echo "lab-day: plant file '$plant' does not open" >&2
+        exit 2
+    fi
+    if ((${#shape[@]})); then
+        "$tools/trajgen" "${shape[@]}" --dir "$scratch" >"$scratch/out" 2>&1 || refusal
+    fi
+    if [ -n "$seed" ]; then
+        "$tools/tune-fuzzy" --seed "$seed" --write-built-in "$scratch/vector.txt" >"$scratch/out" 2>&1 ||
+            refusal
+    fi
+    if [ -n "$plant$seed" ]; then
+        write_plant "$scratch/$plant_file" || exit 1
+        "$tools/lab-run" --dir "$scratch" plant >"$scratch/out" 2>&1 || refusal
+    fi
+}
 if ((short)); then
     trajectory_records=120 search_budget=300 training_options=(--restarts 1 --iterations 20)
 else
     trajectory_records=0 search_budget=20000 training_options=()
+fi
+
+if ((check)) || [ -n "$plant$seed" ] || ((${#shape[@]})); then
+    check_settings
+    if ((check)); then
+        echo "lab-day: the settings are accepted"
+        exit 0
+    fi
 fi
 
 # Only a directory a day made (or an empty one) is emptied.
@@ -48,6 +135,7 @@ fi
 rm -rf "$day" && mkdir -p "$day/logs" "$day/NeuralFiles" || exit 1
 lab=$(cd "$day" && pwd)
 table=$lab/day.tsv
+write_plant "$lab/$plant_file" || exit 1
 : >"$table"
 day_began=$(date +%s.%N)
 
@@ -182,11 +270,11 @@ valve_and_link_networks() {
         "NeuralFiles/WeightsANNET?.txt" "NeuralFiles/TrainingReport*.csv"
 }
 
-# The panel's defaults: sine, 100 mm, 0.5 Hz. --short keeps the first
-# records, with the velocity and encoder lines they need.
-sine_trajectory() {
-    begin "sine trajectory"
-    run "$tools/trajgen" --sine --dir "$lab"
+# The day's wave (by default the panel's: sine, 100 mm, 0.5 Hz). --short
+# keeps the first records, with the velocity and encoder lines they need.
+trajectory_step() {
+    begin "$trajectory trajectory"
+    run "$tools/trajgen" "--$trajectory" "${shape[@]}" --dir "$lab"
     local n=$trajectory_records f=$lab/NeuralFiles
     if ((n > 0)); then
         head -n "$n" "$f/SinTrajectoryALLWeights.txt" >"$f/cut" && mv "$f/cut" "$f/SinTrajectoryALLWeights.txt" &&
@@ -195,11 +283,11 @@ sine_trajectory() {
             head -n $((n + 3)) "$f/SinTrajectoryEncoderOutputDesired.txt" >"$f/cut" &&
             mv "$f/cut" "$f/SinTrajectoryEncoderOutputDesired.txt" || fail "cannot shorten the trajectory"
     fi
-    local records seconds
+    local records seconds wave="the $trajectory wave"
     records=$(wc -l <"$f/SinTrajectoryALLWeights.txt")
     seconds=$(awk -v n="$records" 'BEGIN {printf "%.1f", n * 0.02}')
-    finish "$records" "$records samples, $seconds s of 100 mm at 0.5 Hz" \
-        "NeuralFiles/Sin*.txt"
+    [ "$trajectory" != sine ] || wave="${amplitude:-100} mm at ${frequency:-0.5} Hz"
+    finish "$records" "$records samples, $seconds s of $wave" "NeuralFiles/Sin*.txt"
 }
 
 pressure_networks() {
@@ -241,7 +329,7 @@ fuzzy_search() {
     begin "fuzzy search"
     mkdir -p "$lab/tuning" && cp "$lab/hybrid/NeuralFiles/LogALLANNETPressures.txt" "$lab/tuning/" ||
         fail "cannot prepare $day/tuning"
-    run_in "$lab/tuning" "$tools/tune-fuzzy" --budget "$search_budget"
+    run_in "$lab/tuning" "$tools/tune-fuzzy" --budget "$search_budget" "${search_seed[@]}"
     local from evaluations
     from=$(field_after built-in) tuned_fitness=$(field_after tuned) evaluations=$(field_after evaluations)
     [ "$from" = "$built_in_fitness" ] || fail "built-in fitness $from, arbiter wrote $built_in_fitness"
@@ -307,7 +395,7 @@ calibration
 recording "motor excitation" motor-training "NeuralFiles/*TrainDouble*.txt"
 recording "valve excitation" pressure-training "NeuralFiles/TrainPressureVoltageANNET?.txt"
 valve_and_link_networks
-sine_trajectory
+trajectory_step
 recording "combined run" combined-training "NeuralFiles/ALL*.txt"
 pressure_networks
 homing
