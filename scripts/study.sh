@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Runs a study: every cell of the study file's grid is a lab day of its own,
+# run by Snakemake (workflow/Snakefile) on this machine or on a Slurm
+# cluster. One line per finished cell; at the end the table's path.
+#
+#   bash scripts/study.sh STUDY.toml [--cores N] [--slurm] [--partition P]
+#       [--dry-run] [--build BUILD]
+#
+# Results in Studies/NAME/ of the current directory: results.tsv, report.png
+# and cells/CELL/ (lab/ is the cell's lab day, day.log its output). Cells
+# with a result are not run again; a cell whose settings changed is.
+# --cores N: cells at once on this machine (default: all cores).
+# --slurm: each cell a one-core Slurm job, with the settings of
+# workflow/profiles/slurm/config.yaml; --partition P overrides its partition.
+# --dry-run: list the cells that would run, run none.
+# BUILD: the built tools (default build/ of this tree).
+# Exit status 0 when every cell is ok, 1 when a cell failed (the table is
+# written), 2 when the study file is refused.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build
+study_file='' cores=$(nproc) slurm=0 partition='' dry_run=0
+options="--cores N, --slurm, --partition P, --dry-run, --build BUILD"
+while (($#)); do
+    case $1 in
+        --slurm) slurm=1 ;;
+        --dry-run) dry_run=1 ;;
+        --cores | --partition | --build)
+            if (($# < 2)); then
+                echo "study: $1 needs a value; options: $options" >&2
+                exit 2
+            fi
+            case $1 in
+                --cores) cores=$2 ;;
+                --partition) partition=$2 ;;
+                --build) build=$(cd "$2" && pwd) || exit 2 ;;
+            esac
+            shift
+            ;;
+        --help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -*) echo "study: unknown option '$1'; options: $options" >&2; exit 2 ;;
+        *)
+            if [ -n "$study_file" ]; then
+                echo "study: one study file, not '$study_file' and '$1'" >&2
+                exit 2
+            fi
+            study_file=$1
+            ;;
+    esac
+    shift
+done
+if [ -z "$study_file" ]; then
+    echo "study: no study file; usage: bash scripts/study.sh STUDY.toml [$options]" >&2
+    exit 2
+fi
+if ! [[ $cores =~ ^[1-9][0-9]*$ ]]; then
+    echo "study: cores '$cores' is not a whole number from 1" >&2
+    exit 2
+fi
+
+study=(python3 "$root/workflow/study.py")
+# Every value is checked before any cell runs.
+name=$("${study[@]}" check "$study_file" --build "$build") || exit 2
+dir=Studies/$name
+mkdir -p "$dir/logs" && cp "$study_file" "$dir/study.toml" || exit 1
+dir=$(cd "$dir" && pwd)
+
+engine=(--cores "$cores")
+if ((slurm)); then
+    engine=(--profile "$root/workflow/profiles/slurm")
+    [ -z "$partition" ] || export SBATCH_PARTITION=$partition
+fi
+snakemake=(snakemake --snakefile "$root/workflow/Snakefile" --directory "$dir"
+    --config "study=$dir/study.toml" "build=$build" "lab_day=$root/scripts/lab-day.sh"
+    --keep-going --rerun-incomplete "${engine[@]}")
+
+if ((dry_run)); then
+    "${snakemake[@]}" --dry-run >"$dir/logs/dry-run.log" 2>&1 ||
+        { tail -n 20 "$dir/logs/dry-run.log" >&2; exit 1; }
+    # The cells Snakemake would run, in the grid's order.
+    sed -n 's/^ *wildcards: cell=//p' "$dir/logs/dry-run.log" | sort >"$dir/logs/dry-run.cells"
+    "${study[@]}" cells "$study_file" >"$dir/logs/grid.cells"
+    echo "Study $name: $(wc -l <"$dir/logs/dry-run.cells") of $(wc -l <"$dir/logs/grid.cells")" \
+        "cells would run:"
+    awk 'NR == FNR {run[$0] = 1; next} $0 in run {print "  " $0}' \
+        "$dir/logs/dry-run.cells" "$dir/logs/grid.cells"
+    exit 0
+fi
+
+echo "Study $name in $dir ($( ((slurm)) && echo "Slurm" || echo "$cores cores")):"
+log=$dir/logs/snakemake.log
+"${snakemake[@]}" --log-handler-script "$root/workflow/progress.py" 2>"$log"
+snakemake_status=$?
+if grep -q "cannot be locked" "$log"; then
+    echo "study: $name is being run by another study.sh (Snakemake's lock in $dir/.snakemake);" \
+        "if none runs, remove $dir/.snakemake/locks" >&2
+    exit 1
+fi
+"${study[@]}" results "$dir/study.toml" "$dir"
+results_status=$?
+echo "Table: $dir/results.tsv  Report: $dir/report.png"
+if ((results_status == 0 && snakemake_status != 0)); then
+    echo "study: Snakemake failed; see $log" >&2
+    exit 1
+fi
+exit $((results_status ? 1 : 0))
