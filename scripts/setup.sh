@@ -11,6 +11,7 @@ packages=(
     libstb-dev libx11-dev
     libnlopt-cxx-dev libeigen3-dev gnuplot-nox
     xvfb xauth xdotool
+    python3 snakemake slurm-wlm munge  # studies (scripts/study.sh, scripts/slurm-local.sh)
     clang-format-16  # only for scripts/format.sh
 )
 missing=()
