@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # What a study costs beyond its lab days: runs a 12-cell study of short days
-# (two trajectories by six seeds) in a scratch directory and compares its
+# (two trajectories by six amplitudes) in a scratch directory and compares its
 # wall time with the sum of its days' times spread over the cores.
 #
 #   bash bench/study-bench.sh [--cores N] [--slurm] [--build BUILD]
@@ -33,7 +33,7 @@ short = true
 
 [axes]
 "day.trajectory" = ["sine", "ramp"]
-"day.seed" = [1, 2, 3, 4, 5, 6]
+"day.amplitude_mm" = [50, 60, 70, 80, 90, 100]
 STUDY
 began=$(date +%s.%N)
 (cd "$scratch" && bash "$root/scripts/study.sh" bench.toml --cores "$cores" "${engine[@]}" \

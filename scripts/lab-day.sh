@@ -93,7 +93,7 @@ check_settings() {
     scratch=$(mktemp -d) || exit 1
     trap 'rm -rf "$scratch"' EXIT
     refusal() {
-        echo "lab-day: $(head -n 1 "$scratch/out")" >&2
+        echo "lab-day: $(head -n 1 "$scratch/out" | sed "s|$scratch/||g")" >&2
         exit 2
     }
     if [ -n "$plant" ] && [ ! -r "$plant" ]; then

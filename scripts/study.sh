@@ -54,6 +54,10 @@ if [ -z "$study_file" ]; then
     echo "study: no study file; usage: bash scripts/study.sh STUDY.toml [$options]" >&2
     exit 2
 fi
+if [ -n "$partition" ] && ((!slurm)); then
+    echo "study: --partition goes with --slurm" >&2
+    exit 2
+fi
 if ! [[ $cores =~ ^[1-9][0-9]*$ ]]; then
     echo "study: cores '$cores' is not a whole number from 1" >&2
     exit 2

@@ -16,6 +16,7 @@ Used by workflow/Snakefile and, as a command, by scripts/study.sh:
 """
 
 import argparse
+import concurrent.futures
 import itertools
 import json
 import math
@@ -223,21 +224,29 @@ def day_command(lab_day, build, settings, plant, short=False, check=False):
 
 def check_values(study, build, lab_day):
     """Checks every fixed and axis value through lab-day's own checks (the
-    plant values through the plant file's); raises Refusal with the first
-    value refused."""
+    plant values through the plant file's), several at once; raises Refusal
+    with the first value refused, in the file's order."""
     values = [("[fixed]", key, value) for key, value in study.fixed.items()]
     values += [("[axes]", key, value) for key, axis in study.axes.items() for value in axis]
     with tempfile.TemporaryDirectory() as scratch:
-        plant = os.path.join(scratch, "plant.toml")
-        for table, key, value in values:
+
+        def check(index):
+            table, key, value = values[index]
+            plant = os.path.join(scratch, f"plant-{index}.toml")
             has_plant = write_plant({key: value}, plant)
             command = day_command(lab_day, build, {key: value}, plant if has_plant else None,
                                   check=True)
             run = subprocess.run(command, capture_output=True, text=True)
-            if run.returncode != 0:
-                lines = (run.stderr or run.stdout).strip().splitlines() or ["refused"]
-                reason = lines[0].removeprefix("lab-day: ")
-                raise Refusal(f"{study.path}: {table} {key} = {toml_value(value)}: {reason}")
+            if run.returncode == 0:
+                return None
+            lines = (run.stderr or run.stdout).strip().splitlines() or ["refused"]
+            reason = lines[0].removeprefix("lab-day: ")
+            return f"{study.path}: {table} {key} = {toml_value(value)}: {reason}"
+
+        with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
+            for refusal in pool.map(check, range(len(values))):
+                if refusal:
+                    raise Refusal(refusal)
 
 
 # --- one cell ---------------------------------------------------------------
@@ -333,6 +342,11 @@ def number(text):
     return value if math.isfinite(value) else None
 
 
+def tics_of(values):
+    """gnuplot tics naming each value at its position 0, 1, ..."""
+    return ", ".join(f'"{format_value(v)}" {i}' for i, v in enumerate(values))
+
+
 def draw_report(study, study_dir, rows):
     """report.png: each figure against the first numeric axis, one line per
     combination of the other axes, seeds as error bars (mean and standard
@@ -386,14 +400,22 @@ def draw_report(study, study_dir, rows):
                 if value is not None:
                     cells.setdefault(key, []).append(value)
         with open(os.path.join(study_dir, "report-heat.dat"), "w") as f:
-            for a in study.axes[numeric[0]]:
-                for b in study.axes[numeric[1]]:
+            # By the values' positions, so that unevenly spaced values get
+            # cells of equal size.
+            for i, a in enumerate(study.axes[numeric[0]]):
+                for j, b in enumerate(study.axes[numeric[1]]):
                     samples = cells.get((format_value(a), format_value(b)), [])
                     mean = statistics.fmean(samples) if samples else math.nan
-                    f.write(f"{format_value(a)} {format_value(b)} {mean!r}\n")
+                    f.write(f"{i} {j} {mean!r}\n")
                 f.write("\n")
 
-    x_label = x_key or "cell"
+    picture = os.path.join(study_dir, "report.png")
+    if os.path.exists(picture):
+        os.remove(picture)
+    if not groups:
+        print("study: report.png not drawn: no cell is ok", file=sys.stderr)
+        return
+    x_label = x_key or "all cells"
     lines = [
         "# Drawn by study.sh from report.dat. Edit and draw again with: gnuplot report.gp",
         'set terminal pngcairo size 1500,900 font "DejaVu Sans,10"',
@@ -405,33 +427,34 @@ def draw_report(study, study_dir, rows):
         "set grid",
         "set offsets graph 0.05, graph 0.05, graph 0.1, graph 0.1",
     ]
-    if x_key not in numeric:
-        tics = ", ".join(f'"{format_value(v)}" {i}' for i, v in enumerate(x_values))
-        lines += [f"set xtics ({tics})", f"set xrange [-0.5:{len(x_values) - 0.5}]"]
+    if x_key is None:
+        lines += ['set xtics ("" 0)', "set xrange [-0.5:0.5]"]
+    elif x_key not in numeric:
+        lines += [f"set xtics ({tics_of(x_values)})", f"set xrange [-0.5:{len(x_values) - 0.5}]"]
     for j, (column, _) in enumerate(FIGURES):
         mean = 3 + 2 * j
         plots = ", ".join(
             f"'report.dat' index {i} using 1:{mean}:{mean + 1} with yerrorlines title \"{label}\""
             for i, label in enumerate(groups))
         lines += [f'set title "{column}"', f'set ylabel "{column}"']
-        lines += [f"plot {plots}" if plots else "plot NaN notitle"]
+        lines += [f"plot {plots}"]
     if heat:
         lines += [
             'set title "tuned_rms_deg (mean over the other axes)"',
-            f'set xlabel "{numeric[0]}"', f'set ylabel "{numeric[1]}"', "unset xtics", "set xtics",
-            "set autoscale", "set view map", 'set cblabel "deg"',
+            f'set xlabel "{numeric[0]}"', f'set ylabel "{numeric[1]}"', "set offsets 0, 0, 0, 0",
+            f"set xtics ({tics_of(study.axes[numeric[0]])})", f"set ytics ({tics_of(study.axes[numeric[1]])})",
+            f"set xrange [-0.5:{len(study.axes[numeric[0]]) - 0.5}]",
+            f"set yrange [-0.5:{len(study.axes[numeric[1]]) - 0.5}]", 'set cblabel "deg"',
             "plot 'report-heat.dat' using 1:2:3 with image notitle",
         ]
     lines += ["unset multiplot"]
     script = os.path.join(study_dir, "report.gp")
     with open(script, "w") as f:
         f.write("\n".join(lines) + "\n")
-    picture = os.path.join(study_dir, "report.png")
-    if os.path.exists(picture):
-        os.remove(picture)
     run = subprocess.run(["gnuplot", "report.gp"], cwd=study_dir, capture_output=True, text=True)
     if run.returncode != 0 or not os.path.exists(picture):
-        print(f"study: report.png not drawn: {run.stderr.strip().splitlines()[-1:]}", file=sys.stderr)
+        reason = (run.stderr.strip().splitlines() or ["gnuplot wrote no picture"])[-1]
+        print(f"study: report.png not drawn: {reason}", file=sys.stderr)
 
 
 # --- command ------------------------------------------------------------------
