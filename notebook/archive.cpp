@@ -30,8 +30,9 @@ constexpr const char* kStoreDirectory = "inputs";
 std::string UtcNow() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        now.time_since_epoch()).count() % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     char text[32];
@@ -76,8 +77,8 @@ bool WriteWhole(const fs::path& path, std::string_view content, std::string& pro
     const fs::path part = path.string() + ".part-" + std::to_string(getpid()) + "-" +
                           std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()));
     platform::StdioFile file(std::fopen(part.c_str(), "wb"));
-    bool written = file && std::fwrite(content.data(), 1, content.size(), file.get()) ==
-                               content.size();
+    bool written =
+        file && std::fwrite(content.data(), 1, content.size(), file.get()) == content.size();
     written = file && std::fclose(file.release()) == 0 && written;
     const int cause = errno;
     std::error_code error;
@@ -279,8 +280,7 @@ std::optional<fs::path> ArchivedInput(const fs::path& notebookDir, const std::st
         return std::nullopt;
     }
     for (const FileRecord& input : manifest->inputs) {
-        if (!IsFileSet(input) &&
-            (input.path == name || fs::path(input.path).filename() == name)) {
+        if (!IsFileSet(input) && (input.path == name || fs::path(input.path).filename() == name)) {
             const fs::path copy = CopyPathOf(notebookDir, id, "inputs", input.path);
             std::error_code error;
             return fs::exists(copy, error) ? std::optional(copy) : std::nullopt;
@@ -290,8 +290,7 @@ std::optional<fs::path> ArchivedInput(const fs::path& notebookDir, const std::st
 }
 
 // Reads every entry's manifest; those that fail are named in `warnings`.
-static std::vector<Manifest> ReadAll(const fs::path& notebookDir,
-                                     const std::set<std::string>& skip,
+static std::vector<Manifest> ReadAll(const fs::path& notebookDir, const std::set<std::string>& skip,
                                      std::vector<std::string>& warnings) {
     std::vector<Manifest> manifests;
     std::error_code error;
@@ -341,8 +340,7 @@ std::vector<std::string> UnindexedEntries(const fs::path& notebookDir) {
     }
     std::vector<std::string> warnings;
     for (const Manifest& manifest : ReadAll(notebookDir, indexed, warnings)) {
-        warnings.push_back(manifest.id +
-                           ": not in the index (lab-notebook rebuild-index adds it)");
+        warnings.push_back(manifest.id + ": not in the index (lab-notebook rebuild-index adds it)");
     }
     return warnings;
 }

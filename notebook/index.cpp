@@ -123,8 +123,7 @@ bool Index::Execute(const char* sql) {
 
 bool Index::Insert(const Manifest& m) {
     sqlite3* db = db_.get();
-    if (!Run(db,
-             "INSERT OR REPLACE INTO actions VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+    if (!Run(db, "INSERT OR REPLACE INTO actions VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
              {m.id, m.action, Joined(m.arguments), m.directory, m.started, m.ended,
               OutcomeText(m.outcome), m.detail, m.version})) {
         return false;
@@ -135,8 +134,8 @@ bool Index::Insert(const Manifest& m) {
             return false;
         }
     }
-    const std::pair<const char*, const std::vector<FileRecord>*> roles[] = {
-        {"input", &m.inputs}, {"output", &m.outputs}};
+    const std::pair<const char*, const std::vector<FileRecord>*> roles[] = {{"input", &m.inputs},
+                                                                            {"output", &m.outputs}};
     for (const auto& [role, files] : roles) {
         for (const FileRecord& file : *files) {
             if (!Run(db, "INSERT INTO files VALUES(?1, ?2, ?3, ?4)",
@@ -268,11 +267,11 @@ std::optional<std::string> Index::LatestWithOutput(const std::string& sha256) {
     if (!Ok()) {
         return std::nullopt;
     }
-    const Statement statement = Prepare(
-        db_.get(),
-        "SELECT actions.id FROM files JOIN actions ON files.id = actions.id "
-        "WHERE files.role = 'output' AND files.sha256 = ?1 "
-        "ORDER BY actions.ended DESC, actions.id DESC LIMIT 1");
+    const Statement statement =
+        Prepare(db_.get(),
+                "SELECT actions.id FROM files JOIN actions ON files.id = actions.id "
+                "WHERE files.role = 'output' AND files.sha256 = ?1 "
+                "ORDER BY actions.ended DESC, actions.id DESC LIMIT 1");
     if (!statement) {
         return std::nullopt;
     }

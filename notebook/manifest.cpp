@@ -1,10 +1,10 @@
 // Manifests as TOML files, and the SHA-256 of a file.
 #include <openssl/evp.h>
+#include <toml++/toml.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <toml++/toml.h>
 
 #include "notebook/notebook.h"
 #include "notebook/store.h"
@@ -151,16 +151,18 @@ std::optional<Manifest> ReadManifest(const std::filesystem::path& path, std::str
         table = toml::parse_file(path.string());
     } catch (const toml::parse_error& error) {
         std::ostringstream where;
-        where << path.string() << ":" << error.source().begin.line << ": "
-              << error.description();
+        where << path.string() << ":" << error.source().begin.line << ": " << error.description();
         problem = where.str();
         return std::nullopt;
     }
     Manifest manifest;
     const std::pair<const char*, std::string*> texts[] = {
-        {"id", &manifest.id},           {"action", &manifest.action},
-        {"directory", &manifest.directory}, {"started", &manifest.started},
-        {"ended", &manifest.ended},     {"detail", &manifest.detail},
+        {"id", &manifest.id},
+        {"action", &manifest.action},
+        {"directory", &manifest.directory},
+        {"started", &manifest.started},
+        {"ended", &manifest.ended},
+        {"detail", &manifest.detail},
         {"version", &manifest.version},
     };
     for (const auto& [key, field] : texts) {
@@ -192,8 +194,8 @@ std::optional<Manifest> ReadManifest(const std::filesystem::path& path, std::str
         for (const auto& [name, value] : *figures) {
             const auto number = value.value<double>();
             if (!number) {
-                problem = path.string() + ": figure '" + std::string(name.str()) +
-                          "' is not a number";
+                problem =
+                    path.string() + ": figure '" + std::string(name.str()) + "' is not a number";
                 return std::nullopt;
             }
             manifest.figures.push_back({std::string(name.str()), *number});

@@ -87,8 +87,8 @@ class Recorder {
   public:
     // `notebookDir` receives Archive/ (usually the lab directory itself);
     // `directory` is where the action reads and writes its files.
-    Recorder(std::filesystem::path notebookDir, std::filesystem::path directory,
-             std::string action, std::vector<std::string> arguments);
+    Recorder(std::filesystem::path notebookDir, std::filesystem::path directory, std::string action,
+             std::vector<std::string> arguments);
 
     // A file (or every file below a directory, and the directory as a set)
     // the action reads, relative to the action's directory or absolute.
@@ -148,8 +148,7 @@ std::optional<std::string> FindByOutput(const std::filesystem::path& notebookDir
 // The archived copy of an input of entry `id`, named by its path or its file
 // name alone ("SinTrajectoryALLWeights.txt").
 std::optional<std::filesystem::path> ArchivedInput(const std::filesystem::path& notebookDir,
-                                                   const std::string& id,
-                                                   const std::string& name);
+                                                   const std::string& id, const std::string& name);
 
 // Rebuilds the index from the manifests. Entries without a manifest or with
 // one that does not parse are skipped, each with a line in `warnings`.

@@ -15,8 +15,7 @@ std::optional<std::string> ReadWhole(const std::filesystem::path& path, std::str
 
 // Writes `content` beside `path` and renames it over `path`, so that a
 // reader finds the old file or the whole new one, never a part.
-bool WriteWhole(const std::filesystem::path& path, std::string_view content,
-                std::string& problem);
+bool WriteWhole(const std::filesystem::path& path, std::string_view content, std::string& problem);
 
 inline std::filesystem::path ArchiveOf(const std::filesystem::path& notebookDir) {
     return notebookDir / kArchiveDirectory;

@@ -1,5 +1,6 @@
 // lab-notebook: lists, shows, compares and restores the actions archived in
 // a lab directory's Archive/, and rebuilds its index.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -7,8 +8,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 #include "notebook/notebook.h"
 #include "version/version.h"
@@ -296,8 +295,8 @@ int Restore(const fs::path& dir, const std::string& id, bool force,
         }
         if (error) {
             fs::remove(part, error);
-            std::fprintf(stderr, "lab-notebook: %s: cannot be restored: %s\n",
-                         target.c_str(), error.message().c_str());
+            std::fprintf(stderr, "lab-notebook: %s: cannot be restored: %s\n", target.c_str(),
+                         error.message().c_str());
             return kFailed;
         }
         recorder.Output(put.path);
@@ -336,8 +335,9 @@ int main(int argc, char** argv) {
     app.add_option("--dir", dir, "the lab directory holding Archive/ (default .)");
 
     notebook::Filter filter;
-    CLI::App* list = app.add_subcommand("list", "one line per archived action: id, action, "
-                                                "outcome, summary; oldest first");
+    CLI::App* list = app.add_subcommand("list",
+                                        "one line per archived action: id, action, "
+                                        "outcome, summary; oldest first");
     list->add_option("--action", filter.action, "an action (\"lab-run hybrid\") or a program");
     list->add_option("--on", filter.on, "ended on this date or in this month (2026-12-07)");
     list->add_option("--since", filter.since, "ended at or after this UTC time");
@@ -357,13 +357,15 @@ int main(int argc, char** argv) {
 
     bool force = false;
     CLI::App* restore = app.add_subcommand(
-        "restore", "put an entry's inputs back in place, to run it again; files that differ "
-                   "are refused unless --force, which archives them first");
+        "restore",
+        "put an entry's inputs back in place, to run it again; files that differ "
+        "are refused unless --force, which archives them first");
     restore->add_option("ID", id)->required();
     restore->add_flag("--force", force, "replace files that differ");
 
-    CLI::App* rebuild = app.add_subcommand("rebuild-index", "rebuild the index from the "
-                                                            "manifests");
+    CLI::App* rebuild = app.add_subcommand("rebuild-index",
+                                           "rebuild the index from the "
+                                           "manifests");
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
