@@ -1,13 +1,13 @@
 #include "lab/plant_file.h"
 
+#include <toml++/toml.h>
+
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <sstream>
 #include <string_view>
 #include <system_error>
-
-#include <toml++/toml.h>
 
 #include "lab/lab.h"
 
@@ -123,13 +123,13 @@ std::string CheckSwitchOrder(const std::string& path, const plant::Parameters& p
         const plant::AxisParameters& p = parameters.axes[axis];
         const std::string name = kAxisNames[axis];
         if (p.lowerStop >= p.lowerSwitch) {
-            return path + ": [switches] " + name + "_lower_switch_counts = " +
-                   Shortest(p.lowerSwitch) + " must lie above " + name +
+            return path + ": [switches] " + name +
+                   "_lower_switch_counts = " + Shortest(p.lowerSwitch) + " must lie above " + name +
                    "_lower_stop_counts = " + Shortest(p.lowerStop);
         }
         if (p.upperSwitch >= p.upperStop) {
-            return path + ": [switches] " + name + "_upper_switch_counts = " +
-                   Shortest(p.upperSwitch) + " must lie below " + name +
+            return path + ": [switches] " + name +
+                   "_upper_switch_counts = " + Shortest(p.upperSwitch) + " must lie below " + name +
                    "_upper_stop_counts = " + Shortest(p.upperStop);
         }
     }

@@ -1,6 +1,8 @@
 // The plant file: its template reads back as the built-in plant, a file
 // changes the simulated arm, and a bad file is refused with one line that
 // names the key, the value and what is allowed, before anything moves.
+#include "lab/plant_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,7 +12,6 @@
 
 #include "cards/daq_card.h"
 #include "lab/lab.h"
-#include "lab/plant_file.h"
 #include "platform/stdio_file.h"
 #include "tests/lab_files.h"
 #include "tests/lab_session.h"
@@ -139,8 +140,9 @@ TEST(PlantFile, LabRunPrintsThePlantAndRefusesABadFileBeforeAnythingMoves) {
     EXPECT_NE(shown.out.find("\ncentre_m = 0.18\n"), std::string::npos);
 
     WriteText("virtual-lab.toml", "[tool]\nmass_kg = -2.0\n");
-    const std::string line = "lab-run: ./virtual-lab.toml:2: [tool] mass_kg = -2.0 is outside "
-                             "its allowed range 0.001 to 100\n";
+    const std::string line =
+        "lab-run: ./virtual-lab.toml:2: [tool] mass_kg = -2.0 is outside "
+        "its allowed range 0.001 to 100\n";
     for (const char* action : {"plant", "manual --motor1"}) {
         const labtest::ToolRun refused = RunTool(LAB_RUN, action);
         EXPECT_EQ(refused.status, 2) << action;
