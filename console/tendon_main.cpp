@@ -6,9 +6,16 @@
 #include "console/console.h"
 #include "console/test_probe.h"
 #include "lab/plant_file.h"
+#include "labdir/lab_lock.h"
 #include "runs/runs.h"
 
 int main() {
+    // The console owns its lab directory for its whole life; the kernel drops
+    // the lock when the process exits.
+    const auto lock = labdir::LabLock::Take(".", "tendon");
+    if (!lock) {
+        return 1;
+    }
     ProbeStart();
     // The virtual lab's plant file, when the directory has one. A refused
     // file does not keep the console from coming up.
