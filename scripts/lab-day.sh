@@ -126,7 +126,12 @@ if ((check)) || [ -n "$plant$seed" ] || ((${#shape[@]})); then
     fi
 fi
 
-# Only a directory a day made (or an empty one) is emptied.
+# Only a directory a day made (or an empty one) is emptied; anything else
+# in its place is left alone.
+if [ -e "$day" ] && [ ! -d "$day" ]; then
+    echo "lab-day: $day exists and is not a directory; not replacing it" >&2
+    exit 2
+fi
 if [ -d "$day" ] && [ ! -f "$day/day.tsv" ] && [ -n "$(ls -A "$day")" ]; then
     echo "lab-day: $day holds files and no day.tsv, so it is not a lab day's directory;" \
         "not emptying it" >&2
