@@ -197,7 +197,7 @@ field_after() {
 }
 
 # A directory for one control run: its own NeuralFiles/ for the logs, with
-# the lab's networks and trajectory linked in.
+# the lab's networks, trajectory and plant file linked in.
 run_lab() {
     mkdir -p "$lab/$1/NeuralFiles" || fail "cannot create $day/$1"
     local f
@@ -207,6 +207,10 @@ run_lab() {
         SinTrajectoryEncoderOutputDesired.txt; do
         ln -s "../../NeuralFiles/$f" "$lab/$1/NeuralFiles/$f" || fail "cannot link $f"
     done
+    # The run drives the day's plant.
+    if [ -f "$lab/$plant_file" ]; then
+        ln -s "../$plant_file" "$lab/$1/$plant_file" || fail "cannot link $plant_file"
+    fi
 }
 
 # A control run in its own directory and how closely it tracked:

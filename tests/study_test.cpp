@@ -43,6 +43,11 @@ TEST(StudyFile, EachRefusalNamesTheKeyAndWhatIsAllowed) {
         {"[axes]\n\"day.amplitude_mm\" = [50, 300]\n",
          "study: bad.toml: [axes] day.amplitude_mm = 300: trajgen: amplitude '300' is not a "
          "number from -200 to 200"},
+        {"[fixed]\n\"plant.tool.mass_kg\" = 500\n",
+         "study: bad.toml: [fixed] plant.tool.mass_kg = 500: lab-run: ./virtual-lab.toml:2: [tool] "
+         "mass_kg = 500 is outside its allowed range 0.001 to 100"},
+        {"[fixed]\n\"day.seed\" = 1\n\"plant.sensors.seed\" = 2\n",
+         "study: bad.toml: day.seed sets the plant's sensor seed too; leave out plant.sensors.seed"},
         {"[wave]\nsine = true\n",
          "study: bad.toml: unknown table [wave]; allowed: [study], [fixed], [axes]"},
     };
@@ -130,7 +135,9 @@ struct LocalCluster {
 
 TEST(Study, CellsRunOnceAFailedDayIsACellAndSlurmGivesTheLocalTable) {
     MakeBuildFailingOnRamps();
-    WriteStudy("grid.toml", "grid", "[axes]\n\"day.trajectory\" = [\"sine\", \"ramp\"]\n");
+    WriteStudy("grid.toml", "grid",
+               "[fixed]\n\"plant.sensors.pressure_noise_bar\" = 0.01\n\"day.seed\" = 3\n"
+               "[axes]\n\"day.trajectory\" = [\"sine\", \"ramp\"]\n");
     const std::string run = kStudy + " ../grid.toml --cores 2 --build ../broken 2>&1";
     fs::create_directory("local");
     const auto local = labtest::RunCommand("cd local && " + run);
@@ -152,6 +159,10 @@ TEST(Study, CellsRunOnceAFailedDayIsACellAndSlurmGivesTheLocalTable) {
             EXPECT_EQ(table[1][5], step[1]);
         }
     }
+    // The day ran the study's plant, its seed the day's.
+    EXPECT_EQ(labtest::ReadText(study / "cells/trajectory=sine/lab/virtual-lab.toml"),
+              "[sensors]\nseed = 3\npressure_noise_bar = 0.01\n");
+    EXPECT_TRUE(fs::exists(study / "cells/trajectory=sine/lab/hybrid/virtual-lab.toml"));
     EXPECT_EQ(table[2][0], "trajectory=ramp");
     EXPECT_EQ(table[2][2],
               "failed: ramp trajectory FAILED: trajgen failed: trajgen: the disk is full");
