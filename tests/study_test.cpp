@@ -1,7 +1,6 @@
 // Studies: the study file's checks, the cells' names, and small grids of
 // short lab days run by Snakemake locally and on a one-node Slurm cluster.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -47,7 +46,8 @@ TEST(StudyFile, EachRefusalNamesTheKeyAndWhatIsAllowed) {
          "study: bad.toml: [fixed] plant.tool.mass_kg = 500: lab-run: ./virtual-lab.toml:2: [tool] "
          "mass_kg = 500 is outside its allowed range 0.001 to 100"},
         {"[fixed]\n\"day.seed\" = 1\n\"plant.sensors.seed\" = 2\n",
-         "study: bad.toml: day.seed sets the plant's sensor seed too; leave out plant.sensors.seed"},
+         "study: bad.toml: day.seed sets the plant's sensor seed too; leave out "
+         "plant.sensors.seed"},
         {"[wave]\nsine = true\n",
          "study: bad.toml: unknown table [wave]; allowed: [study], [fixed], [axes]"},
     };
@@ -116,9 +116,10 @@ void MakeBuildFailingOnRamps() {
             fs::create_symlink(tool.path(), "broken/tools" / tool.path().filename());
         }
     }
-    labtest::WriteText("broken/tools/trajgen",
-                       "#!/bin/sh\ncase \" $* \" in *' --ramp '*) echo 'trajgen: the disk is full'; "
-                       "exit 1 ;; esac\nexec " BUILD_TREE "/tools/trajgen \"$@\"\n");
+    labtest::WriteText(
+        "broken/tools/trajgen",
+        "#!/bin/sh\ncase \" $* \" in *' --ramp '*) echo 'trajgen: the disk is full'; "
+        "exit 1 ;; esac\nexec " BUILD_TREE "/tools/trajgen \"$@\"\n");
     fs::permissions("broken/tools/trajgen", fs::perms::owner_all);
 }
 
@@ -127,8 +128,8 @@ struct LocalCluster {
     std::string conf;
     ~LocalCluster() {
         if (!conf.empty()) {
-            labtest::RunCommand("SLURM_CONF=" + conf + " bash " SOURCE_TREE
-                                "/scripts/slurm-local.sh stop");
+            labtest::RunCommand("SLURM_CONF=" + conf +
+                                " bash " SOURCE_TREE "/scripts/slurm-local.sh stop");
         }
     }
 };
@@ -146,10 +147,9 @@ TEST(Study, CellsRunOnceAFailedDayIsACellAndSlurmGivesTheLocalTable) {
     const fs::path study = "local/Studies/grid";
     const auto table = ReadTable(study / "results.tsv");
     ASSERT_EQ(table.size(), 3u) << local.console;
-    EXPECT_EQ(table[0],
-              (std::vector<std::string>{"cell", "day.trajectory", "status", "neural_rms_deg",
-                                        "hybrid_rms_deg", "tuned_rms_deg", "fitness_builtin",
-                                        "fitness_tuned", "wall_s"}));
+    EXPECT_EQ(table[0], (std::vector<std::string>{
+                            "cell", "day.trajectory", "status", "neural_rms_deg", "hybrid_rms_deg",
+                            "tuned_rms_deg", "fitness_builtin", "fitness_tuned", "wall_s"}));
     EXPECT_EQ(table[1][0], "trajectory=sine");
     EXPECT_EQ(table[1][2], "ok");
     // The figures are the day's own.
