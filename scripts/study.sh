@@ -67,40 +67,54 @@ study=(python3 "$root/workflow/study.py")
 # Every value is checked before any cell runs.
 name=$("${study[@]}" check "$study_file" --build "$build") || exit 2
 dir=Studies/$name
-mkdir -p "$dir/logs" && cp "$study_file" "$dir/study.toml" || exit 1
-dir=$(cd "$dir" && pwd)
+study_path=$(cd "$(dirname "$study_file")" && pwd)/$(basename "$study_file")
 
 engine=(--cores "$cores")
 if ((slurm)); then
     engine=(--profile "$root/workflow/profiles/slurm")
     [ -z "$partition" ] || export SBATCH_PARTITION=$partition
 fi
-snakemake=(snakemake --snakefile "$root/workflow/Snakefile" --directory "$dir"
-    --config "study=$dir/study.toml" "build=$build" "lab_day=$root/scripts/lab-day.sh"
-    --keep-going --rerun-incomplete "${engine[@]}")
+# snakemake_in DIR STUDY-FILE OPTIONS...
+snakemake_in() {
+    local in=$1 file=$2
+    shift 2
+    snakemake --snakefile "$root/workflow/Snakefile" --directory "$in" \
+        --config "study=$file" "build=$build" "lab_day=$root/scripts/lab-day.sh" \
+        --keep-going --rerun-incomplete "${engine[@]}" "$@"
+}
 
 if ((dry_run)); then
-    "${snakemake[@]}" --dry-run >"$dir/logs/dry-run.log" 2>&1 ||
-        { tail -n 20 "$dir/logs/dry-run.log" >&2; exit 1; }
-    # The cells Snakemake would run, in the grid's order.
-    sed -n 's/^ *wildcards: cell=//p' "$dir/logs/dry-run.log" | sort >"$dir/logs/dry-run.cells"
-    "${study[@]}" cells "$study_file" >"$dir/logs/grid.cells"
-    echo "Study $name: $(wc -l <"$dir/logs/dry-run.cells") of $(wc -l <"$dir/logs/grid.cells")" \
-        "cells would run:"
-    awk 'NR == FNR {run[$0] = 1; next} $0 in run {print "  " $0}' \
-        "$dir/logs/dry-run.cells" "$dir/logs/grid.cells"
+    # Nothing is written: the cells with a result are found where they are.
+    scratch=$(mktemp -d) || exit 1
+    trap 'rm -rf "$scratch"' EXIT
+    "${study[@]}" cells "$study_file" >"$scratch/grid" || exit 1
+    if [ -d "$dir" ]; then
+        snakemake_in "$dir" "$study_path" --dry-run >"$scratch/log" 2>&1 ||
+            { tail -n 20 "$scratch/log" >&2; exit 1; }
+        sed -n 's/^ *wildcards: cell=//p' "$scratch/log" >"$scratch/run"
+    else
+        cp "$scratch/grid" "$scratch/run"
+    fi
+    echo "Study $name: $(wc -l <"$scratch/run") of $(wc -l <"$scratch/grid") cells would run:"
+    awk 'NR == FNR {run[$0] = 1; next} $0 in run {print "  " $0}' "$scratch/run" "$scratch/grid"
     exit 0
 fi
 
+# A running study keeps its study file; a second run leaves it alone.
+locked() {
+    echo "study: $name is being run by another study.sh (Snakemake's lock in" \
+        "$dir/.snakemake/locks); if none runs, remove that directory" >&2
+    exit 1
+}
+[ -z "$(ls -A "$dir/.snakemake/locks" 2>/dev/null)" ] || locked
+mkdir -p "$dir/logs" && cp "$study_file" "$dir/study.toml" || exit 1
+dir=$(cd "$dir" && pwd)
+
 echo "Study $name in $dir ($( ((slurm)) && echo "Slurm" || echo "$cores cores")):"
 log=$dir/logs/snakemake.log
-"${snakemake[@]}" --log-handler-script "$root/workflow/progress.py" 2>"$log"
+snakemake_in "$dir" "$dir/study.toml" --log-handler-script "$root/workflow/progress.py" 2>"$log"
 snakemake_status=$?
-if grep -q "cannot be locked" "$log"; then
-    echo "study: $name is being run by another study.sh (Snakemake's lock in $dir/.snakemake);" \
-        "if none runs, remove $dir/.snakemake/locks" >&2
-    exit 1
-fi
+! grep -q "cannot be locked" "$log" || locked
 "${study[@]}" results "$dir/study.toml" "$dir"
 results_status=$?
 echo "Table: $dir/results.tsv  Report: $dir/report.png"
