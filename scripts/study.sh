@@ -118,8 +118,8 @@ snakemake_status=$?
 "${study[@]}" results "$dir/study.toml" "$dir"
 results_status=$?
 echo "Table: $dir/results.tsv  Report: $dir/report.png"
-if ((results_status == 0 && snakemake_status != 0)); then
-    echo "study: Snakemake failed; see $log" >&2
+if ((snakemake_status != 0)); then
+    echo "study: Snakemake reported a failed job or an error; see $log" >&2
     exit 1
 fi
 exit $((results_status ? 1 : 0))
