@@ -281,7 +281,8 @@ def failure_line(day_log):
 
 def run_cell(cell_dir, settings, short, build, lab_day):
     """Runs one cell's lab day in CELL_DIR/lab and writes CELL_DIR/result.tsv:
-    status, the day's figures, wall seconds. A failed day is a result too."""
+    status, the day's figures, wall seconds. A failed day is a result too; a
+    day killed by a signal is not."""
     os.makedirs(cell_dir, exist_ok=True)
     plant = os.path.join(cell_dir, "plant.toml")
     has_plant = write_plant(settings, plant)
@@ -293,6 +294,9 @@ def run_cell(cell_dir, settings, short, build, lab_day):
         status = subprocess.run(command, stdout=log, stderr=subprocess.STDOUT,
                                 env=environment).returncode
     wall = time.monotonic() - began
+    if status < 0:
+        # Killed, not failed: no result, so that the next run runs it again.
+        raise SystemExit(f"study: the day in {cell_dir} was ended by signal {-status}")
     figures = day_figures(os.path.join(cell_dir, "lab", "day.tsv"))
     state = "ok" if status == 0 else "failed: " + failure_line(os.path.join(cell_dir, "day.log"))
     result = os.path.join(cell_dir, RESULT_FILE)
