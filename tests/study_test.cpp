@@ -104,8 +104,9 @@ std::vector<std::vector<std::string>> WithoutWallTimes(std::vector<std::vector<s
     return rows;
 }
 
-// A build whose trajgen fails for a ramp: the ramp's day fails at its
-// trajectory step.
+// A build whose trajgen, for a ramp, kills its lab day the first time (as
+// a job killed from outside) and fails from then on: the ramp's day fails
+// at its trajectory step.
 void MakeBuildFailingOnRamps() {
     fs::create_directories("broken/tools");
     for (const char* folder : {"evaluator", "console"}) {
@@ -116,10 +117,14 @@ void MakeBuildFailingOnRamps() {
             fs::create_symlink(tool.path(), "broken/tools" / tool.path().filename());
         }
     }
-    labtest::WriteText(
-        "broken/tools/trajgen",
-        "#!/bin/sh\ncase \" $* \" in *' --ramp '*) echo 'trajgen: the disk is full'; "
-        "exit 1 ;; esac\nexec " BUILD_TREE "/tools/trajgen \"$@\"\n");
+    const std::string killed = fs::absolute("broken/killed").string();
+    labtest::WriteText("broken/tools/trajgen",
+                       "#!/bin/sh\ncase \" $* \" in *' --ramp '*)\n"
+                       "  [ -e " +
+                           killed + " ] || { touch " + killed +
+                           "; kill -9 $PPID; }\n"
+                           "  echo 'trajgen: the disk is full'; exit 1 ;;\nesac\n"
+                           "exec " BUILD_TREE "/tools/trajgen \"$@\"\n");
     fs::permissions("broken/tools/trajgen", fs::perms::owner_all);
 }
 
@@ -134,7 +139,7 @@ struct LocalCluster {
     }
 };
 
-TEST(Study, CellsRunOnceAFailedDayIsACellAndSlurmGivesTheLocalTable) {
+TEST(Study, CellsRunOnceAFailedDayIsACellAKilledOneRunsAgainAndSlurmAgrees) {
     MakeBuildFailingOnRamps();
     WriteStudy("grid.toml", "grid",
                "[fixed]\n\"plant.sensors.pressure_noise_bar\" = 0.01\n\"day.seed\" = 3\n"
@@ -144,8 +149,10 @@ TEST(Study, CellsRunOnceAFailedDayIsACellAndSlurmGivesTheLocalTable) {
     const auto local = labtest::RunCommand("cd local && " + run);
     EXPECT_EQ(local.status, 1) << local.console;
     EXPECT_NE(local.console.find("2/2 done, 1 failed"), std::string::npos) << local.console;
+    EXPECT_NE(local.console.find("trajectory=ramp: failed: the job ended without a result"),
+              std::string::npos);
     const fs::path study = "local/Studies/grid";
-    const auto table = ReadTable(study / "results.tsv");
+    auto table = ReadTable(study / "results.tsv");
     ASSERT_EQ(table.size(), 3u) << local.console;
     EXPECT_EQ(table[0], (std::vector<std::string>{
                             "cell", "day.trajectory", "status", "neural_rms_deg", "hybrid_rms_deg",
@@ -163,16 +170,25 @@ TEST(Study, CellsRunOnceAFailedDayIsACellAndSlurmGivesTheLocalTable) {
     EXPECT_EQ(labtest::ReadText(study / "cells/trajectory=sine/lab/virtual-lab.toml"),
               "[sensors]\nseed = 3\npressure_noise_bar = 0.01\n");
     EXPECT_TRUE(fs::exists(study / "cells/trajectory=sine/lab/hybrid/virtual-lab.toml"));
+    EXPECT_TRUE(fs::exists(study / "report.png"));
+    // The killed day left no result.
     EXPECT_EQ(table[2][0], "trajectory=ramp");
     EXPECT_EQ(table[2][2],
-              "failed: ramp trajectory FAILED: trajgen failed: trajgen: the disk is full");
-    EXPECT_TRUE(fs::exists(study / "report.png"));
+              "failed: no result; the cell's job was killed, timed out or did not start");
 
-    // A second run runs no cell and leaves the days as they were.
+    // The next run runs only the killed cell, whose day now fails.
     const auto written = fs::last_write_time(study / "cells/trajectory=sine/lab/day.tsv");
     const auto again = labtest::RunCommand("cd local && " + run);
     EXPECT_EQ(again.status, 1);
-    EXPECT_EQ(again.console.find(" done, "), std::string::npos) << again.console;
+    EXPECT_NE(again.console.find("1/1 done, 1 failed"), std::string::npos) << again.console;
+    table = ReadTable(study / "results.tsv");
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(table[2][2],
+              "failed: ramp trajectory FAILED: trajgen failed: trajgen: the disk is full");
+    // A failed day is a result: the run after runs no cell.
+    const auto third = labtest::RunCommand("cd local && " + run);
+    EXPECT_EQ(third.status, 1);
+    EXPECT_EQ(third.console.find(" done, "), std::string::npos) << third.console;
     EXPECT_EQ(fs::last_write_time(study / "cells/trajectory=sine/lab/day.tsv"), written);
     EXPECT_EQ(ReadTable(study / "results.tsv"), table);
 
