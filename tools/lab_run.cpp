@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "arm/arm.h"
-#include "cards/motion_card.h"
 #include "evaluator/run_files.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
@@ -107,15 +106,9 @@ int Summarise(const char* action, const runs::RunResult& result, const Options& 
     return result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
 }
 
-// The emergency stop ends homing early without a word; the card state says so.
-bool StoppedDuringHoming() {
-    return EmergencyStopStatus == 1;
-}
-
 int Home(const Options&) {
     HomeMuscles();
-    GoHome();
-    const bool stopped = StoppedDuringHoming();
+    const bool stopped = GoHome() == runs::Homing::kEmergencyStop;
     std::printf("lab-run: home: %s\n",
                 stopped ? "stopped by the emergency stop" : "at the home pose");
     return stopped ? kStopped : 0;
