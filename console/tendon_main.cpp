@@ -4,8 +4,8 @@
 #include "console/test_probe.h"
 #include "runs/runs.h"
 
-int main() {
-    ProbeStart();
+int main(int argc, char** argv) {
+    ProbeStart(argc, argv);  // the test build's options and reports; nothing in tendon
     // Closes whatever a previous process left open, then opens the motion
     // card, the pressure input and the valve output; the console comes up
     // whether or not they answer.
