@@ -2,9 +2,16 @@
 // current directory, which holds NeuralFiles/ and Resources/Drawing1.3ds.
 #include "console/console.h"
 #include "console/test_probe.h"
+#include "labdir/lab_lock.h"
 #include "runs/runs.h"
 
 int main(int argc, char** argv) {
+    // The console owns its lab directory for its whole life; the kernel drops
+    // the lock when the process exits.
+    const auto lock = labdir::LabLock::Take(".", "tendon");
+    if (!lock) {
+        return 1;
+    }
     ProbeStart(argc, argv);  // the test build's options and reports; nothing in tendon
     // Closes whatever a previous process left open, then opens the motion
     // card, the pressure input and the valve output; the console comes up
