@@ -205,6 +205,14 @@ class Tendon {
     // Works the lab's emergency stop from outside, as lab-estop does.
     void PressStop() { kill(pid_, SIGUSR1); }
     void ReleaseStop() { kill(pid_, SIGUSR2); }
+    // Releases the stop, has the view redrawn (a frame reads the stop again)
+    // and returns what the message line shows then.
+    std::string MessageAfterRelease() {
+        ReleaseStop();
+        Key("space");
+        WaitIdle();
+        return places_.message;
+    }
 
     void Resize(int width, int height) {
         Xdotool("search --name '^Tendon$' windowsize %@ " + std::to_string(width) + " " +
@@ -438,10 +446,7 @@ TEST_F(TendonTest, AStopMidRunIsOnTheMessageLineUntilTheNextAction) {
     const std::string stopped = "Run stopped by the emergency stop at sample 278 of 1325";
     EXPECT_NE(ReadFile("tendon-out.txt").find(stopped + "\n"), std::string::npos);
 
-    tendon.ReleaseStop();
-    tendon.Key("space");  // a redraw reads the stop again
-    tendon.WaitIdle();
-    EXPECT_EQ(tendon.places().message, stopped);
+    EXPECT_EQ(tendon.MessageAfterRelease(), stopped);
 
     tendon.Click(kGenerateTrajectory);
     ASSERT_TRUE(tendon.WaitForStatuses(8));
@@ -480,10 +485,7 @@ TEST_F(TendonTest, GoHomeWithTheStopPressedLeavesTheCountsAndSaysSo) {
     EXPECT_NE(ReadFile("tendon-out.txt").find("Homing stopped: encoders not zeroed\n"),
               std::string::npos);
 
-    tendon.ReleaseStop();
-    tendon.Key("space");
-    tendon.WaitIdle();
-    EXPECT_EQ(tendon.places().message, "Homing stopped: encoders not zeroed");
+    EXPECT_EQ(tendon.MessageAfterRelease(), "Homing stopped: encoders not zeroed");
     tendon.Key("q");
     EXPECT_EQ(tendon.WaitForExit(), 0);
 }
