@@ -13,11 +13,11 @@
 
 #include "arm/arm.h"
 #include "evaluator/run_files.h"
-#include "model/ponnet_model.h"
-#include "notebook/notebook.h"
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
+#include "model/ponnet_model.h"
+#include "notebook/notebook.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
 #include "runs/runs.h"
