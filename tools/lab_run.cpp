@@ -12,13 +12,12 @@
 #include <vector>
 
 #include "arm/arm.h"
-#include "cards/motion_card.h"
 #include "evaluator/run_files.h"
-#include "model/ponnet_model.h"
-#include "notebook/notebook.h"
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
+#include "model/ponnet_model.h"
+#include "notebook/notebook.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
 #include "runs/runs.h"
@@ -212,15 +211,9 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
     return ending;
 }
 
-// The emergency stop ends homing early without a word; the card state says so.
-bool StoppedDuringHoming() {
-    return EmergencyStopStatus == 1;
-}
-
 Ending Home(const Options&) {
     HomeMuscles();
-    GoHome();
-    const bool stopped = StoppedDuringHoming();
+    const bool stopped = GoHome() == runs::Homing::kEmergencyStop;
     Ending ending;
     Append(ending.summary, "lab-run: home: %s",
            stopped ? "stopped by the emergency stop" : "at the home pose");
