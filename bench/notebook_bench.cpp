@@ -46,9 +46,9 @@ fs::path MakeRunLab() {
     demo::WriteDemoData(lab.string(), 1, kSamples);
     fs::rename(lab / demo::kArbiterDirectory / "LogALLANNETPressures.txt",
                lab / "NeuralFiles/LogALLANNETPressures.txt");
-    for (const char* network : {"WeightsANNET1.txt", "WeightsANNET2.txt", "WeightsANNET3.txt",
-                                "WeightsANNET4.txt", "WeightsDoubleLink.txt",
-                                "WeightsUpperLink.txt"}) {
+    for (const char* network :
+         {"WeightsANNET1.txt", "WeightsANNET2.txt", "WeightsANNET3.txt", "WeightsANNET4.txt",
+          "WeightsDoubleLink.txt", "WeightsUpperLink.txt"}) {
         WriteNumbers(lab / "NeuralFiles" / network, 80, 1);
     }
     WriteNumbers(lab / "NeuralFiles/SinTrajectoryALLWeights.txt", kSamples + 4, 14);
@@ -72,13 +72,15 @@ void ArchiveRun(const fs::path& lab) {
         recorder.Input(input);
     }
     for (const char* output :
-         {"NeuralFiles/LogALLANNETPressures.txt", "NeuralFiles/ALLTrajectoryActualPressureValues.txt",
+         {"NeuralFiles/LogALLANNETPressures.txt",
+          "NeuralFiles/ALLTrajectoryActualPressureValues.txt",
           "NeuralFiles/ALLTrajectoryActualEncoders.txt", "NeuralFiles/LogTimeALL.txt"}) {
         recorder.Output(output);
     }
     recorder.Record("samples", kSamples);
-    recorder.Set("fuzzy_vector", "0.1489 0.602 0.2659 0.0067 0.5735 0.5266 0.6143 0.1722 "
-                                 "0.8195 0.5964");
+    recorder.Set("fuzzy_vector",
+                 "0.1489 0.602 0.2659 0.0067 0.5735 0.5266 0.6143 0.1722 "
+                 "0.8195 0.5964");
     if (!recorder.Finish(notebook::Outcome::kCompleted, "hybrid: 1325 samples, completed")) {
         std::fprintf(stderr, "archive failed\n");
     }
