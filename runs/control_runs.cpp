@@ -286,7 +286,16 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     // Tables as long as the trajectory: sample k reads velocity line k.
     const std::size_t n = trajectory.size();
     const std::size_t sampleCount = n > 4 ? n - 4 : 0;
-    if (sampleCount > 0 && velocities.size() < sampleCount + 1) {
+    // An empty trajectory, or one of text that is no record, would
+    // "complete" without a sample.
+    if (sampleCount == 0) {
+        char problem[160];
+        std::snprintf(problem, sizeof problem,
+                      "%s gives no sample to run (%zu records read, at least 5 needed)",
+                      kDynamicTermsFile, n);
+        return Refuse(problem, files);
+    }
+    if (velocities.size() < sampleCount + 1) {
         char problem[160];
         std::snprintf(problem, sizeof problem,
                       "SinVelocityTrajectoryDesired.txt has %zu lines, the trajectory needs %zu",
