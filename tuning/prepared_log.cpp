@@ -24,6 +24,11 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
                                              const std::string& logPath, std::string& reason) {
     std::vector<runfiles::PressureLogRecord> log;
     platform::StdioFile logFile(std::fopen(logPath.c_str(), "r"));
+    const std::string tooLarge = logFile ? platform::ReadWholeProblem(logFile.get()) : "";
+    if (!tooLarge.empty()) {
+        reason = logPath + " " + tooLarge;
+        return std::nullopt;
+    }
     if (!logFile || runfiles::ReadAll(logFile.get(), log).stalled) {
         reason = logPath + " could not be read";
         return std::nullopt;
@@ -69,6 +74,22 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
             prepared.own_[m][i] = own[m];
             prepared.neighbour_[m][i] = neighbour[m];
             prepared.measured_[m][i] = log[d].measured[m];
+        }
+        // arbiter's fitness would not be finite for any candidate.
+        if (!std::isfinite(log[d].measured[0] + log[d].measured[1] + log[d].measured[2] +
+                           log[d].measured[3])) {
+            reason = "the measured pressures of line " + std::to_string(d + 1) + " of " + logPath +
+                     " are not all finite numbers";
+            return std::nullopt;
+        }
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
+            if (!std::isfinite(own[m]) || !std::isfinite(neighbour[m])) {
+                reason =
+                    "the PONNET networks predict a pressure that is not a finite number "
+                    "for line " +
+                    std::to_string(d + 1) + " of " + logPath;
+                return std::nullopt;
+            }
         }
     }
     return prepared;
