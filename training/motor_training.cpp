@@ -191,11 +191,6 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         SwitchServosOff();
         return result;
     }
-    platform::StdioFile velocityFile =
-        platform::OpenReporting(kActualVelocityFile, "w", messages::kActualVelocityNotOpened);
-    platform::StdioFile encoderFile =
-        platform::OpenReporting(kActualEncoderFile, "w", messages::kActualEncoderNotOpened);
-
     const std::vector<runs::VelocityRecord> desired =
         training::ReadVelocityRecords(desiredFile.get());
     const int p = static_cast<int>(desired.size());
@@ -207,6 +202,10 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         SwitchServosOff();
         return result;
     }
+    platform::StdioFile velocityFile =
+        platform::OpenReporting(kActualVelocityFile, "w", messages::kActualVelocityNotOpened);
+    platform::StdioFile encoderFile =
+        platform::OpenReporting(kActualEncoderFile, "w", messages::kActualEncoderNotOpened);
     std::vector<std::int32_t> counts[arm::kMotorCount];
     for (std::vector<std::int32_t>& channel : counts) {
         channel.assign(p, 0);

@@ -141,13 +141,6 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         StopMotorsAndValves();
         return result;
     }
-    platform::StdioFile encoderFile =
-        platform::OpenReporting(kEncoderFile, "w", messages::kEncoderValuesNotOpened);
-    platform::StdioFile pressureFile =
-        platform::OpenReporting(kPressureFile, "w", messages::kFilteredPressureValuesNotOpened);
-    platform::StdioFile desiredFile =
-        platform::OpenReporting(kDesiredPressureFile, "w", messages::kDesiredPressureNotOpened);
-
     // The tables grow with the file, so a velocity file of any length runs
     // whole; one without three records (empty, or text that is no record)
     // would "complete" without recording anything.
@@ -160,6 +153,12 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         StopMotorsAndValves();
         return result;
     }
+    platform::StdioFile encoderFile =
+        platform::OpenReporting(kEncoderFile, "w", messages::kEncoderValuesNotOpened);
+    platform::StdioFile pressureFile =
+        platform::OpenReporting(kPressureFile, "w", messages::kFilteredPressureValuesNotOpened);
+    platform::StdioFile desiredFile =
+        platform::OpenReporting(kDesiredPressureFile, "w", messages::kDesiredPressureNotOpened);
 
     GoHome();
     HomeMuscles();
