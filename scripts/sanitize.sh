@@ -17,11 +17,11 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTENDON_BENCHMARKS=OFF \
 cmake --build build-sanitize -j "$(nproc)"
 
 # Any report ends the program with a failure; the window tests, the long
-# fits and the lab day's own test are left to the optimised build (the
-# short lab day below runs the same tools).
+# fits, the lab day's own test and the studies' lab days are left to the
+# optimised build (the short lab day below runs the same tools).
 export ASAN_OPTIONS=abort_on_error=0:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-slow='LabDay\.|TendonTest\.|PanelWindowTest\.|SceneTest\.|PanelProgram\.|TrainerChain\.'
+slow='LabDay\.|Study\.|TendonTest\.|PanelWindowTest\.|SceneTest\.|PanelProgram\.|TrainerChain\.'
 (cd build-sanitize &&
     xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)" -E "$slow")
 
