@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr,
                              "tune-fuzzy: the start vector %s: K%d is not a finite number\n",
                              start.c_str(), i);
-                return kFailure;
+                return archived(notebook::Outcome::kRefused, "the start vector is not finite");
             }
         }
     }
