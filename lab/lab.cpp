@@ -41,12 +41,18 @@ constexpr double kJointRadiansPerCount = 1.0 / plant::kJointCountsPerDegree * kR
 void ResetState(LabState& lab) {
     for (int axis = 0; axis < 3; ++axis) {
         lab.position[axis] = 0.0;
-        lab.velocity[axis] = 0.0;
+        lab.motor[axis] = {};
         lab.dacOutput[axis] = 0.0f;
         lab.heldSwitch[axis][0] = lab.heldSwitch[axis][1] = 0;
     }
     std::fill(std::begin(lab.pressureBar), std::end(lab.pressureBar), 0.0);
     lab.tool = {};
+    for (plant::MuscleMemory& memory : lab.muscle) {
+        memory = {};
+        memory.volume = plant::MuscleVolume(plant::kMountingContraction);
+    }
+    lab.toolMass = {plant::kToolMassKilograms, plant::kToolCentreMetres};
+    lab.valvesSealed = false;
     lab.plantNanoseconds = platform::NowNanoseconds();
     lab.plantOnVirtualClock = platform::IsVirtualClock();
 
@@ -67,21 +73,25 @@ void ResetState(LabState& lab) {
     std::fill(std::begin(lab.valveOutput), std::end(lab.valveOutput), 0.0f);
 
     lab.residualOffsetsZeroed = false;
-    lab.noiseVolts = 0.0;
+    lab.noiseBar = plant::kPressureNoiseBar;
     lab.noise.seed(plant::kNoiseSeed);
     lab.journal.clear();
     emergencyStop = 0;
 }
 
-double RawPosition(const LabState& lab, int channel) {
-    const double toolDegrees = lab.tool.angle / kRadiansPerDegree;
+// The count a channel's encoder shows before its zero point is taken off:
+// the motor axes' positions rounded, the joint's two shafts counted in whole
+// steps each.
+std::int64_t RawCount(const LabState& lab, int channel) {
+    const double halfAngle =
+        lab.tool.angle / kRadiansPerDegree / 2.0 * plant::kToolEncoderCountsPerDegree;
     switch (channel) {
         case 3:
-            return toolDegrees / 2.0 * plant::kToolEncoderCountsPerDegree;
+            return static_cast<std::int64_t>(std::floor(halfAngle * plant::kToolEncoderScale[0]));
         case 4:
-            return -toolDegrees / 2.0 * plant::kToolEncoderCountsPerDegree;
+            return static_cast<std::int64_t>(std::floor(-halfAngle * plant::kToolEncoderScale[1]));
         default:
-            return lab.position[channel];
+            return std::llround(lab.position[channel]);
     }
 }
 
@@ -132,45 +142,66 @@ void LabState::Advance() {
 
 void LabState::Step() {
     const bool driving = initialised && dacConverting && !EmergencyStopPressed();
+    const double shoulder =
+        plant::kShoulderHomeDegrees * kRadiansPerDegree + position[1] * kJointRadiansPerCount;
+    // Axis 2 counts against the elbow angle.
+    const double elbow =
+        plant::kElbowHomeDegrees * kRadiansPerDegree - position[2] * kJointRadiansPerCount;
+    double gravity[3];
+    plant::MotorGravity(shoulder, elbow, gravity);
     double accelerations[3];
     for (int axis = 0; axis < 3; ++axis) {
         const plant::AxisParameters& p = plant::kAxes[axis];
+        const bool on = driving && servoOn[axis];
         double input = 0.0;
-        if (driving && servoOn[axis]) {
+        if (on) {
             input = std::clamp(static_cast<double>(dacOutput[axis]), -plant::kDacRangeVolts,
                                plant::kDacRangeVolts) +
                     (residualOffsetsZeroed ? p.correctedOffsetVolts : p.amplifierOffsetVolts());
         }
-        const double before = velocity[axis];
-        velocity[axis] = plant::MotorSpeedStep(p, input, velocity[axis]);
+        const double before = motor[axis].speed;
+        motor[axis] = plant::MotorStep(p, on, input, gravity[axis], motor[axis]);
+        double& speed = motor[axis].speed;
         // With limit checking on, the card holds an axis that drives into an
         // active switch; it may still drive away from it.
-        if (limitCheck && ((SwitchActive(axis, 0) && velocity[axis] < 0.0) ||
-                           (SwitchActive(axis, 1) && velocity[axis] > 0.0))) {
-            velocity[axis] = 0.0;
+        if (limitCheck &&
+            ((SwitchActive(axis, 0) && speed < 0.0) || (SwitchActive(axis, 1) && speed > 0.0))) {
+            speed = 0.0;
         }
-        position[axis] += velocity[axis] * plant::kStepSeconds;
+        position[axis] += speed * plant::kStepSeconds;
         if (position[axis] <= p.lowerStop || position[axis] >= p.upperStop) {
             position[axis] = std::clamp(position[axis], p.lowerStop, p.upperStop);
-            velocity[axis] = 0.0;
+            speed = 0.0;
         }
-        accelerations[axis] = (velocity[axis] - before) / plant::kStepSeconds;
+        accelerations[axis] = (speed - before) / plant::kStepSeconds;
     }
-    for (int muscle = 0; muscle < 4; ++muscle) {
+    for (int m = 0; m < 4; ++m) {
         const double valve =
-            std::clamp(static_cast<double>(valveOutput[muscle]), 0.0, plant::kValveRangeVolts);
-        pressureBar[muscle] = plant::MusclePressureStep(pressureBar[muscle], valve);
+            std::clamp(static_cast<double>(valveOutput[m]), 0.0, plant::kValveRangeVolts);
+        const double set = plant::ValveSetPressure(valve);
+        plant::TrackSetPressure(muscle[m], set);
+        const double volume = plant::MuscleVolume(plant::MuscleContraction(m, tool.angle));
+        pressureBar[m] =
+            plant::ChamberPressureStep(pressureBar[m], set, muscle[m].volume, volume, valvesSealed);
+        muscle[m].volume = volume;
     }
-    // Axis 2 counts against the elbow angle.
     const plant::ArmMotion arm = {
-        plant::kShoulderHomeDegrees * kRadiansPerDegree + position[1] * kJointRadiansPerCount,
-        velocity[1] * kJointRadiansPerCount,
+        shoulder,
+        motor[1].speed * kJointRadiansPerCount,
         accelerations[1] * kJointRadiansPerCount,
-        plant::kElbowHomeDegrees * kRadiansPerDegree - position[2] * kJointRadiansPerCount,
-        -velocity[2] * kJointRadiansPerCount,
+        elbow,
+        -motor[2].speed * kJointRadiansPerCount,
         -accelerations[2] * kJointRadiansPerCount,
     };
-    tool = plant::ToolStep(tool, arm, pressureBar);
+    const double before = tool.angle;
+    tool = plant::ToolStep(tool, toolMass, arm,
+                           plant::MuscleTorque(muscle, pressureBar, tool.angle, tool.rate));
+    for (int m = 0; m < 4; ++m) {
+        plant::SlipStep(
+            muscle[m],
+            plant::ContractionPerRadian(m) * (tool.angle - before) * plant::kMuscleRestLengthMetres,
+            pressureBar[m]);
+    }
 }
 
 bool LabState::SwitchActive(int axis, int limitSwitch) const {
@@ -188,24 +219,22 @@ short LabState::SwitchState(int axis, int limitSwitch) const {
 }
 
 std::int32_t LabState::Counter(int channel) const {
-    const std::int64_t raw = std::llround(RawPosition(*this, channel));
-    return static_cast<std::int32_t>(raw - counterZero[channel]);
+    return static_cast<std::int32_t>(RawCount(*this, channel) - counterZero[channel]);
 }
 
 float LabState::SensorVoltage(int channel) {
     if (channel >= 4) {
         return 0.0f;
     }
-    double volts =
-        (pressureBar[channel] - 1.0) * plant::kSensorVoltsPerBar + plant::kSensorVoltsAtOneBar;
-    if (noiseVolts > 0.0) {
+    double bar = pressureBar[channel];
+    if (noiseBar > 0.0) {
         // Box-Muller on the generator's raw output, the same on every library.
         const double u1 = (static_cast<double>(noise()) + 0.5) / 4294967296.0;
         const double u2 = (static_cast<double>(noise()) + 0.5) / 4294967296.0;
-        volts +=
-            noiseVolts * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+        bar += noiseBar * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
     }
-    return static_cast<float>(volts);
+    return static_cast<float>((bar - 1.0) * plant::kSensorVoltsPerBar +
+                              plant::kSensorVoltsAtOneBar);
 }
 
 void LabState::AddCall(Call call) {
@@ -228,7 +257,7 @@ void SetArmPose(const ArmPose& pose) {
     lab.position[1] =
         (pose.shoulderDegrees - plant::kShoulderHomeDegrees) * plant::kJointCountsPerDegree;
     lab.position[2] = (plant::kElbowHomeDegrees - pose.elbowDegrees) * plant::kJointCountsPerDegree;
-    std::fill(std::begin(lab.velocity), std::end(lab.velocity), 0.0);
+    std::fill(std::begin(lab.motor), std::end(lab.motor), plant::Motor{});
     lab.tool = {pose.toolDegrees * kRadiansPerDegree, 0.0};
 }
 
@@ -236,7 +265,7 @@ void SetEncoderCounts(const std::int32_t counts[5]) {
     LabState& lab = State();
     lab.Advance();
     for (int channel = 0; channel < 5; ++channel) {
-        lab.counterZero[channel] = std::llround(RawPosition(lab, channel)) - counts[channel];
+        lab.counterZero[channel] = RawCount(lab, channel) - counts[channel];
     }
 }
 
@@ -246,8 +275,20 @@ void SetMusclePressures(const double bar[4]) {
     std::copy(bar, bar + 4, lab.pressureBar);
 }
 
-void SetSensorNoise(double volts) {
-    State().noiseVolts = volts;
+void SetSensorNoise(double bar) {
+    State().noiseBar = bar;
+}
+
+void SetToolMass(double kilograms, double centreMetres) {
+    LabState& lab = State();
+    lab.Advance();
+    lab.toolMass = {kilograms, centreMetres};
+}
+
+void SealValves(bool sealed) {
+    LabState& lab = State();
+    lab.Advance();
+    lab.valvesSealed = sealed;
 }
 
 void ZeroResidualOffsets(bool zero) {
@@ -260,7 +301,7 @@ Snapshot TakeSnapshot() {
     Snapshot snapshot = {};
     for (int axis = 0; axis < 3; ++axis) {
         snapshot.axisPosition[axis] = lab.position[axis];
-        snapshot.axisVelocity[axis] = lab.velocity[axis];
+        snapshot.axisVelocity[axis] = lab.motor[axis].speed;
         snapshot.servoOn[axis] = lab.servoOn[axis];
         snapshot.dacOutput[axis] = lab.dacOutput[axis];
     }

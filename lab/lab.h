@@ -15,8 +15,9 @@ namespace lab {
 // tool joint at 0 (with its muscles vented it then sinks onto its end stop
 // under its weight), encoder counters 0, muscles and valves at 0, servos
 // off, card and devices closed, emergency stop released, faults cleared,
-// sensor noise off, the motors' residual offsets back, journal empty (its
-// on/off setting is kept). The axis configuration sent at start-up is card
+// sensor noise at its built-in level from its seed, the tool's built-in
+// mass, valves unsealed, the motors' residual offsets back, journal empty
+// (its on/off setting is kept). The axis configuration sent at start-up is card
 // memory and stays.
 void Reset();
 
@@ -36,9 +37,15 @@ void SetArmPose(const ArmPose& pose);
 void SetEncoderCounts(const std::int32_t counts[5]);
 // Sets the four muscle pressures (bar); from then on they follow the valves.
 void SetMusclePressures(const double bar[4]);
-// Standard deviation of Gaussian noise on the pressure sensor voltages, from
-// a fixed seed restarted by Reset. 0 turns it off.
-void SetSensorNoise(double volts);
+// Standard deviation of Gaussian noise on the pressure sensors, bar, from a
+// fixed seed restarted by Reset. 0 turns it off.
+void SetSensorNoise(double bar);
+// The tool's mass, kg, and the distance of its centre of mass from the
+// joint, m: a payload added to or taken from the tool.
+void SetToolMass(double kilograms, double centreMetres);
+// With `sealed` true no air passes any valve, as with the supply and the
+// exhaust shut by hand: the muscles keep the air they hold.
+void SealValves(bool sealed);
 // With `zero` true each motor amplifier's offset is exactly what the card
 // layer's zero-offset correction takes out, as on an arm whose offsets
 // have been calibrated: a zero command then holds the motors still instead

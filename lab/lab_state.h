@@ -36,9 +36,12 @@ struct LabState {
 
     // The arm.
     double position[3];
-    double velocity[3];
+    plant::Motor motor[3];
     double pressureBar[4];
+    plant::MuscleMemory muscle[4];
     plant::ToolJoint tool;
+    plant::ToolMass toolMass;
+    bool valvesSealed;
     std::int64_t plantNanoseconds;
     bool plantOnVirtualClock;
 
@@ -67,7 +70,7 @@ struct LabState {
     float valveOutput[4];
 
     bool residualOffsetsZeroed;
-    double noiseVolts;
+    double noiseBar;
     std::mt19937 noise;
 
     bool journalOn;

@@ -68,7 +68,7 @@ inline double HomingToleranceCounts(int axis) {
         return 0.01 * lab::plant::kJointCountsPerDegree;
     }
     const auto speed = [](const AxisParameters& p, double volts) {
-        return p.countsPerSecondPerVolt * (std::fabs(volts) - p.frictionVolts);
+        return p.countsPerSecondPerVolt * (std::fabs(volts) - p.runningLossVolts());
     };
     const AxisParameters& elbow = kAxes[2];
     const double elbowSpreadSeconds =
