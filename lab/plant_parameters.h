@@ -130,8 +130,8 @@ constexpr double kAtmosphereBar = 1.01325;  // absolute
 constexpr double kRegulatorBandBar = 0.3;
 // Sonic conductance, m^3/(s Pa) (1 dm^3/(s bar), a small proportional
 // valve), critical pressure ratio and the start of the laminar branch.
-constexpr double kSonicConductance = 1e-8;
-constexpr double kCriticalPressureRatio = 0.3;
+constexpr double kSonicConductance = 0.45e-8;
+constexpr double kCriticalPressureRatio = 0.21;
 constexpr double kLaminarPressureRatio = 0.999;
 // Reference air of the conductance: density, kg/m^3, at 293.15 K; the gas
 // constant of air, J/(kg K), and the supply's temperature, K.
@@ -176,7 +176,7 @@ constexpr double kForceLawA5 = 0.38834;             // kPa/N
 constexpr double kForceLawMaxContraction = 0.3463;  // a fit parameter
 constexpr double kMuscleRestLengthMetres = 0.25;
 constexpr double kMountingContraction = 0.12;
-constexpr double kPulleyRadiusMetres = 0.020;
+constexpr double kPulleyRadiusMetres = 0.015;
 // Which way each muscle turns the joint. At the homing references (3.72 bar
 // on muscles 1 and 4, 4.20 bar on 2 and 3) the pairs' difference holds the
 // level tool against its weight.
