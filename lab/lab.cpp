@@ -49,9 +49,8 @@ void ResetState(LabState& lab) {
     lab.tool = {};
     for (plant::MuscleMemory& memory : lab.muscle) {
         memory = {};
-        memory.volume = plant::MuscleVolume(plant::kMountingContraction);
+        memory.volume = plant::MuscleVolume(lab.model, lab.model.parameters.mountingContraction);
     }
-    lab.toolMass = {plant::kToolMassKilograms, plant::kToolCentreMetres};
     lab.valvesSealed = false;
     lab.plantNanoseconds = platform::NowNanoseconds();
     lab.plantOnVirtualClock = platform::IsVirtualClock();
@@ -73,8 +72,9 @@ void ResetState(LabState& lab) {
     std::fill(std::begin(lab.valveOutput), std::end(lab.valveOutput), 0.0f);
 
     lab.residualOffsetsZeroed = false;
-    lab.noiseBar = plant::kPressureNoiseBar;
-    lab.noise.seed(plant::kNoiseSeed);
+    const plant::Parameters& p = lab.model.parameters;
+    lab.noiseVolts = p.pressureNoiseBar * p.sensorVoltsPerBar;
+    lab.noise.seed(static_cast<std::uint32_t>(p.noiseSeed));
     lab.journal.clear();
     emergencyStop = 0;
 }
@@ -85,11 +85,12 @@ void ResetState(LabState& lab) {
 std::int64_t RawCount(const LabState& lab, int channel) {
     const double halfAngle =
         lab.tool.angle / kRadiansPerDegree / 2.0 * plant::kToolEncoderCountsPerDegree;
+    const double* scale = lab.model.parameters.toolEncoderScale;
     switch (channel) {
         case 3:
-            return static_cast<std::int64_t>(std::floor(halfAngle * plant::kToolEncoderScale[0]));
+            return static_cast<std::int64_t>(std::floor(halfAngle * scale[0]));
         case 4:
-            return static_cast<std::int64_t>(std::floor(-halfAngle * plant::kToolEncoderScale[1]));
+            return static_cast<std::int64_t>(std::floor(-halfAngle * scale[1]));
         default:
             return std::llround(lab.position[channel]);
     }
@@ -98,7 +99,8 @@ std::int64_t RawCount(const LabState& lab, int channel) {
 }  // namespace
 
 LabState::LabState()
-    : machineParameters{},
+    : model(plant::BuiltIn()),
+      machineParameters{},
       homeConfiguration{},
       encoderConfiguration{},
       configurationsReceived{},
@@ -141,6 +143,7 @@ void LabState::Advance() {
 }
 
 void LabState::Step() {
+    const plant::Parameters& parameters = model.parameters;
     const bool driving = initialised && dacConverting && !EmergencyStopPressed();
     const double shoulder =
         plant::kShoulderHomeDegrees * kRadiansPerDegree + position[1] * kJointRadiansPerCount;
@@ -148,19 +151,19 @@ void LabState::Step() {
     const double elbow =
         plant::kElbowHomeDegrees * kRadiansPerDegree - position[2] * kJointRadiansPerCount;
     double gravity[3];
-    plant::MotorGravity(shoulder, elbow, gravity);
+    plant::MotorGravity(model, shoulder, elbow, gravity);
     double accelerations[3];
     for (int axis = 0; axis < 3; ++axis) {
-        const plant::AxisParameters& p = plant::kAxes[axis];
+        const plant::AxisParameters& p = parameters.axes[axis];
         const bool on = driving && servoOn[axis];
         double input = 0.0;
         if (on) {
-            input = std::clamp(static_cast<double>(dacOutput[axis]), -plant::kDacRangeVolts,
-                               plant::kDacRangeVolts) +
+            input = std::clamp(static_cast<double>(dacOutput[axis]), -parameters.dacRangeVolts,
+                               parameters.dacRangeVolts) +
                     (residualOffsetsZeroed ? p.correctedOffsetVolts : p.amplifierOffsetVolts());
         }
         const double before = motor[axis].speed;
-        motor[axis] = plant::MotorStep(p, on, input, gravity[axis], motor[axis]);
+        motor[axis] = plant::MotorStep(model, p, on, input, gravity[axis], motor[axis]);
         double& speed = motor[axis].speed;
         // With limit checking on, the card holds an axis that drives into an
         // active switch; it may still drive away from it.
@@ -177,12 +180,13 @@ void LabState::Step() {
     }
     for (int m = 0; m < 4; ++m) {
         const double valve =
-            std::clamp(static_cast<double>(valveOutput[m]), 0.0, plant::kValveRangeVolts);
-        const double set = plant::ValveSetPressure(valve);
-        plant::TrackSetPressure(muscle[m], set);
-        const double volume = plant::MuscleVolume(plant::MuscleContraction(m, tool.angle));
-        pressureBar[m] =
-            plant::ChamberPressureStep(pressureBar[m], set, muscle[m].volume, volume, valvesSealed);
+            std::clamp(static_cast<double>(valveOutput[m]), 0.0, parameters.valveRangeVolts);
+        const double set = plant::ValveSetPressure(model, valve);
+        plant::TrackSetPressure(model, muscle[m], set);
+        const double volume =
+            plant::MuscleVolume(model, plant::MuscleContraction(model, m, tool.angle));
+        pressureBar[m] = plant::ChamberPressureStep(model, pressureBar[m], set, muscle[m].volume,
+                                                    volume, valvesSealed);
         muscle[m].volume = volume;
     }
     const plant::ArmMotion arm = {
@@ -194,18 +198,19 @@ void LabState::Step() {
         -accelerations[2] * kJointRadiansPerCount,
     };
     const double before = tool.angle;
-    tool = plant::ToolStep(tool, toolMass, arm,
-                           plant::MuscleTorque(muscle, pressureBar, tool.angle, tool.rate));
+    tool = plant::ToolStep(model, tool, arm,
+                           plant::MuscleTorque(model, muscle, pressureBar, tool.angle, tool.rate));
+    // The braid's slip elements follow each muscle's change of length.
     for (int m = 0; m < 4; ++m) {
-        plant::SlipStep(
-            muscle[m],
-            plant::ContractionPerRadian(m) * (tool.angle - before) * plant::kMuscleRestLengthMetres,
-            pressureBar[m]);
+        plant::SlipStep(model, muscle[m],
+                        plant::ContractionPerRadian(model, m) * (tool.angle - before) *
+                            parameters.muscleRestLengthMetres,
+                        pressureBar[m]);
     }
 }
 
 bool LabState::SwitchActive(int axis, int limitSwitch) const {
-    const plant::AxisParameters& p = plant::kAxes[axis];
+    const plant::AxisParameters& p = model.parameters.axes[axis];
     const bool reached =
         limitSwitch == 0 ? position[axis] <= p.lowerSwitch : position[axis] >= p.upperSwitch;
     return reached || heldSwitch[axis][limitSwitch] != 0;
@@ -226,15 +231,16 @@ float LabState::SensorVoltage(int channel) {
     if (channel >= 4) {
         return 0.0f;
     }
-    double bar = pressureBar[channel];
-    if (noiseBar > 0.0) {
+    const plant::Parameters& p = model.parameters;
+    double volts = (pressureBar[channel] - 1.0) * p.sensorVoltsPerBar + p.sensorVoltsAtOneBar;
+    if (noiseVolts > 0.0) {
         // Box-Muller on the generator's raw output, the same on every library.
         const double u1 = (static_cast<double>(noise()) + 0.5) / 4294967296.0;
         const double u2 = (static_cast<double>(noise()) + 0.5) / 4294967296.0;
-        bar += noiseBar * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+        volts +=
+            noiseVolts * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
     }
-    return static_cast<float>((bar - 1.0) * plant::kSensorVoltsPerBar +
-                              plant::kSensorVoltsAtOneBar);
+    return static_cast<float>(volts);
 }
 
 void LabState::AddCall(Call call) {
@@ -248,6 +254,21 @@ bool Call::operator==(const Call& other) const {
 
 void Reset() {
     ResetState(State());
+}
+
+void SetPlant(const plant::Parameters& parameters) {
+    LabState& lab = State();
+    lab.model = plant::Model(parameters);
+    for (int m = 0; m < 4; ++m) {
+        lab.muscle[m].volume =
+            plant::MuscleVolume(lab.model, plant::MuscleContraction(lab.model, m, lab.tool.angle));
+    }
+    lab.noiseVolts = parameters.pressureNoiseBar * parameters.sensorVoltsPerBar;
+    lab.noise.seed(static_cast<std::uint32_t>(parameters.noiseSeed));
+}
+
+const plant::Parameters& Plant() {
+    return State().model.parameters;
 }
 
 void SetArmPose(const ArmPose& pose) {
@@ -275,14 +296,8 @@ void SetMusclePressures(const double bar[4]) {
     std::copy(bar, bar + 4, lab.pressureBar);
 }
 
-void SetSensorNoise(double bar) {
-    State().noiseBar = bar;
-}
-
-void SetToolMass(double kilograms, double centreMetres) {
-    LabState& lab = State();
-    lab.Advance();
-    lab.toolMass = {kilograms, centreMetres};
+void SetSensorNoise(double volts) {
+    State().noiseVolts = volts;
 }
 
 void SealValves(bool sealed) {

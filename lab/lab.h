@@ -9,15 +9,23 @@
 #include <cstdint>
 #include <vector>
 
+#include "lab/plant_parameters.h"
+
 namespace lab {
+
+// The plant the lab simulates: the built-in one until SetPlant gives it
+// another (lab/plant_file.h reads one from a lab directory). Reset keeps it.
+// Setting it also sets the sensor noise and restarts its generator from the
+// plant's seed.
+void SetPlant(const plant::Parameters& parameters);
+const plant::Parameters& Plant();
 
 // Puts the lab into a known state: arm at rest at the home pose with the
 // tool joint at 0 (with its muscles vented it then sinks onto its end stop
 // under its weight), encoder counters 0, muscles and valves at 0, servos
 // off, card and devices closed, emergency stop released, faults cleared,
-// sensor noise at its built-in level from its seed, the tool's built-in
-// mass, valves unsealed, the motors' residual offsets back, journal empty
-// (its on/off setting is kept). The axis configuration sent at start-up is card
+// sensor noise as the plant sets it, the motors' residual offsets back, journal empty (its
+// on/off setting is kept). The axis configuration sent at start-up is card
 // memory and stays.
 void Reset();
 
@@ -37,14 +45,11 @@ void SetArmPose(const ArmPose& pose);
 void SetEncoderCounts(const std::int32_t counts[5]);
 // Sets the four muscle pressures (bar); from then on they follow the valves.
 void SetMusclePressures(const double bar[4]);
-// Standard deviation of Gaussian noise on the pressure sensors, bar, from a
-// fixed seed restarted by Reset. 0 turns it off.
-void SetSensorNoise(double bar);
-// The tool's mass, kg, and the distance of its centre of mass from the
-// joint, m: a payload added to or taken from the tool.
-void SetToolMass(double kilograms, double centreMetres);
+// Standard deviation of Gaussian noise on the pressure sensor voltages, from
+// the plant's seed, restarted by Reset. 0 turns it off.
+void SetSensorNoise(double volts);
 // With `sealed` true no air passes any valve, as with the supply and the
-// exhaust shut by hand: the muscles keep the air they hold.
+// exhaust shut by hand: the muscles keep the air they hold. Reset unseals.
 void SealValves(bool sealed);
 // With `zero` true each motor amplifier's offset is exactly what the card
 // layer's zero-offset correction takes out, as on an arm whose offsets

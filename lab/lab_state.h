@@ -34,13 +34,15 @@ struct LabState {
     float SensorVoltage(int channel);
     void AddCall(Call call);
 
+    // The plant's parameters, kept by Reset.
+    plant::Model model;
+
     // The arm.
     double position[3];
     plant::Motor motor[3];
     double pressureBar[4];
     plant::MuscleMemory muscle[4];
     plant::ToolJoint tool;
-    plant::ToolMass toolMass;
     bool valvesSealed;
     std::int64_t plantNanoseconds;
     bool plantOnVirtualClock;
@@ -70,7 +72,7 @@ struct LabState {
     float valveOutput[4];
 
     bool residualOffsetsZeroed;
-    double noiseBar;
+    double noiseVolts;
     std::mt19937 noise;
 
     bool journalOn;

@@ -71,8 +71,8 @@ double LargestToolDeparture(const std::vector<std::array<float, 3>>& velocities,
         for (int axis = 0; axis < 3; ++axis) {
             // Counts per ms to volts; the elbow's card output is inverted, as
             // its count is.
-            MotorAxes[axis].SetVoltage(
-                static_cast<float>(row[axis] * 1000.0 / plant::kAxes[axis].countsPerSecondPerVolt));
+            MotorAxes[axis].SetVoltage(static_cast<float>(
+                row[axis] * 1000.0 / plant::BuiltIn().axes[axis].countsPerSecondPerVolt));
         }
         for (int ms = 0; ms < 20; ms += 2) {
             Sleep(2);
@@ -150,7 +150,8 @@ void SetMuscleOneValve(float volts) {
 
 // Valve volts for a set pressure, bar.
 float VoltsFor(double bar) {
-    return static_cast<float>(plant::kValveDeadBandVolts + bar / plant::kValveBarPerVolt);
+    return static_cast<float>(plant::BuiltIn().valveDeadBandVolts +
+                              bar / plant::BuiltIn().valveBarPerVolt);
 }
 
 // The 10 % to 90 % time, ms, of muscle 1's pressure after its valve steps
@@ -228,15 +229,18 @@ TEST_F(PlantTest, AForcedTurnOfTheJointChangesThePressuresByTheVolumeChange) {
     lab::SetArmPose({0.0, 15.0, 75.0, angle + 10.0});
     platform::AdvanceVirtualClock(2 * plant::kStepNanoseconds);
     const double turned = (angle + 10.0) * kRadiansPerDegree;
+    const plant::Model model(plant::BuiltIn());
     for (int muscle = 0; muscle < 2; ++muscle) {
         SCOPED_TRACE(testing::Message() << "muscle " << muscle + 1);
-        const double volumeBefore =
-            plant::MuscleVolume(plant::MuscleContraction(muscle, angle * kRadiansPerDegree));
-        const double volumeAfter = plant::MuscleVolume(plant::MuscleContraction(muscle, turned));
+        const double volumeBefore = plant::MuscleVolume(
+            model, plant::MuscleContraction(model, muscle, angle * kRadiansPerDegree));
+        const double volumeAfter =
+            plant::MuscleVolume(model, plant::MuscleContraction(model, muscle, turned));
         const double atmosphere = plant::kAtmosphereBar;
-        const double expected = (before[muscle] + atmosphere) *
-                                    std::pow(volumeBefore / volumeAfter, plant::kVolumeExponent) -
-                                atmosphere;
+        const double expected =
+            (before[muscle] + atmosphere) *
+                std::pow(volumeBefore / volumeAfter, plant::BuiltIn().volumeExponent) -
+            atmosphere;
         EXPECT_GT(std::fabs(expected - before[muscle]), 0.1);
         EXPECT_NEAR(MusclePressure(muscle), expected, 0.02);
     }
@@ -297,13 +301,28 @@ double SweepLoopWidth(double amplitude, double periodSeconds) {
     return crossing(rising) - crossing(falling);
 }
 
+// The plant with the braid friction the sheet gives: slip elements that
+// open a loop 31 kPa wide.
+plant::Parameters WithBraidFriction() {
+    plant::Parameters parameters = plant::BuiltIn();
+    const double contracting[plant::kSlipElements] = {3.8, 2.6, 1.6};
+    const double stretching[plant::kSlipElements] = {3.0, 2.1, 1.3};
+    std::copy(contracting, contracting + plant::kSlipElements,
+              parameters.slipContractingNewtonsPerBar);
+    std::copy(stretching, stretching + plant::kSlipElements,
+              parameters.slipStretchingNewtonsPerBar);
+    return parameters;
+}
+
 TEST_F(PlantTest, SlowSweepOpensALoopWhoseWidthDoesNotShrinkWithTheRate) {
+    lab::SetPlant(WithBraidFriction());
     lab::SetSensorNoise(0.0);
     SweepLoopWidth(0.5, 20.0);  // from the references' state onto the loop
     const double at005Hz = SweepLoopWidth(0.5, 20.0);
     const double at001Hz = SweepLoopWidth(0.5, 100.0);
     // The braid friction's loop: branches about 31 kPa apart at equal angle
     // (equal pull and contraction), whatever the rate.
+    lab::SetPlant(plant::BuiltIn());
     EXPECT_NEAR(at001Hz, 0.312, 0.2 * 0.312);
     EXPECT_GT(at001Hz, 0.5 * at005Hz);
     EXPECT_LT(at001Hz, at005Hz * 1.1);
@@ -312,18 +331,19 @@ TEST_F(PlantTest, SlowSweepOpensALoopWhoseWidthDoesNotShrinkWithTheRate) {
 TEST_F(PlantTest, APayloadShiftsTheRestAngleAsTheStaticBalancePredicts) {
     lab::SetSensorNoise(0.0);
     // Valves raised slowly from vented to the homing references: the joint
-    // comes down from its stop to the angle where the muscles' static pulls,
-    // with the braid friction at its limit against that motion, balance the
-    // tool's weight. Solving that balance with the muscles' law and the
-    // friction's limits gives 8.71 degrees for the 1.2 kg tool and 14.01
-    // degrees with 0.5 kg more (without friction: -0.08 and 5.56).
+    // comes down from its stop to the angle where the muscles' static pulls
+    // balance the tool's weight. Solving that balance with the muscles' law
+    // gives -2.27 degrees for the 1.2 kg tool and +1.40 degrees with 0.5 kg
+    // more.
     const auto restAngle = [](double kilograms) {
         lab::Reset();
         lab::SetSensorNoise(0.0);
         OpenMotionCard();
         OpenPressureInput();
         OpenValveOutput();
-        lab::SetToolMass(kilograms, plant::kToolCentreMetres);
+        plant::Parameters loaded = plant::BuiltIn();
+        loaded.toolMassKilograms = kilograms;
+        lab::SetPlant(loaded);
         Sleep(3000);
         for (int k = 0; k <= 250; ++k) {
             const float fraction = static_cast<float>(k) / 250.0f;
@@ -336,10 +356,11 @@ TEST_F(PlantTest, APayloadShiftsTheRestAngleAsTheStaticBalancePredicts) {
         ReadJointAngles(angles);
         return static_cast<double>(angles[3]);
     };
-    const double tool = restAngle(plant::kToolMassKilograms);
-    const double loaded = restAngle(plant::kToolMassKilograms + 0.5);
-    EXPECT_NEAR(tool, 8.71, 0.2);
-    EXPECT_NEAR(loaded - tool, 5.30, 0.25);
+    const double tool = restAngle(plant::BuiltIn().toolMassKilograms);
+    const double loaded = restAngle(plant::BuiltIn().toolMassKilograms + 0.5);
+    lab::SetPlant(plant::BuiltIn());
+    EXPECT_NEAR(tool, -2.27, 0.2);
+    EXPECT_NEAR(loaded - tool, 3.67, 0.2);
 }
 
 TEST_F(PlantTest, EachMuscleTurnsTheJointItsWayAndBothEncodersCountOnTheirOwn) {
@@ -428,7 +449,7 @@ TEST_F(PlantTest, OffsetCalibrationRuleFindsTheResidualOffsetsWithinAMillivolt) 
         SCOPED_TRACE(testing::Message() << "axis " << axis);
         // The motor stands at a DAC output of minus its amplifier's offset;
         // the card's own correction left more than a millivolt to find.
-        const double offset = plant::kAxes[axis].amplifierOffsetVolts();
+        const double offset = plant::BuiltIn().axes[axis].amplifierOffsetVolts();
         EXPECT_NEAR(now.dacOutput[axis], -offset, 0.001);
         EXPECT_GT(std::fabs(dacAtZero[axis] + offset), 0.001);
     }
@@ -443,10 +464,12 @@ struct Motion {
 // The carriage, which carries no weight: friction alone decides whether it
 // moves. `motionAt(input)` gives the stops and the counts moved in a second.
 template <class MotionAt>
-void FrictionOfAHorizontalAxis(const plant::AxisParameters& p, MotionAt motionAt) {
+void FrictionOfAHorizontalAxis(MotionAt motionAt) {
+    const plant::Parameters& plant = plant::BuiltIn();
+    const plant::AxisParameters& p = plant.axes[0];
     // Held at rest, the velocity loop's integral builds up to ten times the
     // input: below a tenth of the breakaway torque nothing moves.
-    const double breakaway = p.breakawayVolts / (1.0 + plant::kIntegralGain);
+    const double breakaway = plant.BreakawayInputVolts(0);
     EXPECT_EQ(motionAt(0.95 * breakaway).counts, 0.0);
     EXPECT_EQ(motionAt(-0.95 * breakaway).counts, 0.0);
     // Just above it the motor breaks away, friction drops, it overshoots
@@ -459,14 +482,14 @@ void FrictionOfAHorizontalAxis(const plant::AxisParameters& p, MotionAt motionAt
     const double running = 10.0 * breakaway;
     const Motion smooth = motionAt(running);
     EXPECT_EQ(smooth.stops, 0);
-    EXPECT_NEAR(smooth.counts, p.countsPerSecondPerVolt * (running - p.runningLossVolts()),
+    EXPECT_NEAR(smooth.counts, p.countsPerSecondPerVolt * (running - plant.RunningLossVolts(0)),
                 0.02 * smooth.counts);
 }
 
 TEST_F(PlantTest, MotorsStickBelowBreakawayStickSlipJustAboveAndCreepOnTheirOffsets) {
     for (int axis = 0; axis < 3; ++axis) {
         SCOPED_TRACE(testing::Message() << "axis " << axis);
-        const plant::AxisParameters& p = plant::kAxes[axis];
+        const plant::AxisParameters& p = plant::BuiltIn().axes[axis];
         MotorAxes[axis].ServoOn();
         // How often the motor stood still and how far it moved in a second,
         // read every millisecond, at an amplifier input.
@@ -487,7 +510,7 @@ TEST_F(PlantTest, MotorsStickBelowBreakawayStickSlipJustAboveAndCreepOnTheirOffs
         };
         EXPECT_EQ(motionAt(0.0).counts, 0.0);
         if (axis == 0) {
-            FrictionOfAHorizontalAxis(p, motionAt);
+            FrictionOfAHorizontalAxis(motionAt);
         }
         // The card's zero command leaves the residual offset: the motor creeps,
         // unless the residual offsets are zeroed.
