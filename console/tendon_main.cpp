@@ -1,10 +1,36 @@
-// tendon, the operator console. It takes no options and works in its
-// current directory, which holds NeuralFiles/ and Resources/Drawing1.3ds.
+// tendon, the operator console. It works in its current directory, which
+// holds NeuralFiles/ and Resources/Drawing1.3ds, and takes no arguments but
+// --help and --version, which answer before the cards are opened.
 #include "console/console.h"
 #include "console/test_probe.h"
 #include "runs/runs.h"
+#include "version/version.h"
 
-int main() {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tendon\n"
+    "\n"
+    "The operator console of the arm: a 3D view with live readouts, a control\n"
+    "panel to generate trajectories, home the arm, move motors and muscles by\n"
+    "hand and start the neural-only and hybrid control runs, in real time.\n"
+    "Takes no arguments and works in the current directory (a lab directory):\n"
+    "\n"
+    "  Resources/Drawing1.3ds  in: the arm mesh (make-arm-mesh writes it)\n"
+    "  NeuralFiles/            in: the networks; out: the trajectory, the runs' logs\n"
+    "\n"
+    "Options (each alone):\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n"
+    "\n"
+    "The console ends with 'Quit & Close Cards', Esc or q.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const auto exit = version::AnswerArguments("tendon", kUsage, argc, argv)) {
+        return *exit;
+    }
     ProbeStart();
     // Closes whatever a previous process left open, then opens the motion
     // card, the pressure input and the valve output; the console comes up
