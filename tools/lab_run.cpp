@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "platform/stdio_file.h"
 #include "runs/runs.h"
 #include "tools/arguments.h"
+#include "tools/run_figures.h"
 #include "training/training.h"
 
 namespace {
@@ -91,8 +93,28 @@ const char* EndText(runs::RunEnd end) {
     return "";
 }
 
+// The samples of the run's log that asked what the arm cannot do, read
+// after the run; nothing when the log does not read.
+std::optional<figures::Saturation> LoggedSaturation() {
+    platform::StdioFile file(std::fopen("NeuralFiles/LogALLANNETPressures.txt", "r"));
+    std::vector<runfiles::PressureLogRecord> log;
+    if (!file || runfiles::ReadAll(file.get(), log).stalled) {
+        return std::nullopt;
+    }
+    return figures::SaturationOf(log, figures::SamplesRun(log));
+}
+
 int Summarise(const char* action, const runs::RunResult& result, const Options& options) {
     std::printf("lab-run: %s: %d samples, %s", action, result.timing.samples, EndText(result.end));
+    if (result.end != runs::RunEnd::kRefusedAtStart && result.logsWritten) {
+        if (const auto saturation = LoggedSaturation()) {
+            std::printf(
+                "; saturated %d (valve command outside 0 to %g V in %d, desired "
+                "pressure outside 0 to %g bar in %d)",
+                saturation->samples, arm::kValveCommandCeilingVolts, saturation->valve,
+                arm::kSupplyBar, saturation->pressure);
+        }
+    }
     if (options.realTime) {
         const runs::SampleTiming& t = result.timing;
         std::printf(
