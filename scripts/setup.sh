@@ -11,6 +11,8 @@ packages=(
     libstb-dev libx11-dev
     libnlopt-cxx-dev libeigen3-dev gnuplot-nox
     xvfb xauth xdotool
+    help2man  # the man pages, from each program's --help
+    dpkg-dev  # cpack -G DEB: the package's shared-library dependencies
     clang-format-16  # only for scripts/format.sh
 )
 missing=()
