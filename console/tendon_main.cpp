@@ -3,6 +3,7 @@
 // --help and --version, which answer before the cards are opened.
 #include "console/console.h"
 #include "console/test_probe.h"
+#include "labdir/lab_lock.h"
 #include "runs/runs.h"
 #include "version/version.h"
 
@@ -30,6 +31,12 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
     if (const auto exit = version::AnswerArguments("tendon", kUsage, argc, argv)) {
         return *exit;
+    }
+    // The console owns its lab directory for its whole life; the kernel drops
+    // the lock when the process exits.
+    const auto lock = labdir::LabLock::Take(".", "tendon");
+    if (!lock) {
+        return 1;
     }
     ProbeStart();
     // Closes whatever a previous process left open, then opens the motion

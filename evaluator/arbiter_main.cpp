@@ -2,6 +2,7 @@
 // and writes the fitness to FEval.txt. Takes no arguments; --help and
 // --version answer without touching a file.
 #include "evaluator/evaluator.h"
+#include "labdir/lab_lock.h"
 #include "version/version.h"
 
 namespace {
@@ -35,6 +36,11 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
     if (const auto exit = version::AnswerArguments("arbiter", kUsage, argc, argv)) {
         return *exit;
+    }
+    // Two evaluations in one directory would overwrite each other's files.
+    const auto lock = labdir::LabLock::Take(".", "arbiter");
+    if (!lock) {
+        return 1;
     }
     return evaluator::RunEvaluation();
 }

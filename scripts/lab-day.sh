@@ -29,7 +29,14 @@ show_version=0
 while (($#)); do
     case $1 in
         --short) short=1 ;;
-        --build) build=$(cd "$2" && pwd) || exit 2; shift ;;
+        --build)
+            if (($# < 2)); then
+                echo "lab-day: --build needs a directory (the tools' build directory)" >&2
+                exit 2
+            fi
+            build=$(cd "$2" && pwd) || exit 2
+            shift
+            ;;
         --help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         --version) show_version=1 ;;
         -*) echo "lab-day: unknown option '$1'; options: --short, --build BUILD, --version" >&2; exit 2 ;;
@@ -56,7 +63,12 @@ else
 fi
 
 # Only a directory a day made (or one holding at most the notebook) is
-# emptied, and the notebook of the earlier days stays.
+# emptied, and the notebook of the earlier days stays; anything else in its
+# place is left alone.
+if [ -e "$day" ] && [ ! -d "$day" ]; then
+    echo "lab-day: $day exists and is not a directory; not replacing it" >&2
+    exit 2
+fi
 if [ -d "$day" ] && [ ! -f "$day/day.tsv" ] && [ -n "$(ls -A "$day" | grep -vx Archive)" ]; then
     echo "lab-day: $day holds files and no day.tsv, so it is not a lab day's directory;" \
         "not emptying it" >&2

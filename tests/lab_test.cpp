@@ -3,11 +3,13 @@
 #include "lab/lab.h"
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "cards/daq_card.h"
@@ -137,6 +139,10 @@ TEST_F(LabTest, EmergencyStopAbortsMotionAndSwitchesServosOff) {
 }
 
 TEST_F(LabTest, CompanionCommandPressesAndReleasesTheEmergencyStop) {
+    // lab-estop signals only the lab's own commands: this process poses as one.
+    char name[16] = {};
+    prctl(PR_GET_NAME, name);
+    prctl(PR_SET_NAME, "lab-run");
     const std::string command = std::string(LAB_ESTOP) + " %s " + std::to_string(getpid());
     char line[512];
     std::snprintf(line, sizeof line, command.c_str(), "press");
@@ -145,6 +151,26 @@ TEST_F(LabTest, CompanionCommandPressesAndReleasesTheEmergencyStop) {
     std::snprintf(line, sizeof line, command.c_str(), "release");
     ASSERT_EQ(std::system(line), 0);
     EXPECT_EQ(CheckEmergencyStop(), 1);
+    prctl(PR_SET_NAME, name);
+}
+
+TEST_F(LabTest, CompanionCommandSignalsNothingButTheLabsCommands) {
+    const std::string command = std::string(LAB_ESTOP) + " press ";
+    const std::string self = std::to_string(getpid());
+    const std::string out = "lab-estop-out.txt";
+    EXPECT_NE(std::system((command + self + " 2>" + out).c_str()), 0);
+    std::ifstream first(out);
+    std::string line;
+    std::getline(first, line);
+    EXPECT_EQ(line, "lab-estop: process " + self +
+                        " is lab_test, not tendon or lab-run; nothing "
+                        "signalled");
+    EXPECT_EQ(CheckEmergencyStop(), 1);
+    // A PID no process has (above the kernel's limit).
+    EXPECT_NE(std::system((command + "2147483647 2>" + out).c_str()), 0);
+    std::ifstream second(out);
+    std::getline(second, line);
+    EXPECT_EQ(line, "lab-estop: no process 2147483647; nothing signalled");
 }
 
 TEST_F(LabTest, ActiveLimitSwitchStopsMotionAndSwitchesServosOff) {

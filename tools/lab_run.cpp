@@ -12,6 +12,7 @@
 #include "arm/arm.h"
 #include "cards/motion_card.h"
 #include "evaluator/run_files.h"
+#include "labdir/lab_lock.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
 #include "runs/runs.h"
@@ -65,6 +66,9 @@ constexpr const char* kUsage =
     "The summary line gives the samples run and why the loop ended; on real time also\n"
     "the longest sample work time, the samples whose work took longer than 20 ms and\n"
     "the lateness of the sample starts.\n"
+    "\n"
+    "One command at a time per directory: while another command works in D, lab-run\n"
+    "refuses at once and names it.\n"
     "\n"
     "Exit status: 0 when the action ran to its end, 1 when it could not start or was\n"
     "stopped (emergency stop, limit switch, logs not written), 2 on a usage error.\n";
@@ -299,6 +303,10 @@ int main(int argc, char** argv) {
     if (error) {
         std::fprintf(stderr, "lab-run: cannot enter %s: %s\n", dir.c_str(),
                      error.message().c_str());
+        return kStopped;
+    }
+    const auto lock = labdir::LabLock::Take(".", "lab-run");
+    if (!lock) {
         return kStopped;
     }
     if (!options.realTime) {
