@@ -261,7 +261,7 @@ hybrid_run() {
 
 built_in_evaluation() {
     begin "arbiter, built-in"
-    run "$tools/tune-fuzzy" --write-built-in "$lab/logs/built-in-vector.txt"
+    run_in "$lab" "$tools/tune-fuzzy" --write-built-in logs/built-in-vector.txt
     evaluate arbiter "$lab/logs/built-in-vector.txt"
     built_in_fitness=$fitness
     finish "$fitness" "fitness $fitness" "arbiter/*.txt"

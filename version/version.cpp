@@ -24,8 +24,9 @@ std::optional<int> AnswerArguments(std::string_view program, std::string_view us
         std::printf("%.*s\n", int(Text().size()), Text().data());
         return 0;
     }
-    std::fprintf(stderr, "%.*s: unexpected argument '%s'; it takes none but --help or --version\n"
-                         "Try '%.*s --help'.\n",
+    std::fprintf(stderr,
+                 "%.*s: unexpected argument '%s'; it takes none but --help or --version\n"
+                 "Try '%.*s --help'.\n",
                  int(program.size()), program.data(), argc == 2 ? argv[1] : argv[argc - 1],
                  int(program.size()), program.data());
     return 2;
