@@ -106,7 +106,7 @@ TEST_F(LabTest, LongGapBetweenCallsIsCaughtUpOnlyForAMinute) {
     MotorAxes[0].ServoOn();
     MotorAxes[0].SetVoltage(0.05f);  // about 100 counts/s: the upper stop is 85 s away
     // The card corrects all but the residual offset; friction takes its part.
-    const lab::plant::AxisParameters& carriage = lab::plant::kAxes[0];
+    const lab::plant::AxisParameters& carriage = lab::plant::BuiltIn().axes[0];
     const double speed = carriage.countsPerSecondPerVolt *
                          (0.05 + carriage.residualOffsetVolts - carriage.frictionVolts);
     Sleep(2 * 3600 * 1000);
@@ -190,7 +190,8 @@ TEST_F(LabTest, CardLimitCheckHoldsAnAxisAtItsSwitchButLetsItBackOff) {
     EP_EnableLimitCheck(1, 1);
     ASSERT_GE(DriveToSwitch(0, -0.5f, 0), 0);
     Sleep(1000);
-    EXPECT_NEAR(lab::TakeSnapshot().axisPosition[0], lab::plant::kAxes[0].lowerSwitch, 1.0);
+    EXPECT_NEAR(lab::TakeSnapshot().axisPosition[0], lab::plant::BuiltIn().axes[0].lowerSwitch,
+                1.0);
     MotorAxes[0].SetVoltage(0.5f);
     Sleep(2000);
     EXPECT_GT(lab::TakeSnapshot().axisPosition[0], 0.0);

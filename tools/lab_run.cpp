@@ -12,6 +12,8 @@
 #include "arm/arm.h"
 #include "cards/motion_card.h"
 #include "evaluator/run_files.h"
+#include "lab/lab.h"
+#include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
@@ -47,6 +49,13 @@ constexpr const char* kUsage =
     "Their summary lists the files written; calibrate counts seconds, not samples.\n"
     "A training file that could not be written makes the exit status 1.\n"
     "\n"
+    "  plant    prints the plant in effect: the built-in one, changed by the keys of\n"
+    "           virtual-lab.toml in the working directory; moves nothing\n"
+    "\n"
+    "Every action first reads virtual-lab.toml, when there is one; a file with an\n"
+    "unknown key or a value of the wrong type or outside its range is refused with\n"
+    "one line, before anything moves, and the exit status is 2.\n"
+    "\n"
     "Options:\n"
     "  --dir D            working directory (default .)\n"
     "  --real-time        run on the wall clock (default: the virtual clock, on which\n"
@@ -61,6 +70,8 @@ constexpr const char* kUsage =
     "  --muscle1, --muscle2, --muscle3, --muscle4\n"
     "                     manual: drive that muscle's valve (the others get 0 V)\n"
     "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
+    "  --write FILE       plant: write the complete built-in plant file, every key\n"
+    "                     with its meaning, unit and range, to FILE as a template\n"
     "  --help             show this text\n"
     "\n"
     "The summary line gives the samples run and why the loop ended; on real time also\n"
@@ -71,7 +82,8 @@ constexpr const char* kUsage =
     "refuses at once and names it.\n"
     "\n"
     "Exit status: 0 when the action ran to its end, 1 when it could not start or was\n"
-    "stopped (emergency stop, limit switch, logs not written), 2 on a usage error.\n";
+    "stopped (emergency stop, limit switch, logs not written), 2 on a usage error or\n"
+    "a refused plant file.\n";
 
 struct Options {
     bool realTime = false;
@@ -236,6 +248,23 @@ int CombinedTraining(const Options& options) {
     return SummariseTraining("combined-training", RecordCombinedTrainingData(nullptr), options);
 }
 
+// Writes the commented built-in plant file, or prints the plant in effect.
+int Plant(const std::string& templateFile) {
+    if (templateFile.empty()) {
+        std::fputs(lab::FormatPlantFile(lab::Plant(), false).c_str(), stdout);
+        return 0;
+    }
+    platform::StdioFile file(std::fopen(templateFile.c_str(), "w"));
+    const std::string text = lab::FormatPlantFile(lab::plant::BuiltIn(), true);
+    const bool written = file && std::fputs(text.c_str(), file.get()) >= 0;
+    if (!written || std::fclose(file.release()) != 0) {
+        std::fprintf(stderr, "lab-run: cannot write %s\n", templateFile.c_str());
+        return kStopped;
+    }
+    std::printf("lab-run: plant: wrote the built-in plant to %s\n", templateFile.c_str());
+    return 0;
+}
+
 // The actions, by name; each returns the exit status.
 struct Action {
     const char* name;
@@ -259,6 +288,7 @@ int main(int argc, char** argv) {
     Options options;
     std::string dir = ".";
     std::string fuzzyVectorFile;
+    std::string templateFile;
     std::vector<std::string> positionals;
     tools::Arguments args("lab-run", kUsage);
     args.Text("--dir", dir);
@@ -274,23 +304,31 @@ int main(int argc, char** argv) {
     args.Flag("--muscle3", options.muscle[2]);
     args.Flag("--muscle4", options.muscle[3]);
     args.Real("--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
+    args.Text("--write", templateFile);
     args.Positionals(positionals, 1, 1, "ACTION");
     if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
     }
+    const bool plant = positionals[0] == "plant";
+    if (!templateFile.empty() && !plant) {
+        return args.UsageError("--write goes with the plant action only");
+    }
+    if (plant && !templateFile.empty()) {
+        return Plant(templateFile);
+    }
     const Action* action = nullptr;
-    std::string names;
+    std::string names = "plant";
     for (const Action& candidate : kActions) {
-        names += names.empty() ? candidate.name : std::string(", ") + candidate.name;
+        names += std::string(", ") + candidate.name;
         if (positionals[0] == candidate.name) {
             action = &candidate;
         }
     }
-    if (action == nullptr) {
+    if (action == nullptr && !plant) {
         return args.UsageError("action '" + positionals[0] + "' is not one of " + names);
     }
     if (!fuzzyVectorFile.empty()) {
-        if (std::string(action->name) != "hybrid") {
+        if (plant || std::string(action->name) != "hybrid") {
             return args.UsageError("--fuzzy-vector goes with the hybrid action only");
         }
         if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
@@ -304,6 +342,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lab-run: cannot enter %s: %s\n", dir.c_str(),
                      error.message().c_str());
         return kStopped;
+    }
+    if (const std::string refusal = lab::LoadPlantFile("."); !refusal.empty()) {
+        std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
+        return tools::kUsageError;
+    }
+    if (plant) {
+        return Plant("");
     }
     const auto lock = labdir::LabLock::Take(".", "lab-run");
     if (!lock) {
