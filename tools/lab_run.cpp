@@ -2,7 +2,9 @@
 // without a window, and prints a one-line summary of how it went.
 #include <algorithm>
 #include <array>
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,6 +14,8 @@
 #include "arm/arm.h"
 #include "cards/motion_card.h"
 #include "evaluator/run_files.h"
+#include "model/ponnet_model.h"
+#include "notebook/notebook.h"
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
@@ -21,6 +25,7 @@
 #include "tools/arguments.h"
 #include "tools/run_figures.h"
 #include "training/training.h"
+#include "trajectory/trajectory.h"
 
 namespace {
 
@@ -70,13 +75,16 @@ constexpr const char* kUsage =
     "  --muscle1, --muscle2, --muscle3, --muscle4\n"
     "                     manual: drive that muscle's valve (the others get 0 V)\n"
     "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
+    "  --notebook DIR     the lab directory whose notebook (Archive/) keeps the runs\n"
+    "                     and recordings (default: the working directory)\n"
     "  --write FILE       plant: write the complete built-in plant file, every key\n"
     "                     with its meaning, unit and range, to FILE as a template\n"
     "  --help             show this text\n"
     "\n"
     "The summary line gives the samples run and why the loop ended; on real time also\n"
     "the longest sample work time, the samples whose work took longer than 20 ms and\n"
-    "the lateness of the sample starts.\n"
+    "the lateness of the sample starts. The runs and the procedures that record files\n"
+    "are archived in the lab notebook (see lab-notebook --help) before it is printed.\n"
     "\n"
     "One command at a time per directory: while another command works in D, lab-run\n"
     "refuses at once and names it.\n"
@@ -95,6 +103,75 @@ struct Options {
     float muscleVolts = 4.0f;
 };
 
+// How an action ended: its exit status, its summary line (printed last,
+// once the notebook has archived the action), and for the notebook the files
+// it wrote and its key figures.
+struct Ending {
+    int status = 0;
+    std::string summary;
+    notebook::Outcome outcome = notebook::Outcome::kCompleted;
+    std::vector<std::string> files;
+    std::vector<notebook::Figure> figures;
+};
+
+// printf onto the end of `text`.
+[[gnu::format(printf, 2, 3)]] void Append(std::string& text, const char* format, ...) {
+    char piece[512];
+    std::va_list values;
+    va_start(values, format);
+    std::vsnprintf(piece, sizeof piece, format, values);
+    va_end(values);
+    text += piece;
+}
+
+notebook::Outcome OutcomeOf(runs::RunEnd end, bool filesWritten) {
+    switch (end) {
+        case runs::RunEnd::kCompleted:
+            return filesWritten ? notebook::Outcome::kCompleted : notebook::Outcome::kFailed;
+        case runs::RunEnd::kRefusedAtStart:
+            return notebook::Outcome::kRefused;
+        case runs::RunEnd::kEmergencyStop:
+        case runs::RunEnd::kLimitSwitch:
+            break;
+    }
+    return notebook::Outcome::kStopped;
+}
+
+// What the runs and procedures read and the runs write, for the notebook.
+constexpr const char* kLinkNetworks[] = {"NeuralFiles/WeightsDoubleLink.txt",
+                                         "NeuralFiles/WeightsUpperLink.txt"};
+constexpr const char* kValveNetworks[] = {
+    "NeuralFiles/WeightsANNET1.txt", "NeuralFiles/WeightsANNET2.txt",
+    "NeuralFiles/WeightsANNET3.txt", "NeuralFiles/WeightsANNET4.txt"};
+constexpr const char* kRunLogs[] = {
+    "NeuralFiles/LogALLANNETPressures.txt", "NeuralFiles/ALLTrajectoryActualPressureValues.txt",
+    "NeuralFiles/ALLTrajectoryActualEncoders.txt", "NeuralFiles/LogTimeALL.txt"};
+
+// Hands the notebook the files `action` reads, before it runs.
+void RecordInputs(const std::string& action, notebook::Recorder& recorder) {
+    const bool run = action == "hybrid" || action == "neural";
+    const bool links = run || action == "velocity-test" || action == "combined-training";
+    const bool valves = run || action == "combined-training";
+    for (const char* file : kLinkNetworks) {
+        if (links) {
+            recorder.Input(file);
+        }
+    }
+    for (const char* file : kValveNetworks) {
+        if (valves) {
+            recorder.Input(file);
+        }
+    }
+    if (links) {
+        recorder.Input(kVelocityTrajectoryFile);
+    }
+    if (run) {
+        recorder.Input(kConsoleWeightDirectory);
+        recorder.Input(kDynamicTermsFile);
+        recorder.Input(kEncoderTrajectoryFile);
+    }
+}
+
 const char* EndText(runs::RunEnd end) {
     switch (end) {
         case runs::RunEnd::kCompleted:
@@ -109,40 +186,38 @@ const char* EndText(runs::RunEnd end) {
     return "";
 }
 
-// The samples of the run's log that asked what the arm cannot do, read
-// after the run; nothing when the log does not read.
-std::optional<figures::Saturation> LoggedSaturation() {
-    platform::StdioFile file(std::fopen("NeuralFiles/LogALLANNETPressures.txt", "r"));
-    std::vector<runfiles::PressureLogRecord> log;
-    if (!file || runfiles::ReadAll(file.get(), log).stalled) {
-        return std::nullopt;
-    }
-    return figures::SaturationOf(log, figures::SamplesRun(log));
-}
-
-int Summarise(const char* action, const runs::RunResult& result, const Options& options) {
-    std::printf("lab-run: %s: %d samples, %s", action, result.timing.samples, EndText(result.end));
-    if (result.end != runs::RunEnd::kRefusedAtStart && result.logsWritten) {
-        if (const auto saturation = LoggedSaturation()) {
-            std::printf(
-                "; saturated %d (valve command outside 0 to %g V in %d, desired "
-                "pressure outside 0 to %g bar in %d)",
-                saturation->samples, arm::kValveCommandCeilingVolts, saturation->valve,
-                arm::kSupplyBar, saturation->pressure);
-        }
-    }
+Ending Summarise(const char* action, const runs::RunResult& result, const Options& options) {
+    Ending ending;
+    std::string& line = ending.summary;
+    Append(line, "lab-run: %s: %d samples, %s", action, result.timing.samples, EndText(result.end));
     if (options.realTime) {
         const runs::SampleTiming& t = result.timing;
-        std::printf(
-            "; longest sample work %.3f ms, %d samples over 20 ms, lateness worst "
-            "%.3f ms, p99 %.3f ms, drift %.3f ms",
-            t.longestWorkMs, t.samplesOver20Ms, t.worstLatenessMs, t.p99LatenessMs, t.driftMs);
+        Append(line,
+               "; longest sample work %.3f ms, %d samples over 20 ms, lateness worst "
+               "%.3f ms, p99 %.3f ms, drift %.3f ms",
+               t.longestWorkMs, t.samplesOver20Ms, t.worstLatenessMs, t.p99LatenessMs, t.driftMs);
     }
     if (result.end != runs::RunEnd::kRefusedAtStart && !result.logsWritten) {
-        std::printf("; logs not written completely");
+        Append(line, "; logs not written completely");
     }
-    std::printf("\n");
-    return result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
+    ending.status = result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
+    ending.outcome = OutcomeOf(result.end, result.logsWritten);
+    ending.files.assign(std::begin(kRunLogs), std::end(kRunLogs));
+    ending.figures.push_back({"samples", double(result.timing.samples)});
+    std::string problem;
+    if (const auto figures = figures::ReadRunFigures(".", problem)) {
+        ending.figures.push_back({"pressure_rms_bar", figures->pressureRms});
+        ending.figures.push_back({"joint_rms_deg", figures->jointRmsDegrees});
+        // The samples run that asked what the arm cannot do.
+        const figures::Saturation& saturation = figures->saturation;
+        Append(line,
+               "; saturated %d (valve command outside 0 to %g V in %d, desired pressure outside "
+               "0 to %g bar in %d)",
+               saturation.samples, arm::kValveCommandCeilingVolts, saturation.valve,
+               arm::kSupplyBar, saturation.pressure);
+        ending.figures.push_back({"saturated_samples", double(saturation.samples)});
+    }
+    return ending;
 }
 
 // The emergency stop ends homing early without a word; the card state says so.
@@ -150,13 +225,15 @@ bool StoppedDuringHoming() {
     return EmergencyStopStatus == 1;
 }
 
-int Home(const Options&) {
+Ending Home(const Options&) {
     HomeMuscles();
     GoHome();
     const bool stopped = StoppedDuringHoming();
-    std::printf("lab-run: home: %s\n",
-                stopped ? "stopped by the emergency stop" : "at the home pose");
-    return stopped ? kStopped : 0;
+    Ending ending;
+    Append(ending.summary, "lab-run: home: %s",
+           stopped ? "stopped by the emergency stop" : "at the home pose");
+    ending.status = stopped ? kStopped : 0;
+    return ending;
 }
 
 // Reads K0..K9 from a file in the candidate format.
@@ -179,72 +256,78 @@ bool ReadFuzzyVector(const std::string& path, std::array<float, fuzzy::kParamete
     return true;
 }
 
-int Hybrid(const Options& options) {
+Ending Hybrid(const Options& options) {
     GoHome();
     HomeMuscles();
     return Summarise("hybrid", RunHybridControl(nullptr, options.fuzzyVector), options);
 }
 
-int Neural(const Options& options) {
+Ending Neural(const Options& options) {
     GoHome();
     HomeMuscles();
     return Summarise("neural", RunNeuralControl(nullptr), options);
 }
 
-int Manual(const Options& options) {
+Ending Manual(const Options& options) {
     ManualMotorCommand(options.motor[0], options.motor[1], options.motor[2], options.motorVolts,
                        options.durationMs);
     int muscles[arm::kMuscleCount] = {options.muscle[0], options.muscle[1], options.muscle[2],
                                       options.muscle[3]};
     float volts = options.muscleVolts;
     ManualPressureCommand(&muscles[0], &muscles[1], &muscles[2], &muscles[3], &volts);
-    std::printf("lab-run: manual: done\n");
-    return 0;
+    Ending ending;
+    ending.summary = "lab-run: manual: done";
+    return ending;
 }
 
 // A training procedure's summary: samples, how its loop ended, and where its
 // files went.
-int SummariseTraining(const char* action, const training::TrainingResult& result,
-                      const Options& options) {
+Ending SummariseTraining(const char* action, const training::TrainingResult& result,
+                         const Options& options) {
     const bool calibration = std::string(action) == "calibrate";
-    std::printf("lab-run: %s: %d %s, %s", action, result.samples, calibration ? "s" : "samples",
-                EndText(result.end));
+    Ending ending;
+    std::string& line = ending.summary;
+    Append(line, "lab-run: %s: %d %s, %s", action, result.samples, calibration ? "s" : "samples",
+           EndText(result.end));
     if (options.realTime && result.timing.samples > 0) {
-        std::printf("; longest sample work %.3f ms, %d samples over 20 ms",
-                    result.timing.longestWorkMs, result.timing.samplesOver20Ms);
+        Append(line, "; longest sample work %.3f ms, %d samples over 20 ms",
+               result.timing.longestWorkMs, result.timing.samplesOver20Ms);
     }
     if (!result.files.empty()) {
         std::error_code error;
-        std::printf("; wrote in %s:", std::filesystem::current_path(error).c_str());
+        Append(line, "; wrote in %s:", std::filesystem::current_path(error).c_str());
         for (const std::string& file : result.files) {
-            std::printf(" %s", file.c_str());
+            Append(line, " %s", file.c_str());
         }
     }
     const bool filesMissing = !calibration && !result.filesWritten;
     if (filesMissing && result.end != runs::RunEnd::kRefusedAtStart) {
-        std::printf("; not every file was written");
+        Append(line, "; not every file was written");
     }
-    std::printf("\n");
-    return result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
+    ending.status = result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
+    ending.outcome = OutcomeOf(result.end, !filesMissing);
+    ending.files = result.files;
+    ending.figures.push_back({"samples", double(result.samples)});
+    return ending;
 }
 
-int Calibrate(const Options& options) {
+Ending Calibrate(const Options& options) {
     return SummariseTraining("calibrate", CalibrateOffsets(nullptr), options);
 }
 
-int MotorTraining(const Options& options) {
+Ending MotorTraining(const Options& options) {
     return SummariseTraining("motor-training", RecordMotorTrainingData(nullptr), options);
 }
 
-int VelocityTest(const Options& options) {
+Ending VelocityTest(const Options& options) {
     return SummariseTraining("velocity-test", TestVelocityTracking(nullptr), options);
 }
 
-int PressureTraining(const Options& options) {
+Ending PressureTraining(const Options& options) {
     return SummariseTraining("pressure-training", RecordPressureTrainingData(nullptr), options);
 }
 
-int CombinedTraining(const Options& options) {
+Ending CombinedTraining(const Options& options) {
     return SummariseTraining("combined-training", RecordCombinedTrainingData(nullptr), options);
 }
 
@@ -265,22 +348,32 @@ int Plant(const std::string& templateFile) {
     return 0;
 }
 
-// The actions, by name; each returns the exit status.
+// The actions, by name; those that record files are archived.
 struct Action {
     const char* name;
-    int (*run)(const Options&);
+    Ending (*run)(const Options&);
+    bool archived;
 };
 constexpr Action kActions[] = {
-    {"home", Home},
-    {"hybrid", Hybrid},
-    {"neural", Neural},
-    {"manual", Manual},
-    {"calibrate", Calibrate},
-    {"motor-training", MotorTraining},
-    {"velocity-test", VelocityTest},
-    {"pressure-training", PressureTraining},
-    {"combined-training", CombinedTraining},
+    {"home", Home, false},
+    {"hybrid", Hybrid, true},
+    {"neural", Neural, true},
+    {"manual", Manual, false},
+    {"calibrate", Calibrate, false},
+    {"motor-training", MotorTraining, true},
+    {"velocity-test", VelocityTest, true},
+    {"pressure-training", PressureTraining, true},
+    {"combined-training", CombinedTraining, true},
 };
+
+// The fuzzy vector as the notebook keeps it: ten numbers.
+std::string VectorText(const std::array<float, fuzzy::kParameterCount>& k) {
+    std::string text;
+    for (const float value : k) {
+        Append(text, text.empty() ? "%g" : " %g", double(value));
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -288,6 +381,7 @@ int main(int argc, char** argv) {
     Options options;
     std::string dir = ".";
     std::string fuzzyVectorFile;
+    std::string notebookDir;
     std::string templateFile;
     std::vector<std::string> positionals;
     tools::Arguments args("lab-run", kUsage);
@@ -304,6 +398,7 @@ int main(int argc, char** argv) {
     args.Flag("--muscle3", options.muscle[2]);
     args.Flag("--muscle4", options.muscle[3]);
     args.Real("--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
+    args.Text("--notebook", notebookDir);
     args.Text("--write", templateFile);
     args.Positionals(positionals, 1, 1, "ACTION");
     if (const auto exit = args.Parse(argc, argv)) {
@@ -337,6 +432,10 @@ int main(int argc, char** argv) {
     }
 
     std::error_code error;
+    const std::filesystem::path notebookPath =
+        std::filesystem::absolute(notebookDir.empty() ? dir : notebookDir, error);
+    const std::string fuzzyVectorPath =
+        fuzzyVectorFile.empty() ? "" : std::filesystem::absolute(fuzzyVectorFile, error).string();
     std::filesystem::current_path(dir, error);
     if (error) {
         std::fprintf(stderr, "lab-run: cannot enter %s: %s\n", dir.c_str(),
@@ -358,5 +457,29 @@ int main(int argc, char** argv) {
         platform::UseVirtualClock();
     }
     ResetCards();
-    return action->run(options);
+    std::optional<notebook::Recorder> recorder;
+    if (action->archived) {
+        recorder.emplace(notebookPath, ".", std::string("lab-run ") + action->name,
+                         std::vector<std::string>(argv + 1, argv + argc));
+        RecordInputs(action->name, *recorder);
+        recorder->Input(lab::kPlantFileName);
+        if (!fuzzyVectorPath.empty()) {
+            recorder->Input(fuzzyVectorPath);
+        }
+        if (std::string(action->name) == "hybrid") {
+            recorder->Set("fuzzy_vector", VectorText(options.fuzzyVector));
+        }
+    }
+    const Ending ending = action->run(options);
+    if (recorder) {
+        for (const std::string& file : ending.files) {
+            recorder->Output(file);
+        }
+        for (const notebook::Figure& figure : ending.figures) {
+            recorder->Record(figure.name, figure.value);
+        }
+        recorder->Finish(ending.outcome, ending.summary.substr(std::strlen("lab-run: ")));
+    }
+    std::printf("%s\n", ending.summary.c_str());
+    return ending.status;
 }

@@ -1,18 +1,15 @@
-# Writes OUTPUT with the version and the commit of SOURCE_DIR ("unknown"
-# outside a git tree), leaving it untouched when nothing changed.
-find_package(Git QUIET)
-set(commit unknown)
-if(GIT_FOUND)
-  execute_process(COMMAND ${GIT_EXECUTABLE} -C ${SOURCE_DIR} rev-parse --short=7 HEAD
-    OUTPUT_VARIABLE head OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed ERROR_QUIET)
-  if(NOT failed AND head)
-    set(commit ${head})
-  endif()
+# Writes OUTPUT, a header defining TENDON_COMMIT as the short commit of
+# SOURCE_DIR ("unknown" outside a git tree). Run at every build; the header
+# is only replaced when the commit changed, so nothing rebuilds needlessly.
+execute_process(
+  COMMAND git -C "${SOURCE_DIR}" rev-parse --short=7 HEAD
+  OUTPUT_VARIABLE commit
+  OUTPUT_STRIP_TRAILING_WHITESPACE
+  RESULT_VARIABLE status
+  ERROR_QUIET)
+if(NOT status EQUAL 0 OR commit STREQUAL "")
+  set(commit "unknown")
 endif()
-set(text "#define TENDON_VERSION \"${VERSION}\"\n#define TENDON_COMMIT \"${commit}\"\n")
-if(EXISTS ${OUTPUT})
-  file(READ ${OUTPUT} old)
-endif()
-if(NOT "${old}" STREQUAL "${text}")
-  file(WRITE ${OUTPUT} "${text}")
-endif()
+file(WRITE "${OUTPUT}.new" "#define TENDON_COMMIT \"${commit}\"\n")
+file(COPY_FILE "${OUTPUT}.new" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.new")

@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
-#include "version/version_commit.h"
+#include "version_commit.h"
 
 namespace version {
 
 std::string_view Text() {
-    return "tendon-lab " TENDON_VERSION " (commit " TENDON_COMMIT ")";
+    return "tendon-lab " TENDON_RELEASE " (commit " TENDON_COMMIT ")";
 }
 
 std::optional<int> AnswerArguments(std::string_view program, std::string_view usage, int argc,

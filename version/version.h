@@ -1,7 +1,5 @@
-// The program's version, the same text in every program and in whatever
-// records which program made a result: "tendon-lab 1.0.0 (commit 1a2b3c4)".
-// The commit is captured from git at build time ("unknown" when the sources
-// were not built from a git tree).
+// The version every program reports and the lab notebook records: the
+// project's release and the git commit the program was built from.
 #pragma once
 
 #include <optional>
@@ -9,6 +7,8 @@
 
 namespace version {
 
+// "tendon-lab 1.0.0 (commit 1a2b3c4)"; the commit reads "unknown" when the
+// program was built outside a git tree.
 std::string_view Text();
 
 // For a program that takes no arguments: with none it returns nothing and the
