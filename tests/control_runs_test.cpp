@@ -521,10 +521,7 @@ TEST_F(ControlRunsTest, LabRunRunsEachActionAndSaysHowItEnded) {
     WriteVelocities(12);
     LabRun run = RunLabRun("hybrid");
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_TRUE(EndsWith(run.output,
-                         "lab-run: hybrid: 8 samples, completed; saturated 0 (valve command "
-                         "outside 0 to 8 V in 0, desired pressure outside 0 to 5.5 bar in 0)\n"))
-        << run.output;
+    EXPECT_TRUE(EndsWith(run.output, "lab-run: hybrid: 8 samples, completed\n")) << run.output;
     EXPECT_EQ(RunLabRun("neural").status, 0);
     run = RunLabRun("home");
     EXPECT_EQ(run.status, 0);

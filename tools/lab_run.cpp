@@ -14,11 +14,11 @@
 #include "arm/arm.h"
 #include "cards/motion_card.h"
 #include "evaluator/run_files.h"
-#include "model/ponnet_model.h"
-#include "notebook/notebook.h"
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
+#include "model/ponnet_model.h"
+#include "notebook/notebook.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
 #include "runs/runs.h"
@@ -208,13 +208,16 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
     if (const auto figures = figures::ReadRunFigures(".", problem)) {
         ending.figures.push_back({"pressure_rms_bar", figures->pressureRms});
         ending.figures.push_back({"joint_rms_deg", figures->jointRmsDegrees});
-        // The samples run that asked what the arm cannot do.
+        // The samples run that asked what the arm cannot do, said when there
+        // are any.
         const figures::Saturation& saturation = figures->saturation;
-        Append(line,
-               "; saturated %d (valve command outside 0 to %g V in %d, desired pressure outside "
-               "0 to %g bar in %d)",
-               saturation.samples, arm::kValveCommandCeilingVolts, saturation.valve,
-               arm::kSupplyBar, saturation.pressure);
+        if (saturation.samples > 0) {
+            Append(line,
+                   "; saturated %d (valve command outside 0 to %g V in %d, desired pressure "
+                   "outside 0 to %g bar in %d)",
+                   saturation.samples, arm::kValveCommandCeilingVolts, saturation.valve,
+                   arm::kSupplyBar, saturation.pressure);
+        }
         ending.figures.push_back({"saturated_samples", double(saturation.samples)});
     }
     return ending;
