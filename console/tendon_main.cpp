@@ -11,6 +11,7 @@
 #include "runs/runs.h"
 #include "version/version.h"
 
+#ifndef TENDON_TEST_BUILD
 namespace {
 
 constexpr const char* kUsage =
@@ -31,18 +32,23 @@ constexpr const char* kUsage =
     "The console ends with 'Quit & Close Cards', Esc or q.\n";
 
 }  // namespace
+#endif
 
 int main(int argc, char** argv) {
+#ifndef TENDON_TEST_BUILD
+    // The shipped console answers these before it takes its lab; the test
+    // build hands its arguments to ProbeStart.
     if (const auto exit = version::AnswerArguments("tendon", kUsage, argc, argv)) {
         return *exit;
     }
+#endif
     // The console owns its lab directory for its whole life; the kernel drops
     // the lock when the process exits.
     const auto lock = labdir::LabLock::Take(".", "tendon");
     if (!lock) {
         return 1;
     }
-    ProbeStart();
+    ProbeStart(argc, argv);  // the test build's options and reports; nothing in tendon
     // The virtual lab's plant file, when the directory has one. A refused
     // file does not keep the console from coming up.
     if (const std::string refusal = lab::LoadPlantFile("."); !refusal.empty()) {
