@@ -234,10 +234,14 @@ void BuildViewPanel() {
 // the panels do not react, and only the direct redraws below (and those of
 // a control run, once per sample) update the view. The status always walks
 // its fixed sequence and ends at "Ready..."; each action prints its own
-// trouble, and one that did not simply complete (homing or a run stopped,
-// a run not started or late) leaves its outcome on the view's message line
-// until the next action starts. Only the emergency stop interrupts an
-// action.
+// trouble, and one that did not simply complete (homing or a run stopped, a
+// run not started or late, trajectory files not written) leaves its outcome
+// on the view's message line until the next action starts. Only the
+// emergency stop interrupts an action.
+
+// The outcome of a trajectory generation whose files were not all written;
+// the generator has named the file.
+constexpr const char* kTrajectoryNotWrittenText = "Trajectory not written completely";
 
 constexpr unsigned long kPauseBeforeActionMs = 500;
 constexpr unsigned long kPauseAfterActionMs = 2000;
@@ -305,7 +309,11 @@ void RedrawSample() {
 
 void GenerateTrajectoryAction(PanelValues panel) {
     StartAction(GeneratingTrajectory);
-    GenerateTrajectory(&panel.sine, &panel.ramp, &panel.step, &panel.amplitude, &panel.frequency);
+    if (!GenerateTrajectory(&panel.sine, &panel.ramp, &panel.step, &panel.amplitude,
+                            &panel.frequency)) {
+        std::printf("%s\n", kTrajectoryNotWrittenText);
+        SetActionOutcome(kTrajectoryNotWrittenText);
+    }
     FinishAction();
 }
 

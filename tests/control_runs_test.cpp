@@ -381,6 +381,30 @@ bool EndsWith(const std::string& text, const std::string& end) {
            text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+TEST(RunOutcome, OnlyARunThatDidNotSimplyCompleteHasALine) {
+    runs::RunResult result;
+    result.sampleTotal = 1325;
+    result.timing.samples = 278;
+    const auto text = [&result] { return std::string(runs::DescribeOutcome(result).text); };
+    result.end = RunEnd::kEmergencyStop;
+    EXPECT_EQ(text(), "Run stopped by the emergency stop at sample 278 of 1325");
+    result.end = RunEnd::kLimitSwitch;
+    EXPECT_EQ(text(), "Run stopped by a limit switch at sample 278 of 1325");
+    result.end = RunEnd::kRefusedAtStart;
+    std::snprintf(result.problem, sizeof result.problem, "WeightsANNET3.txt did not load");
+    EXPECT_EQ(text(), "Run not started: WeightsANNET3.txt did not load");
+
+    result.end = RunEnd::kCompleted;
+    EXPECT_EQ(text(), "");
+    result.timing.samplesOver20Ms = 1;
+    EXPECT_EQ(text(), "1 sample overran 20 ms");
+    result.timing.samplesOver20Ms = 12;
+    EXPECT_EQ(text(), "12 samples overran 20 ms");
+    // A stop is the news, late samples or not.
+    result.end = RunEnd::kEmergencyStop;
+    EXPECT_EQ(text(), "Run stopped by the emergency stop at sample 278 of 1325");
+}
+
 // The logs of a run, by name, as bytes.
 std::vector<std::string> RunLogs() {
     std::vector<std::string> logs;

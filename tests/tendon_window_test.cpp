@@ -486,6 +486,13 @@ TEST_F(TendonTest, GoHomeWithTheStopPressedLeavesTheCountsAndSaysSo) {
               std::string::npos);
 
     EXPECT_EQ(tendon.MessageAfterRelease(), "Homing stopped: encoders not zeroed");
+
+    // A trajectory file that cannot be written replaces it.
+    std::filesystem::create_directory("NeuralFiles/SinTrajectoryALLWeights.txt");
+    tendon.Click(kGenerateTrajectory);
+    ASSERT_TRUE(tendon.WaitForStatuses(9));
+    tendon.WaitIdle();
+    EXPECT_EQ(tendon.places().message, "Trajectory not written completely");
     tendon.Key("q");
     EXPECT_EQ(tendon.WaitForExit(), 0);
 }
