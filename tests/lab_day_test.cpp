@@ -2,6 +2,7 @@
 // reports for each control run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -116,6 +117,7 @@ TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
 struct Row {
     std::string step, value, text, seconds;
     std::vector<std::string> files;
+    std::string notebook;  // the step's notebook ids, or -
 };
 
 // The closing table's rows after its header line, which must name the columns.
@@ -124,7 +126,7 @@ std::vector<Row> ReadTable(const fs::path& path) {
     std::ifstream in(path);
     std::string header;
     std::getline(in, header);
-    EXPECT_EQ(header, "step\tfigure\ttext\twall_s\tfiles") << path;
+    EXPECT_EQ(header, "step\tfigure\ttext\twall_s\tfiles\tnotebook") << path;
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
         Row row;
@@ -138,6 +140,7 @@ std::vector<Row> ReadTable(const fs::path& path) {
         for (std::string name; names >> name;) {
             row.files.push_back(name);
         }
+        std::getline(fields, row.notebook, '\t');
         rows.push_back(row);
     }
     return rows;
@@ -192,6 +195,23 @@ TEST(LabDay, AShortDayRunsEveryStepAndTablesFiniteFiguresAndItsFiles) {
         EXPECT_NE(day.console.find(row.text), std::string::npos) << row.step;
     }
     EXPECT_EQ(rows[1].files, std::vector<std::string>{"logs/calibration.log"});
+
+    // Every step that recorded something names its entries in the notebook.
+    const std::vector<std::string> archived = {
+        "motor excitation",  "valve excitation", "valve+link networks", "combined run",
+        "pressure networks", "neural-only run",  "hybrid run",          "arbiter, built-in",
+        "fuzzy search",      "arbiter, tuned",   "hybrid run, tuned"};
+    for (const Row& row : rows) {
+        const bool expected =
+            std::find(archived.begin(), archived.end(), row.step) != archived.end();
+        EXPECT_EQ(row.notebook != "-", expected) << row.step << ": " << row.notebook;
+        std::istringstream ids(row.notebook);
+        for (std::string id; expected && std::getline(ids, id, ',');) {
+            EXPECT_TRUE(fs::exists("day/Archive" / fs::path(id) / "manifest.toml")) << id;
+        }
+    }
+    EXPECT_EQ(std::count(rows[4].notebook.begin(), rows[4].notebook.end(), ','), 1)
+        << "valves and links, one entry each";
     EXPECT_NE(day.console.find("build/console/tendon"), std::string::npos);
     // The search starts from the vector arbiter scored and cannot end worse.
     EXPECT_LE(std::stod(rows[12].value), std::stod(rows[11].value));
@@ -233,7 +253,7 @@ TEST(LabDay, ANewDayKeepsTheNotebookOfTheEarlierDays) {
     MakeBrokenBuild();
     fs::create_directories("day/Archive/first-run");
     labtest::WriteText("day/Archive/first-run/manifest.toml", "action = \"hybrid\"\n");
-    labtest::WriteText("day/day.tsv", "step\tfigure\ttext\twall_s\tfiles\n");
+    labtest::WriteText("day/day.tsv", "step\tfigure\ttext\twall_s\tfiles\tnotebook\n");
     labtest::WriteText("day/hybrid.png", "earlier picture");
     EXPECT_EQ(labtest::RunCommand(DayCommand("broken", "day")).status, 1);
     EXPECT_EQ(labtest::ReadText("day/Archive/first-run/manifest.toml"), "action = \"hybrid\"\n");
