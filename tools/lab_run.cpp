@@ -2,6 +2,7 @@
 // without a window, and prints a one-line summary of how it went.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -16,13 +17,12 @@
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
-#include "model/ponnet_model.h"
 #include "notebook/notebook.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
+#include "runs/run_record.h"
 #include "runs/runs.h"
 #include "tools/arguments.h"
-#include "tools/run_figures.h"
 #include "training/training.h"
 #include "trajectory/trajectory.h"
 
@@ -123,51 +123,25 @@ struct Ending {
     text += piece;
 }
 
-notebook::Outcome OutcomeOf(runs::RunEnd end, bool filesWritten) {
-    switch (end) {
-        case runs::RunEnd::kCompleted:
-            return filesWritten ? notebook::Outcome::kCompleted : notebook::Outcome::kFailed;
-        case runs::RunEnd::kRefusedAtStart:
-            return notebook::Outcome::kRefused;
-        case runs::RunEnd::kEmergencyStop:
-        case runs::RunEnd::kLimitSwitch:
-            break;
-    }
-    return notebook::Outcome::kStopped;
-}
-
-// What the runs and procedures read and the runs write, for the notebook.
-constexpr const char* kLinkNetworks[] = {"NeuralFiles/WeightsDoubleLink.txt",
-                                         "NeuralFiles/WeightsUpperLink.txt"};
-constexpr const char* kValveNetworks[] = {
-    "NeuralFiles/WeightsANNET1.txt", "NeuralFiles/WeightsANNET2.txt",
-    "NeuralFiles/WeightsANNET3.txt", "NeuralFiles/WeightsANNET4.txt"};
-constexpr const char* kRunLogs[] = {
-    "NeuralFiles/LogALLANNETPressures.txt", "NeuralFiles/ALLTrajectoryActualPressureValues.txt",
-    "NeuralFiles/ALLTrajectoryActualEncoders.txt", "NeuralFiles/LogTimeALL.txt"};
-
 // Hands the notebook the files `action` reads, before it runs.
 void RecordInputs(const std::string& action, notebook::Recorder& recorder) {
-    const bool run = action == "hybrid" || action == "neural";
-    const bool links = run || action == "velocity-test" || action == "combined-training";
-    const bool valves = run || action == "combined-training";
-    for (const char* file : kLinkNetworks) {
+    if (action == "hybrid" || action == "neural") {
+        runs::RecordRunInputs(recorder);
+        return;
+    }
+    const bool links = action == "velocity-test" || action == "combined-training";
+    for (const char* file : runs::kLinkNetworkFiles) {
         if (links) {
             recorder.Input(file);
         }
     }
-    for (const char* file : kValveNetworks) {
-        if (valves) {
+    for (const char* file : runs::kValveNetworkFiles) {
+        if (action == "combined-training") {
             recorder.Input(file);
         }
     }
     if (links) {
         recorder.Input(kVelocityTrajectoryFile);
-    }
-    if (run) {
-        recorder.Input(kConsoleWeightDirectory);
-        recorder.Input(kDynamicTermsFile);
-        recorder.Input(kEncoderTrajectoryFile);
     }
 }
 
@@ -200,24 +174,20 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
         Append(line, "; logs not written completely");
     }
     ending.status = result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
-    ending.outcome = OutcomeOf(result.end, result.logsWritten);
-    ending.files.assign(std::begin(kRunLogs), std::end(kRunLogs));
-    ending.figures.push_back({"samples", double(result.timing.samples)});
+    ending.outcome = runs::NotebookOutcome(result.end, result.logsWritten);
+    ending.files.assign(std::begin(runs::kRunLogFiles), std::end(runs::kRunLogFiles));
+    ending.figures = runs::RunFigures(result);
+    // The samples run that asked what the arm cannot do, said when there are
+    // any.
     std::string problem;
-    if (const auto figures = figures::ReadRunFigures(".", problem)) {
-        ending.figures.push_back({"pressure_rms_bar", figures->pressureRms});
-        ending.figures.push_back({"joint_rms_deg", figures->jointRmsDegrees});
-        // The samples run that asked what the arm cannot do, said when there
-        // are any.
+    if (const auto figures = figures::ReadRunFigures(".", problem);
+        figures && figures->saturation.samples > 0) {
         const figures::Saturation& saturation = figures->saturation;
-        if (saturation.samples > 0) {
-            Append(line,
-                   "; saturated %d (valve command outside 0 to %g V in %d, desired pressure "
-                   "outside 0 to %g bar in %d)",
-                   saturation.samples, arm::kValveCommandCeilingVolts, saturation.valve,
-                   arm::kSupplyBar, saturation.pressure);
-        }
-        ending.figures.push_back({"saturated_samples", double(saturation.samples)});
+        Append(line,
+               "; saturated %d (valve command outside 0 to %g V in %d, desired pressure outside "
+               "0 to %g bar in %d)",
+               saturation.samples, arm::kValveCommandCeilingVolts, saturation.valve,
+               arm::kSupplyBar, saturation.pressure);
     }
     return ending;
 }
@@ -243,6 +213,15 @@ bool ReadFuzzyVector(const std::string& path, std::array<float, fuzzy::kParamete
     if (read.stalled || read.count < fuzzy::kParameterCount) {
         std::fprintf(stderr, "lab-run: %s does not hold ten numbers\n", path.c_str());
         return false;
+    }
+    // A parameter that is not a finite number would blend every desired
+    // pressure into a non-number and drive the valves with it.
+    for (int i = 0; i < fuzzy::kParameterCount; ++i) {
+        if (!std::isfinite(read.k[i])) {
+            std::fprintf(stderr, "lab-run: %s: K%d is %f, not a finite number\n", path.c_str(), i,
+                         double(read.k[i]));
+            return false;
+        }
     }
     if (read.extra > 0) {
         std::fprintf(stderr, "lab-run: %s: %d values beyond the ten parameters ignored\n",
@@ -301,7 +280,7 @@ Ending SummariseTraining(const char* action, const training::TrainingResult& res
         Append(line, "; not every file was written");
     }
     ending.status = result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
-    ending.outcome = OutcomeOf(result.end, !filesMissing);
+    ending.outcome = runs::NotebookOutcome(result.end, !filesMissing);
     ending.files = result.files;
     ending.figures.push_back({"samples", double(result.samples)});
     return ending;
