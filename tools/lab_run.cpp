@@ -23,6 +23,7 @@
 #include "runs/run_record.h"
 #include "runs/runs.h"
 #include "tools/arguments.h"
+#include "tools/run_figures.h"
 #include "training/training.h"
 #include "trajectory/trajectory.h"
 
@@ -180,9 +181,9 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
     // The samples run that asked what the arm cannot do, said when there are
     // any.
     std::string problem;
-    if (const auto figures = figures::ReadRunFigures(".", problem);
-        figures && figures->saturation.samples > 0) {
-        const figures::Saturation& saturation = figures->saturation;
+    if (const auto run = figures::ReadRunFigures(".", problem);
+        run && run->saturation.samples > 0) {
+        const figures::Saturation& saturation = run->saturation;
         Append(line,
                "; saturated %d (valve command outside 0 to %g V in %d, desired pressure outside "
                "0 to %g bar in %d)",
