@@ -13,6 +13,8 @@ packages=(
     libsqlite3-dev libssl-dev libtomlplusplus-dev libcli11-dev git
     xvfb xauth xdotool
     python3 snakemake slurm-wlm munge  # studies (scripts/study.sh, scripts/slurm-local.sh)
+    help2man  # the man pages, from each program's --help
+    dpkg-dev  # cpack -G DEB: the package's shared-library dependencies
     clang-format-16  # only for scripts/format.sh
 )
 missing=()
