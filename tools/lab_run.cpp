@@ -10,9 +10,9 @@
 
 #include "arm/arm.h"
 #include "cards/motion_card.h"
-#include "evaluator/run_files.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
+#include "runfiles/run_files.h"
 #include "runs/runs.h"
 #include "tools/arguments.h"
 #include "training/training.h"

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: run-figures [--dir D]\n"
+    "Usage: run-figures [--tsv] [--dir D]\n"
     "\n"
     "Reads the log of the last control run in D (default .),\n"
     "NeuralFiles/LogALLANNETPressures.txt, and the trajectory it ran,\n"
@@ -19,6 +19,8 @@ constexpr const char* kUsage =
     "sample; those are left out), P the RMS of measured against desired pressure\n"
     "over the four muscles in bar, J the RMS of the muscle-driven joint's angle\n"
     "(encoders 3 and 4) against the trajectory's first field, in degrees.\n"
+    "With --tsv the same figures are printed for scripts, one per line as the key,\n"
+    "a tab and the value: samples, pressure-rms, joint-rms.\n"
     "\n"
     "Exit status: 0 with the line printed, 1 when a file is missing or holds no\n"
     "sample that ran, 2 on a usage error.\n";
@@ -28,7 +30,9 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
     tools::Arguments args("run-figures", kUsage);
     std::string dir = ".";
+    bool tsv = false;
     args.Text("--dir", dir);
+    args.Flag("--tsv", tsv);
     if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
     }
@@ -38,7 +42,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "run-figures: %s\n", problem.c_str());
         return 1;
     }
-    std::printf("samples %d pressure-rms %.4f joint-rms %.4f\n", figures->samples,
-                figures->pressureRms, figures->jointRmsDegrees);
+    std::printf(tsv ? "samples\t%d\npressure-rms\t%.4f\njoint-rms\t%.4f\n"
+                    : "samples %d pressure-rms %.4f joint-rms %.4f\n",
+                figures->samples, figures->pressureRms, figures->jointRmsDegrees);
     return 0;
 }

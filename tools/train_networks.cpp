@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runfiles/catalogue.h"
 #include "tools/arguments.h"
 #include "trainer/trainer.h"
 
@@ -104,17 +105,17 @@ int main(int argc, char** argv) {
     if (action == "valves" || action == "all") {
         written =
             Finish(trainer::TrainValveNetworks(trainer::ValveRecordings(valvePrefix), options),
-                   "./NeuralFiles/TrainingReportValves.csv") &&
+                   runfiles::kValveTrainingReport.path) &&
             written;
     }
     if (action == "links" || action == "all") {
         written = Finish(trainer::TrainLinkNetworks(motors, options),
-                         "./NeuralFiles/TrainingReportLinks.csv") &&
+                         runfiles::kLinkTrainingReport.path) &&
                   written;
     }
     if (action == "pressure" || action == "all") {
         written = Finish(trainer::TrainPressureNetworks(pressures, options),
-                         "./NeuralFiles/WeightsPONNET/TrainingReport.csv") &&
+                         runfiles::kPonnetTrainingReport.path) &&
                   written;
     }
     return written ? 0 : 1;

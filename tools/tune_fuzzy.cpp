@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "tools/arguments.h"
 #include "tuning/tuning.h"
 
@@ -153,9 +154,9 @@ int main(int argc, char** argv) {
     std::string weights = kEvaluatorWeightDirectory;
     if (!viaArbiter.empty()) {
         weights = viaArbiter + "/" + weights;
-        logs = {viaArbiter + "/LogALLANNETPressures.txt"};
+        logs = {viaArbiter + "/" + runfiles::kRunLog.Name()};
     } else if (logs.empty()) {
-        logs = {"LogALLANNETPressures.txt"};
+        logs = {runfiles::kRunLog.Name()};
     }
     auto prepared = tuning::PrepareLogs(weights, logs);
     if (!prepared) {
@@ -222,8 +223,8 @@ int main(int argc, char** argv) {
         }
         std::printf("arbiter agrees: %s", inProcessText.c_str());
     }
-    if (!WriteCandidateFile("KFFile.txt", result.best)) {
-        std::fputs("tune-fuzzy: cannot write KFFile.txt\n", stderr);
+    if (!WriteCandidateFile(runfiles::kCandidate.path, result.best)) {
+        std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", runfiles::kCandidate.path);
         return kFailure;
     }
     if (validation) {
