@@ -1,11 +1,27 @@
 // tendon, the operator console. It takes no options and works in its
 // current directory, which holds NeuralFiles/ and Resources/Drawing1.3ds.
+#include <cstdio>
+#include <string>
+
 #include "console/console.h"
 #include "console/test_probe.h"
+#include "lab/plant_file.h"
+#include "labdir/lab_lock.h"
 #include "runs/runs.h"
 
 int main() {
+    // The console owns its lab directory for its whole life; the kernel drops
+    // the lock when the process exits.
+    const auto lock = labdir::LabLock::Take(".", "tendon");
+    if (!lock) {
+        return 1;
+    }
     ProbeStart();
+    // The virtual lab's plant file, when the directory has one. A refused
+    // file does not keep the console from coming up.
+    if (const std::string refusal = lab::LoadPlantFile("."); !refusal.empty()) {
+        std::printf("%s\nThe virtual lab keeps its built-in plant.\n", refusal.c_str());
+    }
     // Closes whatever a previous process left open, then opens the motion
     // card, the pressure input and the valve output; the console comes up
     // whether or not they answer.

@@ -220,8 +220,8 @@ int DRV_AOVoltageOut(std::int32_t handle, AnalogOutput* output) {
                !std::isfinite(output->voltage)) {
         result = lab::kBadArgument;
     } else {
-        const float volts =
-            std::clamp(output->voltage, 0.0f, static_cast<float>(plant::kValveRangeVolts));
+        const float volts = std::clamp(output->voltage, 0.0f,
+                                       static_cast<float>(lab.model.parameters.valveRangeVolts));
         lab.latchedValve[output->channel] = volts;
         if (!lab.syncOutput) {
             lab.valveOutput[output->channel] = volts;

@@ -67,8 +67,9 @@ void ResetState(LabState& lab) {
     std::fill(std::begin(lab.valveOutput), std::end(lab.valveOutput), 0.0f);
 
     lab.residualOffsetsZeroed = false;
-    lab.noiseVolts = 0.0;
-    lab.noise.seed(plant::kNoiseSeed);
+    const plant::Parameters& p = lab.model.parameters;
+    lab.noiseVolts = p.pressureNoiseBar * p.sensorVoltsPerBar;
+    lab.noise.seed(static_cast<std::uint32_t>(p.noiseSeed));
     lab.journal.clear();
     emergencyStop = 0;
 }
@@ -88,7 +89,8 @@ double RawPosition(const LabState& lab, int channel) {
 }  // namespace
 
 LabState::LabState()
-    : machineParameters{},
+    : model(plant::BuiltIn()),
+      machineParameters{},
       homeConfiguration{},
       encoderConfiguration{},
       configurationsReceived{},
@@ -134,15 +136,15 @@ void LabState::Step() {
     const bool driving = initialised && dacConverting && !EmergencyStopPressed();
     double accelerations[3];
     for (int axis = 0; axis < 3; ++axis) {
-        const plant::AxisParameters& p = plant::kAxes[axis];
+        const plant::AxisParameters& p = model.parameters.axes[axis];
         double input = 0.0;
         if (driving && servoOn[axis]) {
-            input = std::clamp(static_cast<double>(dacOutput[axis]), -plant::kDacRangeVolts,
-                               plant::kDacRangeVolts) +
+            input = std::clamp(static_cast<double>(dacOutput[axis]),
+                               -model.parameters.dacRangeVolts, model.parameters.dacRangeVolts) +
                     (residualOffsetsZeroed ? p.correctedOffsetVolts : p.amplifierOffsetVolts());
         }
         const double before = velocity[axis];
-        velocity[axis] = plant::MotorSpeedStep(p, input, velocity[axis]);
+        velocity[axis] = plant::MotorSpeedStep(model, p, input, velocity[axis]);
         // With limit checking on, the card holds an axis that drives into an
         // active switch; it may still drive away from it.
         if (limitCheck && ((SwitchActive(axis, 0) && velocity[axis] < 0.0) ||
@@ -157,9 +159,9 @@ void LabState::Step() {
         accelerations[axis] = (velocity[axis] - before) / plant::kStepSeconds;
     }
     for (int muscle = 0; muscle < 4; ++muscle) {
-        const double valve =
-            std::clamp(static_cast<double>(valveOutput[muscle]), 0.0, plant::kValveRangeVolts);
-        pressureBar[muscle] = plant::MusclePressureStep(pressureBar[muscle], valve);
+        const double valve = std::clamp(static_cast<double>(valveOutput[muscle]), 0.0,
+                                        model.parameters.valveRangeVolts);
+        pressureBar[muscle] = plant::MusclePressureStep(model, pressureBar[muscle], valve);
     }
     // Axis 2 counts against the elbow angle.
     const plant::ArmMotion arm = {
@@ -170,11 +172,11 @@ void LabState::Step() {
         -velocity[2] * kJointRadiansPerCount,
         -accelerations[2] * kJointRadiansPerCount,
     };
-    tool = plant::ToolStep(tool, arm, pressureBar);
+    tool = plant::ToolStep(model, tool, arm, pressureBar);
 }
 
 bool LabState::SwitchActive(int axis, int limitSwitch) const {
-    const plant::AxisParameters& p = plant::kAxes[axis];
+    const plant::AxisParameters& p = model.parameters.axes[axis];
     const bool reached =
         limitSwitch == 0 ? position[axis] <= p.lowerSwitch : position[axis] >= p.upperSwitch;
     return reached || heldSwitch[axis][limitSwitch] != 0;
@@ -196,8 +198,8 @@ float LabState::SensorVoltage(int channel) {
     if (channel >= 4) {
         return 0.0f;
     }
-    double volts =
-        (pressureBar[channel] - 1.0) * plant::kSensorVoltsPerBar + plant::kSensorVoltsAtOneBar;
+    const plant::Parameters& p = model.parameters;
+    double volts = (pressureBar[channel] - 1.0) * p.sensorVoltsPerBar + p.sensorVoltsAtOneBar;
     if (noiseVolts > 0.0) {
         // Box-Muller on the generator's raw output, the same on every library.
         const double u1 = (static_cast<double>(noise()) + 0.5) / 4294967296.0;
@@ -219,6 +221,17 @@ bool Call::operator==(const Call& other) const {
 
 void Reset() {
     ResetState(State());
+}
+
+void SetPlant(const plant::Parameters& parameters) {
+    LabState& lab = State();
+    lab.model = plant::Model(parameters);
+    lab.noiseVolts = parameters.pressureNoiseBar * parameters.sensorVoltsPerBar;
+    lab.noise.seed(static_cast<std::uint32_t>(parameters.noiseSeed));
+}
+
+const plant::Parameters& Plant() {
+    return State().model.parameters;
 }
 
 void SetArmPose(const ArmPose& pose) {

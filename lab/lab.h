@@ -9,13 +9,22 @@
 #include <cstdint>
 #include <vector>
 
+#include "lab/plant_parameters.h"
+
 namespace lab {
+
+// The plant the lab simulates: the built-in one until SetPlant gives it
+// another (lab/plant_file.h reads one from a lab directory). Reset keeps it.
+// Setting it also sets the sensor noise and restarts its generator from the
+// plant's seed.
+void SetPlant(const plant::Parameters& parameters);
+const plant::Parameters& Plant();
 
 // Puts the lab into a known state: arm at rest at the home pose with the
 // tool joint at 0 (with its muscles vented it then sinks onto its end stop
 // under its weight), encoder counters 0, muscles and valves at 0, servos
 // off, card and devices closed, emergency stop released, faults cleared,
-// sensor noise off, the motors' residual offsets back, journal empty (its
+// sensor noise as the plant sets it, the motors' residual offsets back, journal empty (its
 // on/off setting is kept). The axis configuration sent at start-up is card
 // memory and stays.
 void Reset();
@@ -37,7 +46,7 @@ void SetEncoderCounts(const std::int32_t counts[5]);
 // Sets the four muscle pressures (bar); from then on they follow the valves.
 void SetMusclePressures(const double bar[4]);
 // Standard deviation of Gaussian noise on the pressure sensor voltages, from
-// a fixed seed restarted by Reset. 0 turns it off.
+// the plant's seed, restarted by Reset. 0 turns it off.
 void SetSensorNoise(double volts);
 // With `zero` true each motor amplifier's offset is exactly what the card
 // layer's zero-offset correction takes out, as on an arm whose offsets

@@ -34,6 +34,9 @@ struct LabState {
     float SensorVoltage(int channel);
     void AddCall(Call call);
 
+    // The plant's parameters, kept by Reset.
+    plant::Model model;
+
     // The arm.
     double position[3];
     double velocity[3];

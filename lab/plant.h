@@ -10,20 +10,32 @@ namespace lab::plant {
 
 constexpr double kStepSeconds = static_cast<double>(kStepNanoseconds) * 1e-9;
 
+// The parameters and what every step derives from them, computed once.
+struct Model {
+    explicit Model(const Parameters& given);
+
+    Parameters parameters;
+    // Fraction of the remaining distance each first-order lag covers in a step.
+    double motorStepFraction;
+    double fillStepFraction;
+    double ventStepFraction;
+};
+
 // A motor's speed after one step, counts per second, from its speed before
 // and its amplifier input (DAC output plus offset, volts; 0 with the servo
 // off). Friction holds it at rest until the input breaks it away.
-double MotorSpeedStep(const AxisParameters& axis, double inputVolts, double speed);
+double MotorSpeedStep(const Model& model, const AxisParameters& axis, double inputVolts,
+                      double speed);
 
 // The gauge pressure, bar, a valve settles a muscle at for its output voltage.
-double ValvePressure(double volts);
+double ValvePressure(const Model& model, double volts);
 // A muscle's pressure after one step towards its valve's pressure.
-double MusclePressureStep(double pressureBar, double valveVolts);
+double MusclePressureStep(const Model& model, double pressureBar, double valveVolts);
 
 // Pull of one muscle, newtons, at a gauge pressure and a contraction.
-double MuscleForce(double pressureBar, double contraction);
+double MuscleForce(const Model& model, double pressureBar, double contraction);
 // Torque of the four muscles on the joint at angle theta1, N m.
-double MuscleTorque(const double pressureBar[4], double toolRadians);
+double MuscleTorque(const Model& model, const double pressureBar[4], double toolRadians);
 
 // Shoulder (theta2) and elbow (theta3) as the tool link feels them: angles,
 // rates and accelerations, radians and seconds.
@@ -44,9 +56,10 @@ struct ToolLoad {
     double torque;
     double inertia;
 };
-ToolLoad ArmLoadOnTool(const ArmMotion& arm, double toolRadians);
+ToolLoad ArmLoadOnTool(const Model& model, const ArmMotion& arm, double toolRadians);
 
 // The joint after one step (semi-implicit Euler), held inside its end stops.
-ToolJoint ToolStep(ToolJoint tool, const ArmMotion& arm, const double pressureBar[4]);
+ToolJoint ToolStep(const Model& model, ToolJoint tool, const ArmMotion& arm,
+                   const double pressureBar[4]);
 
 }  // namespace lab::plant

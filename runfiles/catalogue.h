@@ -55,6 +55,8 @@ struct NumberedLabFile {
     int columns;
     Lines lines;
     std::string Path(int number) const { return prefix + std::to_string(number) + ".txt"; }
+    // The path without the leading "./".
+    std::string RelativePath(int number) const { return Path(number).substr(2); }
     // The file name of `number` without its directory.
     std::string Name(int number) const {
         const std::string path = Path(number);
@@ -111,15 +113,14 @@ inline constexpr LabFile kCombinedEncoders{"./NeuralFiles/ALLTrainDataEncoders.t
                                            Lines::kPerSample, -1};
 inline constexpr LabFile kCombinedPressures{"./NeuralFiles/ALLTrainFilteredPressureValues.txt", 4,
                                             Lines::kPerSample, -1};
-inline constexpr LabFile kCombinedDesiredPressures{
-    "./NeuralFiles/ALLDesiredPressureTrajectory.txt", 4, Lines::kPerSample, -1};
+inline constexpr LabFile kCombinedDesiredPressures{"./NeuralFiles/ALLDesiredPressureTrajectory.txt",
+                                                   4, Lines::kPerSample, -1};
 
 // The networks' weight files and the trainer's reports on them.
 inline constexpr NumberedLabFile kValveWeights{"./NeuralFiles/WeightsANNET", 0, Lines::kLayout};
 inline constexpr LabFile kDoubleLinkWeights{"./NeuralFiles/WeightsDoubleLink.txt", 0,
                                             Lines::kLayout};
-inline constexpr LabFile kUpperLinkWeights{"./NeuralFiles/WeightsUpperLink.txt", 0,
-                                           Lines::kLayout};
+inline constexpr LabFile kUpperLinkWeights{"./NeuralFiles/WeightsUpperLink.txt", 0, Lines::kLayout};
 inline constexpr LabFile kPonnetGeneralWeights{"./NeuralFiles/WeightsPONNET/GeneralWeights.txt", 0,
                                                Lines::kLayout};
 inline constexpr LabFile kValveTrainingReport{"./NeuralFiles/TrainingReportValves.csv", 0,

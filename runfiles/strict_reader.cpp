@@ -102,8 +102,8 @@ std::string Convert(std::string_view field, const std::string& line, T& value) {
 }
 
 std::string CountMismatch(std::size_t count, int least, int most) {
-    std::string wrong = " holds " + std::to_string(count) + " numbers, expected " +
-                        std::to_string(least);
+    std::string wrong =
+        " holds " + std::to_string(count) + " numbers, expected " + std::to_string(least);
     if (least != most) {
         wrong += " to " + std::to_string(most);
     }

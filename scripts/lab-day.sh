@@ -24,7 +24,14 @@ short=0
 while (($#)); do
     case $1 in
         --short) short=1 ;;
-        --build) build=$(cd "$2" && pwd) || exit 2; shift ;;
+        --build)
+            if (($# < 2)); then
+                echo "lab-day: --build needs a directory (the tools' build directory)" >&2
+                exit 2
+            fi
+            build=$(cd "$2" && pwd) || exit 2
+            shift
+            ;;
         --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         -*) echo "lab-day: unknown option '$1'; options: --short, --build BUILD" >&2; exit 2 ;;
         *) day=$1 ;;
@@ -39,7 +46,12 @@ else
     trajectory_records=0 search_budget=20000 training_options=()
 fi
 
-# Only a directory a day made (or an empty one) is emptied.
+# Only a directory a day made (or an empty one) is emptied; anything else
+# in its place is left alone.
+if [ -e "$day" ] && [ ! -d "$day" ]; then
+    echo "lab-day: $day exists and is not a directory; not replacing it" >&2
+    exit 2
+fi
 if [ -d "$day" ] && [ ! -f "$day/day.tsv" ] && [ -n "$(ls -A "$day")" ]; then
     echo "lab-day: $day holds files and no day.tsv, so it is not a lab day's directory;" \
         "not emptying it" >&2

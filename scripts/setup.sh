@@ -10,6 +10,7 @@ packages=(
     freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri libimgui-dev
     libstb-dev libx11-dev
     libnlopt-cxx-dev libeigen3-dev gnuplot-nox
+    libsqlite3-dev libssl-dev libtomlplusplus-dev libcli11-dev git
     xvfb xauth xdotool
     clang-format-16  # only for scripts/format.sh
 )

@@ -199,6 +199,15 @@ TEST(LabDay, ADirectoryADayDidNotMakeIsLeftAlone) {
     EXPECT_EQ(day.status, 2);
     EXPECT_NE(day.console.find("not emptying it"), std::string::npos) << day.console;
     EXPECT_EQ(labtest::ReadText("notes/thesis.txt"), "chapter 1\n");
+
+    labtest::WriteText("precious", "precious\n");
+    const labtest::ProgramRun onAFile = labtest::RunCommand(DayCommand(BUILD_TREE, "precious"));
+    EXPECT_EQ(onAFile.status, 2);
+    EXPECT_NE(onAFile.console.find("lab-day: precious exists and is not a directory; not "
+                                   "replacing it"),
+              std::string::npos)
+        << onAFile.console;
+    EXPECT_EQ(labtest::ReadText("precious"), "precious\n");
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ class JournalledLabTest : public LabSessionTest {
 // degree.
 inline double HomingToleranceCounts(int axis) {
     using lab::plant::AxisParameters;
-    using lab::plant::kAxes;
+    const auto& kAxes = lab::plant::BuiltIn().axes;
     if (axis == 2) {
         return 0.01 * lab::plant::kJointCountsPerDegree;
     }

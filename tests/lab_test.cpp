@@ -3,11 +3,13 @@
 #include "lab/lab.h"
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "cards/daq_card.h"
@@ -104,7 +106,7 @@ TEST_F(LabTest, LongGapBetweenCallsIsCaughtUpOnlyForAMinute) {
     MotorAxes[0].ServoOn();
     MotorAxes[0].SetVoltage(0.05f);  // about 100 counts/s: the upper stop is 85 s away
     // The card corrects all but the residual offset; friction takes its part.
-    const lab::plant::AxisParameters& carriage = lab::plant::kAxes[0];
+    const lab::plant::AxisParameters& carriage = lab::plant::BuiltIn().axes[0];
     const double speed = carriage.countsPerSecondPerVolt *
                          (0.05 + carriage.residualOffsetVolts - carriage.frictionVolts);
     Sleep(2 * 3600 * 1000);
@@ -137,6 +139,10 @@ TEST_F(LabTest, EmergencyStopAbortsMotionAndSwitchesServosOff) {
 }
 
 TEST_F(LabTest, CompanionCommandPressesAndReleasesTheEmergencyStop) {
+    // lab-estop signals only the lab's own commands: this process poses as one.
+    char name[16] = {};
+    prctl(PR_GET_NAME, name);
+    prctl(PR_SET_NAME, "lab-run");
     const std::string command = std::string(LAB_ESTOP) + " %s " + std::to_string(getpid());
     char line[512];
     std::snprintf(line, sizeof line, command.c_str(), "press");
@@ -145,6 +151,26 @@ TEST_F(LabTest, CompanionCommandPressesAndReleasesTheEmergencyStop) {
     std::snprintf(line, sizeof line, command.c_str(), "release");
     ASSERT_EQ(std::system(line), 0);
     EXPECT_EQ(CheckEmergencyStop(), 1);
+    prctl(PR_SET_NAME, name);
+}
+
+TEST_F(LabTest, CompanionCommandSignalsNothingButTheLabsCommands) {
+    const std::string command = std::string(LAB_ESTOP) + " press ";
+    const std::string self = std::to_string(getpid());
+    const std::string out = "lab-estop-out.txt";
+    EXPECT_NE(std::system((command + self + " 2>" + out).c_str()), 0);
+    std::ifstream first(out);
+    std::string line;
+    std::getline(first, line);
+    EXPECT_EQ(line, "lab-estop: process " + self +
+                        " is lab_test, not tendon or lab-run; nothing "
+                        "signalled");
+    EXPECT_EQ(CheckEmergencyStop(), 1);
+    // A PID no process has (above the kernel's limit).
+    EXPECT_NE(std::system((command + "2147483647 2>" + out).c_str()), 0);
+    std::ifstream second(out);
+    std::getline(second, line);
+    EXPECT_EQ(line, "lab-estop: no process 2147483647; nothing signalled");
 }
 
 TEST_F(LabTest, ActiveLimitSwitchStopsMotionAndSwitchesServosOff) {
@@ -164,7 +190,8 @@ TEST_F(LabTest, CardLimitCheckHoldsAnAxisAtItsSwitchButLetsItBackOff) {
     EP_EnableLimitCheck(1, 1);
     ASSERT_GE(DriveToSwitch(0, -0.5f, 0), 0);
     Sleep(1000);
-    EXPECT_NEAR(lab::TakeSnapshot().axisPosition[0], lab::plant::kAxes[0].lowerSwitch, 1.0);
+    EXPECT_NEAR(lab::TakeSnapshot().axisPosition[0], lab::plant::BuiltIn().axes[0].lowerSwitch,
+                1.0);
     MotorAxes[0].SetVoltage(0.5f);
     Sleep(2000);
     EXPECT_GT(lab::TakeSnapshot().axisPosition[0], 0.0);

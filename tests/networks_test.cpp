@@ -325,10 +325,10 @@ TEST_F(Networks, DemoNetworksFitTheVirtualLab) {
             EXPECT_LT(volts, 8.0f);
             previous = volts;
             // Within 0.25 bar of the desired pressure, as far as the supply reaches.
-            const double settled =
-                std::clamp((volts - plant::kValveDeadBandVolts) * plant::kValveBarPerVolt, 0.0,
-                           plant::kSupplyBar);
-            EXPECT_NEAR(settled, std::min<double>(p, plant::kSupplyBar), 0.25);
+            const double settled = std::clamp(
+                (volts - plant::BuiltIn().valveDeadBandVolts) * plant::BuiltIn().valveBarPerVolt,
+                0.0, plant::BuiltIn().supplyBar);
+            EXPECT_NEAR(settled, std::min<double>(p, plant::BuiltIn().supplyBar), 0.25);
         }
     }
 
@@ -338,7 +338,7 @@ TEST_F(Networks, DemoNetworksFitTheVirtualLab) {
     LoadPrinting(doubleLink, true);
     // The motors' speeds, counts per ms, at a command: gain times volts.
     const auto speed = [](int axis, float volts) {
-        return plant::kAxes[axis].countsPerSecondPerVolt * volts / 1000.0;
+        return plant::BuiltIn().axes[axis].countsPerSecondPerVolt * volts / 1000.0;
     };
     for (float v : {-1e6f, -21.0f, -5.0f, -0.25f, 0.0f, 0.25f, 5.0f, 21.0f, 1e6f}) {
         SCOPED_TRACE(testing::Message() << "velocity " << v);

@@ -68,8 +68,8 @@ double LargestToolDeparture(const std::vector<std::array<float, 3>>& velocities,
         for (int axis = 0; axis < 3; ++axis) {
             // Counts per ms to volts; the elbow's card output is inverted, as
             // its count is.
-            MotorAxes[axis].SetVoltage(
-                static_cast<float>(row[axis] * 1000.0 / plant::kAxes[axis].countsPerSecondPerVolt));
+            MotorAxes[axis].SetVoltage(static_cast<float>(
+                row[axis] * 1000.0 / plant::BuiltIn().axes[axis].countsPerSecondPerVolt));
         }
         for (int ms = 0; ms < 20; ms += 2) {
             Sleep(2);
@@ -176,8 +176,8 @@ TEST_F(PlantTest, ValveStepsShowDeadBandSaturationAndFasterFillingThanVenting) {
     Sleep(3000);
     SetMuscleOneValve(0.0f);
     const int vent = MillisecondsUntilPressureCrosses(2.92 * std::exp(-1.0), false);
-    EXPECT_NEAR(fill, plant::kFillTimeConstantSeconds * 1000, 1.5);
-    EXPECT_NEAR(vent, plant::kVentTimeConstantSeconds * 1000, 1.5);
+    EXPECT_NEAR(fill, plant::BuiltIn().fillTimeConstantSeconds * 1000, 1.5);
+    EXPECT_NEAR(vent, plant::BuiltIn().ventTimeConstantSeconds * 1000, 1.5);
 }
 
 TEST_F(PlantTest, ValveRampIsFollowedOneTimeConstantLate) {
@@ -197,11 +197,12 @@ TEST_F(PlantTest, ValveRampIsFollowedOneTimeConstantLate) {
             Sleep(1);
         }
         const double pressure = MuscleOnePressure();
-        const double target = (volts() - plant::kValveDeadBandVolts) * plant::kValveBarPerVolt;
-        return (target - pressure) / (slope * plant::kValveBarPerVolt);
+        const double target =
+            (volts() - plant::BuiltIn().valveDeadBandVolts) * plant::BuiltIn().valveBarPerVolt;
+        return (target - pressure) / (slope * plant::BuiltIn().valveBarPerVolt);
     };
-    EXPECT_NEAR(lagAfterRamp(2.0, 4.0), plant::kFillTimeConstantSeconds, 0.002);
-    EXPECT_NEAR(lagAfterRamp(6.0, 4.0), plant::kVentTimeConstantSeconds, 0.002);
+    EXPECT_NEAR(lagAfterRamp(2.0, 4.0), plant::BuiltIn().fillTimeConstantSeconds, 0.002);
+    EXPECT_NEAR(lagAfterRamp(6.0, 4.0), plant::BuiltIn().ventTimeConstantSeconds, 0.002);
 }
 
 TEST_F(PlantTest, EachMuscleTurnsTheJointItsWayAndTheSumAngleStaysZero) {
@@ -271,7 +272,7 @@ TEST_F(PlantTest, OffsetCalibrationRuleFindsTheResidualOffsetsWithinAMillivolt) 
         SCOPED_TRACE(testing::Message() << "axis " << axis);
         // The motor stands at a DAC output of minus its amplifier's offset;
         // the card's own correction left more than a millivolt to find.
-        const double offset = plant::kAxes[axis].amplifierOffsetVolts();
+        const double offset = plant::BuiltIn().axes[axis].amplifierOffsetVolts();
         EXPECT_NEAR(now.dacOutput[axis], -offset, 0.001);
         EXPECT_GT(std::fabs(dacAtZero[axis] + offset), 0.001);
     }
@@ -280,7 +281,7 @@ TEST_F(PlantTest, OffsetCalibrationRuleFindsTheResidualOffsetsWithinAMillivolt) 
 TEST_F(PlantTest, MotorsCreepOnTheirResidualOffsetsAndStickBelowBreakaway) {
     for (int axis = 0; axis < 3; ++axis) {
         SCOPED_TRACE(testing::Message() << "axis " << axis);
-        const plant::AxisParameters& p = plant::kAxes[axis];
+        const plant::AxisParameters& p = plant::BuiltIn().axes[axis];
         MotorAxes[axis].ServoOn();
         const auto speedAt = [&](double inputVolts) {
             EP_SetDACOutput(static_cast<float>(inputVolts - p.amplifierOffsetVolts()),
@@ -321,22 +322,24 @@ TEST_F(PlantTest, MotorsCreepOnTheirResidualOffsetsAndStickBelowBreakaway) {
 double ToolEnergy(const lab::Snapshot& state) {
     const double angle = state.toolDegrees * kRadiansPerDegree;
     const double rate = state.toolDegreesPerSecond * kRadiansPerDegree;
-    const double inertia = plant::kToolInertiaKilogramSquareMetres + plant::kToolMassKilograms *
-                                                                         plant::kToolCentreMetres *
-                                                                         plant::kToolCentreMetres;
+    const double inertia = plant::BuiltIn().toolInertiaKilogramSquareMetres +
+                           plant::BuiltIn().toolMassKilograms * plant::BuiltIn().toolCentreMetres *
+                               plant::BuiltIn().toolCentreMetres;
     double energy = 0.5 * inertia * rate * rate;
     for (int muscle = 0; muscle < 4; ++muscle) {
         // Pull P A (a u^2 - b) over the length u L: potential P A L (a u^3 / 3 - b u).
-        const double length = 1.0 - plant::kMountingContraction -
-                              plant::kMusclePullSign[muscle] * plant::kPulleyRadiusMetres * angle /
-                                  plant::kMuscleRestLengthMetres;
-        energy += state.pressureBar[muscle] * 1e5 * plant::kMuscleAreaSquareMetres *
-                  plant::kMuscleRestLengthMetres *
-                  (plant::kMuscleA * length * length * length / 3 - plant::kMuscleB * length);
+        const double length = 1.0 - plant::BuiltIn().mountingContraction -
+                              plant::kMusclePullSign[muscle] * plant::BuiltIn().pulleyRadiusMetres *
+                                  angle / plant::BuiltIn().muscleRestLengthMetres;
+        energy += state.pressureBar[muscle] * 1e5 * plant::BuiltIn().muscleAreaSquareMetres *
+                  plant::BuiltIn().muscleRestLengthMetres *
+                  (plant::BuiltIn().muscleA * length * length * length / 3 -
+                   plant::BuiltIn().muscleB * length);
     }
     const double fromVertical = (15.0 + 75.0) * kRadiansPerDegree + angle;
-    return energy + plant::kToolMassKilograms * plant::kGravityMetresPerSecondSquared *
-                        plant::kToolCentreMetres * std::cos(fromVertical);
+    return energy + plant::BuiltIn().toolMassKilograms *
+                        plant::BuiltIn().gravityMetresPerSecondSquared *
+                        plant::BuiltIn().toolCentreMetres * std::cos(fromVertical);
 }
 
 TEST_F(PlantTest, ToolJointReleasedAtFixedValvesSettlesAndNeverGainsEnergy) {

@@ -92,8 +92,9 @@ TEST(StrictReader, RefusalsNameFileLineAndFault) {
     // A count where the log holds a whole number, and one beyond an int.
     WriteText("l.txt", log18 + "1.5 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18\n");
     EXPECT_FALSE(runfiles::ReadLogRecords("l.txt", error));
-    EXPECT_EQ(error, "l.txt: line 2: '1.5 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18' holds '1.5' "
-                     "where a whole number belongs");
+    EXPECT_EQ(error,
+              "l.txt: line 2: '1.5 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18' holds '1.5' "
+              "where a whole number belongs");
     WriteText("l.txt", log18 + "2 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 3000000000\n");
     EXPECT_FALSE(runfiles::ReadLogRecords("l.txt", error));
     EXPECT_EQ(error, "l.txt: line 2 holds a count beyond an int");

@@ -1,9 +1,11 @@
 // lab-estop press|release [PID]: works the virtual lab's emergency stop of a
 // running console from another terminal, while an action blocks the
 // console's own thread. Without a PID it looks for the one process named
-// "tendon".
+// "tendon". It signals nothing but the lab's own commands: SIGUSR1 ends
+// most other programs.
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,17 @@
 
 namespace {
 
+// The programs whose virtual lab answers the two signals.
+constexpr const char* kLabCommands[] = {"tendon", "tendon-virtual", "lab-run"};
+
+// The command name of process `pid`, empty when there is no such process.
+std::string CommandOf(pid_t pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string command;
+    std::getline(comm, command);
+    return command;
+}
+
 std::vector<pid_t> ProcessesNamed(const std::string& name) {
     std::vector<pid_t> found;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
@@ -24,10 +37,9 @@ std::vector<pid_t> ProcessesNamed(const std::string& name) {
         if (pid.find_first_not_of("0123456789") != std::string::npos) {
             continue;
         }
-        std::ifstream comm(entry.path() / "comm");
-        std::string command;
-        if (std::getline(comm, command) && command == name) {
-            found.push_back(static_cast<pid_t>(std::stol(pid)));
+        const pid_t process = static_cast<pid_t>(std::stol(pid));
+        if (CommandOf(process) == name) {
+            found.push_back(process);
         }
     }
     return found;
@@ -36,7 +48,8 @@ std::vector<pid_t> ProcessesNamed(const std::string& name) {
 constexpr const char* kUsage =
     "usage: lab-estop press|release [PID]\n"
     "Presses (SIGUSR1) or releases (SIGUSR2) the virtual emergency stop of a\n"
-    "running console; without PID, of the one process named tendon.\n";
+    "running console; without PID, of the one process named tendon. A PID must\n"
+    "be a running tendon or lab-run.\n";
 
 // A whole, positive process id.
 bool ParsePid(const std::string& text, pid_t& pid) {
@@ -82,6 +95,16 @@ int main(int argc, char** argv) {
             return 1;
         }
         target = consoles.front();
+    }
+    const std::string command = CommandOf(target);
+    if (std::find(std::begin(kLabCommands), std::end(kLabCommands), command) ==
+        std::end(kLabCommands)) {
+        const std::string pid = std::to_string(target);
+        const std::string reason =
+            command.empty() ? "no process " + pid
+                            : "process " + pid + " is " + command + ", not tendon or lab-run";
+        std::fprintf(stderr, "lab-estop: %s; nothing signalled\n", reason.c_str());
+        return 1;
     }
     if (kill(target, signalNumber) != 0) {
         std::fprintf(stderr, "lab-estop: cannot signal %ld: %s\n", static_cast<long>(target),

@@ -2,20 +2,31 @@
 // without a window, and prints a one-line summary of how it went.
 #include <algorithm>
 #include <array>
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "arm/arm.h"
 #include "cards/motion_card.h"
+#include "lab/lab.h"
+#include "lab/plant_file.h"
+#include "labdir/lab_lock.h"
+#include "model/ponnet_model.h"
+#include "notebook/notebook.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "runfiles/run_files.h"
 #include "runs/runs.h"
 #include "tools/arguments.h"
+#include "tools/run_figures.h"
 #include "training/training.h"
+#include "trajectory/trajectory.h"
 
 namespace {
 
@@ -44,6 +55,13 @@ constexpr const char* kUsage =
     "Their summary lists the files written; calibrate counts seconds, not samples.\n"
     "A training file that could not be written makes the exit status 1.\n"
     "\n"
+    "  plant    prints the plant in effect: the built-in one, changed by the keys of\n"
+    "           virtual-lab.toml in the working directory; moves nothing\n"
+    "\n"
+    "Every action first reads virtual-lab.toml, when there is one; a file with an\n"
+    "unknown key or a value of the wrong type or outside its range is refused with\n"
+    "one line, before anything moves, and the exit status is 2.\n"
+    "\n"
     "Options:\n"
     "  --dir D            working directory (default .)\n"
     "  --real-time        run on the wall clock (default: the virtual clock, on which\n"
@@ -58,14 +76,23 @@ constexpr const char* kUsage =
     "  --muscle1, --muscle2, --muscle3, --muscle4\n"
     "                     manual: drive that muscle's valve (the others get 0 V)\n"
     "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
+    "  --notebook DIR     the lab directory whose notebook (Archive/) keeps the runs\n"
+    "                     and recordings (default: the working directory)\n"
+    "  --write FILE       plant: write the complete built-in plant file, every key\n"
+    "                     with its meaning, unit and range, to FILE as a template\n"
     "  --help             show this text\n"
     "\n"
     "The summary line gives the samples run and why the loop ended; on real time also\n"
     "the longest sample work time, the samples whose work took longer than 20 ms and\n"
-    "the lateness of the sample starts.\n"
+    "the lateness of the sample starts. The runs and the procedures that record files\n"
+    "are archived in the lab notebook (see lab-notebook --help) before it is printed.\n"
+    "\n"
+    "One command at a time per directory: while another command works in D, lab-run\n"
+    "refuses at once and names it.\n"
     "\n"
     "Exit status: 0 when the action ran to its end, 1 when it could not start or was\n"
-    "stopped (emergency stop, limit switch, logs not written), 2 on a usage error.\n";
+    "stopped (emergency stop, limit switch, logs not written), 2 on a usage error or\n"
+    "a refused plant file.\n";
 
 struct Options {
     bool realTime = false;
@@ -76,6 +103,72 @@ struct Options {
     bool muscle[arm::kMuscleCount] = {};
     float muscleVolts = 4.0f;
 };
+
+// How an action ended: its exit status, its summary line (printed last,
+// once the notebook has archived the action), and for the notebook the files
+// it wrote and its key figures.
+struct Ending {
+    int status = 0;
+    std::string summary;
+    notebook::Outcome outcome = notebook::Outcome::kCompleted;
+    std::vector<std::string> files;
+    std::vector<notebook::Figure> figures;
+};
+
+// printf onto the end of `text`.
+[[gnu::format(printf, 2, 3)]] void Append(std::string& text, const char* format, ...) {
+    char piece[512];
+    std::va_list values;
+    va_start(values, format);
+    std::vsnprintf(piece, sizeof piece, format, values);
+    va_end(values);
+    text += piece;
+}
+
+notebook::Outcome OutcomeOf(runs::RunEnd end, bool filesWritten) {
+    switch (end) {
+        case runs::RunEnd::kCompleted:
+            return filesWritten ? notebook::Outcome::kCompleted : notebook::Outcome::kFailed;
+        case runs::RunEnd::kRefusedAtStart:
+            return notebook::Outcome::kRefused;
+        case runs::RunEnd::kEmergencyStop:
+        case runs::RunEnd::kLimitSwitch:
+            break;
+    }
+    return notebook::Outcome::kStopped;
+}
+
+// What the runs and procedures read and the runs write, for the notebook.
+constexpr const char* kLinkNetworks[] = {runfiles::kDoubleLinkWeights.RelativePath(),
+                                         runfiles::kUpperLinkWeights.RelativePath()};
+constexpr const char* kRunLogs[] = {
+    runfiles::kRunLog.RelativePath(), runfiles::kRunPressureLog.RelativePath(),
+    runfiles::kRunEncoderLog.RelativePath(), runfiles::kRunTimeLog.RelativePath()};
+
+// Hands the notebook the files `action` reads, before it runs.
+void RecordInputs(const std::string& action, notebook::Recorder& recorder) {
+    const bool run = action == "hybrid" || action == "neural";
+    const bool links = run || action == "velocity-test" || action == "combined-training";
+    const bool valves = run || action == "combined-training";
+    for (const char* file : kLinkNetworks) {
+        if (links) {
+            recorder.Input(file);
+        }
+    }
+    for (int muscle = 1; muscle <= arm::kMuscleCount; ++muscle) {
+        if (valves) {
+            recorder.Input(runfiles::kValveWeights.RelativePath(muscle));
+        }
+    }
+    if (links) {
+        recorder.Input(kVelocityTrajectoryFile);
+    }
+    if (run) {
+        recorder.Input(kConsoleWeightDirectory);
+        recorder.Input(kDynamicTermsFile);
+        recorder.Input(kEncoderTrajectoryFile);
+    }
+}
 
 const char* EndText(runs::RunEnd end) {
     switch (end) {
@@ -91,20 +184,30 @@ const char* EndText(runs::RunEnd end) {
     return "";
 }
 
-int Summarise(const char* action, const runs::RunResult& result, const Options& options) {
-    std::printf("lab-run: %s: %d samples, %s", action, result.timing.samples, EndText(result.end));
+Ending Summarise(const char* action, const runs::RunResult& result, const Options& options) {
+    Ending ending;
+    std::string& line = ending.summary;
+    Append(line, "lab-run: %s: %d samples, %s", action, result.timing.samples, EndText(result.end));
     if (options.realTime) {
         const runs::SampleTiming& t = result.timing;
-        std::printf(
-            "; longest sample work %.3f ms, %d samples over 20 ms, lateness worst "
-            "%.3f ms, p99 %.3f ms, drift %.3f ms",
-            t.longestWorkMs, t.samplesOver20Ms, t.worstLatenessMs, t.p99LatenessMs, t.driftMs);
+        Append(line,
+               "; longest sample work %.3f ms, %d samples over 20 ms, lateness worst "
+               "%.3f ms, p99 %.3f ms, drift %.3f ms",
+               t.longestWorkMs, t.samplesOver20Ms, t.worstLatenessMs, t.p99LatenessMs, t.driftMs);
     }
     if (result.end != runs::RunEnd::kRefusedAtStart && !result.logsWritten) {
-        std::printf("; logs not written completely");
+        Append(line, "; logs not written completely");
     }
-    std::printf("\n");
-    return result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
+    ending.status = result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
+    ending.outcome = OutcomeOf(result.end, result.logsWritten);
+    ending.files.assign(std::begin(kRunLogs), std::end(kRunLogs));
+    ending.figures.push_back({"samples", double(result.timing.samples)});
+    std::string problem;
+    if (const auto figures = figures::ReadRunFigures(".", problem)) {
+        ending.figures.push_back({"pressure_rms_bar", figures->pressureRms});
+        ending.figures.push_back({"joint_rms_deg", figures->jointRmsDegrees});
+    }
+    return ending;
 }
 
 // The emergency stop ends homing early without a word; the card state says so.
@@ -112,13 +215,15 @@ bool StoppedDuringHoming() {
     return EmergencyStopStatus == 1;
 }
 
-int Home(const Options&) {
+Ending Home(const Options&) {
     HomeMuscles();
     GoHome();
     const bool stopped = StoppedDuringHoming();
-    std::printf("lab-run: home: %s\n",
-                stopped ? "stopped by the emergency stop" : "at the home pose");
-    return stopped ? kStopped : 0;
+    Ending ending;
+    Append(ending.summary, "lab-run: home: %s",
+           stopped ? "stopped by the emergency stop" : "at the home pose");
+    ending.status = stopped ? kStopped : 0;
+    return ending;
 }
 
 // Reads K0..K9 from a file in the candidate format.
@@ -141,91 +246,124 @@ bool ReadFuzzyVector(const std::string& path, std::array<float, fuzzy::kParamete
     return true;
 }
 
-int Hybrid(const Options& options) {
+Ending Hybrid(const Options& options) {
     GoHome();
     HomeMuscles();
     return Summarise("hybrid", RunHybridControl(nullptr, options.fuzzyVector), options);
 }
 
-int Neural(const Options& options) {
+Ending Neural(const Options& options) {
     GoHome();
     HomeMuscles();
     return Summarise("neural", RunNeuralControl(nullptr), options);
 }
 
-int Manual(const Options& options) {
+Ending Manual(const Options& options) {
     ManualMotorCommand(options.motor[0], options.motor[1], options.motor[2], options.motorVolts,
                        options.durationMs);
     int muscles[arm::kMuscleCount] = {options.muscle[0], options.muscle[1], options.muscle[2],
                                       options.muscle[3]};
     float volts = options.muscleVolts;
     ManualPressureCommand(&muscles[0], &muscles[1], &muscles[2], &muscles[3], &volts);
-    std::printf("lab-run: manual: done\n");
-    return 0;
+    Ending ending;
+    ending.summary = "lab-run: manual: done";
+    return ending;
 }
 
 // A training procedure's summary: samples, how its loop ended, and where its
 // files went.
-int SummariseTraining(const char* action, const training::TrainingResult& result,
-                      const Options& options) {
+Ending SummariseTraining(const char* action, const training::TrainingResult& result,
+                         const Options& options) {
     const bool calibration = std::string(action) == "calibrate";
-    std::printf("lab-run: %s: %d %s, %s", action, result.samples, calibration ? "s" : "samples",
-                EndText(result.end));
+    Ending ending;
+    std::string& line = ending.summary;
+    Append(line, "lab-run: %s: %d %s, %s", action, result.samples, calibration ? "s" : "samples",
+           EndText(result.end));
     if (options.realTime && result.timing.samples > 0) {
-        std::printf("; longest sample work %.3f ms, %d samples over 20 ms",
-                    result.timing.longestWorkMs, result.timing.samplesOver20Ms);
+        Append(line, "; longest sample work %.3f ms, %d samples over 20 ms",
+               result.timing.longestWorkMs, result.timing.samplesOver20Ms);
     }
     if (!result.files.empty()) {
         std::error_code error;
-        std::printf("; wrote in %s:", std::filesystem::current_path(error).c_str());
+        Append(line, "; wrote in %s:", std::filesystem::current_path(error).c_str());
         for (const std::string& file : result.files) {
-            std::printf(" %s", file.c_str());
+            Append(line, " %s", file.c_str());
         }
     }
     const bool filesMissing = !calibration && !result.filesWritten;
     if (filesMissing && result.end != runs::RunEnd::kRefusedAtStart) {
-        std::printf("; not every file was written");
+        Append(line, "; not every file was written");
     }
-    std::printf("\n");
-    return result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
+    ending.status = result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
+    ending.outcome = OutcomeOf(result.end, !filesMissing);
+    ending.files = result.files;
+    ending.figures.push_back({"samples", double(result.samples)});
+    return ending;
 }
 
-int Calibrate(const Options& options) {
+Ending Calibrate(const Options& options) {
     return SummariseTraining("calibrate", CalibrateOffsets(nullptr), options);
 }
 
-int MotorTraining(const Options& options) {
+Ending MotorTraining(const Options& options) {
     return SummariseTraining("motor-training", RecordMotorTrainingData(nullptr), options);
 }
 
-int VelocityTest(const Options& options) {
+Ending VelocityTest(const Options& options) {
     return SummariseTraining("velocity-test", TestVelocityTracking(nullptr), options);
 }
 
-int PressureTraining(const Options& options) {
+Ending PressureTraining(const Options& options) {
     return SummariseTraining("pressure-training", RecordPressureTrainingData(nullptr), options);
 }
 
-int CombinedTraining(const Options& options) {
+Ending CombinedTraining(const Options& options) {
     return SummariseTraining("combined-training", RecordCombinedTrainingData(nullptr), options);
 }
 
-// The actions, by name; each returns the exit status.
+// Writes the commented built-in plant file, or prints the plant in effect.
+int Plant(const std::string& templateFile) {
+    if (templateFile.empty()) {
+        std::fputs(lab::FormatPlantFile(lab::Plant(), false).c_str(), stdout);
+        return 0;
+    }
+    platform::StdioFile file(std::fopen(templateFile.c_str(), "w"));
+    const std::string text = lab::FormatPlantFile(lab::plant::BuiltIn(), true);
+    const bool written = file && std::fputs(text.c_str(), file.get()) >= 0;
+    if (!written || std::fclose(file.release()) != 0) {
+        std::fprintf(stderr, "lab-run: cannot write %s\n", templateFile.c_str());
+        return kStopped;
+    }
+    std::printf("lab-run: plant: wrote the built-in plant to %s\n", templateFile.c_str());
+    return 0;
+}
+
+// The actions, by name; those that record files are archived.
 struct Action {
     const char* name;
-    int (*run)(const Options&);
+    Ending (*run)(const Options&);
+    bool archived;
 };
 constexpr Action kActions[] = {
-    {"home", Home},
-    {"hybrid", Hybrid},
-    {"neural", Neural},
-    {"manual", Manual},
-    {"calibrate", Calibrate},
-    {"motor-training", MotorTraining},
-    {"velocity-test", VelocityTest},
-    {"pressure-training", PressureTraining},
-    {"combined-training", CombinedTraining},
+    {"home", Home, false},
+    {"hybrid", Hybrid, true},
+    {"neural", Neural, true},
+    {"manual", Manual, false},
+    {"calibrate", Calibrate, false},
+    {"motor-training", MotorTraining, true},
+    {"velocity-test", VelocityTest, true},
+    {"pressure-training", PressureTraining, true},
+    {"combined-training", CombinedTraining, true},
 };
+
+// The fuzzy vector as the notebook keeps it: ten numbers.
+std::string VectorText(const std::array<float, fuzzy::kParameterCount>& k) {
+    std::string text;
+    for (const float value : k) {
+        Append(text, text.empty() ? "%g" : " %g", double(value));
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -233,6 +371,8 @@ int main(int argc, char** argv) {
     Options options;
     std::string dir = ".";
     std::string fuzzyVectorFile;
+    std::string notebookDir;
+    std::string templateFile;
     std::vector<std::string> positionals;
     tools::Arguments args("lab-run", kUsage);
     args.Text("--dir", dir);
@@ -248,23 +388,32 @@ int main(int argc, char** argv) {
     args.Flag("--muscle3", options.muscle[2]);
     args.Flag("--muscle4", options.muscle[3]);
     args.Real("--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
+    args.Text("--notebook", notebookDir);
+    args.Text("--write", templateFile);
     args.Positionals(positionals, 1, 1, "ACTION");
     if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
     }
+    const bool plant = positionals[0] == "plant";
+    if (!templateFile.empty() && !plant) {
+        return args.UsageError("--write goes with the plant action only");
+    }
+    if (plant && !templateFile.empty()) {
+        return Plant(templateFile);
+    }
     const Action* action = nullptr;
-    std::string names;
+    std::string names = "plant";
     for (const Action& candidate : kActions) {
-        names += names.empty() ? candidate.name : std::string(", ") + candidate.name;
+        names += std::string(", ") + candidate.name;
         if (positionals[0] == candidate.name) {
             action = &candidate;
         }
     }
-    if (action == nullptr) {
+    if (action == nullptr && !plant) {
         return args.UsageError("action '" + positionals[0] + "' is not one of " + names);
     }
     if (!fuzzyVectorFile.empty()) {
-        if (std::string(action->name) != "hybrid") {
+        if (plant || std::string(action->name) != "hybrid") {
             return args.UsageError("--fuzzy-vector goes with the hybrid action only");
         }
         if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
@@ -273,15 +422,54 @@ int main(int argc, char** argv) {
     }
 
     std::error_code error;
+    const std::filesystem::path notebookPath =
+        std::filesystem::absolute(notebookDir.empty() ? dir : notebookDir, error);
+    const std::string fuzzyVectorPath =
+        fuzzyVectorFile.empty() ? "" : std::filesystem::absolute(fuzzyVectorFile, error).string();
     std::filesystem::current_path(dir, error);
     if (error) {
         std::fprintf(stderr, "lab-run: cannot enter %s: %s\n", dir.c_str(),
                      error.message().c_str());
         return kStopped;
     }
+    if (const std::string refusal = lab::LoadPlantFile("."); !refusal.empty()) {
+        std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
+        return tools::kUsageError;
+    }
+    if (plant) {
+        return Plant("");
+    }
+    const auto lock = labdir::LabLock::Take(".", "lab-run");
+    if (!lock) {
+        return kStopped;
+    }
     if (!options.realTime) {
         platform::UseVirtualClock();
     }
     ResetCards();
-    return action->run(options);
+    std::optional<notebook::Recorder> recorder;
+    if (action->archived) {
+        recorder.emplace(notebookPath, ".", std::string("lab-run ") + action->name,
+                         std::vector<std::string>(argv + 1, argv + argc));
+        RecordInputs(action->name, *recorder);
+        recorder->Input(lab::kPlantFileName);
+        if (!fuzzyVectorPath.empty()) {
+            recorder->Input(fuzzyVectorPath);
+        }
+        if (std::string(action->name) == "hybrid") {
+            recorder->Set("fuzzy_vector", VectorText(options.fuzzyVector));
+        }
+    }
+    const Ending ending = action->run(options);
+    if (recorder) {
+        for (const std::string& file : ending.files) {
+            recorder->Output(file);
+        }
+        for (const notebook::Figure& figure : ending.figures) {
+            recorder->Record(figure.name, figure.value);
+        }
+        recorder->Finish(ending.outcome, ending.summary.substr(std::strlen("lab-run: ")));
+    }
+    std::printf("%s\n", ending.summary.c_str());
+    return ending.status;
 }

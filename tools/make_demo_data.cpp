@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "labdir/lab_lock.h"
 #include "tools/arguments.h"
 #include "tools/demo_data.h"
 
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
     const std::filesystem::path root = dirs.front();
     if (!tools::CreateOutputDirectory(args.program(), (root / demo::kWeightDirectory).string()) ||
         !tools::CreateOutputDirectory(args.program(), (root / demo::kArbiterDirectory).string())) {
+        return 1;
+    }
+    const auto lock = labdir::LabLock::Take(root.string(), "make-demo-data");
+    if (!lock) {
         return 1;
     }
     return demo::WriteDemoData(dirs.front(), unsigned(seed), int(samples)) ? 0 : 1;

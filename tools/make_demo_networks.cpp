@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 
+#include "labdir/lab_lock.h"
 #include "networks/weight_file.h"
 #include "runfiles/catalogue.h"
 #include "tools/arguments.h"
@@ -195,6 +196,10 @@ int main(int argc, char** argv) {
 
     const std::filesystem::path directory = std::filesystem::path(root) / runfiles::kLabDirectory;
     if (!tools::CreateOutputDirectory(args.program(), directory.string())) {
+        return 1;
+    }
+    const auto lock = labdir::LabLock::Take(root, "make-demo-networks");
+    if (!lock) {
         return 1;
     }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "labdir/lab_lock.h"
 #include "runfiles/catalogue.h"
 #include "tools/arguments.h"
 #include "trainer/trainer.h"
@@ -47,6 +48,9 @@ constexpr const char* kUsage =
     "written files, the bins whose networks were fitted on neighbouring bins) and\n"
     "writes it as CSV: NeuralFiles/TrainingReportValves.csv,\n"
     "NeuralFiles/TrainingReportLinks.csv, NeuralFiles/WeightsPONNET/TrainingReport.csv.\n"
+    "\n"
+    "While another command works in the lab directory, train-networks refuses at\n"
+    "once and names it.\n"
     "\n"
     "Exit status: 0 when every family asked for was written, 1 when one was not,\n"
     "2 on a usage error.\n";
@@ -94,6 +98,10 @@ int main(int argc, char** argv) {
     if (error) {
         std::fprintf(stderr, "train-networks: cannot enter %s: %s\n", dir.c_str(),
                      error.message().c_str());
+        return 1;
+    }
+    const auto lock = labdir::LabLock::Take(".", "train-networks");
+    if (!lock) {
         return 1;
     }
 

@@ -3,9 +3,11 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
+#include "labdir/lab_lock.h"
 #include "tools/arguments.h"
 #include "trajectory/trajectory.h"
 
@@ -33,6 +35,8 @@ constexpr const char* kUsage =
     "and the last selected one is written; step and ramp share their running value.\n"
     "With no wave the arm holds its home pose and all desired velocities are 0.\n"
     "\n"
+    "While another command works in D, trajgen refuses at once and names it.\n"
+    "\n"
     "Exit status: 0 when all three files were written, 1 when a file could not be\n"
     "written, 2 on a usage error.\n";
 
@@ -53,11 +57,13 @@ int main(int argc, char** argv) {
         return *exit;
     }
 
-    // D/NeuralFiles is created from here, before entering D, so that the
-    // messages name it as the user gave it; a D that cannot be entered is
-    // reported below.
-    if (std::filesystem::is_directory(dir) &&
-        !tools::CreateOutputDirectory(args.program(), dir + "/NeuralFiles")) {
+    // D is locked and D/NeuralFiles created from here, before entering D, so
+    // that the messages name it as the user gave it; a D that cannot be
+    // entered is reported below.
+    const bool isDirectory = std::filesystem::is_directory(dir);
+    const auto lock = isDirectory ? labdir::LabLock::Take(dir, "trajgen") : std::nullopt;
+    if (isDirectory &&
+        (!lock || !tools::CreateOutputDirectory(args.program(), dir + "/NeuralFiles"))) {
         return kWriteError;
     }
     std::error_code error;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "labdir/lab_lock.h"
 #include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
 #include "tools/arguments.h"
@@ -127,6 +128,18 @@ int main(int argc, char** argv) {
     if (!viaArbiter.empty() && !logs.empty()) {
         return args.UsageError(
             "--via-arbiter scores DIR/LogALLANNETPressures.txt and takes no LOG");
+    }
+
+    // The working directory receives KFFile.txt and the progress; with
+    // --via-arbiter, DIR receives every candidate.
+    const auto lock = labdir::LabLock::Take(".", "tune-fuzzy");
+    if (!lock) {
+        return kFailure;
+    }
+    const auto arbiterLock = viaArbiter.empty() ? std::optional<labdir::LabLock>()
+                                                : labdir::LabLock::Take(viaArbiter, "tune-fuzzy");
+    if (!viaArbiter.empty() && !arbiterLock) {
+        return kFailure;
     }
 
     const tuning::Candidate builtIn = fuzzy::kHybridRunVector;
