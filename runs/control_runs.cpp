@@ -63,9 +63,9 @@ bool BuildNetworks(Networks& nets, char (&problem)[runs::kProblemCapacity]) {
         }
     };
     nets.doubleLink.emplace();
-    note(nets.doubleLink->LoadWeights(), "WeightsDoubleLink.txt");
+    note(nets.doubleLink->LoadWeights(), runfiles::kDoubleLinkWeights.Name());
     nets.upperLink.emplace();
-    note(nets.upperLink->LoadWeights(), "WeightsUpperLink.txt");
+    note(nets.upperLink->LoadWeights(), runfiles::kUpperLinkWeights.Name());
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.valve[m].emplace(m + 1);
         note(nets.valve[m]->LoadWeights(), "WeightsANNET%d.txt", m + 1);
