@@ -33,10 +33,26 @@ void Refuse(bool& failed, const char* reason) {
     failed = true;
 }
 
-// The same for a file that could not be read.
-void RefuseUnread(bool& failed, const runfiles::LabFile& file) {
-    std::printf("No fitness computed: %s could not be read\n", file.Name());
-    failed = true;
+// Reads the run file `name` whole into `records` unless it is too large or
+// not a file; false when it was not read or held unreadable text.
+template <typename Record>
+bool ReadWhole(std::FILE* file, const char* name, std::vector<Record>& records) {
+    const std::string problem = platform::ReadWholeProblem(file);
+    if (!problem.empty()) {
+        std::printf("%s %s; not read\n", name, problem.c_str());
+        return false;
+    }
+    return !runfiles::ReadAll(file, records).stalled;
+}
+
+// Whether every write to `file` succeeded and it closed cleanly; says which
+// file did not.
+bool Closed(StdioFile& file, const char* name) {
+    if (!std::ferror(file.get()) && std::fclose(file.release()) == 0) {
+        return true;
+    }
+    std::printf("%s: write failed\n", name);
+    return false;
 }
 
 // The closing line of a failed evaluation: where the files were looked for.
@@ -63,7 +79,11 @@ bool PrepareSimulationInput() {
 
     std::vector<runfiles::PressureLogRecord> log;
     bool ok = logFile && simFile;
-    if (logFile && runfiles::ReadAll(logFile.get(), log).stalled) {
+    const std::string tooLarge = logFile ? platform::ReadWholeProblem(logFile.get()) : "";
+    if (!tooLarge.empty()) {
+        std::printf("%s %s; not read\n", runfiles::kRunLog.Name(), tooLarge.c_str());
+        ok = false;
+    } else if (logFile && runfiles::ReadAll(logFile.get(), log).stalled) {
         std::printf("%s: unreadable text in line %zu\n", runfiles::kRunLog.Name(), log.size());
         ok = false;
     }
@@ -103,24 +123,26 @@ int RunEvaluation() {
     StdioFile logFile =
         platform::OpenReporting(runfiles::kRunLog.Name(), "r", messages::kRunLogNotOpened);
 
-    // Tables grow with the files, so long logs are replayed whole.
+    // Tables grow with the files, so long logs are replayed whole. The
+    // replay input is read back only when it was written completely.
     std::vector<TrajectoryRecord> trajectory;
     const bool trajectoryRead =
-        trajectoryFile && replay::ReadRoundedReplayInput(trajectoryFile.get(), trajectory);
+        inputPrepared && trajectoryFile &&
+        ReadWhole(trajectoryFile.get(), runfiles::kReplayInput.path, trajectory);
     runfiles::CandidateVector candidates;
     if (candidateFile) {
         candidates = runfiles::ReadCandidates(candidateFile.get());
     }
     std::vector<PressureLogRecord> measured;
-    const bool measuredRead = logFile && !runfiles::ReadAll(logFile.get(), measured).stalled;
+    const bool measuredRead =
+        logFile && ReadWhole(logFile.get(), runfiles::kRunLog.Name(), measured);
 
     if (candidates.extra > 0) {
-        std::printf("%s: %d values beyond the ten parameters ignored\n", runfiles::kCandidate.path,
-                    candidates.extra);
+        std::printf("KFFile.txt: %d values beyond the ten parameters ignored\n", candidates.extra);
     }
     if (candidateFile && !candidates.stalled && candidates.converted < CandidateFile::kCapacity) {
-        std::printf("%s: %d values for the ten parameters; the missing ones count as 0\n",
-                    runfiles::kCandidate.path, candidates.converted);
+        std::printf("KFFile.txt: %d values for the ten parameters; the missing ones count as 0\n",
+                    candidates.converted);
     }
     if (!weightsLoaded) {
         Refuse(failed, "the PONNET weights could not all be read");
@@ -128,14 +150,14 @@ int RunEvaluation() {
     if (!inputPrepared) {
         Refuse(failed, "the replay input could not be prepared");
     }
-    if (!trajectoryRead) {
-        RefuseUnread(failed, runfiles::kReplayInput);
+    if (inputPrepared && !trajectoryRead) {
+        Refuse(failed, "SimALLWeights.txt could not be read");
     }
     if (!candidateFile || candidates.stalled) {
-        RefuseUnread(failed, runfiles::kCandidate);
+        Refuse(failed, "KFFile.txt could not be read");
     }
     if (!measuredRead) {
-        RefuseUnread(failed, runfiles::kRunLog);
+        Refuse(failed, "LogALLANNETPressures.txt could not be read");
     }
     const std::size_t n = trajectory.size();
     if (!failed && n < 3) {
@@ -153,8 +175,10 @@ int RunEvaluation() {
         const float errorSum = replay::ReplayErrorSum(models, trajectory, flags, candidates.k,
                                                       measured, fuzzyLog.get());
         fitness = replay::FitnessOf(errorSum, n);
-        if (std::isnan(fitness)) {
-            Refuse(failed, "the replay produced a non-numeric error");
+        if (!std::isfinite(fitness)) {
+            Refuse(failed,
+                   "the replay of LogALLANNETPressures.txt gave an error that is not a finite "
+                   "number (a pressure in the log or a PONNET weight is not finite or too large)");
             fitness = std::numeric_limits<double>::infinity();
         }
     }
@@ -168,17 +192,11 @@ int RunEvaluation() {
     std::printf("%f\n", double(float(fitness)));
 
     trajectoryFile.reset();
-    fuzzyLog.reset();
+    const bool fuzzyLogWritten = fuzzyLog && Closed(fuzzyLog, runfiles::kFuzzyPressureLog.path);
     candidateFile.reset();
-    bool fitnessWritten = false;
-    if (fitnessFile) {
-        fitnessWritten = !std::ferror(fitnessFile.get()) && std::fclose(fitnessFile.release()) == 0;
-        if (!fitnessWritten) {
-            std::printf("%s: write failed\n", runfiles::kFitness.path);
-        }
-    }
+    const bool fitnessWritten = fitnessFile && Closed(fitnessFile, runfiles::kFitness.path);
     logFile.reset();
-    return failed || !fitnessWritten ? 1 : 0;
+    return failed || !fuzzyLogWritten || !fitnessWritten ? 1 : 0;
 }
 
 }  // namespace evaluator

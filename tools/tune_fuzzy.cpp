@@ -176,6 +176,12 @@ int main(int argc, char** argv) {
         }
         for (int i = 0; i < fuzzy::kParameterCount; ++i) {
             first[i] = runfiles::CandidateValueAsRead(read->k[i]);
+            if (!std::isfinite(first[i])) {
+                std::fprintf(stderr,
+                             "tune-fuzzy: the start vector %s: K%d is not a finite number\n",
+                             start.c_str(), i);
+                return kFailure;
+            }
         }
     }
 
