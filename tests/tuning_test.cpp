@@ -402,4 +402,22 @@ TEST(TuneFuzzy, RefusesNonFiniteLogsAndStartVectorsBeforeTheSearch) {
     EXPECT_EQ(labtest::ReadText(dir.arbiter / "tune-progress.csv"), "evaluation,best\n1,0.5\n");
 }
 
+TEST(TuneFuzzy, ReplacesItsFilesWholeAndNeverADevice) {
+    const auto dir = labtest::MakeCaseDirectory();
+    ASSERT_TRUE(demo::WriteDemoData(dir.root.string(), 3, 40));
+    const std::string tool = std::string(TUNE_FUZZY_PATH) + " --budget 20";
+    labtest::WriteText(dir.arbiter / "tune-progress.csv", "evaluation,best\n1,0.5\n");
+    const labtest::ProgramRun device = RunIn(dir.arbiter, tool + " --progress /dev/full");
+    EXPECT_EQ(device.status, 1);
+    EXPECT_NE(device.console.find("tune-fuzzy: cannot create /dev/full"), std::string::npos)
+        << device.console;
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    EXPECT_FALSE(std::filesystem::exists("/dev/full.new"));
+
+    ASSERT_EQ(RunIn(dir.arbiter, tool).status, 0);
+    EXPECT_NE(labtest::ReadText(dir.arbiter / "tune-progress.csv"), "evaluation,best\n1,0.5\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.arbiter / "tune-progress.csv.new"));
+    EXPECT_FALSE(std::filesystem::exists(dir.arbiter / "KFFile.txt.new"));
+}
+
 }  // namespace
