@@ -38,6 +38,22 @@ inline constexpr double kElbowDegreesAtZero = 75;
 inline constexpr double kShoulderRadiansAtZero = 0.261;
 inline constexpr double kElbowRadiansAtZero = 1.3083;
 
+// What the valves can do. The card puts out valve commands from 0 V (lower
+// ones are raised to it) to 8 V (it refuses higher ones), and no valve fills
+// a muscle beyond the supply pressure, nor empties it below the atmosphere's
+// (pressures are gauge pressures, in bar).
+inline constexpr float kValveCommandCeilingVolts = 8.0f;
+inline constexpr double kSupplyBar = 5.5;
+
+// Whether a valve command lies within what the card puts out, and a desired
+// pressure within what the supply gives.
+inline constexpr bool ValveCommandReachable(double volts) {
+    return volts >= 0.0 && volts <= kValveCommandCeilingVolts;
+}
+inline constexpr bool PressureReachable(double bar) {
+    return bar >= 0.0 && bar <= kSupplyBar;
+}
+
 // Link lengths in millimetres: shoulder to elbow, elbow to the tool joint.
 inline constexpr double kUpperLinkMm = 432.0;
 inline constexpr double kLowerLinkMm = 380.0;

@@ -12,7 +12,6 @@ constexpr std::uint32_t kInputDevice = 0;
 constexpr std::uint32_t kOutputDevice = 1;
 constexpr std::uint16_t kChannelCount = 12;
 constexpr std::uint16_t kStartChannel = 0;
-constexpr float kValveCeiling = 8.0f;
 
 std::int32_t inputHandle = 0;
 std::int32_t outputHandle = 0;
@@ -66,7 +65,7 @@ void WriteValveVoltages(float volts[arm::kMuscleCount]) {
         if (!(volts[k] > 0.0f)) {
             volts[k] = 0.0f;
         }
-        tooHigh = tooHigh || volts[k] > kValveCeiling;
+        tooHigh = tooHigh || volts[k] > arm::kValveCommandCeilingVolts;
     }
     if (tooHigh) {
         std::fputs(messages::kPressureTooHigh, stdout);

@@ -65,7 +65,7 @@ std::optional<std::pair<double, double>> YRange(const Figure& figure, const Pane
                                                 bool rightAxis) {
     double low = INFINITY, high = -INFINITY;
     for (const Series& series : panel.series) {
-        if ((series.style == Series::Style::kRightAxis) != rightAxis) {
+        if (series.rightAxis() != rightAxis) {
             continue;
         }
         for (const double value : figure.tables[series.table].columns[series.y]) {
@@ -116,12 +116,17 @@ void AppendPanel(std::string& script, const Figure& figure, const Panel& panel) 
         if (i > 0) {
             script += ", \\\n     ";
         }
-        script += Format(
-            "$T%d using %d:%d with %s lw 2 dt %d lc %s axes x1%s title %s", series.table,
-            series.x + 1, series.y + 1, series.style == Series::Style::kSteps ? "steps" : "lines",
-            series.style == Series::Style::kDashed ? 2 : 1,
-            Colour(kCurveColours[i % kCurveColours.size()]).c_str(),
-            series.style == Series::Style::kRightAxis ? "y2" : "y1", Quoted(series.title).c_str());
+        const bool marks =
+            series.style == Series::Style::kMarks || series.style == Series::Style::kRightAxisMarks;
+        const char* with = marks                                    ? "points pt 7 ps 0.7"
+                           : series.style == Series::Style::kSteps  ? "steps lw 2"
+                           : series.style == Series::Style::kDashed ? "lines lw 2 dt (6,4)"
+                                                                    : "lines lw 2";
+        script +=
+            Format("$T%d using %d:%d with %s lc %s axes x1%s title %s", series.table, series.x + 1,
+                   series.y + 1, with,
+                   Colour(series.colour.value_or(kCurveColours[i % kCurveColours.size()])).c_str(),
+                   series.rightAxis() ? "y2" : "y1", Quoted(series.title).c_str());
     }
     script += "\n";
 }

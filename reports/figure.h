@@ -17,13 +17,18 @@ struct Table {
 };
 
 struct Series {
-    enum class Style { kSolid, kDashed, kRightAxis, kSteps };
-    Series(int table_, int x_, int y_, std::string title_, Style style_ = Style::kSolid)
-        : table(table_), x(x_), y(y_), title(std::move(title_)), style(style_) {}
+    // kMarks and kRightAxisMarks: a point per row whose y is a number (rows
+    // holding NaN are left out), on the left or the right axis.
+    enum class Style { kSolid, kDashed, kRightAxis, kSteps, kMarks, kRightAxisMarks };
+    Series(int table_, int x_, int y_, std::string title_, Style style_ = Style::kSolid,
+           std::optional<unsigned> colour_ = std::nullopt)
+        : table(table_), x(x_), y(y_), title(std::move(title_)), style(style_), colour(colour_) {}
     int table;  // index into Figure::tables
     int x, y;   // column indices
     std::string title;
     Style style;
+    std::optional<unsigned> colour;  // 0xRRGGBB; by default kCurveColours in the panel's order
+    bool rightAxis() const { return style == Style::kRightAxis || style == Style::kRightAxisMarks; }
 };
 
 struct Panel {
@@ -34,7 +39,7 @@ struct Panel {
           y2Label(std::move(y2Label_)) {}
     std::string title;
     std::string xLabel, yLabel, y2Label;  // y2Label: the right axis of kRightAxis series
-    std::vector<Series> series;           // drawn in kCurveColours order
+    std::vector<Series> series;           // drawn in order, each over the ones before
     bool logX = false;
     std::optional<double> stopAt;  // x of the stop marker
     std::string stopLabel;

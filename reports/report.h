@@ -52,10 +52,13 @@ struct Request {
 bool WriteReport(const Request& request, std::ostream& errors);
 
 // The curve colours, 0xRRGGBB, in the order each panel uses them: the first
-// series of a panel is drawn in the first colour, and so on.
+// series of a panel is drawn in the first colour, and so on, unless a series
+// names its own.
 inline constexpr std::array<unsigned, 6> kCurveColours = {0x1f5fbf, 0xe07000, 0x2a9d2a,
                                                           0xb02ab0, 0x8c564b, 0x17a2b8};
 // The vertical line at the last sample of a run that stopped early.
 inline constexpr unsigned kStopMarkerColour = 0xd00000;
+// The marks of a run's samples whose commands the arm could not follow.
+inline constexpr unsigned kSaturationColour = 0xe6007e;
 
 }  // namespace reports

@@ -7,6 +7,7 @@
 #include "arm/arm.h"
 #include "reports/builders.h"
 #include "reports/data_files.h"
+#include "reports/report.h"
 #include "runfiles/catalogue.h"
 
 namespace reports {
@@ -83,9 +84,14 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
     }
 
     // Table 0: every logged sample (what was asked for); table 1: the
-    // samples run (what happened).
+    // samples run (what happened); table 2: per muscle, the desired pressure
+    // and the valve command of the samples run where they lay beyond what
+    // the arm can do, NaN elsewhere.
     Table asked{std::vector<std::vector<double>>(9)};
     Table done{std::vector<std::vector<double>>(15)};
+    Table beyond{std::vector<std::vector<double>>(1 + 2 * arm::kMuscleCount)};
+    int pressureBeyond[arm::kMuscleCount] = {}, valveBeyond[arm::kMuscleCount] = {};
+    int samplesBeyond = 0;
     for (int r = 0; r < int(log->size()); ++r) {
         const auto& record = (*log)[r];
         const int sample = int(record[0]);
@@ -102,10 +108,21 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
             continue;
         }
         done.columns[0].push_back(t);
+        beyond.columns[0].push_back(t);
+        bool sampleBeyond = false;
         for (int m = 0; m < arm::kMuscleCount; ++m) {
             done.columns[1 + m].push_back(record[kMeasuredField + m]);
             done.columns[5 + m].push_back(record[kValveField + m]);
+            const double desired = record[kDesiredField + m], valve = record[kValveField + m];
+            const bool pressureOut = !arm::PressureReachable(desired);
+            const bool valveOut = !arm::ValveCommandReachable(valve);
+            pressureBeyond[m] += pressureOut;
+            valveBeyond[m] += valveOut;
+            beyond.columns[1 + 2 * m].push_back(pressureOut ? desired : NAN);
+            beyond.columns[2 + 2 * m].push_back(valveOut ? valve : NAN);
+            sampleBeyond = sampleBeyond || pressureOut || valveOut;
         }
+        samplesBeyond += sampleBeyond;
         for (int c = 0; c < arm::kEncoderChannelCount; ++c) {
             done.columns[9 + c].push_back(record[kCountField + c]);
         }
@@ -125,15 +142,33 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
         stopLabel = Format("stopped after sample %d", int((*log)[lastRun][0]));
     }
 
+    // Desired curves dashed and drawn last, so that they lie over the
+    // measured ones; each kind of curve keeps its colour in every panel.
+    const unsigned desiredColour = kCurveColours[0], measuredColour = kCurveColours[1],
+                   valveColour = kCurveColours[2];
     double pressureSquares = 0.0;
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         const double rms = RmsDifference(asked.columns[1 + m], done.columns[1 + m], run);
         pressureSquares += rms * rms;
         Panel panel{Format("Muscle %d: pressure RMS %.4f bar", m + 1, rms), "time (s)",
                     "pressure (bar)", "valve command (V)"};
-        panel.series = {{0, 0, 1 + m, "desired"},
-                        {1, 0, 1 + m, Format("measured (RMS %.4f bar)", rms)},
-                        {1, 0, 5 + m, "valve (V, right axis)", Series::Style::kRightAxis}};
+        panel.series = {
+            {1, 0, 5 + m, "valve command (right axis)", Series::Style::kRightAxis, valveColour},
+            {1, 0, 1 + m, Format("measured pressure (RMS %.4f bar)", rms), Series::Style::kSolid,
+             measuredColour},
+            {0, 0, 1 + m, "desired pressure", Series::Style::kDashed, desiredColour}};
+        if (pressureBeyond[m] > 0) {
+            panel.series.push_back({2, 0, 1 + 2 * m,
+                                    Format("desired beyond 0 to %g bar (%d samples)",
+                                           arm::kSupplyBar, pressureBeyond[m]),
+                                    Series::Style::kMarks, kSaturationColour});
+        }
+        if (valveBeyond[m] > 0) {
+            panel.series.push_back({2, 0, 2 + 2 * m,
+                                    Format("valve command beyond 0 to %g V (%d samples)",
+                                           arm::kValveCommandCeilingVolts, valveBeyond[m]),
+                                    Series::Style::kRightAxisMarks, kSaturationColour});
+        }
         panel.stopAt = stopAt;
         panel.stopLabel = stopLabel;
         panel.stopLabelLeftOfMarker = labelLeft;
@@ -144,8 +179,9 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
         const double rms = RmsDifference(asked.columns[5 + axis], done.columns[9 + axis], run);
         Panel panel{Format("%s: RMS %.1f counts", axisNames[axis], rms), "time (s)",
                     "encoder count (counts)"};
-        panel.series = {{0, 0, 5 + axis, "desired"},
-                        {1, 0, 9 + axis, Format("measured (RMS %.1f counts)", rms)}};
+        panel.series = {{1, 0, 9 + axis, Format("measured count (RMS %.1f counts)", rms),
+                         Series::Style::kSolid, measuredColour},
+                        {0, 0, 5 + axis, "desired count", Series::Style::kDashed, desiredColour}};
         panel.stopAt = stopAt;
         panel.stopLabel = stopLabel;
         panel.stopLabelLeftOfMarker = labelLeft;
@@ -153,10 +189,11 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
     }
     // The trajectory's angle for the samples run, aligned with the measured one.
     const double jointRms = RmsDifference(asked.columns[8], done.columns[14], run);
-    Panel joint{Format("Muscle-driven joint, (encoder 3 - encoder 4) / 8: RMS %.2f°", jointRms),
+    Panel joint{Format("Tool joint (muscle-driven, encoders 3 and 4): RMS %.2f°", jointRms),
                 "time (s)", "joint angle (°)"};
-    joint.series = {{0, 0, 8, "trajectory column 1"},
-                    {1, 0, 14, Format("measured (RMS %.2f°)", jointRms)}};
+    joint.series = {{1, 0, 14, Format("measured joint angle (RMS %.2f°)", jointRms),
+                     Series::Style::kSolid, measuredColour},
+                    {0, 0, 8, "desired joint angle", Series::Style::kDashed, desiredColour}};
     joint.stopAt = stopAt;
     joint.stopLabel = stopLabel;
     joint.stopLabelLeftOfMarker = labelLeft;
@@ -164,13 +201,13 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
 
     figure.title = Format(
         "Control run in %s: %s, %s, %s\n%d of %zu samples run (%.2f s), %s; pressure RMS %.4f bar "
-        "over the four muscles, joint angle RMS %.2f°",
+        "over the four muscles, joint angle RMS %.2f°; %d samples saturated",
         Shown(neuralFiles).c_str(), runfiles::kRunLog.Name(), runfiles::kEncoderTrajectory.Name(),
         runfiles::kDynamicTerms.Name(), lastRun + 1, log->size(), seconds,
         stopped ? Format("stopped early after sample %d", int((*log)[lastRun][0])).c_str()
                 : "completed",
-        std::sqrt(pressureSquares / arm::kMuscleCount), jointRms);
-    figure.tables = {std::move(asked), std::move(done)};
+        std::sqrt(pressureSquares / arm::kMuscleCount), jointRms, samplesBeyond);
+    figure.tables = {std::move(asked), std::move(done), std::move(beyond)};
     return figure;
 }
 

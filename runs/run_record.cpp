@@ -40,6 +40,7 @@ std::vector<notebook::Figure> RunFigures(const RunResult& result) {
     if (const auto run = figures::ReadRunFigures(".", problem)) {
         figures.push_back({"pressure_rms_bar", run->pressureRms});
         figures.push_back({"joint_rms_deg", run->jointRmsDegrees});
+        figures.push_back({"saturated_samples", double(run->saturation.samples)});
     }
     return figures;
 }

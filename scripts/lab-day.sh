@@ -4,25 +4,30 @@
 # neural-only and hybrid runs, arbiter's fitness, the fuzzy search, a tuned
 # hybrid run, reports and the console's view. One line per step; a step
 # that fails stops the day, so no step works on a failed one's output.
-# Expects the tools built (scripts/demo.sh builds them first).
 #
-#   bash scripts/lab-day.sh [--short] [--build BUILD] [DIR]
+#   lab-day [--short] [--build BUILD] [DIR]
 #
-# DIR (default run) is emptied first when a day made it (it holds day.tsv)
-# or it is empty; BUILD defaults to build/ of this tree.
+# The programs come from BUILD (a build tree) when given; otherwise from the
+# script's own directory when it is installed beside them, else from build/
+# of the source tree it lives in (scripts/demo.sh builds them first).
+# DIR (default run) is emptied first, all but its notebook Archive/, when a
+# day made it (it holds day.tsv) or it holds nothing else.
 # --short: a 120-sample trajectory, a search of 300 evaluations and quick
 # training, so that a test runs the whole day in seconds.
+# --version: the version of the programs the day would run.
 #
-# DIR/day.tsv holds the closing table: step, figure (a number or -), the
-# figure's text, wall seconds, the step's files (relative to DIR), and the
-# ids of the step's entries in the lab notebook, DIR/Archive/ (comma
-# separated; - for a step that archives nothing).
+# DIR/day.tsv holds the closing table, tab-separated after a header line:
+# step, figure (a number or -), the figure's text, wall seconds, the step's
+# files (relative to DIR), and the ids of the step's entries in the lab
+# notebook, DIR/Archive/ (comma separated; - for a step that archives
+# nothing).
 set -uo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build
+here=$(cd "$(dirname "$0")" && pwd)
+build=
 day=run
 short=0
+show_version=0
 while (($#)); do
     case $1 in
         --short) short=1 ;;
@@ -34,35 +39,49 @@ while (($#)); do
             build=$(cd "$2" && pwd) || exit 2
             shift
             ;;
-        --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-        -*) echo "lab-day: unknown option '$1'; options: --short, --build BUILD" >&2; exit 2 ;;
+        --help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --version) show_version=1 ;;
+        -*) echo "lab-day: unknown option '$1'; options: --short, --build BUILD, --version" >&2; exit 2 ;;
         *) day=$1 ;;
     esac
     shift
 done
 
-tools=$build/tools
+# tendon_virtual: the console's test build, which draws the day's view.
+if [ -z "$build" ] && [ -x "$here/arbiter" ]; then
+    tools=$here arbiter=$here/arbiter tendon=$here/tendon
+    tendon_virtual=$(cd "$here/.." && pwd)/libexec/tendon-lab/tendon-virtual
+else
+    build=${build:-$(cd "$here/.." && pwd)/build}
+    tools=$build/tools arbiter=$build/evaluator/arbiter tendon=$build/console/tendon
+    tendon_virtual=$build/console/tendon-virtual
+fi
+if ((show_version)); then
+    exec "$arbiter" --version
+fi
 if ((short)); then
     trajectory_records=120 search_budget=300 training_options=(--restarts 1 --iterations 20)
 else
     trajectory_records=0 search_budget=20000 training_options=()
 fi
 
-# Only a directory a day made (or an empty one) is emptied; anything else
-# in its place is left alone.
+# Only a directory a day made (or one holding at most the notebook) is
+# emptied, and the notebook of the earlier days stays; anything else in its
+# place is left alone.
 if [ -e "$day" ] && [ ! -d "$day" ]; then
     echo "lab-day: $day exists and is not a directory; not replacing it" >&2
     exit 2
 fi
-if [ -d "$day" ] && [ ! -f "$day/day.tsv" ] && [ -n "$(ls -A "$day")" ]; then
+if [ -d "$day" ] && [ ! -f "$day/day.tsv" ] && [ -n "$(ls -A "$day" | grep -vx Archive)" ]; then
     echo "lab-day: $day holds files and no day.tsv, so it is not a lab day's directory;" \
         "not emptying it" >&2
     exit 2
 fi
-rm -rf "$day" && mkdir -p "$day/logs" "$day/NeuralFiles" || exit 1
+mkdir -p "$day" && find "$day" -mindepth 1 -maxdepth 1 ! -name Archive -exec rm -rf {} + &&
+    mkdir -p "$day/logs" "$day/NeuralFiles" || exit 1
 lab=$(cd "$day" && pwd)
 table=$lab/day.tsv
-: >"$table"
+printf 'step\tfigure\ttext\twall_s\tfiles\tnotebook\n' >"$table"
 day_began=$(date +%s.%N)
 
 # --- step bookkeeping --------------------------------------------------------
@@ -154,7 +173,7 @@ evaluate() {
     mkdir -p "$lab/$1" && cp "$lab/hybrid/NeuralFiles/LogALLANNETPressures.txt" "$lab/$1/" ||
         fail "cannot prepare $day/$1"
     cp "$2" "$lab/$1/KFFile.txt" || fail "cannot copy the vector $2"
-    run "$tools/lab-notebook" evaluate --arbiter "$build/evaluator/arbiter" "$lab/$1"
+    run "$tools/lab-notebook" evaluate --arbiter "$arbiter" "$lab/$1"
     fitness=$(cat "$lab/$1/FEval.txt")
 }
 
@@ -253,7 +272,7 @@ hybrid_run() {
 
 built_in_evaluation() {
     begin "arbiter, built-in"
-    run "$tools/tune-fuzzy" --write-built-in "$lab/logs/built-in-vector.txt"
+    run_in "$lab" "$tools/tune-fuzzy" --write-built-in logs/built-in-vector.txt
     evaluate arbiter "$lab/logs/built-in-vector.txt"
     built_in_fitness=$fitness
     finish "$fitness" "fitness $fitness" "arbiter/*.txt"
@@ -302,7 +321,7 @@ reports() {
 # virtual emergency stop pressed so that the message line shows.
 console_view() {
     begin "console view"
-    local console=("$build/console/tendon-virtual" --screenshot "$lab/scene.png" --emergency-stop)
+    local console=("$tendon_virtual" --screenshot "$lab/scene.png" --emergency-stop)
     [ -n "${DISPLAY:-}" ] || console=(xvfb-run -a -s "-screen 0 1280x1024x24" "${console[@]}")
     run_in "$lab" "${console[@]}"
     # Without the picture the size below would abort the step unreported.
@@ -317,12 +336,12 @@ closing_table() {
     seconds=$(echo "$(date +%s.%N) $day_began" | awk '{printf "%.1f", $1 - $2}')
     echo
     echo "The day in $day ($seconds s):"
-    awk -F'\t' '{row[NR] = $0; if (length($3) > width) width = length($3)}
-        END {for (i = 1; i <= NR; ++i) {split(row[i], f, "\t")
+    awk -F'\t' 'NR > 1 {row[NR] = $0; if (length($3) > width) width = length($3)}
+        END {for (i = 2; i <= NR; ++i) {split(row[i], f, "\t")
             printf "  %-20s %-*s %5s s  %s  (notebook: %s)\n", f[1], width, f[3], f[4], f[5], f[6]}}' "$table"
     echo
     echo "Open the console on this lab (a display, real time):"
-    echo "  cd $lab && $build/console/tendon"
+    echo "  cd $lab && $tendon"
 }
 
 echo "A lab day on the virtual arm in $day ($( ((short)) && echo short || echo full)):"

@@ -12,6 +12,8 @@ packages=(
     libnlopt-cxx-dev libeigen3-dev gnuplot-nox
     libsqlite3-dev libssl-dev libtomlplusplus-dev libcli11-dev git
     xvfb xauth xdotool
+    help2man  # the man pages, from each program's --help
+    dpkg-dev  # cpack -G DEB: the package's shared-library dependencies
     clang-format-16  # only for scripts/format.sh
 )
 missing=()

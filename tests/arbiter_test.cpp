@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/lab_files.h"
+#include "version/version.h"
 
 namespace {
 
@@ -35,6 +36,42 @@ TEST(Arbiter, ScoresAGeneratedCase) {
     const auto again = dir.root / "again";
     ASSERT_EQ(RunIn(dir.root, std::string(MAKE_DEMO_DATA_PATH) + " --seed 11 again").status, 0);
     EXPECT_EQ(RunIn(again / "arbiter", ARBITER_PATH).console, fitness);
+}
+
+// Names and sizes of everything below `root`, to see that nothing changed.
+std::string Listing(const std::filesystem::path& root) {
+    std::string listing;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        listing += entry.path().string() + " " +
+                   (entry.is_regular_file() ? std::to_string(entry.file_size()) : "dir") + "\n";
+    }
+    return listing;
+}
+
+// --help, --version and a stray argument answer without an evaluation: a
+// directory ready for one is left exactly as it was.
+TEST(Arbiter, AnswersItsOptionsWithoutTouchingAFile) {
+    const auto dir = labtest::MakeCaseDirectory();
+    ASSERT_EQ(RunIn(dir.root, std::string(MAKE_DEMO_DATA_PATH) + " --seed 3 .").status, 0);
+    const std::string before = Listing(dir.root);
+
+    const ProgramRun help = RunIn(dir.arbiter, std::string(ARBITER_PATH) + " --help 2>&1");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.console.rfind("Usage: arbiter\n", 0), 0u) << help.console;
+    EXPECT_NE(help.console.find("FEval.txt                      out: the fitness"),
+              std::string::npos);
+
+    const ProgramRun shown = RunIn(dir.arbiter, std::string(ARBITER_PATH) + " --version 2>&1");
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.console, std::string(version::Text()) + "\n");
+
+    const ProgramRun stray = RunIn(dir.arbiter, std::string(ARBITER_PATH) + " KFFile.txt 2>&1");
+    EXPECT_EQ(stray.status, 2);
+    EXPECT_EQ(stray.console,
+              "arbiter: unexpected argument 'KFFile.txt'; it takes none but --help or --version\n"
+              "Try 'arbiter --help'.\n");
+
+    EXPECT_EQ(Listing(dir.root), before);
 }
 
 // A generated case in the test's directory; returns its arbiter directory.

@@ -65,6 +65,35 @@ TEST(RunFigures, CompareEachSampleWithItsTrajectoryLineAndLeaveOutSamplesNotRun)
     EXPECT_NEAR(figures::FiguresOf(onTrack, RisingTrajectory(14))->jointRmsDegrees, 0.0, 1e-9);
 }
 
+// Each sample run counts once for a valve command and once for a desired
+// pressure the arm cannot follow, whichever muscle asked; the limits
+// themselves are within reach.
+TEST(RunFigures, CountTheSamplesThatAskedWhatTheArmCannotDo) {
+    std::vector<runfiles::PressureLogRecord> log;
+    for (int j = 1; j <= 6; ++j) {
+        log.push_back(Sample(j, 0.0, 0.0f));
+        for (float& volts : log.back().valve) {
+            volts = 4.0f;
+        }
+    }
+    log[0].valve[0] = 8.0f, log[0].valve[1] = 0.0f, log[0].desired[2] = 5.5f;
+    log[0].desired[3] = 0.0f;
+    log[1].valve[1] = -9.3f, log[1].valve[2] = 8.01f;
+    log[2].desired[3] = 5.84f;
+    log[3].desired[0] = -0.2f, log[3].valve[3] = 8.5f;
+    runfiles::PressureLogRecord notRun;  // stopped: zeros, and a desired pressure beyond
+    notRun.sample = 7;
+    notRun.desired[0] = 9.0f;
+    log.push_back(notRun);
+
+    const auto figures = figures::FiguresOf(log, RisingTrajectory(14));
+    ASSERT_TRUE(figures);
+    EXPECT_EQ(figures->samples, 6);
+    EXPECT_EQ(figures->saturation.valve, 2);
+    EXPECT_EQ(figures->saturation.pressure, 2);
+    EXPECT_EQ(figures->saturation.samples, 3);
+}
+
 TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
     std::vector<runfiles::PressureLogRecord> notRun(5);
     EXPECT_FALSE(figures::FiguresOf(notRun, RisingTrajectory(14)));
@@ -91,9 +120,13 @@ struct Row {
     std::string notebook;  // the step's notebook ids, or -
 };
 
+// The closing table's rows after its header line, which must name the columns.
 std::vector<Row> ReadTable(const fs::path& path) {
     std::vector<Row> rows;
     std::ifstream in(path);
+    std::string header;
+    std::getline(in, header);
+    EXPECT_EQ(header, "step\tfigure\ttext\twall_s\tfiles\tnotebook") << path;
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
         Row row;
@@ -185,9 +218,9 @@ TEST(LabDay, AShortDayRunsEveryStepAndTablesFiniteFiguresAndItsFiles) {
     EXPECT_EQ(rows[13].value, rows[12].value);
 }
 
-TEST(LabDay, AFailedStepStopsTheDayWithALineNamingIt) {
-    // A build whose lab-run refuses every action: the day ends at the
-    // calibration, and nothing after it runs.
+// A build whose lab-run refuses every action: a day on it ends at the
+// calibration, and nothing after it runs.
+void MakeBrokenBuild() {
     fs::create_directories("broken/tools");
     fs::create_directory_symlink(fs::path(BUILD_TREE) / "evaluator", "broken/evaluator");
     for (const auto& tool : fs::directory_iterator(fs::path(BUILD_TREE) / "tools")) {
@@ -198,7 +231,10 @@ TEST(LabDay, AFailedStepStopsTheDayWithALineNamingIt) {
     labtest::WriteText("broken/tools/lab-run",
                        "#!/bin/sh\necho 'lab-run: the cards did not open'\nexit 1\n");
     fs::permissions("broken/tools/lab-run", fs::perms::owner_all);
+}
 
+TEST(LabDay, AFailedStepStopsTheDayWithALineNamingIt) {
+    MakeBrokenBuild();
     const labtest::ProgramRun day = labtest::RunCommand(DayCommand("broken", "day"));
     EXPECT_EQ(day.status, 1);
     EXPECT_NE(day.console.find(
@@ -210,6 +246,25 @@ TEST(LabDay, AFailedStepStopsTheDayWithALineNamingIt) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].step, "arm mesh");
     EXPECT_FALSE(fs::exists("day/NeuralFiles/SinTrajectoryALLWeights.txt"));
+}
+
+// A new day in an earlier day's directory empties it but for the notebook.
+TEST(LabDay, ANewDayKeepsTheNotebookOfTheEarlierDays) {
+    MakeBrokenBuild();
+    fs::create_directories("day/Archive/first-run");
+    labtest::WriteText("day/Archive/first-run/manifest.toml", "action = \"hybrid\"\n");
+    labtest::WriteText("day/day.tsv", "step\tfigure\ttext\twall_s\tfiles\tnotebook\n");
+    labtest::WriteText("day/hybrid.png", "earlier picture");
+    EXPECT_EQ(labtest::RunCommand(DayCommand("broken", "day")).status, 1);
+    EXPECT_EQ(labtest::ReadText("day/Archive/first-run/manifest.toml"), "action = \"hybrid\"\n");
+    EXPECT_FALSE(fs::exists("day/hybrid.png"));
+
+    // A directory holding only a notebook is a lab's too.
+    fs::remove_all("day");
+    fs::create_directories("day/Archive");
+    EXPECT_EQ(labtest::RunCommand(DayCommand("broken", "day")).status, 1);
+    EXPECT_TRUE(fs::is_directory("day/Archive"));
+    EXPECT_EQ(ReadTable("day/day.tsv").size(), 1u);
 }
 
 TEST(LabDay, ADirectoryADayDidNotMakeIsLeftAlone) {

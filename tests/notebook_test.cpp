@@ -288,7 +288,7 @@ TEST_F(NotebookTools, CompareNamesTheFuzzyVectorThatDiffersAndBothFigures) {
     for (const std::string& id : {a, b}) {
         const auto m = notebook::Show("lab", id, problem);
         ASSERT_TRUE(m) << problem;
-        ASSERT_EQ(m->figures.size(), 3u);
+        ASSERT_EQ(m->figures.size(), 4u);  // samples, both RMS, saturated samples
         for (const notebook::Figure& figure : m->figures) {
             char text[32];
             std::snprintf(text, sizeof text, "%g", figure.value);

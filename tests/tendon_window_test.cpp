@@ -403,7 +403,7 @@ TEST_F(TendonTest, StartActionRunsEveryTickedActionInOrderAndQuitClosesTheCards)
     const auto neural = notebook::Show(".", (*runs)[0].id, problem);
     ASSERT_TRUE(neural) << problem;
     EXPECT_EQ(neural->outputs.size(), 4u);
-    EXPECT_EQ(neural->figures.size(), 3u);
+    EXPECT_EQ(neural->figures.size(), 4u);  // samples, both RMS, saturated samples
 
     tendon.Click(kQuit);
     EXPECT_EQ(tendon.WaitForExit(), 0);

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "version/version.h"
+
 namespace tools {
 namespace {
 
@@ -125,6 +127,10 @@ std::optional<int> Arguments::Parse(int argc, const char* const* argv) {
         const std::string_view word = argv[i];
         if (!optionsEnded && word == "--help") {
             std::fputs(usage_.c_str(), stdout);
+            return 0;
+        }
+        if (!optionsEnded && word == "--version") {
+            std::printf("%.*s\n", int(version::Text().size()), version::Text().data());
             return 0;
         }
         if (!optionsEnded && word == "--") {

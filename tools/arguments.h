@@ -9,7 +9,8 @@
 //     if (const auto exit = args.Parse(argc, argv)) return *exit;
 //
 // Conventions shared by all tools:
-// - `--help` prints the usage on standard output; Parse then returns 0.
+// - `--help` prints the usage on standard output, `--version` the program's
+//   version (version/version.h); Parse then returns 0.
 // - An unknown option, a missing value, a value outside its range or a wrong
 //   number of positionals is reported on standard error as
 //   "TOOL: MESSAGE" and "Try 'TOOL --help'."; Parse then returns 2.

@@ -24,6 +24,7 @@
 #include "runs/run_record.h"
 #include "runs/runs.h"
 #include "tools/arguments.h"
+#include "tools/run_figures.h"
 #include "training/training.h"
 #include "trajectory/trajectory.h"
 
@@ -178,6 +179,18 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
     ending.outcome = runs::NotebookOutcome(result.end, result.logsWritten);
     ending.files.assign(std::begin(runs::kRunLogFiles), std::end(runs::kRunLogFiles));
     ending.figures = runs::RunFigures(result);
+    // The samples run that asked what the arm cannot do, said when there are
+    // any.
+    std::string problem;
+    if (const auto run = figures::ReadRunFigures(".", problem);
+        run && run->saturation.samples > 0) {
+        const figures::Saturation& saturation = run->saturation;
+        Append(line,
+               "; saturated %d (valve command outside 0 to %g V in %d, desired pressure outside "
+               "0 to %g bar in %d)",
+               saturation.samples, arm::kValveCommandCeilingVolts, saturation.valve,
+               arm::kSupplyBar, saturation.pressure);
+    }
     return ending;
 }
 

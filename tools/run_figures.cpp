@@ -22,12 +22,33 @@ bool Ran(const runfiles::PressureLogRecord& record) {
 
 }  // namespace
 
-std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecord>& log,
-                                    const std::vector<runfiles::TrajectoryRecord>& trajectory) {
+std::size_t SamplesRun(const std::vector<runfiles::PressureLogRecord>& log) {
     std::size_t ran = log.size();
     while (ran > 0 && !Ran(log[ran - 1])) {
         --ran;
     }
+    return ran;
+}
+
+Saturation SaturationOf(const std::vector<runfiles::PressureLogRecord>& log,
+                        std::size_t samplesRun) {
+    Saturation saturation;
+    for (std::size_t j = 0; j < samplesRun && j < log.size(); ++j) {
+        bool valve = false, pressure = false;
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
+            valve = valve || !arm::ValveCommandReachable(log[j].valve[m]);
+            pressure = pressure || !arm::PressureReachable(log[j].desired[m]);
+        }
+        saturation.valve += valve;
+        saturation.pressure += pressure;
+        saturation.samples += valve || pressure;
+    }
+    return saturation;
+}
+
+std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecord>& log,
+                                    const std::vector<runfiles::TrajectoryRecord>& trajectory) {
+    const std::size_t ran = SamplesRun(log);
     if (ran == 0) {
         return std::nullopt;
     }
@@ -52,6 +73,7 @@ std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecor
     figures.samples = int(ran);
     figures.pressureRms = std::sqrt(pressureSum / (double(ran) * arm::kMuscleCount));
     figures.jointRmsDegrees = std::sqrt(jointSum / double(ran));
+    figures.saturation = SaturationOf(log, ran);
     return figures;
 }
 

@@ -14,13 +14,18 @@ constexpr const char* kUsage =
     "Reads the log of the last control run in D (default .),\n"
     "NeuralFiles/LogALLANNETPressures.txt, and the trajectory it ran,\n"
     "NeuralFiles/SinTrajectoryALLWeights.txt, and prints\n"
-    "  samples N pressure-rms P joint-rms J\n"
+    "  samples N pressure-rms P joint-rms J saturated S valve-saturated V\n"
+    "  pressure-saturated D\n"
     "N the samples the loop ran (a run stopped early logs zeros after its last\n"
     "sample; those are left out), P the RMS of measured against desired pressure\n"
     "over the four muscles in bar, J the RMS of the muscle-driven joint's angle\n"
     "(encoders 3 and 4) against the trajectory's first field, in degrees.\n"
+    "S the samples run that asked what the arm cannot do: V of them a valve\n"
+    "command outside the card's 0 to 8 V, D a desired pressure outside 0 bar to\n"
+    "the 5.5 bar supply (in any muscle).\n"
     "With --tsv the same figures are printed for scripts, one per line as the key,\n"
-    "a tab and the value: samples, pressure-rms, joint-rms.\n"
+    "a tab and the value: samples, pressure-rms, joint-rms,\n"
+    "saturated, valve-saturated, pressure-saturated.\n"
     "\n"
     "Exit status: 0 with the line printed, 1 when a file is missing or holds no\n"
     "sample that ran, 2 on a usage error.\n";
@@ -42,8 +47,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "run-figures: %s\n", problem.c_str());
         return 1;
     }
-    std::printf(tsv ? "samples\t%d\npressure-rms\t%.4f\njoint-rms\t%.4f\n"
-                    : "samples %d pressure-rms %.4f joint-rms %.4f\n",
-                figures->samples, figures->pressureRms, figures->jointRmsDegrees);
+    const figures::Saturation& saturation = figures->saturation;
+    std::printf(tsv ? "samples\t%d\npressure-rms\t%.4f\njoint-rms\t%.4f\nsaturated\t%d\n"
+                      "valve-saturated\t%d\npressure-saturated\t%d\n"
+                    : "samples %d pressure-rms %.4f joint-rms %.4f saturated %d valve-saturated %d "
+                      "pressure-saturated %d\n",
+                figures->samples, figures->pressureRms, figures->jointRmsDegrees,
+                saturation.samples, saturation.valve, saturation.pressure);
     return 0;
 }
