@@ -9,6 +9,7 @@
 
 #include "evaluator/evaluator.h"
 #include "model/fuzzy_supervisor.h"
+#include "model/replay.h"
 #include "platform/clock.h"
 #include "quiet_stdout.h"
 #include "tools/demo_data.h"
@@ -39,9 +40,9 @@ class BenchCase {
     std::filesystem::path root_, previous_;
 };
 
-evaluator::MuscleModels LoadModels() {
-    evaluator::MuscleModels models;
-    evaluator::LoadModels(kEvaluatorWeightDirectory, models);
+replay::MuscleModels LoadModels() {
+    replay::MuscleModels models;
+    replay::LoadModels(kEvaluatorWeightDirectory, models);
     return models;
 }
 
@@ -84,10 +85,10 @@ void BM_Replay(benchmark::State& state) {
     runfiles::ReadAll(file, measured);
     std::fclose(file);
     std::vector<float> flags;
-    evaluator::ComputeDirectionFlags(trajectory, flags);
+    replay::ComputeDirectionFlags(trajectory, flags);
     std::FILE* fuzzyLog = std::fopen("/dev/null", "w");
     for (auto _ : state) {
-        benchmark::DoNotOptimize(evaluator::ReplayErrorSum(
+        benchmark::DoNotOptimize(replay::ReplayErrorSum(
             models, trajectory, flags, fuzzy::kHybridRunVector.data(), measured, fuzzyLog));
     }
     std::fclose(fuzzyLog);

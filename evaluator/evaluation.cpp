@@ -1,19 +1,22 @@
-// One evaluation of a candidate: replay the logged motion through the four
-// PONNET models, blend neighbouring bins with the fuzzy supervisor and score
-// the blended predictions against the measured pressures.
+// One evaluation of a candidate: derive the replay input from the run log,
+// replay the logged motion through the four PONNET models, blend
+// neighbouring bins with the fuzzy supervisor and score the blended
+// predictions against the measured pressures.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <system_error>
+#include <vector>
 
 #include "arm/arm.h"
 #include "evaluator/evaluator.h"
-#include "model/fuzzy_supervisor.h"
+#include "model/replay.h"
 #include "platform/clock.h"
 #include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 
 namespace evaluator {
 namespace {
@@ -64,115 +67,75 @@ void SayWhereItLooked() {
 
 }  // namespace
 
-bool ReadRoundedReplayInput(std::FILE* file, std::vector<TrajectoryRecord>& trajectory) {
-    return !runfiles::ReadAll(file, trajectory).stalled;
-}
+bool PrepareSimulationInput() {
+    StdioFile logFile(std::fopen(runfiles::kRunLog.Name(), "r"));
+    if (!logFile) {
+        std::fputs(messages::kRunLogNotOpened, stdout);
+    }
+    StdioFile simFile(std::fopen(runfiles::kReplayInput.path, "w"));
+    if (!simFile) {
+        std::fputs(messages::kReplayInputNotWritten, stdout);
+    }
 
-float BinPhase(float angle) {
-    const double c = angle;
-    return float(c - 4 * std::floor(c / 4));
-}
+    std::vector<runfiles::PressureLogRecord> log;
+    bool ok = logFile && simFile;
+    const std::string tooLarge = logFile ? platform::ReadWholeProblem(logFile.get()) : "";
+    if (!tooLarge.empty()) {
+        std::printf("%s %s; not read\n", runfiles::kRunLog.Name(), tooLarge.c_str());
+        ok = false;
+    } else if (logFile && runfiles::ReadAll(logFile.get(), log).stalled) {
+        std::printf("%s: unreadable text in line %zu\n", runfiles::kRunLog.Name(), log.size());
+        ok = false;
+    }
 
-void ComputeDirectionFlags(const std::vector<TrajectoryRecord>& trajectory,
-                           std::vector<float>& flags) {
-    const std::size_t n = trajectory.size();
-    flags.assign(n, 0.0f);
-    for (std::size_t i = 1; i < n; ++i) {
-        const float previous = trajectory[i - 1].field[0], current = trajectory[i].field[0];
-        if (previous < current) {
-            flags[i] = 1.0f;
-        } else if (previous > current) {
-            flags[i] = 0.0f;
-        } else {
-            flags[i] = flags[i - 1];
+    if (simFile) {
+        for (const runfiles::TrajectoryRecord& record : replay::ReplayTrajectory(log)) {
+            runfiles::Write(simFile.get(), record);
         }
     }
-    if (n >= 2) {
-        flags[0] = flags[1];
-    }
-}
 
-bool LoadModels(const std::string& weightDirectory, MuscleModels& models) {
-    bool loaded = true;
-    for (int m = 0; m < arm::kMuscleCount; ++m) {
-        models[m] = std::make_unique<PonnetModel>(m + 1, weightDirectory);
-        models[m]->Allocate();
-        loaded = models[m]->LoadWeights() && loaded;
+    logFile.reset();
+    if (simFile && (std::ferror(simFile.get()) || std::fclose(simFile.release()) != 0)) {
+        std::printf("%s: write failed\n", runfiles::kReplayInput.path);
+        ok = false;
     }
-    return loaded;
-}
-
-float PredictSample(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
-                    const std::vector<float>& flags, std::size_t d, float* own, float* neighbour) {
-    const float* fields = trajectory[d].field;
-    float x[PonnetModel::kInputSize];
-    std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
-
-    // The neighbour on the nearer side of the bin: below up to phase 2.
-    const float phase = BinPhase(fields[0]);
-    const bool below = phase <= 2;
-    x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
-    for (int m = 0; m < arm::kMuscleCount; ++m) {
-        models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
-    }
-
-    x[PonnetModel::kInputs] = flags[d];
-    for (int m = 0; m < arm::kMuscleCount; ++m) {
-        models[m]->Evaluate(x, &own[m], 0);
-    }
-    return phase;
-}
-
-float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
-                     const std::vector<float>& flags, const float* k,
-                     const std::vector<PressureLogRecord>& measured, std::FILE* fuzzyLog) {
-    float errorSum = 0.0f;
-    for (std::size_t d = 1; d + 1 < trajectory.size(); ++d) {
-        runfiles::FuzzyPressureLogRecord record;
-        float neighbour[arm::kMuscleCount];
-        const float phase = PredictSample(models, trajectory, flags, d, record.own, neighbour);
-        fuzzy::Blend(fuzzy::BlendWeight(phase, k), record.own, neighbour, record.blended);
-        errorSum = AddSquaredMisses(errorSum, measured[d].measured, record.blended);
-        if (fuzzyLog) {
-            runfiles::Write(fuzzyLog, record);
-        }
-    }
-    return errorSum;
+    return ok;
 }
 
 int RunEvaluation() {
     bool failed = false;
 
-    MuscleModels models;
-    const bool weightsLoaded = LoadModels(kEvaluatorWeightDirectory, models);
+    replay::MuscleModels models;
+    const bool weightsLoaded = replay::LoadModels(kEvaluatorWeightDirectory, models);
     Sleep(200);
 
     const bool inputPrepared = PrepareSimulationInput();
     Sleep(100);
 
     StdioFile trajectoryFile =
-        platform::OpenReporting("SimALLWeights.txt", "r", messages::kReplayInputNotRead);
-    StdioFile fuzzyLog =
-        platform::OpenReporting("SimLOGFuzzyPressures.txt", "w", messages::kFuzzyLogNotOpened);
+        platform::OpenReporting(runfiles::kReplayInput.path, "r", messages::kReplayInputNotRead);
+    StdioFile fuzzyLog = platform::OpenReporting(runfiles::kFuzzyPressureLog.path, "w",
+                                                 messages::kFuzzyLogNotOpened);
     StdioFile candidateFile =
-        platform::OpenReporting("KFFile.txt", "r", messages::kCandidateFileNotOpened);
+        platform::OpenReporting(runfiles::kCandidate.path, "r", messages::kCandidateFileNotOpened);
     StdioFile fitnessFile =
-        platform::OpenReporting("FEval.txt", "w", messages::kFitnessFileNotOpened);
+        platform::OpenReporting(runfiles::kFitness.path, "w", messages::kFitnessFileNotOpened);
     StdioFile logFile =
-        platform::OpenReporting("LogALLANNETPressures.txt", "r", messages::kRunLogNotOpened);
+        platform::OpenReporting(runfiles::kRunLog.Name(), "r", messages::kRunLogNotOpened);
 
     // Tables grow with the files, so long logs are replayed whole. The
     // replay input is read back only when it was written completely.
     std::vector<TrajectoryRecord> trajectory;
-    const bool trajectoryRead = inputPrepared && trajectoryFile &&
-                                ReadWhole(trajectoryFile.get(), "SimALLWeights.txt", trajectory);
+    const bool trajectoryRead =
+        inputPrepared && trajectoryFile &&
+        ReadWhole(trajectoryFile.get(), runfiles::kReplayInput.path, trajectory);
     runfiles::CandidateVector candidates;
     if (candidateFile) {
         candidates = runfiles::ReadCandidates(candidateFile.get());
     }
     std::vector<PressureLogRecord> measured;
     const bool measuredRead =
-        logFile && ReadWhole(logFile.get(), "LogALLANNETPressures.txt", measured);
+        logFile && ReadWhole(logFile.get(), runfiles::kRunLog.Name(), measured);
 
     if (candidates.extra > 0) {
         std::printf("KFFile.txt: %d values beyond the ten parameters ignored\n", candidates.extra);
@@ -204,14 +167,14 @@ int RunEvaluation() {
     double fitness = std::numeric_limits<double>::infinity();
     if (!failed) {
         std::vector<float> flags;
-        ComputeDirectionFlags(trajectory, flags);
+        replay::ComputeDirectionFlags(trajectory, flags);
         // Pressures missing from a short log count as zero, as in a zero-filled table.
         if (measured.size() < n) {
             measured.resize(n);
         }
-        const float errorSum =
-            ReplayErrorSum(models, trajectory, flags, candidates.k, measured, fuzzyLog.get());
-        fitness = FitnessOf(errorSum, n);
+        const float errorSum = replay::ReplayErrorSum(models, trajectory, flags, candidates.k,
+                                                      measured, fuzzyLog.get());
+        fitness = replay::FitnessOf(errorSum, n);
         if (!std::isfinite(fitness)) {
             Refuse(failed,
                    "the replay of LogALLANNETPressures.txt gave an error that is not a finite "
@@ -229,9 +192,9 @@ int RunEvaluation() {
     std::printf("%f\n", double(float(fitness)));
 
     trajectoryFile.reset();
-    const bool fuzzyLogWritten = fuzzyLog && Closed(fuzzyLog, "SimLOGFuzzyPressures.txt");
+    const bool fuzzyLogWritten = fuzzyLog && Closed(fuzzyLog, runfiles::kFuzzyPressureLog.path);
     candidateFile.reset();
-    const bool fitnessWritten = fitnessFile && Closed(fitnessFile, "FEval.txt");
+    const bool fitnessWritten = fitnessFile && Closed(fitnessFile, runfiles::kFitness.path);
     logFile.reset();
     return failed || !fuzzyLogWritten || !fitnessWritten ? 1 : 0;
 }

@@ -3,95 +3,20 @@
 // directory; the PONNET weights come from kEvaluatorWeightDirectory.
 #pragma once
 
-#include <array>
-#include <cmath>
-#include <cstdio>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "arm/arm.h"
-#include "evaluator/run_files.h"
-#include "model/ponnet_model.h"
-
 namespace evaluator {
 
 // Derives SimALLWeights.txt (one TrajectoryRecord per inner sample) from
 // the encoder counts of LogALLANNETPressures.txt: joint angles, their rates
 // and accelerations over the 20 ms grid. A log of L records yields L - 3
 // records. Returns false when a file could not be opened, read or written.
-// The replay reads the file back (ReadRoundedReplayInput) instead of using
+// The replay reads the file back (replay::ReadRoundedReplayInput) instead of using
 // the records it computed.
 bool PrepareSimulationInput();
-
-// Reads SimALLWeights.txt back as the replay's trajectory. This is the step
-// that gives the records their values: the file holds every field rounded
-// to the six decimals of "%f", and the fitness has always been computed on
-// those rounded values. False when the text cannot be read as records.
-bool ReadRoundedReplayInput(std::FILE* file, std::vector<runfiles::TrajectoryRecord>& trajectory);
-// The trajectory records PrepareSimulationInput writes for a log.
-std::vector<runfiles::TrajectoryRecord> ReplayTrajectory(
-    const std::vector<runfiles::PressureLogRecord>& log);
-
-// The records as the evaluation reads them back from SimALLWeights.txt:
-// each field carries the file's six-decimal rounding, and no records read
-// as one record of zeros. The fitness depends on that rounding, so whoever
-// scores a log in memory goes through this step. Returns false when the
-// text could not be written or read back.
-bool RoundTripThroughText(const std::vector<runfiles::TrajectoryRecord>& written,
-                          std::vector<runfiles::TrajectoryRecord>& read);
 
 // One whole evaluation: writes the fitness to FEval.txt and the console,
 // the per-sample predictions to SimLOGFuzzyPressures.txt. Returns the exit
 // status: 0 for a computed fitness, 1 when none could be computed (then
 // FEval.txt holds inf).
 int RunEvaluation();
-
-// Position of an angle in degrees inside its 4-degree bin, in [0, 4).
-float BinPhase(float angle);
-
-// Direction flag of every trajectory record: 1 while field 1 rises, 0 while
-// it falls, the previous flag while it stays; flag 0 repeats flag 1.
-void ComputeDirectionFlags(const std::vector<runfiles::TrajectoryRecord>& trajectory,
-                           std::vector<float>& flags);
-
-using MuscleModels = std::array<std::unique_ptr<PonnetModel>, arm::kMuscleCount>;
-
-// Builds the four models, muscle 1 to 4, each constructed, allocated and
-// loaded from `weightDirectory` before the next. Returns false when a
-// weight file could not be read (the models report which).
-bool LoadModels(const std::string& weightDirectory, MuscleModels& models);
-
-// The own-bin and neighbour-bin predictions of muscles 1 to 4 for sample
-// d (1 <= d <= n - 2): the neighbour on the nearer side of the bin, each
-// pass with its own direction flag. Returns the sample's bin phase, which
-// chose the neighbour. Allocates nothing.
-float PredictSample(MuscleModels& models, const std::vector<runfiles::TrajectoryRecord>& trajectory,
-                    const std::vector<float>& flags, std::size_t d, float* own, float* neighbour);
-
-// The error sum after adding the squared misses of muscles 1 to 4 in order,
-// stored as a 32-bit real after each addition.
-inline float AddSquaredMisses(float errorSum, const float* measured, const float* blended) {
-    for (int m = 0; m < arm::kMuscleCount; ++m) {
-        const double miss = double(measured[m]) - blended[m];
-        errorSum = float(errorSum + miss * miss);
-    }
-    return errorSum;
-}
-
-// The fitness of an error sum over samples 1 to n - 2 of n trajectory
-// records: the root of the mean squared error, in double precision.
-inline double FitnessOf(float errorSum, std::size_t records) {
-    return std::sqrt(double(errorSum) / (4.0 * double(records - 2)));
-}
-
-// Replays samples 1 to n - 2 with the candidate vector `k`, writing one
-// FuzzyPressureLogRecord per sample to `fuzzyLog` (when open), and returns
-// the single-precision sum of the squared errors against `measured`, which
-// holds at least n - 1 entries. Allocates nothing.
-float ReplayErrorSum(MuscleModels& models,
-                     const std::vector<runfiles::TrajectoryRecord>& trajectory,
-                     const std::vector<float>& flags, const float* k,
-                     const std::vector<runfiles::PressureLogRecord>& measured, std::FILE* fuzzyLog);
 
 }  // namespace evaluator

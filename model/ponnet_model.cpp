@@ -8,6 +8,7 @@
 #include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 #include "platform/stdio_text.h"
+#include "runfiles/catalogue.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ PonnetModel::PonnetModel(int muscle, std::string weightDirectory)
 PonnetModel::~PonnetModel() = default;
 
 bool PonnetModel::ReadGeneralWeights() {
-    StdioFile file(std::fopen((directory_ + "GeneralWeights.txt").c_str(), "r"));
+    StdioFile file(std::fopen((directory_ + runfiles::kPonnetGeneralWeights.Name()).c_str(), "r"));
     if (!file) {
         std::fputs(messages::kGeneralWeightsNotOpened, stdout);
         return false;

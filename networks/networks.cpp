@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/fixed_messages.h"
+#include "runfiles/catalogue.h"
 
 namespace networks {
 
@@ -30,7 +31,7 @@ float Accumulate(float output, float activation, float weight) {
 }  // namespace
 
 bool AnnetModel::LoadWeights() {
-    const std::string path = "./NeuralFiles/WeightsANNET" + std::to_string(muscle_) + ".txt";
+    const std::string path = runfiles::kValveWeights.Path(muscle_);
     weights_ =
         LoadWeightFile(path, {1, kAnnetInputs, kAnnetInputs}, messages::kValveWeightsNotOpened);
     return IsLoaded();
@@ -60,7 +61,7 @@ void AnnetModel::Evaluate(float p0, float p1, float p2, float d1, float d2, floa
 }
 
 bool DoubleLinkModel::LoadWeights() {
-    weights_ = LoadWeightFile("./NeuralFiles/WeightsDoubleLink.txt", {2, 2, 2},
+    weights_ = LoadWeightFile(runfiles::kDoubleLinkWeights.path, {2, 2, 2},
                               messages::kDoubleLinkWeightsNotOpened);
     return IsLoaded();
 }
@@ -86,7 +87,7 @@ void DoubleLinkModel::Evaluate(float velocity1, float velocity2, float& voltage1
 }
 
 bool UpperLinkModel::LoadWeights() {
-    weights_ = LoadWeightFile("./NeuralFiles/WeightsUpperLink.txt", {1, 1, kMaxCount},
+    weights_ = LoadWeightFile(runfiles::kUpperLinkWeights.path, {1, 1, kMaxCount},
                               messages::kUpperLinkWeightsNotOpened);
     return IsLoaded();
 }

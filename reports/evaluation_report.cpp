@@ -4,21 +4,23 @@
 #include <cmath>
 
 #include "arm/arm.h"
-#include "evaluator/evaluator.h"
 #include "model/fuzzy_supervisor.h"
+#include "model/replay.h"
 #include "reports/builders.h"
 #include "reports/data_files.h"
+#include "runfiles/catalogue.h"
 
 namespace reports {
 
 std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
                                        std::string& error) {
-    const auto predictionsPath = arbiterDir / "SimLOGFuzzyPressures.txt";
-    const auto logPath = arbiterDir / "LogALLANNETPressures.txt";
-    const auto replayPath = arbiterDir / "SimALLWeights.txt";
-    const auto candidatePath = arbiterDir / "KFFile.txt";
-    const auto fitnessPath = arbiterDir / "FEval.txt";
-    const auto predictions = ReadRows(predictionsPath, 8, 8, error);
+    const auto predictionsPath = arbiterDir / runfiles::kFuzzyPressureLog.Name();
+    const auto logPath = arbiterDir / runfiles::kRunLog.Name();
+    const auto replayPath = arbiterDir / runfiles::kReplayInput.Name();
+    const auto candidatePath = arbiterDir / runfiles::kCandidate.Name();
+    const auto fitnessPath = arbiterDir / runfiles::kFitness.Name();
+    const auto predictions = ReadRows(predictionsPath, runfiles::kFuzzyPressureLog.columns,
+                                      runfiles::kFuzzyPressureLog.columns, error);
     if (!predictions) {
         return std::nullopt;
     }
@@ -26,11 +28,12 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
         error = predictionsPath.string() + ": no samples (the evaluation replayed none)";
         return std::nullopt;
     }
-    const auto log = ReadRows(logPath, 18, 18, error);
+    const auto log = ReadRows(logPath, runfiles::kRunLog.columns, runfiles::kRunLog.columns, error);
     if (!log) {
         return std::nullopt;
     }
-    const auto replay = ReadRows(replayPath, 14, 14, error);
+    const auto replay =
+        ReadRows(replayPath, runfiles::kReplayInput.columns, runfiles::kReplayInput.columns, error);
     if (!replay) {
         return std::nullopt;
     }
@@ -78,7 +81,7 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
             replayed.columns[5 + m].push_back((*predictions)[r][m]);
             replayed.columns[9 + m].push_back((*predictions)[r][4 + m]);
         }
-        const float phase = evaluator::BinPhase(float((*replay)[d][0]));
+        const float phase = replay::BinPhase(float((*replay)[d][0]));
         replayed.columns[13].push_back(fuzzy::BlendWeight(phase, k));
         replayed.columns[14].push_back(phase);
     }

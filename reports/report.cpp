@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "reports/builders.h"
+#include "runfiles/catalogue.h"
 
 extern char** environ;
 
@@ -25,7 +26,7 @@ bool Exists(const fs::path& path) {
 // The NeuralFiles directory of a lab directory, or the directory itself
 // when it is one.
 fs::path NeuralFilesOf(const fs::path& dir) {
-    return Exists(dir / "NeuralFiles") ? dir / "NeuralFiles" : dir;
+    return Exists(dir / runfiles::kLabDirectory) ? dir / runfiles::kLabDirectory : dir;
 }
 
 // Runs gnuplot on `script`; returns what went wrong, or an empty text.
@@ -88,11 +89,12 @@ std::optional<Kind> RecogniseKind(const fs::path& path) {
     if (!fs::is_directory(path, code)) {
         return std::nullopt;
     }
-    if (Exists(path / "SimLOGFuzzyPressures.txt") || Exists(path / "KFFile.txt")) {
+    if (Exists(path / runfiles::kFuzzyPressureLog.Name()) ||
+        Exists(path / runfiles::kCandidate.Name())) {
         return Kind::kEvaluation;
     }
     const fs::path neuralFiles = NeuralFilesOf(path);
-    if (Exists(neuralFiles / "LogALLANNETPressures.txt")) {
+    if (Exists(neuralFiles / runfiles::kRunLog.Name())) {
         return Kind::kRun;
     }
     if (HoldsTrainingRecordings(neuralFiles)) {

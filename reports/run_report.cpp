@@ -8,12 +8,17 @@
 #include "reports/builders.h"
 #include "reports/data_files.h"
 #include "reports/report.h"
+#include "runfiles/catalogue.h"
 
 namespace reports {
 namespace {
 
-constexpr int kLogFields = 18;
-constexpr int kDesiredField = 1, kMeasuredField = 5, kValveField = 9, kCountField = 13;
+using runfiles::PressureLogRecord;
+constexpr int kLogFields = PressureLogRecord::kFieldCount;
+constexpr int kDesiredField = PressureLogRecord::kDesiredField;
+constexpr int kMeasuredField = PressureLogRecord::kMeasuredField;
+constexpr int kValveField = PressureLogRecord::kValveField;
+constexpr int kCountField = PressureLogRecord::kCountField;
 
 // The last record the loop reached: samples it did not reach log zeros for
 // everything measured and sent. -1 when it reached none.
@@ -31,9 +36,9 @@ int LastSampleRun(const Rows& log) {
 }  // namespace
 
 std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::string& error) {
-    const auto logPath = neuralFiles / "LogALLANNETPressures.txt";
-    const auto countsPath = neuralFiles / "SinTrajectoryEncoderOutputDesired.txt";
-    const auto trajectoryPath = neuralFiles / "SinTrajectoryALLWeights.txt";
+    const auto logPath = neuralFiles / runfiles::kRunLog.Name();
+    const auto countsPath = neuralFiles / runfiles::kEncoderTrajectory.Name();
+    const auto trajectoryPath = neuralFiles / runfiles::kDynamicTerms.Name();
     const auto log = ReadRows(logPath, kLogFields, kLogFields, error);
     if (!log) {
         return std::nullopt;
@@ -47,11 +52,13 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
         error = logPath.string() + ": no sample was run (nothing measured or sent)";
         return std::nullopt;
     }
-    const auto desiredCounts = ReadRows(countsPath, 3, 3, error);
+    const auto desiredCounts = ReadRows(countsPath, runfiles::kEncoderTrajectory.columns,
+                                        runfiles::kEncoderTrajectory.columns, error);
     if (!desiredCounts) {
         return std::nullopt;
     }
-    const auto trajectory = ReadRows(trajectoryPath, 14, 14, error);
+    const auto trajectory = ReadRows(trajectoryPath, runfiles::kDynamicTerms.columns,
+                                     runfiles::kDynamicTerms.columns, error);
     if (!trajectory) {
         return std::nullopt;
     }
@@ -193,10 +200,10 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
     figure.panels.push_back(joint);
 
     figure.title = Format(
-        "Control run in %s: LogALLANNETPressures.txt, SinTrajectoryEncoderOutputDesired.txt, "
-        "SinTrajectoryALLWeights.txt\n%d of %zu samples run (%.2f s), %s; pressure RMS %.4f bar "
+        "Control run in %s: %s, %s, %s\n%d of %zu samples run (%.2f s), %s; pressure RMS %.4f bar "
         "over the four muscles, joint angle RMS %.2f°; %d samples saturated",
-        Shown(neuralFiles).c_str(), lastRun + 1, log->size(), seconds,
+        Shown(neuralFiles).c_str(), runfiles::kRunLog.Name(), runfiles::kEncoderTrajectory.Name(),
+        runfiles::kDynamicTerms.Name(), lastRun + 1, log->size(), seconds,
         stopped ? Format("stopped early after sample %d", int((*log)[lastRun][0])).c_str()
                 : "completed",
         std::sqrt(pressureSquares / arm::kMuscleCount), jointRms, samplesBeyond);

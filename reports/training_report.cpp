@@ -6,6 +6,7 @@
 #include "arm/arm.h"
 #include "reports/builders.h"
 #include "reports/data_files.h"
+#include "runfiles/catalogue.h"
 
 namespace reports {
 namespace {
@@ -63,12 +64,18 @@ bool Present(const std::filesystem::path& file) {
     return std::filesystem::exists(file, code);
 }
 
+// A recording in `dir`, every line holding the file's columns.
+std::optional<Rows> ReadRecording(const std::filesystem::path& dir, const runfiles::LabFile& file,
+                                  std::string& error) {
+    return ReadRows(dir / file.Name(), file.columns, file.columns, error);
+}
+
 bool AddMotorTraining(const std::filesystem::path& dir, Figure& figure, std::string& error) {
-    const auto voltages = ReadRows(dir / "VoltageTrainDoubleLink_Input.txt", 3, 3, error);
+    const auto voltages = ReadRecording(dir, runfiles::kMotorVoltages, error);
     if (!voltages) {
         return false;
     }
-    const auto velocities = ReadRows(dir / "VelocitiesTrainDouble_Output.txt", 3, 3, error);
+    const auto velocities = ReadRecording(dir, runfiles::kMotorVelocities, error);
     if (!velocities) {
         return false;
     }
@@ -96,15 +103,15 @@ bool AddMotorTraining(const std::filesystem::path& dir, Figure& figure, std::str
 }
 
 bool AddVelocityTest(const std::filesystem::path& dir, Figure& figure, std::string& error) {
-    const auto actual = ReadRows(dir / "SinTrajectoryActualVelocityOutput.txt", 3, 3, error);
+    const auto actual = ReadRecording(dir, runfiles::kTrackedVelocities, error);
     if (!actual) {
         return false;
     }
-    const auto desired = ReadRows(dir / "SinVelocityTrajectoryDesired.txt", 3, 3, error);
+    const auto desired = ReadRecording(dir, runfiles::kVelocityTrajectory, error);
     if (!desired) {
         return false;
     }
-    const auto counts = ReadRows(dir / "SinTrajectoryActualEncoderOutput.txt", 3, 3, error);
+    const auto counts = ReadRecording(dir, runfiles::kTrackedEncoders, error);
     if (!counts) {
         return false;
     }
@@ -136,8 +143,9 @@ bool AddVelocityTest(const std::filesystem::path& dir, Figure& figure, std::stri
 
 bool AddPressureTraining(const std::filesystem::path& dir, Figure& figure, std::string& error) {
     for (int m = 1; m <= arm::kMuscleCount; ++m) {
-        const std::string name = Format("TrainPressureVoltageANNET%d.txt", m);
-        const auto rows = ReadRows(dir / name, 3, 3, error);
+        const auto& recording = runfiles::kValveRecording;
+        const auto rows =
+            ReadRows(dir / recording.Name(m), recording.columns, recording.columns, error);
         if (!rows) {
             return false;
         }
@@ -166,24 +174,23 @@ bool AddPressureTraining(const std::filesystem::path& dir, Figure& figure, std::
 }
 
 bool AddCombinedTraining(const std::filesystem::path& dir, Figure& figure, std::string& error) {
-    const auto desired = ReadRows(dir / "ALLDesiredPressureTrajectory.txt", 4, 4, error);
+    const auto desired = ReadRecording(dir, runfiles::kCombinedDesiredPressures, error);
     if (!desired) {
         return false;
     }
-    const auto measured = ReadRows(dir / "ALLTrainFilteredPressureValues.txt", 4, 4, error);
+    const auto measured = ReadRecording(dir, runfiles::kCombinedPressures, error);
     if (!measured) {
         return false;
     }
-    const auto counts = ReadRows(dir / "ALLTrainDataEncoders.txt", 5, 5, error);
+    const auto counts = ReadRecording(dir, runfiles::kCombinedEncoders, error);
     if (!counts) {
         return false;
     }
     if (measured->size() != desired->size() || counts->size() != desired->size()) {
-        error = Format(
-            "%s: %zu lines, ALLTrainFilteredPressureValues.txt %zu and "
-            "ALLTrainDataEncoders.txt %zu: not one recording",
-            (dir / "ALLDesiredPressureTrajectory.txt").string().c_str(), desired->size(),
-            measured->size(), counts->size());
+        error = Format("%s: %zu lines, %s %zu and %s %zu: not one recording",
+                       (dir / runfiles::kCombinedDesiredPressures.Name()).string().c_str(),
+                       desired->size(), runfiles::kCombinedPressures.Name(), measured->size(),
+                       runfiles::kCombinedEncoders.Name(), counts->size());
         return false;
     }
     const std::size_t rows = desired->size();
@@ -221,23 +228,26 @@ bool AddCombinedTraining(const std::filesystem::path& dir, Figure& figure, std::
 
 struct Procedure {
     const char* name;
-    const char* firstFile;  // present when the procedure has recorded
-    const char* files;      // the files drawn, for the title
+    std::string firstFile;  // present when the procedure has recorded
+    std::string files;      // the files drawn, for the title
     bool (*add)(const std::filesystem::path&, Figure&, std::string&);
 };
 
+const std::string kValveRecordings =
+    runfiles::kValveRecording.Name(1) + " to " + runfiles::kValveRecording.Name(arm::kMuscleCount);
+
 const Procedure kProcedures[] = {
-    {"motor-training", "VoltageTrainDoubleLink_Input.txt",
-     "VoltageTrainDoubleLink_Input.txt, VelocitiesTrainDouble_Output.txt", AddMotorTraining},
-    {"velocity-test", "SinTrajectoryActualVelocityOutput.txt",
-     "SinTrajectoryActualVelocityOutput.txt, SinTrajectoryActualEncoderOutput.txt, "
-     "SinVelocityTrajectoryDesired.txt",
+    {"motor-training", runfiles::kMotorVoltages.Name(),
+     Format("%s, %s", runfiles::kMotorVoltages.Name(), runfiles::kMotorVelocities.Name()),
+     AddMotorTraining},
+    {"velocity-test", runfiles::kTrackedVelocities.Name(),
+     Format("%s, %s, %s", runfiles::kTrackedVelocities.Name(), runfiles::kTrackedEncoders.Name(),
+            runfiles::kVelocityTrajectory.Name()),
      AddVelocityTest},
-    {"pressure-training", "TrainPressureVoltageANNET1.txt",
-     "TrainPressureVoltageANNET1.txt to TrainPressureVoltageANNET4.txt", AddPressureTraining},
-    {"combined-training", "ALLDesiredPressureTrajectory.txt",
-     "ALLDesiredPressureTrajectory.txt, ALLTrainFilteredPressureValues.txt, "
-     "ALLTrainDataEncoders.txt",
+    {"pressure-training", runfiles::kValveRecording.Name(1), kValveRecordings, AddPressureTraining},
+    {"combined-training", runfiles::kCombinedDesiredPressures.Name(),
+     Format("%s, %s, %s", runfiles::kCombinedDesiredPressures.Name(),
+            runfiles::kCombinedPressures.Name(), runfiles::kCombinedEncoders.Name()),
      AddCombinedTraining},
 };
 
@@ -262,13 +272,13 @@ std::optional<Figure> TrainingFigure(const std::filesystem::path& neuralFiles, s
         if (!procedure.add(neuralFiles, figure, error)) {
             return std::nullopt;
         }
-        recorded += Format("\n%s: %s", procedure.name, procedure.files);
+        recorded += Format("\n%s: %s", procedure.name, procedure.files.c_str());
     }
     if (figure.panels.empty()) {
-        error = neuralFiles.string() +
-                ": no training recordings (VoltageTrainDoubleLink_Input.txt, "
-                "SinTrajectoryActualVelocityOutput.txt, TrainPressureVoltageANNET1.txt or "
-                "ALLDesiredPressureTrajectory.txt)";
+        error =
+            Format("%s: no training recordings (%s, %s, %s or %s)", neuralFiles.string().c_str(),
+                   kProcedures[0].firstFile.c_str(), kProcedures[1].firstFile.c_str(),
+                   kProcedures[2].firstFile.c_str(), kProcedures[3].firstFile.c_str());
         return std::nullopt;
     }
     figure.title =

@@ -11,14 +11,15 @@
 #include "arm/arm.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
-#include "evaluator/evaluator.h"
-#include "evaluator/run_files.h"
 #include "model/fuzzy_supervisor.h"
 #include "model/ponnet_model.h"
+#include "model/replay.h"
 #include "networks/networks.h"
 #include "platform/clock.h"
 #include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
+#include "runfiles/run_files.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
 #include "trajectory/trajectory.h"
@@ -30,10 +31,10 @@ using runfiles::TrajectoryRecord;
 using runs::RunEnd;
 using runs::VelocityRecord;
 
-constexpr const char* kEncoderLogFile = "./NeuralFiles/ALLTrajectoryActualEncoders.txt";
-constexpr const char* kPressureLogFile = "./NeuralFiles/ALLTrajectoryActualPressureValues.txt";
-constexpr const char* kTimeLogFile = "./NeuralFiles/LogTimeALL.txt";
-constexpr const char* kRunLogFile = "./NeuralFiles/LogALLANNETPressures.txt";
+constexpr const char* kEncoderLogFile = runfiles::kRunEncoderLog.path;
+constexpr const char* kPressureLogFile = runfiles::kRunPressureLog.path;
+constexpr const char* kTimeLogFile = runfiles::kRunTimeLog.path;
+constexpr const char* kRunLogFile = runfiles::kRunLog.path;
 
 constexpr const char* kPressureLineFormat = "%d\t%f\t\t%f\t\t%f\t\t%f\n";
 constexpr const char* kEncoderLineFormat = "%d\t%d\t\t%d\t\t%d\t\t%d\t\t%d\n";
@@ -47,7 +48,7 @@ struct Networks {
     std::optional<networks::DoubleLinkModel> doubleLink;
     std::optional<networks::UpperLinkModel> upperLink;
     std::optional<networks::AnnetModel> valve[arm::kMuscleCount];
-    evaluator::MuscleModels pressure;
+    replay::MuscleModels pressure;
 };
 
 // Builds the networks one after the other, each loaded before the next is
@@ -62,9 +63,9 @@ bool BuildNetworks(Networks& nets, char (&problem)[runs::kProblemCapacity]) {
         }
     };
     nets.doubleLink.emplace();
-    note(nets.doubleLink->LoadWeights(), "WeightsDoubleLink.txt");
+    note(nets.doubleLink->LoadWeights(), runfiles::kDoubleLinkWeights.Name());
     nets.upperLink.emplace();
-    note(nets.upperLink->LoadWeights(), "WeightsUpperLink.txt");
+    note(nets.upperLink->LoadWeights(), runfiles::kUpperLinkWeights.Name());
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.valve[m].emplace(m + 1);
         note(nets.valve[m]->LoadWeights(), "WeightsANNET%d.txt", m + 1);
@@ -157,14 +158,14 @@ struct Sample {
 // gives the desired pressure of sample i - 1: the own bin's prediction
 // blended with the nearer neighbour bin's by the fuzzy supervisor.
 void PrepareHybridPressures(const std::vector<TrajectoryRecord>& trajectory,
-                            evaluator::MuscleModels& models, const float* k,
+                            replay::MuscleModels& models, const float* k,
                             std::vector<Sample>& samples) {
     std::vector<float> flags;
-    evaluator::ComputeDirectionFlags(trajectory, flags);
+    replay::ComputeDirectionFlags(trajectory, flags);
     float x[PonnetModel::kInputSize] = {};
     for (std::size_t i = 1; i < trajectory.size(); ++i) {
         const float* fields = trajectory[i].field;
-        const float phase = evaluator::BinPhase(fields[0]);
+        const float phase = replay::BinPhase(fields[0]);
         std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
         x[PonnetModel::kInputs] = flags[i];
         float neighbour[arm::kMuscleCount], own[arm::kMuscleCount];
@@ -182,15 +183,12 @@ void PrepareHybridPressures(const std::vector<TrajectoryRecord>& trajectory,
 // Neural only: trajectory line i - 1, with the direction of its step towards
 // line i, gives the desired pressure of sample i - 1 from the own bin alone.
 void PrepareNeuralPressures(const std::vector<TrajectoryRecord>& trajectory,
-                            evaluator::MuscleModels& models, std::vector<Sample>& samples) {
+                            replay::MuscleModels& models, std::vector<Sample>& samples) {
+    std::vector<float> flags;
+    replay::ComputeDirectionFlags(trajectory, flags);
     float x[PonnetModel::kInputSize] = {};
     for (std::size_t i = 1; i < trajectory.size(); ++i) {
-        const float previous = trajectory[i - 1].field[0], current = trajectory[i].field[0];
-        if (previous < current) {
-            x[PonnetModel::kInputs] = 1.0f;
-        } else if (previous > current) {
-            x[PonnetModel::kInputs] = 0.0f;
-        }
+        x[PonnetModel::kInputs] = flags[i];
         std::copy(trajectory[i - 1].field, trajectory[i - 1].field + TrajectoryRecord::kFieldCount,
                   x);
         for (int m = 0; m < arm::kMuscleCount; ++m) {

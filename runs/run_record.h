@@ -6,18 +6,19 @@
 #include <vector>
 
 #include "notebook/notebook.h"
+#include "runfiles/catalogue.h"
 #include "runs/runs.h"
 
 namespace runs {
 
-inline constexpr const char* kLinkNetworkFiles[] = {"NeuralFiles/WeightsDoubleLink.txt",
-                                                    "NeuralFiles/WeightsUpperLink.txt"};
+inline constexpr const char* kLinkNetworkFiles[] = {runfiles::kDoubleLinkWeights.RelativePath(),
+                                                    runfiles::kUpperLinkWeights.RelativePath()};
 inline constexpr const char* kValveNetworkFiles[] = {
     "NeuralFiles/WeightsANNET1.txt", "NeuralFiles/WeightsANNET2.txt",
     "NeuralFiles/WeightsANNET3.txt", "NeuralFiles/WeightsANNET4.txt"};
 inline constexpr const char* kRunLogFiles[] = {
-    "NeuralFiles/LogALLANNETPressures.txt", "NeuralFiles/ALLTrajectoryActualPressureValues.txt",
-    "NeuralFiles/ALLTrajectoryActualEncoders.txt", "NeuralFiles/LogTimeALL.txt"};
+    runfiles::kRunLog.RelativePath(), runfiles::kRunPressureLog.RelativePath(),
+    runfiles::kRunEncoderLog.RelativePath(), runfiles::kRunTimeLog.RelativePath()};
 
 // Names every file a control run reads to the notebook, before it starts:
 // the six networks, the PONNET weights, the three trajectory files.

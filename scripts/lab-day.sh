@@ -219,6 +219,11 @@ field_after() {
     awk -v key="$1" '{for (i = 1; i < NF; ++i) if ($i == key) v = $(i + 1)} END {print v}' "$log"
 }
 
+# The value beside key $1 in the tab-separated key-value lines of file $2.
+tsv_value() {
+    awk -F'\t' -v key="$1" '$1 == key {print $2}' "$2"
+}
+
 # A directory for one control run: its own NeuralFiles/ for the logs, with
 # the lab's networks, trajectory and plant file linked in.
 run_lab() {
@@ -243,8 +248,9 @@ control_run() {
     shift
     run_lab "$name"
     run "$tools/lab-run" --dir "$lab/$name" --notebook "$lab" "$@"
-    run "$tools/run-figures" --dir "$lab/$name"
-    samples=$(field_after samples) joint_rms=$(field_after joint-rms)
+    local figures=$lab/logs/$name-figures.tsv
+    "$tools/run-figures" --tsv --dir "$lab/$name" >"$figures" 2>>"$log" || tool_failed run-figures
+    samples=$(tsv_value samples "$figures") joint_rms=$(tsv_value joint-rms "$figures")
 }
 
 # Scores the hybrid run's log with arbiter and the vector in $2, in $1.

@@ -11,11 +11,11 @@
 
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
-#include "evaluator/run_files.h"
 #include "lab/lab.h"
 #include "networks/weight_file.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
+#include "runfiles/run_files.h"
 #include "runs/runs.h"
 #include "tests/allocation_counter.h"
 #include "tests/lab_files.h"

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "model/replay.h"
 #include "platform/clock.h"
 #include "tests/allocation_counter.h"
 #include "tests/lab_files.h"
@@ -127,11 +128,11 @@ TEST(PrepareSimulationInput, ReportsAMissingLog) {
 }
 
 TEST(Replay, BinPhaseAndDirectionFlags) {
-    EXPECT_EQ(evaluator::BinPhase(-1.0f), 3.0f);
-    EXPECT_EQ(evaluator::BinPhase(-5.0f), 3.0f);
-    EXPECT_EQ(evaluator::BinPhase(2.0f), 2.0f);
-    EXPECT_EQ(evaluator::BinPhase(7.5f), 3.5f);
-    EXPECT_EQ(evaluator::BinPhase(8.0f), 0.0f);
+    EXPECT_EQ(replay::BinPhase(-1.0f), 3.0f);
+    EXPECT_EQ(replay::BinPhase(-5.0f), 3.0f);
+    EXPECT_EQ(replay::BinPhase(2.0f), 2.0f);
+    EXPECT_EQ(replay::BinPhase(7.5f), 3.5f);
+    EXPECT_EQ(replay::BinPhase(8.0f), 0.0f);
 
     auto flagsOf = [](std::vector<float> angles) {
         std::vector<TrajectoryRecord> trajectory(angles.size());
@@ -139,16 +140,16 @@ TEST(Replay, BinPhaseAndDirectionFlags) {
             trajectory[i].field[0] = angles[i];
         }
         std::vector<float> flags;
-        evaluator::ComputeDirectionFlags(trajectory, flags);
+        replay::ComputeDirectionFlags(trajectory, flags);
         return flags;
     };
     EXPECT_EQ(flagsOf({3, 3, 3, 3}), (std::vector<float>{0, 0, 0, 0}));
     EXPECT_EQ(flagsOf({1, 2, 2, 2, 1, 1}), (std::vector<float>{1, 1, 1, 1, 0, 0}));
 }
 
-evaluator::MuscleModels LoadModels(const labtest::CaseDirectory& dir) {
-    evaluator::MuscleModels models;
-    EXPECT_TRUE(evaluator::LoadModels(dir.weights.string() + "/", models));
+replay::MuscleModels LoadModels(const labtest::CaseDirectory& dir) {
+    replay::MuscleModels models;
+    EXPECT_TRUE(replay::LoadModels(dir.weights.string() + "/", models));
     return models;
 }
 
@@ -164,7 +165,7 @@ TEST(Replay, NeighbourBinOnTheNearerSideWithItsOwnFlag) {
         trajectory[i].field[0] = angles[i];
     }
     std::vector<float> flags;
-    evaluator::ComputeDirectionFlags(trajectory, flags);
+    replay::ComputeDirectionFlags(trajectory, flags);
     ASSERT_EQ(flags, (std::vector<float>{0, 0, 1, 1, 0, 1}));
 
     // All proposals 0.25 with unit hedges: W = 0.25 wherever a rule fires.
@@ -172,7 +173,7 @@ TEST(Replay, NeighbourBinOnTheNearerSideWithItsOwnFlag) {
     const std::vector<PressureLogRecord> measured(6);
     std::FILE* log = std::tmpfile();
     const long before = labtest::AllocationCount();
-    evaluator::ReplayErrorSum(models, trajectory, flags, k, measured, log);
+    replay::ReplayErrorSum(models, trajectory, flags, k, measured, log);
     EXPECT_EQ(labtest::AllocationCount(), before) << "the replay allocates nothing";
     std::rewind(log);
 

@@ -111,7 +111,7 @@ TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
 
     std::string problem;
     EXPECT_FALSE(figures::ReadRunFigures("nowhere", problem));
-    EXPECT_EQ(problem, "nowhere/NeuralFiles/LogALLANNETPressures.txt does not open");
+    EXPECT_EQ(problem, "nowhere/NeuralFiles/LogALLANNETPressures.txt: missing");
 }
 
 struct Row {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "evaluator/run_files.h"
+#include "runfiles/run_files.h"
 
 namespace labtest {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "evaluator/run_files.h"
+#include "runfiles/run_files.h"
 #include "runs/runs.h"
 #include "tests/training_session.h"
 #include "tools/demo_data.h"

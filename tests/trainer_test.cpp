@@ -13,10 +13,10 @@
 #include <sstream>
 #include <string>
 
-#include "evaluator/evaluator.h"
-#include "evaluator/run_files.h"
 #include "model/ponnet_model.h"
+#include "model/replay.h"
 #include "networks/networks.h"
+#include "runfiles/run_files.h"
 
 namespace {
 
@@ -119,7 +119,7 @@ TEST(TrainerValves, UnusableRecordingsLeaveEveryWeightFileAsItWas) {
     trainer::FamilyReport report =
         trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
     EXPECT_FALSE(report.written);
-    EXPECT_TRUE(AnyNote(report, "TrainPressureVoltageANNET4.txt: cannot open it"));
+    EXPECT_TRUE(AnyNote(report, "TrainPressureVoltageANNET4.txt: missing"));
     EXPECT_TRUE(report.networks.empty());
     untouched();
 
@@ -138,7 +138,7 @@ TEST(TrainerValves, UnusableRecordingsLeaveEveryWeightFileAsItWas) {
     // Text where numbers belong.
     std::ofstream(trainer::ValveRecordings()[3]) << "1 2 3\n4 x 6\n";
     report = trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
-    EXPECT_TRUE(AnyNote(report, "line 2 holds something that is not a number"));
+    EXPECT_TRUE(AnyNote(report, "line 2: '4 x 6' is not a number"));
     untouched();
     std::ofstream(trainer::ValveRecordings()[3]) << "1 2 3\n4 nan 6\n";
     report = trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
@@ -262,7 +262,7 @@ TEST(TrainerPressure, FitsTheVisitedBinsAndFillsTheOthersFromTheirNeighbours) {
     std::vector<runfiles::PressureLogRecord> log;
     runfiles::ReadAll(replay, log);
     std::fclose(replay);
-    const auto records = evaluator::ReplayTrajectory(log);
+    const auto records = replay::ReplayTrajectory(log);
     std::copy(std::begin(records[500].field), std::end(records[500].field), input);
     input[PonnetModel::kInputs] = records[501].field[0] > records[500].field[0] ? 1.0f : 0.0f;
     float predicted = 0.0f;

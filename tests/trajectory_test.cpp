@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "evaluator/run_files.h"
+#include "runfiles/run_files.h"
 
 namespace {
 

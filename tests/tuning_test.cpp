@@ -13,6 +13,8 @@
 #include <random>
 #include <regex>
 
+#include "evaluator/evaluator.h"
+#include "model/replay.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
 #include "tests/lab_files.h"
@@ -72,22 +74,22 @@ class ArbiterReplay {
   public:
     explicit ArbiterReplay(const labtest::CaseDirectory& dir) {
         labtest::WorkingDirectory here(dir.arbiter);
-        EXPECT_TRUE(evaluator::LoadModels(kEvaluatorWeightDirectory, models_));
+        EXPECT_TRUE(replay::LoadModels(kEvaluatorWeightDirectory, models_));
         EXPECT_TRUE(evaluator::PrepareSimulationInput());
         platform::StdioFile trajectory(std::fopen("SimALLWeights.txt", "r"));
         runfiles::ReadAll(trajectory.get(), trajectory_);
         platform::StdioFile log(std::fopen("LogALLANNETPressures.txt", "r"));
         runfiles::ReadAll(log.get(), measured_);
-        evaluator::ComputeDirectionFlags(trajectory_, flags_);
+        replay::ComputeDirectionFlags(trajectory_, flags_);
     }
     double FitnessOf(const Candidate& k) {
         const float errorSum =
-            evaluator::ReplayErrorSum(models_, trajectory_, flags_, k.data(), measured_, nullptr);
-        return evaluator::FitnessOf(errorSum, trajectory_.size());
+            replay::ReplayErrorSum(models_, trajectory_, flags_, k.data(), measured_, nullptr);
+        return replay::FitnessOf(errorSum, trajectory_.size());
     }
 
   private:
-    evaluator::MuscleModels models_;
+    replay::MuscleModels models_;
     std::vector<runfiles::TrajectoryRecord> trajectory_;
     std::vector<runfiles::PressureLogRecord> measured_;
     std::vector<float> flags_;

@@ -6,10 +6,11 @@
 #include <random>
 
 #include "arm/arm.h"
-#include "evaluator/run_files.h"
 #include "model/fuzzy_supervisor.h"
 #include "model/ponnet_model.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
+#include "runfiles/run_files.h"
 
 namespace demo {
 namespace {
@@ -103,12 +104,12 @@ StdioFile Create(const std::filesystem::path& path) {
 }
 
 bool WriteWeights(const std::filesystem::path& directory, Uniform& uniform) {
-    StdioFile general = Create(directory / "GeneralWeights.txt");
+    StdioFile general = Create(directory / runfiles::kPonnetGeneralWeights.Name());
     if (!general) {
         return false;
     }
     std::fputs("3\n0.100000\n0.900000\n1\n14\n", general.get());
-    if (!Finish(std::move(general), directory / "GeneralWeights.txt")) {
+    if (!Finish(std::move(general), directory / runfiles::kPonnetGeneralWeights.Name())) {
         return false;
     }
 
@@ -188,8 +189,8 @@ bool WriteDemoData(const std::string& dir, unsigned seed, int samples) {
 
     Uniform uniform(seed);
     return WriteWeights(weights, uniform) &&
-           WriteLog(arbiter / "LogALLANNETPressures.txt", uniform, samples) &&
-           WriteCandidate(arbiter / "KFFile.txt");
+           WriteLog(arbiter / runfiles::kRunLog.Name(), uniform, samples) &&
+           WriteCandidate(arbiter / runfiles::kCandidate.Name());
 }
 
 }  // namespace demo

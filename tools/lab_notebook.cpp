@@ -17,6 +17,7 @@
 
 #include "notebook/notebook.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "version/version.h"
 
 namespace {
@@ -353,10 +354,10 @@ int Evaluate(const std::string& program, const fs::path& dir,
     const fs::path lab = (fs::absolute(dir, error) / "..").lexically_normal();
     const fs::path work = fs::absolute(dir, error).lexically_normal();
     notebook::Recorder recorder(lab, lab, "arbiter", arguments);
-    for (const char* input : {"KFFile.txt", "LogALLANNETPressures.txt"}) {
+    for (const char* input : {runfiles::kCandidate.Name(), runfiles::kRunLog.Name()}) {
         recorder.Input((work / input).string());
     }
-    recorder.Input((lab / "NeuralFiles/WeightsPONNET").string());
+    recorder.Input((lab / runfiles::kPonnetDirectory).string());
     const int status = RunIn(program, dir);
     if (status < 0) {
         std::fprintf(stderr, "lab-notebook: %s could not be run in %s\n", program.c_str(),
@@ -364,10 +365,11 @@ int Evaluate(const std::string& program, const fs::path& dir,
         recorder.Finish(notebook::Outcome::kFailed, program + " could not be run");
         return kFailed;
     }
-    for (const char* output : {"SimALLWeights.txt", "SimLOGFuzzyPressures.txt", "FEval.txt"}) {
+    for (const char* output : {runfiles::kReplayInput.Name(), runfiles::kFuzzyPressureLog.Name(),
+                               runfiles::kFitness.Name()}) {
         recorder.Output((work / output).string());
     }
-    platform::StdioFile feval(std::fopen((work / "FEval.txt").c_str(), "r"));
+    platform::StdioFile feval(std::fopen((work / runfiles::kFitness.Name()).c_str(), "r"));
     double fitness = 0;
     const bool scored = status == 0 && feval && std::fscanf(feval.get(), "%lf", &fitness) == 1 &&
                         std::isfinite(fitness);

@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "arm/arm.h"
-#include "evaluator/run_files.h"
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
 #include "notebook/notebook.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
+#include "runfiles/run_files.h"
 #include "runs/run_record.h"
 #include "runs/runs.h"
 #include "tools/arguments.h"

@@ -17,6 +17,7 @@
 
 #include "labdir/lab_lock.h"
 #include "networks/weight_file.h"
+#include "runfiles/catalogue.h"
 #include "tools/arguments.h"
 
 namespace {
@@ -193,7 +194,7 @@ int main(int argc, char** argv) {
         return *exit;
     }
 
-    const std::filesystem::path directory = std::filesystem::path(root) / "NeuralFiles";
+    const std::filesystem::path directory = std::filesystem::path(root) / runfiles::kLabDirectory;
     if (!tools::CreateOutputDirectory(args.program(), directory.string())) {
         return 1;
     }
@@ -205,16 +206,15 @@ int main(int argc, char** argv) {
     Random random(static_cast<unsigned long>(seed));
     bool written = true;
     for (int muscle = 1; muscle <= 4; ++muscle) {
-        written = Write(directory, "WeightsANNET" + std::to_string(muscle) + ".txt",
-                        ValveNetwork(random)) &&
-                  written;
+        written =
+            Write(directory, runfiles::kValveWeights.Name(muscle), ValveNetwork(random)) && written;
     }
     // Volts per desired velocity: counts per ms against counts per second.
     written =
-        Write(directory, "WeightsDoubleLink.txt",
+        Write(directory, runfiles::kDoubleLinkWeights.Name(),
               LinkNetwork(random, 2, 1000.0 / kJointCountsPerSecondPerVolt, kDoubleLinkScale)) &&
         written;
-    written = Write(directory, "WeightsUpperLink.txt",
+    written = Write(directory, runfiles::kUpperLinkWeights.Name(),
                     LinkNetwork(random, 1, 1000.0 / kCarriageCountsPerSecondPerVolt, 1.0)) &&
               written;
     return written ? 0 : 1;

@@ -5,7 +5,8 @@
 #include <cstdio>
 
 #include "arm/arm.h"
-#include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
+#include "runfiles/strict_reader.h"
 
 namespace figures {
 namespace {
@@ -17,20 +18,6 @@ bool Ran(const runfiles::PressureLogRecord& record) {
         }
     }
     return false;
-}
-
-template <typename Record>
-bool ReadFile(const std::string& path, std::vector<Record>& records, std::string& problem) {
-    platform::StdioFile file(std::fopen(path.c_str(), "r"));
-    if (!file) {
-        problem = path + " does not open";
-        return false;
-    }
-    if (runfiles::ReadAll(file.get(), records).stalled) {
-        problem = path + " holds text that is not a record";
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -91,13 +78,16 @@ std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecor
 }
 
 std::optional<RunFigures> ReadRunFigures(const std::string& dir, std::string& problem) {
-    std::vector<runfiles::PressureLogRecord> log;
-    std::vector<runfiles::TrajectoryRecord> trajectory;
-    if (!ReadFile(dir + "/NeuralFiles/LogALLANNETPressures.txt", log, problem) ||
-        !ReadFile(dir + "/NeuralFiles/SinTrajectoryALLWeights.txt", trajectory, problem)) {
+    const auto log = runfiles::ReadLogRecords(runfiles::kRunLog.In(dir), problem);
+    if (!log) {
         return std::nullopt;
     }
-    auto figures = FiguresOf(log, trajectory);
+    const auto trajectory =
+        runfiles::ReadTrajectoryRecords(runfiles::kDynamicTerms.In(dir), problem);
+    if (!trajectory) {
+        return std::nullopt;
+    }
+    auto figures = FiguresOf(*log, *trajectory);
     if (!figures) {
         problem = "the log holds no sample that ran along its trajectory";
     }

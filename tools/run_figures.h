@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "evaluator/run_files.h"
+#include "runfiles/run_files.h"
 
 namespace figures {
 

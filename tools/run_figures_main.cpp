@@ -9,7 +9,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: run-figures [--dir D]\n"
+    "Usage: run-figures [--tsv] [--dir D]\n"
     "\n"
     "Reads the log of the last control run in D (default .),\n"
     "NeuralFiles/LogALLANNETPressures.txt, and the trajectory it ran,\n"
@@ -23,6 +23,9 @@ constexpr const char* kUsage =
     "S the samples run that asked what the arm cannot do: V of them a valve\n"
     "command outside the card's 0 to 8 V, D a desired pressure outside 0 bar to\n"
     "the 5.5 bar supply (in any muscle).\n"
+    "With --tsv the same figures are printed for scripts, one per line as the key,\n"
+    "a tab and the value: samples, pressure-rms, joint-rms,\n"
+    "saturated, valve-saturated, pressure-saturated.\n"
     "\n"
     "Exit status: 0 with the line printed, 1 when a file is missing or holds no\n"
     "sample that ran, 2 on a usage error.\n";
@@ -32,7 +35,9 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
     tools::Arguments args("run-figures", kUsage);
     std::string dir = ".";
+    bool tsv = false;
     args.Text("--dir", dir);
+    args.Flag("--tsv", tsv);
     if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
     }
@@ -43,10 +48,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const figures::Saturation& saturation = figures->saturation;
-    std::printf(
-        "samples %d pressure-rms %.4f joint-rms %.4f saturated %d valve-saturated %d "
-        "pressure-saturated %d\n",
-        figures->samples, figures->pressureRms, figures->jointRmsDegrees, saturation.samples,
-        saturation.valve, saturation.pressure);
+    std::printf(tsv ? "samples\t%d\npressure-rms\t%.4f\njoint-rms\t%.4f\nsaturated\t%d\n"
+                      "valve-saturated\t%d\npressure-saturated\t%d\n"
+                    : "samples %d pressure-rms %.4f joint-rms %.4f saturated %d valve-saturated %d "
+                      "pressure-saturated %d\n",
+                figures->samples, figures->pressureRms, figures->jointRmsDegrees,
+                saturation.samples, saturation.valve, saturation.pressure);
     return 0;
 }

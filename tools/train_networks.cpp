@@ -9,6 +9,7 @@
 
 #include "labdir/lab_lock.h"
 #include "notebook/notebook.h"
+#include "runfiles/catalogue.h"
 #include "tools/arguments.h"
 #include "trainer/trainer.h"
 
@@ -165,13 +166,13 @@ int main(int argc, char** argv) {
         const auto recordings = trainer::ValveRecordings(valvePrefix);
         auto recorder = family("valves", {recordings.begin(), recordings.end()});
         written = Finish(recorder, trainer::TrainValveNetworks(recordings, options),
-                         "./NeuralFiles/TrainingReportValves.csv") &&
+                         runfiles::kValveTrainingReport.path) &&
                   written;
     }
     if (action == "links" || action == "all") {
         auto recorder = family("links", {motors.voltages, motors.velocities});
         written = Finish(recorder, trainer::TrainLinkNetworks(motors, options),
-                         "./NeuralFiles/TrainingReportLinks.csv") &&
+                         runfiles::kLinkTrainingReport.path) &&
                   written;
     }
     if (action == "pressure" || action == "all") {
@@ -180,7 +181,7 @@ int main(int argc, char** argv) {
                             ? std::vector<std::string>{pressures.encoders, pressures.pressures}
                             : std::vector<std::string>{pressures.runLog});
         written = Finish(recorder, trainer::TrainPressureNetworks(pressures, options),
-                         "./NeuralFiles/WeightsPONNET/TrainingReport.csv") &&
+                         runfiles::kPonnetTrainingReport.path) &&
                   written;
     }
     return written ? 0 : 1;

@@ -12,6 +12,7 @@
 #include "labdir/lab_lock.h"
 #include "notebook/notebook.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "tools/arguments.h"
 #include "tuning/tuning.h"
 
@@ -225,9 +226,9 @@ int main(int argc, char** argv) {
     std::string weights = kEvaluatorWeightDirectory;
     if (!viaArbiter.empty()) {
         weights = viaArbiter + "/" + weights;
-        logs = {viaArbiter + "/LogALLANNETPressures.txt"};
+        logs = {viaArbiter + "/" + runfiles::kRunLog.Name()};
     } else if (logs.empty()) {
-        logs = {"LogALLANNETPressures.txt"};
+        logs = {runfiles::kRunLog.Name()};
     }
     recorder.Input(fs::absolute(weights, error).string());
     for (const std::string& log : logs) {
@@ -304,9 +305,10 @@ int main(int argc, char** argv) {
         }
         std::printf("arbiter agrees: %s", inProcessText.c_str());
     }
-    if (!WriteCandidateFile("KFFile.txt", result.best)) {
-        std::fputs("tune-fuzzy: cannot write KFFile.txt\n", stderr);
-        return archived(notebook::Outcome::kFailed, "cannot write KFFile.txt");
+    if (!WriteCandidateFile(runfiles::kCandidate.path, result.best)) {
+        std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", runfiles::kCandidate.path);
+        return archived(notebook::Outcome::kFailed,
+                        std::string("cannot write ") + runfiles::kCandidate.path);
     }
     if (validation) {
         const double validationBuiltIn = validation->Of(builtIn);
@@ -330,7 +332,7 @@ int main(int argc, char** argv) {
         vector += value;
     }
     recorder.Set("fuzzy_vector", vector);
-    recorder.Output(fs::absolute("KFFile.txt", error).string());
+    recorder.Output(fs::absolute(runfiles::kCandidate.path, error).string());
     archived(notebook::Outcome::kCompleted, summary);
     std::printf("%s\n", summary);
     return 0;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/stdio_file.h"
+#include "runfiles/strict_reader.h"
 
 namespace trainer {
 namespace {
@@ -24,38 +25,13 @@ std::string StagedPath(const std::string& path) {
 
 std::optional<std::vector<std::vector<double>>> ReadColumns(const std::string& path, int columns,
                                                             std::vector<std::string>& notes) {
-    const File file(std::fopen(path.c_str(), "r"));
-    if (!file) {
-        notes.push_back(path + ": cannot open it (" + std::strerror(errno) + ")");
+    std::string error;
+    auto rows = runfiles::ReadRows(path, columns, columns, error);
+    if (!rows) {
+        notes.push_back(error);
         return std::nullopt;
     }
-    std::vector<std::vector<double>> rows;
-    std::vector<double> row;
-    double value = 0.0;
-    int converted = 0;
-    while ((converted = std::fscanf(file.get(), "%lf", &value)) == 1) {
-        if (!std::isfinite(value)) {
-            notes.push_back(path + ": line " + std::to_string(rows.size() + 1) +
-                            " holds a number that is not finite");
-            return std::nullopt;
-        }
-        row.push_back(value);
-        if (int(row.size()) == columns) {
-            rows.push_back(std::move(row));
-            row.clear();
-        }
-    }
-    if (converted != EOF) {
-        notes.push_back(path + ": line " + std::to_string(rows.size() + 1) +
-                        " holds something that is not a number");
-        return std::nullopt;
-    }
-    if (!row.empty()) {
-        notes.push_back(path + ": the last line holds " + std::to_string(row.size()) + " of " +
-                        std::to_string(columns) + " numbers");
-        return std::nullopt;
-    }
-    if (rows.empty()) {
+    if (rows->empty()) {
         notes.push_back(path + ": empty");
         return std::nullopt;
     }

@@ -14,9 +14,9 @@
 
 namespace trainer {
 
-// The numbers of a text recording, `columns` per line. Nothing when the
-// file does not open, holds no number, holds text that is not a number or
-// ends inside a line; a note says which.
+// The numbers of a text recording, `columns` per line, read strictly.
+// Nothing when the file is missing, holds no line or a line that is not
+// `columns` finite numbers; a note says which.
 std::optional<std::vector<std::vector<double>>> ReadColumns(const std::string& path, int columns,
                                                             std::vector<std::string>& notes);
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "networks/networks.h"
+#include "runfiles/catalogue.h"
 #include "trainer/family_support.h"
 #include "trainer/trainer.h"
 
@@ -137,11 +138,11 @@ FamilyReport TrainLinkNetworks(const MotorRecordings& recordings, const Training
     });
 
     std::error_code error;
-    std::filesystem::create_directories("./NeuralFiles", error);
+    std::filesystem::create_directories(runfiles::kLabDirectory, error);
     StagedFiles staged;
-    if (!staged.Write("./NeuralFiles/WeightsDoubleLink.txt",
+    if (!staged.Write(runfiles::kDoubleLinkWeights.path,
                       ToNetworkWeights(kDoubleLinkShape, doubleFit.parameters)) ||
-        !staged.Write("./NeuralFiles/WeightsUpperLink.txt",
+        !staged.Write(runfiles::kUpperLinkWeights.path,
                       ToNetworkWeights(kUpperLinkShape, upperFit.parameters)) ||
         !staged.Commit()) {
         report.notes.push_back("link networks not written: a file could not be written");
@@ -154,10 +155,10 @@ FamilyReport TrainLinkNetworks(const MotorRecordings& recordings, const Training
     if (!doubleLink.LoadWeights() || !upperLink.LoadWeights()) {
         report.notes.push_back("a link network did not load back");
     }
-    report.networks.push_back(Report("WeightsDoubleLink.txt", doubleSplit,
+    report.networks.push_back(Report(runfiles::kDoubleLinkWeights.Name(), doubleSplit,
                                      DoubleLinkError(doubleLink, samples, doubleSplit.training),
                                      DoubleLinkError(doubleLink, samples, doubleSplit.heldOut), 2));
-    report.networks.push_back(Report("WeightsUpperLink.txt", upperSplit,
+    report.networks.push_back(Report(runfiles::kUpperLinkWeights.Name(), upperSplit,
                                      UpperLinkError(upperLink, samples, upperSplit.training),
                                      UpperLinkError(upperLink, samples, upperSplit.heldOut), 1));
     return report;

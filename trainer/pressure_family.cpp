@@ -13,10 +13,11 @@
 #include <optional>
 #include <tuple>
 
-#include "evaluator/evaluator.h"
-#include "evaluator/run_files.h"
 #include "model/ponnet_model.h"
+#include "model/replay.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
+#include "runfiles/run_files.h"
 #include "trainer/family_support.h"
 #include "trainer/trainer.h"
 
@@ -103,11 +104,11 @@ std::optional<std::vector<runfiles::PressureLogRecord>> ReadCombinedFiles(
 std::optional<std::vector<PressureSample>> PressureSamples(
     const std::vector<runfiles::PressureLogRecord>& log) {
     std::vector<runfiles::TrajectoryRecord> records;
-    if (!evaluator::RoundTripThroughText(evaluator::ReplayTrajectory(log), records)) {
+    if (!replay::RoundTripThroughText(replay::ReplayTrajectory(log), records)) {
         return std::nullopt;
     }
     std::vector<float> flags;
-    evaluator::ComputeDirectionFlags(records, flags);
+    replay::ComputeDirectionFlags(records, flags);
     std::vector<PressureSample> samples;
     for (std::size_t d = 1; d + 1 < records.size(); ++d) {
         PressureSample s;
@@ -339,10 +340,9 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
     trainer.FitAll(all);
 
     std::error_code error;
-    std::filesystem::create_directories("./NeuralFiles/WeightsPONNET", error);
+    std::filesystem::create_directories(runfiles::kPonnetDirectory, error);
     StagedFiles staged;
-    bool written = staged.WriteText(std::string(kConsoleWeightDirectory) + "GeneralWeights.txt",
-                                    "3\n0\n0\n0\n14\n");
+    bool written = staged.WriteText(runfiles::kPonnetGeneralWeights.path, "3\n0\n0\n0\n14\n");
     for (int m = 1; m <= kMuscles && written; ++m) {
         for (int set = 0; set < kSets && written; ++set) {
             for (int bin = 0; bin < kBins && written; ++bin) {

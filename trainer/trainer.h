@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "runfiles/catalogue.h"
+
 namespace trainer {
 
 struct TrainingOptions {
@@ -50,7 +52,7 @@ struct FamilyReport {
 
 // The four per-muscle excitation files of the pressure training procedure:
 // PREFIX1.txt to PREFIX4.txt.
-inline constexpr const char* kValveRecordingPrefix = "./NeuralFiles/TrainPressureVoltageANNET";
+inline constexpr const char* kValveRecordingPrefix = runfiles::kValveRecording.prefix;
 std::array<std::string, 4> ValveRecordings(const std::string& prefix = kValveRecordingPrefix);
 // WeightsANNET1.txt to 4: per muscle, the valve voltage from the pressures
 // it produced, with the inputs the control runs build.
@@ -59,8 +61,8 @@ FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
 
 // The motor excitation files: commanded voltages and resulting velocities.
 struct MotorRecordings {
-    std::string voltages = "./NeuralFiles/VoltageTrainDoubleLink_Input.txt";
-    std::string velocities = "./NeuralFiles/VelocitiesTrainDouble_Output.txt";
+    std::string voltages = runfiles::kMotorVoltages.path;
+    std::string velocities = runfiles::kMotorVelocities.path;
 };
 // WeightsDoubleLink.txt and WeightsUpperLink.txt: desired velocities
 // (counts per ms) to the voltages that produced them.
@@ -70,8 +72,8 @@ FamilyReport TrainLinkNetworks(const MotorRecordings& recordings, const Training
 // run's two files, or a run log (LogALLANNETPressures.txt) when `runLog` is
 // set.
 struct PressureRecordings {
-    std::string encoders = "./NeuralFiles/ALLTrainDataEncoders.txt";
-    std::string pressures = "./NeuralFiles/ALLTrainFilteredPressureValues.txt";
+    std::string encoders = runfiles::kCombinedEncoders.path;
+    std::string pressures = runfiles::kCombinedPressures.path;
     std::string runLog;
 };
 // WeightsPONNET/GeneralWeights.txt and the 288 per-bin files: the run's

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "networks/networks.h"
+#include "runfiles/catalogue.h"
 #include "trainer/family_support.h"
 #include "trainer/trainer.h"
 
@@ -56,10 +57,6 @@ Samples FitSamples(const std::vector<ValveSample>& samples) {
     return fit;
 }
 
-std::string ValveFile(int muscle) {
-    return "WeightsANNET" + std::to_string(muscle) + ".txt";
-}
-
 double SquaredError(const networks::AnnetModel& model, const std::vector<ValveSample>& samples,
                     const std::vector<int>& rows) {
     double sum = 0.0;
@@ -77,7 +74,7 @@ double SquaredError(const networks::AnnetModel& model, const std::vector<ValveSa
 std::array<std::string, 4> ValveRecordings(const std::string& prefix) {
     std::array<std::string, 4> paths;
     for (int m = 1; m <= kMuscles; ++m) {
-        paths[m - 1] = prefix + std::to_string(m) + ".txt";
+        paths[m - 1] = runfiles::NumberedLabFile{prefix.c_str(), 0, runfiles::Lines::kOwn}.Path(m);
     }
     return paths;
 }
@@ -122,13 +119,13 @@ FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
     });
 
     std::error_code error;
-    std::filesystem::create_directories("./NeuralFiles", error);
+    std::filesystem::create_directories(runfiles::kLabDirectory, error);
     StagedFiles staged;
     for (int m = 0; m < kMuscles; ++m) {
-        if (!staged.Write("./NeuralFiles/" + ValveFile(m + 1),
+        if (!staged.Write(runfiles::kValveWeights.Path(m + 1),
                           ToNetworkWeights(kValveShape, fits[m].parameters))) {
-            report.notes.push_back("valve networks not written: ./NeuralFiles/" + ValveFile(m + 1) +
-                                   " could not be written");
+            report.notes.push_back("valve networks not written: " +
+                                   runfiles::kValveWeights.Path(m + 1) + " could not be written");
             return report;
         }
     }
@@ -141,10 +138,10 @@ FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
     for (int m = 0; m < kMuscles; ++m) {
         networks::AnnetModel model(m + 1);
         if (!model.LoadWeights()) {
-            report.notes.push_back(ValveFile(m + 1) + " did not load back");
+            report.notes.push_back(runfiles::kValveWeights.Name(m + 1) + " did not load back");
         }
         NetworkReport network;
-        network.file = ValveFile(m + 1);
+        network.file = runfiles::kValveWeights.Name(m + 1);
         network.unit = "V";
         network.trainingSamples = int(splits[m].training.size());
         network.heldOutSamples = int(splits[m].heldOut.size());

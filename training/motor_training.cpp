@@ -9,6 +9,7 @@
 #include "networks/networks.h"
 #include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
@@ -24,13 +25,13 @@ using training::TrainingResult;
 // from what the first one left, and the velocity test overwrites them.
 float motorCommands[arm::kMotorCount] = {};
 
-constexpr const char* kVoltageFile = "./NeuralFiles/VoltageTrainDoubleLink_Input.txt";
-constexpr const char* kVelocityFile = "./NeuralFiles/VelocitiesTrainDouble_Output.txt";
-constexpr const char* kEncoderFile = "./NeuralFiles/EncoderTrainDouble_Output.txt";
-constexpr const char* kLogTimeFile = "./NeuralFiles/LogTimeMotors.txt";
+constexpr const char* kVoltageFile = runfiles::kMotorVoltages.path;
+constexpr const char* kVelocityFile = runfiles::kMotorVelocities.path;
+constexpr const char* kEncoderFile = runfiles::kMotorEncoders.path;
+constexpr const char* kLogTimeFile = runfiles::kMotorTimeLog.path;
 
-constexpr const char* kActualVelocityFile = "./NeuralFiles/SinTrajectoryActualVelocityOutput.txt";
-constexpr const char* kActualEncoderFile = "./NeuralFiles/SinTrajectoryActualEncoderOutput.txt";
+constexpr const char* kActualVelocityFile = runfiles::kTrackedVelocities.path;
+constexpr const char* kActualEncoderFile = runfiles::kTrackedEncoders.path;
 
 // Room of the excitation's tables; the loop fills the first 2800 entries,
 // and the velocity of the last sample is formed with the zero entry after it.

@@ -11,6 +11,7 @@
 #include "networks/networks.h"
 #include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
@@ -31,9 +32,9 @@ struct ValveSample {
     float pressure = 0.0f;
 };
 
-constexpr const char* kEncoderFile = "./NeuralFiles/ALLTrainDataEncoders.txt";
-constexpr const char* kPressureFile = "./NeuralFiles/ALLTrainFilteredPressureValues.txt";
-constexpr const char* kDesiredPressureFile = "./NeuralFiles/ALLDesiredPressureTrajectory.txt";
+constexpr const char* kEncoderFile = runfiles::kCombinedEncoders.path;
+constexpr const char* kPressureFile = runfiles::kCombinedPressures.path;
+constexpr const char* kDesiredPressureFile = runfiles::kCombinedDesiredPressures.path;
 
 // One sample of the combined run: the pressures read after the valve write
 // and the counts read after the motor commands.
@@ -48,7 +49,7 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     std::string paths[arm::kMuscleCount];
     platform::StdioFile files[arm::kMuscleCount];
     for (int k = 0; k < arm::kMuscleCount; ++k) {
-        paths[k] = "./NeuralFiles/TrainPressureVoltageANNET" + std::to_string(k + 1) + ".txt";
+        paths[k] = runfiles::kValveRecording.Path(k + 1);
         files[k] = platform::OpenReporting(paths[k].c_str(), "w", messages::kNotOpened);
     }
     std::vector<ValveSample> records[arm::kMuscleCount];

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "evaluator/run_files.h"
 #include "platform/stdio_file.h"
+#include "runfiles/run_files.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
 #include "training/training.h"

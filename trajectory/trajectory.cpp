@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "arm/arm.h"
-#include "evaluator/run_files.h"
-#include "evaluator/trajectory_terms.h"
 #include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 #include "platform/stdio_text.h"
+#include "runfiles/run_files.h"
+#include "runfiles/trajectory_terms.h"
 
 namespace {
 

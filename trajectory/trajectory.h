@@ -4,15 +4,15 @@
 // every 20 ms sample and the third joint keeps the tool's orientation.
 #pragma once
 
+#include "runfiles/catalogue.h"
+
 // The three files, relative to the working directory, in the order they are
 // written: desired velocities (counts per ms of axes 0, 1, 2), desired
 // encoder counts of axes 0, 1, 2, and one runfiles::TrajectoryRecord of
 // dynamic terms per sample.
-inline constexpr const char* kVelocityTrajectoryFile =
-    "./NeuralFiles/SinVelocityTrajectoryDesired.txt";
-inline constexpr const char* kEncoderTrajectoryFile =
-    "./NeuralFiles/SinTrajectoryEncoderOutputDesired.txt";
-inline constexpr const char* kDynamicTermsFile = "./NeuralFiles/SinTrajectoryALLWeights.txt";
+inline constexpr const char* kVelocityTrajectoryFile = runfiles::kVelocityTrajectory.path;
+inline constexpr const char* kEncoderTrajectoryFile = runfiles::kEncoderTrajectory.path;
+inline constexpr const char* kDynamicTermsFile = runfiles::kDynamicTerms.path;
 
 // Writes the three trajectory files for the panel's wave choice (non-zero =
 // selected; step, sine and ramp are evaluated in this order and the last

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "tuning/tuning.h"
 
 namespace tuning {
@@ -59,7 +60,7 @@ double ArbiterFitness::Of(const Candidate& k) {
     const std::filesystem::path dir(directory_);
     lastText_.clear();
     {
-        platform::StdioFile candidate(std::fopen((dir / "KFFile.txt").c_str(), "w"));
+        platform::StdioFile candidate(std::fopen((dir / runfiles::kCandidate.path).c_str(), "w"));
         if (!candidate || !runfiles::WriteCandidates(candidate.get(), k.data()) ||
             std::fclose(candidate.release()) != 0) {
             return std::numeric_limits<double>::infinity();
@@ -67,10 +68,10 @@ double ArbiterFitness::Of(const Candidate& k) {
     }
     // A run that dies before writing must not leave the last candidate's fitness.
     std::error_code ignored;
-    std::filesystem::remove(dir / "FEval.txt", ignored);
+    std::filesystem::remove(dir / runfiles::kFitness.path, ignored);
 
     const int status = RunIn(program_, directory_);
-    platform::StdioFile result(std::fopen((dir / "FEval.txt").c_str(), "r"));
+    platform::StdioFile result(std::fopen((dir / runfiles::kFitness.path).c_str(), "r"));
     if (result) {
         for (int c; (c = std::fgetc(result.get())) != EOF;) {
             lastText_ += char(c);

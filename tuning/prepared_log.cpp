@@ -39,7 +39,7 @@ std::string FitnessText(double fitness) {
     return text;
 }
 
-std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
+std::optional<PreparedLog> PreparedLog::Load(replay::MuscleModels& models,
                                              const std::string& logPath, std::string& reason) {
     std::vector<runfiles::PressureLogRecord> log;
     platform::StdioFile logFile(std::fopen(logPath.c_str(), "r"));
@@ -55,7 +55,7 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
 
     // arbiter reads the replay input back from SimALLWeights.txt.
     std::vector<runfiles::TrajectoryRecord> trajectory;
-    if (!evaluator::RoundTripThroughText(evaluator::ReplayTrajectory(log), trajectory)) {
+    if (!replay::RoundTripThroughText(replay::ReplayTrajectory(log), trajectory)) {
         reason = "the replay input could not be prepared";
         return std::nullopt;
     }
@@ -65,7 +65,7 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
         return std::nullopt;
     }
     std::vector<float> flags;
-    evaluator::ComputeDirectionFlags(trajectory, flags);
+    replay::ComputeDirectionFlags(trajectory, flags);
 
     PreparedLog prepared;
     prepared.records_ = n;
@@ -83,7 +83,7 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
     for (std::size_t d = 1; d + 1 < n; ++d) {
         const std::size_t i = d - 1;
         float own[arm::kMuscleCount], neighbour[arm::kMuscleCount];
-        const float phase = evaluator::PredictSample(models, trajectory, flags, d, own, neighbour);
+        const float phase = replay::PredictSample(models, trajectory, flags, d, own, neighbour);
         const fuzzy::RuleStrengths strengths = fuzzy::StrengthsAt(phase);
         for (int r = 0; r < kRules; ++r) {
             prepared.strength_[r][i] = strengths.rule[r];
@@ -115,7 +115,7 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
 }
 
 // kLanes samples at a time, in the arithmetic of fuzzy::CombineProposals,
-// fuzzy::Blend and evaluator::AddSquaredMisses (doubles rounded to float
+// fuzzy::Blend and replay::AddSquaredMisses (doubles rounded to float
 // where they store a float), the squares summed by FloatSum. Built for
 // AVX-512, AVX2 and plain x86-64, picked when the program loads; none
 // contracts a multiply and an add into one rounding.
@@ -151,7 +151,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) double PreparedLog:
         }
         errorSum.AddGroup(squares);
     }
-    const double fitness = evaluator::FitnessOf(errorSum.Value(), records_);
+    const double fitness = replay::FitnessOf(errorSum.Value(), records_);
     return std::isnan(fitness) ? std::numeric_limits<double>::infinity() : fitness;
 }
 
@@ -165,8 +165,8 @@ double InProcessFitness::Of(const Candidate& k) {
 
 std::optional<std::vector<PreparedLog>> PrepareLogs(const std::string& weightDirectory,
                                                     const std::vector<std::string>& logPaths) {
-    evaluator::MuscleModels models;
-    if (!evaluator::LoadModels(weightDirectory, models)) {
+    replay::MuscleModels models;
+    if (!replay::LoadModels(weightDirectory, models)) {
         std::printf("No fitness computed: the PONNET weights could not all be read\n");
         return std::nullopt;
     }

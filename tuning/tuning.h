@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "arm/arm.h"
-#include "evaluator/evaluator.h"
 #include "model/fuzzy_supervisor.h"
+#include "model/replay.h"
 
 namespace tuning {
 
@@ -47,8 +47,8 @@ class PreparedLog {
     // round-tripped through its six-decimal text) and keeps the per-sample
     // values. Nothing when arbiter could not score the log; `reason` then
     // says why in arbiter's words.
-    static std::optional<PreparedLog> Load(evaluator::MuscleModels& models,
-                                           const std::string& logPath, std::string& reason);
+    static std::optional<PreparedLog> Load(replay::MuscleModels& models, const std::string& logPath,
+                                           std::string& reason);
 
     // arbiter's fitness of `k` on this log (infinity where arbiter finds
     // none: a non-numeric error).

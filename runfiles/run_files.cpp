@@ -1,4 +1,4 @@
-#include "evaluator/run_files.h"
+#include "runfiles/run_files.h"
 
 #include <cstdlib>
 

@@ -4,7 +4,7 @@
 // both build their records here.
 #pragma once
 
-#include "evaluator/run_files.h"
+#include "runfiles/run_files.h"
 
 namespace runfiles {
 

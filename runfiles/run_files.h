@@ -30,6 +30,11 @@ struct PressureLogRecord {
     static constexpr int kFieldCount = 18;
     static constexpr const char* kFormat =
         "%d\t%f\t%f\t%f\t%f\t%f\t%f\t%f\t%f %f\t%f\t%f\t%f\t%d\t%d\t%d\t%d  %d\n";
+    // Where each group starts on a line.
+    static constexpr int kDesiredField = 1;
+    static constexpr int kMeasuredField = kDesiredField + arm::kMuscleCount;
+    static constexpr int kValveField = kMeasuredField + arm::kMuscleCount;
+    static constexpr int kCountField = kValveField + arm::kMuscleCount;
     int sample = 0;
     float desired[arm::kMuscleCount] = {};
     float measured[arm::kMuscleCount] = {};

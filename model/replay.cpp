@@ -1,17 +1,13 @@
-// Replay input of the evaluator: the motion the arm really made in a logged
-// run, as trajectory records derived from the logged encoder counts.
+#include "model/replay.h"
+
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <vector>
 
-#include "arm/arm.h"
-#include "evaluator/evaluator.h"
-#include "evaluator/run_files.h"
-#include "evaluator/trajectory_terms.h"
-#include "platform/fixed_messages.h"
+#include "model/fuzzy_supervisor.h"
 #include "platform/stdio_file.h"
+#include "runfiles/trajectory_terms.h"
 
-namespace evaluator {
+namespace replay {
 namespace {
 
 using platform::StdioFile;
@@ -90,6 +86,9 @@ runfiles::TrajectoryRecord RecordOf(const Motion& m, std::size_t j) {
 
 }  // namespace
 
+using runfiles::PressureLogRecord;
+using runfiles::TrajectoryRecord;
+
 std::vector<runfiles::TrajectoryRecord> ReplayTrajectory(
     const std::vector<runfiles::PressureLogRecord>& log) {
     std::vector<runfiles::TrajectoryRecord> records;
@@ -117,39 +116,80 @@ bool RoundTripThroughText(const std::vector<runfiles::TrajectoryRecord>& written
     return ReadRoundedReplayInput(text.get(), read);
 }
 
-bool PrepareSimulationInput() {
-    StdioFile logFile(std::fopen("LogALLANNETPressures.txt", "r"));
-    if (!logFile) {
-        std::fputs(messages::kRunLogNotOpened, stdout);
-    }
-    StdioFile simFile(std::fopen("SimALLWeights.txt", "w"));
-    if (!simFile) {
-        std::fputs(messages::kReplayInputNotWritten, stdout);
-    }
-
-    std::vector<runfiles::PressureLogRecord> log;
-    bool ok = logFile && simFile;
-    const std::string tooLarge = logFile ? platform::ReadWholeProblem(logFile.get()) : "";
-    if (!tooLarge.empty()) {
-        std::printf("LogALLANNETPressures.txt %s; not read\n", tooLarge.c_str());
-        ok = false;
-    } else if (logFile && runfiles::ReadAll(logFile.get(), log).stalled) {
-        std::printf("LogALLANNETPressures.txt: unreadable text in line %zu\n", log.size());
-        ok = false;
-    }
-
-    if (simFile) {
-        for (const runfiles::TrajectoryRecord& record : ReplayTrajectory(log)) {
-            runfiles::Write(simFile.get(), record);
-        }
-    }
-
-    logFile.reset();
-    if (simFile && (std::ferror(simFile.get()) || std::fclose(simFile.release()) != 0)) {
-        std::fputs("SimALLWeights.txt: write failed\n", stdout);
-        ok = false;
-    }
-    return ok;
+bool ReadRoundedReplayInput(std::FILE* file, std::vector<TrajectoryRecord>& trajectory) {
+    return !runfiles::ReadAll(file, trajectory).stalled;
 }
 
-}  // namespace evaluator
+float BinPhase(float angle) {
+    const double c = angle;
+    return float(c - 4 * std::floor(c / 4));
+}
+
+void ComputeDirectionFlags(const std::vector<TrajectoryRecord>& trajectory,
+                           std::vector<float>& flags) {
+    const std::size_t n = trajectory.size();
+    flags.assign(n, 0.0f);
+    for (std::size_t i = 1; i < n; ++i) {
+        const float previous = trajectory[i - 1].field[0], current = trajectory[i].field[0];
+        if (previous < current) {
+            flags[i] = 1.0f;
+        } else if (previous > current) {
+            flags[i] = 0.0f;
+        } else {
+            flags[i] = flags[i - 1];
+        }
+    }
+    if (n >= 2) {
+        flags[0] = flags[1];
+    }
+}
+
+bool LoadModels(const std::string& weightDirectory, MuscleModels& models) {
+    bool loaded = true;
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        models[m] = std::make_unique<PonnetModel>(m + 1, weightDirectory);
+        models[m]->Allocate();
+        loaded = models[m]->LoadWeights() && loaded;
+    }
+    return loaded;
+}
+
+float PredictSample(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
+                    const std::vector<float>& flags, std::size_t d, float* own, float* neighbour) {
+    const float* fields = trajectory[d].field;
+    float x[PonnetModel::kInputSize];
+    std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
+
+    // The neighbour on the nearer side of the bin: below up to phase 2.
+    const float phase = BinPhase(fields[0]);
+    const bool below = phase <= 2;
+    x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
+    }
+
+    x[PonnetModel::kInputs] = flags[d];
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        models[m]->Evaluate(x, &own[m], 0);
+    }
+    return phase;
+}
+
+float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
+                     const std::vector<float>& flags, const float* k,
+                     const std::vector<PressureLogRecord>& measured, std::FILE* fuzzyLog) {
+    float errorSum = 0.0f;
+    for (std::size_t d = 1; d + 1 < trajectory.size(); ++d) {
+        runfiles::FuzzyPressureLogRecord record;
+        float neighbour[arm::kMuscleCount];
+        const float phase = PredictSample(models, trajectory, flags, d, record.own, neighbour);
+        fuzzy::Blend(fuzzy::BlendWeight(phase, k), record.own, neighbour, record.blended);
+        errorSum = AddSquaredMisses(errorSum, measured[d].measured, record.blended);
+        if (fuzzyLog) {
+            runfiles::Write(fuzzyLog, record);
+        }
+    }
+    return errorSum;
+}
+
+}  // namespace replay

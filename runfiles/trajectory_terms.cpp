@@ -1,4 +1,4 @@
-#include "evaluator/trajectory_terms.h"
+#include "runfiles/trajectory_terms.h"
 
 #include <cmath>
 
