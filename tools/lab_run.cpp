@@ -47,12 +47,17 @@ constexpr const char* kUsage =
     "Their summary lists the files written; calibrate counts seconds, not samples.\n"
     "A training file that could not be written makes the exit status 1.\n"
     "\n"
-    "  plant    prints the plant in effect: the built-in one, changed by the keys of\n"
-    "           virtual-lab.toml in the working directory; moves nothing\n"
+    "and two that move nothing:\n"
+    "\n"
+    "  plant      prints the plant in effect: the built-in one, changed by the keys\n"
+    "             of virtual-lab.toml in the working directory\n"
+    "  reset-arm  puts the virtual arm back at rest for the next command\n"
     "\n"
     "Every action first reads virtual-lab.toml, when there is one; a file with an\n"
     "unknown key or a value of the wrong type or outside its range is refused with\n"
-    "one line, before anything moves, and the exit status is 2.\n"
+    "one line, before anything moves, and the exit status is 2. An action that\n"
+    "moves the arm starts where the last one left it (virtual-arm.state, written\n"
+    "when it ends; a damaged state is refused with exit status 1).\n"
     "\n"
     "Options:\n"
     "  --dir D            working directory (default .)\n"
@@ -226,38 +231,53 @@ int CombinedTraining(const Options& options) {
     return SummariseTraining("combined-training", RecordCombinedTrainingData(nullptr), options);
 }
 
-// Writes the commented built-in plant file, or prints the plant in effect.
-int Plant(const std::string& templateFile) {
-    if (templateFile.empty()) {
-        std::fputs(lab::FormatPlantFile(lab::Plant(), false).c_str(), stdout);
-        return 0;
-    }
-    platform::StdioFile file(std::fopen(templateFile.c_str(), "w"));
+// Writes the commented built-in plant file to `path`.
+int WritePlantTemplate(const std::string& path) {
+    platform::StdioFile file(std::fopen(path.c_str(), "w"));
     const std::string text = lab::FormatPlantFile(lab::plant::BuiltIn(), true);
     const bool written = file && std::fputs(text.c_str(), file.get()) >= 0;
     if (!written || std::fclose(file.release()) != 0) {
-        std::fprintf(stderr, "lab-run: cannot write %s\n", templateFile.c_str());
+        std::fprintf(stderr, "lab-run: cannot write %s\n", path.c_str());
         return kStopped;
     }
-    std::printf("lab-run: plant: wrote the built-in plant to %s\n", templateFile.c_str());
+    std::printf("lab-run: plant: wrote the built-in plant to %s\n", path.c_str());
     return 0;
 }
 
-// The actions, by name; each returns the exit status.
+// Prints the plant in effect.
+int Plant(const Options&) {
+    std::fputs(lab::FormatPlantFile(lab::Plant(), false).c_str(), stdout);
+    return 0;
+}
+
+int ResetArm(const Options&) {
+    if (const std::string failure = lab::ResetArm("."); !failure.empty()) {
+        std::fprintf(stderr, "lab-run: %s\n", failure.c_str());
+        return kStopped;
+    }
+    std::printf("lab-run: reset-arm: the arm is at rest\n");
+    return 0;
+}
+
+// The actions, by name; each returns the exit status. Those that move the
+// arm run with the cards opened, on the arm as the last command left it.
 struct Action {
     const char* name;
     int (*run)(const Options&);
+    bool movesArm;
 };
 constexpr Action kActions[] = {
-    {"home", Home},
-    {"hybrid", Hybrid},
-    {"neural", Neural},
-    {"manual", Manual},
-    {"calibrate", Calibrate},
-    {"motor-training", MotorTraining},
-    {"velocity-test", VelocityTest},
-    {"pressure-training", PressureTraining},
-    {"combined-training", CombinedTraining},
+    {"plant", Plant, false},
+    {"reset-arm", ResetArm, false},
+    {"home", Home, true},
+    {"hybrid", Hybrid, true},
+    {"neural", Neural, true},
+    {"manual", Manual, true},
+    {"calibrate", Calibrate, true},
+    {"motor-training", MotorTraining, true},
+    {"velocity-test", VelocityTest, true},
+    {"pressure-training", PressureTraining, true},
+    {"combined-training", CombinedTraining, true},
 };
 
 }  // namespace
@@ -287,26 +307,26 @@ int main(int argc, char** argv) {
     if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
     }
-    const bool plant = positionals[0] == "plant";
-    if (!templateFile.empty() && !plant) {
-        return args.UsageError("--write goes with the plant action only");
-    }
-    if (plant && !templateFile.empty()) {
-        return Plant(templateFile);
-    }
     const Action* action = nullptr;
-    std::string names = "plant";
+    std::string names;
     for (const Action& candidate : kActions) {
-        names += std::string(", ") + candidate.name;
+        names += names.empty() ? candidate.name : std::string(", ") + candidate.name;
         if (positionals[0] == candidate.name) {
             action = &candidate;
         }
     }
-    if (action == nullptr && !plant) {
+    if (action == nullptr) {
         return args.UsageError("action '" + positionals[0] + "' is not one of " + names);
     }
+    const std::string name = action->name;
+    if (!templateFile.empty()) {
+        if (name != "plant") {
+            return args.UsageError("--write goes with the plant action only");
+        }
+        return WritePlantTemplate(templateFile);
+    }
     if (!fuzzyVectorFile.empty()) {
-        if (plant || std::string(action->name) != "hybrid") {
+        if (name != "hybrid") {
             return args.UsageError("--fuzzy-vector goes with the hybrid action only");
         }
         if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
@@ -325,16 +345,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
         return tools::kUsageError;
     }
-    if (plant) {
-        return Plant("");
+    if (name == "plant") {
+        return action->run(options);  // reads, writes nothing
     }
     const auto lock = labdir::LabLock::Take(".", "lab-run");
     if (!lock) {
+        return kStopped;
+    }
+    if (!action->movesArm) {
+        return action->run(options);
+    }
+    if (const std::string refusal = lab::RestoreArm("."); !refusal.empty()) {
+        std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
         return kStopped;
     }
     if (!options.realTime) {
         platform::UseVirtualClock();
     }
     ResetCards();
-    return action->run(options);
+    const int status = action->run(options);
+    if (const std::string failure = lab::SaveArm("."); !failure.empty()) {
+        std::fprintf(stderr, "lab-run: %s\n", failure.c_str());
+        return kStopped;
+    }
+    return status;
 }
