@@ -126,7 +126,8 @@ TEST(ArmStateCommands, PressedStopStaysPressedUntilReleased) {
     ASSERT_EQ(pressed.status, 0) << pressed.err;
     EXPECT_EQ(pressed.out, "lab-estop: pressed the emergency stop of the arm kept in .\n");
     const std::string stopped = RunTool(LAB_RUN, "home").out;
-    EXPECT_EQ(stopped.substr(stopped.rfind("lab-run:")), "lab-run: home: stopped by the emergency stop\n");
+    EXPECT_EQ(stopped.substr(stopped.rfind("lab-run:")),
+              "lab-run: home: stopped by the emergency stop\n");
     EXPECT_EQ(RunTool(LAB_RUN, "home").status, 1);  // still pressed
     ASSERT_EQ(RunTool(LAB_ESTOP, "release --dir .").status, 0);
     const ToolRun homed = RunTool(LAB_RUN, "home");

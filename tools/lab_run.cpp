@@ -11,18 +11,24 @@
 #include "arm/arm.h"
 #include "cards/motion_card.h"
 #include "evaluator/run_files.h"
+#include "experiments/characterise.h"
+#include "experiments/experiment.h"
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
 #include "runs/runs.h"
+#include "runs/velocity_record.h"
 #include "tools/arguments.h"
 #include "training/training.h"
+#include "trajectory/trajectory.h"
 
 namespace {
 
 constexpr int kStopped = 1;
+constexpr float kManualDurationMs = 1000.0f;
+constexpr float kManualLongestMs = 3000.0f;
 
 constexpr const char* kUsage =
     "Usage: lab-run [options] ACTION\n"
@@ -47,6 +53,20 @@ constexpr const char* kUsage =
     "Their summary lists the files written; calibrate counts seconds, not samples.\n"
     "A training file that could not be written makes the exit status 1.\n"
     "\n"
+    "an open-loop experiment:\n"
+    "\n"
+    "  experiment SCHEDULE  applies the valve and motor commands of SCHEDULE through\n"
+    "           the card layers and records what the arm did every period. SCHEDULE\n"
+    "           holds one breakpoint a line, TIME_MS CHANNEL VALUE [ramp], # starting\n"
+    "           a comment; CHANNEL is valve1..valve4 or motor1..motor3 (volts) or\n"
+    "           servo1..servo3 (on, off). A channel holds its value until its next\n"
+    "           breakpoint; with ramp it moves there linearly from the previous one\n"
+    "\n"
+    "  characterise  homes the arm, runs a standard set of experiments (valve\n"
+    "           steps, slow sweeps, motor steps, the arm's sine motion) and prints the\n"
+    "           plant's measured figures; the recordings go to --out DIR (default\n"
+    "           characterisation)\n"
+    "\n"
     "and two that move nothing:\n"
     "\n"
     "  plant      prints the plant in effect: the built-in one, changed by the keys\n"
@@ -69,10 +89,16 @@ constexpr const char* kUsage =
     "  --motor1, --motor2, --motor3\n"
     "                     manual: switch that motor's servo on\n"
     "  --motor-volts V    manual: voltage of all three motors, -0.5 to 0.5 (default 0.2)\n"
-    "  --duration MS      manual: how long the motors are driven, 0 to 3000 (default 1000)\n"
+    "  --duration MS      manual: how long the motors are driven, 0 to 3000 (default 1000);\n"
+    "                     experiment: its length, 0 to 600000 (default: up to the last\n"
+    "                     breakpoint)\n"
     "  --muscle1, --muscle2, --muscle3, --muscle4\n"
     "                     manual: drive that muscle's valve (the others get 0 V)\n"
     "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
+    "  --out FILE         experiment: the recording (default\n"
+    "                     NeuralFiles/ExperimentRecording.txt); characterise: the\n"
+    "                     directory of its recordings\n"
+    "  --period-ms P      experiment: one period every P ms, 1 to 100 (default 20)\n"
     "  --write FILE       plant: write the complete built-in plant file, every key\n"
     "                     with its meaning, unit and range, to FILE as a template\n"
     "  --help             show this text\n"
@@ -90,10 +116,13 @@ constexpr const char* kUsage =
 
 struct Options {
     bool realTime = false;
+    experiments::Schedule schedule;
+    experiments::Settings experiment;
+    std::string characteriseDir = "characterisation";
     std::array<float, fuzzy::kParameterCount> fuzzyVector = fuzzy::kHybridRunVector;
     bool motor[arm::kMotorCount] = {};
     float motorVolts = 0.2f;
-    float durationMs = 1000.0f;
+    float durationMs = -1.0f;  // -1: not given
     bool muscle[arm::kMuscleCount] = {};
     float muscleVolts = 4.0f;
 };
@@ -176,7 +205,7 @@ int Neural(const Options& options) {
 
 int Manual(const Options& options) {
     ManualMotorCommand(options.motor[0], options.motor[1], options.motor[2], options.motorVolts,
-                       options.durationMs);
+                       options.durationMs < 0.0f ? kManualDurationMs : options.durationMs);
     int muscles[arm::kMuscleCount] = {options.muscle[0], options.muscle[1], options.muscle[2],
                                       options.muscle[3]};
     float volts = options.muscleVolts;
@@ -231,6 +260,91 @@ int CombinedTraining(const Options& options) {
     return SummariseTraining("combined-training", RecordCombinedTrainingData(nullptr), options);
 }
 
+// Reads the schedule before anything moves; a schedule that does not parse
+// is named with its line.
+bool ReadSchedule(const std::string& path, experiments::Schedule& schedule) {
+    platform::StdioFile file(std::fopen(path.c_str(), "r"));
+    if (!file) {
+        std::fprintf(stderr, "lab-run: cannot open %s\n", path.c_str());
+        return false;
+    }
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) {
+        text.append(buffer, n);
+    }
+    if (const std::string wrong = experiments::ParseSchedule(text, schedule); !wrong.empty()) {
+        std::fprintf(stderr, "lab-run: %s: %s\n", path.c_str(), wrong.c_str());
+        return false;
+    }
+    return true;
+}
+
+int Experiment(const Options& options) {
+    const experiments::ExperimentResult result =
+        experiments::RunExperiment(options.schedule, options.experiment, nullptr);
+    std::printf("lab-run: experiment: %d periods of %g ms, %s", result.timing.samples,
+                options.experiment.periodMs, EndText(result.end));
+    if (options.realTime && result.timing.samples > 0) {
+        std::printf("; longest period work %.3f ms, %d periods over their time",
+                    result.timing.longestWorkMs, result.timing.samplesOver20Ms);
+    }
+    if (result.recordingWritten) {
+        std::printf("; recorded in %s\n", options.experiment.recording.c_str());
+    } else {
+        std::printf("; %s not written\n", options.experiment.recording.c_str());
+    }
+    return result.end == runs::RunEnd::kCompleted && result.recordingWritten ? 0 : kStopped;
+}
+
+// The velocities of the standard sine motion (100 mm, 0.5 Hz), generated
+// into `dir`/NeuralFiles/ so that the lab's own trajectory stays untouched.
+bool SineVelocities(const std::string& dir, std::vector<std::array<float, 3>>& velocities) {
+    std::error_code error;
+    const std::filesystem::path lab = std::filesystem::current_path(error);
+    std::filesystem::create_directories(std::filesystem::path(dir) / "NeuralFiles", error);
+    std::filesystem::current_path(dir, error);
+    if (error) {
+        std::fprintf(stderr, "lab-run: cannot use %s: %s\n", dir.c_str(), error.message().c_str());
+        return false;
+    }
+    int sine = 1, ramp = 0, step = 0;
+    float amplitude = 100.0f, frequency = 0.5f;
+    const bool generated = GenerateTrajectory(&sine, &ramp, &step, &amplitude, &frequency);
+    std::vector<runs::VelocityRecord> records;
+    if (generated) {
+        platform::StdioFile file(std::fopen(kVelocityTrajectoryFile, "r"));
+        if (file) {
+            runfiles::ReadAll(file.get(), records);
+        }
+    }
+    std::filesystem::current_path(lab, error);
+    for (const runs::VelocityRecord& record : records) {
+        velocities.push_back({record.velocity[0], record.velocity[1], record.velocity[2]});
+    }
+    return generated && !velocities.empty() && !error;
+}
+
+int Characterise(const Options& options) {
+    std::vector<std::array<float, 3>> velocities;
+    if (!SineVelocities(options.characteriseDir, velocities)) {
+        std::printf("lab-run: characterise: the sine motion could not be generated\n");
+        return kStopped;
+    }
+    GoHome();
+    HomeMuscles();
+    const experiments::Characterisation sheet =
+        experiments::Characterise(options.characteriseDir, velocities);
+    std::printf("\nPlant data sheet (recordings in %s)\n%s", options.characteriseDir.c_str(),
+                experiments::DataSheet(sheet).c_str());
+    if (!sheet.failure.empty()) {
+        std::printf("lab-run: characterise: %s\n", sheet.failure.c_str());
+        return kStopped;
+    }
+    std::printf("lab-run: characterise: %zu figures\n", sheet.figures.size());
+    return 0;
+}
+
 // Writes the commented built-in plant file to `path`.
 int WritePlantTemplate(const std::string& path) {
     platform::StdioFile file(std::fopen(path.c_str(), "w"));
@@ -278,6 +392,8 @@ constexpr Action kActions[] = {
     {"velocity-test", VelocityTest, true},
     {"pressure-training", PressureTraining, true},
     {"combined-training", CombinedTraining, true},
+    {"experiment", Experiment, true},
+    {"characterise", Characterise, true},
 };
 
 }  // namespace
@@ -296,14 +412,18 @@ int main(int argc, char** argv) {
     args.Flag("--motor2", options.motor[1]);
     args.Flag("--motor3", options.motor[2]);
     args.Real("--motor-volts", options.motorVolts, -0.5f, 0.5f);
-    args.Real("--duration", options.durationMs, 0.0f, 3000.0f);
+    args.Real("--duration", options.durationMs, 0.0f, float(experiments::kLongestMs));
     args.Flag("--muscle1", options.muscle[0]);
     args.Flag("--muscle2", options.muscle[1]);
     args.Flag("--muscle3", options.muscle[2]);
     args.Flag("--muscle4", options.muscle[3]);
     args.Real("--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
     args.Text("--write", templateFile);
-    args.Positionals(positionals, 1, 1, "ACTION");
+    std::string out;
+    args.Text("--out", out);
+    long periodMs = 20;
+    args.Integer("--period-ms", periodMs, 1, 100);
+    args.Positionals(positionals, 1, 2, "ACTION (and the experiment's SCHEDULE)");
     if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
     }
@@ -319,6 +439,29 @@ int main(int argc, char** argv) {
         return args.UsageError("action '" + positionals[0] + "' is not one of " + names);
     }
     const std::string name = action->name;
+    if ((name == "experiment") != (positionals.size() == 2)) {
+        return args.UsageError(name == "experiment" ? "experiment needs a SCHEDULE file"
+                                                    : "only experiment takes a second argument");
+    }
+    if (!out.empty() && name != "experiment" && name != "characterise") {
+        return args.UsageError("--out goes with experiment and characterise only");
+    }
+    if (!out.empty()) {
+        options.experiment.recording = out;
+        options.characteriseDir = out;
+    }
+    if (name == "experiment") {
+        if (!ReadSchedule(positionals[1], options.schedule)) {
+            return kStopped;
+        }
+        options.experiment.periodMs = double(periodMs);
+        options.experiment.durationMs = options.durationMs;
+    } else if (name == "manual" && options.durationMs > kManualLongestMs) {
+        char text[64];
+        std::snprintf(text, sizeof text, "duration '%g' is not a number from 0 to %g",
+                      options.durationMs, kManualLongestMs);
+        return args.UsageError(text);
+    }
     if (!templateFile.empty()) {
         if (name != "plant") {
             return args.UsageError("--write goes with the plant action only");
