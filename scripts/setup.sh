@@ -9,7 +9,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri libimgui-dev
     libstb-dev libx11-dev
-    libnlopt-cxx-dev libeigen3-dev gnuplot-nox libtomlplusplus-dev
+    libnlopt-cxx-dev libeigen3-dev gnuplot-nox
+    libsqlite3-dev libssl-dev libtomlplusplus-dev libcli11-dev git
     xvfb xauth xdotool
     clang-format-16  # only for scripts/format.sh
 )

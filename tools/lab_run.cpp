@@ -2,8 +2,11 @@
 // without a window, and prints a one-line summary of how it went.
 #include <algorithm>
 #include <array>
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -13,6 +16,8 @@
 #include "evaluator/run_files.h"
 #include "experiments/characterise.h"
 #include "experiments/experiment.h"
+#include "model/ponnet_model.h"
+#include "notebook/notebook.h"
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
@@ -21,6 +26,7 @@
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
 #include "tools/arguments.h"
+#include "tools/run_figures.h"
 #include "training/training.h"
 #include "trajectory/trajectory.h"
 
@@ -53,7 +59,7 @@ constexpr const char* kUsage =
     "Their summary lists the files written; calibrate counts seconds, not samples.\n"
     "A training file that could not be written makes the exit status 1.\n"
     "\n"
-    "an open-loop experiment:\n"
+    "an open-loop experiment and the plant's data sheet:\n"
     "\n"
     "  experiment SCHEDULE  applies the valve and motor commands of SCHEDULE through\n"
     "           the card layers and records what the arm did every period. SCHEDULE\n"
@@ -61,7 +67,6 @@ constexpr const char* kUsage =
     "           a comment; CHANNEL is valve1..valve4 or motor1..motor3 (volts) or\n"
     "           servo1..servo3 (on, off). A channel holds its value until its next\n"
     "           breakpoint; with ramp it moves there linearly from the previous one\n"
-    "\n"
     "  characterise  homes the arm, runs a standard set of experiments (valve\n"
     "           steps, slow sweeps, motor steps, the arm's sine motion) and prints the\n"
     "           plant's measured figures; the recordings go to --out DIR (default\n"
@@ -95,6 +100,8 @@ constexpr const char* kUsage =
     "  --muscle1, --muscle2, --muscle3, --muscle4\n"
     "                     manual: drive that muscle's valve (the others get 0 V)\n"
     "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
+    "  --notebook DIR     the lab directory whose notebook (Archive/) keeps the runs\n"
+    "                     and recordings (default: the working directory)\n"
     "  --out FILE         experiment: the recording (default\n"
     "                     NeuralFiles/ExperimentRecording.txt); characterise: the\n"
     "                     directory of its recordings\n"
@@ -105,7 +112,8 @@ constexpr const char* kUsage =
     "\n"
     "The summary line gives the samples run and why the loop ended; on real time also\n"
     "the longest sample work time, the samples whose work took longer than 20 ms and\n"
-    "the lateness of the sample starts.\n"
+    "the lateness of the sample starts. The runs and the procedures that record files\n"
+    "are archived in the lab notebook (see lab-notebook --help) before it is printed.\n"
     "\n"
     "One command at a time per directory: while another command works in D, lab-run\n"
     "refuses at once and names it.\n"
@@ -116,16 +124,85 @@ constexpr const char* kUsage =
 
 struct Options {
     bool realTime = false;
-    experiments::Schedule schedule;
-    experiments::Settings experiment;
-    std::string characteriseDir = "characterisation";
     std::array<float, fuzzy::kParameterCount> fuzzyVector = fuzzy::kHybridRunVector;
     bool motor[arm::kMotorCount] = {};
     float motorVolts = 0.2f;
     float durationMs = -1.0f;  // -1: not given
+    experiments::Schedule schedule;
+    experiments::Settings experiment;
+    std::string characteriseDir = "characterisation";
     bool muscle[arm::kMuscleCount] = {};
     float muscleVolts = 4.0f;
 };
+
+// How an action ended: its exit status, its summary line (printed last,
+// once the notebook has archived the action), and for the notebook the files
+// it wrote and its key figures.
+struct Ending {
+    int status = 0;
+    std::string summary;
+    notebook::Outcome outcome = notebook::Outcome::kCompleted;
+    std::vector<std::string> files;
+    std::vector<notebook::Figure> figures;
+};
+
+// printf onto the end of `text`.
+[[gnu::format(printf, 2, 3)]] void Append(std::string& text, const char* format, ...) {
+    char piece[512];
+    std::va_list values;
+    va_start(values, format);
+    std::vsnprintf(piece, sizeof piece, format, values);
+    va_end(values);
+    text += piece;
+}
+
+notebook::Outcome OutcomeOf(runs::RunEnd end, bool filesWritten) {
+    switch (end) {
+        case runs::RunEnd::kCompleted:
+            return filesWritten ? notebook::Outcome::kCompleted : notebook::Outcome::kFailed;
+        case runs::RunEnd::kRefusedAtStart:
+            return notebook::Outcome::kRefused;
+        case runs::RunEnd::kEmergencyStop:
+        case runs::RunEnd::kLimitSwitch:
+            break;
+    }
+    return notebook::Outcome::kStopped;
+}
+
+// What the runs and procedures read and the runs write, for the notebook.
+constexpr const char* kLinkNetworks[] = {"NeuralFiles/WeightsDoubleLink.txt",
+                                         "NeuralFiles/WeightsUpperLink.txt"};
+constexpr const char* kValveNetworks[] = {
+    "NeuralFiles/WeightsANNET1.txt", "NeuralFiles/WeightsANNET2.txt",
+    "NeuralFiles/WeightsANNET3.txt", "NeuralFiles/WeightsANNET4.txt"};
+constexpr const char* kRunLogs[] = {
+    "NeuralFiles/LogALLANNETPressures.txt", "NeuralFiles/ALLTrajectoryActualPressureValues.txt",
+    "NeuralFiles/ALLTrajectoryActualEncoders.txt", "NeuralFiles/LogTimeALL.txt"};
+
+// Hands the notebook the files `action` reads, before it runs.
+void RecordInputs(const std::string& action, notebook::Recorder& recorder) {
+    const bool run = action == "hybrid" || action == "neural";
+    const bool links = run || action == "velocity-test" || action == "combined-training";
+    const bool valves = run || action == "combined-training";
+    for (const char* file : kLinkNetworks) {
+        if (links) {
+            recorder.Input(file);
+        }
+    }
+    for (const char* file : kValveNetworks) {
+        if (valves) {
+            recorder.Input(file);
+        }
+    }
+    if (links) {
+        recorder.Input(kVelocityTrajectoryFile);
+    }
+    if (run) {
+        recorder.Input(kConsoleWeightDirectory);
+        recorder.Input(kDynamicTermsFile);
+        recorder.Input(kEncoderTrajectoryFile);
+    }
+}
 
 const char* EndText(runs::RunEnd end) {
     switch (end) {
@@ -141,20 +218,30 @@ const char* EndText(runs::RunEnd end) {
     return "";
 }
 
-int Summarise(const char* action, const runs::RunResult& result, const Options& options) {
-    std::printf("lab-run: %s: %d samples, %s", action, result.timing.samples, EndText(result.end));
+Ending Summarise(const char* action, const runs::RunResult& result, const Options& options) {
+    Ending ending;
+    std::string& line = ending.summary;
+    Append(line, "lab-run: %s: %d samples, %s", action, result.timing.samples, EndText(result.end));
     if (options.realTime) {
         const runs::SampleTiming& t = result.timing;
-        std::printf(
-            "; longest sample work %.3f ms, %d samples over 20 ms, lateness worst "
-            "%.3f ms, p99 %.3f ms, drift %.3f ms",
-            t.longestWorkMs, t.samplesOver20Ms, t.worstLatenessMs, t.p99LatenessMs, t.driftMs);
+        Append(line,
+               "; longest sample work %.3f ms, %d samples over 20 ms, lateness worst "
+               "%.3f ms, p99 %.3f ms, drift %.3f ms",
+               t.longestWorkMs, t.samplesOver20Ms, t.worstLatenessMs, t.p99LatenessMs, t.driftMs);
     }
     if (result.end != runs::RunEnd::kRefusedAtStart && !result.logsWritten) {
-        std::printf("; logs not written completely");
+        Append(line, "; logs not written completely");
     }
-    std::printf("\n");
-    return result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
+    ending.status = result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
+    ending.outcome = OutcomeOf(result.end, result.logsWritten);
+    ending.files.assign(std::begin(kRunLogs), std::end(kRunLogs));
+    ending.figures.push_back({"samples", double(result.timing.samples)});
+    std::string problem;
+    if (const auto figures = figures::ReadRunFigures(".", problem)) {
+        ending.figures.push_back({"pressure_rms_bar", figures->pressureRms});
+        ending.figures.push_back({"joint_rms_deg", figures->jointRmsDegrees});
+    }
+    return ending;
 }
 
 // The emergency stop ends homing early without a word; the card state says so.
@@ -162,13 +249,15 @@ bool StoppedDuringHoming() {
     return EmergencyStopStatus == 1;
 }
 
-int Home(const Options&) {
+Ending Home(const Options&) {
     HomeMuscles();
     GoHome();
     const bool stopped = StoppedDuringHoming();
-    std::printf("lab-run: home: %s\n",
-                stopped ? "stopped by the emergency stop" : "at the home pose");
-    return stopped ? kStopped : 0;
+    Ending ending;
+    Append(ending.summary, "lab-run: home: %s",
+           stopped ? "stopped by the emergency stop" : "at the home pose");
+    ending.status = stopped ? kStopped : 0;
+    return ending;
 }
 
 // Reads K0..K9 from a file in the candidate format.
@@ -191,72 +280,78 @@ bool ReadFuzzyVector(const std::string& path, std::array<float, fuzzy::kParamete
     return true;
 }
 
-int Hybrid(const Options& options) {
+Ending Hybrid(const Options& options) {
     GoHome();
     HomeMuscles();
     return Summarise("hybrid", RunHybridControl(nullptr, options.fuzzyVector), options);
 }
 
-int Neural(const Options& options) {
+Ending Neural(const Options& options) {
     GoHome();
     HomeMuscles();
     return Summarise("neural", RunNeuralControl(nullptr), options);
 }
 
-int Manual(const Options& options) {
+Ending Manual(const Options& options) {
     ManualMotorCommand(options.motor[0], options.motor[1], options.motor[2], options.motorVolts,
                        options.durationMs < 0.0f ? kManualDurationMs : options.durationMs);
     int muscles[arm::kMuscleCount] = {options.muscle[0], options.muscle[1], options.muscle[2],
                                       options.muscle[3]};
     float volts = options.muscleVolts;
     ManualPressureCommand(&muscles[0], &muscles[1], &muscles[2], &muscles[3], &volts);
-    std::printf("lab-run: manual: done\n");
-    return 0;
+    Ending ending;
+    ending.summary = "lab-run: manual: done";
+    return ending;
 }
 
 // A training procedure's summary: samples, how its loop ended, and where its
 // files went.
-int SummariseTraining(const char* action, const training::TrainingResult& result,
-                      const Options& options) {
+Ending SummariseTraining(const char* action, const training::TrainingResult& result,
+                         const Options& options) {
     const bool calibration = std::string(action) == "calibrate";
-    std::printf("lab-run: %s: %d %s, %s", action, result.samples, calibration ? "s" : "samples",
-                EndText(result.end));
+    Ending ending;
+    std::string& line = ending.summary;
+    Append(line, "lab-run: %s: %d %s, %s", action, result.samples, calibration ? "s" : "samples",
+           EndText(result.end));
     if (options.realTime && result.timing.samples > 0) {
-        std::printf("; longest sample work %.3f ms, %d samples over 20 ms",
-                    result.timing.longestWorkMs, result.timing.samplesOver20Ms);
+        Append(line, "; longest sample work %.3f ms, %d samples over 20 ms",
+               result.timing.longestWorkMs, result.timing.samplesOver20Ms);
     }
     if (!result.files.empty()) {
         std::error_code error;
-        std::printf("; wrote in %s:", std::filesystem::current_path(error).c_str());
+        Append(line, "; wrote in %s:", std::filesystem::current_path(error).c_str());
         for (const std::string& file : result.files) {
-            std::printf(" %s", file.c_str());
+            Append(line, " %s", file.c_str());
         }
     }
     const bool filesMissing = !calibration && !result.filesWritten;
     if (filesMissing && result.end != runs::RunEnd::kRefusedAtStart) {
-        std::printf("; not every file was written");
+        Append(line, "; not every file was written");
     }
-    std::printf("\n");
-    return result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
+    ending.status = result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
+    ending.outcome = OutcomeOf(result.end, !filesMissing);
+    ending.files = result.files;
+    ending.figures.push_back({"samples", double(result.samples)});
+    return ending;
 }
 
-int Calibrate(const Options& options) {
+Ending Calibrate(const Options& options) {
     return SummariseTraining("calibrate", CalibrateOffsets(nullptr), options);
 }
 
-int MotorTraining(const Options& options) {
+Ending MotorTraining(const Options& options) {
     return SummariseTraining("motor-training", RecordMotorTrainingData(nullptr), options);
 }
 
-int VelocityTest(const Options& options) {
+Ending VelocityTest(const Options& options) {
     return SummariseTraining("velocity-test", TestVelocityTracking(nullptr), options);
 }
 
-int PressureTraining(const Options& options) {
+Ending PressureTraining(const Options& options) {
     return SummariseTraining("pressure-training", RecordPressureTrainingData(nullptr), options);
 }
 
-int CombinedTraining(const Options& options) {
+Ending CombinedTraining(const Options& options) {
     return SummariseTraining("combined-training", RecordCombinedTrainingData(nullptr), options);
 }
 
@@ -280,21 +375,29 @@ bool ReadSchedule(const std::string& path, experiments::Schedule& schedule) {
     return true;
 }
 
-int Experiment(const Options& options) {
+Ending Experiment(const Options& options) {
     const experiments::ExperimentResult result =
         experiments::RunExperiment(options.schedule, options.experiment, nullptr);
-    std::printf("lab-run: experiment: %d periods of %g ms, %s", result.timing.samples,
-                options.experiment.periodMs, EndText(result.end));
+    Ending ending;
+    std::string& line = ending.summary;
+    Append(line, "lab-run: experiment: %d periods of %g ms, %s", result.timing.samples,
+           options.experiment.periodMs, EndText(result.end));
     if (options.realTime && result.timing.samples > 0) {
-        std::printf("; longest period work %.3f ms, %d periods over their time",
-                    result.timing.longestWorkMs, result.timing.samplesOver20Ms);
+        Append(line, "; longest period work %.3f ms, %d periods over their time",
+               result.timing.longestWorkMs, result.timing.samplesOver20Ms);
     }
+    const char* recording = options.experiment.recording.c_str();
     if (result.recordingWritten) {
-        std::printf("; recorded in %s\n", options.experiment.recording.c_str());
+        Append(line, "; recorded in %s", recording);
+        ending.files.push_back(options.experiment.recording);
     } else {
-        std::printf("; %s not written\n", options.experiment.recording.c_str());
+        Append(line, "; %s not written", recording);
     }
-    return result.end == runs::RunEnd::kCompleted && result.recordingWritten ? 0 : kStopped;
+    ending.status =
+        result.end == runs::RunEnd::kCompleted && result.recordingWritten ? 0 : kStopped;
+    ending.outcome = OutcomeOf(result.end, result.recordingWritten);
+    ending.figures.push_back({"periods", double(result.timing.samples)});
+    return ending;
 }
 
 // The velocities of the standard sine motion (100 mm, 0.5 Hz), generated
@@ -325,11 +428,14 @@ bool SineVelocities(const std::string& dir, std::vector<std::array<float, 3>>& v
     return generated && !velocities.empty() && !error;
 }
 
-int Characterise(const Options& options) {
+Ending Characterise(const Options& options) {
+    Ending ending;
     std::vector<std::array<float, 3>> velocities;
     if (!SineVelocities(options.characteriseDir, velocities)) {
-        std::printf("lab-run: characterise: the sine motion could not be generated\n");
-        return kStopped;
+        ending.summary = "lab-run: characterise: the sine motion could not be generated";
+        ending.status = kStopped;
+        ending.outcome = notebook::Outcome::kRefused;
+        return ending;
     }
     GoHome();
     HomeMuscles();
@@ -337,34 +443,26 @@ int Characterise(const Options& options) {
         experiments::Characterise(options.characteriseDir, velocities);
     std::printf("\nPlant data sheet (recordings in %s)\n%s", options.characteriseDir.c_str(),
                 experiments::DataSheet(sheet).c_str());
+    for (const experiments::Figure& figure : sheet.figures) {
+        ending.figures.push_back({figure.name, figure.value});
+    }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(options.characteriseDir, error)) {
+        if (entry.is_regular_file()) {
+            ending.files.push_back(entry.path().string());
+        }
+    }
     if (!sheet.failure.empty()) {
-        std::printf("lab-run: characterise: %s\n", sheet.failure.c_str());
-        return kStopped;
+        Append(ending.summary, "lab-run: characterise: %s", sheet.failure.c_str());
+        ending.status = kStopped;
+        ending.outcome = notebook::Outcome::kStopped;
+        return ending;
     }
-    std::printf("lab-run: characterise: %zu figures\n", sheet.figures.size());
-    return 0;
+    Append(ending.summary, "lab-run: characterise: %zu figures", sheet.figures.size());
+    return ending;
 }
 
-// Writes the commented built-in plant file to `path`.
-int WritePlantTemplate(const std::string& path) {
-    platform::StdioFile file(std::fopen(path.c_str(), "w"));
-    const std::string text = lab::FormatPlantFile(lab::plant::BuiltIn(), true);
-    const bool written = file && std::fputs(text.c_str(), file.get()) >= 0;
-    if (!written || std::fclose(file.release()) != 0) {
-        std::fprintf(stderr, "lab-run: cannot write %s\n", path.c_str());
-        return kStopped;
-    }
-    std::printf("lab-run: plant: wrote the built-in plant to %s\n", path.c_str());
-    return 0;
-}
-
-// Prints the plant in effect.
-int Plant(const Options&) {
-    std::fputs(lab::FormatPlantFile(lab::Plant(), false).c_str(), stdout);
-    return 0;
-}
-
-int ResetArm(const Options&) {
+int ResetArm() {
     if (const std::string failure = lab::ResetArm("."); !failure.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", failure.c_str());
         return kStopped;
@@ -373,21 +471,35 @@ int ResetArm(const Options&) {
     return 0;
 }
 
-// The actions, by name; each returns the exit status. Those that move the
-// arm run with the cards opened, on the arm as the last command left it.
+// Writes the commented built-in plant file, or prints the plant in effect.
+int Plant(const std::string& templateFile) {
+    if (templateFile.empty()) {
+        std::fputs(lab::FormatPlantFile(lab::Plant(), false).c_str(), stdout);
+        return 0;
+    }
+    platform::StdioFile file(std::fopen(templateFile.c_str(), "w"));
+    const std::string text = lab::FormatPlantFile(lab::plant::BuiltIn(), true);
+    const bool written = file && std::fputs(text.c_str(), file.get()) >= 0;
+    if (!written || std::fclose(file.release()) != 0) {
+        std::fprintf(stderr, "lab-run: cannot write %s\n", templateFile.c_str());
+        return kStopped;
+    }
+    std::printf("lab-run: plant: wrote the built-in plant to %s\n", templateFile.c_str());
+    return 0;
+}
+
+// The actions, by name; those that record files are archived.
 struct Action {
     const char* name;
-    int (*run)(const Options&);
-    bool movesArm;
+    Ending (*run)(const Options&);
+    bool archived;
 };
 constexpr Action kActions[] = {
-    {"plant", Plant, false},
-    {"reset-arm", ResetArm, false},
-    {"home", Home, true},
+    {"home", Home, false},
     {"hybrid", Hybrid, true},
     {"neural", Neural, true},
-    {"manual", Manual, true},
-    {"calibrate", Calibrate, true},
+    {"manual", Manual, false},
+    {"calibrate", Calibrate, false},
     {"motor-training", MotorTraining, true},
     {"velocity-test", VelocityTest, true},
     {"pressure-training", PressureTraining, true},
@@ -396,12 +508,22 @@ constexpr Action kActions[] = {
     {"characterise", Characterise, true},
 };
 
+// The fuzzy vector as the notebook keeps it: ten numbers.
+std::string VectorText(const std::array<float, fuzzy::kParameterCount>& k) {
+    std::string text;
+    for (const float value : k) {
+        Append(text, text.empty() ? "%g" : " %g", double(value));
+    }
+    return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
     std::string dir = ".";
     std::string fuzzyVectorFile;
+    std::string notebookDir;
     std::string templateFile;
     std::vector<std::string> positionals;
     tools::Arguments args("lab-run", kUsage);
@@ -418,6 +540,7 @@ int main(int argc, char** argv) {
     args.Flag("--muscle3", options.muscle[2]);
     args.Flag("--muscle4", options.muscle[3]);
     args.Real("--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
+    args.Text("--notebook", notebookDir);
     args.Text("--write", templateFile);
     std::string out;
     args.Text("--out", out);
@@ -427,18 +550,35 @@ int main(int argc, char** argv) {
     if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
     }
+    const bool plant = positionals[0] == "plant";
+    const bool resetArm = positionals[0] == "reset-arm";
+    if (!templateFile.empty() && !plant) {
+        return args.UsageError("--write goes with the plant action only");
+    }
+    if (plant && !templateFile.empty()) {
+        return Plant(templateFile);
+    }
     const Action* action = nullptr;
-    std::string names;
+    std::string names = "plant, reset-arm";
     for (const Action& candidate : kActions) {
-        names += names.empty() ? candidate.name : std::string(", ") + candidate.name;
+        names += std::string(", ") + candidate.name;
         if (positionals[0] == candidate.name) {
             action = &candidate;
         }
     }
-    if (action == nullptr) {
+    if (action == nullptr && !plant && !resetArm) {
         return args.UsageError("action '" + positionals[0] + "' is not one of " + names);
     }
-    const std::string name = action->name;
+    if (!fuzzyVectorFile.empty()) {
+        if (action == nullptr || std::string(action->name) != "hybrid") {
+            return args.UsageError("--fuzzy-vector goes with the hybrid action only");
+        }
+        if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
+            return kStopped;
+        }
+    }
+
+    const std::string name = action != nullptr ? action->name : "";
     if ((name == "experiment") != (positionals.size() == 2)) {
         return args.UsageError(name == "experiment" ? "experiment needs a SCHEDULE file"
                                                     : "only experiment takes a second argument");
@@ -450,34 +590,25 @@ int main(int argc, char** argv) {
         options.experiment.recording = out;
         options.characteriseDir = out;
     }
+    if (name == "manual" && options.durationMs > kManualLongestMs) {
+        char text[64];
+        std::snprintf(text, sizeof text, "duration '%g' is not a number from 0 to %g",
+                      options.durationMs, kManualLongestMs);
+        return args.UsageError(text);
+    }
     if (name == "experiment") {
         if (!ReadSchedule(positionals[1], options.schedule)) {
             return kStopped;
         }
         options.experiment.periodMs = double(periodMs);
         options.experiment.durationMs = options.durationMs;
-    } else if (name == "manual" && options.durationMs > kManualLongestMs) {
-        char text[64];
-        std::snprintf(text, sizeof text, "duration '%g' is not a number from 0 to %g",
-                      options.durationMs, kManualLongestMs);
-        return args.UsageError(text);
-    }
-    if (!templateFile.empty()) {
-        if (name != "plant") {
-            return args.UsageError("--write goes with the plant action only");
-        }
-        return WritePlantTemplate(templateFile);
-    }
-    if (!fuzzyVectorFile.empty()) {
-        if (name != "hybrid") {
-            return args.UsageError("--fuzzy-vector goes with the hybrid action only");
-        }
-        if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
-            return kStopped;
-        }
     }
 
     std::error_code error;
+    const std::filesystem::path notebookPath =
+        std::filesystem::absolute(notebookDir.empty() ? dir : notebookDir, error);
+    const std::string fuzzyVectorPath =
+        fuzzyVectorFile.empty() ? "" : std::filesystem::absolute(fuzzyVectorFile, error).string();
     std::filesystem::current_path(dir, error);
     if (error) {
         std::fprintf(stderr, "lab-run: cannot enter %s: %s\n", dir.c_str(),
@@ -488,15 +619,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
         return tools::kUsageError;
     }
-    if (name == "plant") {
-        return action->run(options);  // reads, writes nothing
+    if (plant) {
+        return Plant("");
     }
     const auto lock = labdir::LabLock::Take(".", "lab-run");
     if (!lock) {
         return kStopped;
     }
-    if (!action->movesArm) {
-        return action->run(options);
+    if (resetArm) {
+        return ResetArm();
     }
     if (const std::string refusal = lab::RestoreArm("."); !refusal.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
@@ -506,10 +637,34 @@ int main(int argc, char** argv) {
         platform::UseVirtualClock();
     }
     ResetCards();
-    const int status = action->run(options);
+    std::optional<notebook::Recorder> recorder;
+    if (action->archived) {
+        recorder.emplace(notebookPath, ".", std::string("lab-run ") + action->name,
+                         std::vector<std::string>(argv + 1, argv + argc));
+        RecordInputs(action->name, *recorder);
+        recorder->Input(lab::kPlantFileName);
+        if (!fuzzyVectorPath.empty()) {
+            recorder->Input(fuzzyVectorPath);
+        }
+        if (std::string(action->name) == "hybrid") {
+            recorder->Set("fuzzy_vector", VectorText(options.fuzzyVector));
+        }
+    }
+    Ending ending = action->run(options);
+    // The arm stays as the action left it, for the next command here.
     if (const std::string failure = lab::SaveArm("."); !failure.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", failure.c_str());
-        return kStopped;
+        ending.status = kStopped;
     }
-    return status;
+    if (recorder) {
+        for (const std::string& file : ending.files) {
+            recorder->Output(file);
+        }
+        for (const notebook::Figure& figure : ending.figures) {
+            recorder->Record(figure.name, figure.value);
+        }
+        recorder->Finish(ending.outcome, ending.summary.substr(std::strlen("lab-run: ")));
+    }
+    std::printf("%s\n", ending.summary.c_str());
+    return ending.status;
 }
