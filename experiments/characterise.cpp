@@ -45,8 +45,8 @@ bool RunInto(const std::string& dir, const char* name, const Schedule& schedule,
     settings.recording = (std::filesystem::path(dir) / (std::string(name) + ".txt")).string();
     const ExperimentResult result = RunExperiment(schedule, settings, nullptr);
     if (result.end != runs::RunEnd::kCompleted || !result.recordingWritten) {
-        failure = std::string(name) + (result.recordingWritten ? " was stopped early"
-                                                               : " could not be recorded");
+        failure = std::string(name) +
+                  (result.recordingWritten ? " was stopped early" : " could not be recorded");
         return false;
     }
     std::ifstream in(settings.recording);
@@ -150,8 +150,12 @@ void HoldValves(std::vector<Breakpoint>& points, double timeMs, const double (&v
 void ValveSteps(const std::string& dir, Characterisation& c) {
     std::vector<Breakpoint> points;
     HoldValves(points, 0.0, {4.0, 4.0, 4.0, 4.0});
-    for (const auto& [t, v] : {std::pair{1500.0, 4.25}, {2500.0, 4.0}, {3500.0, 1.0},
-                               {5000.0, 7.0}, {6500.0, 1.0}, {8000.0, 4.0}}) {
+    for (const auto& [t, v] : {std::pair{1500.0, 4.25},
+                               {2500.0, 4.0},
+                               {3500.0, 1.0},
+                               {5000.0, 7.0},
+                               {6500.0, 1.0},
+                               {8000.0, 4.0}}) {
         points.push_back({t, 0, v, false});
     }
     Recording r;
@@ -159,10 +163,14 @@ void ValveSteps(const std::string& dir, Characterisation& c) {
         return;
     }
     const int p = kPressure1;
-    c.figures.push_back({"pressure rise time 10-90 %, 0.25 V step", TransitionSeconds(r, p, 1500, 2500), "s"});
-    c.figures.push_back({"pressure fall time 10-90 %, 0.25 V step", TransitionSeconds(r, p, 2500, 3500), "s"});
-    c.figures.push_back({"pressure rise time 10-90 %, 6 V step", TransitionSeconds(r, p, 5000, 6500), "s"});
-    c.figures.push_back({"pressure fall time 10-90 %, 6 V step", TransitionSeconds(r, p, 6500, 8000), "s"});
+    c.figures.push_back(
+        {"pressure rise time 10-90 %, 0.25 V step", TransitionSeconds(r, p, 1500, 2500), "s"});
+    c.figures.push_back(
+        {"pressure fall time 10-90 %, 0.25 V step", TransitionSeconds(r, p, 2500, 3500), "s"});
+    c.figures.push_back(
+        {"pressure rise time 10-90 %, 6 V step", TransitionSeconds(r, p, 5000, 6500), "s"});
+    c.figures.push_back(
+        {"pressure fall time 10-90 %, 6 V step", TransitionSeconds(r, p, 6500, 8000), "s"});
     // Noise: the spread of successive readings while the valves hold still
     // (differences, so that a pressure still settling does not count), over
     // the four muscles.
@@ -215,8 +223,7 @@ void DeadBand(const std::string& dir, Characterisation& c) {
 
 // Valves 1 and 4 up, 2 and 3 down by 0.5 V around the homing references
 // and back, each way in `legMs`.
-void Sweep(const std::string& dir, const char* name, double legMs, bool gain,
-           Characterisation& c) {
+void Sweep(const std::string& dir, const char* name, double legMs, bool gain, Characterisation& c) {
     std::vector<Breakpoint> points;
     const double low[4] = {kReference[0] - 0.5, kReference[1] + 0.5, kReference[2] + 0.5,
                            kReference[3] - 0.5};
@@ -244,14 +251,13 @@ void Sweep(const std::string& dir, const char* name, double legMs, bool gain,
     }
     const std::string rate = ", sweeps of " + std::to_string(int(legMs / 1000)) + " s";
     if (gain) {
-        c.figures.push_back({"joint static gain" + rate, LineThrough(differential, angle).slope,
-                             "deg/bar"});
+        c.figures.push_back(
+            {"joint static gain" + rate, LineThrough(differential, angle).slope, "deg/bar"});
     }
     const double middle = (lowest + highest) / 2.0;
     const double up = AngleAt(r, middle, 2000.0, 2000.0 + legMs);
     const double down = AngleAt(r, middle, 2000.0 + legMs, 2000.0 + 2 * legMs);
-    c.figures.push_back({"joint up/down loop width" + rate, std::fabs(up - down),
-                         "deg"});
+    c.figures.push_back({"joint up/down loop width" + rate, std::fabs(up - down), "deg"});
 }
 
 // Motor steps of 0.5 mV to 1 V each way on every axis; the breakaway
@@ -320,8 +326,8 @@ void ArmMotion(const std::string& dir, const std::vector<std::array<float, 3>>& 
     double t = kStartMs;
     for (const auto& row : velocities) {
         for (int axis = 1; axis < 3; ++axis) {
-            points.push_back({t, kMotorChannel + axis, row[axis] * 1000.0 / speedPerVolt[axis],
-                              false});
+            points.push_back(
+                {t, kMotorChannel + axis, row[axis] * 1000.0 / speedPerVolt[axis], false});
         }
         t += 20.0;
     }

@@ -17,9 +17,9 @@ namespace experiments {
 
 namespace {
 
-constexpr const char* kChannelNames[kChannelCount] = {
-    "valve1", "valve2", "valve3", "valve4", "motor1", "motor2",
-    "motor3", "servo1", "servo2", "servo3"};
+constexpr const char* kChannelNames[kChannelCount] = {"valve1", "valve2", "valve3", "valve4",
+                                                      "motor1", "motor2", "motor3", "servo1",
+                                                      "servo2", "servo3"};
 constexpr int kFirstMotor = kValveChannels;
 constexpr int kFirstServo = kValveChannels + kMotorChannels;
 
@@ -47,8 +47,7 @@ std::string ReadBreakpoint(const std::vector<std::string>& words, const Breakpoi
         return "expected TIME_MS CHANNEL VALUE [ramp], found " + std::to_string(words.size()) +
                " words";
     }
-    if (!ReadNumber(words[0], point.timeMs) || point.timeMs < 0.0 ||
-        point.timeMs > kLongestMs) {
+    if (!ReadNumber(words[0], point.timeMs) || point.timeMs < 0.0 || point.timeMs > kLongestMs) {
         return "time '" + words[0] + "' is not a number of ms from 0 to 600000";
     }
     point.channel = ChannelNamed(words[1]);
@@ -128,17 +127,17 @@ bool WriteRecording(const std::string& path, const std::vector<Line>& lines) {
     }
     bool written = std::fprintf(file.get(), "%s\n", kRecordingHeader) > 0;
     for (const Line& l : lines) {
-        const double joint = double(std::int64_t(l.counts[3]) - l.counts[4]) /
-                             arm::kMuscleJointCountsPerDegree;
-        written = written &&
-                  std::fprintf(file.get(),
-                               "%lld\t%.4f\t%.4f\t%.4f\t%.4f\t%.4f\t%.4f\t%.4f\t%.6f\t%.6f\t%.6f\t"
-                               "%.6f\t%d\t%d\t%d\t%d\t%d\t%.3f\n",
-                               static_cast<long long>(l.timeMs), l.valves[0], l.valves[1],
-                               l.valves[2], l.valves[3], l.motors[0], l.motors[1], l.motors[2],
-                               l.pressures[0], l.pressures[1], l.pressures[2], l.pressures[3],
-                               l.counts[0], l.counts[1], l.counts[2], l.counts[3], l.counts[4],
-                               joint) > 0;
+        const double joint =
+            double(std::int64_t(l.counts[3]) - l.counts[4]) / arm::kMuscleJointCountsPerDegree;
+        written =
+            written &&
+            std::fprintf(file.get(),
+                         "%lld\t%.4f\t%.4f\t%.4f\t%.4f\t%.4f\t%.4f\t%.4f\t%.6f\t%.6f\t%.6f\t"
+                         "%.6f\t%d\t%d\t%d\t%d\t%d\t%.3f\n",
+                         static_cast<long long>(l.timeMs), l.valves[0], l.valves[1], l.valves[2],
+                         l.valves[3], l.motors[0], l.motors[1], l.motors[2], l.pressures[0],
+                         l.pressures[1], l.pressures[2], l.pressures[3], l.counts[0], l.counts[1],
+                         l.counts[2], l.counts[3], l.counts[4], joint) > 0;
     }
     return std::fclose(file.release()) == 0 && written;
 }

@@ -114,12 +114,12 @@ std::optional<LabLock> LabLock::TakeOrExplain(const std::string& dir, std::strin
             return LabLock(-1);
         }
         const std::size_t blank = holder.find(' ');
-        refusal = Shown(dir) + " is in use by " +
-                  (pid == 0 ? std::string("another command")
-                            : "PID " + std::to_string(pid) + " (" +
-                                  (blank == std::string::npos ? "" : holder.substr(blank + 1)) +
-                                  ")") +
-                  "; one command per lab directory at a time";
+        refusal =
+            Shown(dir) + " is in use by " +
+            (pid == 0 ? std::string("another command")
+                      : "PID " + std::to_string(pid) + " (" +
+                            (blank == std::string::npos ? "" : holder.substr(blank + 1)) + ")") +
+            "; one command per lab directory at a time";
         return std::nullopt;
     }
     const std::string line = std::to_string(long(getpid())) + " " + OwnCommandLine() + "\n";

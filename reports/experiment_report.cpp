@@ -16,8 +16,14 @@ namespace {
 
 // Columns of the recording and the one added: the differential pressure.
 enum Column {
-    kTime, kValve1, kMotor1 = kValve1 + 4, kPressure1 = kMotor1 + 3, kEncoder1 = kPressure1 + 4,
-    kJoint = kEncoder1 + 5, kDifferential, kColumns
+    kTime,
+    kValve1,
+    kMotor1 = kValve1 + 4,
+    kPressure1 = kMotor1 + 3,
+    kEncoder1 = kPressure1 + 4,
+    kJoint = kEncoder1 + 5,
+    kDifferential,
+    kColumns
 };
 
 }  // namespace
@@ -32,8 +38,8 @@ std::optional<Figure> ExperimentFigure(const std::filesystem::path& recording, s
     std::ifstream in(recording);
     std::string line;
     if (!in || !std::getline(in, line) || line != experiments::kRecordingHeader) {
-        error = recording.string() + (in ? ": line 1 is not the experiment recording's header"
-                                         : ": missing");
+        error = recording.string() +
+                (in ? ": line 1 is not the experiment recording's header" : ": missing");
         return std::nullopt;
     }
     Table table{std::vector<std::vector<double>>(kColumns)};
@@ -51,8 +57,7 @@ std::optional<Figure> ExperimentFigure(const std::filesystem::path& recording, s
         }
         const auto& c = table.columns;
         table.columns[kDifferential].push_back(c[kPressure1].back() + c[kPressure1 + 3].back() -
-                                               c[kPressure1 + 1].back() -
-                                               c[kPressure1 + 2].back());
+                                               c[kPressure1 + 1].back() - c[kPressure1 + 2].back());
     }
     if (table.rows() == 0) {
         error = recording.string() + ": no samples";
@@ -71,12 +76,13 @@ std::optional<Figure> ExperimentFigure(const std::filesystem::path& recording, s
     const char* axes[3] = {"carriage", "shoulder", "elbow"};
     for (int a = 0; a < 3; ++a) {
         motors.series.emplace_back(0, kTime, kMotor1 + a, Format("motor %d (%s)", a + 1, axes[a]));
-        counts.series.emplace_back(0, kTime, kEncoder1 + a, Format("encoder %d (%s)", a + 1, axes[a]));
+        counts.series.emplace_back(0, kTime, kEncoder1 + a,
+                                   Format("encoder %d (%s)", a + 1, axes[a]));
     }
     Panel joint{"Muscle-driven joint, (encoder 4 - encoder 5) / 8", "time (s)", "angle (deg)"};
     joint.series.emplace_back(0, kTime, kJoint, "joint angle");
-    Panel loop{"Joint angle against differential pressure",
-               "(p1 + p4) - (p2 + p3) (bar)", "angle (deg)"};
+    Panel loop{"Joint angle against differential pressure", "(p1 + p4) - (p2 + p3) (bar)",
+               "angle (deg)"};
     loop.series.emplace_back(0, kDifferential, kJoint, "joint angle");
     loop.xFromZero = false;
     figure.panels = {valves, pressures, motors, counts, joint, loop};

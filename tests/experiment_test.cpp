@@ -2,6 +2,8 @@
 // step and a ramp record, the card layers' guards seen in the recording,
 // the stops that end an experiment early with what was recorded kept, and
 // the same bytes from the same state.
+#include "experiments/experiment.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "experiments/experiment.h"
 #include "experiments/recording.h"
 #include "lab/lab.h"
 #include "platform/stdio_file.h"
@@ -53,7 +54,8 @@ TEST(ExperimentSchedule, RefusalsNameTheLine) {
     EXPECT_EQ(Refusal("0 valve1 five\n"), "line 1: valve1 value 'five' is not a number of volts");
     EXPECT_EQ(Refusal("0 servo1 1\n"), "line 1: servo1 value '1' is not on or off");
     EXPECT_EQ(Refusal("-5 valve1 5\n"), "line 1: time '-5' is not a number of ms from 0 to 600000");
-    EXPECT_EQ(Refusal("0 valve1\n"), "line 1: expected TIME_MS CHANNEL VALUE [ramp], found 2 words");
+    EXPECT_EQ(Refusal("0 valve1\n"),
+              "line 1: expected TIME_MS CHANNEL VALUE [ramp], found 2 words");
     EXPECT_EQ(Refusal("0 valve1 5 slowly\n"), "line 1: 'slowly' after the value is not ramp");
     EXPECT_EQ(Refusal("100 valve1 5 ramp\n"), "line 1: ramp needs an earlier breakpoint of valve1");
     EXPECT_EQ(Refusal("0 valve1 5\n200 valve1 6\n100 valve1 7\n"),
@@ -96,8 +98,9 @@ class Experiment : public LabSessionTest {
 };
 
 TEST_F(Experiment, StepAndRampAreRecordedEveryPeriod) {
-    const auto result = Run("0 valve1 2\n0 valve2 2\n0 valve3 2\n0 valve4 2\n"
-                            "200 valve1 6\n400 valve1 3 ramp\n");
+    const auto result =
+        Run("0 valve1 2\n0 valve2 2\n0 valve3 2\n0 valve4 2\n"
+            "200 valve1 6\n400 valve1 3 ramp\n");
     EXPECT_EQ(result.end, runs::RunEnd::kCompleted);
     EXPECT_TRUE(result.recordingWritten);
     const auto lines = ReadRecording("recording.txt");
@@ -125,7 +128,7 @@ TEST_F(Experiment, TheCardsGuardsApplyAndTheRecordingShowsWhatTheyKept) {
     EXPECT_NE(printed.find("TOO Maniac Speed"), std::string::npos);
     const auto lines = ReadRecording("recording.txt");
     ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[2][kValve1], 5.0);  // 9 V refused: the card kept 5 V
+    EXPECT_EQ(lines[2][kValve1], 5.0);        // 9 V refused: the card kept 5 V
     EXPECT_FLOAT_EQ(lines[2][kMotor1], 0.1);  // 6 V refused: the card kept 0.1 V
     EXPECT_EQ(lines[4][kValve1], 4.0);
     // Afterwards the servos are off, the valves as they were left.
@@ -159,8 +162,9 @@ TEST_F(Experiment, StopsEndItWithTheRecordingKept) {
 }
 
 TEST(ExperimentCommand, SameScheduleFromTheSameStateGivesTheSameBytes) {
-    labtest::WriteText("steps.txt", "0 valve1 4\n0 valve4 4\n100 valve1 6\n300 valve1 3 ramp\n"
-                                    "0 servo2 on\n100 motor2 0.05\n400 motor2 0\n");
+    labtest::WriteText("steps.txt",
+                       "0 valve1 4\n0 valve4 4\n100 valve1 6\n300 valve1 3 ramp\n"
+                       "0 servo2 on\n100 motor2 0.05\n400 motor2 0\n");
     std::string recordings[2];
     for (int i = 0; i < 2; ++i) {
         const std::string dir = "lab" + std::to_string(i);
@@ -170,7 +174,7 @@ TEST(ExperimentCommand, SameScheduleFromTheSameStateGivesTheSameBytes) {
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out.substr(run.out.rfind("lab-run:")),
                   "lab-run: experiment: 81 periods of 5 ms, completed; recorded in "
-                           "NeuralFiles/ExperimentRecording.txt\n");
+                  "NeuralFiles/ExperimentRecording.txt\n");
         recordings[i] = labtest::ReadText(dir + "/NeuralFiles/ExperimentRecording.txt");
     }
     EXPECT_GT(recordings[0].size(), 81u * 60u);
@@ -193,7 +197,8 @@ namespace {
 // The figure of the data sheet named `name`.
 double FigureOf(const std::string& sheet, const std::string& name) {
     const std::size_t at = sheet.find("\n" + name + " ");
-    return at == std::string::npos ? NAN : std::strtod(sheet.c_str() + at + name.size() + 2, nullptr);
+    return at == std::string::npos ? NAN
+                                   : std::strtod(sheet.c_str() + at + name.size() + 2, nullptr);
 }
 
 // The data sheet measures the plant it is given: the built-in one within a
@@ -214,8 +219,8 @@ TEST(Characterise, TheDataSheetMeasuresThePlant) {
     EXPECT_GT(FigureOf(sheet, "joint up/down loop width, sweeps of 4 s"),
               FigureOf(sheet, "joint up/down loop width, sweeps of 20 s"));
     EXPECT_GT(FigureOf(sheet, "joint swing from the arm's motion, below rest"), 3.0);
-    for (const char* recording : {"valve-steps", "dead-band", "sweep-slow", "sweep-fast",
-                                  "motor-steps", "arm-motion"}) {
+    for (const char* recording :
+         {"valve-steps", "dead-band", "sweep-slow", "sweep-fast", "motor-steps", "arm-motion"}) {
         EXPECT_TRUE(std::filesystem::exists(std::string("sheet/") + recording + ".txt"))
             << recording;
     }

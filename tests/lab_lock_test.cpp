@@ -1,6 +1,8 @@
 // One command per lab directory: a tool started while another process holds
 // the directory refuses at once and names the holder; one started by the
 // holder works under its lock.
+#include "labdir/lab_lock.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,7 +10,6 @@
 #include <filesystem>
 #include <string>
 
-#include "labdir/lab_lock.h"
 #include "tests/lab_files.h"
 
 namespace {

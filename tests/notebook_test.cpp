@@ -1,6 +1,8 @@
 // The lab notebook: what an entry keeps (manifest, hashes, copies of inputs
 // as they were read), its index and its rebuild, concurrent archivers, and
 // lab-notebook's compare and restore on runs made with lab-run.
+#include "notebook/notebook.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,7 +12,6 @@
 #include <fstream>
 #include <string>
 
-#include "notebook/notebook.h"
 #include "tests/lab_files.h"
 
 namespace {
@@ -22,8 +23,7 @@ using labtest::WriteText;
 
 // SHA-256 of "abc" and of the empty text.
 constexpr const char* kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
-constexpr const char* kEmpty =
-    "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+constexpr const char* kEmpty = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 
 // A filter on one field.
 notebook::Filter Where(std::string notebook::Filter::*field, std::string value) {
@@ -200,10 +200,10 @@ TEST(Notebook, RebuildIndexGivesTheRowsOfTheLiveIndexAndSkipsBrokenEntries) {
     for (std::size_t i = 0; i < live->size(); ++i) {
         const notebook::Manifest& a = (*live)[i];
         const notebook::Manifest& b = (*rebuilt)[i];
-        EXPECT_EQ(std::tie(a.id, a.action, a.arguments, a.directory, a.started, a.ended,
-                           a.outcome, a.detail, a.version),
-                  std::tie(b.id, b.action, b.arguments, b.directory, b.started, b.ended,
-                           b.outcome, b.detail, b.version));
+        EXPECT_EQ(std::tie(a.id, a.action, a.arguments, a.directory, a.started, a.ended, a.outcome,
+                           a.detail, a.version),
+                  std::tie(b.id, b.action, b.arguments, b.directory, b.started, b.ended, b.outcome,
+                           b.detail, b.version));
     }
     const auto latest = live->back();
     EXPECT_EQ(notebook::FindByOutput("lab", notebook::Sha256OfFile("lab/out.txt", problem).value()),
@@ -309,7 +309,8 @@ TEST_F(NotebookTools, RestoreRefusesAChangedFileUnlessForcedAndArchivesWhatItRep
     // The replaced trajectory is kept by the restore's own entry.
     std::string problem;
     const auto restores =
-        notebook::List("lab", Where(&notebook::Filter::action, "lab-notebook restore"), problem).value();
+        notebook::List("lab", Where(&notebook::Filter::action, "lab-notebook restore"), problem)
+            .value();
     ASSERT_EQ(restores.size(), 1u);
     const auto kept = notebook::ArchivedInput("lab", restores[0].id, "SinTrajectoryALLWeights.txt");
     ASSERT_TRUE(kept);
