@@ -167,8 +167,12 @@ int CheckLimitSwitches() {
     return 1;
 }
 
-int CheckEmergencyStop() {
+void ReadEmergencyStop() {
     EP_GetEmgcStopStatus(&EmergencyStopStatus, kBoard);
+}
+
+int CheckEmergencyStop() {
+    ReadEmergencyStop();
     if (EmergencyStopStatus == 1) {
         AbortAndStopServos();
         return 0;

@@ -53,3 +53,6 @@ void ReadLimitSwitches();
 // servos of axes 0 to 2 off and return 0.
 int CheckLimitSwitches();
 int CheckEmergencyStop();
+// Reads the emergency stop into EmergencyStopStatus and does nothing else:
+// for a display that must not act on the arm.
+void ReadEmergencyStop();

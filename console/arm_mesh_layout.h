@@ -10,9 +10,10 @@ constexpr int kArmFrameObjects = 7;
 constexpr int kArmCarriageObjects = 5;
 constexpr int kArmHelperObjects = 4;
 
-// Where the upper link starts in the scene, and the carriage shift the view
-// applies when the carriage readout is 0: the carriage objects are built
-// kArmCarriageRestShift further along x so that the shoulder housing sits on
-// the link's start at rest.
+// Where the upper link starts in the scene before the carriage offset, and
+// that offset's value when the carriage readout is 0. The carriage objects
+// are built around the link's start and the view shifts them and the three
+// links by the same offset, so the shoulder housing holds the chain at every
+// carriage position.
 constexpr Vec3 kArmShoulder{106.0f, 180.0f, -30.0f};
 constexpr float kArmCarriageRestShift = -20.0f;

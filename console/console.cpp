@@ -232,9 +232,16 @@ void BuildViewPanel() {
 //-----------------------------------------------------------------------------
 // An action runs to its end inside the callback: the main loop is blocked,
 // the panels do not react, and only the direct redraws below (and those of
-// a control run, once per sample) update the view. Nothing checks results:
-// each action reports its own trouble, and the status always ends at
-// "Ready...". Only the emergency stop interrupts an action.
+// a control run, once per sample) update the view. The status always walks
+// its fixed sequence and ends at "Ready..."; each action prints its own
+// trouble, and one that did not simply complete (homing or a run stopped, a
+// run not started or late, trajectory files not written) leaves its outcome
+// on the view's message line until the next action starts. Only the
+// emergency stop interrupts an action.
+
+// The outcome of a trajectory generation whose files were not all written;
+// the generator has named the file.
+constexpr const char* kTrajectoryNotWrittenText = "Trajectory not written completely";
 
 constexpr unsigned long kPauseBeforeActionMs = 500;
 constexpr unsigned long kPauseAfterActionMs = 2000;
@@ -281,30 +288,46 @@ void ShowStatus(RunStatusIndex status) {
     ProbeStatus(status);
 }
 
+// The previous action's outcome goes as this one starts.
+void StartAction(RunStatusIndex status) {
+    SetActionOutcome("");
+    ShowStatus(status);
+    Sleep(kPauseBeforeActionMs);
+}
+
 void FinishAction() {
     ShowStatus(ActionFinished);
     Sleep(kPauseAfterActionMs);
     ShowStatus(Ready);
 }
 
+// A run's redraw, once per sample.
+void RedrawSample() {
+    DisplayView();
+    ProbeSample();
+}
+
 void GenerateTrajectoryAction(PanelValues panel) {
-    ShowStatus(GeneratingTrajectory);
-    Sleep(kPauseBeforeActionMs);
-    GenerateTrajectory(&panel.sine, &panel.ramp, &panel.step, &panel.amplitude, &panel.frequency);
+    StartAction(GeneratingTrajectory);
+    if (!GenerateTrajectory(&panel.sine, &panel.ramp, &panel.step, &panel.amplitude,
+                            &panel.frequency)) {
+        std::printf("%s\n", kTrajectoryNotWrittenText);
+        SetActionOutcome(kTrajectoryNotWrittenText);
+    }
     FinishAction();
 }
 
 void GoHomeAction() {
-    ShowStatus(GoingHome);
-    Sleep(kPauseBeforeActionMs);
+    StartAction(GoingHome);
     HomeMuscles();
-    GoHome();
+    if (GoHome() == runs::Homing::kEmergencyStop) {
+        SetActionOutcome(runs::kHomingStoppedText);
+    }
     FinishAction();
 }
 
 void ManualMovementAction(PanelValues panel) {
-    ShowStatus(ManualMode);
-    Sleep(kPauseBeforeActionMs);
+    StartAction(ManualMode);
     ManualMotorCommand(panel.motor1, panel.motor2, panel.motor3, panel.motorVolts,
                        panel.motorDurationMs);
     ManualPressureCommand(&panel.muscle1, &panel.muscle2, &panel.muscle3, &panel.muscle4,
@@ -313,17 +336,20 @@ void ManualMovementAction(PanelValues panel) {
 }
 
 // Homes the arm (motors first, then the muscles), then runs one control run
-// that redraws the view once per sample.
+// that redraws the view once per sample. A stopped homing is the outcome
+// that matters most: the run that follows works from counters that were not
+// zeroed.
 template <typename Run>
 void MethodAction(RunStatusIndex status, Run run) {
-    ShowStatus(GoingHome);
-    Sleep(kPauseBeforeActionMs);
-    GoHome();
+    StartAction(GoingHome);
+    const runs::Homing homing = GoHome();
     HomeMuscles();
     ShowStatus(ActionFinished);
     ShowStatus(status);
     Sleep(kPauseBeforeActionMs);
-    run();
+    const runs::RunResult result = run();
+    SetActionOutcome(homing == runs::Homing::kEmergencyStop ? runs::kHomingStoppedText
+                                                            : runs::DescribeOutcome(result).text);
     FinishAction();
 }
 
@@ -352,10 +378,10 @@ void ControlCallback(int id) {
         ManualMovementAction(panel);
     }
     if (start && panel.useMethod && panel.onlyNeural) {
-        MethodAction(OnlyNeural, [] { RunNeuralControl(DisplayView); });
+        MethodAction(OnlyNeural, [] { return RunNeuralControl(RedrawSample); });
     }
     if (start && panel.useMethod && panel.hybrid) {
-        MethodAction(HybridControl, [] { RunHybridControl(DisplayView); });
+        MethodAction(HybridControl, [] { return RunHybridControl(RedrawSample); });
     }
 }
 
@@ -390,7 +416,9 @@ void ReshapeView(int, int) {
     glutPostRedisplay();
 }
 
-// Esc and q end the console at once and leave the cards as they are.
+// Esc and q end the console at once and leave the cards as they are. During
+// an action the key waits in the queue and ends the console when the action
+// has returned.
 void KeyboardInput(unsigned char key, int, int) {
     constexpr unsigned char kEscape = 27;
     if (key == kEscape || key == 'q') {

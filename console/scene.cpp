@@ -33,14 +33,21 @@ constexpr const char* kStatusTexts[] = {
     "Manual Mode...",
 };
 
+// The outcome of the last action that did not simply complete; "" when none.
+char actionOutcome[160] = {};
+
 const GLfloat kLightRotation[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 100};
 const GLfloat kLight0Position[4] = {50.0f, 50.0f, 50.0f, 0.0f};
 
-void DrawText(int x, int y, void* font, const std::string& text) {
+void DrawText(int x, int y, void* font, const char* text) {
     glRasterPos2i(x, y);
-    for (const char c : text) {
-        glutBitmapCharacter(font, static_cast<unsigned char>(c));
+    for (; *text != '\0'; ++text) {
+        glutBitmapCharacter(font, static_cast<unsigned char>(*text));
     }
+}
+
+void DrawText(int x, int y, void* font, const std::string& text) {
+    DrawText(x, y, font, text.c_str());
 }
 
 std::string Digit(int index) {
@@ -74,6 +81,14 @@ void DrawMeshObject(const MeshObject& object) {
 const char* RunStatusText(int status) {
     return status >= 0 && status < static_cast<int>(std::size(kStatusTexts)) ? kStatusTexts[status]
                                                                              : "";
+}
+
+void SetActionOutcome(const char* text) {
+    std::snprintf(actionOutcome, sizeof actionOutcome, "%s", text);
+}
+
+const char* MessageLineText() {
+    return EmergencyStopStatus == 1 ? kEmergencyStopPressedText : actionOutcome;
 }
 
 int OpenViewWindow(const char* title) {
@@ -197,6 +212,7 @@ void DrawReadouts() {
     ReadPressures(musclePressures);
     ReadEncoderCounts();
     ReadJointAngles(jointAngles);
+    ReadEmergencyStop();
 
     DrawText(10, 10, GLUT_BITMAP_HELVETICA_18, RunStatusText(RunStatus));
     for (int j = 0; j < arm::kEncoderChannelCount; ++j) {
@@ -212,6 +228,10 @@ void DrawReadouts() {
         DrawText(58 + 28 * j, 190, GLUT_BITMAP_HELVETICA_12,
                  "Angle " + Digit(j) + "=" + FormatReadoutReal(jointAngles[j]));
     }
+    // Under the status, in the status's font family and a colour that stands
+    // out from the readouts.
+    glColor3ub(255, 110, 90);
+    DrawText(10, 4, GLUT_BITMAP_HELVETICA_12, MessageLineText());
     glEnable(GL_LIGHTING);
 }
 

@@ -20,6 +20,17 @@ extern int RunStatus;
 // The status text of a RunStatus value ("" outside 0 to 6).
 const char* RunStatusText(int status);
 
+// The message line under the status: what the operator must know and can
+// see nowhere else. While the emergency stop is pressed (read with the
+// readouts, every frame) it says so; otherwise it shows the outcome of the
+// last action that did not simply complete, until the next action clears it.
+inline constexpr const char* kEmergencyStopPressedText = "Emergency stop pressed";
+// Keeps a copy of `text` (cut to 159 characters) as the action's outcome;
+// "" clears it. Allocates nothing.
+void SetActionOutcome(const char* text);
+// The text the message line shows, as of the last frame's reading of the stop.
+const char* MessageLineText();
+
 extern Model armModel;
 // Degrees: carriage motor, shoulder, elbow and the muscle-driven joint's
 // two values; filled by each frame's readout.

@@ -45,13 +45,15 @@ std::array<LinkPlacement, 3> PlaceLinks(const float jointAngles[arm::kEncoderCha
     const double a1 = jointAngles[1] * kPi / 180.0;
     const double a2 = (jointAngles[2] - arm::kElbowDegreesAtZero) * kPi / 180.0;
     const Vec3 shoulder = kArmShoulder;
+    // The links hang from the carriage: they ride its offset as its objects do.
+    const float x = shoulder.x + CarriageOffset(jointAngles[0]);
     const double lowerY = shoulder.y - 50.0 * std::cos(a1);
     const double lowerZ = shoulder.z - 50.0 * std::sin(a1);
     return {{
-        {shoulder.x, shoulder.y, shoulder.z, jointAngles[1] + 90.0f},
-        {shoulder.x, static_cast<float>(lowerY), static_cast<float>(lowerZ),
+        {x, shoulder.y, shoulder.z, jointAngles[1] + 90.0f},
+        {x, static_cast<float>(lowerY), static_cast<float>(lowerZ),
          jointAngles[2] - 180.0f - float(arm::kElbowDegreesAtZero)},
-        {shoulder.x, static_cast<float>(lowerY + 30.0 * std::sin(a2)),
+        {x, static_cast<float>(lowerY + 30.0 * std::sin(a2)),
          static_cast<float>(lowerZ - 30.0 * std::cos(a2)), jointAngles[3] - 180.0f},
     }};
 }

@@ -23,14 +23,14 @@ void KeepTheArm() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     // The console owns its lab directory for its whole life; the kernel drops
     // the lock when the process exits.
     const auto lock = labdir::LabLock::Take(".", "tendon");
     if (!lock) {
         return 1;
     }
-    ProbeStart();
+    ProbeStart(argc, argv);  // the test build's options and reports; nothing in tendon
     // The virtual lab's plant file, when the directory has one. A refused
     // file does not keep the console from coming up.
     if (const std::string refusal = lab::LoadPlantFile("."); !refusal.empty()) {

@@ -1,25 +1,45 @@
-// The test build's reports (see test_probe.h).
+// The test build's reports, options and lab hooks (see test_probe.h).
 #include "console/test_probe.h"
 
 #include <GL/freeglut.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cards/motion_card.h"
 #include "console/scene.h"
+#include "console/screen_capture.h"
 #include "glui/glui.h"
 #include "lab/lab.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
+#include "tools/arguments.h"
 
 namespace {
 
 constexpr const char* kStatusFile = "tendon-status.txt";
 constexpr const char* kPlacesFile = "tendon-places.txt";
 constexpr const char* kExitFile = "tendon-exit.txt";
+constexpr const char* kStopAtFile = "tendon-stop-at.txt";
 constexpr int kPlacesIntervalMs = 100;
+
+constexpr const char* kUsage =
+    "usage: tendon-virtual [--screenshot FILE [--emergency-stop]]\n"
+    "The operator console on the virtual lab and the virtual clock, reporting to\n"
+    "the window tests through files in its working directory. With --screenshot,\n"
+    "saves the console's window as it comes up as a PNG picture and quits;\n"
+    "--emergency-stop presses the lab's emergency stop first.\n";
+
+std::string screenshot;
+bool pressStopFirst = false;
+// Samples redrawn by control runs so far, and the one after which the
+// emergency stop is pressed (0: never).
+long samplesRedrawn = 0;
+long stopAfterSample = 0;
 
 struct ProbedControl {
     const GLUI* panel;
@@ -66,6 +86,9 @@ void WritePlaces(int) {
         int x = 0, y = 0, w = 0, h = 0;
         GLUI_Master.get_viewport_area(&x, &y, &w, &h);
         std::fprintf(file, "viewport %d %d %d %d %.9g\n", x, y, w, h, viewAspect);
+        std::fprintf(file, "counts %d %d %d %d %d\n", EncoderCounts[0], EncoderCounts[1],
+                     EncoderCounts[2], EncoderCounts[3], EncoderCounts[4]);
+        std::fprintf(file, "message %s\n", MessageLineText());
         int number = 0;
         for (const ProbedControl& probed : probedControls) {
             const Place panel = PlaceOf(probed.panel->get_glut_window_id());
@@ -93,14 +116,48 @@ void WritePlaces(int) {
     glutTimerFunc(kPlacesIntervalMs, WritePlaces, 0);
 }
 
+// Lets the window and the panels settle (layout takes a few frames), saves
+// the screen and ends the program.
+void TakeScreenshot() {
+    if (pressStopFirst) {
+        lab::PressEmergencyStop();
+    }
+    for (int i = 0; i < 100; ++i) {
+        glutMainLoopEvent();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!SaveConsoleScreen(screenshot.c_str())) {
+        std::fprintf(stderr, "tendon-virtual: cannot save %s\n", screenshot.c_str());
+        std::exit(1);
+    }
+    std::exit(0);
+}
+
 }  // namespace
 
-void ProbeStart() {
+void ProbeStart(int argc, char** argv) {
+    tools::Arguments args("tendon-virtual", kUsage);
+    args.Text("--screenshot", screenshot);
+    args.Flag("--emergency-stop", pressStopFirst);
+    if (const auto exit = args.Parse(argc, argv)) {
+        std::exit(*exit);
+    }
+    if (pressStopFirst && screenshot.empty()) {
+        std::exit(args.UsageError("--emergency-stop goes with --screenshot"));
+    }
     platform::UseVirtualClock();
+    if (!screenshot.empty()) {
+        return;
+    }
     std::remove(kStatusFile);
     std::remove(kPlacesFile);
     std::remove(kExitFile);
     std::atexit(WriteExitReport);
+    if (const platform::StdioFile file{std::fopen(kStopAtFile, "r")}) {
+        if (std::fscanf(file.get(), "%ld", &stopAfterSample) != 1) {
+            stopAfterSample = 0;
+        }
+    }
 }
 
 void ProbeControl(const GLUI* panel, const GLUI_Control* control, const char* label) {
@@ -108,6 +165,9 @@ void ProbeControl(const GLUI* panel, const GLUI_Control* control, const char* la
 }
 
 void ProbePanelsBuilt() {
+    if (!screenshot.empty()) {
+        TakeScreenshot();
+    }
     mainWindow = glutGetWindow();
     glutTimerFunc(kPlacesIntervalMs, WritePlaces, 0);
 }
@@ -115,5 +175,11 @@ void ProbePanelsBuilt() {
 void ProbeStatus(int status) {
     if (const platform::StdioFile file{std::fopen(kStatusFile, "a")}) {
         std::fprintf(file.get(), "%d\n", status);
+    }
+}
+
+void ProbeSample() {
+    if (++samplesRedrawn == stopAfterSample) {
+        lab::PressEmergencyStop();
     }
 }

@@ -51,42 +51,55 @@ struct Networks {
 };
 
 // Builds the networks one after the other, each loaded before the next is
-// constructed; every network reports its own trouble. True when all loaded.
-bool BuildNetworks(Networks& nets) {
+// constructed; every network reports its own trouble. Writes the first one
+// that did not load into `problem` and returns false, or returns true.
+bool BuildNetworks(Networks& nets, char (&problem)[runs::kProblemCapacity]) {
+    const auto note = [&problem](bool loaded, const char* format, int number = 0) {
+        if (!loaded && problem[0] == '\0') {
+            char file[64];
+            std::snprintf(file, sizeof file, format, number);
+            std::snprintf(problem, sizeof problem, "%s did not load", file);
+        }
+    };
     nets.doubleLink.emplace();
-    bool loaded = nets.doubleLink->LoadWeights();
+    note(nets.doubleLink->LoadWeights(), "WeightsDoubleLink.txt");
     nets.upperLink.emplace();
-    loaded = nets.upperLink->LoadWeights() && loaded;
+    note(nets.upperLink->LoadWeights(), "WeightsUpperLink.txt");
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.valve[m].emplace(m + 1);
-        loaded = nets.valve[m]->LoadWeights() && loaded;
+        note(nets.valve[m]->LoadWeights(), "WeightsANNET%d.txt", m + 1);
     }
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.pressure[m] = std::make_unique<PonnetModel>(m + 1, kConsoleWeightDirectory);
         nets.pressure[m]->Allocate();
-        loaded = nets.pressure[m]->LoadWeights() && loaded;
+        note(nets.pressure[m]->LoadWeights(), "the PONNET weights of muscle %d", m + 1);
     }
-    return loaded;
+    return problem[0] == '\0';
 }
 
-// The six files of a run, in the order they are opened and closed.
+// The six files of a run, in the order they are closed.
 struct RunFiles {
     File encoderLog, pressureLog, velocity, trajectory, timeLog, runLog;
 };
 
-RunFiles OpenRunFiles() {
+// The two inputs, opened before any log so that a run that cannot read them
+// leaves the previous run's logs alone.
+void OpenInputs(RunFiles& files) {
     using platform::OpenReporting;
-    RunFiles files;
-    files.encoderLog = OpenReporting(kEncoderLogFile, "w", messages::kEncoderValuesNotOpened);
-    files.pressureLog =
-        OpenReporting(kPressureLogFile, "w", messages::kFilteredPressureValuesNotOpened);
     files.velocity =
         OpenReporting(kVelocityTrajectoryFile, "r", messages::kDesiredVelocityNotOpened);
     files.trajectory = OpenReporting(kDynamicTermsFile, "r", messages::kDesiredPressureNotOpened);
+}
+
+// The four logs, created or emptied in this order.
+void OpenLogs(RunFiles& files) {
+    using platform::OpenReporting;
+    files.encoderLog = OpenReporting(kEncoderLogFile, "w", messages::kEncoderValuesNotOpened);
+    files.pressureLog =
+        OpenReporting(kPressureLogFile, "w", messages::kFilteredPressureValuesNotOpened);
     files.timeLog = OpenReporting(kTimeLogFile, "w", messages::kLogTimeNotOpened);
     // The run log's failure names LogTime, as it always has.
     files.runLog = OpenReporting(kRunLogFile, "w", messages::kLogTimeNotOpened);
-    return files;
 }
 
 // Closes the files in order; false when an output file did not close cleanly.
@@ -101,28 +114,34 @@ bool CloseRunFiles(RunFiles& files) {
     return clean;
 }
 
-// Why a run cannot start, or nothing when it can.
-const char* StartProblem(bool networksLoaded, const RunFiles& files) {
-    if (!networksLoaded) {
-        return "not every network loaded its weights";
-    }
+// Why the inputs cannot be used, or nothing when they can.
+const char* InputProblem(const RunFiles& files) {
     if (!files.velocity) {
         return "SinVelocityTrajectoryDesired.txt could not be opened";
     }
     if (!files.trajectory) {
         return "SinTrajectoryALLWeights.txt could not be opened";
     }
-    if (!files.encoderLog || !files.pressureLog || !files.timeLog || !files.runLog) {
-        return "a log file could not be opened for writing";
-    }
     return nullptr;
 }
 
-runs::RunResult Refuse(const char* problem, RunFiles& files) {
-    std::printf("Run not started: %s.\n", problem);
+bool LogsOpen(const RunFiles& files) {
+    return files.encoderLog && files.pressureLog && files.timeLog && files.runLog;
+}
+
+// Prints the outcome line of a run that did not simply complete.
+void PrintOutcome(const runs::RunResult& result) {
+    if (const runs::OutcomeLine line = runs::DescribeOutcome(result); line.text[0] != '\0') {
+        std::printf("%s\n", line.text);
+    }
+}
+
+runs::RunResult Refuse(runs::RunResult result, RunFiles& files) {
+    result.end = RunEnd::kRefusedAtStart;
+    PrintOutcome(result);
     StopMotorsAndValves();
     CloseRunFiles(files);
-    return {};
+    return result;
 }
 
 // What one sample used, read, computed and sent; index = sample number k.
@@ -271,13 +290,18 @@ bool WriteLogs(RunFiles& files, const std::vector<Sample>& samples) {
 enum class Method { kHybrid, kNeural };
 
 runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
+    runs::RunResult result;
     Networks nets;
-    const bool networksLoaded = BuildNetworks(nets);
-    RunFiles files = OpenRunFiles();
-    if (const char* problem = StartProblem(networksLoaded, files)) {
-        return Refuse(problem, files);
+    if (!BuildNetworks(nets, result.problem)) {
+        RunFiles none;
+        return Refuse(result, none);
     }
-    Sleep(100);
+    RunFiles files;
+    OpenInputs(files);
+    if (const char* problem = InputProblem(files)) {
+        std::snprintf(result.problem, sizeof result.problem, "%s", problem);
+        return Refuse(result, files);
+    }
 
     std::vector<VelocityRecord> velocities;
     runfiles::ReadAll(files.velocity.get(), velocities);
@@ -286,13 +310,20 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     // Tables as long as the trajectory: sample k reads velocity line k.
     const std::size_t n = trajectory.size();
     const std::size_t sampleCount = n > 4 ? n - 4 : 0;
+    result.sampleTotal = static_cast<int>(sampleCount);
     if (sampleCount > 0 && velocities.size() < sampleCount + 1) {
-        char problem[160];
-        std::snprintf(problem, sizeof problem,
+        std::snprintf(result.problem, sizeof result.problem,
                       "SinVelocityTrajectoryDesired.txt has %zu lines, the trajectory needs %zu",
                       velocities.size(), sampleCount + 1);
-        return Refuse(problem, files);
+        return Refuse(result, files);
     }
+    OpenLogs(files);
+    if (!LogsOpen(files)) {
+        std::snprintf(result.problem, sizeof result.problem,
+                      "a log file could not be opened for writing");
+        return Refuse(result, files);
+    }
+    Sleep(100);
 
     std::vector<Sample> samples(n);
     if (method == Method::kHybrid) {
@@ -303,7 +334,6 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     ComputeSlopes(samples);
 
     runs::SamplePacer pacer(static_cast<int>(sampleCount));
-    runs::RunResult result;
     result.end = RunSamples(nets, velocities, samples, redraw, pacer);
     result.timing = pacer.Timing();
 
@@ -314,6 +344,7 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     if (!result.logsWritten) {
         std::printf("Run logs not written completely.\n");
     }
+    PrintOutcome(result);
     return result;
 }
 

@@ -1,6 +1,7 @@
 // Homing, manual commands and card reset: short sequences of card calls in a
 // fixed order, with fixed thresholds and waits.
 #include <algorithm>
+#include <cstdio>
 
 #include "arm/arm.h"
 #include "cards/daq_card.h"
@@ -36,8 +37,11 @@ void ClearCounter(short channel) {
     EP_ClearENCCounter(channel, kBoard);
 }
 
+// Each polling loop below returns true when it reached its mark and false
+// when it found the emergency stop active.
+
 // Carriage onto switch 0 and shoulder onto switch 1, together.
-void DriveCarriageAndShoulderToSwitches() {
+bool DriveCarriageAndShoulderToSwitches() {
     bool carriageDone = false;
     bool shoulderDone = false;
     while (CheckEmergencyStop() == 1) {
@@ -53,14 +57,15 @@ void DriveCarriageAndShoulderToSwitches() {
             shoulderDone = true;
         }
         if (carriageDone && shoulderDone) {
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 // Carriage and shoulder back off their switches by fixed counts. The
 // shoulder is left holding -0.01 V against gravity.
-void BackCarriageAndShoulderOff() {
+bool BackCarriageAndShoulderOff() {
     bool carriageDone = false;
     bool shoulderDone = false;
     while (CheckEmergencyStop() == 1) {
@@ -76,31 +81,42 @@ void BackCarriageAndShoulderOff() {
             shoulderDone = true;
         }
         if (carriageDone && shoulderDone) {
-            return;
+            return true;
         }
     }
+    return false;
 }
 
-void DriveElbowToSwitch() {
+bool DriveElbowToSwitch() {
     while (CheckEmergencyStop() == 1) {
         ReadLimitSwitches();
         if (LimitStatus[kElbowSwitch0] == 1) {
             MotorAxes[2].SetVoltage(0.0f);
             ClearCounter(2);
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 // The elbow keeps its command when it reaches the offset; the caller stops it.
-void BackElbowOff() {
+bool BackElbowOff() {
     while (CheckEmergencyStop() == 1) {
         ReadEncoderCounts();
         if (EncoderCounts[2] <= kElbowBackOff) {
             ClearCounter(2);
-            return;
+            return true;
         }
     }
+    return false;
+}
+
+// The stop ended a polling loop: the servos off as after any stop, and the
+// counters left alone.
+runs::Homing StopHoming() {
+    SwitchServosOff();
+    std::printf("%s\n", runs::kHomingStoppedText);
+    return runs::Homing::kEmergencyStop;
 }
 
 }  // namespace
@@ -118,18 +134,22 @@ void HomeMuscles() {
     ClearCounter(4);
 }
 
-void GoHome() {
+runs::Homing GoHome() {
     for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].ServoOn();
     }
     MotorAxes[0].SetVoltage(-0.3f);
     MotorAxes[1].SetVoltage(0.7f);
     MotorAxes[2].SetVoltage(0.0f);
-    DriveCarriageAndShoulderToSwitches();
+    if (!DriveCarriageAndShoulderToSwitches()) {
+        return StopHoming();
+    }
 
     MotorAxes[0].SetVoltage(0.2f);
     MotorAxes[1].SetVoltage(-0.5f);
-    BackCarriageAndShoulderOff();
+    if (!BackCarriageAndShoulderOff()) {
+        return StopHoming();
+    }
     BusyWait(kSettleTicks);
     ClearCounter(0);
     ClearCounter(1);
@@ -137,10 +157,14 @@ void GoHome() {
     MotorAxes[0].SetVoltage(0.0f);
     MotorAxes[1].SetVoltage(0.0f);
     MotorAxes[2].SetVoltage(0.7f);
-    DriveElbowToSwitch();
+    if (!DriveElbowToSwitch()) {
+        return StopHoming();
+    }
 
     MotorAxes[2].SetVoltage(-0.55f);
-    BackElbowOff();
+    if (!BackElbowOff()) {
+        return StopHoming();
+    }
     BusyWait(kSettleTicks);  // the elbow is still driven meanwhile
     MotorAxes[2].SetVoltage(0.0f);
     Sleep(100);
@@ -150,6 +174,7 @@ void GoHome() {
     }
     EP_EnableLimitCheck(1, kBoard);
     ReadEncoderCounts();
+    return runs::Homing::kAtHome;
 }
 
 void ManualMotorCommand(int motor1, int motor2, int motor3, float volts, float durationMs) {

@@ -29,14 +29,29 @@ void SetValvesToReference();
 // channels 3 and 4 zeroed: the muscle-driven joint reads 0 in this state.
 void HomeMuscles();
 
+namespace runs {
+
+// How homing ended.
+enum class Homing {
+    kAtHome,         // encoders 0 to 2 zeroed at the home pose
+    kEmergencyStop,  // stopped on the way: encoders left as they were
+};
+
+// What homing prints, and the console shows, when the stop ended it.
+inline constexpr const char* kHomingStoppedText = "Homing stopped: encoders not zeroed";
+
+}  // namespace runs
+
 // Drives carriage and shoulder onto their limit switches and back by a fixed
 // count, then the elbow the same way, and zeroes encoder channels 0 to 2 at
 // that home pose. Leaves servos 0 to 2 on with 0 V and the card's own limit
-// checking on. Every polling loop ends at once when the emergency stop is
-// found active (motion aborted, servos off); the rest of the sequence still
-// runs, so the counters are then zeroed wherever the arm stopped. There is
-// no time-out: a switch that is never reached keeps it polling.
-void GoHome();
+// checking on. When a polling loop finds the emergency stop active (motion
+// aborted), the rest of the sequence is skipped: the servos are switched
+// off, the counters keep their counts, since zeroing them where the arm
+// happened to stop would give every later run a wrong reference, and
+// kHomingStoppedText is printed. There is no time-out: a switch that is
+// never reached keeps it polling.
+runs::Homing GoHome();
 
 // Switches on the servo of each motor whose flag is exactly 1, writes `volts`
 // to all three motors whatever the flags, holds for trunc(durationMs) clock
@@ -79,6 +94,9 @@ enum class RunEnd {
                       // trajectory did not fit: nothing was driven
 };
 
+// Room for the reason a run did not start, with its terminating zero.
+inline constexpr int kProblemCapacity = 128;
+
 // The checks before every sample, in this order: kCompleted while all is
 // well, else why the loop must end (the card layer has then aborted motion
 // and switched the servos off).
@@ -88,9 +106,24 @@ RunEnd CheckStops();
 // messages.
 struct RunResult {
     RunEnd end = RunEnd::kRefusedAtStart;
-    SampleTiming timing;       // samples run, work times and lateness
-    bool logsWritten = false;  // all three logs written and closed without error
+    int sampleTotal = 0;                  // samples the trajectory holds
+    SampleTiming timing;                  // samples run, work times and lateness
+    bool logsWritten = false;             // all three logs written and closed without error
+    char problem[kProblemCapacity] = {};  // kRefusedAtStart: why, e.g. "X did not load"
 };
+
+// Room for an outcome line, with its terminating zero.
+inline constexpr int kOutcomeCapacity = 160;
+
+// How a run ended, in one line for the operator, when it did not simply
+// complete: "Run not started: PROBLEM", "Run stopped by the emergency stop
+// at sample S of T" (S samples ran), "Run stopped by a limit switch at
+// sample S of T", or "N samples overran 20 ms" after a complete but late
+// loop. Empty for a plain completion. Allocates nothing.
+struct OutcomeLine {
+    char text[kOutcomeCapacity] = {};
+};
+OutcomeLine DescribeOutcome(const RunResult& result);
 
 // Called once per sample to redraw the operator's view; nullptr redraws nothing.
 using Redraw = void (*)();
@@ -107,10 +140,13 @@ using Redraw = void (*)();
 // ALLTrajectoryActualEncoders.txt and an empty LogTimeALL.txt, then
 // switches servos 0 to 2 off and zeroes the valves, however the loop ended.
 // The tables grow with the trajectory, so a trajectory of any length runs
-// whole. A run that cannot start (a network, an input or a log file
-// missing, a velocity file shorter than the trajectory needs) says why on
-// one line, switches servos 0 to 2 off, zeroes the valves and drives nothing.
-// A log that could not be written completely is reported on one line.
+// whole. Every network is loaded and both input files are read before any
+// log is opened, so a run that cannot start (a network or an input file
+// missing, a velocity file shorter than the trajectory needs) leaves the
+// previous run's logs as they were; it switches servos 0 to 2 off, zeroes
+// the valves and drives nothing. A run that did not simply complete prints
+// its DescribeOutcome line. A log that could not be written completely is
+// reported on one line.
 runs::RunResult RunHybridControl(
     runs::Redraw redraw,
     const std::array<float, fuzzy::kParameterCount>& k = fuzzy::kHybridRunVector);

@@ -287,7 +287,12 @@ TEST_F(ControlRunsTest, AStopBeforeSampleKEndsTheLoopAndStillLogsEverySample) {
         const runs::RunResult result = Capture(Hybrid);
         EXPECT_EQ(result.end, c.end);
         EXPECT_EQ(result.timing.samples, k - 1);
-        EXPECT_EQ(captured, "");
+        EXPECT_EQ(result.sampleTotal, n - 4);
+        // The only output: how the run ended, with the samples that ran.
+        EXPECT_EQ(captured,
+                  std::string(c.end == RunEnd::kEmergencyStop ? "Run stopped by the emergency stop"
+                                                              : "Run stopped by a limit switch") +
+                      " at sample 4 of 10\n");
         const std::vector<PressureLogRecord> log = ReadRunLog();
         ASSERT_EQ(log.size(), std::size_t(n - 4));
         for (const PressureLogRecord& line : log) {
@@ -371,43 +376,98 @@ TEST_F(ControlRunsTest, NeuralRunTakesItsDesiredPressuresOneLineEarlier) {
     }
 }
 
-TEST_F(ControlRunsTest, ARunThatCannotStartDrivesNothing) {
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+TEST(RunOutcome, OnlyARunThatDidNotSimplyCompleteHasALine) {
+    runs::RunResult result;
+    result.sampleTotal = 1325;
+    result.timing.samples = 278;
+    const auto text = [&result] { return std::string(runs::DescribeOutcome(result).text); };
+    result.end = RunEnd::kEmergencyStop;
+    EXPECT_EQ(text(), "Run stopped by the emergency stop at sample 278 of 1325");
+    result.end = RunEnd::kLimitSwitch;
+    EXPECT_EQ(text(), "Run stopped by a limit switch at sample 278 of 1325");
+    result.end = RunEnd::kRefusedAtStart;
+    std::snprintf(result.problem, sizeof result.problem, "WeightsANNET3.txt did not load");
+    EXPECT_EQ(text(), "Run not started: WeightsANNET3.txt did not load");
+
+    result.end = RunEnd::kCompleted;
+    EXPECT_EQ(text(), "");
+    result.timing.samplesOver20Ms = 1;
+    EXPECT_EQ(text(), "1 sample overran 20 ms");
+    result.timing.samplesOver20Ms = 12;
+    EXPECT_EQ(text(), "12 samples overran 20 ms");
+    // A stop is the news, late samples or not.
+    result.end = RunEnd::kEmergencyStop;
+    EXPECT_EQ(text(), "Run stopped by the emergency stop at sample 278 of 1325");
+}
+
+// The logs of a run, by name, as bytes.
+std::vector<std::string> RunLogs() {
+    std::vector<std::string> logs;
+    for (const char* name : {"LogALLANNETPressures.txt", "ALLTrajectoryActualEncoders.txt",
+                             "ALLTrajectoryActualPressureValues.txt", "LogTimeALL.txt"}) {
+        logs.push_back(labtest::ReadText(fs::path("NeuralFiles") / name));
+    }
+    return logs;
+}
+
+TEST_F(ControlRunsTest, ARunThatCannotStartDrivesNothingAndKeepsThePreviousLogs) {
     const int n = 10;
     struct Case {
         const char* what;
         void (*spoil)();
         std::string message;
+        const char* problem;
+        bool logsKept;  // a log that cannot be written follows others opened before it
     };
     const Case cases[] = {
         {"valve network missing", [] { fs::remove("NeuralFiles/WeightsANNET3.txt"); },
-         "Run not started: not every network loaded its weights.\n"},
+         "Run not started: WeightsANNET3.txt did not load\n", "WeightsANNET3.txt did not load",
+         true},
         {"velocity file missing",
          [] { fs::remove("NeuralFiles/SinVelocityTrajectoryDesired.txt"); },
          "Dosya Ac\375lmad\375 SinVelocityTrajectoryDesired\n"
-         "Run not started: SinVelocityTrajectoryDesired.txt could not be opened.\n"},
+         "Run not started: SinVelocityTrajectoryDesired.txt could not be opened\n",
+         "SinVelocityTrajectoryDesired.txt could not be opened", true},
         {"trajectory missing", [] { fs::remove("NeuralFiles/SinTrajectoryALLWeights.txt"); },
          "Dosya Ac\375lmad\375 DesiredPressureTrajectory\n"
-         "Run not started: SinTrajectoryALLWeights.txt could not be opened.\n"},
-        {"log cannot be written",
-         [] { fs::create_directory("NeuralFiles/LogALLANNETPressures.txt"); },
-         "Dosya Ac\375lmad\375 LogTime\n"
-         "Run not started: a log file could not be opened for writing.\n"},
+         "Run not started: SinTrajectoryALLWeights.txt could not be opened\n",
+         "SinTrajectoryALLWeights.txt could not be opened", true},
         {"velocity file too short", [] { WriteVelocities(n - 4); },
          "Run not started: SinVelocityTrajectoryDesired.txt has 6 lines, the trajectory "
-         "needs 7.\n"},
+         "needs 7\n",
+         "SinVelocityTrajectoryDesired.txt has 6 lines, the trajectory needs 7", true},
+        {"log cannot be written",
+         [] {
+             fs::remove("NeuralFiles/LogALLANNETPressures.txt");
+             fs::create_directory("NeuralFiles/LogALLANNETPressures.txt");
+         },
+         "Dosya Ac\375lmad\375 LogTime\n"
+         "Run not started: a log file could not be opened for writing\n",
+         "a log file could not be opened for writing", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WriteValveNetworks(LookAheadValveNetwork());
         WriteTrajectory(n);
         WriteVelocities(n);
-        fs::remove("NeuralFiles/LogALLANNETPressures.txt");
+        ASSERT_EQ(Capture(Hybrid).end, RunEnd::kCompleted);
+        const std::vector<std::string> before = RunLogs();
+        ASSERT_FALSE(before[0].empty());
         c.spoil();
         lab::EnableJournal(true);
         const runs::RunResult result = Capture(Hybrid);
         EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
+        EXPECT_STREQ(result.problem, c.problem);
         EXPECT_EQ(result.timing.samples, 0);
-        EXPECT_NE(captured.find(c.message), std::string::npos) << captured;
+        EXPECT_TRUE(EndsWith(captured, c.message)) << captured;
+        if (c.logsKept) {
+            EXPECT_TRUE(RunLogs() == before) << "a log of the previous run changed";
+        }
         // Servos off, valves zeroed, and nothing else sent to the arm.
         std::vector<std::string> sent;
         for (const lab::Call& call : lab::Journal()) {
@@ -511,11 +571,6 @@ LabRun RunLabRun(const std::string& arguments) {
     return run;
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 TEST_F(ControlRunsTest, LabRunRunsEachActionAndSaysHowItEnded) {
     WriteTrajectory(12);
     WriteVelocities(12);
@@ -528,10 +583,16 @@ TEST_F(ControlRunsTest, LabRunRunsEachActionAndSaysHowItEnded) {
     EXPECT_TRUE(EndsWith(run.output, "lab-run: home: at the home pose\n")) << run.output;
     EXPECT_EQ(RunLabRun("manual --motor2 --motor-volts 0.1 --duration 20 --muscle1").status, 0);
 
+    // A run that cannot start says why and leaves the last run's logs alone.
+    const std::vector<std::string> before = RunLogs();
     fs::remove("NeuralFiles/WeightsDoubleLink.txt");
     run = RunLabRun("neural");
     EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("Run not started: WeightsDoubleLink.txt did not load\n"),
+              std::string::npos)
+        << run.output;
     EXPECT_TRUE(EndsWith(run.output, "lab-run: neural: 0 samples, not started\n")) << run.output;
+    EXPECT_TRUE(RunLogs() == before) << "a log of the previous run changed";
 }
 
 TEST_F(ControlRunsTest, LabRunTriesAFuzzyVectorFromAFile) {

@@ -53,6 +53,20 @@ TEST(LinkChain, AtTheHomeCountsUpperAt105AndLowerAtMinus180) {
     EXPECT_NEAR(CarriageOffset(360.0f) - CarriageOffset(0.0f), 11.0 * 3.141592653589, 1e-4);
 }
 
+// The chain hangs from the carriage: wherever the carriage stands, the links
+// sit the carriage objects' offset away from the shoulder's rest place.
+TEST(LinkChain, RidesWithTheCarriage) {
+    for (const float carriage : {0.0f, 1562.0f / 2816.0f * 360.0f, -500.0f, 20000.0f}) {
+        SCOPED_TRACE(carriage);
+        const float angles[5] = {carriage, 15.0f, 75.0f, 0.0f, 0.0f};
+        for (const LinkPlacement& link : PlaceLinks(angles)) {
+            EXPECT_FLOAT_EQ(link.x, 106.0f + CarriageOffset(carriage));
+        }
+    }
+    const float atRest[5] = {0.0f, 15.0f, 75.0f, 0.0f, 0.0f};
+    EXPECT_FLOAT_EQ(PlaceLinks(atRest)[0].x, 86.0f);
+}
+
 TEST(LinkChain, EachLinkStartsWhereTheOneBeforeEnds) {
     const float poses[][5] = {
         {0, 15, 75, 0, 0}, {0, -40, 10, 30, 0}, {90, 120, 200, -75, 0}, {0, 0, 0, 0, 0}};

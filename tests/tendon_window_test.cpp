@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stb/stb_image.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,6 +77,8 @@ struct Rect {
 struct Places {
     Rect window, viewport, rightPanel, bottomPanel;
     float aspect = 0.0f;
+    std::vector<int> counts;     // the readout's encoder counts
+    std::string message;         // what the message line shows
     std::vector<Rect> controls;  // entry k at index k - 1
     std::vector<std::string> labels;
 
@@ -96,6 +99,13 @@ struct Places {
                 std::string side;
                 fields >> side >> rect.x >> rect.y >> rect.w >> rect.h;
                 (side == "right" ? places.rightPanel : places.bottomPanel) = rect;
+            } else if (kind == "counts") {
+                for (int count; fields >> count;) {
+                    places.counts.push_back(count);
+                }
+            } else if (kind == "message") {
+                fields.get();  // the blank before the text
+                std::getline(fields, places.message);
             } else if (kind == "control") {
                 int number = 0;
                 fields >> number >> rect.x >> rect.y >> rect.w >> rect.h;
@@ -190,6 +200,18 @@ class Tendon {
         }
         pid_ = 0;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    // Works the lab's emergency stop from outside, as lab-estop does.
+    void PressStop() { kill(pid_, SIGUSR1); }
+    void ReleaseStop() { kill(pid_, SIGUSR2); }
+    // Releases the stop, has the view redrawn (a frame reads the stop again)
+    // and returns what the message line shows then.
+    std::string MessageAfterRelease() {
+        ReleaseStop();
+        Key("space");
+        WaitIdle();
+        return places_.message;
     }
 
     void Resize(int width, int height) {
@@ -404,6 +426,144 @@ TEST_F(TendonTest, StartWithNothingTickedAndResetCardsChangeNeitherStatusNorView
     tendon.Key("q");
     EXPECT_EQ(tendon.WaitForExit(), 0);
     EXPECT_EQ(CardsAtExit(), kCardsOpen);
+}
+
+// The message line under the status: the stop while it is pressed, then
+// what the stopped action left, until the next action starts. The status
+// sequence stays the plain one.
+TEST_F(TendonTest, AStopMidRunIsOnTheMessageLineUntilTheNextAction) {
+    PrepareLab(true);
+    std::ofstream("tendon-stop-at.txt") << "278\n";
+    Tendon tendon;
+    ASSERT_TRUE(tendon.Settle());
+    tendon.Click(kUseMethod);
+    tendon.Click(kHybrid);
+    tendon.Click(kStartAction);
+    ASSERT_TRUE(tendon.WaitForStatuses(5));
+    tendon.WaitIdle();
+    EXPECT_EQ(StatusesShown(), (std::vector<int>{1, 4, 3, 4, 0}));
+    EXPECT_EQ(tendon.places().message, "Emergency stop pressed");
+    const std::string stopped = "Run stopped by the emergency stop at sample 278 of 1325";
+    EXPECT_NE(ReadFile("tendon-out.txt").find(stopped + "\n"), std::string::npos);
+
+    EXPECT_EQ(tendon.MessageAfterRelease(), stopped);
+
+    tendon.Click(kGenerateTrajectory);
+    ASSERT_TRUE(tendon.WaitForStatuses(8));
+    tendon.WaitIdle();
+    EXPECT_EQ(tendon.places().message, "");
+    tendon.Key("q");
+    EXPECT_EQ(tendon.WaitForExit(), 0);
+}
+
+TEST_F(TendonTest, GoHomeWithTheStopPressedLeavesTheCountsAndSaysSo) {
+    PrepareLab(false);
+    Tendon tendon;
+    ASSERT_TRUE(tendon.Settle());
+    // The carriage moved off its zero by hand.
+    tendon.Click(kManualMovement);
+    tendon.Click(kCommandMotor1);
+    tendon.Click(kStartAction);
+    ASSERT_TRUE(tendon.WaitForStatuses(3));
+    tendon.WaitIdle();
+    const std::vector<int> before = tendon.places().counts;
+    ASSERT_EQ(before.size(), 5u);
+    ASSERT_NE(before[0], 0);
+
+    tendon.Click(kManualMovement);
+    tendon.Click(kGoHome);
+    tendon.PressStop();
+    tendon.Click(kStartAction);
+    ASSERT_TRUE(tendon.WaitForStatuses(6));
+    tendon.WaitIdle();
+    EXPECT_EQ(StatusesShown(), (std::vector<int>{6, 4, 0, 1, 4, 0}));
+    const std::vector<int> after = tendon.places().counts;
+    ASSERT_EQ(after.size(), 5u);
+    EXPECT_EQ(std::vector<int>(after.begin(), after.begin() + 3),
+              std::vector<int>(before.begin(), before.begin() + 3));
+    EXPECT_EQ(tendon.places().message, "Emergency stop pressed");
+    EXPECT_NE(ReadFile("tendon-out.txt").find("Homing stopped: encoders not zeroed\n"),
+              std::string::npos);
+
+    EXPECT_EQ(tendon.MessageAfterRelease(), "Homing stopped: encoders not zeroed");
+
+    // A trajectory file that cannot be written replaces it.
+    std::filesystem::create_directory("NeuralFiles/SinTrajectoryALLWeights.txt");
+    tendon.Click(kGenerateTrajectory);
+    ASSERT_TRUE(tendon.WaitForStatuses(9));
+    tendon.WaitIdle();
+    EXPECT_EQ(tendon.places().message, "Trajectory not written completely");
+    tendon.Key("q");
+    EXPECT_EQ(tendon.WaitForExit(), 0);
+}
+
+TEST_F(TendonTest, ARunThatCannotStartNamesTheFileAndKeepsTheEarlierLogs) {
+    PrepareLab(true);
+    Tendon tendon;
+    ASSERT_TRUE(tendon.Settle());
+    tendon.Click(kUseMethod);
+    tendon.Click(kHybrid);
+    tendon.Click(kStartAction);
+    ASSERT_TRUE(tendon.WaitForStatuses(5));
+    tendon.WaitIdle();
+    EXPECT_EQ(tendon.places().message, "");  // a plain completion says nothing
+    const char* logs[] = {"NeuralFiles/LogALLANNETPressures.txt",
+                          "NeuralFiles/ALLTrajectoryActualEncoders.txt",
+                          "NeuralFiles/ALLTrajectoryActualPressureValues.txt"};
+    std::vector<std::string> before;
+    for (const char* log : logs) {
+        before.push_back(ReadFile(log));
+    }
+    ASSERT_EQ(LineCount(logs[0]), 1329 - 4);
+
+    std::filesystem::remove("NeuralFiles/WeightsANNET3.txt");
+    tendon.Click(kStartAction);
+    ASSERT_TRUE(tendon.WaitForStatuses(10));
+    tendon.WaitIdle();
+    EXPECT_EQ(StatusesShown(), (std::vector<int>{1, 4, 3, 4, 0, 1, 4, 3, 4, 0}));
+    const std::string refused = "Run not started: WeightsANNET3.txt did not load";
+    EXPECT_EQ(tendon.places().message, refused);
+    EXPECT_NE(ReadFile("tendon-out.txt").find(refused + "\n"), std::string::npos);
+    for (std::size_t k = 0; k < before.size(); ++k) {
+        EXPECT_TRUE(ReadFile(logs[k]) == before[k]) << logs[k] << " changed";
+    }
+    tendon.Key("q");
+    EXPECT_EQ(tendon.WaitForExit(), 0);
+}
+
+// Pixels of the message line's colour in the strip under the status of a
+// picture of the whole window; -1 when the picture cannot be read.
+int MessagePixels(const std::string& png) {
+    int width = 0, height = 0, channels = 0;
+    unsigned char* pixels = stbi_load(png.c_str(), &width, &height, &channels, 3);
+    if (pixels == nullptr) {
+        return -1;
+    }
+    int count = 0;
+    for (int y = 545; y < 585 && y < height; ++y) {
+        for (int x = 20; x < 400 && x < width; ++x) {
+            const unsigned char* p = pixels + 3 * (y * width + x);
+            count += p[0] > 200 && p[1] > 80 && p[1] < 160 && p[2] < 140;
+        }
+    }
+    stbi_image_free(pixels);
+    return count;
+}
+
+TEST_F(TendonTest, TheScreenshotIsTheConsoleWithItsMessageLine) {
+    PrepareLab(false);
+    const std::string program = TENDON_VIRTUAL;
+    ::Run(program + " --screenshot plain.png > /dev/null");
+    ::Run(program + " --screenshot stopped.png --emergency-stop > /dev/null");
+    EXPECT_EQ(MessagePixels("plain.png"), 0);
+    EXPECT_GT(MessagePixels("stopped.png"), 100);
+    EXPECT_FALSE(std::filesystem::exists("tendon-places.txt"));  // no reports
+
+    EXPECT_EQ(std::system((program + " --help > help.txt").c_str()), 0);
+    EXPECT_NE(ReadFile("help.txt").find("--screenshot FILE"), std::string::npos);
+    EXPECT_NE(std::system((program + " --emergency-stop 2> error.txt").c_str()), 0);
+    EXPECT_NE(ReadFile("error.txt").find("--emergency-stop goes with --screenshot"),
+              std::string::npos);
 }
 
 }  // namespace

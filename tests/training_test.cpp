@@ -117,13 +117,21 @@ TEST_F(TrainingProcedures, VelocityTestWritesOneLineFewerThanTheVelocityFile) {
     ExpectServosOff();
 }
 
-TEST_F(TrainingProcedures, VelocityTestWithoutItsInputsDrivesNothing) {
+TEST_F(TrainingProcedures, VelocityTestWithoutItsInputsDrivesNothingAndKeepsTheLastTest) {
+    const char* outputs[] = {"NeuralFiles/SinTrajectoryActualVelocityOutput.txt",
+                             "NeuralFiles/SinTrajectoryActualEncoderOutput.txt"};
+    for (const char* output : outputs) {
+        trainingtest::WriteText(output, "kept\n");
+    }
     lab::EnableJournal(true);
     fs::remove("NeuralFiles/SinVelocityTrajectoryDesired.txt");
     TrainingResult result = Run(TestVelocityTracking);
     EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
     EXPECT_EQ(output_, kNotOpened + " SinVelocityTrajectoryDesired\n");
     EXPECT_FALSE(trainingtest::AnythingDriven());
+    for (const char* output : outputs) {
+        EXPECT_EQ(Lines(output), std::vector<std::string>{"kept"}) << output;
+    }
 
     trainingtest::PrepareTrainingLab();
     lab::EnableJournal(true);
@@ -132,6 +140,9 @@ TEST_F(TrainingProcedures, VelocityTestWithoutItsInputsDrivesNothing) {
     EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
     EXPECT_NE(output_.find("Velocity test not started"), std::string::npos);
     EXPECT_FALSE(trainingtest::AnythingDriven());
+    for (const char* output : outputs) {
+        EXPECT_EQ(Lines(output), std::vector<std::string>{"kept"}) << output;
+    }
     ExpectServosOff();
 }
 
@@ -255,7 +266,7 @@ TEST_F(TrainingProcedures, CombinedRunOfALongVelocityFileRunsWholeAndStopsCleanl
     }
 }
 
-TEST_F(TrainingProcedures, CombinedRunWithoutItsInputsDrivesNothing) {
+TEST_F(TrainingProcedures, CombinedRunWithoutItsInputsDrivesNothingAndKeepsTheLastRecording) {
     trainingtest::WriteText("NeuralFiles/ALLTrainDataEncoders.txt", "kept\n");
     lab::EnableJournal(true);
     fs::remove("NeuralFiles/WeightsANNET3.txt");
@@ -272,6 +283,7 @@ TEST_F(TrainingProcedures, CombinedRunWithoutItsInputsDrivesNothing) {
     EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
     EXPECT_EQ(output_, kNotOpened + " SinVelocityTrajectoryDesired\n");
     EXPECT_FALSE(trainingtest::AnythingDriven());
+    EXPECT_EQ(Lines("NeuralFiles/ALLTrainDataEncoders.txt"), std::vector<std::string>{"kept"});
     ExpectServosOff();
 }
 

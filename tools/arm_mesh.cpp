@@ -138,8 +138,9 @@ Model BuildArmModel() {
     AddBox(AddObject(model, "Rail", rail), {20, railY - 5, railZ - 8}, {280, railY + 5, railZ + 8});
     AddBox(AddObject(model, "Brace", frame), {20, 40, railZ - 6}, {280, 52, railZ + 6});
 
-    // Carriage objects, built at rest and shifted back by the view.
-    const float x = kArmShoulder.x - kArmCarriageRestShift;
+    // Carriage objects, built around the upper link's start: the view moves
+    // them and the links by the same carriage offset.
+    const float x = kArmShoulder.x;
     const Vec3 shoulder{x, kArmShoulder.y, kArmShoulder.z};
     AddBox(AddObject(model, "Carriage", carriage), {x - 18, railY - 9, railZ - 14},
            {x + 18, railY + 10, railZ + 14});

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "arm/arm.h"
-#include "cards/motion_card.h"
 #include "evaluator/run_files.h"
 #include "experiments/characterise.h"
 #include "experiments/experiment.h"
@@ -244,15 +243,9 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
     return ending;
 }
 
-// The emergency stop ends homing early without a word; the card state says so.
-bool StoppedDuringHoming() {
-    return EmergencyStopStatus == 1;
-}
-
 Ending Home(const Options&) {
     HomeMuscles();
-    GoHome();
-    const bool stopped = StoppedDuringHoming();
+    const bool stopped = GoHome() == runs::Homing::kEmergencyStop;
     Ending ending;
     Append(ending.summary, "lab-run: home: %s",
            stopped ? "stopped by the emergency stop" : "at the home pose");

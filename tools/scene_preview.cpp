@@ -8,20 +8,17 @@
 // Run it where "Resources/Drawing1.3ds" can be found (without it the view
 // shows the links and readouts only).
 #include <GL/freeglut.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <stb/stb_image_write.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "console/scene.h"
+#include "console/screen_capture.h"
 #include "glui/glui.h"
 #include "tools/arguments.h"
 
@@ -110,34 +107,6 @@ void BuildWindow() {
     BuildLinkLists();
 }
 
-// Saves the screen area of the main window (at the screen's origin) as PNG.
-bool SaveScreen(const char* path) {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        return false;
-    }
-    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, kViewWindowWidth,
-                              kViewWindowHeight, AllPlanes, ZPixmap);
-    bool saved = false;
-    if (image != nullptr) {
-        std::vector<unsigned char> rgb(3u * kViewWindowWidth * kViewWindowHeight);
-        for (int y = 0; y < kViewWindowHeight; ++y) {
-            for (int x = 0; x < kViewWindowWidth; ++x) {
-                const unsigned long pixel = XGetPixel(image, x, y);
-                unsigned char* out = &rgb[3u * (y * kViewWindowWidth + x)];
-                out[0] = static_cast<unsigned char>((pixel & image->red_mask) >> 16);
-                out[1] = static_cast<unsigned char>((pixel & image->green_mask) >> 8);
-                out[2] = static_cast<unsigned char>(pixel & image->blue_mask);
-            }
-        }
-        saved = stbi_write_png(path, kViewWindowWidth, kViewWindowHeight, 3, rgb.data(),
-                               3 * kViewWindowWidth) != 0;
-        XDestroyImage(image);
-    }
-    XCloseDisplay(display);
-    return saved;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,7 +135,7 @@ int main(int argc, char** argv) {
         glutMainLoopEvent();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (!SaveScreen(screenshot.c_str())) {
+    if (!SaveConsoleScreen(screenshot.c_str())) {
         std::fprintf(stderr, "scene-preview: cannot save %s\n", screenshot.c_str());
         return 1;
     }

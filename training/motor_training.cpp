@@ -174,10 +174,8 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     TrainingResult result;
     networks::DoubleLinkModel doubleLink;
     networks::UpperLinkModel upperLink;
-    platform::StdioFile velocityFile =
-        platform::OpenReporting(kActualVelocityFile, "w", messages::kActualVelocityNotOpened);
-    platform::StdioFile encoderFile =
-        platform::OpenReporting(kActualEncoderFile, "w", messages::kActualEncoderNotOpened);
+    // The input and the networks first: a test that cannot start leaves the
+    // previous test's files as they are.
     platform::StdioFile desiredFile =
         platform::OpenReporting(kVelocityTrajectoryFile, "r", messages::kDesiredVelocityNotOpened);
     if (!desiredFile) {
@@ -193,6 +191,10 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         SwitchServosOff();
         return result;
     }
+    platform::StdioFile velocityFile =
+        platform::OpenReporting(kActualVelocityFile, "w", messages::kActualVelocityNotOpened);
+    platform::StdioFile encoderFile =
+        platform::OpenReporting(kActualEncoderFile, "w", messages::kActualEncoderNotOpened);
 
     const std::vector<runs::VelocityRecord> desired =
         training::ReadVelocityRecords(desiredFile.get());

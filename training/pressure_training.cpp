@@ -133,19 +133,20 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         return result;
     }
 
-    platform::StdioFile encoderFile =
-        platform::OpenReporting(kEncoderFile, "w", messages::kEncoderValuesNotOpened);
-    platform::StdioFile pressureFile =
-        platform::OpenReporting(kPressureFile, "w", messages::kFilteredPressureValuesNotOpened);
+    // Without desired velocities there is nothing to run, and the previous
+    // recording stays as it is: the input is opened before the outputs.
     platform::StdioFile velocityFile =
         platform::OpenReporting(kVelocityTrajectoryFile, "r", messages::kDesiredVelocityNotOpened);
-    platform::StdioFile desiredFile =
-        platform::OpenReporting(kDesiredPressureFile, "w", messages::kDesiredPressureNotOpened);
-    // Without desired velocities there is nothing to run.
     if (!velocityFile) {
         StopMotorsAndValves();
         return result;
     }
+    platform::StdioFile encoderFile =
+        platform::OpenReporting(kEncoderFile, "w", messages::kEncoderValuesNotOpened);
+    platform::StdioFile pressureFile =
+        platform::OpenReporting(kPressureFile, "w", messages::kFilteredPressureValuesNotOpened);
+    platform::StdioFile desiredFile =
+        platform::OpenReporting(kDesiredPressureFile, "w", messages::kDesiredPressureNotOpened);
 
     GoHome();
     HomeMuscles();
