@@ -198,7 +198,24 @@ std::optional<std::string> Recorder::Finish(Outcome outcome, std::string detail)
             problem = archive.string() + ": " + error.message();
         }
     }
+    // A directory written whole stands for every file below it.
+    std::vector<std::string> outputs;
     for (const std::string& path : outputs_) {
+        std::vector<std::string> files;
+        for (const auto& file : fs::recursive_directory_iterator(directory_ / path, error)) {
+            if (file.is_regular_file(error)) {
+                files.push_back(
+                    (fs::path(path) / file.path().lexically_relative(directory_ / path)).string());
+            }
+        }
+        std::sort(files.begin(), files.end());
+        if (files.empty()) {
+            files.push_back(path);
+        }
+        outputs.insert(outputs.end(), files.begin(), files.end());
+    }
+    error.clear();
+    for (const std::string& path : outputs) {
         const fs::path full = directory_ / path;
         if (!problem.empty() || !fs::exists(full, error)) {
             continue;

@@ -100,11 +100,10 @@ Index::Index(const std::filesystem::path& notebookDir, bool create) {
         return;
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    if (!Execute("PRAGMA journal_mode=WAL") || !Execute("BEGIN IMMEDIATE")) {
-        return;
-    }
-    if (!Execute(kSchema) || !Execute("COMMIT")) {
-        return;
+    // The journal mode is kept in the file; the schema is made by writers.
+    if (create && Execute("PRAGMA journal_mode=WAL") && Execute("BEGIN IMMEDIATE") &&
+        Execute(kSchema)) {
+        Execute("COMMIT");
     }
 }
 
@@ -252,13 +251,13 @@ std::optional<std::vector<Manifest>> Index::Select(const Filter& filter) {
 }
 
 std::optional<std::vector<std::string>> Index::Ids() {
-    const auto rows = Select({});
-    if (!rows) {
+    const Statement statement = Ok() ? Prepare(db_.get(), "SELECT id FROM actions") : nullptr;
+    if (!statement) {
         return std::nullopt;
     }
     std::vector<std::string> ids;
-    for (const Manifest& row : *rows) {
-        ids.push_back(row.id);
+    while (sqlite3_step(statement.get()) == SQLITE_ROW) {
+        ids.push_back(Column(statement.get(), 0));
     }
     return ids;
 }

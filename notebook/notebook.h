@@ -94,6 +94,8 @@ class Recorder {
     // the action reads, relative to the action's directory or absolute.
     // A file that does not exist is left out.
     void Input(const std::string& path);
+    // A file (or every file below a directory) the action writes; read when
+    // the action has ended. One it did not write is left out.
     void Output(const std::string& path);
     void Set(std::string name, std::string value);
     void Record(std::string name, double value);

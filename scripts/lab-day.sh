@@ -14,7 +14,9 @@
 # training, so that a test runs the whole day in seconds.
 #
 # DIR/day.tsv holds the closing table: step, figure (a number or -), the
-# figure's text, wall seconds, the step's files (relative to DIR).
+# figure's text, wall seconds, the step's files (relative to DIR), and the
+# ids of the step's entries in the lab notebook, DIR/Archive/ (comma
+# separated; - for a step that archives nothing).
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -83,7 +85,7 @@ fail() {
 # Fails the step with the log's last line, without the files it lists.
 tool_failed() {
     local last
-    last=$(tail -n 1 "$log")
+    last=$(grep -v '^notebook: ' "$log" | tail -n 1)
     fail "$(basename "$1") failed: ${last%%; wrote in*}"
 }
 
@@ -101,13 +103,15 @@ run_in() {
 
 # Ends the step: its line, and its row of the closing table.
 #   finish VALUE TEXT FILE...   VALUE a number, or - for a step without one
+# The step's notebook ids are those its tools said they archived as.
 finish() {
-    local value=$1 text=$2 seconds
+    local value=$1 text=$2 seconds ids
     shift 2
     [ -n "$value" ] || fail "no figure in the output; see the log"
     seconds=$(echo "$(date +%s.%N) $step_began" | awk '{printf "%.1f", $1 - $2}')
+    ids=$(sed -n 's/^notebook: archived as //p' "$log" | paste -sd, -)
     printf '%-20s %s\n' "$step" "$text"
-    printf '%s\t%s\t%s\t%s\t%s\n' "$step" "$value" "$text" "$seconds" "$*" >>"$table"
+    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$step" "$value" "$text" "$seconds" "$*" "${ids:--}" >>"$table"
 }
 
 # The word after $1 on the log's last line that holds $1.
@@ -134,7 +138,7 @@ control_run() {
     local name=$1
     shift
     run_lab "$name"
-    run "$tools/lab-run" --dir "$lab/$name" "$@"
+    run "$tools/lab-run" --dir "$lab/$name" --notebook "$lab" "$@"
     run "$tools/run-figures" --dir "$lab/$name"
     samples=$(field_after samples) joint_rms=$(field_after joint-rms)
 }
@@ -144,7 +148,7 @@ evaluate() {
     mkdir -p "$lab/$1" && cp "$lab/hybrid/NeuralFiles/LogALLANNETPressures.txt" "$lab/$1/" ||
         fail "cannot prepare $day/$1"
     cp "$2" "$lab/$1/KFFile.txt" || fail "cannot copy the vector $2"
-    run_in "$lab/$1" "$build/evaluator/arbiter"
+    run "$tools/lab-notebook" evaluate --arbiter "$build/evaluator/arbiter" "$lab/$1"
     fitness=$(cat "$lab/$1/FEval.txt")
 }
 
@@ -311,7 +315,7 @@ closing_table() {
     echo "The day in $day ($seconds s):"
     awk -F'\t' '{row[NR] = $0; if (length($3) > width) width = length($3)}
         END {for (i = 1; i <= NR; ++i) {split(row[i], f, "\t")
-            printf "  %-20s %-*s %5s s  %s\n", f[1], width, f[3], f[4], f[5]}}' "$table"
+            printf "  %-20s %-*s %5s s  %s  (notebook: %s)\n", f[1], width, f[3], f[4], f[5], f[6]}}' "$table"
     echo
     echo "Open the console on this lab (a display, real time):"
     echo "  cd $lab && $build/console/tendon"

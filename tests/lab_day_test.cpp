@@ -2,6 +2,7 @@
 // reports for each control run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -87,6 +88,7 @@ TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
 struct Row {
     std::string step, value, text, seconds;
     std::vector<std::string> files;
+    std::string notebook;  // the step's notebook ids, or -
 };
 
 std::vector<Row> ReadTable(const fs::path& path) {
@@ -105,6 +107,7 @@ std::vector<Row> ReadTable(const fs::path& path) {
         for (std::string name; names >> name;) {
             row.files.push_back(name);
         }
+        std::getline(fields, row.notebook, '\t');
         rows.push_back(row);
     }
     return rows;
@@ -159,6 +162,23 @@ TEST(LabDay, AShortDayRunsEveryStepAndTablesFiniteFiguresAndItsFiles) {
         EXPECT_NE(day.console.find(row.text), std::string::npos) << row.step;
     }
     EXPECT_EQ(rows[1].files, std::vector<std::string>{"logs/calibration.log"});
+
+    // Every step that recorded something names its entries in the notebook.
+    const std::vector<std::string> archived = {
+        "motor excitation",  "valve excitation", "valve+link networks", "combined run",
+        "pressure networks", "neural-only run",  "hybrid run",          "arbiter, built-in",
+        "fuzzy search",      "arbiter, tuned",   "hybrid run, tuned"};
+    for (const Row& row : rows) {
+        const bool expected =
+            std::find(archived.begin(), archived.end(), row.step) != archived.end();
+        EXPECT_EQ(row.notebook != "-", expected) << row.step << ": " << row.notebook;
+        std::istringstream ids(row.notebook);
+        for (std::string id; expected && std::getline(ids, id, ',');) {
+            EXPECT_TRUE(fs::exists("day/Archive" / fs::path(id) / "manifest.toml")) << id;
+        }
+    }
+    EXPECT_EQ(std::count(rows[4].notebook.begin(), rows[4].notebook.end(), ','), 1)
+        << "valves and links, one entry each";
     EXPECT_NE(day.console.find("build/console/tendon"), std::string::npos);
     // The search starts from the vector arbiter scored and cannot end worse.
     EXPECT_LE(std::stod(rows[12].value), std::stod(rows[11].value));

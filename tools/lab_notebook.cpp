@@ -1,8 +1,14 @@
 // lab-notebook: lists, shows, compares and restores the actions archived in
 // a lab directory's Archive/, and rebuilds its index.
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -10,6 +16,7 @@
 #include <vector>
 
 #include "notebook/notebook.h"
+#include "platform/stdio_file.h"
 #include "version/version.h"
 
 namespace {
@@ -312,6 +319,70 @@ int Restore(const fs::path& dir, const std::string& id, bool force,
     return 0;
 }
 
+// Runs `program` (a path, or a name looked up on PATH) in `dir`; its exit
+// status, or -1 when it could not be started or did not exit.
+int RunIn(const std::string& program, const fs::path& dir) {
+    std::error_code error;
+    const std::string path =
+        program.find('/') == std::string::npos ? program : fs::absolute(program, error).string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+    char* arguments[] = {const_cast<char*>(path.c_str()), nullptr};
+    pid_t child = 0;
+    const int started = posix_spawnp(&child, path.c_str(), &actions, nullptr, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) {
+        return -1;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs arbiter in `dir` and archives the evaluation in the notebook of the
+// lab directory above it: the candidate, the log and the PONNET weights it
+// read, the files it wrote and the fitness.
+int Evaluate(const std::string& program, const fs::path& dir,
+             const std::vector<std::string>& arguments) {
+    std::error_code error;
+    const fs::path lab = (fs::absolute(dir, error) / "..").lexically_normal();
+    const fs::path work = fs::absolute(dir, error).lexically_normal();
+    notebook::Recorder recorder(lab, lab, "arbiter", arguments);
+    for (const char* input : {"KFFile.txt", "LogALLANNETPressures.txt"}) {
+        recorder.Input((work / input).string());
+    }
+    recorder.Input((lab / "NeuralFiles/WeightsPONNET").string());
+    const int status = RunIn(program, dir);
+    if (status < 0) {
+        std::fprintf(stderr, "lab-notebook: %s could not be run in %s\n", program.c_str(),
+                     dir.c_str());
+        recorder.Finish(notebook::Outcome::kFailed, program + " could not be run");
+        return kFailed;
+    }
+    for (const char* output : {"SimALLWeights.txt", "SimLOGFuzzyPressures.txt", "FEval.txt"}) {
+        recorder.Output((work / output).string());
+    }
+    platform::StdioFile feval(std::fopen((work / "FEval.txt").c_str(), "r"));
+    double fitness = 0;
+    const bool scored = status == 0 && feval && std::fscanf(feval.get(), "%lf", &fitness) == 1 &&
+                        std::isfinite(fitness);
+    std::string summary = "no fitness computed";
+    if (scored) {
+        recorder.Record("fitness", fitness);
+        char text[64];
+        std::snprintf(text, sizeof text, "fitness %f", fitness);
+        summary = text;
+    }
+    recorder.Finish(scored ? notebook::Outcome::kCompleted : notebook::Outcome::kRefused, summary);
+    std::printf("lab-notebook: arbiter: %s\n", summary.c_str());
+    return scored ? 0 : kFailed;
+}
+
 int RebuildIndex(const fs::path& dir) {
     std::vector<std::string> warnings;
     std::string problem;
@@ -363,6 +434,15 @@ int main(int argc, char** argv) {
     restore->add_option("ID", id)->required();
     restore->add_flag("--force", force, "replace files that differ");
 
+    std::string arbiter = "arbiter";
+    std::string arbiterDir = ".";
+    CLI::App* evaluate =
+        app.add_subcommand("evaluate",
+                           "run arbiter in DIR (a directory below the lab directory) and archive "
+                           "the evaluation in the lab's notebook");
+    evaluate->add_option("--arbiter", arbiter, "the arbiter program (default: arbiter on PATH)");
+    evaluate->add_option("DIR", arbiterDir, "arbiter's working directory (default .)");
+
     CLI::App* rebuild = app.add_subcommand("rebuild-index",
                                            "rebuild the index from the "
                                            "manifests");
@@ -385,6 +465,9 @@ int main(int argc, char** argv) {
     }
     if (*restore) {
         return Restore(dir, id, force, std::vector<std::string>(argv + 1, argv + argc));
+    }
+    if (*evaluate) {
+        return Evaluate(arbiter, arbiterDir, std::vector<std::string>(argv + 1, argv + argc));
     }
     return *rebuild ? RebuildIndex(dir) : kUsageError;
 }

@@ -1,11 +1,14 @@
 // train-networks: fits the valve, link and pressure networks to a lab's
 // recordings and writes their weight files into the lab's NeuralFiles/.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "labdir/lab_lock.h"
+#include "notebook/notebook.h"
 #include "tools/arguments.h"
 #include "trainer/trainer.h"
 
@@ -54,13 +57,50 @@ constexpr const char* kUsage =
     "Exit status: 0 when every family asked for was written, 1 when one was not,\n"
     "2 on a usage error.\n";
 
-bool Finish(const trainer::FamilyReport& report, const std::string& csv) {
+// Reports a family, writes its CSV and archives it in the lab's notebook
+// (its recordings as inputs, its weight files and report as outputs, its
+// held-out errors as figures).
+bool Finish(notebook::Recorder& recorder, const trainer::FamilyReport& report,
+            const std::string& csv) {
     trainer::PrintReport(stdout, report);
+    bool written = report.written;
     if (report.written && !trainer::WriteReportCsv(csv, report)) {
         std::printf("  %s could not be written\n", csv.c_str());
-        return false;
+        written = false;
     }
-    return report.written;
+    double worst = 0, sum = 0;
+    const char* unit = "";
+    // A network in a directory of its own family (WeightsPONNET/) stands for
+    // the whole directory, which holds the family's other files too.
+    std::set<std::string> outputs;
+    for (const trainer::NetworkReport& network : report.networks) {
+        const std::size_t slash = network.file.find('/');
+        outputs.insert("NeuralFiles/" + network.file.substr(0, slash));
+        worst = std::max(worst, network.heldOutRms);
+        sum += network.heldOutRms;
+        unit = network.unit;
+    }
+    if (!report.networks.empty()) {
+        recorder.Record("networks", double(report.networks.size()));
+        recorder.Record(std::string("held_out_rms_mean_") + unit, sum / report.networks.size());
+        recorder.Record(std::string("held_out_rms_max_") + unit, worst);
+    }
+    outputs.insert(csv);
+    for (const std::string& output : outputs) {
+        if (report.written) {
+            recorder.Output(output);
+        }
+    }
+    const std::string detail =
+        report.family +
+        (written ? ": written"
+                 : ": not written" +
+                       (report.notes.empty() ? std::string() : "; " + report.notes.back()));
+    recorder.Finish(written          ? notebook::Outcome::kCompleted
+                    : report.written ? notebook::Outcome::kFailed
+                                     : notebook::Outcome::kRefused,
+                    detail);
+    return written;
 }
 
 }  // namespace
@@ -108,20 +148,38 @@ int main(int argc, char** argv) {
     options.seed = std::uint64_t(seed);
     options.restarts = int(restarts);
     options.maxIterations = int(iterations);
+    // Each family is an entry of the notebook of its own.
+    const auto family = [&](const char* name, const std::vector<std::string>& recordings) {
+        notebook::Recorder recorder(".", ".", std::string("train-networks ") + name,
+                                    std::vector<std::string>(argv + 1, argv + argc));
+        for (const std::string& recording : recordings) {
+            recorder.Input(recording);
+        }
+        recorder.Set("seed", std::to_string(seed));
+        recorder.Set("restarts", std::to_string(restarts));
+        recorder.Set("iterations", std::to_string(iterations));
+        return recorder;
+    };
     bool written = true;
     if (action == "valves" || action == "all") {
-        written =
-            Finish(trainer::TrainValveNetworks(trainer::ValveRecordings(valvePrefix), options),
-                   "./NeuralFiles/TrainingReportValves.csv") &&
-            written;
+        const auto recordings = trainer::ValveRecordings(valvePrefix);
+        auto recorder = family("valves", {recordings.begin(), recordings.end()});
+        written = Finish(recorder, trainer::TrainValveNetworks(recordings, options),
+                         "./NeuralFiles/TrainingReportValves.csv") &&
+                  written;
     }
     if (action == "links" || action == "all") {
-        written = Finish(trainer::TrainLinkNetworks(motors, options),
+        auto recorder = family("links", {motors.voltages, motors.velocities});
+        written = Finish(recorder, trainer::TrainLinkNetworks(motors, options),
                          "./NeuralFiles/TrainingReportLinks.csv") &&
                   written;
     }
     if (action == "pressure" || action == "all") {
-        written = Finish(trainer::TrainPressureNetworks(pressures, options),
+        auto recorder = family(
+            "pressure", pressures.runLog.empty()
+                            ? std::vector<std::string>{pressures.encoders, pressures.pressures}
+                            : std::vector<std::string>{pressures.runLog});
+        written = Finish(recorder, trainer::TrainPressureNetworks(pressures, options),
                          "./NeuralFiles/WeightsPONNET/TrainingReport.csv") &&
                   written;
     }

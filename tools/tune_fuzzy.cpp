@@ -4,11 +4,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "labdir/lab_lock.h"
+#include "notebook/notebook.h"
 #include "platform/stdio_file.h"
 #include "tools/arguments.h"
 #include "tuning/tuning.h"
@@ -149,12 +151,27 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", builtInFile.c_str());
         return kFailure;
     }
+    // The search is archived in the notebook of the lab directory, the one
+    // holding NeuralFiles/ above the working directory (or above DIR).
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path lab =
+        (fs::absolute(viaArbiter.empty() ? "." : viaArbiter, error) / "..").lexically_normal();
+    notebook::Recorder recorder(lab, lab, "tune-fuzzy",
+                                std::vector<std::string>(argv + 1, argv + argc));
+    recorder.Set("method", method);
+    // Archives the search as it ended and gives the exit status.
+    const auto archived = [&recorder](notebook::Outcome outcome, const std::string& detail) {
+        recorder.Finish(outcome, detail);
+        return outcome == notebook::Outcome::kCompleted ? 0 : kFailure;
+    };
     tuning::Candidate first = builtIn;
     if (!start.empty()) {
+        recorder.Input(fs::absolute(start, error).string());
         const auto read = runfiles::ReadCandidateFile(start);
         if (!read || read->stalled) {
             std::fprintf(stderr, "tune-fuzzy: cannot read the start vector %s\n", start.c_str());
-            return kFailure;
+            return archived(notebook::Outcome::kRefused, "cannot read the start vector");
         }
         for (int i = 0; i < fuzzy::kParameterCount; ++i) {
             first[i] = runfiles::CandidateValueAsRead(read->k[i]);
@@ -170,15 +187,22 @@ int main(int argc, char** argv) {
     } else if (logs.empty()) {
         logs = {"LogALLANNETPressures.txt"};
     }
+    recorder.Input(fs::absolute(weights, error).string());
+    for (const std::string& log : logs) {
+        recorder.Input(fs::absolute(log, error).string());
+    }
+    if (!validate.empty()) {
+        recorder.Input(fs::absolute(validate, error).string());
+    }
     auto prepared = tuning::PrepareLogs(weights, logs);
     if (!prepared) {
-        return kFailure;
+        return archived(notebook::Outcome::kRefused, "a log could not be scored");
     }
     std::optional<tuning::InProcessFitness> validation;
     if (!validate.empty()) {
         auto validationLog = tuning::PrepareLogs(weights, {validate});
         if (!validationLog) {
-            return kFailure;
+            return archived(notebook::Outcome::kRefused, "the validation log could not be scored");
         }
         validation.emplace(std::move(*validationLog));
     }
@@ -202,8 +226,9 @@ int main(int argc, char** argv) {
     ProgressFile progress(progressPath);
     if (!progress) {
         std::fprintf(stderr, "tune-fuzzy: cannot create %s\n", progressPath.c_str());
-        return kFailure;
+        return archived(notebook::Outcome::kRefused, "cannot create " + progressPath);
     }
+    recorder.Output(fs::absolute(progressPath, error).string());
     const double builtInFitness = fitness.Of(builtIn);
     const auto began = std::chrono::steady_clock::now();
     const tuning::SearchResult result = tuning::Search(
@@ -221,7 +246,7 @@ int main(int argc, char** argv) {
     }
     if (!std::isfinite(result.fitness)) {
         std::fputs("tune-fuzzy: no candidate had a finite fitness\n", stderr);
-        return kFailure;
+        return archived(notebook::Outcome::kFailed, "no candidate had a finite fitness");
     }
     if (throughArbiter) {
         // Score the best vector once more so that DIR keeps its files, and
@@ -231,21 +256,38 @@ int main(int argc, char** argv) {
         if (throughArbiter->LastText() != inProcessText) {
             std::fprintf(stderr, "tune-fuzzy: arbiter wrote %s for the best vector, in process %s",
                          throughArbiter->LastText().c_str(), inProcessText.c_str());
-            return kFailure;
+            return archived(notebook::Outcome::kFailed, "arbiter disagrees");
         }
         std::printf("arbiter agrees: %s", inProcessText.c_str());
     }
     if (!WriteCandidateFile("KFFile.txt", result.best)) {
         std::fputs("tune-fuzzy: cannot write KFFile.txt\n", stderr);
-        return kFailure;
+        return archived(notebook::Outcome::kFailed, "cannot write KFFile.txt");
     }
     if (validation) {
+        const double validationBuiltIn = validation->Of(builtIn);
+        const double validationTuned = validation->Of(result.best);
         std::printf("validation %s built-in %s tuned %s\n", validate.c_str(),
-                    Shown(validation->Of(builtIn)).c_str(),
-                    Shown(validation->Of(result.best)).c_str());
+                    Shown(validationBuiltIn).c_str(), Shown(validationTuned).c_str());
+        recorder.Record("validation_builtin", validationBuiltIn);
+        recorder.Record("validation_tuned", validationTuned);
     }
-    std::printf("built-in %s tuned %s evaluations %ld rate %.0f/s\n", Shown(builtInFitness).c_str(),
-                Shown(result.fitness).c_str(), result.evaluations,
-                seconds > 0 ? double(result.evaluations) / seconds : 0.0);
+    char summary[160];
+    std::snprintf(summary, sizeof summary, "built-in %s tuned %s evaluations %ld rate %.0f/s",
+                  Shown(builtInFitness).c_str(), Shown(result.fitness).c_str(), result.evaluations,
+                  seconds > 0 ? double(result.evaluations) / seconds : 0.0);
+    recorder.Record("fitness_builtin", builtInFitness);
+    recorder.Record("fitness_tuned", result.fitness);
+    recorder.Record("evaluations", double(result.evaluations));
+    std::string vector;
+    for (const float k : result.best) {
+        char value[32];
+        std::snprintf(value, sizeof value, vector.empty() ? "%g" : " %g", double(k));
+        vector += value;
+    }
+    recorder.Set("fuzzy_vector", vector);
+    recorder.Output(fs::absolute("KFFile.txt", error).string());
+    archived(notebook::Outcome::kCompleted, summary);
+    std::printf("%s\n", summary);
     return 0;
 }
