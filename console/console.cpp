@@ -15,12 +15,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <string>
 
 #include "console/console_texts.h"
 #include "console/scene.h"
 #include "console/test_probe.h"
 #include "glui/glui.h"
 #include "platform/clock.h"
+#include "runs/run_record.h"
 #include "runs/runs.h"
 #include "trajectory/trajectory.h"
 
@@ -338,18 +340,30 @@ void ManualMovementAction(PanelValues panel) {
 // Homes the arm (motors first, then the muscles), then runs one control run
 // that redraws the view once per sample. A stopped homing is the outcome
 // that matters most: the run that follows works from counters that were not
-// zeroed.
+// zeroed. The run is kept in the lab notebook of the working directory: its
+// inputs as the run starts, its logs and figures once they are closed.
 template <typename Run>
-void MethodAction(RunStatusIndex status, Run run) {
+void MethodAction(RunStatusIndex status, const char* method, Run run) {
     StartAction(GoingHome);
     const runs::Homing homing = GoHome();
     HomeMuscles();
     ShowStatus(ActionFinished);
     ShowStatus(status);
     Sleep(kPauseBeforeActionMs);
+    notebook::Recorder recorder(".", ".", std::string("tendon ") + method, {});
+    runs::RecordRunInputs(recorder);
     const runs::RunResult result = run();
+    const runs::OutcomeLine outcome = runs::DescribeOutcome(result);
+    for (const char* log : runs::kRunLogFiles) {
+        recorder.Output(log);
+    }
+    for (const notebook::Figure& figure : runs::RunFigures(result)) {
+        recorder.Record(figure.name, figure.value);
+    }
+    recorder.Finish(runs::NotebookOutcome(result.end, result.logsWritten),
+                    outcome.text[0] != '\0' ? outcome.text : "completed");
     SetActionOutcome(homing == runs::Homing::kEmergencyStop ? runs::kHomingStoppedText
-                                                            : runs::DescribeOutcome(result).text);
+                                                            : outcome.text);
     FinishAction();
 }
 
@@ -378,10 +392,10 @@ void ControlCallback(int id) {
         ManualMovementAction(panel);
     }
     if (start && panel.useMethod && panel.onlyNeural) {
-        MethodAction(OnlyNeural, [] { return RunNeuralControl(RedrawSample); });
+        MethodAction(OnlyNeural, "neural", [] { return RunNeuralControl(RedrawSample); });
     }
     if (start && panel.useMethod && panel.hybrid) {
-        MethodAction(HybridControl, [] { return RunHybridControl(RedrawSample); });
+        MethodAction(HybridControl, "hybrid", [] { return RunHybridControl(RedrawSample); });
     }
 }
 

@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "notebook/notebook.h"
+
 // Last: Xlib's macros (None, Status, ...) would clash with the headers above.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -391,6 +393,17 @@ TEST_F(TendonTest, StartActionRunsEveryTickedActionInOrderAndQuitClosesTheCards)
     EXPECT_EQ(StatusesShown(), (std::vector<int>{1, 4, 0, 6, 4, 0, 1, 4, 2, 4, 0, 1, 4, 3, 4, 0}));
     // The hybrid run came last: its log replaced the neural-only run's.
     EXPECT_EQ(LineCount("NeuralFiles/LogALLANNETPressures.txt"), 1329 - 4);
+    // The notebook kept both runs, the neural-only run's log included.
+    std::string problem;
+    const auto runs = notebook::List(".", {}, problem);
+    ASSERT_TRUE(runs) << problem;
+    ASSERT_EQ(runs->size(), 2u);
+    EXPECT_EQ((*runs)[0].action, "tendon neural");
+    EXPECT_EQ((*runs)[1].action, "tendon hybrid");
+    const auto neural = notebook::Show(".", (*runs)[0].id, problem);
+    ASSERT_TRUE(neural) << problem;
+    EXPECT_EQ(neural->outputs.size(), 4u);
+    EXPECT_EQ(neural->figures.size(), 3u);
 
     tendon.Click(kQuit);
     EXPECT_EQ(tendon.WaitForExit(), 0);

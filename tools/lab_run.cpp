@@ -18,14 +18,13 @@
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
-#include "model/ponnet_model.h"
 #include "notebook/notebook.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
+#include "runs/run_record.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
 #include "tools/arguments.h"
-#include "tools/run_figures.h"
 #include "training/training.h"
 #include "trajectory/trajectory.h"
 
@@ -155,51 +154,25 @@ struct Ending {
     text += piece;
 }
 
-notebook::Outcome OutcomeOf(runs::RunEnd end, bool filesWritten) {
-    switch (end) {
-        case runs::RunEnd::kCompleted:
-            return filesWritten ? notebook::Outcome::kCompleted : notebook::Outcome::kFailed;
-        case runs::RunEnd::kRefusedAtStart:
-            return notebook::Outcome::kRefused;
-        case runs::RunEnd::kEmergencyStop:
-        case runs::RunEnd::kLimitSwitch:
-            break;
-    }
-    return notebook::Outcome::kStopped;
-}
-
-// What the runs and procedures read and the runs write, for the notebook.
-constexpr const char* kLinkNetworks[] = {"NeuralFiles/WeightsDoubleLink.txt",
-                                         "NeuralFiles/WeightsUpperLink.txt"};
-constexpr const char* kValveNetworks[] = {
-    "NeuralFiles/WeightsANNET1.txt", "NeuralFiles/WeightsANNET2.txt",
-    "NeuralFiles/WeightsANNET3.txt", "NeuralFiles/WeightsANNET4.txt"};
-constexpr const char* kRunLogs[] = {
-    "NeuralFiles/LogALLANNETPressures.txt", "NeuralFiles/ALLTrajectoryActualPressureValues.txt",
-    "NeuralFiles/ALLTrajectoryActualEncoders.txt", "NeuralFiles/LogTimeALL.txt"};
-
 // Hands the notebook the files `action` reads, before it runs.
 void RecordInputs(const std::string& action, notebook::Recorder& recorder) {
-    const bool run = action == "hybrid" || action == "neural";
-    const bool links = run || action == "velocity-test" || action == "combined-training";
-    const bool valves = run || action == "combined-training";
-    for (const char* file : kLinkNetworks) {
+    if (action == "hybrid" || action == "neural") {
+        runs::RecordRunInputs(recorder);
+        return;
+    }
+    const bool links = action == "velocity-test" || action == "combined-training";
+    for (const char* file : runs::kLinkNetworkFiles) {
         if (links) {
             recorder.Input(file);
         }
     }
-    for (const char* file : kValveNetworks) {
-        if (valves) {
+    for (const char* file : runs::kValveNetworkFiles) {
+        if (action == "combined-training") {
             recorder.Input(file);
         }
     }
     if (links) {
         recorder.Input(kVelocityTrajectoryFile);
-    }
-    if (run) {
-        recorder.Input(kConsoleWeightDirectory);
-        recorder.Input(kDynamicTermsFile);
-        recorder.Input(kEncoderTrajectoryFile);
     }
 }
 
@@ -232,14 +205,9 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
         Append(line, "; logs not written completely");
     }
     ending.status = result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
-    ending.outcome = OutcomeOf(result.end, result.logsWritten);
-    ending.files.assign(std::begin(kRunLogs), std::end(kRunLogs));
-    ending.figures.push_back({"samples", double(result.timing.samples)});
-    std::string problem;
-    if (const auto figures = figures::ReadRunFigures(".", problem)) {
-        ending.figures.push_back({"pressure_rms_bar", figures->pressureRms});
-        ending.figures.push_back({"joint_rms_deg", figures->jointRmsDegrees});
-    }
+    ending.outcome = runs::NotebookOutcome(result.end, result.logsWritten);
+    ending.files.assign(std::begin(runs::kRunLogFiles), std::end(runs::kRunLogFiles));
+    ending.figures = runs::RunFigures(result);
     return ending;
 }
 
@@ -322,7 +290,7 @@ Ending SummariseTraining(const char* action, const training::TrainingResult& res
         Append(line, "; not every file was written");
     }
     ending.status = result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
-    ending.outcome = OutcomeOf(result.end, !filesMissing);
+    ending.outcome = runs::NotebookOutcome(result.end, !filesMissing);
     ending.files = result.files;
     ending.figures.push_back({"samples", double(result.samples)});
     return ending;

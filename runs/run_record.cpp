@@ -1,0 +1,47 @@
+#include "runs/run_record.h"
+
+#include <string>
+
+#include "model/ponnet_model.h"
+#include "tools/run_figures.h"
+#include "trajectory/trajectory.h"
+
+namespace runs {
+
+void RecordRunInputs(notebook::Recorder& recorder) {
+    for (const char* file : kLinkNetworkFiles) {
+        recorder.Input(file);
+    }
+    for (const char* file : kValveNetworkFiles) {
+        recorder.Input(file);
+    }
+    recorder.Input(kVelocityTrajectoryFile);
+    recorder.Input(kConsoleWeightDirectory);
+    recorder.Input(kDynamicTermsFile);
+    recorder.Input(kEncoderTrajectoryFile);
+}
+
+notebook::Outcome NotebookOutcome(RunEnd end, bool filesWritten) {
+    switch (end) {
+        case RunEnd::kCompleted:
+            return filesWritten ? notebook::Outcome::kCompleted : notebook::Outcome::kFailed;
+        case RunEnd::kRefusedAtStart:
+            return notebook::Outcome::kRefused;
+        case RunEnd::kEmergencyStop:
+        case RunEnd::kLimitSwitch:
+            break;
+    }
+    return notebook::Outcome::kStopped;
+}
+
+std::vector<notebook::Figure> RunFigures(const RunResult& result) {
+    std::vector<notebook::Figure> figures = {{"samples", double(result.timing.samples)}};
+    std::string problem;
+    if (const auto run = figures::ReadRunFigures(".", problem)) {
+        figures.push_back({"pressure_rms_bar", run->pressureRms});
+        figures.push_back({"joint_rms_deg", run->jointRmsDegrees});
+    }
+    return figures;
+}
+
+}  // namespace runs
