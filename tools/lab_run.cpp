@@ -356,7 +356,7 @@ Ending Experiment(const Options& options) {
     }
     ending.status =
         result.end == runs::RunEnd::kCompleted && result.recordingWritten ? 0 : kStopped;
-    ending.outcome = OutcomeOf(result.end, result.recordingWritten);
+    ending.outcome = runs::NotebookOutcome(result.end, result.recordingWritten);
     ending.figures.push_back({"periods", double(result.timing.samples)});
     return ending;
 }
