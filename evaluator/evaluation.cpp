@@ -30,6 +30,28 @@ void Refuse(bool& failed, const char* reason) {
     failed = true;
 }
 
+// Reads the run file `name` whole into `records` unless it is too large or
+// not a file; false when it was not read or held unreadable text.
+template <typename Record>
+bool ReadWhole(std::FILE* file, const char* name, std::vector<Record>& records) {
+    const std::string problem = platform::ReadWholeProblem(file);
+    if (!problem.empty()) {
+        std::printf("%s %s; not read\n", name, problem.c_str());
+        return false;
+    }
+    return !runfiles::ReadAll(file, records).stalled;
+}
+
+// Whether every write to `file` succeeded and it closed cleanly; says which
+// file did not.
+bool Closed(StdioFile& file, const char* name) {
+    if (!std::ferror(file.get()) && std::fclose(file.release()) == 0) {
+        return true;
+    }
+    std::printf("%s: write failed\n", name);
+    return false;
+}
+
 // The closing line of a failed evaluation: where the files were looked for.
 void SayWhereItLooked() {
     std::error_code error;
@@ -139,16 +161,18 @@ int RunEvaluation() {
     StdioFile logFile =
         platform::OpenReporting("LogALLANNETPressures.txt", "r", messages::kRunLogNotOpened);
 
-    // Tables grow with the files, so long logs are replayed whole.
+    // Tables grow with the files, so long logs are replayed whole. The
+    // replay input is read back only when it was written completely.
     std::vector<TrajectoryRecord> trajectory;
-    const bool trajectoryRead =
-        trajectoryFile && ReadRoundedReplayInput(trajectoryFile.get(), trajectory);
+    const bool trajectoryRead = inputPrepared && trajectoryFile &&
+                                ReadWhole(trajectoryFile.get(), "SimALLWeights.txt", trajectory);
     runfiles::CandidateVector candidates;
     if (candidateFile) {
         candidates = runfiles::ReadCandidates(candidateFile.get());
     }
     std::vector<PressureLogRecord> measured;
-    const bool measuredRead = logFile && !runfiles::ReadAll(logFile.get(), measured).stalled;
+    const bool measuredRead =
+        logFile && ReadWhole(logFile.get(), "LogALLANNETPressures.txt", measured);
 
     if (candidates.extra > 0) {
         std::printf("KFFile.txt: %d values beyond the ten parameters ignored\n", candidates.extra);
@@ -163,7 +187,7 @@ int RunEvaluation() {
     if (!inputPrepared) {
         Refuse(failed, "the replay input could not be prepared");
     }
-    if (!trajectoryRead) {
+    if (inputPrepared && !trajectoryRead) {
         Refuse(failed, "SimALLWeights.txt could not be read");
     }
     if (!candidateFile || candidates.stalled) {
@@ -188,8 +212,10 @@ int RunEvaluation() {
         const float errorSum =
             ReplayErrorSum(models, trajectory, flags, candidates.k, measured, fuzzyLog.get());
         fitness = FitnessOf(errorSum, n);
-        if (std::isnan(fitness)) {
-            Refuse(failed, "the replay produced a non-numeric error");
+        if (!std::isfinite(fitness)) {
+            Refuse(failed,
+                   "the replay of LogALLANNETPressures.txt gave an error that is not a finite "
+                   "number (a pressure in the log or a PONNET weight is not finite or too large)");
             fitness = std::numeric_limits<double>::infinity();
         }
     }
@@ -203,17 +229,11 @@ int RunEvaluation() {
     std::printf("%f\n", double(float(fitness)));
 
     trajectoryFile.reset();
-    fuzzyLog.reset();
+    const bool fuzzyLogWritten = fuzzyLog && Closed(fuzzyLog, "SimLOGFuzzyPressures.txt");
     candidateFile.reset();
-    bool fitnessWritten = false;
-    if (fitnessFile) {
-        fitnessWritten = !std::ferror(fitnessFile.get()) && std::fclose(fitnessFile.release()) == 0;
-        if (!fitnessWritten) {
-            std::fputs("FEval.txt: write failed\n", stdout);
-        }
-    }
+    const bool fitnessWritten = fitnessFile && Closed(fitnessFile, "FEval.txt");
     logFile.reset();
-    return failed || !fitnessWritten ? 1 : 0;
+    return failed || !fuzzyLogWritten || !fitnessWritten ? 1 : 0;
 }
 
 }  // namespace evaluator

@@ -129,7 +129,11 @@ bool PrepareSimulationInput() {
 
     std::vector<runfiles::PressureLogRecord> log;
     bool ok = logFile && simFile;
-    if (logFile && runfiles::ReadAll(logFile.get(), log).stalled) {
+    const std::string tooLarge = logFile ? platform::ReadWholeProblem(logFile.get()) : "";
+    if (!tooLarge.empty()) {
+        std::printf("LogALLANNETPressures.txt %s; not read\n", tooLarge.c_str());
+        ok = false;
+    } else if (logFile && runfiles::ReadAll(logFile.get(), log).stalled) {
         std::printf("LogALLANNETPressures.txt: unreadable text in line %zu\n", log.size());
         ok = false;
     }

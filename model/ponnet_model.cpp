@@ -1,5 +1,6 @@
 #include "model/ponnet_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -112,6 +113,16 @@ bool PonnetModel::LoadSet(int set) {
         }
         if (read != kRows) {
             std::printf("%s: %d of %d weights read\n", name.c_str(), read, kRows);
+            complete = false;
+        }
+        // "%f" reads nan and inf, which would make every prediction of the
+        // network a non-number.
+        const auto& weights = weights_[set][bin];
+        const auto bad = std::find_if(weights.begin(), weights.begin() + read,
+                                      [](float w) { return !std::isfinite(w); });
+        if (bad != weights.begin() + read) {
+            std::printf("%s: weight %d is not a finite number\n", name.c_str(),
+                        int(bad - weights.begin()) + 1);
             complete = false;
         }
     }

@@ -3,8 +3,10 @@
 // buffer is flushed) closes it itself: std::fclose(file.release()).
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace platform {
 
@@ -16,5 +18,14 @@ using StdioFile = std::unique_ptr<std::FILE, StdioFileCloser>;
 // Opens `path` with `mode`; when it cannot be opened, prints `failureMessage`
 // on standard output and returns an empty owner, which the caller skips.
 StdioFile OpenReporting(const char* path, const char* mode, const char* failureMessage);
+
+// Files read whole into memory are refused beyond this size: far more than
+// any run needs (a 27 s run's log is about 100 kB), far less than the memory
+// a device or a runaway file would take.
+inline constexpr std::uintmax_t kReadWholeLimit = std::uintmax_t(256) << 20;
+
+// Why `file` cannot be read whole into memory ("is not a regular file",
+// "holds N bytes, more than the 268435456 read whole"); empty when it can.
+std::string ReadWholeProblem(std::FILE* file);
 
 }  // namespace platform

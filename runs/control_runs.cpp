@@ -311,7 +311,15 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     const std::size_t n = trajectory.size();
     const std::size_t sampleCount = n > 4 ? n - 4 : 0;
     result.sampleTotal = static_cast<int>(sampleCount);
-    if (sampleCount > 0 && velocities.size() < sampleCount + 1) {
+    // An empty trajectory, or one of text that is no record, would
+    // "complete" without a sample.
+    if (sampleCount == 0) {
+        std::snprintf(result.problem, sizeof result.problem,
+                      "%s gives no sample to run (%zu records read, at least 5 needed)",
+                      kDynamicTermsFile, n);
+        return Refuse(result, files);
+    }
+    if (velocities.size() < sampleCount + 1) {
         std::snprintf(result.problem, sizeof result.problem,
                       "SinVelocityTrajectoryDesired.txt has %zu lines, the trajectory needs %zu",
                       velocities.size(), sampleCount + 1);

@@ -37,4 +37,77 @@ TEST(Arbiter, ScoresAGeneratedCase) {
     EXPECT_EQ(RunIn(again / "arbiter", ARBITER_PATH).console, fitness);
 }
 
+// A generated case in the test's directory; returns its arbiter directory.
+std::filesystem::path MadeCase() {
+    const auto dir = labtest::MakeCaseDirectory();
+    EXPECT_EQ(RunIn(dir.root, std::string(MAKE_DEMO_DATA_PATH) + " --samples 200 .").status, 0);
+    return dir.arbiter;
+}
+
+TEST(Arbiter, ExitsWithOneWheneverTheFitnessIsNotFiniteOrAnOutputIsIncomplete) {
+    const auto arbiter = MadeCase();
+    const std::string log = labtest::ReadText(arbiter / "LogALLANNETPressures.txt");
+
+    // A measured pressure of inf in the log's third record.
+    std::string lines;
+    int line = 0;
+    for (std::size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos;
+         start = end + 1, ++line) {
+        std::string text = log.substr(start, end - start + 1);
+        if (line == 2) {
+            // Fields: sample, four desired, then the first measured pressure.
+            std::size_t field = 0;
+            for (int blank = 0; blank < 5; ++blank) {
+                field = text.find_first_of(" \t", text.find_first_not_of(" \t", field));
+            }
+            field = text.find_first_not_of(" \t", field);
+            text.replace(field, text.find_first_of(" \t", field) - field, "inf");
+        }
+        lines += text;
+    }
+    labtest::WriteText(arbiter / "LogALLANNETPressures.txt", lines);
+    ProgramRun run = RunIn(arbiter, ARBITER_PATH);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.console.find("No fitness computed: the replay of LogALLANNETPressures.txt gave "
+                               "an error that is not a finite number"),
+              std::string::npos)
+        << run.console;
+    EXPECT_EQ(labtest::ReadText(arbiter / "FEval.txt"), "inf\n");
+
+    // The fuzzy log on a full device: the fitness is written, the exit says
+    // an output is incomplete.
+    labtest::WriteText(arbiter / "LogALLANNETPressures.txt", log);
+    std::filesystem::remove(arbiter / "SimLOGFuzzyPressures.txt");
+    std::filesystem::create_symlink("/dev/full", arbiter / "SimLOGFuzzyPressures.txt");
+    run = RunIn(arbiter, ARBITER_PATH);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.console.find("SimLOGFuzzyPressures.txt: write failed"), std::string::npos)
+        << run.console;
+    EXPECT_GT(std::atof(labtest::ReadText(arbiter / "FEval.txt").c_str()), 0.0);
+}
+
+TEST(Arbiter, AReplayInputThatWasNotWrittenIsNotReadBack) {
+    const auto arbiter = MadeCase();
+    // Reading the full device back would never end.
+    std::filesystem::remove(arbiter / "SimALLWeights.txt");
+    std::filesystem::create_symlink("/dev/full", arbiter / "SimALLWeights.txt");
+    const ProgramRun run = RunIn(arbiter, ARBITER_PATH);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.console.find("SimALLWeights.txt: write failed"), std::string::npos)
+        << run.console;
+    EXPECT_NE(run.console.find("No fitness computed: the replay input could not be prepared"),
+              std::string::npos);
+    EXPECT_EQ(labtest::ReadText(arbiter / "FEval.txt"), "inf\n");
+
+    // A log that is not a regular file is not read whole.
+    std::filesystem::remove(arbiter / "SimALLWeights.txt");
+    std::filesystem::remove(arbiter / "LogALLANNETPressures.txt");
+    std::filesystem::create_symlink("/dev/zero", arbiter / "LogALLANNETPressures.txt");
+    const ProgramRun device = RunIn(arbiter, ARBITER_PATH);
+    EXPECT_EQ(device.status, 1);
+    EXPECT_NE(device.console.find("LogALLANNETPressures.txt is not a regular file; not read"),
+              std::string::npos)
+        << device.console;
+}
+
 }  // namespace

@@ -242,16 +242,24 @@ TEST_F(ControlRunsTest, TheLastTwoSamplesLookAheadAtComputedPressures) {
     }
 }
 
-TEST_F(ControlRunsTest, ShortTrajectoriesRunNoSampleButStillStopTheArm) {
-    for (int n : {4, 0}) {  // an empty file reads as one line
+TEST_F(ControlRunsTest, ShortTrajectoriesAreRefusedAndStillStopTheArm) {
+    for (int n : {4, 0, -1}) {  // an empty file reads as one line; -1: text that is no record
         SCOPED_TRACE(testing::Message() << n << " lines");
-        WriteTrajectory(n);
-        WriteVelocities(n);
+        if (n < 0) {
+            labtest::WriteText("NeuralFiles/SinTrajectoryALLWeights.txt", "garbage\n");
+        } else {
+            WriteTrajectory(n);
+        }
+        WriteVelocities(std::max(n, 0));
         GoHome();
         HomeMuscles();
         const runs::RunResult result = Capture(Neural);
-        EXPECT_EQ(result.end, RunEnd::kCompleted);
+        EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
         EXPECT_EQ(result.timing.samples, 0);
+        EXPECT_NE(captured.find("Run not started: ./NeuralFiles/SinTrajectoryALLWeights.txt "
+                                "gives no sample to run ("),
+                  std::string::npos)
+            << captured;
         EXPECT_EQ(labtest::LineCount("NeuralFiles/LogALLANNETPressures.txt"), 0);
         EXPECT_EQ(labtest::LineCount("NeuralFiles/ALLTrajectoryActualEncoders.txt"), 0);
         EXPECT_EQ(labtest::LineCount("NeuralFiles/ALLTrajectoryActualPressureValues.txt"), 0);
@@ -613,6 +621,12 @@ TEST_F(ControlRunsTest, LabRunTriesAFuzzyVectorFromAFile) {
     LabRun run = RunLabRun("hybrid --fuzzy-vector short.txt");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output, "lab-run: short.txt does not hold ten numbers\n");
+    labtest::WriteText("nan.txt", "0.1 0.2 0.3 0.4 nan 0.6 0.7 0.8 0.9 1\n");
+    fs::remove("NeuralFiles/LogALLANNETPressures.txt");
+    run = RunLabRun("hybrid --fuzzy-vector nan.txt");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, "lab-run: nan.txt: K4 is nan, not a finite number\n");
+    EXPECT_FALSE(fs::exists("NeuralFiles/LogALLANNETPressures.txt"));
     EXPECT_EQ(RunLabRun("neural --fuzzy-vector KFFile.txt").status, 2);
     EXPECT_EQ(RunLabRun("fly").status, 2);
     EXPECT_EQ(RunLabRun("--duration 4000 manual").status, 2);

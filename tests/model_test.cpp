@@ -169,6 +169,20 @@ TEST(PonnetModel, ReportsMissingAndShortFiles) {
     missingF.Allocate();
     EXPECT_FALSE(missingF.LoadWeights());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "aaa dosyasi olusturulamadi\n");
+
+    // "%f" reads nan; such a network would predict nan for every sample.
+    std::string weights = "1\n2\nnan\n";
+    for (int row = 3; row < 49; ++row) {
+        weights += "0.5\n";
+    }
+    labtest::WriteText(dir.weights / "1-72b.txt", weights);
+    testing::internal::CaptureStdout();
+    PonnetModel notFinite(1, Prefix(dir));
+    notFinite.Allocate();
+    EXPECT_FALSE(notFinite.LoadWeights());
+    EXPECT_NE(
+        testing::internal::GetCapturedStdout().find("1-72b.txt: weight 3 is not a finite number"),
+        std::string::npos);
 }
 
 TEST(PonnetModel, RejectsMissingOrForeignGeneralWeights) {

@@ -210,6 +210,24 @@ TEST(Notebook, RebuildIndexGivesTheRowsOfTheLiveIndexAndSkipsBrokenEntries) {
               latest.id);
 }
 
+TEST(NotebookTool, HelpOnStandardOutputAndUsageErrorsWithExitStatus2) {
+    const labtest::ToolRun help = RunTool(LAB_NOTEBOOK, "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("rebuild-index"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+    const labtest::ToolRun bad = RunTool(LAB_NOTEBOOK, "list --outcome lost");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err,
+              "lab-notebook: --outcome: lost not in {completed,stopped,refused,failed}\n"
+              "Try 'lab-notebook --help'.\n");
+    const labtest::ToolRun empty = RunTool(LAB_NOTEBOOK, "list");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err,
+              "lab-notebook: ./Archive/notebook.sqlite: no index (nothing archived "
+              "yet, or run rebuild-index)\n");
+    EXPECT_FALSE(fs::exists("Archive"));
+}
+
 // lab-run and lab-notebook together, on a short trajectory.
 class NotebookTools : public testing::Test {
   protected:

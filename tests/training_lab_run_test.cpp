@@ -55,6 +55,21 @@ TEST(TrainingLabRun, ActionsSayWhatTheyRecordedAndWhere) {
     EXPECT_EQ(combined.status, 1);
     EXPECT_EQ(Summary(combined.output), "lab-run: combined-training: 0 samples, not started");
 
+    // A velocity file of text that is no record drives nothing.
+    std::FILE* garbage = std::fopen("NeuralFiles/SinVelocityTrajectoryDesired.txt", "w");
+    std::fputs("<html>not a trajectory</html>\n", garbage);
+    std::fclose(garbage);
+    for (const char* action : {"velocity-test", "combined-training"}) {
+        const Outcome refused = LabRun(action);
+        EXPECT_EQ(refused.status, 1) << action;
+        EXPECT_NE(refused.output.find("not started: ./NeuralFiles/SinVelocityTrajectoryDesired.txt "
+                                      "gives no sample to run (1 record"),
+                  std::string::npos)
+            << refused.output;
+        EXPECT_EQ(Summary(refused.output),
+                  std::string("lab-run: ") + action + ": 0 samples, not started");
+    }
+
     // The motors creep at a zero command until their offsets are found: one
     // step a second, two lines each, and the summary counts those seconds.
     const Outcome calibrate = LabRun("calibrate");

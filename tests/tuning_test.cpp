@@ -373,4 +373,49 @@ TEST(TuneFuzzy, RefusesUnscorableLogsAndBadOptions) {
     EXPECT_NE(method.console.find("method 'fast' is not one of local, global"), std::string::npos);
 }
 
+TEST(TuneFuzzy, RefusesNonFiniteLogsAndStartVectorsBeforeTheSearch) {
+    const auto dir = labtest::MakeCaseDirectory();
+    ASSERT_TRUE(demo::WriteDemoData(dir.root.string(), 3, 40));
+    const std::string tool = TUNE_FUZZY_PATH;
+    labtest::WriteText(dir.arbiter / "tune-progress.csv", "evaluation,best\n1,0.5\n");
+    labtest::WriteText(dir.arbiter / "nan.txt", "0 0 0 nan 0 0 0 0 0 0\n");
+    const labtest::ProgramRun start = RunIn(dir.arbiter, tool + " --start nan.txt");
+    EXPECT_EQ(start.status, 1);
+    EXPECT_NE(start.console.find("the start vector nan.txt: K3 is not a finite number"),
+              std::string::npos)
+        << start.console;
+
+    std::vector<runfiles::PressureLogRecord> log;
+    for (int j = 0; j < 40; ++j) {
+        log.push_back(labtest::LogRecord({0, 10 * j, 5 * j, 40 * j, -40 * j}, 1.0f));
+    }
+    log[7].measured[2] = std::numeric_limits<float>::quiet_NaN();
+    labtest::WriteLog(dir.arbiter / "LogALLANNETPressures.txt", log);
+    const labtest::ProgramRun nan = RunIn(dir.arbiter, tool);
+    EXPECT_EQ(nan.status, 1);
+    EXPECT_NE(nan.console.find("No fitness computed: the measured pressures of line 8 of "
+                               "LogALLANNETPressures.txt are not all finite numbers"),
+              std::string::npos)
+        << nan.console;
+    EXPECT_EQ(labtest::ReadText(dir.arbiter / "tune-progress.csv"), "evaluation,best\n1,0.5\n");
+}
+
+TEST(TuneFuzzy, ReplacesItsFilesWholeAndNeverADevice) {
+    const auto dir = labtest::MakeCaseDirectory();
+    ASSERT_TRUE(demo::WriteDemoData(dir.root.string(), 3, 40));
+    const std::string tool = std::string(TUNE_FUZZY_PATH) + " --budget 20";
+    labtest::WriteText(dir.arbiter / "tune-progress.csv", "evaluation,best\n1,0.5\n");
+    const labtest::ProgramRun device = RunIn(dir.arbiter, tool + " --progress /dev/full");
+    EXPECT_EQ(device.status, 1);
+    EXPECT_NE(device.console.find("tune-fuzzy: cannot create /dev/full"), std::string::npos)
+        << device.console;
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    EXPECT_FALSE(std::filesystem::exists("/dev/full.new"));
+
+    ASSERT_EQ(RunIn(dir.arbiter, tool).status, 0);
+    EXPECT_NE(labtest::ReadText(dir.arbiter / "tune-progress.csv"), "evaluation,best\n1,0.5\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.arbiter / "tune-progress.csv.new"));
+    EXPECT_FALSE(std::filesystem::exists(dir.arbiter / "KFFile.txt.new"));
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 // without a window, and prints a one-line summary of how it went.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -232,6 +233,15 @@ bool ReadFuzzyVector(const std::string& path, std::array<float, fuzzy::kParamete
     if (read.stalled || read.count < fuzzy::kParameterCount) {
         std::fprintf(stderr, "lab-run: %s does not hold ten numbers\n", path.c_str());
         return false;
+    }
+    // A parameter that is not a finite number would blend every desired
+    // pressure into a non-number and drive the valves with it.
+    for (int i = 0; i < fuzzy::kParameterCount; ++i) {
+        if (!std::isfinite(read.k[i])) {
+            std::fprintf(stderr, "lab-run: %s: K%d is %f, not a finite number\n", path.c_str(), i,
+                         double(read.k[i]));
+            return false;
+        }
     }
     if (read.extra > 0) {
         std::fprintf(stderr, "lab-run: %s: %d values beyond the ten parameters ignored\n",

@@ -65,27 +65,63 @@ constexpr const char* kUsage =
     "0 when a vector with a finite fitness was written, 1 otherwise, 2 on a usage\n"
     "error.\n";
 
+// Output files are written beside their place (PATH.new) and renamed over
+// it once complete, so that a failed or killed search leaves the earlier
+// file whole; a later run overwrites a PATH.new a kill left behind.
+std::string Beside(const std::string& path) {
+    return path + ".new";
+}
+
+// Opens Beside(path) for writing; nothing when `path` is there and is not
+// a regular file: a device or a directory is never renamed over.
+platform::StdioFile OpenBeside(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
+        return {};
+    }
+    return platform::StdioFile(std::fopen(Beside(path).c_str(), "w"));
+}
+
+// Closes `file`, written as Beside(path), and renames it to `path`; removes
+// it when it was not written completely.
+bool CloseAndRename(platform::StdioFile& file, const std::string& path) {
+    const bool written = !std::ferror(file.get()) && std::fclose(file.release()) == 0;
+    if (!written || std::rename(Beside(path).c_str(), path.c_str()) != 0) {
+        std::remove(Beside(path).c_str());
+        return false;
+    }
+    return true;
+}
+
 bool WriteCandidateFile(const std::string& path, const tuning::Candidate& k) {
-    platform::StdioFile file(std::fopen(path.c_str(), "w"));
-    return file && runfiles::WriteCandidates(file.get(), k.data()) &&
-           std::fclose(file.release()) == 0;
+    platform::StdioFile file = OpenBeside(path);
+    return file && runfiles::WriteCandidates(file.get(), k.data()) && CloseAndRename(file, path);
 }
 
 // The progress CSV: a header, a row per improvement and a last row at the end.
 class ProgressFile {
   public:
-    explicit ProgressFile(const std::string& path) : file_(std::fopen(path.c_str(), "w")) {
+    explicit ProgressFile(const std::string& path) : path_(path), file_(OpenBeside(path)) {
         if (file_) {
             std::fputs("evaluation,best\n", file_.get());
         }
     }
+    ~ProgressFile() {
+        if (file_) {
+            file_.reset();
+            std::remove(Beside(path_).c_str());
+        }
+    }
+    ProgressFile(const ProgressFile&) = delete;
+    ProgressFile& operator=(const ProgressFile&) = delete;
     explicit operator bool() const { return bool(file_); }
     void Row(long evaluation, double best) {
         std::fprintf(file_.get(), "%ld,%.9g\n", evaluation, best);
     }
-    bool Close() { return !std::ferror(file_.get()) && std::fclose(file_.release()) == 0; }
+    bool Close() { return CloseAndRename(file_, path_); }
 
   private:
+    std::string path_;
     platform::StdioFile file_;
 };
 
@@ -175,6 +211,12 @@ int main(int argc, char** argv) {
         }
         for (int i = 0; i < fuzzy::kParameterCount; ++i) {
             first[i] = runfiles::CandidateValueAsRead(read->k[i]);
+            if (!std::isfinite(first[i])) {
+                std::fprintf(stderr,
+                             "tune-fuzzy: the start vector %s: K%d is not a finite number\n",
+                             start.c_str(), i);
+                return archived(notebook::Outcome::kRefused, "the start vector is not finite");
+            }
         }
     }
 
@@ -238,7 +280,9 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     progress.Row(result.evaluations, result.fitness);
     if (!progress.Close()) {
-        std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", progressPath.c_str());
+        std::fprintf(stderr, "tune-fuzzy: cannot write %s; it is left as it was\n",
+                     progressPath.c_str());
+        return kFailure;
     }
 
     if (result.failed > 0) {

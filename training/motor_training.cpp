@@ -191,14 +191,21 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         SwitchServosOff();
         return result;
     }
+    const std::vector<runs::VelocityRecord> desired =
+        training::ReadVelocityRecords(desiredFile.get());
+    const int p = static_cast<int>(desired.size());
+    // A file without two records (empty, or text that is no record) would
+    // "complete" without recording anything.
+    if (p < 2) {
+        std::printf("Velocity test not started: %s gives no sample to run (%d record read)\n",
+                    kVelocityTrajectoryFile, p);
+        SwitchServosOff();
+        return result;
+    }
     platform::StdioFile velocityFile =
         platform::OpenReporting(kActualVelocityFile, "w", messages::kActualVelocityNotOpened);
     platform::StdioFile encoderFile =
         platform::OpenReporting(kActualEncoderFile, "w", messages::kActualEncoderNotOpened);
-
-    const std::vector<runs::VelocityRecord> desired =
-        training::ReadVelocityRecords(desiredFile.get());
-    const int p = static_cast<int>(desired.size());
     std::vector<std::int32_t> counts[arm::kMotorCount];
     for (std::vector<std::int32_t>& channel : counts) {
         channel.assign(p, 0);

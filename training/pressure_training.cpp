@@ -141,6 +141,18 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         StopMotorsAndValves();
         return result;
     }
+    // The tables grow with the file, so a velocity file of any length runs
+    // whole; one without three records (empty, or text that is no record)
+    // would "complete" without recording anything.
+    const std::vector<runs::VelocityRecord> velocities =
+        training::ReadVelocityRecords(velocityFile.get());
+    const int m = static_cast<int>(velocities.size());
+    if (m < 3) {
+        std::printf("Combined training not started: %s gives no sample to run (%d records read)\n",
+                    kVelocityTrajectoryFile, m);
+        StopMotorsAndValves();
+        return result;
+    }
     platform::StdioFile encoderFile =
         platform::OpenReporting(kEncoderFile, "w", messages::kEncoderValuesNotOpened);
     platform::StdioFile pressureFile =
@@ -154,11 +166,6 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     float pressures[12] = {};
     ReadPressures(pressures);
     const float start[arm::kMuscleCount] = {pressures[0], pressures[1], pressures[2], pressures[3]};
-
-    // The tables grow with the file, so a velocity file of any length runs whole.
-    const std::vector<runs::VelocityRecord> velocities =
-        training::ReadVelocityRecords(velocityFile.get());
-    const int m = static_cast<int>(velocities.size());
     const training::DesiredPressures desired = training::MakeDesiredPressures(start, m);
     std::vector<CombinedSample> samples(m);
     runs::SamplePacer pacer(m);

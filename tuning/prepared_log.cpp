@@ -8,11 +8,30 @@
 #include "tuning/float_sum.h"
 #include "tuning/tuning.h"
 
-// The vector helpers of FitnessOf are local to it: no function boundary of
-// the program passes a vector, so the ABI note does not apply.
+// The vector helpers of FitnessOf are inlined into it: no function boundary
+// of the program passes a vector, so the ABI note does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace tuning {
+namespace {
+
+// The helpers of FitnessOf are inlined into each of its clones, however the
+// file is optimised: a call from a clone built for one instruction set to a
+// helper built for another would pass its vectors in registers the helper
+// does not read (at -O0 nothing else is inlined).
+[[gnu::always_inline]] inline Lanes LoadGroup(const std::vector<double>& column,
+                                              std::size_t group) {
+    typedef double Unaligned __attribute__((vector_size(8 * kLanes), aligned(8)));
+    return Lanes(*reinterpret_cast<const Unaligned*>(column.data() + kLanes * group));
+}
+
+// Each lane rounded to float and back.
+[[gnu::always_inline]] inline Lanes ThroughFloat(Lanes x) {
+    typedef float Floats __attribute__((vector_size(4 * kLanes)));
+    return __builtin_convertvector(__builtin_convertvector(x, Floats), Lanes);
+}
+
+}  // namespace
 
 std::string FitnessText(double fitness) {
     char text[400];  // room for the 309 digits of the largest double
@@ -24,6 +43,11 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
                                              const std::string& logPath, std::string& reason) {
     std::vector<runfiles::PressureLogRecord> log;
     platform::StdioFile logFile(std::fopen(logPath.c_str(), "r"));
+    const std::string tooLarge = logFile ? platform::ReadWholeProblem(logFile.get()) : "";
+    if (!tooLarge.empty()) {
+        reason = logPath + " " + tooLarge;
+        return std::nullopt;
+    }
     if (!logFile || runfiles::ReadAll(logFile.get(), log).stalled) {
         reason = logPath + " could not be read";
         return std::nullopt;
@@ -70,6 +94,22 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
             prepared.neighbour_[m][i] = neighbour[m];
             prepared.measured_[m][i] = log[d].measured[m];
         }
+        // arbiter's fitness would not be finite for any candidate.
+        if (!std::isfinite(log[d].measured[0] + log[d].measured[1] + log[d].measured[2] +
+                           log[d].measured[3])) {
+            reason = "the measured pressures of line " + std::to_string(d + 1) + " of " + logPath +
+                     " are not all finite numbers";
+            return std::nullopt;
+        }
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
+            if (!std::isfinite(own[m]) || !std::isfinite(neighbour[m])) {
+                reason =
+                    "the PONNET networks predict a pressure that is not a finite number "
+                    "for line " +
+                    std::to_string(d + 1) + " of " + logPath;
+                return std::nullopt;
+            }
+        }
     }
     return prepared;
 }
@@ -82,14 +122,6 @@ std::optional<PreparedLog> PreparedLog::Load(evaluator::MuscleModels& models,
 __attribute__((target_clones("avx512f", "avx2", "default"))) double PreparedLog::FitnessOf(
     const Candidate& k) const {
     using V = Lanes;
-    auto load = [](const std::vector<double>& column, std::size_t group) {
-        typedef double Unaligned __attribute__((vector_size(8 * kLanes), aligned(8)));
-        return V(*reinterpret_cast<const Unaligned*>(&column[kLanes * group]));
-    };
-    auto toFloat = [](V x) {
-        typedef float Floats __attribute__((vector_size(4 * kLanes)));
-        return __builtin_convertvector(__builtin_convertvector(x, Floats), V);
-    };
     double proposal[kRules], hedge[kRules], hedgeComplement[kRules];
     for (int r = 0; r < kRules; ++r) {
         proposal[r] = k[fuzzy::kProposalOf[r]];
@@ -102,19 +134,19 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) double PreparedLog:
         // Consequent: w = float(r * Kb * (2 - Kb)); W = sum z w / sum w.
         V weighted = V{} + 0.0, total = V{} + 0.0;
         for (int r = 0; r < kRules; ++r) {
-            const V w = toFloat(load(strength_[r], g) * hedge[r] * hedgeComplement[r]);
+            const V w = ThroughFloat(LoadGroup(strength_[r], g) * hedge[r] * hedgeComplement[r]);
             weighted += proposal[r] * w;
             total += w;
         }
         const auto silent = total == 0.0;
         const V ratio = weighted / (silent ? V{} + 1.0 : total);
-        const V blend = silent ? V{} + 0.5 : toFloat(ratio);
+        const V blend = silent ? V{} + 0.5 : ThroughFloat(ratio);
 
         V squares[arm::kMuscleCount];
         for (int m = 0; m < arm::kMuscleCount; ++m) {
-            const V predicted =
-                toFloat(blend * load(own_[m], g) + (1.0 - blend) * load(neighbour_[m], g));
-            const V miss = load(measured_[m], g) - predicted;
+            const V predicted = ThroughFloat(blend * LoadGroup(own_[m], g) +
+                                             (1.0 - blend) * LoadGroup(neighbour_[m], g));
+            const V miss = LoadGroup(measured_[m], g) - predicted;
             squares[m] = miss * miss;
         }
         errorSum.AddGroup(squares);
