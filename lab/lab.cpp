@@ -41,12 +41,17 @@ constexpr double kJointRadiansPerCount = 1.0 / plant::kJointCountsPerDegree * kR
 void ResetState(LabState& lab) {
     for (int axis = 0; axis < 3; ++axis) {
         lab.position[axis] = 0.0;
-        lab.velocity[axis] = 0.0;
+        lab.motor[axis] = {};
         lab.dacOutput[axis] = 0.0f;
         lab.heldSwitch[axis][0] = lab.heldSwitch[axis][1] = 0;
     }
     std::fill(std::begin(lab.pressureBar), std::end(lab.pressureBar), 0.0);
     lab.tool = {};
+    for (plant::MuscleMemory& memory : lab.muscle) {
+        memory = {};
+        memory.volume = plant::MuscleVolume(lab.model, lab.model.parameters.mountingContraction);
+    }
+    lab.valvesSealed = false;
     lab.plantNanoseconds = platform::NowNanoseconds();
     lab.plantOnVirtualClock = platform::IsVirtualClock();
 
@@ -74,15 +79,20 @@ void ResetState(LabState& lab) {
     emergencyStop = 0;
 }
 
-double RawPosition(const LabState& lab, int channel) {
-    const double toolDegrees = lab.tool.angle / kRadiansPerDegree;
+// The count a channel's encoder shows before its zero point is taken off:
+// the motor axes' positions rounded, the joint's two shafts counted in whole
+// steps each.
+std::int64_t RawCount(const LabState& lab, int channel) {
+    const double halfAngle =
+        lab.tool.angle / kRadiansPerDegree / 2.0 * plant::kToolEncoderCountsPerDegree;
+    const double* scale = lab.model.parameters.toolEncoderScale;
     switch (channel) {
         case 3:
-            return toolDegrees / 2.0 * plant::kToolEncoderCountsPerDegree;
+            return static_cast<std::int64_t>(std::floor(halfAngle * scale[0]));
         case 4:
-            return -toolDegrees / 2.0 * plant::kToolEncoderCountsPerDegree;
+            return static_cast<std::int64_t>(std::floor(-halfAngle * scale[1]));
         default:
-            return lab.position[channel];
+            return std::llround(lab.position[channel]);
     }
 }
 
@@ -133,46 +143,70 @@ void LabState::Advance() {
 }
 
 void LabState::Step() {
+    const plant::Parameters& parameters = model.parameters;
     const bool driving = initialised && dacConverting && !EmergencyStopPressed();
+    const double shoulder =
+        plant::kShoulderHomeDegrees * kRadiansPerDegree + position[1] * kJointRadiansPerCount;
+    // Axis 2 counts against the elbow angle.
+    const double elbow =
+        plant::kElbowHomeDegrees * kRadiansPerDegree - position[2] * kJointRadiansPerCount;
+    double gravity[3];
+    plant::MotorGravity(model, shoulder, elbow, gravity);
     double accelerations[3];
     for (int axis = 0; axis < 3; ++axis) {
-        const plant::AxisParameters& p = model.parameters.axes[axis];
+        const plant::AxisParameters& p = parameters.axes[axis];
+        const bool on = driving && servoOn[axis];
         double input = 0.0;
-        if (driving && servoOn[axis]) {
-            input = std::clamp(static_cast<double>(dacOutput[axis]),
-                               -model.parameters.dacRangeVolts, model.parameters.dacRangeVolts) +
+        if (on) {
+            input = std::clamp(static_cast<double>(dacOutput[axis]), -parameters.dacRangeVolts,
+                               parameters.dacRangeVolts) +
                     (residualOffsetsZeroed ? p.correctedOffsetVolts : p.amplifierOffsetVolts());
         }
-        const double before = velocity[axis];
-        velocity[axis] = plant::MotorSpeedStep(model, p, input, velocity[axis]);
+        const double before = motor[axis].speed;
+        motor[axis] = plant::MotorStep(model, p, on, input, gravity[axis], motor[axis]);
+        double& speed = motor[axis].speed;
         // With limit checking on, the card holds an axis that drives into an
         // active switch; it may still drive away from it.
-        if (limitCheck && ((SwitchActive(axis, 0) && velocity[axis] < 0.0) ||
-                           (SwitchActive(axis, 1) && velocity[axis] > 0.0))) {
-            velocity[axis] = 0.0;
+        if (limitCheck &&
+            ((SwitchActive(axis, 0) && speed < 0.0) || (SwitchActive(axis, 1) && speed > 0.0))) {
+            speed = 0.0;
         }
-        position[axis] += velocity[axis] * plant::kStepSeconds;
+        position[axis] += speed * plant::kStepSeconds;
         if (position[axis] <= p.lowerStop || position[axis] >= p.upperStop) {
             position[axis] = std::clamp(position[axis], p.lowerStop, p.upperStop);
-            velocity[axis] = 0.0;
+            speed = 0.0;
         }
-        accelerations[axis] = (velocity[axis] - before) / plant::kStepSeconds;
+        accelerations[axis] = (speed - before) / plant::kStepSeconds;
     }
-    for (int muscle = 0; muscle < 4; ++muscle) {
-        const double valve = std::clamp(static_cast<double>(valveOutput[muscle]), 0.0,
-                                        model.parameters.valveRangeVolts);
-        pressureBar[muscle] = plant::MusclePressureStep(model, pressureBar[muscle], valve);
+    for (int m = 0; m < 4; ++m) {
+        const double valve =
+            std::clamp(static_cast<double>(valveOutput[m]), 0.0, parameters.valveRangeVolts);
+        const double set = plant::ValveSetPressure(model, valve);
+        plant::TrackSetPressure(model, muscle[m], set);
+        const double volume =
+            plant::MuscleVolume(model, plant::MuscleContraction(model, m, tool.angle));
+        pressureBar[m] = plant::ChamberPressureStep(model, pressureBar[m], set, muscle[m].volume,
+                                                    volume, valvesSealed);
+        muscle[m].volume = volume;
     }
-    // Axis 2 counts against the elbow angle.
     const plant::ArmMotion arm = {
-        plant::kShoulderHomeDegrees * kRadiansPerDegree + position[1] * kJointRadiansPerCount,
-        velocity[1] * kJointRadiansPerCount,
+        shoulder,
+        motor[1].speed * kJointRadiansPerCount,
         accelerations[1] * kJointRadiansPerCount,
-        plant::kElbowHomeDegrees * kRadiansPerDegree - position[2] * kJointRadiansPerCount,
-        -velocity[2] * kJointRadiansPerCount,
+        elbow,
+        -motor[2].speed * kJointRadiansPerCount,
         -accelerations[2] * kJointRadiansPerCount,
     };
-    tool = plant::ToolStep(model, tool, arm, pressureBar);
+    const double before = tool.angle;
+    tool = plant::ToolStep(model, tool, arm,
+                           plant::MuscleTorque(model, muscle, pressureBar, tool.angle, tool.rate));
+    // The braid's slip elements follow each muscle's change of length.
+    for (int m = 0; m < 4; ++m) {
+        plant::SlipStep(model, muscle[m],
+                        plant::ContractionPerRadian(model, m) * (tool.angle - before) *
+                            parameters.muscleRestLengthMetres,
+                        pressureBar[m]);
+    }
 }
 
 bool LabState::SwitchActive(int axis, int limitSwitch) const {
@@ -190,8 +224,7 @@ short LabState::SwitchState(int axis, int limitSwitch) const {
 }
 
 std::int32_t LabState::Counter(int channel) const {
-    const std::int64_t raw = std::llround(RawPosition(*this, channel));
-    return static_cast<std::int32_t>(raw - counterZero[channel]);
+    return static_cast<std::int32_t>(RawCount(*this, channel) - counterZero[channel]);
 }
 
 float LabState::SensorVoltage(int channel) {
@@ -226,6 +259,10 @@ void Reset() {
 void SetPlant(const plant::Parameters& parameters) {
     LabState& lab = State();
     lab.model = plant::Model(parameters);
+    for (int m = 0; m < 4; ++m) {
+        lab.muscle[m].volume =
+            plant::MuscleVolume(lab.model, plant::MuscleContraction(lab.model, m, lab.tool.angle));
+    }
     lab.noiseVolts = parameters.pressureNoiseBar * parameters.sensorVoltsPerBar;
     lab.noise.seed(static_cast<std::uint32_t>(parameters.noiseSeed));
 }
@@ -241,7 +278,7 @@ void SetArmPose(const ArmPose& pose) {
     lab.position[1] =
         (pose.shoulderDegrees - plant::kShoulderHomeDegrees) * plant::kJointCountsPerDegree;
     lab.position[2] = (plant::kElbowHomeDegrees - pose.elbowDegrees) * plant::kJointCountsPerDegree;
-    std::fill(std::begin(lab.velocity), std::end(lab.velocity), 0.0);
+    std::fill(std::begin(lab.motor), std::end(lab.motor), plant::Motor{});
     lab.tool = {pose.toolDegrees * kRadiansPerDegree, 0.0};
 }
 
@@ -249,7 +286,7 @@ void SetEncoderCounts(const std::int32_t counts[5]) {
     LabState& lab = State();
     lab.Advance();
     for (int channel = 0; channel < 5; ++channel) {
-        lab.counterZero[channel] = std::llround(RawPosition(lab, channel)) - counts[channel];
+        lab.counterZero[channel] = RawCount(lab, channel) - counts[channel];
     }
 }
 
@@ -263,6 +300,12 @@ void SetSensorNoise(double volts) {
     State().noiseVolts = volts;
 }
 
+void SealValves(bool sealed) {
+    LabState& lab = State();
+    lab.Advance();
+    lab.valvesSealed = sealed;
+}
+
 void ZeroResidualOffsets(bool zero) {
     State().residualOffsetsZeroed = zero;
 }
@@ -273,7 +316,7 @@ Snapshot TakeSnapshot() {
     Snapshot snapshot = {};
     for (int axis = 0; axis < 3; ++axis) {
         snapshot.axisPosition[axis] = lab.position[axis];
-        snapshot.axisVelocity[axis] = lab.velocity[axis];
+        snapshot.axisVelocity[axis] = lab.motor[axis].speed;
         snapshot.servoOn[axis] = lab.servoOn[axis];
         snapshot.dacOutput[axis] = lab.dacOutput[axis];
     }

@@ -65,6 +65,9 @@ void SetMusclePressures(const double bar[4]);
 // Standard deviation of Gaussian noise on the pressure sensor voltages, from
 // the plant's seed, restarted by Reset. 0 turns it off.
 void SetSensorNoise(double volts);
+// With `sealed` true no air passes any valve, as with the supply and the
+// exhaust shut by hand: the muscles keep the air they hold. Reset unseals.
+void SealValves(bool sealed);
 // With `zero` true each motor amplifier's offset is exactly what the card
 // layer's zero-offset correction takes out, as on an arm whose offsets
 // have been calibrated: a zero command then holds the motors still instead

@@ -39,9 +39,11 @@ struct LabState {
 
     // The arm.
     double position[3];
-    double velocity[3];
+    plant::Motor motor[3];
     double pressureBar[4];
+    plant::MuscleMemory muscle[4];
     plant::ToolJoint tool;
+    bool valvesSealed;
     std::int64_t plantNanoseconds;
     bool plantOnVirtualClock;
 

@@ -187,7 +187,7 @@ int EP_SetDACOutput(float volts, short axis, short board) {
 int EP_AbortMotion(short board) {
     LabState& lab = BeginCall();
     for (int axis = 0; axis < kMotorAxes; ++axis) {
-        lab.velocity[axis] = 0.0;
+        lab.motor[axis] = {};
         lab.dacOutput[axis] = 0.0f;
     }
     return Finish(lab, "EP_AbortMotion", {double(board)}, lab::kSuccess);

@@ -46,13 +46,22 @@ constexpr std::int64_t kCallNanoseconds = 5'000;
 constexpr std::int64_t kMaxCatchUpNanoseconds = 60'000'000'000;
 
 // Motor axes 0 (carriage), 1 (shoulder), 2 (elbow). Each amplifier runs a
-// velocity loop: at rest it breaks away once its input (DAC output plus its
-// offset) exceeds breakawayVolts in magnitude; moving, its speed is
-// countsPerSecondPerVolt times the input less frictionVolts (Coulomb
-// friction, as an input-voltage equivalent), and it comes to rest when that
-// is zero. The offsets differ from the card layer's zero-offset correction
-// by a few millivolts, so a motor at a zero command creeps until the offset
-// is calibrated out.
+// velocity loop on its motor. Torques are counted in volts of amplifier
+// input (the input that would produce them through the loop's proportional
+// path): the loop's torque is (input - speed) plus its integral part, and
+// the motor's speed, in volts of input, follows
+//     T dv/dt = input - v + integral - friction(v) - gravity.
+// The integral part leaks (a lag compensator): at rest it builds up to the
+// integral gain times the input, so a motor breaks away once its input
+// exceeds breakawayVolts / (1 + gain); moving steadily it runs at the input
+// less coulombVolts / (1 + gain). Friction is Coulomb, viscous and Stribeck
+// (static breakawayVolts falling to coulombVolts above the Stribeck speed),
+// stepped without chatter: a motor at rest stays at rest until the torque
+// exceeds the static friction. Just above breakaway the loop's integral
+// winds up, the motor slips, overshoots and sticks again: stick-slip. The
+// offsets differ from the card layer's zero-offset correction by a few
+// millivolts, so a motor at a zero command creeps until the offset is
+// calibrated out.
 struct AxisParameters {
     // Steady speed per volt of amplifier input, counts per second.
     double countsPerSecondPerVolt;
@@ -61,10 +70,13 @@ struct AxisParameters {
     // (lab::ZeroResidualOffsets can remove that).
     double correctedOffsetVolts;
     double residualOffsetVolts;
-    // Static friction: the input, volts, a motor at rest needs to move.
+    // Static (breakaway) and Coulomb friction, volts of torque.
     double breakawayVolts;
-    // Coulomb friction while moving, volts of input lost to it.
-    double frictionVolts;
+    double coulombVolts;
+    // Weight of the upper arm and of the forearm on this axis where it
+    // pulls most (link horizontal), volts of torque.
+    double upperArmGravityVolts;
+    double forearmGravityVolts;
     // Positions of the hard stops and switches, counts from the home pose.
     double lowerStop;
     double lowerSwitch;
@@ -77,27 +89,54 @@ struct AxisParameters {
     }
 };
 
-// The physical plant. The meaning, unit and range of every field is in the
-// table of PlantKeys().
+// Braid friction of a muscle: a few Maxwell-slip elements.
+constexpr int kSlipElements = 3;
+
+// The physical plant. The meaning, unit, range and source of every field is
+// in the table of PlantKeys().
 struct Parameters {
     AxisParameters axes[3];
     double motorTimeConstantSeconds;
-    double standstillCountsPerSecond;
+    double integralGain;
+    double integralSeconds;
+    double stribeckVolts;
+    double viscousFriction;
+    double accelerationLimitVoltsPerSecond;
     double dacRangeVolts;
 
     double valveDeadBandVolts;
     double valveBarPerVolt;
+    double maxSetBar;
     double supplyBar;
-    double fillTimeConstantSeconds;
-    double ventTimeConstantSeconds;
+    double regulatorBandBar;
+    double sonicConductance;  // dm^3/(s bar)
+    double criticalPressureRatio;
+    double laminarPressureRatio;
+    double fillingExponent;
+    double ventingExponent;
+    double volumeExponent;
+    double airKelvin;
     double valveRangeVolts;
 
-    double muscleAreaSquareMetres;
-    double muscleA;
-    double muscleB;
+    double forceLawA0;
+    double forceLawA1;
+    double forceLawA2;
+    double forceLawA3;
+    double forceLawA4;
+    double forceLawA5;
+    double forceLawMaxContraction;
     double muscleRestLengthMetres;
     double mountingContraction;
     double pulleyRadiusMetres;
+    double braidRadiusMetres;
+    double braidDegrees;
+    double deadVolumeCubicMetres;
+    double slipContractingNewtonsPerBar[kSlipElements];
+    double slipStretchingNewtonsPerBar[kSlipElements];
+    double slipStiffnessNewtonsPerMetre[kSlipElements];
+    double inflatingDampingNewtonSecondsPerMetre;
+    double deflatingDampingNewtonSecondsPerMetre;
+    double directionPlayBar;
 
     double upperArmMetres;
     double forearmMetres;
@@ -112,6 +151,16 @@ struct Parameters {
     double sensorVoltsAtOneBar;
     double pressureNoiseBar;
     double noiseSeed;  // a whole number, 0 to 2^32 - 1
+    double toolEncoderScale[2];
+
+    // What Coulomb friction takes off a steadily running motor's input.
+    double RunningLossVolts(int axis) const {
+        return axes[axis].coulombVolts / (1.0 + integralGain);
+    }
+    // The input at which a motor held at rest without gravity breaks away.
+    double BreakawayInputVolts(int axis) const {
+        return axes[axis].breakawayVolts / (1.0 + integralGain);
+    }
 };
 
 // One parameter of the plant file: `[group] name = value`, the name ending
@@ -138,9 +187,18 @@ const Parameters& BuiltIn();
 constexpr double kMusclePullSign[4] = {1.0, -1.0, -1.0, 1.0};
 
 // Encoders 3 and 4 sit on the two shafts of the joint's differential, which
-// turn by plus and minus half the joint angle; each counts 8 per degree, so
-// (count3 - count4) / 8 is the joint angle and their sum stays 0.
+// turn by plus and minus half the joint angle; each counts 8 per degree of
+// its shaft's half angle, so (count3 - count4) / 8 is the joint angle. Each
+// channel counts whole steps on its own, and their gear trains differ a
+// little (the plant's encoder scales), so their sum is not identically 0.
 constexpr double kToolEncoderCountsPerDegree = 8.0;
+
+// Air: the atmosphere's pressure (absolute, bar), the density of the
+// reference air of a valve's sonic conductance (kg/m^3, 20 degrees C, 1 bar,
+// 65 % humidity) and the gas constant of air (J/(kg K)).
+constexpr double kAtmosphereBar = 1.01325;
+constexpr double kReferenceDensity = 1.185;
+constexpr double kGasConstant = 287.0;
 
 // Conversions used to set a pose in physical units.
 constexpr double kCarriageCountsPerMillimetre = 2816.0 / (110.0 * 3.141592653589793);

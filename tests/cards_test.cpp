@@ -186,6 +186,8 @@ TEST_F(CardsTest, ValveWritesFloorRefuseAndAlwaysWriteTogether) {
 }
 
 TEST_F(CardsTest, ElbowCountIsNegatedForControlAndRawForAngles) {
+    // The vented tool resting on its end stop, so that the counts stay as set.
+    lab::SetArmPose({0.0, 15.0, 75.0, 60.0});
     const std::int32_t counts[5] = {1408, 153600 / 4, 153600 / 8, 81, -40};
     lab::SetEncoderCounts(counts);
     ReadEncoderCounts();
@@ -229,6 +231,7 @@ TEST_F(CardsTest, AnyNonZeroSwitchStateCountsAsActive) {
 
 TEST_F(CardsTest, PressuresConvertFromSensorVoltsInChannelOrder) {
     const double bar[4] = {1.0, 2.0, 3.0, 0.0};
+    lab::SetSensorNoise(0.0);  // the conversion alone
     lab::SetMusclePressures(bar);
     float pressures[12];
     ReadPressures(pressures);

@@ -62,17 +62,16 @@ class JournalledLabTest : public LabSessionTest {
 // the spread, placed to about a count. The elbow itself ends within 0.01
 // degree.
 inline double HomingToleranceCounts(int axis) {
-    using lab::plant::AxisParameters;
-    const auto& kAxes = lab::plant::BuiltIn().axes;
+    const lab::plant::Parameters& plant = lab::plant::BuiltIn();
     if (axis == 2) {
         return 0.01 * lab::plant::kJointCountsPerDegree;
     }
-    const auto speed = [](const AxisParameters& p, double volts) {
-        return p.countsPerSecondPerVolt * (std::fabs(volts) - p.frictionVolts);
+    const auto speed = [&plant](int moving, double volts) {
+        return plant.axes[moving].countsPerSecondPerVolt *
+               (std::fabs(volts) - plant.RunningLossVolts(moving));
     };
-    const AxisParameters& elbow = kAxes[2];
+    const lab::plant::AxisParameters& elbow = plant.axes[2];
     const double elbowSpreadSeconds =
-        (elbow.upperSwitch - elbow.lowerSwitch) / speed(elbow, 0.7 - elbow.residualOffsetVolts);
-    const AxisParameters& creeping = kAxes[axis];
-    return speed(creeping, creeping.residualOffsetVolts) * elbowSpreadSeconds / 2.0 + 1.0;
+        (elbow.upperSwitch - elbow.lowerSwitch) / speed(2, 0.7 - elbow.residualOffsetVolts);
+    return speed(axis, plant.axes[axis].residualOffsetVolts) * elbowSpreadSeconds / 2.0 + 1.0;
 }

@@ -107,8 +107,9 @@ TEST_F(LabTest, LongGapBetweenCallsIsCaughtUpOnlyForAMinute) {
     MotorAxes[0].SetVoltage(0.05f);  // about 100 counts/s: the upper stop is 85 s away
     // The card corrects all but the residual offset; friction takes its part.
     const lab::plant::AxisParameters& carriage = lab::plant::BuiltIn().axes[0];
-    const double speed = carriage.countsPerSecondPerVolt *
-                         (0.05 + carriage.residualOffsetVolts - carriage.frictionVolts);
+    const double speed =
+        carriage.countsPerSecondPerVolt *
+        (0.05 + carriage.residualOffsetVolts - lab::plant::BuiltIn().RunningLossVolts(0));
     Sleep(2 * 3600 * 1000);
     const double afterGap = lab::TakeSnapshot().axisPosition[0];
     EXPECT_NEAR(afterGap, 60.0 * speed, 1.0);
@@ -226,11 +227,11 @@ TEST_F(LabTest, FailedDeviceOpenLeavesReadsOnTheirLastVoltages) {
     EXPECT_TRUE(devices.valveOutputOpen);
 }
 
-// One scripted session: homing-like moves, valve steps, noisy reads.
+// One scripted session: homing-like moves, valve steps, reads with the
+// sensors' built-in noise.
 std::vector<std::int32_t> ScriptedSession() {
     lab::Reset();
     lab::EnableJournal(true);
-    lab::SetSensorNoise(0.01);
     OpenMotionCard();
     OpenPressureInput();
     OpenValveOutput();

@@ -53,7 +53,7 @@ TEST(PlantFile, TemplateAndPrintedPlantReadBackBitForBit) {
     // Values that need every digit, as lab-run plant prints them.
     plant::Parameters odd = plant::BuiltIn();
     odd.toolMassKilograms = 1.0 / 3.0;
-    odd.muscleAreaSquareMetres = 2.0 / 7.0 * 1e-3;
+    odd.braidRadiusMetres = 2.0 / 7.0 * 1e-2;
     odd.noiseSeed = 4294967295.0;
     WriteText("odd.toml", lab::FormatPlantFile(odd, false));
     read = plant::BuiltIn();
@@ -95,8 +95,8 @@ TEST(PlantFile, RefusalsNameTheLineKeyValueAndRange) {
 }
 
 // A tool twice as heavy turns the joint at the homing references by its
-// extra weight over the muscles' stiffness (2.1 N m over about 6.4 N m/rad):
-// the file reaches the physics.
+// extra weight over the muscles' stiffness (2.1 N m over about 14 N m/rad,
+// some 9 degrees): the file reaches the physics.
 TEST_F(LabSessionTest, PlantFileChangesTheSimulatedArm) {
     const auto restAngle = [] {
         ValveVoltages[0] = 5.0f;
@@ -113,7 +113,7 @@ TEST_F(LabSessionTest, PlantFileChangesTheSimulatedArm) {
     ResetLabWithCardsOpen();
     const double heavy = restAngle();
     EXPECT_EQ(lab::Plant().toolMassKilograms, 2.4);
-    EXPECT_NEAR(heavy - builtIn, 17.0, 3.0);
+    EXPECT_NEAR(heavy - builtIn, 9.0, 2.0);
 
     // A refused file leaves the plant as it was.
     WriteText("virtual-lab.toml", "[tool]\nmass_kg = 0\n");

@@ -181,10 +181,13 @@ TEST(RunReport, TrainingRecordingsShowEachProcedureAndWhereOneStopped) {
     ASSERT_TRUE(picture.pixels);
     // Pressure training of muscles 1 to 4 (valve command, pressure), ran to
     // its end; the combined recording's two pressure panels and its joint
-    // angle, stopped early.
+    // angle, stopped early. The pressures of muscles 1 and 4 follow their
+    // commands so closely that they cover them; 2 and 3 part from theirs
+    // above the valves' highest set pressure.
     for (int panel = 0; panel < 7; ++panel) {
         const int row = panel / 2, column = panel % 2;
-        EXPECT_GT(picture.Count(reports::kCurveColours[0], row, column, 4, 2), kCurvePixels)
+        const int hidden = panel == 0 || panel == 3 ? kCurvePixels / 2 : kCurvePixels;
+        EXPECT_GT(picture.Count(reports::kCurveColours[0], row, column, 4, 2), hidden)
             << "panel " << panel;
         if (panel < 6) {
             EXPECT_GT(picture.Count(reports::kCurveColours[1], row, column, 4, 2), kCurvePixels)

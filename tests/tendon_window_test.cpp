@@ -412,6 +412,8 @@ TEST_F(TendonTest, StartActionRunsEveryTickedActionInOrderAndQuitClosesTheCards)
 
 TEST_F(TendonTest, StartWithNothingTickedAndResetCardsChangeNeitherStatusNorView) {
     PrepareLab(false);
+    // Without sensor noise, so that the pressure readouts hold still.
+    std::ofstream("virtual-lab.toml") << "[sensors]\npressure_noise_bar = 0\n";
     Tendon tendon;
     ASSERT_TRUE(tendon.Settle());
     // Move the carriage by hand, so that the readouts show counts a reset
