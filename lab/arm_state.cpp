@@ -23,15 +23,25 @@ namespace {
 
 // Changes whenever the fields below change, so that a state written by an
 // other layout is refused instead of read wrongly.
-constexpr const char* kHeader = "virtual-arm 1";
+constexpr const char* kHeader = "virtual-arm 2";
 
 // Every field of the state in file order, for both the writer and the
 // reader: `io(name, values)` with a scalar or an array.
 template <class Io>
 void VisitArm(Io& io, LabState& lab, int& emergencyStop) {
     io("position_counts", lab.position);
-    io("velocity_counts_per_s", lab.velocity);
+    for (plant::Motor& motor : lab.motor) {
+        io("motor_speed_counts_per_s", motor.speed);
+        io("motor_integral", motor.integral);
+    }
     io("pressure_bar", lab.pressureBar);
+    for (plant::MuscleMemory& muscle : lab.muscle) {
+        io("muscle_slip", muscle.slip);
+        io("muscle_volume_m3", muscle.volume);
+        io("muscle_set_reference_bar", muscle.setReference);
+        io("muscle_inflating", muscle.inflating);
+    }
+    io("valves_sealed", lab.valvesSealed);
     io("tool_rad", lab.tool.angle);
     io("tool_rad_per_s", lab.tool.rate);
     io("motion_card_initialised", lab.initialised);
