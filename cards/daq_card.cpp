@@ -59,7 +59,7 @@ void OpenValveOutput() {
     DRV_EnableSyncAO(outputHandle, 1);
 }
 
-void WriteValveVoltages(float volts[arm::kMuscleCount]) {
+bool WriteValveVoltages(float volts[arm::kMuscleCount]) {
     bool tooHigh = false;
     for (int k = 0; k < arm::kMuscleCount; ++k) {
         if (!(volts[k] > 0.0f)) {
@@ -76,6 +76,7 @@ void WriteValveVoltages(float volts[arm::kMuscleCount]) {
         }
     }
     DRV_WriteSyncAO(outputHandle);
+    return !tooHigh;
 }
 
 void CloseValveOutput() {

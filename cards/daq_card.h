@@ -16,6 +16,6 @@ void ClosePressureInput();
 void OpenValveOutput();
 // Raises commands at or below 0 to 0 in the caller's array, refuses the set
 // with a message if any command exceeds 8.0, else latches all four; then
-// puts the latched values out together.
-void WriteValveVoltages(float volts[arm::kMuscleCount]);
+// puts the latched values out together. True when the set was latched.
+bool WriteValveVoltages(float volts[arm::kMuscleCount]);
 void CloseValveOutput();

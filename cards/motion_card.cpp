@@ -78,7 +78,7 @@ void MotorAxis::ServoOff() {
     EP_SetServoOn(0, static_cast<short>(axis_), kBoard);
 }
 
-void MotorAxis::SetVoltage(float volts) {
+bool MotorAxis::SetVoltage(float volts) {
     // Only magnitudes below the limit are written (not NaN either); above it
     // the command is refused aloud, at exactly the limit silently.
     const double magnitude = std::fabs(static_cast<double>(volts));
@@ -86,7 +86,7 @@ void MotorAxis::SetVoltage(float volts) {
         if (magnitude > kVoltageLimit) {
             std::fputs(messages::kSpeedTooHigh, stdout);
         }
-        return;
+        return false;
     }
     switch (axis_) {
         case 0:
@@ -100,8 +100,9 @@ void MotorAxis::SetVoltage(float volts) {
             EP_SetDACOutput(-volts - kElbowOffset, 2, kBoard);
             break;
         default:
-            break;
+            return false;
     }
+    return true;
 }
 
 void OpenMotionCard() {

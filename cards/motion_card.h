@@ -18,7 +18,8 @@ class MotorAxis {
     // Writes a motor command with the axis's zero-offset correction. A
     // magnitude above 5.0 V is refused with a message, exactly 5.0 V silently;
     // either way the previous output stays. Axes 3 and 4 have no motor.
-    void SetVoltage(float volts);
+    // True when the command was written.
+    bool SetVoltage(float volts);
 
   private:
     std::int32_t axis_;

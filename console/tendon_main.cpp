@@ -2,10 +2,12 @@
 // holds NeuralFiles/ and Resources/Drawing1.3ds, and takes no arguments but
 // --help and --version, which answer before the cards are opened.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "console/console.h"
 #include "console/test_probe.h"
+#include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
 #include "runs/runs.h"
@@ -34,6 +36,18 @@ constexpr const char* kUsage =
 }  // namespace
 #endif
 
+namespace {
+
+// The arm stays as the console leaves it, for the next command in the
+// directory; the console ends through exit.
+void KeepTheArm() {
+    if (const std::string failure = lab::SaveArm("."); !failure.empty()) {
+        std::printf("%s\n", failure.c_str());
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
 #ifndef TENDON_TEST_BUILD
     // The shipped console answers these before it takes its lab; the test
@@ -54,6 +68,11 @@ int main(int argc, char** argv) {
     if (const std::string refusal = lab::LoadPlantFile("."); !refusal.empty()) {
         std::printf("%s\nThe virtual lab keeps its built-in plant.\n", refusal.c_str());
     }
+    // The arm as the last command in the directory left it.
+    if (const std::string refusal = lab::RestoreArm("."); !refusal.empty()) {
+        std::printf("%s\nThe virtual arm starts at rest.\n", refusal.c_str());
+    }
+    std::atexit(KeepTheArm);
     // Closes whatever a previous process left open, then opens the motion
     // card, the pressure input and the valve output; the console comes up
     // whether or not they answer.

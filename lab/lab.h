@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "lab/plant_parameters.h"
@@ -19,6 +20,22 @@ namespace lab {
 // plant's seed.
 void SetPlant(const plant::Parameters& parameters);
 const plant::Parameters& Plant();
+
+// The arm kept in a lab directory between processes, as a real arm stays
+// where the last command left it: axis positions and speeds, muscle
+// pressures, the tool joint, the motion card's outputs, servos and counter
+// zeros, the valve outputs, the emergency stop and the sensor noise's
+// generator, in exact text. Each returns an empty string or one line saying
+// what went wrong.
+inline constexpr const char* kArmStateFileName = "virtual-arm.state";
+// Reads `dir`'s state into the lab; without one the lab stays as it is (at
+// rest after start-up). A damaged or incompatible state is refused and
+// changes nothing.
+std::string RestoreArm(const std::string& dir);
+// Writes the lab's state beside the old one, then renames it over it.
+std::string SaveArm(const std::string& dir);
+// Removes `dir`'s state: the next process starts with the arm at rest.
+std::string ResetArm(const std::string& dir);
 
 // Puts the lab into a known state: arm at rest at the home pose with the
 // tool joint at 0 (with its muscles vented it then sinks onto its end stop

@@ -17,5 +17,8 @@ std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std
 // True when `neuralFiles` holds the files of at least one training procedure.
 bool HoldsTrainingRecordings(const std::filesystem::path& neuralFiles);
 std::optional<Figure> TrainingFigure(const std::filesystem::path& neuralFiles, std::string& error);
+// True when `file` starts with the experiment recording's header.
+bool IsExperimentRecording(const std::filesystem::path& file);
+std::optional<Figure> ExperimentFigure(const std::filesystem::path& recording, std::string& error);
 
 }  // namespace reports

@@ -95,7 +95,11 @@ void AppendPanel(std::string& script, const Figure& figure, const Panel& panel) 
         script += "set ytics nomirror; set y2tics\n";
     }
     // Times, phases and counts start at zero; a logarithmic axis at its data.
-    script += panel.logX ? "set logscale x; set xrange [*:*]\n" : "set xrange [0:*]\n";
+    if (panel.logX) {
+        script += "set logscale x; set xrange [*:*]\n";
+    } else {
+        script += panel.xFromZero ? "set xrange [0:*]\n" : "set xrange [*:*]\n";
+    }
     for (const bool right : {false, true}) {
         if (const auto range = YRange(figure, panel, right)) {
             script += Format("set %s [%.9g:%.9g]\n", right ? "y2range" : "yrange", range->first,

@@ -41,6 +41,7 @@ struct Panel {
     std::string xLabel, yLabel, y2Label;  // y2Label: the right axis of kRightAxis series
     std::vector<Series> series;           // drawn in order, each over the ones before
     bool logX = false;
+    bool xFromZero = true;         // a time axis starts at 0; other axes fit their data
     std::optional<double> stopAt;  // x of the stop marker
     std::string stopLabel;
     bool stopLabelLeftOfMarker = false;  // for a marker near the right end

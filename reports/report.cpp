@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "experiments/recording.h"
 #include "reports/builders.h"
 #include "runfiles/catalogue.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kKindNames[] = {"run", "evaluation", "search", "training"};
+constexpr const char* kKindNames[] = {"run", "evaluation", "search", "training", "experiment"};
 
 bool Exists(const fs::path& path) {
     std::error_code code;
@@ -62,6 +63,9 @@ std::optional<Figure> BuildFigure(Kind kind, const fs::path& input, std::string&
             return SearchFigure(input, error);
         case Kind::kTraining:
             return TrainingFigure(NeuralFilesOf(input), error);
+        case Kind::kExperiment:
+            return ExperimentFigure(
+                fs::is_directory(input) ? input / experiments::kRecordingFile : input, error);
     }
     return std::nullopt;
 }
@@ -73,7 +77,7 @@ std::string_view KindName(Kind kind) {
 }
 
 std::optional<Kind> KindFromName(std::string_view name) {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < int(std::size(kKindNames)); ++i) {
         if (name == kKindNames[i]) {
             return Kind(i);
         }
@@ -84,7 +88,7 @@ std::optional<Kind> KindFromName(std::string_view name) {
 std::optional<Kind> RecogniseKind(const fs::path& path) {
     std::error_code code;
     if (fs::is_regular_file(path, code)) {
-        return Kind::kSearch;
+        return IsExperimentRecording(path) ? Kind::kExperiment : Kind::kSearch;
     }
     if (!fs::is_directory(path, code)) {
         return std::nullopt;
@@ -99,6 +103,9 @@ std::optional<Kind> RecogniseKind(const fs::path& path) {
     }
     if (HoldsTrainingRecordings(neuralFiles)) {
         return Kind::kTraining;
+    }
+    if (Exists(path / experiments::kRecordingFile)) {
+        return Kind::kExperiment;
     }
     return std::nullopt;
 }
@@ -117,8 +124,9 @@ bool WriteReport(const Request& request, std::ostream& errors) {
     const std::optional<Kind> kind = request.kind ? request.kind : RecogniseKind(request.input);
     if (!kind) {
         errors << request.input.string()
-               << ": neither a run's NeuralFiles, an arbiter directory, a progress CSV nor "
-                  "training recordings (name the kind with --kind)\n";
+               << ": neither a run's NeuralFiles, an arbiter directory, a progress CSV, "
+                  "training recordings nor an experiment recording (name the kind with "
+                  "--kind)\n";
         return false;
     }
     std::string error;

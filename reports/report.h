@@ -24,9 +24,11 @@ enum class Kind {
     kEvaluation,  // an arbiter working directory
     kSearch,      // tune-fuzzy's progress CSV
     kTraining,    // a directory holding NeuralFiles/ with training recordings
+    kExperiment,  // an experiment recording, or a directory holding NeuralFiles/ with one
 };
 
-std::string_view KindName(Kind kind);  // "run", "evaluation", "search", "training"
+// "run", "evaluation", "search", "training", "experiment"
+std::string_view KindName(Kind kind);
 std::optional<Kind> KindFromName(std::string_view name);
 
 // The kind the files at `path` call for; nothing when none fits.

@@ -6,8 +6,9 @@
 
 namespace runs {
 
-SamplePacer::SamplePacer(int capacity)
-    : starts_(static_cast<std::size_t>(std::max(capacity, 0))),
+SamplePacer::SamplePacer(int capacity, double periodMs)
+    : periodMs_(periodMs),
+      starts_(static_cast<std::size_t>(std::max(capacity, 0))),
       workMs_(static_cast<std::size_t>(std::max(capacity, 0))) {
     if (!QueryPerformanceFrequency(&frequency_)) {
         frequency_.QuadPart = 0;
@@ -51,7 +52,7 @@ void SamplePacer::WaitForPeriodEnd() {
     if (sample < workMs_.size()) {
         workMs_[sample] = static_cast<float>(MillisecondsBetween(start_.QuadPart, now.QuadPart));
     }
-    while (MillisecondsBetween(start_.QuadPart, now.QuadPart) < kSamplePeriodMs) {
+    while (MillisecondsBetween(start_.QuadPart, now.QuadPart) < periodMs_) {
         QueryPerformanceCounter(&now);
     }
 }
@@ -70,7 +71,7 @@ SampleTiming SamplePacer::Timing() const {
     }
     for (std::size_t k = 0; k < timed; ++k) {
         timing.longestWorkMs = std::max(timing.longestWorkMs, double{workMs_[k]});
-        if (workMs_[k] > kSamplePeriodMs) {
+        if (workMs_[k] > periodMs_) {
             ++timing.samplesOver20Ms;
         }
     }
@@ -78,7 +79,7 @@ SampleTiming SamplePacer::Timing() const {
     lateness.reserve(timed);
     for (std::size_t k = 1; k < timed; ++k) {
         const double period = MillisecondsBetween(starts_[k - 1], starts_[k]);
-        lateness.push_back(std::max(period - kSamplePeriodMs, 0.0));
+        lateness.push_back(std::max(period - periodMs_, 0.0));
     }
     if (!lateness.empty()) {
         std::sort(lateness.begin(), lateness.end());
@@ -87,7 +88,7 @@ SampleTiming SamplePacer::Timing() const {
         timing.p99LatenessMs = lateness[std::max<std::size_t>(rank, 1) - 1];
     }
     timing.driftMs =
-        MillisecondsBetween(starts_[0], starts_[timed - 1]) - double(timed - 1) * kSamplePeriodMs;
+        MillisecondsBetween(starts_[0], starts_[timed - 1]) - double(timed - 1) * periodMs_;
     return timing;
 }
 

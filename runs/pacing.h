@@ -36,14 +36,15 @@ class SamplePacer {
     // Reads the counter frequency. When that fails and a first counter read
     // fails too, prints "no go counter not installed" (no line end) and goes
     // on; without a counter the samples do not wait. Room for the timing of
-    // `capacity` samples; later samples are paced but not timed.
-    explicit SamplePacer(int capacity);
+    // `capacity` samples; later samples are paced but not timed. A sample
+    // lasts `periodMs` (the runs' 20 ms unless a loop asks for another).
+    explicit SamplePacer(int capacity, double periodMs = kSamplePeriodMs);
 
     // Top of a sample: reads the counter.
     void StartSample();
     // Milliseconds since StartSample.
     double WorkMs() const;
-    // Bottom of a sample: busy-waits until 20 ms have passed since StartSample.
+    // Bottom of a sample: busy-waits until the period has passed since StartSample.
     void WaitForPeriodEnd();
 
     // After the loop: the work time of timed sample `sample` (0 for one
@@ -54,6 +55,7 @@ class SamplePacer {
   private:
     double MillisecondsBetween(std::int64_t from, std::int64_t to) const;
 
+    double periodMs_;
     LARGE_INTEGER frequency_{};
     LARGE_INTEGER start_{};
     int samples_ = 0;

@@ -411,6 +411,8 @@ console_view() {
     run_in "$lab" "${console[@]}"
     # Without the picture the size below would abort the step unreported.
     [ -s "$lab/scene.png" ] || fail "tendon-virtual wrote no scene.png"
+    # The arm kept in the lab keeps its stop pressed until it is released.
+    run "$tools/lab-estop" --dir "$lab" release
     local kb
     kb=$(($(stat -c %s "$lab/scene.png") / 1024))
     finish "$kb" "tendon's window, emergency stop pressed, $kb KB" scene.png

@@ -202,6 +202,40 @@ TEST(RunReport, TrainingRecordingsShowEachProcedureAndWhereOneStopped) {
     }
 }
 
+// An experiment's recording, found in its lab directory: commands and
+// responses over time, and the joint against the differential pressure.
+TEST(RunReport, AnExperimentShowsCommandsResponsesAndTheJointAgainstPressure) {
+    fs::create_directories("lab/NeuralFiles");
+    labtest::WriteText("sweep.txt",
+                       "0 valve1 4.5\n0 valve4 4.2\n0 valve2 6.1\n0 valve3 5.8\n"
+                       "0 servo2 on\n0 motor2 0\n3000 motor2 0.1 ramp\n"
+                       "1000 valve1 4.5\n1000 valve4 4.2\n1000 valve2 6.1\n1000 valve3 5.8\n"
+                       "3000 valve1 5.5 ramp\n3000 valve4 5.2 ramp\n3000 valve2 5.1 ramp\n"
+                       "3000 valve3 4.8 ramp\n");
+    ASSERT_EQ(RunTool(LAB_RUN, "--dir lab experiment sweep.txt").status, 0);
+    const ToolRun run = Report("--width 1000 --height 900 lab experiment.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Picture picture = Load("experiment.png");
+    ASSERT_TRUE(picture.pixels);
+    // Valve, muscle, joint and loop in the first colour (the carriage stood).
+    for (int panel : {0, 1, 4, 5}) {
+        EXPECT_GT(picture.Count(reports::kCurveColours[0], panel / 2, panel % 2, 3, 2),
+                  kCurvePixels)
+            << "panel " << panel;
+    }
+    // Valve 2, muscle 2 and the shoulder's command and count in the second.
+    for (int panel = 0; panel < 4; ++panel) {
+        EXPECT_GT(picture.Count(reports::kCurveColours[1], panel / 2, panel % 2, 3, 2),
+                  kCurvePixels)
+            << "panel " << panel;
+    }
+    labtest::WriteText("lab/NeuralFiles/ExperimentRecording.txt",
+                       labtest::ReadText("lab/NeuralFiles/ExperimentRecording.txt") + "1 2 3\n");
+    EXPECT_EQ(Report("--kind experiment lab/NeuralFiles/ExperimentRecording.txt x.png").err,
+              "run-report: lab/NeuralFiles/ExperimentRecording.txt: line 153 does not hold 18 "
+              "numbers\n");
+}
+
 TEST(RunReport, TheExtensionPicksTheFormat) {
     labtest::WriteText("progress.csv", "evaluation,best\n1,0.05\n40,0.047\n300,0.0464\n");
     ASSERT_EQ(Report("progress.csv search.svg").status, 0);

@@ -1,8 +1,9 @@
 // lab-estop press|release [PID]: works the virtual lab's emergency stop of a
 // running console from another terminal, while an action blocks the
 // console's own thread. Without a PID it looks for the one process named
-// "tendon". It signals nothing but the lab's own commands: SIGUSR1 ends
-// most other programs.
+// "tendon"; when none runs, it works the stop of the arm kept in the lab
+// directory, which the next command there starts with. It signals nothing
+// but the lab's own commands: SIGUSR1 ends most other programs.
 #include <signal.h>
 
 #include <algorithm>
@@ -15,6 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "lab/lab.h"
+#include "labdir/lab_lock.h"
+#include "platform/clock.h"
 #include "tools/arguments.h"
 
 namespace {
@@ -46,10 +50,37 @@ std::vector<pid_t> ProcessesNamed(const std::string& name) {
 }
 
 constexpr const char* kUsage =
-    "usage: lab-estop press|release [PID]\n"
+    "usage: lab-estop [--dir D] press|release [PID]\n"
     "Presses (SIGUSR1) or releases (SIGUSR2) the virtual emergency stop of a\n"
     "running console; without PID, of the one process named tendon. A PID must\n"
-    "be a running tendon or lab-run.\n";
+    "be a running tendon or lab-run. Without PID and with no tendon running, it\n"
+    "presses or releases the stop of the arm kept in the lab directory D\n"
+    "(default .): the next command there starts with it so.\n";
+
+// Works the stop of the arm kept in `dir`, under the directory's lock.
+int WorkKeptArm(bool press, const std::string& dir) {
+    const auto lock = labdir::LabLock::Take(dir, "lab-estop");
+    if (!lock) {
+        return 1;
+    }
+    platform::UseVirtualClock();
+    std::string failure = lab::RestoreArm(dir);
+    if (failure.empty()) {
+        if (press) {
+            lab::PressEmergencyStop();
+        } else {
+            lab::ReleaseEmergencyStop();
+        }
+        failure = lab::SaveArm(dir);
+    }
+    if (!failure.empty()) {
+        std::fprintf(stderr, "lab-estop: %s\n", failure.c_str());
+        return 1;
+    }
+    std::printf("lab-estop: %s the emergency stop of the arm kept in %s\n",
+                press ? "pressed" : "released", dir.c_str());
+    return 0;
+}
 
 // A whole, positive process id.
 bool ParsePid(const std::string& text, pid_t& pid) {
@@ -67,6 +98,8 @@ bool ParsePid(const std::string& text, pid_t& pid) {
 
 int main(int argc, char** argv) {
     tools::Arguments args("lab-estop", kUsage);
+    std::string dir = ".";
+    args.Text("--dir", dir);
     std::vector<std::string> words;
     args.Positionals(words, 1, 2, "ACTION (press or release)");
     if (const auto exit = args.Parse(argc, argv)) {
@@ -89,9 +122,11 @@ int main(int argc, char** argv) {
         }
     } else {
         const std::vector<pid_t> consoles = ProcessesNamed("tendon");
-        if (consoles.size() != 1) {
-            std::fprintf(stderr, "lab-estop: %s running tendon; give its PID\n",
-                         consoles.empty() ? "no" : "more than one");
+        if (consoles.empty()) {
+            return WorkKeptArm(signalNumber == SIGUSR1, dir);
+        }
+        if (consoles.size() > 1) {
+            std::fprintf(stderr, "lab-estop: more than one running tendon; give its PID\n");
             return 1;
         }
         target = consoles.front();

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "arm/arm.h"
+#include "experiments/characterise.h"
+#include "experiments/experiment.h"
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
@@ -23,6 +25,7 @@
 #include "runfiles/run_files.h"
 #include "runs/run_record.h"
 #include "runs/runs.h"
+#include "runs/velocity_record.h"
 #include "tools/arguments.h"
 #include "tools/run_figures.h"
 #include "training/training.h"
@@ -31,6 +34,8 @@
 namespace {
 
 constexpr int kStopped = 1;
+constexpr float kManualDurationMs = 1000.0f;
+constexpr float kManualLongestMs = 3000.0f;
 
 constexpr const char* kUsage =
     "Usage: lab-run [options] ACTION\n"
@@ -55,12 +60,30 @@ constexpr const char* kUsage =
     "Their summary lists the files written; calibrate counts seconds, not samples.\n"
     "A training file that could not be written makes the exit status 1.\n"
     "\n"
-    "  plant    prints the plant in effect: the built-in one, changed by the keys of\n"
-    "           virtual-lab.toml in the working directory; moves nothing\n"
+    "an open-loop experiment and the plant's data sheet:\n"
+    "\n"
+    "  experiment SCHEDULE  applies the valve and motor commands of SCHEDULE through\n"
+    "           the card layers and records what the arm did every period. SCHEDULE\n"
+    "           holds one breakpoint a line, TIME_MS CHANNEL VALUE [ramp], # starting\n"
+    "           a comment; CHANNEL is valve1..valve4 or motor1..motor3 (volts) or\n"
+    "           servo1..servo3 (on, off). A channel holds its value until its next\n"
+    "           breakpoint; with ramp it moves there linearly from the previous one\n"
+    "  characterise  homes the arm, runs a standard set of experiments (valve\n"
+    "           steps, slow sweeps, motor steps, the arm's sine motion) and prints the\n"
+    "           plant's measured figures; the recordings go to --out DIR (default\n"
+    "           characterisation)\n"
+    "\n"
+    "and two that move nothing:\n"
+    "\n"
+    "  plant      prints the plant in effect: the built-in one, changed by the keys\n"
+    "             of virtual-lab.toml in the working directory\n"
+    "  reset-arm  puts the virtual arm back at rest for the next command\n"
     "\n"
     "Every action first reads virtual-lab.toml, when there is one; a file with an\n"
     "unknown key or a value of the wrong type or outside its range is refused with\n"
-    "one line, before anything moves, and the exit status is 2.\n"
+    "one line, before anything moves, and the exit status is 2. An action that\n"
+    "moves the arm starts where the last one left it (virtual-arm.state, written\n"
+    "when it ends; a damaged state is refused with exit status 1).\n"
     "\n"
     "Options:\n"
     "  --dir D            working directory (default .)\n"
@@ -72,12 +95,18 @@ constexpr const char* kUsage =
     "  --motor1, --motor2, --motor3\n"
     "                     manual: switch that motor's servo on\n"
     "  --motor-volts V    manual: voltage of all three motors, -0.5 to 0.5 (default 0.2)\n"
-    "  --duration MS      manual: how long the motors are driven, 0 to 3000 (default 1000)\n"
+    "  --duration MS      manual: how long the motors are driven, 0 to 3000 (default 1000);\n"
+    "                     experiment: its length, 0 to 600000 (default: up to the last\n"
+    "                     breakpoint)\n"
     "  --muscle1, --muscle2, --muscle3, --muscle4\n"
     "                     manual: drive that muscle's valve (the others get 0 V)\n"
     "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
     "  --notebook DIR     the lab directory whose notebook (Archive/) keeps the runs\n"
     "                     and recordings (default: the working directory)\n"
+    "  --out FILE         experiment: the recording (default\n"
+    "                     NeuralFiles/ExperimentRecording.txt); characterise: the\n"
+    "                     directory of its recordings\n"
+    "  --period-ms P      experiment: one period every P ms, 1 to 100 (default 20)\n"
     "  --write FILE       plant: write the complete built-in plant file, every key\n"
     "                     with its meaning, unit and range, to FILE as a template\n"
     "  --help             show this text\n"
@@ -99,7 +128,10 @@ struct Options {
     std::array<float, fuzzy::kParameterCount> fuzzyVector = fuzzy::kHybridRunVector;
     bool motor[arm::kMotorCount] = {};
     float motorVolts = 0.2f;
-    float durationMs = 1000.0f;
+    float durationMs = -1.0f;  // -1: not given
+    experiments::Schedule schedule;
+    experiments::Settings experiment;
+    std::string characteriseDir = "characterisation";
     bool muscle[arm::kMuscleCount] = {};
     float muscleVolts = 4.0f;
 };
@@ -247,7 +279,7 @@ Ending Neural(const Options& options) {
 
 Ending Manual(const Options& options) {
     ManualMotorCommand(options.motor[0], options.motor[1], options.motor[2], options.motorVolts,
-                       options.durationMs);
+                       options.durationMs < 0.0f ? kManualDurationMs : options.durationMs);
     int muscles[arm::kMuscleCount] = {options.muscle[0], options.muscle[1], options.muscle[2],
                                       options.muscle[3]};
     float volts = options.muscleVolts;
@@ -308,6 +340,122 @@ Ending CombinedTraining(const Options& options) {
     return SummariseTraining("combined-training", RecordCombinedTrainingData(nullptr), options);
 }
 
+// Reads the schedule before anything moves; a schedule that does not parse
+// is named with its line.
+bool ReadSchedule(const std::string& path, experiments::Schedule& schedule) {
+    platform::StdioFile file(std::fopen(path.c_str(), "r"));
+    if (!file) {
+        std::fprintf(stderr, "lab-run: cannot open %s\n", path.c_str());
+        return false;
+    }
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) {
+        text.append(buffer, n);
+    }
+    if (const std::string wrong = experiments::ParseSchedule(text, schedule); !wrong.empty()) {
+        std::fprintf(stderr, "lab-run: %s: %s\n", path.c_str(), wrong.c_str());
+        return false;
+    }
+    return true;
+}
+
+Ending Experiment(const Options& options) {
+    const experiments::ExperimentResult result =
+        experiments::RunExperiment(options.schedule, options.experiment, nullptr);
+    Ending ending;
+    std::string& line = ending.summary;
+    Append(line, "lab-run: experiment: %d periods of %g ms, %s", result.timing.samples,
+           options.experiment.periodMs, EndText(result.end));
+    if (options.realTime && result.timing.samples > 0) {
+        Append(line, "; longest period work %.3f ms, %d periods over their time",
+               result.timing.longestWorkMs, result.timing.samplesOver20Ms);
+    }
+    const char* recording = options.experiment.recording.c_str();
+    if (result.recordingWritten) {
+        Append(line, "; recorded in %s", recording);
+        ending.files.push_back(options.experiment.recording);
+    } else {
+        Append(line, "; %s not written", recording);
+    }
+    ending.status =
+        result.end == runs::RunEnd::kCompleted && result.recordingWritten ? 0 : kStopped;
+    ending.outcome = runs::NotebookOutcome(result.end, result.recordingWritten);
+    ending.figures.push_back({"periods", double(result.timing.samples)});
+    return ending;
+}
+
+// The velocities of the standard sine motion (100 mm, 0.5 Hz), generated
+// into `dir`/NeuralFiles/ so that the lab's own trajectory stays untouched.
+bool SineVelocities(const std::string& dir, std::vector<std::array<float, 3>>& velocities) {
+    std::error_code error;
+    const std::filesystem::path lab = std::filesystem::current_path(error);
+    std::filesystem::create_directories(std::filesystem::path(dir) / "NeuralFiles", error);
+    std::filesystem::current_path(dir, error);
+    if (error) {
+        std::fprintf(stderr, "lab-run: cannot use %s: %s\n", dir.c_str(), error.message().c_str());
+        return false;
+    }
+    int sine = 1, ramp = 0, step = 0;
+    float amplitude = 100.0f, frequency = 0.5f;
+    const bool generated = GenerateTrajectory(&sine, &ramp, &step, &amplitude, &frequency);
+    std::vector<runs::VelocityRecord> records;
+    if (generated) {
+        platform::StdioFile file(std::fopen(kVelocityTrajectoryFile, "r"));
+        if (file) {
+            runfiles::ReadAll(file.get(), records);
+        }
+    }
+    std::filesystem::current_path(lab, error);
+    for (const runs::VelocityRecord& record : records) {
+        velocities.push_back({record.velocity[0], record.velocity[1], record.velocity[2]});
+    }
+    return generated && !velocities.empty() && !error;
+}
+
+Ending Characterise(const Options& options) {
+    Ending ending;
+    std::vector<std::array<float, 3>> velocities;
+    if (!SineVelocities(options.characteriseDir, velocities)) {
+        ending.summary = "lab-run: characterise: the sine motion could not be generated";
+        ending.status = kStopped;
+        ending.outcome = notebook::Outcome::kRefused;
+        return ending;
+    }
+    GoHome();
+    HomeMuscles();
+    const experiments::Characterisation sheet =
+        experiments::Characterise(options.characteriseDir, velocities);
+    std::printf("\nPlant data sheet (recordings in %s)\n%s", options.characteriseDir.c_str(),
+                experiments::DataSheet(sheet).c_str());
+    for (const experiments::Figure& figure : sheet.figures) {
+        ending.figures.push_back({figure.name, figure.value});
+    }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(options.characteriseDir, error)) {
+        if (entry.is_regular_file()) {
+            ending.files.push_back(entry.path().string());
+        }
+    }
+    if (!sheet.failure.empty()) {
+        Append(ending.summary, "lab-run: characterise: %s", sheet.failure.c_str());
+        ending.status = kStopped;
+        ending.outcome = notebook::Outcome::kStopped;
+        return ending;
+    }
+    Append(ending.summary, "lab-run: characterise: %zu figures", sheet.figures.size());
+    return ending;
+}
+
+int ResetArm() {
+    if (const std::string failure = lab::ResetArm("."); !failure.empty()) {
+        std::fprintf(stderr, "lab-run: %s\n", failure.c_str());
+        return kStopped;
+    }
+    std::printf("lab-run: reset-arm: the arm is at rest\n");
+    return 0;
+}
+
 // Writes the commented built-in plant file, or prints the plant in effect.
 int Plant(const std::string& templateFile) {
     if (templateFile.empty()) {
@@ -341,6 +489,8 @@ constexpr Action kActions[] = {
     {"velocity-test", VelocityTest, true},
     {"pressure-training", PressureTraining, true},
     {"combined-training", CombinedTraining, true},
+    {"experiment", Experiment, true},
+    {"characterise", Characterise, true},
 };
 
 // The fuzzy vector as the notebook keeps it: ten numbers.
@@ -369,7 +519,7 @@ int main(int argc, char** argv) {
     args.Flag("--motor2", options.motor[1]);
     args.Flag("--motor3", options.motor[2]);
     args.Real("--motor-volts", options.motorVolts, -0.5f, 0.5f);
-    args.Real("--duration", options.durationMs, 0.0f, 3000.0f);
+    args.Real("--duration", options.durationMs, 0.0f, float(experiments::kLongestMs));
     args.Flag("--muscle1", options.muscle[0]);
     args.Flag("--muscle2", options.muscle[1]);
     args.Flag("--muscle3", options.muscle[2]);
@@ -377,11 +527,16 @@ int main(int argc, char** argv) {
     args.Real("--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
     args.Text("--notebook", notebookDir);
     args.Text("--write", templateFile);
-    args.Positionals(positionals, 1, 1, "ACTION");
+    std::string out;
+    args.Text("--out", out);
+    long periodMs = 20;
+    args.Integer("--period-ms", periodMs, 1, 100);
+    args.Positionals(positionals, 1, 2, "ACTION (and the experiment's SCHEDULE)");
     if (const auto exit = args.Parse(argc, argv)) {
         return *exit;
     }
     const bool plant = positionals[0] == "plant";
+    const bool resetArm = positionals[0] == "reset-arm";
     if (!templateFile.empty() && !plant) {
         return args.UsageError("--write goes with the plant action only");
     }
@@ -389,23 +544,49 @@ int main(int argc, char** argv) {
         return Plant(templateFile);
     }
     const Action* action = nullptr;
-    std::string names = "plant";
+    std::string names = "plant, reset-arm";
     for (const Action& candidate : kActions) {
         names += std::string(", ") + candidate.name;
         if (positionals[0] == candidate.name) {
             action = &candidate;
         }
     }
-    if (action == nullptr && !plant) {
+    if (action == nullptr && !plant && !resetArm) {
         return args.UsageError("action '" + positionals[0] + "' is not one of " + names);
     }
     if (!fuzzyVectorFile.empty()) {
-        if (plant || std::string(action->name) != "hybrid") {
+        if (action == nullptr || std::string(action->name) != "hybrid") {
             return args.UsageError("--fuzzy-vector goes with the hybrid action only");
         }
         if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
             return kStopped;
         }
+    }
+
+    const std::string name = action != nullptr ? action->name : "";
+    if ((name == "experiment") != (positionals.size() == 2)) {
+        return args.UsageError(name == "experiment" ? "experiment needs a SCHEDULE file"
+                                                    : "only experiment takes a second argument");
+    }
+    if (!out.empty() && name != "experiment" && name != "characterise") {
+        return args.UsageError("--out goes with experiment and characterise only");
+    }
+    if (!out.empty()) {
+        options.experiment.recording = out;
+        options.characteriseDir = out;
+    }
+    if (name == "manual" && options.durationMs > kManualLongestMs) {
+        char text[64];
+        std::snprintf(text, sizeof text, "duration '%g' is not a number from 0 to %g",
+                      options.durationMs, kManualLongestMs);
+        return args.UsageError(text);
+    }
+    if (name == "experiment") {
+        if (!ReadSchedule(positionals[1], options.schedule)) {
+            return kStopped;
+        }
+        options.experiment.periodMs = double(periodMs);
+        options.experiment.durationMs = options.durationMs;
     }
 
     std::error_code error;
@@ -430,6 +611,13 @@ int main(int argc, char** argv) {
     if (!lock) {
         return kStopped;
     }
+    if (resetArm) {
+        return ResetArm();
+    }
+    if (const std::string refusal = lab::RestoreArm("."); !refusal.empty()) {
+        std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
+        return kStopped;
+    }
     if (!options.realTime) {
         platform::UseVirtualClock();
     }
@@ -447,7 +635,12 @@ int main(int argc, char** argv) {
             recorder->Set("fuzzy_vector", VectorText(options.fuzzyVector));
         }
     }
-    const Ending ending = action->run(options);
+    Ending ending = action->run(options);
+    // The arm stays as the action left it, for the next command here.
+    if (const std::string failure = lab::SaveArm("."); !failure.empty()) {
+        std::fprintf(stderr, "lab-run: %s\n", failure.c_str());
+        ending.status = kStopped;
+    }
     if (recorder) {
         for (const std::string& file : ending.files) {
             recorder->Output(file);

@@ -31,12 +31,16 @@ constexpr const char* kUsage =
     "              evaluations\n"
     "  training    PATH holds NeuralFiles/ with training recordings: excitation\n"
     "              and response of each motor and muscle procedure\n"
+    "  experiment  PATH is an experiment recording (or holds\n"
+    "              NeuralFiles/ExperimentRecording.txt): valve and motor commands,\n"
+    "              pressures, axes and the joint over time, and the joint against\n"
+    "              the differential pressure, where hysteresis shows\n"
     "\n"
     "Times are in seconds (20 ms per sample). A missing or malformed file is named\n"
     "with what is wrong, and no picture is written.\n"
     "\n"
     "Options:\n"
-    "  --kind KIND     run, evaluation, search or training\n"
+    "  --kind KIND     run, evaluation, search, training or experiment\n"
     "  --width PX      picture width in pixels, 320 to 10000 (default 1600; PDF: 96 px\n"
     "                  to the inch)\n"
     "  --height PX     picture height in pixels, 240 to 10000 (default 300 per row of\n"
@@ -53,7 +57,7 @@ int main(int argc, char** argv) {
     long width = reports::kDefaultWidth, height = 0;
     std::vector<std::string> paths;
     tools::Arguments args("run-report", kUsage);
-    args.Choice("--kind", kind, {"run", "evaluation", "search", "training"});
+    args.Choice("--kind", kind, {"run", "evaluation", "search", "training", "experiment"});
     args.Integer("--width", width, 320, 10000);
     args.Integer("--height", height, 240, 10000);
     args.Positionals(paths, 2, 2, "PATH and OUTPUT");
