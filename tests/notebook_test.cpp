@@ -220,6 +220,13 @@ TEST(NotebookTool, HelpOnStandardOutputAndUsageErrorsWithExitStatus2) {
     EXPECT_EQ(bad.err,
               "lab-notebook: --outcome: lost not in {completed,stopped,refused,failed}\n"
               "Try 'lab-notebook --help'.\n");
+    // An unknown word is named, not taken for a missing action.
+    const labtest::ToolRun unknown = RunTool(LAB_NOTEBOOK, "bogus");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("not expected: bogus"), std::string::npos) << unknown.err;
+    const labtest::ToolRun none = RunTool(LAB_NOTEBOOK, "");
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find("an action is required"), std::string::npos) << none.err;
     const labtest::ToolRun empty = RunTool(LAB_NOTEBOOK, "list");
     EXPECT_EQ(empty.status, 1);
     EXPECT_EQ(empty.err,

@@ -403,7 +403,9 @@ int RebuildIndex(const fs::path& dir) {
 int main(int argc, char** argv) {
     CLI::App app(kDescription, "lab-notebook");
     app.set_version_flag("--version", std::string(version::Text()));
-    app.require_subcommand(1);
+    // At most one action; none is refused after parsing, so that an unknown
+    // word or option is named first.
+    app.require_subcommand(0, 1);
     std::string dir = ".";
     app.add_option("--dir", dir, "the lab directory holding Archive/ (default .)");
 
@@ -454,6 +456,12 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "lab-notebook: %s\nTry 'lab-notebook --help'.\n", e.what());
+        return kUsageError;
+    }
+    if (app.get_subcommands().empty()) {
+        std::fprintf(stderr,
+                     "lab-notebook: an action is required: list, show, compare, restore, "
+                     "evaluate or rebuild-index\nTry 'lab-notebook --help'.\n");
         return kUsageError;
     }
     if (*list) {
