@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "runfiles/strict_reader.h"
 
 namespace trainer {
@@ -17,8 +18,13 @@ namespace {
 
 using File = platform::StdioFile;
 
-std::string StagedPath(const std::string& path) {
-    return path + ".new";
+std::optional<labdir::FamilySwap> BeginSwap(FamilyReport& report) {
+    std::string error;
+    auto swap = labdir::FamilySwap::Begin(runfiles::kLabDirectory, report.family, error);
+    if (!swap) {
+        report.notes.push_back(error);
+    }
+    return swap;
 }
 
 }  // namespace
@@ -87,39 +93,50 @@ double Rms(double squaredSum, int count) {
     return count > 0 ? std::sqrt(squaredSum / count) : 0.0;
 }
 
-StagedFiles::~StagedFiles() {
-    for (const std::string& path : paths_) {
-        std::remove(StagedPath(path).c_str());
-    }
+StagedFamily::StagedFamily(FamilyReport& report) : report_(report), swap_(BeginSwap(report)) {}
+
+bool StagedFamily::Write(const std::string& name, const networks::NetworkWeights& weights) {
+    return swap_ && networks::WriteWeightFile(swap_->Staged(name), weights);
 }
 
-bool StagedFiles::Write(const std::string& path, const networks::NetworkWeights& weights) {
-    if (!networks::WriteWeightFile(StagedPath(path), weights)) {
+bool StagedFamily::WriteText(const std::string& name, const std::string& text) {
+    if (!swap_) {
         return false;
     }
-    paths_.push_back(path);
-    return true;
-}
-
-bool StagedFiles::WriteText(const std::string& path, const std::string& text) {
-    File file(std::fopen(StagedPath(path).c_str(), "w"));
+    const std::string path = swap_->Staged(name);
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    File file(std::fopen(path.c_str(), "w"));
     if (!file) {
         return false;
     }
-    paths_.push_back(path);
     const bool written = std::fputs(text.c_str(), file.get()) >= 0;
     return std::fclose(file.release()) == 0 && written;
 }
 
-bool StagedFiles::Commit() {
-    bool renamed = true;
-    for (const std::string& path : paths_) {
-        std::error_code error;
-        std::filesystem::rename(StagedPath(path), path, error);
-        renamed = renamed && !error;
+bool StagedFamily::Commit(const std::vector<std::string>& entries) {
+    if (!swap_) {
+        return false;
     }
-    paths_.clear();
-    return renamed;
+    std::string done;
+    report_.written = swap_->Commit(entries, done, report_.mixed);
+    report_.notes.push_back(done);
+    if (!report_.written) {
+        return false;
+    }
+    // Files of a family were once written beside their place as PATH.new; a
+    // killed run of that kind left them.
+    for (const std::string& entry : entries) {
+        const std::filesystem::path path = std::filesystem::path(runfiles::kLabDirectory) / entry;
+        std::error_code error;
+        std::filesystem::remove(path.string() + ".new", error);
+        for (const auto& file : std::filesystem::directory_iterator(path, error)) {
+            if (file.path().extension() == ".new") {
+                std::filesystem::remove(file.path(), error);
+            }
+        }
+    }
+    return true;
 }
 
 }  // namespace trainer

@@ -339,24 +339,26 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
     }
     trainer.FitAll(all);
 
-    std::error_code error;
-    std::filesystem::create_directories(runfiles::kPonnetDirectory, error);
-    StagedFiles staged;
-    bool written = staged.WriteText(runfiles::kPonnetGeneralWeights.path, "3\n0\n0\n0\n14\n");
+    StagedFamily staged(report);
+    const std::string directory = std::filesystem::path(runfiles::kPonnetDirectory).filename();
+    bool written = staged.WriteText(directory + "/" + runfiles::kPonnetGeneralWeights.Name(),
+                                    "3\n0\n0\n0\n14\n");
     for (int m = 1; m <= kMuscles && written; ++m) {
         for (int set = 0; set < kSets && written; ++set) {
             for (int bin = 0; bin < kBins && written; ++bin) {
                 written = staged.WriteText(
-                    std::string(kConsoleWeightDirectory) + PonnetModel::WeightFileName(m, bin, set),
+                    directory + "/" + PonnetModel::WeightFileName(m, bin, set),
                     WeightFileText(trainer.FitOf(groups[m - 1][set][bin]).fit.parameters));
             }
         }
     }
-    if (!written || !staged.Commit()) {
+    if (!written) {
         report.notes.push_back("pressure networks not written: a file could not be written");
         return report;
     }
-    report.written = true;
+    if (!staged.Commit({directory})) {
+        return report;
+    }
 
     // Errors through the models, on each network's own bin and set: the
     // samples the runs and the evaluator give it.
