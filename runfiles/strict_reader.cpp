@@ -17,6 +17,15 @@ std::string Where(const std::filesystem::path& file, int line) {
     return file.string() + ": line " + std::to_string(line);
 }
 
+// A line or field as a message quotes it: cut after 60 characters, so that a
+// megabyte of garbage is not copied to standard error.
+std::string Quoted(std::string_view text) {
+    constexpr std::size_t kShown = 60;
+    return "'" +
+           (text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...") +
+           "'";
+}
+
 // The white-space separated fields of a line.
 Fields Split(const std::string& line) {
     Fields fields;
@@ -79,7 +88,7 @@ std::string Convert(std::string_view field, const std::string& line, T& value) {
     if constexpr (std::is_same_v<T, int>) {
         const long whole = std::strtol(text.c_str(), &end, 10);
         if (end != text.c_str() + text.size()) {
-            return ": '" + line + "' holds '" + text + "' where a whole number belongs";
+            return ": " + Quoted(line) + " holds " + Quoted(text) + " where a whole number belongs";
         }
         if (errno == ERANGE || whole < INT_MIN || whole > INT_MAX) {
             return " holds a count beyond an int";
@@ -92,7 +101,7 @@ std::string Convert(std::string_view field, const std::string& line, T& value) {
             value = std::strtod(text.c_str(), &end);
         }
         if (end != text.c_str() + text.size()) {
-            return ": '" + line + "' is not a number";
+            return ": " + Quoted(line) + " is not a number";
         }
         if (!std::isfinite(value)) {
             return " holds a number that is not finite";

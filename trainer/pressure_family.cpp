@@ -18,6 +18,7 @@
 #include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
 #include "runfiles/run_files.h"
+#include "runfiles/strict_reader.h"
 #include "trainer/family_support.h"
 #include "trainer/trainer.h"
 
@@ -55,15 +56,10 @@ std::string NetworkFile(int muscle, int bin, int set) {
 
 std::optional<std::vector<runfiles::PressureLogRecord>> ReadRunLog(
     const std::string& path, std::vector<std::string>& notes) {
-    const platform::StdioFile file(std::fopen(path.c_str(), "r"));
-    if (!file) {
-        notes.push_back(path + ": cannot open it");
-        return std::nullopt;
-    }
-    std::vector<runfiles::PressureLogRecord> log;
-    if (runfiles::ReadAll(file.get(), log).stalled) {
-        notes.push_back(path + ": line " + std::to_string(log.size()) + " is not a run log record");
-        return std::nullopt;
+    std::string error;
+    auto log = runfiles::ReadLogRecords(path, error);
+    if (!log) {
+        notes.push_back(error);
     }
     return log;
 }
