@@ -17,15 +17,6 @@ std::string Where(const std::filesystem::path& file, int line) {
     return file.string() + ": line " + std::to_string(line);
 }
 
-// A line or field as a message quotes it: cut after 60 characters, so that a
-// megabyte of garbage is not copied to standard error.
-std::string Quoted(std::string_view text) {
-    constexpr std::size_t kShown = 60;
-    return "'" +
-           (text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...") +
-           "'";
-}
-
 // The white-space separated fields of a line.
 Fields Split(const std::string& line) {
     Fields fields;
@@ -145,6 +136,13 @@ std::optional<std::vector<Record>> ReadRecordFile(const std::filesystem::path& f
 }
 
 }  // namespace
+
+std::string Quoted(std::string_view text) {
+    constexpr std::size_t kShown = 60;
+    return "'" +
+           (text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...") +
+           "'";
+}
 
 std::optional<Rows> ReadRows(const std::filesystem::path& file, int least, int most,
                              std::string& error) {

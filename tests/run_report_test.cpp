@@ -289,6 +289,15 @@ TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {
     refused("progress.csv out.png", "progress.csv: line 1 is not the header");
     labtest::WriteText("progress.csv", "evaluation,best\n1,0.05\n2,x\n");
     refused("progress.csv out.png", "progress.csv: line 3");
+    // A megabyte of garbage is quoted by its start only.
+    labtest::WriteText("progress.csv", "evaluation,best\n" + std::string(1 << 20, '#') + "\n");
+    refused("progress.csv out.png", "progress.csv: line 2: '" + std::string(60, '#') +
+                                        "...' is not 'evaluation,best'\n");
+    EXPECT_LT(Report("progress.csv out.png").err.size(), 200u);
+    // A directory where the search's CSV belongs is named as one.
+    refused("--kind search . out.png",
+            ".: a directory, where a search report reads tune-fuzzy's progress CSV (such as "
+            "./tune-progress.csv)");
 
     fs::create_directories("empty");
     refused("empty out.png", "empty: neither");
