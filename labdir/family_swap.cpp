@@ -40,10 +40,10 @@ std::string Exchange(const std::string& staged, const std::string& target, bool 
 
 // Undoes Exchange.
 std::string Unexchange(const std::string& staged, const std::string& target, bool targetExisted) {
-    const int moved = targetExisted ? renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(),
-                                                RENAME_EXCHANGE)
-                                    : renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, staged.c_str(),
-                                                RENAME_NOREPLACE);
+    const int moved =
+        targetExisted
+            ? renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE)
+            : renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, staged.c_str(), RENAME_NOREPLACE);
     return moved == 0 ? std::string() : std::strerror(errno);
 }
 
@@ -117,8 +117,9 @@ std::string FinishOne(const std::string& dir, const std::string& staging) {
                               ? std::string("its new version is gone")
                               : Exchange(staged, target, targetExists);
         if (!why.empty()) {
-            return "the " + family + " family a killed run began replacing could not be completed: " +
-                   target + ": " + why + "; kept in " + staging + " for the next command";
+            return "the " + family +
+                   " family a killed run began replacing could not be completed: " + target + ": " +
+                   why + "; kept in " + staging + " for the next command";
         }
         completed.push_back(entry.name);
     }
@@ -166,7 +167,8 @@ bool FamilySwap::Commit(const std::vector<std::string>& names, std::string& done
     mixed = false;
     std::vector<Entry> entries;
     for (const std::string& name : names) {
-        struct stat staged {}, old {};
+        struct stat staged {
+        }, old{};
         if (lstat(Staged(name).c_str(), &staged) != 0) {
             done = Staged(name) + " was not written; nothing was replaced";
             return false;
@@ -189,7 +191,8 @@ bool FamilySwap::Commit(const std::vector<std::string>& names, std::string& done
     std::vector<bool> existed;  // per entry exchanged so far: whether it had an old version
     for (const Entry& entry : entries) {
         const std::string target = Path(dir_, entry.name);
-        struct stat old {}, staged {};
+        struct stat old {
+        }, staged{};
         const bool exists = lstat(target.c_str(), &old) == 0;
         lstat(Staged(entry.name).c_str(), &staged);
         std::string why;

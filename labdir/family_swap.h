@@ -47,7 +47,8 @@ class FamilySwap {
     bool Commit(const std::vector<std::string>& names, std::string& done, bool& mixed);
 
   private:
-    FamilySwap(std::string dir, std::string staging) : dir_(std::move(dir)), staging_(std::move(staging)) {}
+    FamilySwap(std::string dir, std::string staging)
+        : dir_(std::move(dir)), staging_(std::move(staging)) {}
     std::string dir_, staging_;  // staging_ empty when moved from or kept
 };
 

@@ -36,9 +36,8 @@ std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std
         const char* rest = comma ? end + 1 : end;
         const double best = std::strtod(rest, &end);
         if (!comma || end == rest || *end != '\0') {
-            error = Format("%s: line %d: %s is not 'evaluation,best'",
-                           progressCsv.string().c_str(), lineNumber,
-                           runfiles::Quoted(line).c_str());
+            error = Format("%s: line %d: %s is not 'evaluation,best'", progressCsv.string().c_str(),
+                           lineNumber, runfiles::Quoted(line).c_str());
             return std::nullopt;
         }
         progress.columns[0].push_back(evaluation);

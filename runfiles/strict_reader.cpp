@@ -140,7 +140,8 @@ std::optional<std::vector<Record>> ReadRecordFile(const std::filesystem::path& f
 std::string Quoted(std::string_view text) {
     constexpr std::size_t kShown = 60;
     return "'" +
-           (text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...") +
+           (text.size() <= kShown ? std::string(text)
+                                  : std::string(text.substr(0, kShown)) + "...") +
            "'";
 }
 

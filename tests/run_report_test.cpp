@@ -291,8 +291,8 @@ TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {
     refused("progress.csv out.png", "progress.csv: line 3");
     // A megabyte of garbage is quoted by its start only.
     labtest::WriteText("progress.csv", "evaluation,best\n" + std::string(1 << 20, '#') + "\n");
-    refused("progress.csv out.png", "progress.csv: line 2: '" + std::string(60, '#') +
-                                        "...' is not 'evaluation,best'\n");
+    refused("progress.csv out.png",
+            "progress.csv: line 2: '" + std::string(60, '#') + "...' is not 'evaluation,best'\n");
     EXPECT_LT(Report("progress.csv out.png").err.size(), 200u);
     // A directory where the search's CSV belongs is named as one.
     refused("--kind search . out.png",

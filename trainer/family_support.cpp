@@ -95,23 +95,39 @@ double Rms(double squaredSum, int count) {
 
 StagedFamily::StagedFamily(FamilyReport& report) : report_(report), swap_(BeginSwap(report)) {}
 
-bool StagedFamily::Write(const std::string& name, const networks::NetworkWeights& weights) {
-    return swap_ && networks::WriteWeightFile(swap_->Staged(name), weights);
+std::string StagedFamily::Write(const std::string& name, const networks::NetworkWeights& weights) {
+    const std::string shown = std::string(runfiles::kLabDirectory) + "/" + name;
+    if (!swap_) {
+        return shown + " could not be staged";
+    }
+    for (const std::vector<float>* values : {&weights.outputWeights, &weights.outputBiases,
+                                             &weights.inputWeights, &weights.hiddenBiases}) {
+        if (!std::all_of(values->begin(), values->end(),
+                         [](float w) { return std::isfinite(w); })) {
+            return shown + ": a fitted weight is beyond a 32-bit real";
+        }
+    }
+    if (!networks::WriteWeightFile(swap_->Staged(name), weights)) {
+        return shown + " could not be written (" + std::strerror(errno) + ")";
+    }
+    return {};
 }
 
-bool StagedFamily::WriteText(const std::string& name, const std::string& text) {
+std::string StagedFamily::WriteText(const std::string& name, const std::string& text) {
+    const std::string shown = std::string(runfiles::kLabDirectory) + "/" + name;
     if (!swap_) {
-        return false;
+        return shown + " could not be staged";
+    }
+    if (text.find("inf") != std::string::npos || text.find("nan") != std::string::npos) {
+        return shown + ": a fitted weight is beyond a 32-bit real";
     }
     const std::string path = swap_->Staged(name);
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
     File file(std::fopen(path.c_str(), "w"));
-    if (!file) {
-        return false;
-    }
-    const bool written = std::fputs(text.c_str(), file.get()) >= 0;
-    return std::fclose(file.release()) == 0 && written;
+    bool written = file && std::fputs(text.c_str(), file.get()) >= 0;
+    written = file && std::fclose(file.release()) == 0 && written;
+    return written ? std::string() : shown + " could not be written (" + std::strerror(errno) + ")";
 }
 
 bool StagedFamily::Commit(const std::vector<std::string>& entries) {

@@ -65,10 +65,12 @@ class StagedFamily {
     StagedFamily(FamilyReport& report);
 
     // `name` is the file's path below NeuralFiles/. Writes through
-    // networks::WriteWeightFile; false when it refuses.
-    bool Write(const std::string& name, const networks::NetworkWeights& weights);
-    // Writes the given text as it is.
-    bool WriteText(const std::string& name, const std::string& text);
+    // networks::WriteWeightFile; what went wrong, naming the file, or an
+    // empty text.
+    std::string Write(const std::string& name, const networks::NetworkWeights& weights);
+    // Writes the given text as it is, unless it holds a weight that is not
+    // finite ("inf", "nan").
+    std::string WriteText(const std::string& name, const std::string& text);
     // Replaces the family's entries of NeuralFiles/ (files, or a directory
     // holding its files) by the staged ones, and removes the PATH.new files
     // an earlier kind of run left. Sets the report's written and mixed, with

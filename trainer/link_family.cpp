@@ -140,9 +140,13 @@ FamilyReport TrainLinkNetworks(const MotorRecordings& recordings, const Training
     StagedFamily staged(report);
     const std::vector<std::string> entries{runfiles::kDoubleLinkWeights.Name(),
                                            runfiles::kUpperLinkWeights.Name()};
-    if (!staged.Write(entries[0], ToNetworkWeights(kDoubleLinkShape, doubleFit.parameters)) ||
-        !staged.Write(entries[1], ToNetworkWeights(kUpperLinkShape, upperFit.parameters))) {
-        report.notes.push_back("link networks not written: a file could not be written");
+    std::string problem =
+        staged.Write(entries[0], ToNetworkWeights(kDoubleLinkShape, doubleFit.parameters));
+    if (problem.empty()) {
+        problem = staged.Write(entries[1], ToNetworkWeights(kUpperLinkShape, upperFit.parameters));
+    }
+    if (!problem.empty()) {
+        report.notes.push_back("link networks not written: " + problem);
         return report;
     }
     if (!staged.Commit(entries)) {

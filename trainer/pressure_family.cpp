@@ -337,19 +337,19 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
 
     StagedFamily staged(report);
     const std::string directory = std::filesystem::path(runfiles::kPonnetDirectory).filename();
-    bool written = staged.WriteText(directory + "/" + runfiles::kPonnetGeneralWeights.Name(),
-                                    "3\n0\n0\n0\n14\n");
-    for (int m = 1; m <= kMuscles && written; ++m) {
-        for (int set = 0; set < kSets && written; ++set) {
-            for (int bin = 0; bin < kBins && written; ++bin) {
-                written = staged.WriteText(
+    std::string problem = staged.WriteText(directory + "/" + runfiles::kPonnetGeneralWeights.Name(),
+                                           "3\n0\n0\n0\n14\n");
+    for (int m = 1; m <= kMuscles && problem.empty(); ++m) {
+        for (int set = 0; set < kSets && problem.empty(); ++set) {
+            for (int bin = 0; bin < kBins && problem.empty(); ++bin) {
+                problem = staged.WriteText(
                     directory + "/" + PonnetModel::WeightFileName(m, bin, set),
                     WeightFileText(trainer.FitOf(groups[m - 1][set][bin]).fit.parameters));
             }
         }
     }
-    if (!written) {
-        report.notes.push_back("pressure networks not written: a file could not be written");
+    if (!problem.empty()) {
+        report.notes.push_back("pressure networks not written: " + problem);
         return report;
     }
     if (!staged.Commit({directory})) {

@@ -122,9 +122,10 @@ FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
     std::vector<std::string> entries;
     for (int m = 0; m < kMuscles; ++m) {
         entries.push_back(runfiles::kValveWeights.Name(m + 1));
-        if (!staged.Write(entries.back(), ToNetworkWeights(kValveShape, fits[m].parameters))) {
-            report.notes.push_back("valve networks not written: " +
-                                   runfiles::kValveWeights.Path(m + 1) + " could not be written");
+        const std::string problem =
+            staged.Write(entries.back(), ToNetworkWeights(kValveShape, fits[m].parameters));
+        if (!problem.empty()) {
+            report.notes.push_back("valve networks not written: " + problem);
             return report;
         }
     }
