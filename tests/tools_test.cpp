@@ -68,6 +68,19 @@ TEST(Tools, OutputDirectoriesAreCreatedWithAWord) {
     EXPECT_EQ(RunTool(TRAJGEN, "--dir made").out, "");
 }
 
+TEST(Tools, TrajgenNamesEachFileItCouldNotWrite) {
+    std::filesystem::create_directories("lab/NeuralFiles/SinTrajectoryALLWeights.txt");
+    std::filesystem::create_symlink("/dev/full",
+                                    "lab/NeuralFiles/SinVelocityTrajectoryDesired.txt");
+    const ToolRun run = RunTool(TRAJGEN, "--dir lab");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "trajgen: lab/NeuralFiles/SinVelocityTrajectoryDesired.txt was not written and "
+              "closed cleanly\n"
+              "trajgen: lab/NeuralFiles/SinTrajectoryALLWeights.txt was not written and closed "
+              "cleanly\n");
+}
+
 // The trainer reads its recordings line by line: a line short a column is
 // named with its real line number even when a later line's extra number
 // would make the count come out even, and a run log's counts are held to
