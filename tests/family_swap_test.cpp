@@ -11,21 +11,14 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "labdir/lab_lock.h"
+#include "tests/lab_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Contents(const fs::path& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // Stages `names` holding `version` ("Dir" a directory of two files), and
 // commits them.
@@ -55,10 +48,10 @@ std::set<std::string> Versions(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         const fs::path path = fs::path("NeuralFiles") / name;
         if (name == "Dir") {
-            versions.insert(Contents(path / "a.txt"));
-            versions.insert(Contents(path / "b.txt"));
+            versions.insert(labtest::ReadText(path / "a.txt"));
+            versions.insert(labtest::ReadText(path / "b.txt"));
         } else {
-            versions.insert(Contents(path));
+            versions.insert(labtest::ReadText(path));
         }
     }
     return versions;
@@ -80,7 +73,7 @@ TEST(FamilySwap, ReplacesWholeOrPutsBackWhatItReplacedAndSaysWhich) {
     std::ofstream("NeuralFiles/Dir/notes.txt") << "mine";
     ASSERT_TRUE(StageAndCommit(names, "new", done, mixed)) << done;
     EXPECT_EQ(Versions(names), std::set<std::string>{"new"});
-    EXPECT_EQ(Contents("NeuralFiles/Dir/notes.txt"), "mine");
+    EXPECT_EQ(labtest::ReadText("NeuralFiles/Dir/notes.txt"), "mine");
     EXPECT_EQ(Entries("NeuralFiles"), 4);
 
     // A directory where the third file belongs: the two before it go back.
@@ -91,8 +84,8 @@ TEST(FamilySwap, ReplacesWholeOrPutsBackWhatItReplacedAndSaysWhich) {
     EXPECT_EQ(done,
               "NeuralFiles/W3.txt could not be replaced (a directory is in its place); the 2 "
               "replaced before it were put back");
-    EXPECT_EQ(Contents("NeuralFiles/W1.txt"), "new");
-    EXPECT_EQ(Contents("NeuralFiles/W2.txt"), "new");
+    EXPECT_EQ(labtest::ReadText("NeuralFiles/W1.txt"), "new");
+    EXPECT_EQ(labtest::ReadText("NeuralFiles/W2.txt"), "new");
     EXPECT_TRUE(fs::is_directory("NeuralFiles/W3.txt/inside"));
     EXPECT_EQ(Entries("NeuralFiles"), 4) << "the staging directory is gone";
 
@@ -105,7 +98,7 @@ TEST(FamilySwap, ReplacesWholeOrPutsBackWhatItReplacedAndSaysWhich) {
               "NeuralFiles/Dir could not be replaced (it is not a directory); the 3 replaced "
               "before it were put back");
     EXPECT_FALSE(fs::exists("NeuralFiles/W3.txt"));
-    EXPECT_EQ(Contents("NeuralFiles/Dir"), "a file");
+    EXPECT_EQ(labtest::ReadText("NeuralFiles/Dir"), "a file");
 }
 
 // Kills a child at a different moment of its commits each time. Taking the
