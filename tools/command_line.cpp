@@ -1,9 +1,11 @@
 #include "tools/command_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "version/version.h"
@@ -30,11 +32,18 @@ bool ParseWhole(const std::string& text, T& value) {
     return error == std::errc() && stop == end && !text.empty();
 }
 
+// An option of one value that reads its text itself; given twice, the
+// last counts.
+CLI::Option* AddReader(CLI::App& app, const std::string& name,
+                       std::function<void(const std::string&)> read) {
+    return app.add_option_function<std::string>(name, std::move(read))
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
 template <typename Real>
 CLI::Option* AddRealOption(CLI::App& app, const std::string& name, Real& value, Real low,
                            Real high) {
-    return app.add_option_function<std::string>(name, [&value, name, low,
-                                                       high](const std::string& text) {
+    return AddReader(app, name, [&value, name, low, high](const std::string& text) {
         Real parsed{};
         if (!ParseWhole(text, parsed) || !std::isfinite(parsed) || parsed < low || parsed > high) {
             throw CLI::ValidationError(Bare(name) + " '" + text + "' is not a number from " +
@@ -70,7 +79,7 @@ std::string Reason(const CLI::ParseError& error) {
     }
     // "--dir: 1 required TEXT missing"
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr &&
-        what.find(" required ") != std::string::npos) {
+        what.ends_with(" missing")) {
         return what.substr(0, what.find(':')) + " needs a value";
     }
     return what;
@@ -90,7 +99,6 @@ void UseConventions(CLI::App& app, const char* usage) {
     app.allow_extras();
     app.fallthrough();
     app.require_subcommand(0, 1);
-    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 CLI::Option* AddReal(CLI::App& app, const std::string& name, float& value, float low, float high) {
@@ -103,8 +111,7 @@ CLI::Option* AddReal(CLI::App& app, const std::string& name, double& value, doub
 }
 
 CLI::Option* AddWhole(CLI::App& app, const std::string& name, long& value, long low, long high) {
-    return app.add_option_function<std::string>(name, [&value, name, low,
-                                                       high](const std::string& text) {
+    return AddReader(app, name, [&value, name, low, high](const std::string& text) {
         long parsed = 0;
         if (!ParseWhole(text, parsed) || parsed < low || parsed > high) {
             throw CLI::ValidationError(Bare(name) + " '" + text + "' is not a whole number from " +
@@ -115,7 +122,7 @@ CLI::Option* AddWhole(CLI::App& app, const std::string& name, long& value, long 
 }
 
 CLI::Option* AddText(CLI::App& app, const std::string& name, std::string& value) {
-    return app.add_option_function<std::string>(name, [&value, name](const std::string& text) {
+    return AddReader(app, name, [&value, name](const std::string& text) {
         if (text.empty()) {
             throw CLI::ValidationError(Bare(name) + " needs a non-empty value");
         }
@@ -125,14 +132,14 @@ CLI::Option* AddText(CLI::App& app, const std::string& name, std::string& value)
 
 CLI::Option* AddChoice(CLI::App& app, const std::string& name, std::string& value,
                        std::vector<std::string> choices) {
-    return app.add_option_function<std::string>(
-        name, [&value, name, choices = std::move(choices)](const std::string& text) {
-            if (std::find(choices.begin(), choices.end(), text) == choices.end()) {
-                throw CLI::ValidationError(Bare(name) + " '" + text + "' is not one of " +
-                                           Joined(choices));
-            }
-            value = text;
-        });
+    return AddReader(app, name,
+                     [&value, name, choices = std::move(choices)](const std::string& text) {
+                         if (std::find(choices.begin(), choices.end(), text) == choices.end()) {
+                             throw CLI::ValidationError(Bare(name) + " '" + text +
+                                                        "' is not one of " + Joined(choices));
+                         }
+                         value = text;
+                     });
 }
 
 int UsageError(const CLI::App& app, std::string_view message) {
