@@ -86,6 +86,7 @@ Model::Model(const Parameters& given)
     : parameters(given),
       sinBraid(std::sin(given.braidDegrees * kRadiansPerDegree)),
       cosBraid(std::cos(given.braidDegrees * kRadiansPerDegree)),
+      slipRelaxation(std::exp(-kStepSeconds / given.braidRelaxationSeconds)),
       force() {
     for (int i = 0; i < kForceTablePressures; ++i) {
         for (int j = 0; j < kForceTableContractions; ++j) {
@@ -198,6 +199,8 @@ double StaticMuscleForce(const Model& model, double pressureBar, double contract
 }
 
 void TrackSetPressure(const Model& model, MuscleMemory& memory, double setBar) {
+    memory.heldSeconds = setBar == memory.setBar ? memory.heldSeconds + kStepSeconds : 0.0;
+    memory.setBar = setBar;
     const double play = model.parameters.directionPlayBar;
     if (setBar > memory.setReference + play) {
         memory.setReference = setBar - play;
@@ -220,11 +223,12 @@ void SlipStep(const Model& model, MuscleMemory& memory, double contractionMetres
               double pressureBar) {
     const Parameters& p = model.parameters;
     const double bar = std::max(pressureBar, 0.0);
+    const double kept = memory.heldSeconds >= p.braidSettleSeconds ? model.slipRelaxation : 1.0;
     for (int i = 0; i < kSlipElements; ++i) {
         const double k = p.slipStiffnessNewtonsPerMetre[i];
-        memory.slip[i] = std::clamp(memory.slip[i] + contractionMetres,
-                                    -p.slipStretchingNewtonsPerBar[i] * bar / k,
-                                    p.slipContractingNewtonsPerBar[i] * bar / k);
+        memory.slip[i] = kept * std::clamp(memory.slip[i] + contractionMetres,
+                                           -p.slipStretchingNewtonsPerBar[i] * bar / k,
+                                           p.slipContractingNewtonsPerBar[i] * bar / k);
     }
 }
 

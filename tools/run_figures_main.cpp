@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "figures/figures.h"
 #include "tools/command_line.h"
-#include "tools/run_figures.h"
 
 namespace {
 
