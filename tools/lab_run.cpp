@@ -28,7 +28,7 @@
 #include "runs/run_record.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 #include "training/training.h"
 #include "trajectory/trajectory.h"
 
@@ -544,53 +544,56 @@ int main(int argc, char** argv) {
     std::string fuzzyVectorFile;
     std::string notebookDir;
     std::string templateFile;
-    std::vector<std::string> positionals;
-    tools::Arguments args("lab-run", kUsage);
-    args.Text("--dir", dir);
-    args.Flag("--real-time", options.realTime);
-    args.Text("--fuzzy-vector", fuzzyVectorFile);
-    args.Flag("--motor1", options.motor[0]);
-    args.Flag("--motor2", options.motor[1]);
-    args.Flag("--motor3", options.motor[2]);
-    args.Real("--motor-volts", options.motorVolts, -0.5f, 0.5f);
-    args.Real("--duration", options.durationMs, 0.0f, float(experiments::kLongestMs));
-    args.Flag("--muscle1", options.muscle[0]);
-    args.Flag("--muscle2", options.muscle[1]);
-    args.Flag("--muscle3", options.muscle[2]);
-    args.Flag("--muscle4", options.muscle[3]);
-    args.Real("--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
-    args.Text("--notebook", notebookDir);
-    args.Text("--write", templateFile);
+    CLI::App app("", "lab-run");
+    tools::UseConventions(app, kUsage);
+    tools::AddText(app, "--dir", dir);
+    app.add_flag("--real-time", options.realTime);
+    tools::AddText(app, "--fuzzy-vector", fuzzyVectorFile);
+    app.add_flag("--motor1", options.motor[0]);
+    app.add_flag("--motor2", options.motor[1]);
+    app.add_flag("--motor3", options.motor[2]);
+    tools::AddReal(app, "--motor-volts", options.motorVolts, -0.5f, 0.5f);
+    tools::AddReal(app, "--duration", options.durationMs, 0.0f, float(experiments::kLongestMs));
+    app.add_flag("--muscle1", options.muscle[0]);
+    app.add_flag("--muscle2", options.muscle[1]);
+    app.add_flag("--muscle3", options.muscle[2]);
+    app.add_flag("--muscle4", options.muscle[3]);
+    tools::AddReal(app, "--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
+    tools::AddText(app, "--notebook", notebookDir);
+    tools::AddText(app, "--write", templateFile);
     std::string out;
-    args.Text("--out", out);
+    tools::AddText(app, "--out", out);
     long periodMs = 20;
-    args.Integer("--period-ms", periodMs, 1, 100);
-    args.Positionals(positionals, 1, 2, "ACTION (and the experiment's SCHEDULE)");
-    if (const auto exit = args.Parse(argc, argv)) {
+    tools::AddWhole(app, "--period-ms", periodMs, 1, 100);
+    app.add_subcommand("plant");
+    app.add_subcommand("reset-arm");
+    std::string schedule;
+    for (const Action& candidate : kActions) {
+        CLI::App* word = app.add_subcommand(candidate.name);
+        if (std::string_view(candidate.name) == "experiment") {
+            tools::AddText(*word, "SCHEDULE", schedule);
+        }
+    }
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
-    const bool plant = positionals[0] == "plant";
-    const bool resetArm = positionals[0] == "reset-arm";
+    const bool plant = app.got_subcommand("plant");
+    const bool resetArm = app.got_subcommand("reset-arm");
     if (!templateFile.empty() && !plant) {
-        return args.UsageError("--write goes with the plant action only");
+        return tools::UsageError(app, "--write goes with the plant action only");
     }
     if (plant && !templateFile.empty()) {
         return Plant(templateFile);
     }
     const Action* action = nullptr;
-    std::string names = "plant, reset-arm";
     for (const Action& candidate : kActions) {
-        names += std::string(", ") + candidate.name;
-        if (positionals[0] == candidate.name) {
+        if (app.got_subcommand(candidate.name)) {
             action = &candidate;
         }
     }
-    if (action == nullptr && !plant && !resetArm) {
-        return args.UsageError("action '" + positionals[0] + "' is not one of " + names);
-    }
     if (!fuzzyVectorFile.empty()) {
         if (action == nullptr || std::string(action->name) != "hybrid") {
-            return args.UsageError("--fuzzy-vector goes with the hybrid action only");
+            return tools::UsageError(app, "--fuzzy-vector goes with the hybrid action only");
         }
         if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
             return kStopped;
@@ -598,12 +601,11 @@ int main(int argc, char** argv) {
     }
 
     const std::string name = action != nullptr ? action->name : "";
-    if ((name == "experiment") != (positionals.size() == 2)) {
-        return args.UsageError(name == "experiment" ? "experiment needs a SCHEDULE file"
-                                                    : "only experiment takes a second argument");
+    if (name == "experiment" && schedule.empty()) {
+        return tools::UsageError(app, "experiment needs a SCHEDULE file");
     }
     if (!out.empty() && name != "experiment" && name != "characterise") {
-        return args.UsageError("--out goes with experiment and characterise only");
+        return tools::UsageError(app, "--out goes with experiment and characterise only");
     }
     if (!out.empty()) {
         options.experiment.recording = out;
@@ -613,10 +615,10 @@ int main(int argc, char** argv) {
         char text[64];
         std::snprintf(text, sizeof text, "duration '%g' is not a number from 0 to %g",
                       options.durationMs, kManualLongestMs);
-        return args.UsageError(text);
+        return tools::UsageError(app, text);
     }
     if (name == "experiment") {
-        if (!ReadSchedule(positionals[1], options.schedule)) {
+        if (!ReadSchedule(schedule, options.schedule)) {
             return kStopped;
         }
         options.experiment.periodMs = double(periodMs);
