@@ -121,16 +121,25 @@ TEST(FamilySwap, AKillAtAnyMomentLeavesTheOldFamilyOrTheNewOneOnceTheLockIsTaken
         if (child == 0) {
             close(go[0]);
             (void)!write(go[1], "g", 1);
-            // Commits the same new version until killed.
-            for (;;) {
-                StageAndCommit(names, std::to_string(round), done, mixed);
+            // Commits one new version after another until killed.
+            for (int version = 1;; ++version) {
+                StageAndCommit(names, std::to_string(round) + "." + std::to_string(version), done,
+                               mixed);
             }
         }
         close(go[1]);
         char started;
         ASSERT_EQ(read(go[0], &started, 1), 1);
         close(go[0]);
-        usleep(useconds_t(200 + 97 * round));
+        // Odd rounds kill at any moment; even ones just after the journal
+        // appears, among the renames.
+        if (round % 2 == 1) {
+            usleep(useconds_t(700 * round));
+        } else {
+            while (!fs::exists("NeuralFiles/.new-test/.journal")) {
+            }
+            usleep(useconds_t(10 * round));
+        }
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
