@@ -44,7 +44,6 @@ extern unsigned int linkLists;
 extern float viewRotation[16];  // column-major
 extern float viewTranslation[3];
 extern float viewAspect;
-extern float viewScale;
 
 // Reads "Resources/Drawing1.3ds" into armModel; needs no GL context.
 void LoadArmModel();
