@@ -255,7 +255,6 @@ TEST(TrainerPressure, FitsTheVisitedBinsAndFillsTheOthersFromTheirNeighbours) {
 
     // The files load, and a prediction inside the swing follows the law.
     PonnetModel model(4, kConsoleWeightDirectory);
-    model.Allocate();
     ASSERT_TRUE(model.LoadWeights());
     float input[PonnetModel::kInputSize] = {};
     std::FILE* replay = std::fopen("run.txt", "r");
