@@ -201,8 +201,8 @@ ExperimentResult RunExperiment(const Schedule& schedule, const Settings& setting
     result.end = runs::RunEnd::kCompleted;
     for (std::size_t k = 0; k < periods; ++k) {
         // Every period: no allocation, no file, no output of its own.
-        if (const runs::RunEnd stop = runs::CheckStops(); stop != runs::RunEnd::kCompleted) {
-            result.end = stop;
+        if (const std::optional<runs::RunEnd> stop = runs::CheckStops()) {
+            result.end = *stop;
             break;
         }
         pacer.StartSample();

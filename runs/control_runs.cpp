@@ -20,6 +20,7 @@
 #include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
 #include "runfiles/run_files.h"
+#include "runs/paced_loop.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
 #include "trajectory/trajectory.h"
@@ -72,7 +73,6 @@ bool BuildNetworks(Networks& nets, char (&problem)[runs::kProblemCapacity]) {
     }
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.pressure[m] = std::make_unique<PonnetModel>(m + 1, kConsoleWeightDirectory);
-        nets.pressure[m]->Allocate();
         note(nets.pressure[m]->LoadWeights(), "the PONNET weights of muscle %d", m + 1);
     }
     return problem[0] == '\0';
@@ -237,25 +237,17 @@ void RunSample(const Networks& nets, const VelocityRecord& velocity, std::vector
 }
 
 // The real-time loop over samples 1 to n - 4, each checked for the stops
-// first. Every 20 ms; nothing allocated, opened or printed.
+// first and only then against the trajectory's end, so that a stop found
+// after the last sample still ends the run as a stop. Every 20 ms; nothing
+// allocated, opened or printed.
 RunEnd RunSamples(const Networks& nets, const std::vector<VelocityRecord>& velocities,
-                  std::vector<Sample>& samples, runs::Redraw redraw, runs::SamplePacer& pacer) {
+                  std::vector<Sample>& samples, runs::Redraw redraw, runs::PacedLoop& loop) {
     const std::size_t n = samples.size();
-    for (std::size_t k = 1;;) {
-        if (const RunEnd stop = runs::CheckStops(); stop != RunEnd::kCompleted) {
-            return stop;
-        }
-        if (k + 3 >= n) {
-            return RunEnd::kCompleted;
-        }
-        pacer.StartSample();
-        RunSample(nets, velocities[k], samples, k);
-        ++k;
-        if (redraw != nullptr) {
-            redraw();
-        }
-        pacer.WaitForPeriodEnd();
-    }
+    return loop
+        .Run([n](int i) { return std::size_t(i) + 4 < n; },
+             [&](int i) { RunSample(nets, velocities[i + 1], samples, std::size_t(i) + 1); },
+             redraw)
+        .end;
 }
 
 // One line per sample 1 to n - 4 in each log, whatever ended the loop.
@@ -339,9 +331,10 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     }
     ComputeSlopes(samples);
 
-    runs::SamplePacer pacer(static_cast<int>(sampleCount));
-    result.end = RunSamples(nets, velocities, samples, redraw, pacer);
-    result.timing = pacer.Timing();
+    runs::PacedLoop loop(static_cast<int>(sampleCount), runs::Pacing::kFromSampleStart,
+                         runs::EndTest::kAfterStops);
+    result.end = RunSamples(nets, velocities, samples, redraw, loop);
+    result.timing = loop.Timing();
 
     const bool written = WriteLogs(files, samples);
     StopMotorsAndValves();

@@ -12,6 +12,7 @@
 #include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
+#include "runs/paced_loop.h"
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
@@ -62,7 +63,7 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     Sleep(1000);
     // One pacer for the four muscles: its work times are the samples', its
     // lateness figures include the pauses between the muscles.
-    runs::SamplePacer pacer(arm::kMuscleCount * training::kValveSamples);
+    runs::PacedLoop loop(arm::kMuscleCount * training::kValveSamples);
 
     TrainingResult result;
     result.end = RunEnd::kCompleted;
@@ -71,31 +72,25 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
         SetValvesToReference();
         Sleep(1000);
         // Every 20 ms; no allocation, no file, no output.
-        RunEnd end = RunEnd::kCompleted;
-        int q = 0;
-        while (q < training::kValveSamples && (end = runs::CheckStops()) == RunEnd::kCompleted) {
-            pacer.StartSample();
+        const auto excite = [&records, &pressures, r](int q) {
             ValveVoltages[r] =
                 training::NextValveCommand(q, ValveVoltages[r], runs::kMuscleReferenceVolts[r]);
             WriteValveVoltages(ValveVoltages);
             records[r][q].voltage = ValveVoltages[r];
             ReadPressures(pressures);
             records[r][q].pressure = pressures[r];
-            if (redraw) {
-                redraw();
-            }
-            ++q;
-            pacer.WaitForPeriodEnd();
+        };
+        const runs::PacedLoop::Outcome muscle =
+            loop.Run([](int q) { return q < training::kValveSamples; }, excite, redraw);
+        for (int j = 0; j < muscle.samples; ++j) {
+            std::printf("%f\n", loop.RecordedWorkMs(result.samples + j));
         }
-        for (int j = 0; j < q; ++j) {
-            std::printf("%f\n", pacer.RecordedWorkMs(result.samples + j));
-        }
-        result.samples += q;
+        result.samples += muscle.samples;
         if (result.end == RunEnd::kCompleted) {
-            result.end = end;
+            result.end = muscle.end;
         }
     }
-    result.timing = pacer.Timing();
+    result.timing = loop.Timing();
 
     result.filesWritten = true;
     for (int k = 0; k < arm::kMuscleCount; ++k) {
@@ -107,7 +102,8 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
                 v[0] = muscle[q].voltage;
                 v[1] = muscle[q + 1].pressure;
                 v[2] = static_cast<float>(
-                    (static_cast<double>(muscle[q + 1].pressure) - muscle[q].pressure) / 20);
+                    (static_cast<double>(muscle[q + 1].pressure) - muscle[q].pressure) /
+                    runs::kSamplePeriodMs);
             });
     }
     std::printf("Bitti\n");
@@ -169,14 +165,11 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     const float start[arm::kMuscleCount] = {pressures[0], pressures[1], pressures[2], pressures[3]};
     const training::DesiredPressures desired = training::MakeDesiredPressures(start, m);
     std::vector<CombinedSample> samples(m);
-    runs::SamplePacer pacer(m);
+    runs::PacedLoop loop(m);
 
     // Every 20 ms; no allocation, no file, no output. Valves are written
     // before the pressures are read, motors commanded after.
-    result.end = RunEnd::kCompleted;
-    int q = 0;
-    while (q < m - 2 && (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
-        pacer.StartSample();
+    const auto record = [&](int q) {
         for (int k = 0; k < arm::kMuscleCount; ++k) {
             const std::vector<float>& d = desired.pressure[k];
             valves[k].Evaluate(d[q], d[q + 1], d[q + 2], d[q + 1] - d[q], d[q + 2] - d[q],
@@ -199,14 +192,12 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
         for (int channel = 0; channel < arm::kEncoderChannelCount; ++channel) {
             sample.counts[channel] = EncoderCounts[channel];
         }
-        if (redraw) {
-            redraw();
-        }
-        ++q;
-        pacer.WaitForPeriodEnd();
-    }
-    result.samples = q;
-    result.timing = pacer.Timing();
+    };
+    const runs::PacedLoop::Outcome outcome =
+        loop.Run([m](int q) { return q < m - 2; }, record, redraw);
+    result.end = outcome.end;
+    result.samples = outcome.samples;
+    result.timing = loop.Timing();
 
     const int lines = m - 3;
     result.filesWritten = true;
