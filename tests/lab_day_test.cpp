@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 #include "tools/run_figures.h"
 
@@ -111,7 +112,7 @@ TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
 
     std::string problem;
     EXPECT_FALSE(figures::ReadRunFigures("nowhere", problem));
-    EXPECT_EQ(problem, "nowhere/NeuralFiles/LogALLANNETPressures.txt: missing");
+    EXPECT_EQ(problem, runfiles::kRunLog.In("nowhere") + ": missing");
 }
 
 struct Row {

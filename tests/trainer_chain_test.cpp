@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "runfiles/catalogue.h"
 #include "runfiles/run_files.h"
 #include "runs/runs.h"
 #include "tests/training_session.h"
@@ -42,8 +43,7 @@ std::vector<Record> ReadRecords(const char* path) {
 // line of sample j compares with desired count row j and with trajectory
 // line j + 1, which gave sample j its desired pressure.
 RunFigures Figures(int reached) {
-    const auto log =
-        ReadRecords<runfiles::PressureLogRecord>("NeuralFiles/LogALLANNETPressures.txt");
+    const auto log = ReadRecords<runfiles::PressureLogRecord>(runfiles::kRunLog.RelativePath());
     const auto trajectory =
         ReadRecords<runfiles::TrajectoryRecord>("NeuralFiles/SinTrajectoryALLWeights.txt");
     const auto desired = trainingtest::Lines("NeuralFiles/SinTrajectoryEncoderOutputDesired.txt");
@@ -66,8 +66,7 @@ RunFigures Figures(int reached) {
     f.elbowRms = std::sqrt(f.elbowRms / n);
     f.jointAngleRms = std::sqrt(f.jointAngleRms / n);
     testing::internal::CaptureStdout();
-    auto logs =
-        tuning::PrepareLogs(kConsoleWeightDirectory, {"NeuralFiles/LogALLANNETPressures.txt"});
+    auto logs = tuning::PrepareLogs(kConsoleWeightDirectory, {runfiles::kRunLog.RelativePath()});
     testing::internal::GetCapturedStdout();
     f.fitness =
         logs ? tuning::InProcessFitness(std::move(*logs)).Of(fuzzy::kHybridRunVector) : INFINITY;
