@@ -6,12 +6,21 @@
 #include <optional>
 #include <string>
 
+#include "figures/figures.h"
 #include "reports/figure.h"
+#include "reports/report.h"
+#include "runfiles/strict_reader.h"
 
 namespace reports {
 
-// `neuralFiles` is the NeuralFiles directory of a lab directory.
-std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::string& error);
+// A control run's files, read and checked against each other, with its
+// figures.
+struct LoadedRun {
+    runfiles::Rows log, desiredCounts, trajectory;
+    figures::RunFigures figures;
+};
+std::optional<LoadedRun> LoadRun(const RunFiles& files, std::string& error);
+std::optional<Figure> RunFigure(const RunFiles& files, std::string& error);
 std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir, std::string& error);
 std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std::string& error);
 // True when `neuralFiles` holds the files of at least one training procedure.

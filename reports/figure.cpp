@@ -9,9 +9,7 @@
 #include "reports/report.h"
 
 namespace reports {
-namespace {
 
-// A text as a gnuplot double-quoted string.
 std::string Quoted(const std::string& text) {
     std::string quoted = "\"";
     for (const char c : text) {
@@ -26,6 +24,8 @@ std::string Quoted(const std::string& text) {
     }
     return quoted + "\"";
 }
+
+namespace {
 
 std::string Colour(unsigned rgb) {
     return Format("rgb \"#%06x\"", rgb);
@@ -194,7 +194,10 @@ std::string GnuplotScript(const Figure& figure, const std::filesystem::path& pic
     script += "# Drawn by run-report. Edit and draw again with: gnuplot THIS_FILE\n";
     script += Terminal(picture, width, height, font) + "\n";
     script += "set termoption noenhanced\n";
-    script += "set output " + Quoted(std::filesystem::absolute(picture).string()) + "\n";
+    // The picture's name unless the one who runs the script names another.
+    script += Format("if (!exists(\"%s\")) %s = %s\n", kPictureVariable, kPictureVariable,
+                     Quoted(std::filesystem::absolute(picture).string()).c_str());
+    script += Format("set output %s\n", kPictureVariable);
     for (std::size_t i = 0; i < figure.tables.size(); ++i) {
         AppendTable(script, int(i), figure.tables[i]);
     }

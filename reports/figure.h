@@ -62,6 +62,13 @@ int PanelRows(const Figure& figure);
 std::string GnuplotScript(const Figure& figure, const std::filesystem::path& picture, int width,
                           int height);
 
+// A text as a gnuplot double-quoted string.
+std::string Quoted(const std::string& text);
+
+// The script's variable naming the picture it draws; set with gnuplot -e
+// before the script to draw elsewhere.
+inline constexpr const char* kPictureVariable = "picture";
+
 // Root mean square of a[i] − b[i] over the first `count` entries.
 double RmsDifference(const std::vector<double>& a, const std::vector<double>& b, std::size_t count);
 

@@ -1,5 +1,6 @@
 #include "reports/report.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -30,17 +31,74 @@ fs::path NeuralFilesOf(const fs::path& dir) {
     return Exists(dir / runfiles::kLabDirectory) ? dir / runfiles::kLabDirectory : dir;
 }
 
-// Runs gnuplot on `script`; returns what went wrong, or an empty text.
-std::string RunGnuplot(const fs::path& script) {
+// SIGINT and SIGTERM held back while gnuplot draws, so that an interrupted
+// report can end gnuplot and remove what it began; SIGCHLD is held too, to
+// be waited for with them.
+class HeldSignals {
+  public:
+    HeldSignals() {
+        sigemptyset(&held_);
+        sigaddset(&held_, SIGINT);
+        sigaddset(&held_, SIGTERM);
+        sigaddset(&held_, SIGCHLD);
+        pthread_sigmask(SIG_BLOCK, &held_, &previous_);
+    }
+    ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+    const sigset_t& Held() const { return held_; }
+    const sigset_t& Previous() const { return previous_; }
+
+  private:
+    sigset_t held_, previous_;
+};
+
+// Runs gnuplot on `script`, drawing into `picture`; returns what went wrong,
+// or an empty text. Interrupted, it ends gnuplot before it returns.
+std::string RunGnuplot(const fs::path& script, const fs::path& picture, const HeldSignals& signals,
+                       int& interruptedBy) {
     const std::string scriptText = script.string();
-    char gnuplot[] = "gnuplot";
-    char* argv[] = {gnuplot, const_cast<char*>(scriptText.c_str()), nullptr};
+    std::string assignment =
+        std::string(kPictureVariable) + " = " + Quoted(fs::absolute(picture).string());
+    char gnuplot[] = "gnuplot", e[] = "-e";
+    char* argv[] = {gnuplot, e, assignment.data(), const_cast<char*>(scriptText.c_str()), nullptr};
+    // gnuplot starts with the signal mask and handling this program had.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigmask(&attributes, &signals.Previous());
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "gnuplot", nullptr, nullptr, argv, environ) != 0) {
+    const int spawned = posix_spawnp(&pid, "gnuplot", nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
         return "gnuplot could not be started (scripts/setup.sh installs gnuplot-nox)";
     }
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+    for (;;) {
+        const pid_t ended = waitpid(pid, &status, WNOHANG);
+        if (ended == pid) {
+            break;
+        }
+        if (ended < 0) {
+            return "gnuplot did not finish on " + scriptText;
+        }
+        siginfo_t info;
+        const int signal = sigwaitinfo(&signals.Held(), &info);
+        if (signal == SIGINT || signal == SIGTERM) {
+            kill(pid, SIGTERM);
+            waitpid(pid, &status, 0);
+            interruptedBy = signal;
+            return std::string("interrupted by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") +
+                   "; gnuplot ended";
+        }
+    }
+    if (!WIFEXITED(status)) {
         return "gnuplot did not finish on " + scriptText;
     }
     if (WEXITSTATUS(status) == 127) {
@@ -53,10 +111,11 @@ std::string RunGnuplot(const fs::path& script) {
     return {};
 }
 
-std::optional<Figure> BuildFigure(Kind kind, const fs::path& input, std::string& error) {
+std::optional<Figure> BuildFigure(Kind kind, const Request& request, std::string& error) {
+    const fs::path& input = request.input;
     switch (kind) {
         case Kind::kRun:
-            return RunFigure(NeuralFilesOf(input), error);
+            return RunFigure(request.run ? *request.run : RunFilesIn(NeuralFilesOf(input)), error);
         case Kind::kEvaluation:
             return EvaluationFigure(input, error);
         case Kind::kSearch:
@@ -71,6 +130,17 @@ std::optional<Figure> BuildFigure(Kind kind, const fs::path& input, std::string&
 }
 
 }  // namespace
+
+RunFiles RunFilesIn(const fs::path& neuralFiles) {
+    RunFiles files{neuralFiles / runfiles::kRunLog.Name(),
+                   neuralFiles / runfiles::kEncoderTrajectory.Name(),
+                   neuralFiles / runfiles::kDynamicTerms.Name(),
+                   {}};
+    files.heading = Format("Control run in %s: %s, %s, %s", Shown(neuralFiles).c_str(),
+                           runfiles::kRunLog.Name(), runfiles::kEncoderTrajectory.Name(),
+                           runfiles::kDynamicTerms.Name());
+    return files;
+}
 
 std::string_view KindName(Kind kind) {
     return kKindNames[int(kind)];
@@ -110,7 +180,7 @@ std::optional<Kind> RecogniseKind(const fs::path& path) {
     return std::nullopt;
 }
 
-bool WriteReport(const Request& request, std::ostream& errors) {
+bool WriteReport(const Request& request, std::ostream& errors, int* interruptedBy) {
     const std::string extension = request.output.extension().string();
     if (extension != ".png" && extension != ".pdf" && extension != ".svg") {
         errors << request.output.string()
@@ -130,33 +200,48 @@ bool WriteReport(const Request& request, std::ostream& errors) {
         return false;
     }
     std::string error;
-    const std::optional<Figure> figure = BuildFigure(*kind, request.input, error);
+    const std::optional<Figure> figure = BuildFigure(*kind, request, error);
     if (!figure) {
         errors << error << "\n";
         return false;
     }
+    // The script and the picture are written beside their names and renamed
+    // once whole, so that neither is ever found half written; a picture left
+    // by an earlier report must not pass for this one's.
     fs::path script = request.output;
     script.replace_extension(".gp");
+    const fs::path partialScript = script.string() + ".partial";
+    const fs::path partialPicture = request.output.string() + ".partial";
+    std::error_code code;
+    fs::remove(request.output, code);
     {
-        std::ofstream out(script);
+        std::ofstream out(partialScript);
         const int height = request.height.value_or(
             std::max(kMinimumHeight, kDefaultRowHeight * PanelRows(*figure)));
         out << GnuplotScript(*figure, request.output, request.width, height);
         out.close();
-        if (!out) {
+        if (!out || (fs::rename(partialScript, script, code), code)) {
+            fs::remove(partialScript, code);
             errors << script.string() << ": cannot be written\n";
             return false;
         }
     }
-    // A picture left by an earlier report must not pass for this one's.
-    std::error_code code;
-    fs::remove(request.output, code);
-    error = RunGnuplot(script);
-    if (error.empty() && !Exists(request.output)) {
+    int signal = 0;
+    {
+        const HeldSignals signals;
+        error = RunGnuplot(script, partialPicture, signals, signal);
+    }
+    if (interruptedBy != nullptr) {
+        *interruptedBy = signal;
+    }
+    if (error.empty() && !(fs::file_size(partialPicture, code) > 0 && !code)) {
         error = request.output.string() + ": gnuplot wrote no picture";
     }
+    if (error.empty() && (fs::rename(partialPicture, request.output, code), code)) {
+        error = request.output.string() + ": cannot be written (" + code.message() + ")";
+    }
     if (!error.empty()) {
-        fs::remove(request.output, code);
+        fs::remove(partialPicture, code);
         errors << error << "\n";
         return false;
     }

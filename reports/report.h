@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 namespace reports {
@@ -39,19 +40,35 @@ inline constexpr int kDefaultWidth = 1600;
 inline constexpr int kDefaultRowHeight = 300;
 inline constexpr int kMinimumHeight = 600;
 
+// A control run's files: its log, the desired encoder counts and the
+// trajectory it ran along, and the first line of the title, naming the run.
+struct RunFiles {
+    std::filesystem::path log, desiredCounts, trajectory;
+    std::string heading;
+};
+// The files as a run left them in `neuralFiles`, a lab directory's
+// NeuralFiles/.
+RunFiles RunFilesIn(const std::filesystem::path& neuralFiles);
+
 struct Request {
     std::filesystem::path input;
     std::filesystem::path output;  // ending in .png, .pdf or .svg
     std::optional<Kind> kind;      // recognised from the files when not given
     int width = kDefaultWidth;     // pixels (PDF: 96 pixels to the inch)
     std::optional<int> height;     // pixels; by default from the panel rows
+    // A run report of these files instead of those found at `input`.
+    std::optional<RunFiles> run;
 };
 
 // Reads the files, writes the script and runs gnuplot on it. A missing or
 // malformed file, an unknown kind or a failing gnuplot is reported as one
 // line on `errors` naming the file and the problem; then no picture is
-// written (a partial one is removed) and the result is false.
-bool WriteReport(const Request& request, std::ostream& errors);
+// written (a partial one is removed) and the result is false. The script
+// and the picture are written beside their names and renamed when whole.
+// SIGINT or SIGTERM while gnuplot draws ends gnuplot, and the report with
+// false; the signal is then in `interruptedBy` (else 0), for the caller to
+// end as it asked once it has said so.
+bool WriteReport(const Request& request, std::ostream& errors, int* interruptedBy = nullptr);
 
 // The curve colours, 0xRRGGBB, in the order each panel uses them: the first
 // series of a panel is drawn in the first colour, and so on, unless a series

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "arm/arm.h"
+#include "figures/figures.h"
 #include "reports/builders.h"
 #include "reports/data_files.h"
 #include "reports/report.h"
@@ -20,68 +21,59 @@ constexpr int kMeasuredField = PressureLogRecord::kMeasuredField;
 constexpr int kValveField = PressureLogRecord::kValveField;
 constexpr int kCountField = PressureLogRecord::kCountField;
 
-// The last record the loop reached: samples it did not reach log zeros for
-// everything measured and sent. -1 when it reached none.
-int LastSampleRun(const Rows& log) {
-    for (int r = int(log.size()) - 1; r >= 0; --r) {
-        for (int field = kMeasuredField; field < kLogFields; ++field) {
-            if (log[r][field] != 0.0) {
-                return r;
-            }
-        }
-    }
-    return -1;
-}
-
 }  // namespace
 
-std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::string& error) {
-    const auto logPath = neuralFiles / runfiles::kRunLog.Name();
-    const auto countsPath = neuralFiles / runfiles::kEncoderTrajectory.Name();
-    const auto trajectoryPath = neuralFiles / runfiles::kDynamicTerms.Name();
-    const auto log = ReadRows(logPath, kLogFields, kLogFields, error);
+std::optional<LoadedRun> LoadRun(const RunFiles& files, std::string& error) {
+    LoadedRun run;
+    // Drawn as the files' text reads; counted as the runs read it, 32-bit
+    // reals, by the run figures that every tool shares.
+    auto log = ReadRows(files.log, kLogFields, kLogFields, error);
     if (!log) {
         return std::nullopt;
     }
     if (log->empty()) {
-        error = logPath.string() + ": no samples (the run drove none)";
+        error = files.log.string() + ": no samples (the run drove none)";
         return std::nullopt;
     }
-    const int lastRun = LastSampleRun(*log);
-    if (lastRun < 0) {
-        error = logPath.string() + ": no sample was run (nothing measured or sent)";
-        return std::nullopt;
-    }
-    const auto desiredCounts = ReadRows(countsPath, runfiles::kEncoderTrajectory.columns,
-                                        runfiles::kEncoderTrajectory.columns, error);
+    auto desiredCounts = ReadRows(files.desiredCounts, runfiles::kEncoderTrajectory.columns,
+                                  runfiles::kEncoderTrajectory.columns, error);
     if (!desiredCounts) {
         return std::nullopt;
     }
-    const auto trajectory = ReadRows(trajectoryPath, runfiles::kDynamicTerms.columns,
-                                     runfiles::kDynamicTerms.columns, error);
+    auto trajectory = ReadRows(files.trajectory, runfiles::kDynamicTerms.columns,
+                               runfiles::kDynamicTerms.columns, error);
     if (!trajectory) {
         return std::nullopt;
     }
-    // Sample k's desired counts are line k of the encoder file, its joint
-    // angle line k − 1 of the trajectory file. Every record's sample number
-    // is checked, not only the last one's: it indexes both files.
-    double highestSample = log->back()[0];
-    for (const auto& record : *log) {
-        if (!(record[0] == std::floor(record[0]) && record[0] >= 0.0)) {
-            error = Format("%s: sample number %g is not a whole number from 0 up",
-                           logPath.string().c_str(), record[0]);
-            return std::nullopt;
-        }
-        highestSample = std::max(highestSample, record[0]);
-    }
-    if (double(desiredCounts->size()) <= highestSample ||
-        double(trajectory->size()) < highestSample) {
-        error = Format("%s (%zu lines) and %s (%zu lines) do not cover the %.0f samples of %s",
-                       countsPath.string().c_str(), desiredCounts->size(),
-                       trajectoryPath.string().c_str(), trajectory->size(), highestSample,
-                       logPath.string().c_str());
+    const auto records = runfiles::ReadLogRecords(files.log, error);
+    const auto terms =
+        records ? runfiles::ReadTrajectoryRecords(files.trajectory, error) : std::nullopt;
+    if (!terms) {
         return std::nullopt;
     }
+    const auto figures = figures::FiguresOf(*records, *terms, error, {&*desiredCounts});
+    if (!figures) {
+        error = files.log.string() + " against " + files.trajectory.string() + " and " +
+                files.desiredCounts.string() + ": " + error;
+        return std::nullopt;
+    }
+    run.log = std::move(*log);
+    run.desiredCounts = std::move(*desiredCounts);
+    run.trajectory = std::move(*trajectory);
+    run.figures = *figures;
+    return run;
+}
+
+std::optional<Figure> RunFigure(const RunFiles& files, std::string& error) {
+    const std::optional<LoadedRun> loaded = LoadRun(files, error);
+    if (!loaded) {
+        return std::nullopt;
+    }
+    const Rows* log = &loaded->log;
+    const Rows* desiredCounts = &loaded->desiredCounts;
+    const Rows* trajectory = &loaded->trajectory;
+    const figures::RunFigures& run = loaded->figures;
+    const int lastRun = run.samples - 1;
 
     // Table 0: every logged sample (what was asked for); table 1: the
     // samples run (what happened); table 2: per muscle, the desired pressure
@@ -90,8 +82,6 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
     Table asked{std::vector<std::vector<double>>(9)};
     Table done{std::vector<std::vector<double>>(15)};
     Table beyond{std::vector<std::vector<double>>(1 + 2 * arm::kMuscleCount)};
-    int pressureBeyond[arm::kMuscleCount] = {}, valveBeyond[arm::kMuscleCount] = {};
-    int samplesBeyond = 0;
     for (int r = 0; r < int(log->size()); ++r) {
         const auto& record = (*log)[r];
         const int sample = int(record[0]);
@@ -103,34 +93,25 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
         for (int axis = 0; axis < 3; ++axis) {
             asked.columns[5 + axis].push_back((*desiredCounts)[sample][axis]);
         }
-        asked.columns[8].push_back(sample >= 1 ? (*trajectory)[sample - 1][0] : NAN);
+        asked.columns[8].push_back((*trajectory)[sample - 1][0]);
         if (r > lastRun) {
             continue;
         }
         done.columns[0].push_back(t);
         beyond.columns[0].push_back(t);
-        bool sampleBeyond = false;
         for (int m = 0; m < arm::kMuscleCount; ++m) {
             done.columns[1 + m].push_back(record[kMeasuredField + m]);
             done.columns[5 + m].push_back(record[kValveField + m]);
             const double desired = record[kDesiredField + m], valve = record[kValveField + m];
-            const bool pressureOut = !arm::PressureReachable(desired);
-            const bool valveOut = !arm::ValveCommandReachable(valve);
-            pressureBeyond[m] += pressureOut;
-            valveBeyond[m] += valveOut;
-            beyond.columns[1 + 2 * m].push_back(pressureOut ? desired : NAN);
-            beyond.columns[2 + 2 * m].push_back(valveOut ? valve : NAN);
-            sampleBeyond = sampleBeyond || pressureOut || valveOut;
+            beyond.columns[1 + 2 * m].push_back(arm::PressureReachable(desired) ? NAN : desired);
+            beyond.columns[2 + 2 * m].push_back(arm::ValveCommandReachable(valve) ? NAN : valve);
         }
-        samplesBeyond += sampleBeyond;
         for (int c = 0; c < arm::kEncoderChannelCount; ++c) {
             done.columns[9 + c].push_back(record[kCountField + c]);
         }
         done.columns[14].push_back((record[kCountField + 3] - record[kCountField + 4]) /
                                    arm::kMuscleJointCountsPerDegree);
     }
-    const std::size_t run = lastRun + 1;
-
     Figure figure;
     const double seconds = SampleSeconds((*log)[lastRun][0]);
     const bool stopped = lastRun + 1 < int(log->size());
@@ -146,10 +127,9 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
     // measured ones; each kind of curve keeps its colour in every panel.
     const unsigned desiredColour = kCurveColours[0], measuredColour = kCurveColours[1],
                    valveColour = kCurveColours[2];
-    double pressureSquares = 0.0;
+    const figures::Saturation& saturation = run.saturation;
     for (int m = 0; m < arm::kMuscleCount; ++m) {
-        const double rms = RmsDifference(asked.columns[1 + m], done.columns[1 + m], run);
-        pressureSquares += rms * rms;
+        const double rms = run.musclePressureRms[m];
         Panel panel{Format("Muscle %d: pressure RMS %.4f bar", m + 1, rms), "time (s)",
                     "pressure (bar)", "valve command (V)"};
         panel.series = {
@@ -157,17 +137,18 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
             {1, 0, 1 + m, Format("measured pressure (RMS %.4f bar)", rms), Series::Style::kSolid,
              measuredColour},
             {0, 0, 1 + m, "desired pressure", Series::Style::kDashed, desiredColour}};
-        if (pressureBeyond[m] > 0) {
+        if (saturation.pressureByMuscle[m] > 0) {
             panel.series.push_back({2, 0, 1 + 2 * m,
                                     Format("desired beyond 0 to %g bar (%d samples)",
-                                           arm::kSupplyBar, pressureBeyond[m]),
+                                           arm::kSupplyBar, saturation.pressureByMuscle[m]),
                                     Series::Style::kMarks, kSaturationColour});
         }
-        if (valveBeyond[m] > 0) {
-            panel.series.push_back({2, 0, 2 + 2 * m,
-                                    Format("valve command beyond 0 to %g V (%d samples)",
-                                           arm::kValveCommandCeilingVolts, valveBeyond[m]),
-                                    Series::Style::kRightAxisMarks, kSaturationColour});
+        if (saturation.valveByMuscle[m] > 0) {
+            panel.series.push_back(
+                {2, 0, 2 + 2 * m,
+                 Format("valve command beyond 0 to %g V (%d samples)",
+                        arm::kValveCommandCeilingVolts, saturation.valveByMuscle[m]),
+                 Series::Style::kRightAxisMarks, kSaturationColour});
         }
         panel.stopAt = stopAt;
         panel.stopLabel = stopLabel;
@@ -176,7 +157,7 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
     }
     const char* axisNames[] = {"Carriage (axis 0)", "Shoulder (axis 1)", "Elbow (axis 2)"};
     for (const int axis : {1, 2, 0}) {
-        const double rms = RmsDifference(asked.columns[5 + axis], done.columns[9 + axis], run);
+        const double rms = run.axisRmsCounts[axis];
         Panel panel{Format("%s: RMS %.1f counts", axisNames[axis], rms), "time (s)",
                     "encoder count (counts)"};
         panel.series = {{1, 0, 9 + axis, Format("measured count (RMS %.1f counts)", rms),
@@ -188,7 +169,7 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
         figure.panels.push_back(panel);
     }
     // The trajectory's angle for the samples run, aligned with the measured one.
-    const double jointRms = RmsDifference(asked.columns[8], done.columns[14], run);
+    const double jointRms = run.jointRmsDegrees;
     Panel joint{Format("Tool joint (muscle-driven, encoders 3 and 4): RMS %.2f°", jointRms),
                 "time (s)", "joint angle (°)"};
     joint.series = {{1, 0, 14, Format("measured joint angle (RMS %.2f°)", jointRms),
@@ -200,13 +181,12 @@ std::optional<Figure> RunFigure(const std::filesystem::path& neuralFiles, std::s
     figure.panels.push_back(joint);
 
     figure.title = Format(
-        "Control run in %s: %s, %s, %s\n%d of %zu samples run (%.2f s), %s; pressure RMS %.4f bar "
-        "over the four muscles, joint angle RMS %.2f°; %d samples saturated",
-        Shown(neuralFiles).c_str(), runfiles::kRunLog.Name(), runfiles::kEncoderTrajectory.Name(),
-        runfiles::kDynamicTerms.Name(), lastRun + 1, log->size(), seconds,
+        "%s\n%d of %zu samples run (%.2f s), %s; pressure RMS %.4f bar over the four muscles, "
+        "joint angle RMS %.2f°; %d samples saturated",
+        files.heading.c_str(), run.samples, log->size(), seconds,
         stopped ? Format("stopped early after sample %d", int((*log)[lastRun][0])).c_str()
                 : "completed",
-        std::sqrt(pressureSquares / arm::kMuscleCount), jointRms, samplesBeyond);
+        run.pressureRms, jointRms, saturation.samples);
     figure.tables = {std::move(asked), std::move(done), std::move(beyond)};
     return figure;
 }

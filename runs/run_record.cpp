@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "figures/figures.h"
 #include "model/ponnet_model.h"
-#include "tools/run_figures.h"
 #include "trajectory/trajectory.h"
 
 namespace runs {

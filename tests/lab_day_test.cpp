@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "figures/figures.h"
 #include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
-#include "tools/run_figures.h"
 
 namespace {
 
@@ -52,7 +52,8 @@ TEST(RunFigures, CompareEachSampleWithItsTrajectoryLineAndLeaveOutSamplesNotRun)
         stopped.sample = j;
         log.push_back(stopped);
     }
-    const auto figures = figures::FiguresOf(log, RisingTrajectory(14));
+    std::string problem;
+    const auto figures = figures::FiguresOf(log, RisingTrajectory(14), problem);
     ASSERT_TRUE(figures);
     EXPECT_EQ(figures->samples, 6);
     EXPECT_NEAR(figures->jointRmsDegrees, 1.0, 1e-9);
@@ -63,7 +64,28 @@ TEST(RunFigures, CompareEachSampleWithItsTrajectoryLineAndLeaveOutSamplesNotRun)
     for (int j = 1; j <= 6; ++j) {
         onTrack.push_back(Sample(j, 0.0, 0.0f));
     }
-    EXPECT_NEAR(figures::FiguresOf(onTrack, RisingTrajectory(14))->jointRmsDegrees, 0.0, 1e-9);
+    EXPECT_NEAR(figures::FiguresOf(onTrack, RisingTrajectory(14), problem)->jointRmsDegrees, 0.0,
+                1e-9);
+
+    // A sample that ran with every pressure reading zero still ran: its
+    // valve commands and counts were sent and read.
+    onTrack[5].measured[0] = onTrack[5].measured[1] = onTrack[5].measured[2] = 0.0f;
+    onTrack[5].measured[3] = 0.0f;
+    EXPECT_EQ(figures::FiguresOf(onTrack, RisingTrajectory(14), problem)->samples, 6);
+
+    // The first samples only, and the motor axes against their desired
+    // counts (line k for sample k): axis 1 misses by 3 counts in each.
+    runfiles::Rows counts(14, std::vector<double>{0.0, -3.0, 0.0});
+    const auto first = figures::FiguresOf(log, RisingTrajectory(14), problem, {&counts, 4});
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->samples, 4);
+    EXPECT_NEAR(first->pressureRms, 0.5, 1e-6);
+    EXPECT_NEAR(first->axisRmsCounts[1], 3.0, 1e-12);
+    EXPECT_NEAR(first->axisRmsCounts[0], 0.0, 1e-12);
+    counts.resize(10);  // sample 10 (not run) has no desired counts
+    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(14), problem, {&counts}));
+    EXPECT_EQ(problem,
+              "sample 10 lies outside the trajectory's 14 lines or the desired counts' 10");
 }
 
 // Each sample run counts once for a valve command and once for a desired
@@ -87,30 +109,39 @@ TEST(RunFigures, CountTheSamplesThatAskedWhatTheArmCannotDo) {
     notRun.desired[0] = 9.0f;
     log.push_back(notRun);
 
-    const auto figures = figures::FiguresOf(log, RisingTrajectory(14));
+    std::string problem;
+    const auto figures = figures::FiguresOf(log, RisingTrajectory(14), problem);
     ASSERT_TRUE(figures);
     EXPECT_EQ(figures->samples, 6);
+    EXPECT_EQ(figures->saturation.valveByMuscle[1], 1);
+    EXPECT_EQ(figures->saturation.pressureByMuscle[3], 1);
     EXPECT_EQ(figures->saturation.valve, 2);
     EXPECT_EQ(figures->saturation.pressure, 2);
     EXPECT_EQ(figures->saturation.samples, 3);
 }
 
 TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
+    std::string problem;
     std::vector<runfiles::PressureLogRecord> notRun(5);
-    EXPECT_FALSE(figures::FiguresOf(notRun, RisingTrajectory(14)));
+    for (int j = 0; j < 5; ++j) {
+        notRun[j].sample = j + 1;
+    }
+    EXPECT_FALSE(figures::FiguresOf(notRun, RisingTrajectory(14), problem));
+    EXPECT_EQ(problem, "no sample was run (nothing measured or sent)");
     std::vector<runfiles::PressureLogRecord> log;
     for (int j = 1; j <= 6; ++j) {
         log.push_back(Sample(j, 0.0, 0.0f));
     }
-    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(5)));
-    EXPECT_TRUE(figures::FiguresOf(log, RisingTrajectory(6)));
+    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(5), problem));
+    EXPECT_EQ(problem, "sample 6 lies outside the trajectory's 5 lines");
+    EXPECT_TRUE(figures::FiguresOf(log, RisingTrajectory(6), problem));
     // A record out of order whose sample lies past the trajectory.
     log[2].sample = 40;
-    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(6)));
+    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(6), problem));
     log[2].sample = 0;
-    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(6)));
+    EXPECT_FALSE(figures::FiguresOf(log, RisingTrajectory(6), problem));
+    EXPECT_EQ(problem, "sample 0 lies outside the trajectory's 6 lines");
 
-    std::string problem;
     EXPECT_FALSE(figures::ReadRunFigures("nowhere", problem));
     EXPECT_EQ(problem, runfiles::kRunLog.In("nowhere") + ": missing");
 }

@@ -3,7 +3,10 @@
 // files that are missing or malformed refused without a picture.
 #include <gtest/gtest.h>
 #include <stb/stb_image.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -246,6 +249,58 @@ TEST(RunReport, TheExtensionPicksTheFormat) {
     EXPECT_EQ(Report("progress.csv search.jpg").status, 2);
 }
 
+// Starts run-report with a stand-in gnuplot first on the PATH (`gnuplot`, a
+// shell script, in bin/); returns its process id.
+pid_t StartReportWithGnuplot(const std::string& gnuplot) {
+    fs::create_directories("bin");
+    labtest::WriteText("bin/gnuplot", "#!/bin/sh\n" + gnuplot);
+    fs::permissions("bin/gnuplot", fs::perms::owner_all);
+    const std::string path = fs::absolute("bin").string() + ":" + std::getenv("PATH");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("PATH", path.c_str(), 1);
+        freopen("stderr.txt", "w", stderr);
+        execl(RUN_REPORT, RUN_REPORT, "progress.csv", "search.png", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+// Interrupted while gnuplot draws, run-report ends gnuplot, leaves no picture
+// (not even an empty one) and ends by the signal; a gnuplot that writes an
+// empty picture has written none.
+TEST(RunReport, AnInterruptedReportEndsGnuplotAndLeavesNoPicture) {
+    labtest::WriteText("progress.csv", "evaluation,best\n1,0.05\n40,0.047\n");
+    for (const int signal : {SIGTERM, SIGINT}) {
+        fs::remove("gnuplot.pid");
+        const pid_t report = StartReportWithGnuplot(
+            ": > search.png.partial\necho $$ > gnuplot.pid.new\nmv gnuplot.pid.new gnuplot.pid\n"
+            "exec sleep 60\n");
+        while (!fs::exists("gnuplot.pid")) {
+            usleep(10000);
+        }
+        const pid_t gnuplot = std::stoi(labtest::ReadText("gnuplot.pid"));
+        ASSERT_EQ(kill(report, signal), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(report, &status, 0), report);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_NE(labtest::ReadText("stderr.txt").find("gnuplot ended"), std::string::npos);
+        // gnuplot was ended and waited for: no such process is left.
+        EXPECT_EQ(kill(gnuplot, 0), -1);
+        EXPECT_FALSE(fs::exists("search.png"));
+        EXPECT_FALSE(fs::exists("search.png.partial"));
+    }
+
+    const pid_t report = StartReportWithGnuplot(": > search.png.partial\n");
+    int status = 0;
+    ASSERT_EQ(waitpid(report, &status, 0), report);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(labtest::ReadText("stderr.txt").find("search.png: gnuplot wrote no picture"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists("search.png"));
+    EXPECT_FALSE(fs::exists("search.png.partial"));
+}
+
 TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {
     const auto refused = [](const std::string& arguments, const std::string& message) {
         const ToolRun run = Report(arguments);
@@ -278,10 +333,10 @@ TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {
         "\t2.5\t2.5\t2.5\t2.5\t2.4\t2.4\t2.4\t2.4 5\t5\t5\t5\t0\t10\t20\t8  0\n";
     labtest::WriteText(runfiles::kRunLog.In("lab"),
                        "1" + restOfRecord + "5000" + restOfRecord + "2" + restOfRecord);
-    refused("lab out.png", "do not cover the 5000 samples");
+    refused("lab out.png", "sample 5000 lies outside the trajectory's 2 lines");
     labtest::WriteText(runfiles::kRunLog.In("lab"),
                        "1" + restOfRecord + "-7" + restOfRecord + "2" + restOfRecord);
-    refused("lab out.png", "sample number -7 is not a whole number");
+    refused("lab out.png", "sample -7 lies outside the trajectory's 2 lines");
 
     fs::create_directories("arbiter");
     labtest::WriteText("arbiter/KFFile.txt", "0.1 0.2\n");

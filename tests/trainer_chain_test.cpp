@@ -8,8 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "figures/figures.h"
 #include "runfiles/catalogue.h"
-#include "runfiles/run_files.h"
+#include "runfiles/strict_reader.h"
 #include "runs/runs.h"
 #include "tests/training_session.h"
 #include "tools/demo_data.h"
@@ -24,47 +25,35 @@ struct RunFigures {
     double pressureRms = 0;  // desired against measured, bar, all muscles
     double shoulderRms = 0;  // encoder counts against the desired counts
     double elbowRms = 0;
-    double jointAngleRms = 0;  // degrees against trajectory column 1
+    double jointAngleRms = 0;  // degrees against the desired joint angle
     double fitness = 0;        // arbiter's, built-in parameter vector
 };
 
-template <typename Record>
-std::vector<Record> ReadRecords(const char* path) {
-    std::vector<Record> records;
-    std::FILE* file = std::fopen(path, "r");
-    if (file != nullptr) {
-        runfiles::ReadAll(file, records);
-        std::fclose(file);
-    }
-    return records;
-}
-
-// The figures of the run just made, over the samples it reached. The log
-// line of sample j compares with desired count row j and with trajectory
-// line j + 1, which gave sample j its desired pressure.
-RunFigures Figures(int reached) {
-    const auto log = ReadRecords<runfiles::PressureLogRecord>(runfiles::kRunLog.RelativePath());
-    const auto trajectory =
-        ReadRecords<runfiles::TrajectoryRecord>("NeuralFiles/SinTrajectoryALLWeights.txt");
-    const auto desired = trainingtest::Lines("NeuralFiles/SinTrajectoryEncoderOutputDesired.txt");
+// The figures of the run just made, over the first `samples` it ran, by the
+// run figures every tool reports.
+RunFigures Figures(int samples) {
     RunFigures f;
-    f.samples = std::min<int>(reached, int(log.size()));
-    for (int i = 0; i < f.samples; ++i) {
-        const runfiles::PressureLogRecord& r = log[i];
-        for (int m = 0; m < 4; ++m) {
-            f.pressureRms += std::pow(r.desired[m] - r.measured[m], 2);
-        }
-        const std::vector<double> counts = trainingtest::Numbers(desired[r.sample]);
-        f.shoulderRms += std::pow(r.counts[1] - counts[1], 2);
-        f.elbowRms += std::pow(r.counts[2] - counts[2], 2);
-        f.jointAngleRms +=
-            std::pow((r.counts[3] - r.counts[4]) / 8.0 - trajectory[r.sample + 1].field[0], 2);
+    if (samples <= 0) {
+        return f;
     }
-    const double n = std::max(f.samples, 1);
-    f.pressureRms = std::sqrt(f.pressureRms / (4 * n));
-    f.shoulderRms = std::sqrt(f.shoulderRms / n);
-    f.elbowRms = std::sqrt(f.elbowRms / n);
-    f.jointAngleRms = std::sqrt(f.jointAngleRms / n);
+    std::string problem;
+    const auto log = runfiles::ReadLogRecords(runfiles::kRunLog.RelativePath(), problem);
+    const auto trajectory =
+        runfiles::ReadTrajectoryRecords(runfiles::kDynamicTerms.RelativePath(), problem);
+    const auto desired =
+        runfiles::ReadRows(runfiles::kEncoderTrajectory.RelativePath(), 3, 3, problem);
+    const auto run =
+        log && trajectory && desired
+            ? figures::FiguresOf(*log, *trajectory, problem, {&*desired, std::size_t(samples)})
+            : std::nullopt;
+    EXPECT_TRUE(run) << problem;
+    if (run) {
+        f.samples = run->samples;
+        f.pressureRms = run->pressureRms;
+        f.shoulderRms = run->axisRmsCounts[1];
+        f.elbowRms = run->axisRmsCounts[2];
+        f.jointAngleRms = run->jointRmsDegrees;
+    }
     testing::internal::CaptureStdout();
     auto logs = tuning::PrepareLogs(kConsoleWeightDirectory, {runfiles::kRunLog.RelativePath()});
     testing::internal::GetCapturedStdout();

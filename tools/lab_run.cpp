@@ -15,6 +15,7 @@
 #include "arm/arm.h"
 #include "experiments/characterise.h"
 #include "experiments/experiment.h"
+#include "figures/figures.h"
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
@@ -27,7 +28,6 @@
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
 #include "tools/arguments.h"
-#include "tools/run_figures.h"
 #include "training/training.h"
 #include "trajectory/trajectory.h"
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "figures/figures.h"
 #include "tools/arguments.h"
-#include "tools/run_figures.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // run-report: draws what a control run, an evaluation, a parameter search or
 // the training recordings did into one picture, through gnuplot.
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -37,7 +38,9 @@ constexpr const char* kUsage =
     "              the differential pressure, where hysteresis shows\n"
     "\n"
     "Times are in seconds (20 ms per sample). A missing or malformed file is named\n"
-    "with what is wrong, and no picture is written.\n"
+    "with what is wrong, and no picture is written. The picture is drawn beside\n"
+    "OUTPUT (OUTPUT.partial) and renamed once whole; interrupted (SIGINT, SIGTERM),\n"
+    "run-report ends gnuplot, removes the partial picture and ends by the signal.\n"
     "\n"
     "Options:\n"
     "  --kind KIND     run, evaluation, search, training or experiment\n"
@@ -80,8 +83,13 @@ int main(int argc, char** argv) {
         request.height = int(height);
     }
     std::ostringstream errors;
-    if (!reports::WriteReport(request, errors)) {
+    int interruptedBy = 0;
+    if (!reports::WriteReport(request, errors, &interruptedBy)) {
         std::cerr << "run-report: " << errors.str();
+        if (interruptedBy != 0) {
+            std::signal(interruptedBy, SIG_DFL);
+            std::raise(interruptedBy);
+        }
         return 1;
     }
     std::cout << "run-report: wrote " << request.output.string() << " and "
