@@ -13,7 +13,7 @@
 int RunStatus = Ready;
 Model armModel;
 float jointAngles[arm::kEncoderChannelCount] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-float musclePressures[12] = {};
+float musclePressures[arm::kPressureChannelCount] = {};
 unsigned int linkLists = 0;
 float viewRotation[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 float viewTranslation[3] = {70.0f, -10.0f, 10.0f};

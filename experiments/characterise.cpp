@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "arm/arm.h"
 #include "experiments/experiment.h"
 #include "experiments/recording.h"
 
@@ -236,7 +237,7 @@ void Sweep(const std::string& dir, const char* name, double legMs, bool gain, Ch
         points.push_back({2000.0 + 2 * legMs, valve, low[valve], true});
     }
     Recording r;
-    if (!RunInto(dir, name, Build(points), 20.0, r, c.failure)) {
+    if (!RunInto(dir, name, Build(points), arm::kSamplePeriodMs, r, c.failure)) {
         return;
     }
     std::vector<double> differential, angle;
@@ -329,13 +330,13 @@ void ArmMotion(const std::string& dir, const std::vector<std::array<float, 3>>& 
             points.push_back(
                 {t, kMotorChannel + axis, row[axis] * 1000.0 / speedPerVolt[axis], false});
         }
-        t += 20.0;
+        t += arm::kSamplePeriodMs;
     }
     for (int axis = 1; axis < 3; ++axis) {
         points.push_back({t, kMotorChannel + axis, 0.0, false});
     }
     Recording r;
-    if (!RunInto(dir, "arm-motion", Build(points), 20.0, r, c.failure)) {
+    if (!RunInto(dir, "arm-motion", Build(points), arm::kSamplePeriodMs, r, c.failure)) {
         return;
     }
     const double rest = Mean(r, kJoint, kStartMs - 500.0, kStartMs);

@@ -237,7 +237,7 @@ ExperimentResult RunExperiment(const Schedule& schedule, const Settings& setting
             std::copy(command, command + kValveChannels, valves);
         }
 
-        float pressures[12];
+        float pressures[arm::kPressureChannelCount];
         ReadPressures(pressures);
         ReadEncoderCounts();
         Line& line = lines.emplace_back();

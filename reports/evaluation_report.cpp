@@ -125,8 +125,8 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
         "Evaluation in %s: %s against %s\n"
         "fitness %.6f (%s), %zu samples (%.2f s); candidate K0..K9 (%s): %s",
         Shown(arbiterDir).c_str(), runfiles::kFuzzyPressureLog.Name(), runfiles::kRunLog.Name(),
-        fitness, runfiles::kFitness.Name(), samples, samples * 0.02, runfiles::kCandidate.Name(),
-        vector.c_str());
+        fitness, runfiles::kFitness.Name(), samples, SampleSeconds(double(samples)),
+        runfiles::kCandidate.Name(), vector.c_str());
     figure.tables = {std::move(replayed), std::move(weights)};
     return figure;
 }

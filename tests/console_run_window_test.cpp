@@ -22,11 +22,10 @@ constexpr int kSamples = 36;  // a trajectory of kSamples + 4 records
 // The arm mesh, the demo networks of all ten kinds and a sine trajectory
 // cut to its first kSamples + 4 dynamic-term records.
 void PrepareRunInputs() {
-    for (const std::string& command :
-         {std::string(MAKE_ARM_MESH) + " > /dev/null",
-          std::string(MAKE_DEMO_DATA) + " --samples 6 . > /dev/null",
-          std::string(MAKE_DEMO_NETWORKS) + " --dir . > /dev/null",
-          std::string(TRAJGEN) + " --sine > /dev/null"}) {
+    for (const std::string& command : {std::string(MAKE_ARM_MESH) + " > /dev/null",
+                                       std::string(MAKE_DEMO_DATA) + " --samples 6 . > /dev/null",
+                                       std::string(MAKE_DEMO_NETWORKS) + " --dir . > /dev/null",
+                                       std::string(TRAJGEN) + " --sine > /dev/null"}) {
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
     std::ifstream in(runfiles::kDynamicTerms.RelativePath());

@@ -12,6 +12,7 @@
 #include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
+#include "runs/control_tick.h"
 #include "runs/paced_loop.h"
 #include "training/excitation.h"
 #include "training/procedure_support.h"
@@ -37,13 +38,6 @@ constexpr const char* kEncoderFile = runfiles::kCombinedEncoders.path;
 constexpr const char* kPressureFile = runfiles::kCombinedPressures.path;
 constexpr const char* kDesiredPressureFile = runfiles::kCombinedDesiredPressures.path;
 
-// One sample of the combined run: the pressures read after the valve write
-// and the counts read after the motor commands.
-struct CombinedSample {
-    float pressure[arm::kMuscleCount] = {};
-    std::int32_t counts[arm::kEncoderChannelCount] = {};
-};
-
 }  // namespace
 
 TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
@@ -57,7 +51,7 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     for (std::vector<ValveSample>& muscle : records) {
         muscle.assign(kValveCapacity, ValveSample{});
     }
-    float pressures[12] = {};
+    float pressures[arm::kPressureChannelCount] = {};
 
     SetValvesToReference();
     Sleep(1000);
@@ -160,38 +154,27 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     GoHome();
     HomeMuscles();
     Sleep(1500);
-    float pressures[12] = {};
+    float pressures[arm::kPressureChannelCount] = {};
     ReadPressures(pressures);
     const float start[arm::kMuscleCount] = {pressures[0], pressures[1], pressures[2], pressures[3]};
     const training::DesiredPressures desired = training::MakeDesiredPressures(start, m);
-    std::vector<CombinedSample> samples(m);
+    std::vector<runs::Sample> samples(m);
     runs::PacedLoop loop(m);
+    const runs::TickNetworks nets{
+        {&valves[0], &valves[1], &valves[2], &valves[3]}, &doubleLink, &upperLink};
 
-    // Every 20 ms; no allocation, no file, no output. Valves are written
-    // before the pressures are read, motors commanded after.
+    // Every 20 ms, the control runs' tick; no allocation, no file, no
+    // output. Unlike the runs' slope to the next sample, the valve networks
+    // get the desired pressure's slope from the previous one (0 on the first).
     const auto record = [&](int q) {
+        networks::ValveInputs valveInputs[arm::kMuscleCount];
         for (int k = 0; k < arm::kMuscleCount; ++k) {
             const std::vector<float>& d = desired.pressure[k];
-            valves[k].Evaluate(d[q], d[q + 1], d[q + 2], d[q + 1] - d[q], d[q + 2] - d[q],
-                               desired.slope[k][q], ValveVoltages[k]);
+            samples[q].desired[k] = d[q];
+            samples[q].slope[k] = desired.slope[k][q];
+            valveInputs[k] = networks::ValveInputsOf(d[q], d[q + 1], d[q + 2], samples[q].slope[k]);
         }
-        WriteValveVoltages(ValveVoltages);
-        ReadPressures(pressures);
-        CombinedSample& sample = samples[q];
-        for (int k = 0; k < arm::kMuscleCount; ++k) {
-            sample.pressure[k] = pressures[k];
-        }
-        const float* v = velocities[q].velocity;
-        float motor[arm::kMotorCount];
-        doubleLink.Evaluate(v[1], v[2], motor[1], motor[2]);
-        upperLink.Evaluate(v[0], motor[0]);
-        for (int axis = 0; axis < arm::kMotorCount; ++axis) {
-            MotorAxes[axis].SetVoltage(motor[axis]);
-        }
-        ReadEncoderCounts();
-        for (int channel = 0; channel < arm::kEncoderChannelCount; ++channel) {
-            sample.counts[channel] = EncoderCounts[channel];
-        }
+        runs::ControlTick(nets, valveInputs, velocities[q], samples[q]);
     };
     const runs::PacedLoop::Outcome outcome =
         loop.Run([m](int q) { return q < m - 2; }, record, redraw);
@@ -204,7 +187,7 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     training::WriteTrainingFile(result, kPressureFile, pressureFile, "%f\t\t%f\t\t%f\t\t%f\n",
                                 lines, [&](int j, double* v) {
                                     for (int k = 0; k < arm::kMuscleCount; ++k) {
-                                        v[k] = samples[j].pressure[k];
+                                        v[k] = samples[j].measured[k];
                                     }
                                 });
     training::WriteTrainingFile(result, kDesiredPressureFile, desiredFile, "%f\t\t%f\t\t%f\t\t%f\n",
