@@ -4,7 +4,7 @@
 #include <string>
 
 #include "figures/figures.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -33,12 +33,13 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("run-figures", kUsage);
+    CLI::App app("", "run-figures");
+    tools::UseConventions(app, kUsage);
     std::string dir = ".";
     bool tsv = false;
-    args.Text("--dir", dir);
-    args.Flag("--tsv", tsv);
-    if (const auto exit = args.Parse(argc, argv)) {
+    tools::AddText(app, "--dir", dir);
+    app.add_flag("--tsv", tsv);
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
     std::string problem;
