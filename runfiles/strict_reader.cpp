@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string_view>
 
+#include "platform/stdio_file.h"
+
 namespace runfiles {
 namespace {
 
@@ -36,6 +38,13 @@ bool ParseLines(const std::filesystem::path& file, std::string& error, Take take
     std::error_code code;
     if (!std::filesystem::is_regular_file(file, code)) {
         error = file.string() + ": missing";
+        return false;
+    }
+    // Every row is kept in memory: a runaway file is refused, not read.
+    const std::uintmax_t size = std::filesystem::file_size(file, code);
+    if (!code && size > platform::kReadWholeLimit) {
+        error = file.string() + ": holds " + std::to_string(size) + " bytes, more than the " +
+                std::to_string(platform::kReadWholeLimit) + " read whole";
         return false;
     }
     std::ifstream in(file);
