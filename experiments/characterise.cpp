@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "arm/arm.h"
 #include "experiments/experiment.h"
 #include "experiments/recording.h"
 
@@ -205,7 +206,7 @@ void DeadBand(const std::string& dir, Characterisation& c) {
     points.push_back({1000.0, 0, 0.0, false});
     points.push_back({21000.0, 0, 2.0, true});
     Recording r;
-    if (!RunInto(dir, "dead-band", Build(points), 20.0, r, c.failure)) {
+    if (!RunInto(dir, "dead-band", Build(points), arm::kSamplePeriodMs, r, c.failure)) {
         return;
     }
     std::vector<double> volts, bar, readings;
@@ -263,7 +264,7 @@ double Sweep(const std::string& dir, const char* name, double legMs, Characteris
         points.push_back({2000.0 + 2 * legMs, valve, low[valve], true});
     }
     Recording r;
-    if (!RunInto(dir, name, Build(points), 20.0, r, c.failure)) {
+    if (!RunInto(dir, name, Build(points), arm::kSamplePeriodMs, r, c.failure)) {
         return NAN;
     }
     std::vector<double> differential, angle;
@@ -373,13 +374,13 @@ void ArmMotion(const std::string& dir, const std::vector<std::array<float, 3>>& 
             points.push_back(
                 {t, kMotorChannel + axis, row[axis] * 1000.0 / speedPerVolt[axis], false});
         }
-        t += 20.0;
+        t += arm::kSamplePeriodMs;
     }
     for (int axis = 1; axis < 3; ++axis) {
         points.push_back({t, kMotorChannel + axis, 0.0, false});
     }
     Recording r;
-    if (!RunInto(dir, "arm-motion", Build(points), 20.0, r, c.failure)) {
+    if (!RunInto(dir, "arm-motion", Build(points), arm::kSamplePeriodMs, r, c.failure)) {
         return;
     }
     const double rest = Mean(r, kJoint, kStartMs - 500.0, kStartMs);
@@ -420,7 +421,7 @@ double RestAngleAtReferences(const std::string& dir, const char* name, std::stri
     HoldValves(points, 0.0, kReference);
     HoldValves(points, 4000.0, kReference);
     Recording r;
-    if (!RunInto(dir, name, Build(points), 20.0, r, failure)) {
+    if (!RunInto(dir, name, Build(points), arm::kSamplePeriodMs, r, failure)) {
         return NAN;
     }
     return Mean(r, kJoint, 3500.0, 4001.0);
