@@ -67,7 +67,7 @@ struct MotorRecordings {
     std::string voltages = runfiles::kMotorVoltages.path;
     std::string velocities = runfiles::kMotorVelocities.path;
 };
-// WeightsDoubleLink.txt and WeightsUpperLink.txt: desired velocities
+// kDoubleLinkWeights and kUpperLinkWeights: desired velocities
 // (counts per ms) to the voltages that produced them.
 FamilyReport TrainLinkNetworks(const MotorRecordings& recordings, const TrainingOptions& options);
 
@@ -78,7 +78,7 @@ struct PressureRecordings {
     std::string pressures = runfiles::kCombinedPressures.path;
     std::string runLog;
 };
-// WeightsPONNET/GeneralWeights.txt and the 288 per-bin files: the run's
+// kPonnetGeneralWeights and the 288 per-bin files: the run's
 // motion as replay records, each paired with its measured pressures and
 // given to the network of its bin and direction set, as the evaluator
 // selects them. A bin and set with fewer than kMinPressureSamples samples
