@@ -57,7 +57,9 @@ bool ChunkWriter::Save(const char* path) const {
     if (!file) {
         return false;
     }
-    const bool written = std::fwrite(bytes_.data(), 1, bytes_.size(), file.get()) == bytes_.size();
+    // An empty writer has no data pointer to hand fwrite.
+    const bool written =
+        bytes_.empty() || std::fwrite(bytes_.data(), 1, bytes_.size(), file.get()) == bytes_.size();
     return std::fclose(file.release()) == 0 && written;
 }
 
