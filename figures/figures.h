@@ -76,8 +76,8 @@ std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecor
                                     const std::vector<runfiles::TrajectoryRecord>& trajectory,
                                     std::string& problem, const Options& options = {});
 
-// Reads DIR/NeuralFiles/LogALLANNETPressures.txt and
-// SinTrajectoryALLWeights.txt; on a problem, says which file on `problem`.
+// Reads the run log and the trajectory's dynamic terms (runfiles::kRunLog,
+// kDynamicTerms) below DIR; on a problem, says which file on `problem`.
 std::optional<RunFigures> ReadRunFigures(const std::string& dir, std::string& problem);
 
 }  // namespace figures

@@ -291,6 +291,27 @@ ToolLoad ArmLoadOnTool(const Model& model, const ArmMotion& arm, double toolRadi
             inertia};
 }
 
+double StaticRestAngle(const Model& model, const double pressureBar[4]) {
+    const ArmMotion home = {kShoulderHomeDegrees * kRadiansPerDegree, 0.0, 0.0,
+                            kElbowHomeDegrees * kRadiansPerDegree,    0.0, 0.0};
+    // The torque turning the joint positive falls as it turns: bisection.
+    const auto torque = [&](double angle) {
+        double muscles = 0.0;
+        for (int m = 0; m < 4; ++m) {
+            muscles += kMusclePullSign[m] * model.parameters.pulleyRadiusMetres *
+                       StaticMuscleForce(model, pressureBar[m], MuscleContraction(model, m, angle));
+        }
+        return muscles + ArmLoadOnTool(model, home, angle).torque;
+    };
+    double low = -model.parameters.toolRangeDegrees * kRadiansPerDegree;
+    double high = -low;
+    for (int i = 0; i < 60; ++i) {
+        const double middle = 0.5 * (low + high);
+        (torque(middle) > 0.0 ? low : high) = middle;
+    }
+    return 0.5 * (low + high);
+}
+
 ToolJoint ToolStep(const Model& model, ToolJoint joint, const ArmMotion& arm, double muscleTorque) {
     const Parameters& p = model.parameters;
     const double range = p.toolRangeDegrees * kRadiansPerDegree;

@@ -133,6 +133,11 @@ struct ToolLoad {
 };
 ToolLoad ArmLoadOnTool(const Model& model, const ArmMotion& arm, double toolRadians);
 
+// The joint angle, radians, at which the muscles' static pulls at these
+// gauge pressures (bar) balance the tool's weight, the arm at rest at the
+// home pose; an end stop when they cannot.
+double StaticRestAngle(const Model& model, const double pressureBar[4]);
+
 // The joint after one step (semi-implicit Euler) under a muscle torque,
 // held inside its end stops.
 ToolJoint ToolStep(const Model& model, ToolJoint joint, const ArmMotion& arm, double muscleTorque);

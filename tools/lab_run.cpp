@@ -17,6 +17,7 @@
 #include "experiments/experiment.h"
 #include "figures/figures.h"
 #include "lab/lab.h"
+#include "lab/plant.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
 #include "notebook/notebook.h"
@@ -69,9 +70,10 @@ constexpr const char* kUsage =
     "           servo1..servo3 (on, off). A channel holds its value until its next\n"
     "           breakpoint; with ramp it moves there linearly from the previous one\n"
     "  characterise  homes the arm, runs a standard set of experiments (valve\n"
-    "           steps, slow sweeps, motor steps, the arm's sine motion) and prints the\n"
-    "           plant's measured figures; the recordings go to --out DIR (default\n"
-    "           characterisation)\n"
+    "           steps, slow sweeps, motor steps, the arm's sine motion, the rest with\n"
+    "           and without 0.5 kg more on the tool) and prints the plant's measured\n"
+    "           figures beside their targets and sources; the recordings go to --out\n"
+    "           DIR (default characterisation)\n"
     "\n"
     "and two that move nothing:\n"
     "\n"
@@ -413,6 +415,35 @@ bool SineVelocities(const std::string& dir, std::vector<std::array<float, 3>>& v
     return generated && !velocities.empty() && !error;
 }
 
+// The data sheet's payload figure: how far 0.5 kg more on the tool moves
+// the joint's rest at the homing references, measured against what the
+// plant's static balance of the muscles' pulls and the tool's weight
+// predicts.
+void AddPayloadFigure(const std::string& dir, experiments::Characterisation& sheet) {
+    constexpr double kExtraKilograms = 0.5;
+    namespace plant = lab::plant;
+    const plant::Parameters given = lab::Plant();
+    plant::Parameters heavier = given;
+    heavier.toolMassKilograms += kExtraKilograms;
+    const double rest = experiments::RestAngleAtReferences(dir, "rest", sheet.failure);
+    lab::SetPlant(heavier);
+    const double loaded = experiments::RestAngleAtReferences(dir, "rest-payload", sheet.failure);
+    lab::SetPlant(given);
+    const plant::Model model(given);
+    const plant::Model heavierModel(heavier);
+    double bar[arm::kMuscleCount];
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        bar[m] = plant::ValveSetPressure(model, runs::kMuscleReferenceVolts[m]);
+    }
+    const double predicted =
+        (plant::StaticRestAngle(heavierModel, bar) - plant::StaticRestAngle(model, bar)) * 180.0 /
+        M_PI;
+    char target[32];
+    std::snprintf(target, sizeof target, "%.2f +- 0.2", predicted);
+    sheet.figures.push_back({"rest angle shift, 0.5 kg more on the tool", loaded - rest, "deg",
+                             target, "the plant's static balance"});
+}
+
 Ending Characterise(const Options& options) {
     Ending ending;
     std::vector<std::array<float, 3>> velocities;
@@ -424,8 +455,11 @@ Ending Characterise(const Options& options) {
     }
     GoHome();
     HomeMuscles();
-    const experiments::Characterisation sheet =
+    experiments::Characterisation sheet =
         experiments::Characterise(options.characteriseDir, velocities);
+    if (sheet.failure.empty()) {
+        AddPayloadFigure(options.characteriseDir, sheet);
+    }
     std::printf("\nPlant data sheet (recordings in %s)\n%s", options.characteriseDir.c_str(),
                 experiments::DataSheet(sheet).c_str());
     for (const experiments::Figure& figure : sheet.figures) {
