@@ -7,7 +7,8 @@
 
 namespace runs {
 
-void ControlTick(const TickNetworks& nets, const networks::ValveInputs (&valveInputs)[arm::kMuscleCount],
+void ControlTick(const TickNetworks& nets,
+                 const networks::ValveInputs (&valveInputs)[arm::kMuscleCount],
                  const VelocityRecord& velocity, Sample& sample) {
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.valve[m]->Evaluate(valveInputs[m], ValveVoltages[m]);

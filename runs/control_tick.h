@@ -23,8 +23,8 @@ struct Sample {
     float valveComputed[arm::kMuscleCount] = {};
     float valveAccepted[arm::kMuscleCount] = {};
     bool valvesLatched = false;
-    float measured[arm::kMuscleCount] = {};  // pressures read after the valve write
-    float motor[arm::kMotorCount] = {};      // link networks' commands, axes 0 to 2
+    float measured[arm::kMuscleCount] = {};               // pressures read after the valve write
+    float motor[arm::kMotorCount] = {};                   // link networks' commands, axes 0 to 2
     std::int32_t counts[arm::kEncoderChannelCount] = {};  // read after the motor commands
 };
 
@@ -38,7 +38,8 @@ struct TickNetworks {
 // One tick: the valves from `valveInputs` (muscles 1 to 4) through
 // ValveVoltages, then the pressures, then the motors from `velocity`, then
 // the encoders, each recorded in `sample`.
-void ControlTick(const TickNetworks& nets, const networks::ValveInputs (&valveInputs)[arm::kMuscleCount],
+void ControlTick(const TickNetworks& nets,
+                 const networks::ValveInputs (&valveInputs)[arm::kMuscleCount],
                  const VelocityRecord& velocity, Sample& sample);
 
 }  // namespace runs
