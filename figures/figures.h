@@ -76,8 +76,12 @@ std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecor
                                     const std::vector<runfiles::TrajectoryRecord>& trajectory,
                                     std::string& problem, const Options& options = {});
 
-// Reads DIR/NeuralFiles/LogALLANNETPressures.txt and
-// SinTrajectoryALLWeights.txt; on a problem, says which file on `problem`.
+// Reads a run's log and the trajectory it ran along; on a problem, says
+// which file on `problem`.
+std::optional<RunFigures> ReadRunFigures(const std::string& log, const std::string& trajectory,
+                                         std::string& problem);
+// The same for the run just made in DIR: DIR/NeuralFiles/LogALLANNETPressures.txt
+// and SinTrajectoryALLWeights.txt.
 std::optional<RunFigures> ReadRunFigures(const std::string& dir, std::string& problem);
 
 }  // namespace figures

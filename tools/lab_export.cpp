@@ -64,8 +64,8 @@ std::optional<std::string> Export(const fs::path& file, std::string& problem) {
     const bool any = bool(std::getline(in, line));
     const auto entry = EntryOf(file, any ? line : "");
     if (!entry) {
-        problem = file.string() +
-                  ": not a run file the catalogue knows (see lab-export --catalogue)";
+        problem =
+            file.string() + ": not a run file the catalogue knows (see lab-export --catalogue)";
         return std::nullopt;
     }
     std::string csv;
