@@ -44,8 +44,9 @@ std::optional<RunInputs> FromEntry(const fs::path& notebookDir, const std::strin
             inputs.trajectorySha256 = input.sha256;
         }
     }
-    for (const auto& [file, path] : {std::pair{runfiles::kDynamicTerms, &inputs.trajectory},
-                                     std::pair{runfiles::kEncoderTrajectory, &inputs.desiredCounts}}) {
+    for (const auto& [file, path] :
+         {std::pair{runfiles::kDynamicTerms, &inputs.trajectory},
+          std::pair{runfiles::kEncoderTrajectory, &inputs.desiredCounts}}) {
         const auto copy = notebook::ArchivedInput(notebookDir, id, file.Name());
         if (!copy) {
             problem = log.string() + " was written by notebook entry " + id +
@@ -129,8 +130,8 @@ std::optional<RunInputs> FindRunInputs(const fs::path& dir,
 
 std::optional<RunInputs> ArchivedRunInputs(const fs::path& notebookDir, const std::string& id,
                                            std::string& problem) {
-    const fs::path log = notebook::CopyPathOf(notebookDir, id, "outputs",
-                                              runfiles::kRunLog.RelativePath());
+    const fs::path log =
+        notebook::CopyPathOf(notebookDir, id, "outputs", runfiles::kRunLog.RelativePath());
     std::error_code error;
     if (!fs::is_regular_file(log, error)) {
         problem = "notebook entry " + id + " keeps no run log";

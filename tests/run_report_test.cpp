@@ -178,7 +178,8 @@ TEST(RunReport, TrainingRecordingsShowEachProcedureAndWhereOneStopped) {
     ASSERT_EQ(RunTool(LAB_RUN, "--dir lab pressure-training").status, 0);
     SpeedUpTheCarriage();
     ASSERT_EQ(RunTool(LAB_RUN, "--dir lab combined-training").status, 1);
-    const ToolRun run = Report("--width 1000 --height 1000 lab training.png");
+    // Wide enough for the legends beside the panels.
+    const ToolRun run = Report("--width 1400 --height 1000 lab training.png");
     ASSERT_EQ(run.status, 0) << run.err;
     const Picture picture = Load("training.png");
     ASSERT_TRUE(picture.pixels);

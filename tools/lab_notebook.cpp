@@ -179,7 +179,8 @@ int CompareReport(const fs::path& dir, const std::vector<std::string>& ids,
             std::fprintf(stderr, "lab-notebook: %s\n", problem.c_str());
             return kFailed;
         }
-        request.runs.push_back(reports::RunFilesOf(*inputs, id));
+        // Named in the legends by the time of the entry, the id's first part.
+        request.runs.push_back(reports::RunFilesOf(*inputs, id.substr(0, id.find('-'))));
     }
     std::ostringstream errors;
     int interruptedBy = 0;
