@@ -8,10 +8,15 @@ namespace arm {
 
 // Motors on axes 0 (carriage), 1 (shoulder) and 2 (elbow); muscles 1 to 4 on
 // valve channels 0 to 3; encoders on axes 0 to 4 (3 and 4 read the
-// muscle-driven joint).
+// muscle-driven joint); pressure inputs 0 to 11, of which 0 to 3 read the
+// muscles and every readout fills all twelve.
 inline constexpr int kMotorCount = 3;
 inline constexpr int kMuscleCount = 4;
 inline constexpr int kEncoderChannelCount = 5;
+inline constexpr int kPressureChannelCount = 12;
+
+// The arm is driven, and every run file sampled, once every 20 ms.
+inline constexpr double kSamplePeriodMs = 20.0;
 
 // Pi as the system has always spelled it, shortened. Every stored result
 // (trajectories, replay inputs, logs) was computed with these literals, so

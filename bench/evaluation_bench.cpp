@@ -12,6 +12,7 @@
 #include "model/replay.h"
 #include "platform/clock.h"
 #include "quiet_stdout.h"
+#include "runfiles/catalogue.h"
 #include "tools/demo_data.h"
 
 namespace {
@@ -81,7 +82,7 @@ void BM_Replay(benchmark::State& state) {
     std::FILE* file = std::fopen("SimALLWeights.txt", "r");
     runfiles::ReadAll(file, trajectory);
     std::fclose(file);
-    file = std::fopen("LogALLANNETPressures.txt", "r");
+    file = std::fopen(runfiles::kRunLog.Name(), "r");
     runfiles::ReadAll(file, measured);
     std::fclose(file);
     std::vector<float> flags;

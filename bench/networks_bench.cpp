@@ -60,7 +60,7 @@ void BM_AnnetEvaluate(benchmark::State& state) {
     float p = 2.0f, volts = 0.0f;
     for (auto _ : state) {
         benchmark::DoNotOptimize(p);
-        model.Evaluate(p, p, p, 0.01f, 0.02f, 0.001f, volts);
+        model.Evaluate({p, p, p, 0.01f, 0.02f, 0.001f}, volts);
         benchmark::DoNotOptimize(volts);
     }
 }

@@ -12,6 +12,7 @@
 
 #include "bench/quiet_stdout.h"
 #include "notebook/notebook.h"
+#include "runfiles/catalogue.h"
 #include "tools/demo_data.h"
 
 namespace {
@@ -44,8 +45,8 @@ void WriteNumbers(const fs::path& path, int lines, int columns) {
 fs::path MakeRunLab() {
     const fs::path lab = ScratchDirectory("notebook_bench_run");
     demo::WriteDemoData(lab.string(), 1, kSamples);
-    fs::rename(lab / demo::kArbiterDirectory / "LogALLANNETPressures.txt",
-               lab / "NeuralFiles/LogALLANNETPressures.txt");
+    fs::rename(lab / demo::kArbiterDirectory / runfiles::kRunLog.Name(),
+               lab / runfiles::kRunLog.RelativePath());
     for (const char* network :
          {"WeightsANNET1.txt", "WeightsANNET2.txt", "WeightsANNET3.txt", "WeightsANNET4.txt",
           "WeightsDoubleLink.txt", "WeightsUpperLink.txt"}) {
@@ -72,8 +73,7 @@ void ArchiveRun(const fs::path& lab) {
         recorder.Input(input);
     }
     for (const char* output :
-         {"NeuralFiles/LogALLANNETPressures.txt",
-          "NeuralFiles/ALLTrajectoryActualPressureValues.txt",
+         {runfiles::kRunLog.RelativePath(), "NeuralFiles/ALLTrajectoryActualPressureValues.txt",
           "NeuralFiles/ALLTrajectoryActualEncoders.txt", "NeuralFiles/LogTimeALL.txt"}) {
         recorder.Output(output);
     }
@@ -129,7 +129,7 @@ void BM_List10000(benchmark::State& state) {
         m.detail = "hybrid: 1325 samples, completed";
         m.inputs = {{"NeuralFiles/WeightsPONNET/", std::string(64, 'a' + i % 6)},
                     {"NeuralFiles/SinTrajectoryALLWeights.txt", std::string(64, 'b')}};
-        m.outputs = {{"NeuralFiles/LogALLANNETPressures.txt", std::to_string(i)}};
+        m.outputs = {{runfiles::kRunLog.RelativePath(), std::to_string(i)}};
         m.figures = {{"samples", 1325}, {"joint_rms_deg", i * 0.001}};
         std::string problem;
         fs::create_directories(archive / m.id);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "reports/report.h"
+#include "runfiles/catalogue.h"
 
 namespace {
 
@@ -25,8 +26,8 @@ void WholeRunReport(benchmark::State& state) {
             0 &&
         std::system((std::string(TRAJGEN) + " --sine --dir " + dir.string() + quiet).c_str()) == 0;
     std::error_code code;
-    fs::copy_file(dir / "arbiter/LogALLANNETPressures.txt",
-                  dir / "NeuralFiles/LogALLANNETPressures.txt", code);
+    fs::copy_file(dir / (std::string("arbiter/") + runfiles::kRunLog.Name()),
+                  dir / runfiles::kRunLog.RelativePath(), code);
     if (!ok || code) {
         state.SkipWithError("the run's files could not be written");
         fs::remove_all(dir, code);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bench/quiet_stdout.h"
+#include "runfiles/catalogue.h"
 #include "tools/demo_data.h"
 #include "trainer/fit.h"
 #include "trainer/trainer.h"
@@ -59,7 +60,7 @@ void WholePonnetFamily(benchmark::State& state) {
         demo::WriteDemoData(".", 1, 1328);
     }
     trainer::PressureRecordings recordings;
-    recordings.runLog = std::string(demo::kArbiterDirectory) + "/LogALLANNETPressures.txt";
+    recordings.runLog = std::string(demo::kArbiterDirectory) + "/" + runfiles::kRunLog.Name();
     for (auto _ : state) {
         const trainer::FamilyReport report =
             trainer::TrainPressureNetworks(recordings, trainer::TrainingOptions{});

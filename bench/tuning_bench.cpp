@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 
+#include "runfiles/catalogue.h"
 #include "tools/demo_data.h"
 #include "tuning/tuning.h"
 
@@ -23,8 +24,9 @@ class BenchCase {
         std::filesystem::create_directories(root_ / demo::kWeightDirectory);
         std::filesystem::create_directories(root_ / demo::kArbiterDirectory);
         demo::WriteDemoData(root_.string(), 1, kLogRecords);
-        auto logs = tuning::PrepareLogs((root_ / "NeuralFiles/WeightsPONNET/").string(),
-                                        {(root_ / "arbiter/LogALLANNETPressures.txt").string()});
+        auto logs = tuning::PrepareLogs(
+            (root_ / "NeuralFiles/WeightsPONNET/").string(),
+            {(root_ / (std::string("arbiter/") + runfiles::kRunLog.Name())).string()});
         logs_ = std::move(*logs);
     }
     ~BenchCase() { std::filesystem::remove_all(root_); }

@@ -42,7 +42,7 @@ void OpenPressureInput() {
     voltageRead.triggerMode = 0;
 }
 
-void ReadPressures(float out[12]) {
+void ReadPressures(float out[arm::kPressureChannelCount]) {
     voltageRead.voltages = &sensorVoltages[kStartChannel];
     DRV_MAIVoltageIn(inputHandle, &voltageRead);
     for (int i = 0; i < kChannelCount; ++i) {

@@ -10,7 +10,7 @@ extern float ValveVoltages[arm::kMuscleCount];
 
 void OpenPressureInput();
 // Reads all twelve inputs and converts their voltages to pressures.
-void ReadPressures(float out[12]);
+void ReadPressures(float out[arm::kPressureChannelCount]);
 void ClosePressureInput();
 
 void OpenValveOutput();

@@ -17,3 +17,5 @@ constexpr int kArmHelperObjects = 4;
 // carriage position.
 constexpr Vec3 kArmShoulder{106.0f, 180.0f, -30.0f};
 constexpr float kArmCarriageRestShift = -20.0f;
+// The scene's length unit: one unit is 10 mm of the arm.
+constexpr double kArmMmPerSceneUnit = 10.0;

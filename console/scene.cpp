@@ -4,7 +4,6 @@
 #include <GL/glu.h>
 
 #include <cstdio>
-#include <string>
 
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
@@ -14,12 +13,11 @@
 int RunStatus = Ready;
 Model armModel;
 float jointAngles[arm::kEncoderChannelCount] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-float musclePressures[12] = {};
+float musclePressures[arm::kPressureChannelCount] = {};
 unsigned int linkLists = 0;
 float viewRotation[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 float viewTranslation[3] = {70.0f, -10.0f, 10.0f};
 float viewAspect = 0.0f;
-float viewScale = 1.0f;
 
 namespace {
 
@@ -46,12 +44,12 @@ void DrawText(int x, int y, void* font, const char* text) {
     }
 }
 
-void DrawText(int x, int y, void* font, const std::string& text) {
-    DrawText(x, y, font, text.c_str());
-}
-
-std::string Digit(int index) {
-    return std::to_string(index + 1);
+// A readout "<label> <n>=<value>" with n counted from 1, formatted into a
+// fixed buffer.
+void DrawReadout(int x, int y, const char* label, int index, const char* value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %d=%s", label, index + 1, value);
+    DrawText(x, y, GLUT_BITMAP_HELVETICA_12, text);
 }
 
 void DrawMeshObject(const MeshObject& object) {
@@ -160,7 +158,6 @@ void DisplayView() {
     glRotatef(30.0f, 0.0f, -0.5f, 0.0f);
     glTranslatef(viewTranslation[0], viewTranslation[1], -viewTranslation[2]);
     glMultMatrixf(viewRotation);
-    glScalef(viewScale, viewScale, viewScale);
 
     glPushMatrix();
     DrawScene();
@@ -216,17 +213,17 @@ void DrawReadouts() {
 
     DrawText(10, 10, GLUT_BITMAP_HELVETICA_18, RunStatusText(RunStatus));
     for (int j = 0; j < arm::kEncoderChannelCount; ++j) {
-        DrawText(58 + 28 * j, 195, GLUT_BITMAP_HELVETICA_12,
-                 "Encoder " + Digit(j) + "=" + std::to_string(EncoderCounts[j]));
+        char count[16];
+        std::snprintf(count, sizeof count, "%d", EncoderCounts[j]);
+        DrawReadout(58 + 28 * j, 195, "Encoder", j, count);
     }
     for (int j = 0; j < arm::kMuscleCount; ++j) {
-        DrawText(5, 195 - 5 * j, GLUT_BITMAP_HELVETICA_12,
-                 "Muscle  Pressure " + Digit(j) + "=" + FormatReadoutReal(musclePressures[j]));
+        DrawReadout(5, 195 - 5 * j, "Muscle  Pressure", j,
+                    FormatReadoutReal(musclePressures[j]).text);
     }
     DrawText(185, 10, GLUT_BITMAP_9_BY_15, "QT53");
     for (int j = 0; j < arm::kEncoderChannelCount; ++j) {
-        DrawText(58 + 28 * j, 190, GLUT_BITMAP_HELVETICA_12,
-                 "Angle " + Digit(j) + "=" + FormatReadoutReal(jointAngles[j]));
+        DrawReadout(58 + 28 * j, 190, "Angle", j, FormatReadoutReal(jointAngles[j]).text);
     }
     // Under the status, in the status's font family and a colour that stands
     // out from the readouts.

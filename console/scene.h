@@ -36,7 +36,7 @@ extern Model armModel;
 // two values; filled by each frame's readout.
 extern float jointAngles[arm::kEncoderChannelCount];
 // Pressures of the twelve inputs; 0 to 3 are muscles 1 to 4.
-extern float musclePressures[12];
+extern float musclePressures[arm::kPressureChannelCount];
 // First of the three link-cylinder display lists (heights 50, 30, 10).
 extern unsigned int linkLists;
 
@@ -44,7 +44,6 @@ extern unsigned int linkLists;
 extern float viewRotation[16];  // column-major
 extern float viewTranslation[3];
 extern float viewAspect;
-extern float viewScale;
 
 // Reads "Resources/Drawing1.3ds" into armModel; needs no GL context.
 void LoadArmModel();

@@ -12,33 +12,42 @@ namespace {
 
 using arm::kPi;
 
-// Drops trailing zeros after the decimal point, keeping the point.
-std::string TrimZeros(std::string digits) {
-    if (digits.find('.') != std::string::npos) {
-        digits.erase(digits.find_last_not_of('0') + 1);
+// The length of the first `length` characters of `text` without the
+// trailing zeros after a decimal point (the point stays).
+std::size_t WithoutTrailingZeros(const char* text, std::size_t length) {
+    if (std::memchr(text, '.', length) == nullptr) {
+        return length;
     }
-    return digits;
+    while (text[length - 1] == '0') {
+        --length;
+    }
+    return length;
 }
 
 }  // namespace
 
-std::string FormatReadoutReal(float value) {
-    char text[64];
+ReadoutReal FormatReadoutReal(float value) {
+    ReadoutReal readout{};
+    char* text = readout.text;
+    constexpr std::size_t kSize = sizeof readout.text;
     if (!std::isfinite(value)) {
-        std::snprintf(text, sizeof text, "%g", value);
-        return text;
+        std::snprintf(text, kSize, "%g", value);
+        return readout;
     }
     // The exponent after rounding to five significant digits decides.
-    std::snprintf(text, sizeof text, "%.4e", value);
+    std::snprintf(text, kSize, "%.4e", value);
     const char* mark = std::strchr(text, 'e');
     const int exponent = std::atoi(mark + 1);
     if (exponent < -1 || exponent > 4) {
-        char tail[16];
-        std::snprintf(tail, sizeof tail, "e%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
-        return TrimZeros(std::string(text, static_cast<std::size_t>(mark - text))) + tail;
+        const std::size_t mantissa =
+            WithoutTrailingZeros(text, static_cast<std::size_t>(mark - text));
+        std::snprintf(text + mantissa, kSize - mantissa, "e%c%03d", exponent < 0 ? '-' : '+',
+                      std::abs(exponent));
+        return readout;
     }
-    std::snprintf(text, sizeof text, "%#.*f", 4 - exponent, value);
-    return TrimZeros(text);
+    std::snprintf(text, kSize, "%#.*f", 4 - exponent, value);
+    text[WithoutTrailingZeros(text, std::strlen(text))] = '\0';
+    return readout;
 }
 
 std::array<LinkPlacement, 3> PlaceLinks(const float jointAngles[arm::kEncoderChannelCount]) {
@@ -59,5 +68,7 @@ std::array<LinkPlacement, 3> PlaceLinks(const float jointAngles[arm::kEncoderCha
 }
 
 float CarriageOffset(float carriageAngle) {
-    return static_cast<float>(carriageAngle / 360.0 * kPi * 11.0 + kArmCarriageRestShift);
+    // One turn of the wheel moves the carriage by its circumference.
+    constexpr double kWheelDiameter = arm::kCarriageWheelDiameterMm / kArmMmPerSceneUnit;
+    return static_cast<float>(carriageAngle / 360.0 * kPi * kWheelDiameter + kArmCarriageRestShift);
 }

@@ -3,15 +3,18 @@
 #pragma once
 
 #include <array>
-#include <string>
 
 #include "arm/arm.h"
 
 // A real as the readouts show it: five significant digits, fixed notation
 // for decimal exponents -1 to 4 and exponent notation otherwise, trailing
 // zeros after the point removed (the point stays), exponent with its sign
-// and three digits: 12 -> "12.", 0.0012346 -> "1.2346e-003".
-std::string FormatReadoutReal(float value);
+// and three digits: 12 -> "12.", 0.0012346 -> "1.2346e-003". Held in a
+// fixed buffer, so the readouts format every frame without allocating.
+struct ReadoutReal {
+    char text[24];
+};
+ReadoutReal FormatReadoutReal(float value);
 
 // Where one link cylinder is drawn: translated to (x, y, z), then turned
 // by `angle` degrees about the x axis.

@@ -17,7 +17,7 @@
 #include "lab/lab.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -136,14 +136,15 @@ void TakeScreenshot() {
 }  // namespace
 
 void ProbeStart(int argc, char** argv) {
-    tools::Arguments args("tendon-virtual", kUsage);
-    args.Text("--screenshot", screenshot);
-    args.Flag("--emergency-stop", pressStopFirst);
-    if (const auto exit = args.Parse(argc, argv)) {
+    CLI::App app("", "tendon-virtual");
+    tools::UseConventions(app, kUsage);
+    tools::AddText(app, "--screenshot", screenshot);
+    app.add_flag("--emergency-stop", pressStopFirst);
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         std::exit(*exit);
     }
     if (pressStopFirst && screenshot.empty()) {
-        std::exit(args.UsageError("--emergency-stop goes with --screenshot"));
+        std::exit(tools::UsageError(app, "--emergency-stop goes with --screenshot"));
     }
     platform::UseVirtualClock();
     if (!screenshot.empty()) {

@@ -28,8 +28,8 @@ using runfiles::TrajectoryRecord;
 using platform::StdioFile;
 
 // Prints why the evaluation cannot produce a fitness and marks it failed.
-void Refuse(bool& failed, const char* reason) {
-    std::printf("No fitness computed: %s\n", reason);
+void Refuse(bool& failed, const std::string& reason) {
+    std::printf("No fitness computed: %s\n", reason.c_str());
     failed = true;
 }
 
@@ -151,13 +151,13 @@ int RunEvaluation() {
         Refuse(failed, "the replay input could not be prepared");
     }
     if (inputPrepared && !trajectoryRead) {
-        Refuse(failed, "SimALLWeights.txt could not be read");
+        Refuse(failed, std::string(runfiles::kReplayInput.Name()) + " could not be read");
     }
     if (!candidateFile || candidates.stalled) {
-        Refuse(failed, "KFFile.txt could not be read");
+        Refuse(failed, std::string(runfiles::kCandidate.Name()) + " could not be read");
     }
     if (!measuredRead) {
-        Refuse(failed, "LogALLANNETPressures.txt could not be read");
+        Refuse(failed, std::string(runfiles::kRunLog.Name()) + " could not be read");
     }
     const std::size_t n = trajectory.size();
     if (!failed && n < 3) {
@@ -176,9 +176,9 @@ int RunEvaluation() {
                                                       measured, fuzzyLog.get());
         fitness = replay::FitnessOf(errorSum, n);
         if (!std::isfinite(fitness)) {
-            Refuse(failed,
-                   "the replay of LogALLANNETPressures.txt gave an error that is not a finite "
-                   "number (a pressure in the log or a PONNET weight is not finite or too large)");
+            Refuse(failed, std::string("the replay of ") + runfiles::kRunLog.Name() +
+                               " gave an error that is not a finite number (a pressure in the "
+                               "log or a PONNET weight is not finite or too large)");
             fitness = std::numeric_limits<double>::infinity();
         }
     }

@@ -6,7 +6,7 @@
 namespace evaluator {
 
 // Derives SimALLWeights.txt (one TrajectoryRecord per inner sample) from
-// the encoder counts of LogALLANNETPressures.txt: joint angles, their rates
+// the encoder counts of the run log (runfiles::kRunLog): joint angles, their rates
 // and accelerations over the 20 ms grid. A log of L records yields L - 3
 // records. Returns false when a file could not be opened, read or written.
 // The replay reads the file back (replay::ReadRoundedReplayInput) instead of using

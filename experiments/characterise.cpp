@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "arm/arm.h"
 #include "experiments/experiment.h"
 #include "experiments/recording.h"
 
@@ -163,14 +164,21 @@ void ValveSteps(const std::string& dir, Characterisation& c) {
         return;
     }
     const int p = kPressure1;
+    const char* regulator = "regulator band 0.3 bar [assumed]";
+    const char* flow = "ISO 6358 flow, C 0.45, b 0.21";
+    const double smallRise = TransitionSeconds(r, p, 1500, 2500);
+    const double largeRise = TransitionSeconds(r, p, 5000, 6500);
+    const double largeFall = TransitionSeconds(r, p, 6500, 8000);
     c.figures.push_back(
-        {"pressure rise time 10-90 %, 0.25 V step", TransitionSeconds(r, p, 1500, 2500), "s"});
-    c.figures.push_back(
-        {"pressure fall time 10-90 %, 0.25 V step", TransitionSeconds(r, p, 2500, 3500), "s"});
-    c.figures.push_back(
-        {"pressure rise time 10-90 %, 6 V step", TransitionSeconds(r, p, 5000, 6500), "s"});
-    c.figures.push_back(
-        {"pressure fall time 10-90 %, 6 V step", TransitionSeconds(r, p, 6500, 8000), "s"});
+        {"pressure rise time 10-90 %, 0.25 V step", smallRise, "s", "-", regulator});
+    c.figures.push_back({"pressure fall time 10-90 %, 0.25 V step",
+                         TransitionSeconds(r, p, 2500, 3500), "s", "-", regulator});
+    c.figures.push_back({"pressure rise time 10-90 %, 6 V step", largeRise, "s", "-", flow});
+    c.figures.push_back({"pressure fall time 10-90 %, 6 V step", largeFall, "s", "-", flow});
+    c.figures.push_back({"rise time ratio, 6 V to 0.25 V step", largeRise / smallRise, "", ">= 3",
+                         "sheet: flow-limited large steps [D]"});
+    c.figures.push_back({"fall to rise time ratio, 6 V step", largeFall / largeRise, "",
+                         "2.3 +- 0.3", "sheet step table: exhaust/fill [D]"});
     // Noise: the spread of successive readings while the valves hold still
     // (differences, so that a pressure still settling does not count), over
     // the four muscles.
@@ -186,7 +194,8 @@ void ValveSteps(const std::string& dir, Characterisation& c) {
         }
     }
     const double noise = std::sqrt(sum / std::max(count, 1));
-    c.figures.push_back({"pressure noise (standard deviation)", noise, "bar"});
+    c.figures.push_back({"pressure noise (standard deviation)", noise, "bar", "0.005 +- 0.001",
+                         "0.05 % of a 10 bar span [assumed]"});
 }
 
 // Valve 1 ramped slowly from 0 to 2 V: the dead band and the gain from the
@@ -197,7 +206,7 @@ void DeadBand(const std::string& dir, Characterisation& c) {
     points.push_back({1000.0, 0, 0.0, false});
     points.push_back({21000.0, 0, 2.0, true});
     Recording r;
-    if (!RunInto(dir, "dead-band", Build(points), 20.0, r, c.failure)) {
+    if (!RunInto(dir, "dead-band", Build(points), arm::kSamplePeriodMs, r, c.failure)) {
         return;
     }
     std::vector<double> volts, bar, readings;
@@ -209,8 +218,10 @@ void DeadBand(const std::string& dir, Characterisation& c) {
         readings.push_back(line[kPressure1]);
     }
     const Fit fit = LineThrough(volts, bar);
-    c.figures.push_back({"valve dead band", -fit.intercept / fit.slope, "V"});
-    c.figures.push_back({"valve gain above the dead band", fit.slope, "bar/V"});
+    c.figures.push_back({"valve dead band", -fit.intercept / fit.slope, "V", "0.35 +- 0.01",
+                         "regulator [assumed]"});
+    c.figures.push_back({"valve gain above the dead band", fit.slope, "bar/V", "0.8 +- 0.01",
+                         "regulator [assumed]"});
     std::sort(readings.begin(), readings.end());
     double resolution = INFINITY;
     for (std::size_t i = 1; i < readings.size(); ++i) {
@@ -218,12 +229,29 @@ void DeadBand(const std::string& dir, Characterisation& c) {
             resolution = std::min(resolution, readings[i] - readings[i - 1]);
         }
     }
-    c.figures.push_back({"pressure reading resolution (smallest step seen)", resolution, "bar"});
+    c.figures.push_back({"pressure reading resolution (smallest step seen)", resolution, "bar", "-",
+                         "the recording's 6 decimals"});
+}
+
+// The differential pressure where the joint passes `degrees` between
+// `fromMs` and `toMs`, interpolated.
+double DifferentialAt(const Recording& r, double degrees, double fromMs, double toMs) {
+    for (std::size_t i = 1; i < r.size(); ++i) {
+        if (r[i - 1][kTime] < fromMs || r[i][kTime] > toMs) {
+            continue;
+        }
+        const double a = r[i - 1][kJoint], b = r[i][kJoint];
+        if ((a - degrees) * (b - degrees) <= 0.0 && a != b) {
+            const double share = (degrees - a) / (b - a);
+            return Differential(r[i - 1]) + share * (Differential(r[i]) - Differential(r[i - 1]));
+        }
+    }
+    return NAN;
 }
 
 // Valves 1 and 4 up, 2 and 3 down by 0.5 V around the homing references
-// and back, each way in `legMs`.
-void Sweep(const std::string& dir, const char* name, double legMs, bool gain, Characterisation& c) {
+// and back, each way in `legMs`. Returns the joint's loop width, degrees.
+double Sweep(const std::string& dir, const char* name, double legMs, Characterisation& c) {
     std::vector<Breakpoint> points;
     const double low[4] = {kReference[0] - 0.5, kReference[1] + 0.5, kReference[2] + 0.5,
                            kReference[3] - 0.5};
@@ -236,28 +264,42 @@ void Sweep(const std::string& dir, const char* name, double legMs, bool gain, Ch
         points.push_back({2000.0 + 2 * legMs, valve, low[valve], true});
     }
     Recording r;
-    if (!RunInto(dir, name, Build(points), 20.0, r, c.failure)) {
-        return;
+    if (!RunInto(dir, name, Build(points), arm::kSamplePeriodMs, r, c.failure)) {
+        return NAN;
     }
     std::vector<double> differential, angle;
     double lowest = INFINITY, highest = -INFINITY;
+    double lowestAngle = INFINITY, highestAngle = -INFINITY;
     for (const Line& line : r) {
         if (line[kTime] >= 2000.0) {
             differential.push_back(Differential(line));
             angle.push_back(line[kJoint]);
             lowest = std::min(lowest, differential.back());
             highest = std::max(highest, differential.back());
+            lowestAngle = std::min(lowestAngle, angle.back());
+            highestAngle = std::max(highestAngle, angle.back());
         }
     }
-    const std::string rate = ", sweeps of " + std::to_string(int(legMs / 1000)) + " s";
-    if (gain) {
-        c.figures.push_back(
-            {"joint static gain" + rate, LineThrough(differential, angle).slope, "deg/bar"});
-    }
+    char rate[32];
+    std::snprintf(rate, sizeof rate, ", %g Hz sweep", 1000.0 / (2.0 * legMs));
+    c.figures.push_back({std::string("joint static gain") + rate,
+                         LineThrough(differential, angle).slope, "deg/bar", "-",
+                         "muscle law, pulley and weight"});
     const double middle = (lowest + highest) / 2.0;
     const double up = AngleAt(r, middle, 2000.0, 2000.0 + legMs);
     const double down = AngleAt(r, middle, 2000.0 + legMs, 2000.0 + 2 * legMs);
-    c.figures.push_back({"joint up/down loop width" + rate, std::fabs(up - down), "deg"});
+    const double width = std::fabs(up - down);
+    c.figures.push_back({std::string("joint up/down loop width") + rate, width, "deg", "-",
+                         "braid friction, and lag growing with the rate"});
+    // Per muscle, at the joint angle midway through the swing: the
+    // inflating branch's differential pressure less the deflating one's.
+    const double middleAngle = (lowestAngle + highestAngle) / 2.0;
+    const double gap = (DifferentialAt(r, middleAngle, 2000.0, 2000.0 + legMs) -
+                        DifferentialAt(r, middleAngle, 2000.0 + legMs, 2000.0 + 2 * legMs)) /
+                       4.0 * 100.0;
+    c.figures.push_back({std::string("muscle pressure gap at equal angle") + rate, gap, "kPa",
+                         "31.2 +- 6.2", "Hunt et al. 2017: 2 x a6"});
+    return width;
 }
 
 // Motor steps of 0.5 mV to 1 V each way on every axis; the breakaway
@@ -284,6 +326,7 @@ std::array<double, 3> MotorSteps(const std::string& dir, Characterisation& c) {
         return speedPerVolt;
     }
     const char* names[3] = {"carriage", "shoulder", "elbow"};
+    constexpr const char* kSpeedTargets[3] = {"2000 +- 3 %", "7000 +- 3 %", "7000 +- 3 %"};
     t = 0.0;
     for (int axis = 0; axis < kMotorChannels; ++axis) {
         double breakaway[2] = {NAN, NAN};
@@ -306,10 +349,12 @@ std::array<double, 3> MotorSteps(const std::string& dir, Characterisation& c) {
             }
         }
         const std::string axisName = std::string(names[axis]) + " motor";
-        c.figures.push_back({axisName + " breakaway, positive", breakaway[0], "mV"});
-        c.figures.push_back({axisName + " breakaway, negative", breakaway[1], "mV"});
+        const char* friction = "residual offset; breakaway 1.35 x Coulomb (LuGre: 1.5)";
+        c.figures.push_back({axisName + " breakaway, positive", breakaway[0], "mV", "-", friction});
+        c.figures.push_back({axisName + " breakaway, negative", breakaway[1], "mV", "-", friction});
         speedPerVolt[axis] = LineThrough(volts, speeds).slope;
-        c.figures.push_back({axisName + " speed per volt", speedPerVolt[axis], "counts/s/V"});
+        c.figures.push_back({axisName + " speed per volt", speedPerVolt[axis], "counts/s/V",
+                             kSpeedTargets[axis], "velocity loop [assumed]"});
     }
     return speedPerVolt;
 }
@@ -329,13 +374,13 @@ void ArmMotion(const std::string& dir, const std::vector<std::array<float, 3>>& 
             points.push_back(
                 {t, kMotorChannel + axis, row[axis] * 1000.0 / speedPerVolt[axis], false});
         }
-        t += 20.0;
+        t += arm::kSamplePeriodMs;
     }
     for (int axis = 1; axis < 3; ++axis) {
         points.push_back({t, kMotorChannel + axis, 0.0, false});
     }
     Recording r;
-    if (!RunInto(dir, "arm-motion", Build(points), 20.0, r, c.failure)) {
+    if (!RunInto(dir, "arm-motion", Build(points), arm::kSamplePeriodMs, r, c.failure)) {
         return;
     }
     const double rest = Mean(r, kJoint, kStartMs - 500.0, kStartMs);
@@ -346,8 +391,11 @@ void ArmMotion(const std::string& dir, const std::vector<std::array<float, 3>>& 
             highest = std::max(highest, line[kJoint]);
         }
     }
-    c.figures.push_back({"joint swing from the arm's motion, below rest", rest - lowest, "deg"});
-    c.figures.push_back({"joint swing from the arm's motion, above rest", highest - rest, "deg"});
+    const char* motion = "tool weight and the arm's accelerations";
+    c.figures.push_back(
+        {"joint swing from the arm's motion, below rest", rest - lowest, "deg", "-", motion});
+    c.figures.push_back(
+        {"joint swing from the arm's motion, above rest", highest - rest, "deg", "-", motion});
 }
 
 }  // namespace
@@ -357,8 +405,10 @@ Characterisation Characterise(const std::string& dir,
     Characterisation c;
     ValveSteps(dir, c);
     DeadBand(dir, c);
-    Sweep(dir, "sweep-slow", 20000.0, true, c);
-    Sweep(dir, "sweep-fast", 4000.0, true, c);
+    const double slow = Sweep(dir, "sweep-slow", 50000.0, c);
+    const double fast = Sweep(dir, "sweep-fast", 10000.0, c);
+    c.figures.push_back({"loop width ratio, 0.01 Hz to 0.05 Hz sweep", slow / fast, "", ">= 0.5",
+                         "rate-independent braid friction (Hunt 2017)"});
     std::array<double, 3> speedPerVolt = MotorSteps(dir, c);
     if (!sineVelocities.empty() && c.failure.empty()) {
         ArmMotion(dir, sineVelocities, speedPerVolt, c);
@@ -366,12 +416,26 @@ Characterisation Characterise(const std::string& dir,
     return c;
 }
 
+double RestAngleAtReferences(const std::string& dir, const char* name, std::string& failure) {
+    std::vector<Breakpoint> points;
+    HoldValves(points, 0.0, kReference);
+    HoldValves(points, 4000.0, kReference);
+    Recording r;
+    if (!RunInto(dir, name, Build(points), arm::kSamplePeriodMs, r, failure)) {
+        return NAN;
+    }
+    return Mean(r, kJoint, 3500.0, 4001.0);
+}
+
 std::string DataSheet(const Characterisation& characterisation) {
-    std::string text;
-    char line[160];
+    char line[256];
+    std::snprintf(line, sizeof line, "%-52s %10s %-10s %-15s %s\n", "figure", "measured", "",
+                  "target", "source");
+    std::string text = line;
     for (const Figure& figure : characterisation.figures) {
-        std::snprintf(line, sizeof line, "%-52s %10.4g %s\n", figure.name.c_str(), figure.value,
-                      figure.unit.c_str());
+        std::snprintf(line, sizeof line, "%-52s %10.4g %-10s %-15s %s\n", figure.name.c_str(),
+                      figure.value, figure.unit.c_str(), figure.target.c_str(),
+                      figure.source.c_str());
         text += line;
     }
     return text;

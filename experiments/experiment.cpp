@@ -201,8 +201,8 @@ ExperimentResult RunExperiment(const Schedule& schedule, const Settings& setting
     result.end = runs::RunEnd::kCompleted;
     for (std::size_t k = 0; k < periods; ++k) {
         // Every period: no allocation, no file, no output of its own.
-        if (const runs::RunEnd stop = runs::CheckStops(); stop != runs::RunEnd::kCompleted) {
-            result.end = stop;
+        if (const std::optional<runs::RunEnd> stop = runs::CheckStops()) {
+            result.end = *stop;
             break;
         }
         pacer.StartSample();
@@ -237,7 +237,7 @@ ExperimentResult RunExperiment(const Schedule& schedule, const Settings& setting
             std::copy(command, command + kValveChannels, valves);
         }
 
-        float pressures[12];
+        float pressures[arm::kPressureChannelCount];
         ReadPressures(pressures);
         ReadEncoderCounts();
         Line& line = lines.emplace_back();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "arm/arm.h"
 #include "experiments/recording.h"
 #include "runs/pacing.h"
 #include "runs/runs.h"
@@ -43,8 +44,8 @@ std::string ParseSchedule(const std::string& text, Schedule& schedule);
 inline constexpr double kLongestMs = 600'000.0;
 
 struct Settings {
-    double periodMs = 20.0;    // 1 to 100
-    double durationMs = -1.0;  // below 0: up to the schedule's last breakpoint
+    double periodMs = arm::kSamplePeriodMs;  // 1 to 100
+    double durationMs = -1.0;                // below 0: up to the schedule's last breakpoint
     std::string recording = kRecordingFile;
 };
 

@@ -80,8 +80,7 @@ std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecor
 // which file on `problem`.
 std::optional<RunFigures> ReadRunFigures(const std::string& log, const std::string& trajectory,
                                          std::string& problem);
-// The same for the run just made in DIR: DIR/NeuralFiles/LogALLANNETPressures.txt
-// and SinTrajectoryALLWeights.txt.
+// The same for the run just made below DIR (runfiles::kRunLog, kDynamicTerms).
 std::optional<RunFigures> ReadRunFigures(const std::string& dir, std::string& problem);
 
 }  // namespace figures

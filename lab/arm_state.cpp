@@ -23,7 +23,7 @@ namespace {
 
 // Changes whenever the fields below change, so that a state written by an
 // other layout is refused instead of read wrongly.
-constexpr const char* kHeader = "virtual-arm 2";
+constexpr const char* kHeader = "virtual-arm 3";
 
 // Every field of the state in file order, for both the writer and the
 // reader: `io(name, values)` with a scalar or an array.
@@ -40,6 +40,8 @@ void VisitArm(Io& io, LabState& lab, int& emergencyStop) {
         io("muscle_volume_m3", muscle.volume);
         io("muscle_set_reference_bar", muscle.setReference);
         io("muscle_inflating", muscle.inflating);
+        io("muscle_set_bar", muscle.setBar);
+        io("muscle_held_s", muscle.heldSeconds);
     }
     io("valves_sealed", lab.valvesSealed);
     io("tool_rad", lab.tool.angle);

@@ -86,6 +86,7 @@ Model::Model(const Parameters& given)
     : parameters(given),
       sinBraid(std::sin(given.braidDegrees * kRadiansPerDegree)),
       cosBraid(std::cos(given.braidDegrees * kRadiansPerDegree)),
+      slipRelaxation(std::exp(-kStepSeconds / given.braidRelaxationSeconds)),
       force() {
     for (int i = 0; i < kForceTablePressures; ++i) {
         for (int j = 0; j < kForceTableContractions; ++j) {
@@ -198,6 +199,8 @@ double StaticMuscleForce(const Model& model, double pressureBar, double contract
 }
 
 void TrackSetPressure(const Model& model, MuscleMemory& memory, double setBar) {
+    memory.heldSeconds = setBar == memory.setBar ? memory.heldSeconds + kStepSeconds : 0.0;
+    memory.setBar = setBar;
     const double play = model.parameters.directionPlayBar;
     if (setBar > memory.setReference + play) {
         memory.setReference = setBar - play;
@@ -220,11 +223,12 @@ void SlipStep(const Model& model, MuscleMemory& memory, double contractionMetres
               double pressureBar) {
     const Parameters& p = model.parameters;
     const double bar = std::max(pressureBar, 0.0);
+    const double kept = memory.heldSeconds >= p.braidSettleSeconds ? model.slipRelaxation : 1.0;
     for (int i = 0; i < kSlipElements; ++i) {
         const double k = p.slipStiffnessNewtonsPerMetre[i];
-        memory.slip[i] = std::clamp(memory.slip[i] + contractionMetres,
-                                    -p.slipStretchingNewtonsPerBar[i] * bar / k,
-                                    p.slipContractingNewtonsPerBar[i] * bar / k);
+        memory.slip[i] = kept * std::clamp(memory.slip[i] + contractionMetres,
+                                           -p.slipStretchingNewtonsPerBar[i] * bar / k,
+                                           p.slipContractingNewtonsPerBar[i] * bar / k);
     }
 }
 
@@ -285,6 +289,27 @@ ToolLoad ArmLoadOnTool(const Model& model, const ArmMotion& arm, double toolRadi
     return {weight - centrifugal - withShoulder * arm.shoulderAcceleration -
                 withElbow * arm.elbowAcceleration,
             inertia};
+}
+
+double StaticRestAngle(const Model& model, const double pressureBar[4]) {
+    const ArmMotion home = {kShoulderHomeDegrees * kRadiansPerDegree, 0.0, 0.0,
+                            kElbowHomeDegrees * kRadiansPerDegree,    0.0, 0.0};
+    // The torque turning the joint positive falls as it turns: bisection.
+    const auto torque = [&](double angle) {
+        double muscles = 0.0;
+        for (int m = 0; m < 4; ++m) {
+            muscles += kMusclePullSign[m] * model.parameters.pulleyRadiusMetres *
+                       StaticMuscleForce(model, pressureBar[m], MuscleContraction(model, m, angle));
+        }
+        return muscles + ArmLoadOnTool(model, home, angle).torque;
+    };
+    double low = -model.parameters.toolRangeDegrees * kRadiansPerDegree;
+    double high = -low;
+    for (int i = 0; i < 60; ++i) {
+        const double middle = 0.5 * (low + high);
+        (torque(middle) > 0.0 ? low : high) = middle;
+    }
+    return 0.5 * (low + high);
 }
 
 ToolJoint ToolStep(const Model& model, ToolJoint joint, const ArmMotion& arm, double muscleTorque) {

@@ -31,6 +31,8 @@ struct Model {
     Parameters parameters;
     double sinBraid;
     double cosBraid;
+    // What is left of a held muscle's slip elements after one step.
+    double slipRelaxation;
     // The static law's pull, newtons, at the grid's pressures and contractions.
     std::array<std::array<float, kForceTableContractions>, kForceTablePressures> force;
 };
@@ -73,23 +75,26 @@ double StaticMuscleForce(const Model& model, double pressureBar, double contract
 
 // What a muscle keeps from step to step besides its pressure: the braid's
 // slip elements (metres of stretch of each spring, positive while
-// contracting), its chamber's volume as the last step left it, and which
-// way its set pressure last moved.
+// contracting), its chamber's volume as the last step left it, which way
+// its set pressure last moved, and how long that set pressure has held.
 struct MuscleMemory {
     double slip[kSlipElements];
     double volume;        // m^3
     double setReference;  // bar; the set pressure's play operator
     bool inflating;
+    double setBar;       // the set pressure of the last step
+    double heldSeconds;  // since the set pressure last changed
 };
 
 // Follows a valve's set pressure: inflating or deflating once the set
-// pressure has moved by the play.
+// pressure has moved by the play, held while it does not change at all.
 void TrackSetPressure(const Model& model, MuscleMemory& memory, double setBar);
 
 // The braid friction's force, newtons, opposing contraction.
 double SlipForce(const Model& model, const MuscleMemory& memory);
 // Moves the slip elements by a change of contraction, metres of length, at
-// a gauge pressure.
+// a gauge pressure. A muscle whose set pressure has held for the braid's
+// settling time is isometric: its slip elements relax towards no force.
 void SlipStep(const Model& model, MuscleMemory& memory, double contractionMetres,
               double pressureBar);
 
@@ -127,6 +132,11 @@ struct ToolLoad {
     double inertia;
 };
 ToolLoad ArmLoadOnTool(const Model& model, const ArmMotion& arm, double toolRadians);
+
+// The joint angle, radians, at which the muscles' static pulls at these
+// gauge pressures (bar) balance the tool's weight, the arm at rest at the
+// home pose; an end stop when they cannot.
+double StaticRestAngle(const Model& model, const double pressureBar[4]);
 
 // The joint after one step (semi-implicit Euler) under a muscle torque,
 // held inside its end stops.

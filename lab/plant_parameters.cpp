@@ -248,15 +248,13 @@ constexpr PlantKey kKeys[] = {
     {"muscles", "dead_volume_m3", 10e-6, 0.0, 0.01, false,
      [](Parameters& p) -> double& { return p.deadVolumeCubicMetres; },
      "Dead volume of the fittings and tube of a muscle, m^3 [assumed]"},
-    {"muscles", "slip1_contracting_n_per_bar", 0.0, 0.0, 1000.0, false,
+    {"muscles", "slip1_contracting_n_per_bar", 3.8, 0.0, 1000.0, false,
      [](Parameters& p) -> double& { return p.slipContractingNewtonsPerBar[0]; },
      "Braid friction, Maxwell-slip element 1 (Al-Bender et al. 2004): the force at which it slips "
-     "while the muscle contracts, per bar of pressure, N/bar; together the elements open a loop 31 "
-     "kPa wide at equal pull and contraction near the homing pressures (Hunt 2017: 2 x 15.6 kPa) "
-     "with 3.8, 2.6 and 1.6 N/bar contracting and 3.0, 2.1 and 1.3 stretching; 0 in the built-in "
-     "plant, whose muscle homing then ends at the same joint angle whatever the muscles did "
-     "before"},
-    {"muscles", "slip1_stretching_n_per_bar", 0.0, 0.0, 1000.0, false,
+     "while the muscle contracts, per bar of pressure, N/bar; the three together open a loop 31 "
+     "kPa "
+     "wide at equal pull and contraction near the homing pressures (Hunt 2017: 2 x 15.6 kPa)"},
+    {"muscles", "slip1_stretching_n_per_bar", 3.0, 0.0, 1000.0, false,
      [](Parameters& p) -> double& { return p.slipStretchingNewtonsPerBar[0]; },
      "The same while the muscle stretches, N/bar: less than contracting (asymmetric loops: Liu et "
      "al. 2017, Capace et al. 2019) [ratio assumed]"},
@@ -264,15 +262,13 @@ constexpr PlantKey kKeys[] = {
      [](Parameters& p) -> double& { return p.slipStiffnessNewtonsPerMetre[0]; },
      "Stiffness of slip element 1 before it slips, N/m (pre-slide 0.05 to 0.6 mm at 4 bar) "
      "[assumed]"},
-    {"muscles", "slip2_contracting_n_per_bar", 0.0, 0.0, 1000.0, false,
+    {"muscles", "slip2_contracting_n_per_bar", 2.6, 0.0, 1000.0, false,
      [](Parameters& p) -> double& { return p.slipContractingNewtonsPerBar[1]; },
      "Braid friction, Maxwell-slip element 2 (Al-Bender et al. 2004): the force at which it slips "
-     "while the muscle contracts, per bar of pressure, N/bar; together the elements open a loop 31 "
-     "kPa wide at equal pull and contraction near the homing pressures (Hunt 2017: 2 x 15.6 kPa) "
-     "with 3.8, 2.6 and 1.6 N/bar contracting and 3.0, 2.1 and 1.3 stretching; 0 in the built-in "
-     "plant, whose muscle homing then ends at the same joint angle whatever the muscles did "
-     "before"},
-    {"muscles", "slip2_stretching_n_per_bar", 0.0, 0.0, 1000.0, false,
+     "while the muscle contracts, per bar of pressure, N/bar; the three together open a loop 31 "
+     "kPa "
+     "wide at equal pull and contraction near the homing pressures (Hunt 2017: 2 x 15.6 kPa)"},
+    {"muscles", "slip2_stretching_n_per_bar", 2.1, 0.0, 1000.0, false,
      [](Parameters& p) -> double& { return p.slipStretchingNewtonsPerBar[1]; },
      "The same while the muscle stretches, N/bar: less than contracting (asymmetric loops: Liu et "
      "al. 2017, Capace et al. 2019) [ratio assumed]"},
@@ -280,15 +276,13 @@ constexpr PlantKey kKeys[] = {
      [](Parameters& p) -> double& { return p.slipStiffnessNewtonsPerMetre[1]; },
      "Stiffness of slip element 2 before it slips, N/m (pre-slide 0.05 to 0.6 mm at 4 bar) "
      "[assumed]"},
-    {"muscles", "slip3_contracting_n_per_bar", 0.0, 0.0, 1000.0, false,
+    {"muscles", "slip3_contracting_n_per_bar", 1.6, 0.0, 1000.0, false,
      [](Parameters& p) -> double& { return p.slipContractingNewtonsPerBar[2]; },
      "Braid friction, Maxwell-slip element 3 (Al-Bender et al. 2004): the force at which it slips "
-     "while the muscle contracts, per bar of pressure, N/bar; together the elements open a loop 31 "
-     "kPa wide at equal pull and contraction near the homing pressures (Hunt 2017: 2 x 15.6 kPa) "
-     "with 3.8, 2.6 and 1.6 N/bar contracting and 3.0, 2.1 and 1.3 stretching; 0 in the built-in "
-     "plant, whose muscle homing then ends at the same joint angle whatever the muscles did "
-     "before"},
-    {"muscles", "slip3_stretching_n_per_bar", 0.0, 0.0, 1000.0, false,
+     "while the muscle contracts, per bar of pressure, N/bar; the three together open a loop 31 "
+     "kPa "
+     "wide at equal pull and contraction near the homing pressures (Hunt 2017: 2 x 15.6 kPa)"},
+    {"muscles", "slip3_stretching_n_per_bar", 1.3, 0.0, 1000.0, false,
      [](Parameters& p) -> double& { return p.slipStretchingNewtonsPerBar[2]; },
      "The same while the muscle stretches, N/bar: less than contracting (asymmetric loops: Liu et "
      "al. 2017, Capace et al. 2019) [ratio assumed]"},
@@ -307,6 +301,15 @@ constexpr PlantKey kKeys[] = {
     {"muscles", "direction_play_bar", 0.02, 0.0, 10.0, false,
      [](Parameters& p) -> double& { return p.directionPlayBar; },
      "A muscle counts as inflating or deflating once its set pressure has moved this far, bar"},
+    {"muscles", "braid_settle_s", 0.25, 0.0, 100.0, false,
+     [](Parameters& p) -> double& { return p.braidSettleSeconds; },
+     "A muscle whose set pressure has not changed for this long is isometric, s: Hunt's direction "
+     "term is 0 then (Hunt 2017: S = 0 isometric), and its braid friction settles [assumed: longer "
+     "than a control period or an experiment's]"},
+    {"muscles", "braid_relaxation_s", 0.004, 0.0001, 100.0, false,
+     [](Parameters& p) -> double& { return p.braidRelaxationSeconds; },
+     "Time constant of an isometric muscle's slip elements relaxing towards no force, s; the "
+     "joint they hold creeps to its balance some 20 times slower [assumed]"},
     {"tool", "upper_arm_m", 0.432, 0.01, 10.0, false,
      [](Parameters& p) -> double& { return p.upperArmMetres; },
      "Upper arm, shoulder to elbow, in the arm's plane, m"},

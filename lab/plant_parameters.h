@@ -137,6 +137,8 @@ struct Parameters {
     double inflatingDampingNewtonSecondsPerMetre;
     double deflatingDampingNewtonSecondsPerMetre;
     double directionPlayBar;
+    double braidSettleSeconds;
+    double braidRelaxationSeconds;
 
     double upperArmMetres;
     double forearmMetres;

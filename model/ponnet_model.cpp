@@ -56,18 +56,7 @@ bool PonnetModel::ReadGeneralWeights() {
                     hidden, inputs, kHidden, kInputs);
         return false;
     }
-    hidden_ = hidden;
-    inputs_ = inputs;
     return true;
-}
-
-void PonnetModel::Allocate() {
-    outputWeights_.assign(hidden_, 0.0f);
-    inputWeights_.assign(std::size_t(inputs_) * hidden_, 0.0f);
-    hiddenBiases_.assign(hidden_, 0.0f);
-    inputRow_.assign(std::size_t(inputs_) * patterns_, 0.0f);
-    hiddenSums_.assign(std::size_t(hidden_) * patterns_, 0.0f);
-    hiddenOutputs_.assign(std::size_t(hidden_) * patterns_, 0.0f);
 }
 
 bool PonnetModel::LoadWeights() {
@@ -163,40 +152,29 @@ float PonnetModel::NormalisedInput(int q, float value) {
     return float((double(value) + kInputOffset[q]) / kInputDivisor[q]);
 }
 
-void PonnetModel::Evaluate(const float* input, float* output, int binOffset) {
+void PonnetModel::Evaluate(const float* input, float* output, int binOffset) const {
+    float x[kInputs];
     for (int q = 0; q < kInputs; ++q) {
-        inputRow_[q] = NormalisedInput(q, input[q]);
+        x[q] = NormalisedInput(q, input[q]);
     }
-
-    const auto& rows = weights_[SetOf(muscle_, input[kInputs])][BinOf(input[0], binOffset)];
-    for (int j = 0; j < kHidden; ++j) {
-        outputWeights_[j] = rows[kOutputWeightRow + j];
-        hiddenBiases_[j] = rows[kHiddenBiasRow + j];
-        for (int q = 0; q < kInputs; ++q) {
-            inputWeights_[q * kHidden + j] = rows[kInputWeightRow + kInputs * j + q];
-        }
-    }
-    outputBias_ = rows[kOutputBiasRow];
 
     // Each hidden sum adds its products in input order, rounded to a 32-bit
     // real after every addition; the three sums advance side by side.
     // ReadGeneralWeights guarantees H = kHidden and N = kInputs.
     static_assert(kHidden == 3);
-    float u0 = hiddenBiases_[0], u1 = hiddenBiases_[1], u2 = hiddenBiases_[2];
+    const auto& rows = weights_[SetOf(muscle_, input[kInputs])][BinOf(input[0], binOffset)];
+    const float* w = &rows[kInputWeightRow];  // input q to hidden j at w[kInputs * j + q]
+    float u[kHidden] = {rows[kHiddenBiasRow], rows[kHiddenBiasRow + 1], rows[kHiddenBiasRow + 2]};
     for (int q = 0; q < kInputs; ++q) {
-        const double x = inputRow_[q];
-        const float* w = &inputWeights_[q * kHidden];
-        u0 = float(u0 + x * w[0]);
-        u1 = float(u1 + x * w[1]);
-        u2 = float(u2 + x * w[2]);
+        const double xq = x[q];
+        u[0] = float(u[0] + xq * w[q]);
+        u[1] = float(u[1] + xq * w[kInputs + q]);
+        u[2] = float(u[2] + xq * w[2 * kInputs + q]);
     }
-    hiddenSums_[0] = u0;
-    hiddenSums_[1] = u1;
-    hiddenSums_[2] = u2;
-    outputSum_ = outputBias_;
+    float sum = rows[kOutputBiasRow];
     for (int j = 0; j < kHidden; ++j) {
-        hiddenOutputs_[j] = float(1.0 / (1.0 + std::exp(-double(hiddenSums_[j]))));
-        outputSum_ = float(double(outputSum_) + double(hiddenOutputs_[j]) * outputWeights_[j]);
+        const float h = float(1.0 / (1.0 + std::exp(-double(u[j]))));
+        sum = float(double(sum) + double(h) * rows[kOutputWeightRow + j]);
     }
-    *output = float(4.0 * outputSum_);
+    *output = float(4.0 * sum);
 }

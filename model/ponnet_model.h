@@ -5,7 +5,6 @@
 
 #include <array>
 #include <string>
-#include <vector>
 
 // Weight directories of the two programs, relative to their working directories.
 inline constexpr const char* kConsoleWeightDirectory = "./NeuralFiles/WeightsPONNET/";
@@ -32,9 +31,6 @@ class PonnetModel {
     PonnetModel(const PonnetModel&) = delete;
     PonnetModel& operator=(const PonnetModel&) = delete;
 
-    // Allocates the working copies and buffers; must precede Evaluate.
-    void Allocate();
-
     // Reads the 72 weight files of this muscle (the `f` set, then the `b`
     // set, labels -72 to 68). A file that cannot be opened is reported and
     // skipped; its parameters stay zero. Returns true when GeneralWeights.txt
@@ -45,7 +41,7 @@ class PonnetModel {
     // Predicts the muscle's pressure from a trajectory record and the
     // direction flag (input[0..14]) with the network of the angle's bin
     // shifted by `binOffset` (-1, 0 or +1). Allocates nothing.
-    void Evaluate(const float* input, float* output, int binOffset);
+    void Evaluate(const float* input, float* output, int binOffset) const;
 
     // Input q (0 to 13) of a network as Evaluate normalises it from the
     // record field X[q]: (X[q] + offset) / divisor, stored as a float.
@@ -66,22 +62,9 @@ class PonnetModel {
 
     int muscle_;
     std::string directory_;
-    int hidden_ = kHidden;
-    int inputs_ = kInputs;
-    int patterns_ = 1;
     bool generalRead_ = false;
     bool loaded_ = false;
 
     // weights_[set][bin][row]
     std::array<std::array<std::array<float, kRows>, kBins>, kSets> weights_{};
-
-    // Working copies of the selected network and the evaluation buffers.
-    std::vector<float> outputWeights_;  // v[H]
-    float outputBias_ = 0.0f;
-    std::vector<float> inputWeights_;   // w[N][H], input-major
-    std::vector<float> hiddenBiases_;   // c[H]
-    std::vector<float> inputRow_;       // x[N]
-    std::vector<float> hiddenSums_;     // u[H]
-    std::vector<float> hiddenOutputs_;  // h[H]
-    float outputSum_ = 0.0f;
 };

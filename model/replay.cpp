@@ -148,13 +148,12 @@ bool LoadModels(const std::string& weightDirectory, MuscleModels& models) {
     bool loaded = true;
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         models[m] = std::make_unique<PonnetModel>(m + 1, weightDirectory);
-        models[m]->Allocate();
         loaded = models[m]->LoadWeights() && loaded;
     }
     return loaded;
 }
 
-float PredictSample(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
+float PredictSample(const MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
                     const std::vector<float>& flags, std::size_t d, float* own, float* neighbour) {
     const float* fields = trajectory[d].field;
     float x[PonnetModel::kInputSize];
@@ -175,7 +174,7 @@ float PredictSample(MuscleModels& models, const std::vector<TrajectoryRecord>& t
     return phase;
 }
 
-float ReplayErrorSum(MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
+float ReplayErrorSum(const MuscleModels& models, const std::vector<TrajectoryRecord>& trajectory,
                      const std::vector<float>& flags, const float* k,
                      const std::vector<PressureLogRecord>& measured, std::FILE* fuzzyLog) {
     float errorSum = 0.0f;

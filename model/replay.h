@@ -57,7 +57,8 @@ bool LoadModels(const std::string& weightDirectory, MuscleModels& models);
 // d (1 <= d <= n - 2): the neighbour on the nearer side of the bin, each
 // pass with its own direction flag. Returns the sample's bin phase, which
 // chose the neighbour. Allocates nothing.
-float PredictSample(MuscleModels& models, const std::vector<runfiles::TrajectoryRecord>& trajectory,
+float PredictSample(const MuscleModels& models,
+                    const std::vector<runfiles::TrajectoryRecord>& trajectory,
                     const std::vector<float>& flags, std::size_t d, float* own, float* neighbour);
 
 // The error sum after adding the squared misses of muscles 1 to 4 in order,
@@ -80,7 +81,7 @@ inline double FitnessOf(float errorSum, std::size_t records) {
 // FuzzyPressureLogRecord per sample to `fuzzyLog` (when open), and returns
 // the single-precision sum of the squared errors against `measured`, which
 // holds at least n - 1 entries. Allocates nothing.
-float ReplayErrorSum(MuscleModels& models,
+float ReplayErrorSum(const MuscleModels& models,
                      const std::vector<runfiles::TrajectoryRecord>& trajectory,
                      const std::vector<float>& flags, const float* k,
                      const std::vector<runfiles::PressureLogRecord>& measured, std::FILE* fuzzyLog);

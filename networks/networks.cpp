@@ -10,9 +10,6 @@ namespace networks {
 
 namespace {
 
-// The valve networks take exactly these six inputs.
-constexpr int kAnnetInputs = 6;
-
 float Logistic(float sum) {
     return float(1.0 / (1.0 + std::exp(-double(sum))));
 }
@@ -32,30 +29,33 @@ float Accumulate(float output, float activation, float weight) {
 
 bool AnnetModel::LoadWeights() {
     const std::string path = runfiles::kValveWeights.Path(muscle_);
-    weights_ =
-        LoadWeightFile(path, {1, kAnnetInputs, kAnnetInputs}, messages::kValveWeightsNotOpened);
+    weights_ = LoadWeightFile(path, {1, kValveInputCount, kValveInputCount},
+                              messages::kValveWeightsNotOpened);
     return IsLoaded();
 }
 
-void AnnetModel::Evaluate(float p0, float p1, float p2, float d1, float d2, float r,
-                          float& voltage) const {
+std::array<float, kValveInputCount> ScaledValveInputs(const ValveInputs& in) {
+    return {
+        in.p0 / 4.0f,
+        in.p1 / 4.0f,
+        in.p2 / 4.0f,
+        float((in.d1 + 0.3) / 0.6),
+        float((in.d2 + 0.3) / 0.6),
+        float((in.r * 100.0 + 1.0) / 2.0),
+    };
+}
+
+void AnnetModel::Evaluate(const ValveInputs& in, float& voltage) const {
     voltage = 0.0f;
     if (!weights_) {
         return;
     }
     const NetworkWeights& w = *weights_;
-    const float inputs[kAnnetInputs] = {
-        p0 / 4.0f,
-        p1 / 4.0f,
-        p2 / 4.0f,
-        float((d1 + 0.3) / 0.6),
-        float((d2 + 0.3) / 0.6),
-        float((r * 100.0 + 1.0) / 2.0),
-    };
+    const std::array<float, kValveInputCount> inputs = ScaledValveInputs(in);
     float output = w.outputBiases[0];
     for (int j = 0; j < w.hiddenCount; ++j) {
-        output =
-            Accumulate(output, Logistic(w.HiddenSum(j, inputs, kAnnetInputs)), w.outputWeights[j]);
+        output = Accumulate(output, Logistic(w.HiddenSum(j, inputs.data(), kValveInputCount)),
+                            w.outputWeights[j]);
     }
     voltage = float(output * 8.0);
 }

@@ -9,9 +9,27 @@
 // undefined weights.
 #pragma once
 
+#include <array>
+
 #include "networks/weight_file.h"
 
 namespace networks {
+
+// What a valve network is given for one sample: the desired pressures of the
+// sample and of the next two, their differences to the first, and a slope in
+// bar per ms. Which slope is the caller's to say.
+struct ValveInputs {
+    float p0, p1, p2, d1, d2, r;
+};
+inline constexpr int kValveInputCount = 6;
+
+// The inputs from three successive desired pressures and a slope.
+inline ValveInputs ValveInputsOf(float p0, float p1, float p2, float slope) {
+    return {p0, p1, p2, p1 - p0, p2 - p0, slope};
+}
+
+// The input row the network computes with: each input scaled into its range.
+std::array<float, kValveInputCount> ScaledValveInputs(const ValveInputs& in);
 
 // The valve network of one muscle: desired pressures to valve voltage.
 // Inputs: the desired pressure at the current sample and the next two, the
@@ -31,7 +49,7 @@ class AnnetModel {
     bool LoadWeights();
     bool IsLoaded() const { return weights_.has_value(); }
 
-    void Evaluate(float p0, float p1, float p2, float d1, float d2, float r, float& voltage) const;
+    void Evaluate(const ValveInputs& inputs, float& voltage) const;
 
   private:
     int muscle_;

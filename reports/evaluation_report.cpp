@@ -122,9 +122,11 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
         vector += Format("%s%.4g", i ? " " : "", k[i]);
     }
     figure.title = Format(
-        "Evaluation in %s: SimLOGFuzzyPressures.txt against LogALLANNETPressures.txt\n"
-        "fitness %.6f (FEval.txt), %zu samples (%.2f s); candidate K0..K9 (KFFile.txt): %s",
-        Shown(arbiterDir).c_str(), fitness, samples, samples * 0.02, vector.c_str());
+        "Evaluation in %s: %s against %s\n"
+        "fitness %.6f (%s), %zu samples (%.2f s); candidate K0..K9 (%s): %s",
+        Shown(arbiterDir).c_str(), runfiles::kFuzzyPressureLog.Name(), runfiles::kRunLog.Name(),
+        fitness, runfiles::kFitness.Name(), samples, SampleSeconds(double(samples)),
+        runfiles::kCandidate.Name(), vector.c_str());
     figure.tables = {std::move(replayed), std::move(weights)};
     return figure;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "arm/arm.h"
+
 namespace reports {
 
 // Columns of equal length, written into the script as a data block.
@@ -78,9 +80,9 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 // A path for a title: as given, or absolute when it is "." or "..".
 std::string Shown(const std::filesystem::path& path);
 
-// The time of sample k: 20 ms per sample.
+// The time of sample k in seconds.
 inline double SampleSeconds(double sample) {
-    return sample * 0.02;
+    return sample * (arm::kSamplePeriodMs / 1000.0);
 }
 
 }  // namespace reports

@@ -4,11 +4,12 @@
 // both build their records here.
 #pragma once
 
+#include "arm/arm.h"
 #include "runfiles/run_files.h"
 
 namespace runfiles {
 
-inline constexpr double kSamplePeriodMs = 20;
+using arm::kSamplePeriodMs;
 
 // Rate in rad/s between two samples 20 ms apart, stored as a float.
 inline float SampleRate(double next, double current) {

@@ -3,6 +3,7 @@
 // one, run the 20 ms loop and write three logs after it; they differ only in
 // how the desired pressures are made.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -20,6 +21,8 @@
 #include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
 #include "runfiles/run_files.h"
+#include "runs/control_tick.h"
+#include "runs/paced_loop.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
 #include "trajectory/trajectory.h"
@@ -39,7 +42,7 @@ constexpr const char* kRunLogFile = runfiles::kRunLog.path;
 constexpr const char* kPressureLineFormat = "%d\t%f\t\t%f\t\t%f\t\t%f\n";
 constexpr const char* kEncoderLineFormat = "%d\t%d\t\t%d\t\t%d\t\t%d\t\t%d\n";
 
-constexpr float kSlopeDivisor = 20.0f;
+constexpr float kSlopeDivisor = float(arm::kSamplePeriodMs);
 
 // The ten networks of a run. Members are destroyed in reverse order: the
 // pressure networks 4 to 1, the valve networks 4 to 1, the upper link, the
@@ -72,7 +75,6 @@ bool BuildNetworks(Networks& nets, char (&problem)[runs::kProblemCapacity]) {
     }
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.pressure[m] = std::make_unique<PonnetModel>(m + 1, kConsoleWeightDirectory);
-        nets.pressure[m]->Allocate();
         note(nets.pressure[m]->LoadWeights(), "the PONNET weights of muscle %d", m + 1);
     }
     return problem[0] == '\0';
@@ -145,14 +147,9 @@ runs::RunResult Refuse(runs::RunResult result, RunFiles& files) {
     return result;
 }
 
-// What one sample used, read, computed and sent; index = sample number k.
-struct Sample {
-    float desired[arm::kMuscleCount] = {};   // desired pressures, muscles 1 to 4
-    float slope[arm::kMuscleCount] = {};     // their slopes to the next sample
-    float measured[arm::kMuscleCount] = {};  // pressures read back
-    float valve[arm::kMuscleCount] = {};     // valve network outputs as computed, before clamping
-    std::int32_t counts[arm::kEncoderChannelCount] = {};
-};
+// The table of a run, index = sample number k: the desired pressures and
+// their slopes to the next sample before the loop, the rest by its ticks.
+using runs::Sample;
 
 // Hybrid: trajectory line i, with the direction of the step that led to it,
 // gives the desired pressure of sample i - 1: the own bin's prediction
@@ -206,80 +203,63 @@ void ComputeSlopes(std::vector<Sample>& samples) {
     }
 }
 
-// One sample, in the 20 ms loop: no allocation, no file, no output beyond
-// the card layers' safety messages. Valves first, then the pressures, then
-// the motors, then the encoders.
-void RunSample(const Networks& nets, const VelocityRecord& velocity, std::vector<Sample>& samples,
-               std::size_t k) {
+// One sample, in the 20 ms loop: the valve networks see the desired
+// pressures of this sample and the next two, with the slope to the next.
+void RunSample(const runs::TickNetworks& nets, const VelocityRecord& velocity,
+               std::vector<Sample>& samples, std::size_t k) {
     Sample& sample = samples[k];
+    networks::ValveInputs valveInputs[arm::kMuscleCount];
     for (int m = 0; m < arm::kMuscleCount; ++m) {
-        const float p0 = sample.desired[m];
-        const float p1 = samples[k + 1].desired[m];
-        const float p2 = samples[k + 2].desired[m];
-        nets.valve[m]->Evaluate(p0, p1, p2, p1 - p0, p2 - p0, sample.slope[m], ValveVoltages[m]);
+        valveInputs[m] = networks::ValveInputsOf(sample.desired[m], samples[k + 1].desired[m],
+                                                 samples[k + 2].desired[m], sample.slope[m]);
     }
-    std::copy(ValveVoltages, ValveVoltages + arm::kMuscleCount, sample.valve);
-    WriteValveVoltages(ValveVoltages);
-
-    float pressures[12] = {};  // the readout fills twelve channels
-    ReadPressures(pressures);
-    std::copy(pressures, pressures + arm::kMuscleCount, sample.measured);
-
-    float u0 = 0.0f, u1 = 0.0f, u2 = 0.0f;
-    nets.doubleLink->Evaluate(velocity.velocity[1], velocity.velocity[2], u1, u2);
-    nets.upperLink->Evaluate(velocity.velocity[0], u0);
-    MotorAxes[0].SetVoltage(u0);
-    MotorAxes[1].SetVoltage(u1);
-    MotorAxes[2].SetVoltage(u2);
-
-    ReadEncoderCounts();
-    std::copy(EncoderCounts, EncoderCounts + arm::kEncoderChannelCount, sample.counts);
+    runs::ControlTick(nets, valveInputs, velocity, sample);
 }
 
 // The real-time loop over samples 1 to n - 4, each checked for the stops
-// first. Every 20 ms; nothing allocated, opened or printed.
-RunEnd RunSamples(const Networks& nets, const std::vector<VelocityRecord>& velocities,
-                  std::vector<Sample>& samples, runs::Redraw redraw, runs::SamplePacer& pacer) {
+// first and only then against the trajectory's end, so that a stop found
+// after the last sample still ends the run as a stop. Every 20 ms; nothing
+// allocated, opened or printed.
+RunEnd RunSamples(const runs::TickNetworks& nets, const std::vector<VelocityRecord>& velocities,
+                  std::vector<Sample>& samples, runs::Redraw redraw, runs::PacedLoop& loop) {
     const std::size_t n = samples.size();
-    for (std::size_t k = 1;;) {
-        if (const RunEnd stop = runs::CheckStops(); stop != RunEnd::kCompleted) {
-            return stop;
-        }
-        if (k + 3 >= n) {
-            return RunEnd::kCompleted;
-        }
-        pacer.StartSample();
-        RunSample(nets, velocities[k], samples, k);
-        ++k;
-        if (redraw != nullptr) {
-            redraw();
-        }
-        pacer.WaitForPeriodEnd();
-    }
+    return loop
+        .Run([n](int i) { return std::size_t(i) + 4 < n; },
+             [&](int i) { RunSample(nets, velocities[i + 1], samples, std::size_t(i) + 1); },
+             redraw)
+        .end;
 }
 
 // One line per sample 1 to n - 4 in each log, whatever ended the loop.
 // False when a line could not be written.
+// The three log lines of sample j, each from its Sample alone.
+std::array<double, 5> PressureLogLine(const Sample& s, std::size_t j) {
+    return {double(j), s.measured[0], s.measured[1], s.measured[2], s.measured[3]};
+}
+std::array<double, 6> EncoderLogLine(const Sample& s, std::size_t j) {
+    return {double(s.counts[0]), double(s.counts[1]), double(s.counts[2]),
+            double(s.counts[3]), double(s.counts[4]), double(j)};
+}
+runfiles::PressureLogRecord RunLogRecord(const Sample& s, std::size_t j) {
+    runfiles::PressureLogRecord record;
+    record.sample = int(j);
+    std::copy(s.desired, s.desired + arm::kMuscleCount, record.desired);
+    std::copy(s.measured, s.measured + arm::kMuscleCount, record.measured);
+    std::copy(s.valveComputed, s.valveComputed + arm::kMuscleCount, record.valve);
+    std::copy(s.counts, s.counts + arm::kEncoderChannelCount, record.counts);
+    return record;
+}
+
 bool WriteLogs(RunFiles& files, const std::vector<Sample>& samples) {
     bool written = true;
     for (std::size_t j = 1; j + 4 <= samples.size(); ++j) {
         const Sample& s = samples[j];
-        const double pressures[5] = {double(j), s.measured[0], s.measured[1], s.measured[2],
-                                     s.measured[3]};
-        const double counts[6] = {double(s.counts[0]), double(s.counts[1]), double(s.counts[2]),
-                                  double(s.counts[3]), double(s.counts[4]), double(j)};
-        runfiles::PressureLogRecord record;
-        record.sample = int(j);
-        std::copy(s.desired, s.desired + arm::kMuscleCount, record.desired);
-        std::copy(s.measured, s.measured + arm::kMuscleCount, record.measured);
-        std::copy(s.valve, s.valve + arm::kMuscleCount, record.valve);
-        std::copy(s.counts, s.counts + arm::kEncoderChannelCount, record.counts);
         // Each log gets its line whether or not another one's write failed.
-        const bool pressureLine =
-            platform::WriteLine(files.pressureLog.get(), kPressureLineFormat, pressures) >= 0;
-        const bool encoderLine =
-            platform::WriteLine(files.encoderLog.get(), kEncoderLineFormat, counts) >= 0;
-        const bool runLine = runfiles::Write(files.runLog.get(), record) >= 0;
+        const bool pressureLine = platform::WriteLine(files.pressureLog.get(), kPressureLineFormat,
+                                                      PressureLogLine(s, j).data()) >= 0;
+        const bool encoderLine = platform::WriteLine(files.encoderLog.get(), kEncoderLineFormat,
+                                                     EncoderLogLine(s, j).data()) >= 0;
+        const bool runLine = runfiles::Write(files.runLog.get(), RunLogRecord(s, j)) >= 0;
         written = written && pressureLine && encoderLine && runLine;
     }
     return written;
@@ -339,9 +319,14 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     }
     ComputeSlopes(samples);
 
-    runs::SamplePacer pacer(static_cast<int>(sampleCount));
-    result.end = RunSamples(nets, velocities, samples, redraw, pacer);
-    result.timing = pacer.Timing();
+    runs::PacedLoop loop(static_cast<int>(sampleCount), runs::Pacing::kFromSampleStart,
+                         runs::EndTest::kAfterStops);
+    const runs::TickNetworks tickNets{
+        {&*nets.valve[0], &*nets.valve[1], &*nets.valve[2], &*nets.valve[3]},
+        &*nets.doubleLink,
+        &*nets.upperLink};
+    result.end = RunSamples(tickNets, velocities, samples, redraw, loop);
+    result.timing = loop.Timing();
 
     const bool written = WriteLogs(files, samples);
     StopMotorsAndValves();

@@ -205,14 +205,14 @@ void ManualPressureCommand(int* muscle1, int* muscle2, int* muscle3, int* muscle
 
 namespace runs {
 
-RunEnd CheckStops() {
+std::optional<RunEnd> CheckStops() {
     if (CheckEmergencyStop() != 1) {
         return RunEnd::kEmergencyStop;
     }
     if (CheckLimitSwitches() != 1) {
         return RunEnd::kLimitSwitch;
     }
-    return RunEnd::kCompleted;
+    return std::nullopt;
 }
 
 }  // namespace runs

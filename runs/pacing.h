@@ -11,11 +11,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "arm/arm.h"
 #include "platform/clock.h"
 
 namespace runs {
 
-inline constexpr double kSamplePeriodMs = 20.0;
+using arm::kSamplePeriodMs;
 
 // How a paced loop kept time, worked out after it.
 struct SampleTiming {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 #include "arm/arm.h"
 #include "model/fuzzy_supervisor.h"
@@ -97,10 +98,10 @@ enum class RunEnd {
 // Room for the reason a run did not start, with its terminating zero.
 inline constexpr int kProblemCapacity = 128;
 
-// The checks before every sample, in this order: kCompleted while all is
-// well, else why the loop must end (the card layer has then aborted motion
-// and switched the servos off).
-RunEnd CheckStops();
+// The checks before every sample, in this order: nothing while all is well,
+// else why the loop must end (the card layer has then aborted motion and
+// switched the servos off).
+std::optional<RunEnd> CheckStops();
 
 // What a run reports to its caller; the run itself prints only its fixed
 // messages.
@@ -136,8 +137,8 @@ using Redraw = void (*)();
 // networks of two neighbouring angle bins predict and the fuzzy supervisor
 // blends with parameters `k`, motors from desired velocities. The caller
 // has homed the arm (GoHome, then HomeMuscles) and left the servos on.
-// Writes LogALLANNETPressures.txt, ALLTrajectoryActualPressureValues.txt,
-// ALLTrajectoryActualEncoders.txt and an empty LogTimeALL.txt, then
+// Writes the run log, the pressure and encoder logs and an empty time log
+// (runfiles::kRunLog, kRunPressureLog, kRunEncoderLog, kRunTimeLog), then
 // switches servos 0 to 2 off and zeroes the valves, however the loop ended.
 // The tables grow with the trajectory, so a trajectory of any length runs
 // whole. Every network is loaded and both input files are read before any

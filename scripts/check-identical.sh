@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Runs the tools of two builds on the same fixed inputs and compares every
 # file they write, byte for byte: trajectories (trajgen with its defaults and
-# with other settings), a short lab day, arbiter on demo data and the run
-# logs the day leaves. Shows that a change of structure changed no output.
+# with other settings), a short lab day, arbiter on demo data, the run logs
+# the day leaves and the velocity test and calibration on the day's lab.
+# Shows that a change of structure changed no output.
 #
 #   bash scripts/check-identical.sh OLD_BUILD NEW_BUILD [WORK]
 #
 # Each build runs the lab-day script of its own source tree. WORK (default a
 # fresh temporary directory) receives old/ and new/. Files that hold wall
-# times (the work-time logs, the day's table, the step logs) are compared
-# without them. Exit 0 when everything matches.
+# times (the work-time logs, the day's table, the step logs, the notebook's
+# archive and stamps, the lab locks) are compared without them. Exit 0 when
+# everything matches.
 set -uo pipefail
 
 if [ "${1:-}" = --help ]; then
@@ -42,6 +44,10 @@ produce() {
     (cd "$out/demo/arbiter" && "$build/evaluator/arbiter" >../../arbiter.out 2>&1)
     bash "$(source_of "$build")/scripts/lab-day.sh" --short --build "$build" "$out/day" \
         >"$out/day.out" 2>&1
+    # The procedures the day does not run, on a copy of the day's lab.
+    cp -r "$out/day" "$out/procedures" && rm -rf "$out/procedures/logs" "$out/procedures/day.tsv"
+    (cd "$out/procedures" && "$tools/lab-run" velocity-test >velocity-test.out 2>&1 &&
+        "$tools/lab-run" calibrate >calibrate.out 2>&1)
     # The build's own path, named in the day's closing hint.
     sed -i "s|$build|BUILD|g" "$out/day.out"
     # Wall times: the closing table's seconds and the work-time logs.
@@ -50,6 +56,14 @@ produce() {
     done
     find "$out" -name 'LogTime*.txt' -delete
     rm -rf "$out/day/logs"
+    # The lab notebook's archive and the locks hold wall times and process
+    # ids; the day's table and closing lines name the notebook entries by
+    # their wall-time stamps.
+    find "$out" -name Archive -type d -prune -exec rm -rf {} +
+    find "$out" -name .lab-lock -delete
+    for f in "$out"/day.out "$out"/day/day.tsv "$out"/procedures/*.out; do
+        [ -f "$f" ] && sed -i -E 's/[0-9]{8}T[0-9]{6}\.[0-9]{3}Z-/STAMP-/g' "$f"
+    done
 }
 
 # Both run in the same place, so paths the tools print or embed agree.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 #include "version/version.h"
 
@@ -83,7 +84,7 @@ std::filesystem::path MadeCase() {
 
 TEST(Arbiter, ExitsWithOneWheneverTheFitnessIsNotFiniteOrAnOutputIsIncomplete) {
     const auto arbiter = MadeCase();
-    const std::string log = labtest::ReadText(arbiter / "LogALLANNETPressures.txt");
+    const std::string log = labtest::ReadText(arbiter / runfiles::kRunLog.Name());
 
     // A measured pressure of inf in the log's third record.
     std::string lines;
@@ -102,10 +103,12 @@ TEST(Arbiter, ExitsWithOneWheneverTheFitnessIsNotFiniteOrAnOutputIsIncomplete) {
         }
         lines += text;
     }
-    labtest::WriteText(arbiter / "LogALLANNETPressures.txt", lines);
+    labtest::WriteText(arbiter / runfiles::kRunLog.Name(), lines);
     ProgramRun run = RunIn(arbiter, ARBITER_PATH);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.console.find("No fitness computed: the replay of LogALLANNETPressures.txt gave "
+    EXPECT_NE(run.console.find(std::string("No fitness computed: the replay of ") +
+                               runfiles::kRunLog.Name() +
+                               " gave "
                                "an error that is not a finite number"),
               std::string::npos)
         << run.console;
@@ -113,7 +116,7 @@ TEST(Arbiter, ExitsWithOneWheneverTheFitnessIsNotFiniteOrAnOutputIsIncomplete) {
 
     // The fuzzy log on a full device: the fitness is written, the exit says
     // an output is incomplete.
-    labtest::WriteText(arbiter / "LogALLANNETPressures.txt", log);
+    labtest::WriteText(arbiter / runfiles::kRunLog.Name(), log);
     std::filesystem::remove(arbiter / "SimLOGFuzzyPressures.txt");
     std::filesystem::create_symlink("/dev/full", arbiter / "SimLOGFuzzyPressures.txt");
     run = RunIn(arbiter, ARBITER_PATH);
@@ -138,11 +141,12 @@ TEST(Arbiter, AReplayInputThatWasNotWrittenIsNotReadBack) {
 
     // A log that is not a regular file is not read whole.
     std::filesystem::remove(arbiter / "SimALLWeights.txt");
-    std::filesystem::remove(arbiter / "LogALLANNETPressures.txt");
-    std::filesystem::create_symlink("/dev/zero", arbiter / "LogALLANNETPressures.txt");
+    std::filesystem::remove(arbiter / runfiles::kRunLog.Name());
+    std::filesystem::create_symlink("/dev/zero", arbiter / runfiles::kRunLog.Name());
     const ProgramRun device = RunIn(arbiter, ARBITER_PATH);
     EXPECT_EQ(device.status, 1);
-    EXPECT_NE(device.console.find("LogALLANNETPressures.txt is not a regular file; not read"),
+    EXPECT_NE(device.console.find(std::string(runfiles::kRunLog.Name()) +
+                                  " is not a regular file; not read"),
               std::string::npos)
         << device.console;
 }

@@ -91,7 +91,7 @@ TEST_F(ArmState, DamagedOrForeignStateIsRefusedAndChangesNothing) {
     WriteFile(lab::kArmStateFileName, "virtual-arm 0\n");
     EXPECT_EQ(lab::RestoreArm("."),
               "./virtual-arm.state: not a state of this virtual lab (first line 'virtual-arm "
-              "0', expected 'virtual-arm 2'); lab-run reset-arm puts the arm back at rest");
+              "0', expected 'virtual-arm 3'); lab-run reset-arm puts the arm back at rest");
 }
 
 TEST(ArmStateCommands, NextCommandStartsWhereTheLastLeftTheArm) {
@@ -111,14 +111,14 @@ TEST(ArmStateCommands, NextCommandStartsWhereTheLastLeftTheArm) {
 }
 
 TEST(ArmStateCommands, DamagedStateStopsACommandBeforeAnythingMoves) {
-    WriteFile(lab::kArmStateFileName, "virtual-arm 2\nposition_counts 1 2\n");
+    WriteFile(lab::kArmStateFileName, "virtual-arm 3\nposition_counts 1 2\n");
     const ToolRun refused = RunTool(LAB_RUN, "manual --motor1");
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
     EXPECT_EQ(refused.err,
               "lab-run: ./virtual-arm.state: damaged: line 2 should hold position_counts and 3 "
               "numbers; lab-run reset-arm puts the arm back at rest\n");
-    EXPECT_EQ(ReadFile(lab::kArmStateFileName), "virtual-arm 2\nposition_counts 1 2\n");
+    EXPECT_EQ(ReadFile(lab::kArmStateFileName), "virtual-arm 3\nposition_counts 1 2\n");
 }
 
 TEST(ArmStateCommands, PressedStopStaysPressedUntilReleased) {

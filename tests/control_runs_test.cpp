@@ -15,6 +15,7 @@
 #include "networks/weight_file.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "runfiles/run_files.h"
 #include "runs/runs.h"
 #include "tests/allocation_counter.h"
@@ -97,8 +98,8 @@ void WriteValveNetworks(const NetworkWeights& network) {
 
 std::vector<PressureLogRecord> ReadRunLog() {
     std::vector<PressureLogRecord> records;
-    platform::StdioFile file(std::fopen("NeuralFiles/LogALLANNETPressures.txt", "r"));
-    if (file && labtest::LineCount("NeuralFiles/LogALLANNETPressures.txt") > 0) {
+    platform::StdioFile file(std::fopen(runfiles::kRunLog.RelativePath(), "r"));
+    if (file && labtest::LineCount(runfiles::kRunLog.RelativePath()) > 0) {
         runfiles::ReadAll(file.get(), records);
     }
     return records;
@@ -260,7 +261,7 @@ TEST_F(ControlRunsTest, ShortTrajectoriesAreRefusedAndStillStopTheArm) {
                                 "gives no sample to run ("),
                   std::string::npos)
             << captured;
-        EXPECT_EQ(labtest::LineCount("NeuralFiles/LogALLANNETPressures.txt"), 0);
+        EXPECT_EQ(labtest::LineCount(runfiles::kRunLog.RelativePath()), 0);
         EXPECT_EQ(labtest::LineCount("NeuralFiles/ALLTrajectoryActualEncoders.txt"), 0);
         EXPECT_EQ(labtest::LineCount("NeuralFiles/ALLTrajectoryActualPressureValues.txt"), 0);
         ExpectArmStopped();
@@ -416,7 +417,7 @@ TEST(RunOutcome, OnlyARunThatDidNotSimplyCompleteHasALine) {
 // The logs of a run, by name, as bytes.
 std::vector<std::string> RunLogs() {
     std::vector<std::string> logs;
-    for (const char* name : {"LogALLANNETPressures.txt", "ALLTrajectoryActualEncoders.txt",
+    for (const char* name : {runfiles::kRunLog.Name(), "ALLTrajectoryActualEncoders.txt",
                              "ALLTrajectoryActualPressureValues.txt", "LogTimeALL.txt"}) {
         logs.push_back(labtest::ReadText(fs::path("NeuralFiles") / name));
     }
@@ -451,8 +452,8 @@ TEST_F(ControlRunsTest, ARunThatCannotStartDrivesNothingAndKeepsThePreviousLogs)
          "SinVelocityTrajectoryDesired.txt has 6 lines, the trajectory needs 7", true},
         {"log cannot be written",
          [] {
-             fs::remove("NeuralFiles/LogALLANNETPressures.txt");
-             fs::create_directory("NeuralFiles/LogALLANNETPressures.txt");
+             fs::remove(runfiles::kRunLog.RelativePath());
+             fs::create_directory(runfiles::kRunLog.RelativePath());
          },
          "Dosya Ac\375lmad\375 LogTime\n"
          "Run not started: a log file could not be opened for writing\n",
@@ -491,7 +492,7 @@ TEST_F(ControlRunsTest, ARunThatCannotStartDrivesNothingAndKeepsThePreviousLogs)
         ExpectArmStopped();
         lab::EnableJournal(false);
         lab::ClearJournal();
-        fs::remove_all("NeuralFiles/LogALLANNETPressures.txt");
+        fs::remove_all(runfiles::kRunLog.RelativePath());
     }
 }
 
@@ -505,7 +506,7 @@ TEST_F(ControlRunsTest, ALogThatFailsMidRunLeavesTheOtherLogsWhole) {
     EXPECT_FALSE(result.logsWritten);
     EXPECT_NE(captured.find("Run logs not written completely.\n"), std::string::npos);
     EXPECT_EQ(labtest::LineCount("NeuralFiles/ALLTrajectoryActualEncoders.txt"), n - 4);
-    EXPECT_EQ(labtest::LineCount("NeuralFiles/LogALLANNETPressures.txt"), n - 4);
+    EXPECT_EQ(labtest::LineCount(runfiles::kRunLog.RelativePath()), n - 4);
 }
 
 TEST_F(ControlRunsTest, EachSampleReadsWritesAndRedrawsInOrder) {
@@ -622,11 +623,11 @@ TEST_F(ControlRunsTest, LabRunTriesAFuzzyVectorFromAFile) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output, "lab-run: short.txt does not hold ten numbers\n");
     labtest::WriteText("nan.txt", "0.1 0.2 0.3 0.4 nan 0.6 0.7 0.8 0.9 1\n");
-    fs::remove("NeuralFiles/LogALLANNETPressures.txt");
+    fs::remove(runfiles::kRunLog.RelativePath());
     run = RunLabRun("hybrid --fuzzy-vector nan.txt");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output, "lab-run: nan.txt: K4 is nan, not a finite number\n");
-    EXPECT_FALSE(fs::exists("NeuralFiles/LogALLANNETPressures.txt"));
+    EXPECT_FALSE(fs::exists(runfiles::kRunLog.RelativePath()));
     EXPECT_EQ(RunLabRun("neural --fuzzy-vector KFFile.txt").status, 2);
     EXPECT_EQ(RunLabRun("fly").status, 2);
     EXPECT_EQ(RunLabRun("--duration 4000 manual").status, 2);

@@ -8,6 +8,8 @@
 
 #include "model/replay.h"
 #include "platform/clock.h"
+#include "platform/fixed_messages.h"
+#include "runfiles/catalogue.h"
 #include "tests/allocation_counter.h"
 #include "tests/lab_files.h"
 #include "tools/demo_data.h"
@@ -22,7 +24,7 @@ constexpr const char* kZeroCounts = "0.000000  0.000000  0.000000  0.000000  0.0
 // Writes the log, runs PrepareSimulationInput in the case directory and
 // returns SimALLWeights.txt.
 std::string Prepare(const labtest::CaseDirectory& dir, const std::vector<PressureLogRecord>& log) {
-    labtest::WriteLog(dir.arbiter / "LogALLANNETPressures.txt", log);
+    labtest::WriteLog(dir.arbiter / runfiles::kRunLog.Name(), log);
     labtest::WorkingDirectory here(dir.arbiter);
     EXPECT_TRUE(evaluator::PrepareSimulationInput());
     return labtest::ReadText("SimALLWeights.txt");
@@ -122,8 +124,7 @@ TEST(PrepareSimulationInput, ReportsAMissingLog) {
     labtest::WorkingDirectory here(dir.arbiter);
     testing::internal::CaptureStdout();
     EXPECT_FALSE(evaluator::PrepareSimulationInput());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "LogALLANNETPressures.txt Dosya Ac\375lmad\375\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), messages::kRunLogNotOpened);
     EXPECT_EQ(labtest::ReadText("SimALLWeights.txt"), "");
 }
 
@@ -221,7 +222,7 @@ labtest::CaseDirectory ThreeSampleCase() {
     labtest::WriteWeightSet(dir.weights, [](int, int, int) { return labtest::Network{}; });
     std::vector<PressureLogRecord> log(6, labtest::LogRecord({}));
     log[1] = labtest::LogRecord({}, 0.5f);
-    labtest::WriteLog(dir.arbiter / "LogALLANNETPressures.txt", log);
+    labtest::WriteLog(dir.arbiter / runfiles::kRunLog.Name(), log);
     labtest::WriteText(dir.arbiter / "KFFile.txt", "0.1 1 0.2 1 0.3 1 0.4 1 0.5 1\n");
     return dir;
 }
@@ -243,7 +244,7 @@ TEST(Evaluation, ErrorSumIsStoredAsFloatAfterEveryMuscleInOrder) {
     std::vector<PressureLogRecord> log(6, labtest::LogRecord({}));
     const float misses[4] = {4096, 1, 1, 1};
     std::copy(misses, misses + 4, log[1].measured);
-    labtest::WriteLog(dir.arbiter / "LogALLANNETPressures.txt", log);
+    labtest::WriteLog(dir.arbiter / runfiles::kRunLog.Name(), log);
     EXPECT_EQ(Evaluate(dir).fitness, "2048.000000\n");
 }
 
@@ -298,11 +299,11 @@ TEST(Evaluation, FailuresNeverLookLikeAFitness) {
     ExpectFailure(dir, "KFFile.txt could not be read");
 
     dir = ThreeSampleCase();
-    std::filesystem::remove(dir.arbiter / "LogALLANNETPressures.txt");
-    ExpectFailure(dir, "LogALLANNETPressures.txt Dosya Ac\375lmad\375\n");
+    std::filesystem::remove(dir.arbiter / runfiles::kRunLog.Name());
+    ExpectFailure(dir, messages::kRunLogNotOpened);
 
     dir = ThreeSampleCase();
-    labtest::WriteLog(dir.arbiter / "LogALLANNETPressures.txt",
+    labtest::WriteLog(dir.arbiter / runfiles::kRunLog.Name(),
                       std::vector<PressureLogRecord>(5, labtest::LogRecord({})));
     ExpectFailure(dir, "fewer than three trajectory records");
 }

@@ -207,7 +207,12 @@ TEST(Characterise, TheDataSheetMeasuresThePlant) {
     const labtest::ToolRun run = labtest::RunTool(LAB_RUN, "characterise --out sheet");
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string& sheet = run.out;
-    EXPECT_NE(sheet.find("lab-run: characterise: 23 figures\n"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("lab-run: characterise: 29 figures\n"), std::string::npos) << sheet;
+    // Each figure beside its target and where that comes from.
+    EXPECT_NE(sheet.find("\nfall to rise time ratio, 6 V step "), std::string::npos);
+    EXPECT_NE(sheet.find(" 2.3 +- 0.3      sheet step table: exhaust/fill [D]\n"),
+              std::string::npos)
+        << sheet;
     // Filling through the valve's orifice: a large step is flow-limited, so it
     // takes several times longer than a small one, and venting to the
     // atmosphere is slower than filling from the supply.
@@ -221,11 +226,21 @@ TEST(Characterise, TheDataSheetMeasuresThePlant) {
     EXPECT_NEAR(FigureOf(sheet, "elbow motor speed per volt"), 7000, 210);
     // The built-in plant's seeded pressure noise of 0.005 bar.
     EXPECT_NEAR(FigureOf(sheet, "pressure noise (standard deviation)"), 0.005, 0.001);
-    EXPECT_GT(FigureOf(sheet, "joint up/down loop width, sweeps of 4 s"),
-              FigureOf(sheet, "joint up/down loop width, sweeps of 20 s"));
+    // The braid friction's loop: as wide at 0.01 Hz as at 0.05 Hz, its
+    // branches 31 kPa apart per muscle.
+    EXPECT_GE(FigureOf(sheet, "loop width ratio, 0.01 Hz to 0.05 Hz sweep"), 0.5);
+    EXPECT_NEAR(FigureOf(sheet, "muscle pressure gap at equal angle, 0.01 Hz sweep"), 31.2, 6.2);
+    // Half a kilogram more on the tool moves the rest as the plant's static
+    // balance predicts (the target column), within the joint encoders'
+    // eighth of a degree.
+    const std::string payload = "rest angle shift, 0.5 kg more on the tool";
+    const double predicted =
+        std::strtod(sheet.c_str() + sheet.find(" deg ", sheet.find("\n" + payload)) + 5, nullptr);
+    EXPECT_NEAR(predicted, 3.67, 0.05);
+    EXPECT_NEAR(FigureOf(sheet, payload), predicted, 0.2);
     EXPECT_GT(FigureOf(sheet, "joint swing from the arm's motion, below rest"), 1.0);
-    for (const char* recording :
-         {"valve-steps", "dead-band", "sweep-slow", "sweep-fast", "motor-steps", "arm-motion"}) {
+    for (const char* recording : {"valve-steps", "dead-band", "sweep-slow", "sweep-fast",
+                                  "motor-steps", "arm-motion", "rest", "rest-payload"}) {
         EXPECT_TRUE(std::filesystem::exists(std::string("sheet/") + recording + ".txt"))
             << recording;
     }

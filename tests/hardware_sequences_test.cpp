@@ -166,6 +166,40 @@ TEST_F(HardwareSequencesTest, HomeMusclesZeroesTheToolEncodersAtTheReferencePres
     EXPECT_EQ(std::string(journal.back().function), "EP_ClearENCCounter");
 }
 
+TEST_F(HardwareSequencesTest, HomeMusclesEndsAtOneJointAngleWhereverTheBraidFrictionHeldIt) {
+    lab::EnableJournal(false);
+    // The muscles' braid friction holds the joint anywhere in a band some
+    // 14 degrees wide around the references' balance: the joint hangs on
+    // its stop with the muscles vented, or was pushed there, or past the
+    // balance from below, by the muscles last driving it. Held at the
+    // references for the two seconds of muscle homing, the muscles settle
+    // and the joint comes to the one angle their static pulls and the
+    // tool's weight balance at, from either side.
+    const float before[][4] = {
+        {0.0f, 0.0f, 0.0f, 0.0f}, {8.0f, 0.0f, 0.0f, 8.0f}, {4.0f, 7.0f, 7.0f, 4.0f},
+        {3.0f, 4.0f, 4.0f, 3.0f}, {8.0f, 8.0f, 8.0f, 8.0f},
+    };
+    std::vector<double> homed;
+    for (const auto& volts : before) {
+        for (const double tool : {-50.0, 50.0}) {
+            float valves[4] = {volts[0], volts[1], volts[2], volts[3]};
+            WriteValveVoltages(valves);
+            lab::SetArmPose({0.0, 15.0, 75.0, tool});
+            // Moved by changing commands, so that the friction holds.
+            for (int k = 0; k < 50; ++k) {
+                valves[0] = volts[0] + 0.001f * static_cast<float>(k % 2);
+                WriteValveVoltages(valves);
+                Sleep(20);
+            }
+            HomeMuscles();
+            homed.push_back(lab::TakeSnapshot().toolDegrees);
+        }
+    }
+    const auto [lowest, highest] = std::minmax_element(homed.begin(), homed.end());
+    EXPECT_LT(*highest - *lowest, 0.05);
+    EXPECT_NEAR(homed.front(), -2.27, 0.05);
+}
+
 TEST_F(HardwareSequencesTest, ResetClosesAllThreeCardsThenOpensThemInOrder) {
     CloseMotionCard();
     ClosePressureInput();

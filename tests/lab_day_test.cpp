@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "figures/figures.h"
+#include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 
 namespace {
@@ -142,7 +143,7 @@ TEST(RunFigures, NoFiguresWithoutASampleRunOrTheTrajectoryItRan) {
     EXPECT_EQ(problem, "sample 0 lies outside the trajectory's 6 lines");
 
     EXPECT_FALSE(figures::ReadRunFigures("nowhere", problem));
-    EXPECT_EQ(problem, "nowhere/NeuralFiles/LogALLANNETPressures.txt: missing");
+    EXPECT_EQ(problem, runfiles::kRunLog.In("nowhere") + ": missing");
 }
 
 struct Row {

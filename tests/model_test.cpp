@@ -28,7 +28,6 @@ TEST(PonnetModel, ChoosesBinFromAngleAndOffset) {
     const auto dir = labtest::MakeCaseDirectory();
     labtest::WriteWeightSet(dir.weights, IdentifyingNetwork);
     PonnetModel model(1, Prefix(dir));
-    model.Allocate();
     ASSERT_TRUE(model.LoadWeights());
 
     const float flag = 0.0f;  // set f for muscle 1
@@ -52,7 +51,6 @@ TEST(PonnetModel, ChoosesSetFromDirectionAndMuscle) {
     labtest::WriteWeightSet(dir.weights, IdentifyingNetwork);
     for (int muscle = 1; muscle <= 4; ++muscle) {
         PonnetModel model(muscle, Prefix(dir));
-        model.Allocate();
         ASSERT_TRUE(model.LoadWeights());
         const bool risingUsesB = muscle == 1 || muscle == 4;
         EXPECT_EQ(Predict(model, 0.0f, 1.0f, 0), risingUsesB ? 118 : 18) << muscle;
@@ -71,7 +69,6 @@ TEST(PonnetModel, ZeroAndUnitWeightNetworks) {
         return network;
     });
     PonnetModel model(2, Prefix(dir));
-    model.Allocate();
     ASSERT_TRUE(model.LoadWeights());
     EXPECT_EQ(Predict(model, 10.0f, 1.0f, 0), 0.0f);  // muscle 2 rising: set f, all zero
     EXPECT_EQ(Predict(model, 10.0f, 0.0f, 0), 6.0f);  // set b: 4 * (0.5 + 0.5 + 0.5)
@@ -102,7 +99,6 @@ TEST(PonnetModel, EvaluatesTheRowLayout) {
     }
     labtest::WriteWeightSet(dir.weights, [&](int, int, int) { return network; });
     PonnetModel model(3, Prefix(dir));
-    model.Allocate();
     ASSERT_TRUE(model.LoadWeights());
 
     float input[PonnetModel::kInputSize];
@@ -129,7 +125,6 @@ TEST(PonnetModel, HiddenSumIsStoredAsFloatAfterEveryAddition) {
     network[46] = -16.0f;
     labtest::WriteWeightSet(dir.weights, [&](int, int, int) { return network; });
     PonnetModel model(1, Prefix(dir));
-    model.Allocate();
     ASSERT_TRUE(model.LoadWeights());
     EXPECT_EQ(Predict(model, 0.0f, 0.0f, 0), 4.0f * float(1.0 / (1.0 + std::exp(16.0))));
 }
@@ -143,12 +138,10 @@ TEST(PonnetModel, ReportsMissingAndShortFiles) {
     labtest::WriteText(dir.weights / "4-72f.txt", "1\n2\n");
 
     PonnetModel complete(1, Prefix(dir));
-    complete.Allocate();
     EXPECT_TRUE(complete.LoadWeights());
 
     testing::internal::CaptureStdout();
     PonnetModel missing(3, Prefix(dir));
-    missing.Allocate();
     EXPECT_FALSE(missing.LoadWeights());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "weights.txt dosyasi olusturulamadi\n");
     EXPECT_FALSE(missing.IsLoaded());
@@ -158,7 +151,6 @@ TEST(PonnetModel, ReportsMissingAndShortFiles) {
 
     testing::internal::CaptureStdout();
     PonnetModel shortFile(4, Prefix(dir));
-    shortFile.Allocate();
     EXPECT_FALSE(shortFile.LoadWeights());
     EXPECT_NE(testing::internal::GetCapturedStdout().find("4-72f.txt: 2 of 49 weights read"),
               std::string::npos);
@@ -166,7 +158,6 @@ TEST(PonnetModel, ReportsMissingAndShortFiles) {
     std::filesystem::remove(dir.weights / "2-72f.txt");
     testing::internal::CaptureStdout();
     PonnetModel missingF(2, Prefix(dir));
-    missingF.Allocate();
     EXPECT_FALSE(missingF.LoadWeights());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "aaa dosyasi olusturulamadi\n");
 
@@ -178,7 +169,6 @@ TEST(PonnetModel, ReportsMissingAndShortFiles) {
     labtest::WriteText(dir.weights / "1-72b.txt", weights);
     testing::internal::CaptureStdout();
     PonnetModel notFinite(1, Prefix(dir));
-    notFinite.Allocate();
     EXPECT_FALSE(notFinite.LoadWeights());
     EXPECT_NE(
         testing::internal::GetCapturedStdout().find("1-72b.txt: weight 3 is not a finite number"),
@@ -191,7 +181,6 @@ TEST(PonnetModel, RejectsMissingOrForeignGeneralWeights) {
     std::filesystem::remove(dir.weights / "GeneralWeights.txt");
     testing::internal::CaptureStdout();
     PonnetModel missing(1, Prefix(dir));
-    missing.Allocate();
     EXPECT_FALSE(missing.LoadWeights());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Dosya Ac\375lmad\375 GeneralWeights.txt\n");
 
@@ -200,7 +189,6 @@ TEST(PonnetModel, RejectsMissingOrForeignGeneralWeights) {
     labtest::WriteText(dir.weights / "GeneralWeights.txt", "8\n0.1\n0.9\n1\n30\n");
     testing::internal::CaptureStdout();
     PonnetModel foreign(1, Prefix(dir));
-    foreign.Allocate();
     EXPECT_FALSE(foreign.LoadWeights());
     EXPECT_NE(testing::internal::GetCapturedStdout().find("GeneralWeights.txt"), std::string::npos);
     EXPECT_EQ(Predict(foreign, 0.0f, 0.0f, 0), 18.0f);

@@ -53,7 +53,7 @@ class Networks : public testing::Test {
 float AnnetVolts(const AnnetModel& model, float p0, float p1, float p2, float d1, float d2,
                  float r) {
     float volts = -99.0f;
-    model.Evaluate(p0, p1, p2, d1, d2, r, volts);
+    model.Evaluate({p0, p1, p2, d1, d2, r}, volts);
     return volts;
 }
 

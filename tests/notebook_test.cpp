@@ -218,12 +218,14 @@ TEST(NotebookTool, HelpOnStandardOutputAndUsageErrorsWithExitStatus2) {
     const labtest::ToolRun bad = RunTool(LAB_NOTEBOOK, "list --outcome lost");
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err,
-              "lab-notebook: --outcome: lost not in {completed,stopped,refused,failed}\n"
+              "lab-notebook: outcome 'lost' is not one of completed, stopped, refused, failed\n"
               "Try 'lab-notebook --help'.\n");
     // An unknown word is named, not taken for a missing action.
     const labtest::ToolRun unknown = RunTool(LAB_NOTEBOOK, "bogus");
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_NE(unknown.err.find("not expected: bogus"), std::string::npos) << unknown.err;
+    EXPECT_NE(unknown.err.find("action 'bogus' is not one of list, show, compare"),
+              std::string::npos)
+        << unknown.err;
     const labtest::ToolRun none = RunTool(LAB_NOTEBOOK, "");
     EXPECT_EQ(none.status, 2);
     EXPECT_NE(none.err.find("an action is required"), std::string::npos) << none.err;

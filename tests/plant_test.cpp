@@ -86,10 +86,10 @@ TEST_F(PlantTest, ArmMotionAndWeightPushTheToolJointOffItsRestAngle) {
     HoldHomingReferences();
     const lab::Snapshot home = lab::TakeSnapshot();
     // The homing references hold the tool about level against its weight;
-    // the braid friction holds it a little above, where it came down to
-    // from its stop.
+    // held there, the muscles' braid friction has settled and the joint
+    // creeps the last hundredths of a degree to its balance.
     EXPECT_NEAR(home.toolDegrees, 0.0, 3.0);
-    EXPECT_NEAR(home.toolDegreesPerSecond, 0.0, 1e-3);
+    EXPECT_NEAR(home.toolDegreesPerSecond, 0.0, 0.02);
 
     // Its weight alone: at rest at the sine's top pose (tool point 100 mm
     // up) the forearm leans 14.7 degrees further and the tool's weight pulls
@@ -100,11 +100,12 @@ TEST_F(PlantTest, ArmMotionAndWeightPushTheToolJointOffItsRestAngle) {
     EXPECT_LT(std::fabs(weightOnly), 1.0);
 
     // Moving along the sine, the arm's accelerations throw it about by a few
-    // degrees, as far as the braid friction lets them (2.7).
+    // degrees, as far as the muscles' damping and the braid's slip elements
+    // let them (1.9).
     lab::SetArmPose({0.0, 15.0, 75.0, home.toolDegrees});
     Sleep(2000);
     const double moving = LargestToolDeparture(SineTrajectoryVelocities(), home.toolDegrees);
-    EXPECT_GT(moving, 2.0);
+    EXPECT_GT(moving, 1.5);
     EXPECT_LT(moving, 8.0);
 }
 
@@ -250,11 +251,12 @@ TEST_F(PlantTest, AForcedTurnOfTheJointChangesThePressuresByTheVolumeChange) {
     EXPECT_NEAR(MusclePressure(1), before[1], 0.01);
 }
 
-// One period of a slow differential sweep around the homing references,
+// Two periods of a slow differential sweep around the homing references,
 // `amplitude` volts: muscles 1 and 4 up and back, 2 and 3 the other way.
-// Returns the loop's width, bar: at the joint angle midway through the
-// swing, the inflating branch's differential pressure (per muscle) less
-// the deflating branch's.
+// Returns the loop's width in the second period, bar: at the joint angle
+// midway through the swing, the inflating branch's differential pressure
+// (per muscle) less the deflating branch's. (The first starts from the
+// references' settled state, inside the loop.)
 double SweepLoopWidth(double amplitude, double periodSeconds) {
     SetValves(5.0f, 5.6f, 5.6f, 5.0f);
     Sleep(3000);
@@ -267,11 +269,14 @@ double SweepLoopWidth(double amplitude, double periodSeconds) {
     const int samples = static_cast<int>(periodSeconds * 50.0);
     float angles[5];
     float pressures[12];
-    for (int k = 0; k <= samples; ++k) {
+    for (int k = 0; k <= 2 * samples; ++k) {
         const double phase = 2.0 * std::numbers::pi * k / samples;
         const float offset = static_cast<float>(amplitude * std::sin(phase));
         SetValves(5.0f + offset, 5.6f - offset, 5.6f - offset, 5.0f + offset);
         Sleep(20);
+        if (k < samples) {
+            continue;
+        }
         ReadPressures(pressures);
         ReadEncoderCounts();
         ReadJointAngles(angles);
@@ -301,28 +306,12 @@ double SweepLoopWidth(double amplitude, double periodSeconds) {
     return crossing(rising) - crossing(falling);
 }
 
-// The plant with the braid friction the sheet gives: slip elements that
-// open a loop 31 kPa wide.
-plant::Parameters WithBraidFriction() {
-    plant::Parameters parameters = plant::BuiltIn();
-    const double contracting[plant::kSlipElements] = {3.8, 2.6, 1.6};
-    const double stretching[plant::kSlipElements] = {3.0, 2.1, 1.3};
-    std::copy(contracting, contracting + plant::kSlipElements,
-              parameters.slipContractingNewtonsPerBar);
-    std::copy(stretching, stretching + plant::kSlipElements,
-              parameters.slipStretchingNewtonsPerBar);
-    return parameters;
-}
-
 TEST_F(PlantTest, SlowSweepOpensALoopWhoseWidthDoesNotShrinkWithTheRate) {
-    lab::SetPlant(WithBraidFriction());
     lab::SetSensorNoise(0.0);
-    SweepLoopWidth(0.5, 20.0);  // from the references' state onto the loop
     const double at005Hz = SweepLoopWidth(0.5, 20.0);
     const double at001Hz = SweepLoopWidth(0.5, 100.0);
     // The braid friction's loop: branches about 31 kPa apart at equal angle
     // (equal pull and contraction), whatever the rate.
-    lab::SetPlant(plant::BuiltIn());
     EXPECT_NEAR(at001Hz, 0.312, 0.2 * 0.312);
     EXPECT_GT(at001Hz, 0.5 * at005Hz);
     EXPECT_LT(at001Hz, at005Hz * 1.1);

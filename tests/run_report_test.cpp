@@ -14,6 +14,7 @@
 #include <string>
 
 #include "reports/report.h"
+#include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 
 namespace {
@@ -345,14 +346,15 @@ TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {
     refused("nowhere out.png", "nowhere: missing");
 
     fs::create_directories("lab/NeuralFiles");
-    refused("--kind run lab out.png", "lab/NeuralFiles/LogALLANNETPressures.txt: missing");
-    labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt", "");
-    refused("lab out.png", "LogALLANNETPressures.txt: no samples");
-    labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt",
+    refused("--kind run lab out.png", runfiles::kRunLog.In("lab") + ": missing");
+    labtest::WriteText(runfiles::kRunLog.In("lab"), "");
+    refused("lab out.png", std::string(runfiles::kRunLog.Name()) + ": no samples");
+    labtest::WriteText(runfiles::kRunLog.In("lab"),
                        "1\t2.5\t2.5\t2.5\t2.5\t2.4\t2.4\t2.4\t2.4 5\t5\t5\t5\t0\t10\t20\t8  0\n"
                        "2\t2.5\t2.5\n");
-    refused("lab out.png", "LogALLANNETPressures.txt: line 2 holds 3 numbers, expected 18");
-    labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt",
+    refused("lab out.png",
+            std::string(runfiles::kRunLog.Name()) + ": line 2 holds 3 numbers, expected 18");
+    labtest::WriteText(runfiles::kRunLog.In("lab"),
                        "1\t2.5\t2.5\t2.5\t2.5\t2.4\t2.4\t2.4\t2.4 5\t5\t5\t5\t0\t10\t20\t8  0\n");
     refused("lab out.png", "SinTrajectoryEncoderOutputDesired.txt: missing");
     // A record out of order whose sample lies past both files, and one that
@@ -363,10 +365,10 @@ TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {
                        "0 0 0 0 0 0 0 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
     const std::string restOfRecord =
         "\t2.5\t2.5\t2.5\t2.5\t2.4\t2.4\t2.4\t2.4 5\t5\t5\t5\t0\t10\t20\t8  0\n";
-    labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt",
+    labtest::WriteText(runfiles::kRunLog.In("lab"),
                        "1" + restOfRecord + "5000" + restOfRecord + "2" + restOfRecord);
     refused("lab out.png", "sample 5000 lies outside the trajectory's 2 lines");
-    labtest::WriteText("lab/NeuralFiles/LogALLANNETPressures.txt",
+    labtest::WriteText(runfiles::kRunLog.In("lab"),
                        "1" + restOfRecord + "-7" + restOfRecord + "2" + restOfRecord);
     refused("lab out.png", "sample -7 lies outside the trajectory's 2 lines");
 

@@ -5,28 +5,28 @@
 #include <cmath>
 
 TEST(ReadoutFormat, FixedNotationKeepsThePoint) {
-    EXPECT_EQ(FormatReadoutReal(12.0f), "12.");
-    EXPECT_EQ(FormatReadoutReal(0.0f), "0.");
-    EXPECT_EQ(FormatReadoutReal(-3.9067714f), "-3.9068");
-    EXPECT_EQ(FormatReadoutReal(15.0f), "15.");
-    EXPECT_EQ(FormatReadoutReal(0.12345f), "0.12345");
-    EXPECT_EQ(FormatReadoutReal(12345.4f), "12345.");
-    EXPECT_EQ(FormatReadoutReal(-5.0f), "-5.");
+    EXPECT_STREQ(FormatReadoutReal(12.0f).text, "12.");
+    EXPECT_STREQ(FormatReadoutReal(0.0f).text, "0.");
+    EXPECT_STREQ(FormatReadoutReal(-3.9067714f).text, "-3.9068");
+    EXPECT_STREQ(FormatReadoutReal(15.0f).text, "15.");
+    EXPECT_STREQ(FormatReadoutReal(0.12345f).text, "0.12345");
+    EXPECT_STREQ(FormatReadoutReal(12345.4f).text, "12345.");
+    EXPECT_STREQ(FormatReadoutReal(-5.0f).text, "-5.");
 }
 
 TEST(ReadoutFormat, ExponentNotationOutsideTheFixedRange) {
-    EXPECT_EQ(FormatReadoutReal(0.0012346f), "1.2346e-003");
-    EXPECT_EQ(FormatReadoutReal(123456.7f), "1.2346e+005");
-    EXPECT_EQ(FormatReadoutReal(-0.05f), "-5.e-002");
-    EXPECT_EQ(FormatReadoutReal(1.0e-20f), "1.e-020");
+    EXPECT_STREQ(FormatReadoutReal(0.0012346f).text, "1.2346e-003");
+    EXPECT_STREQ(FormatReadoutReal(123456.7f).text, "1.2346e+005");
+    EXPECT_STREQ(FormatReadoutReal(-0.05f).text, "-5.e-002");
+    EXPECT_STREQ(FormatReadoutReal(1.0e-20f).text, "1.e-020");
     // Rounding to five digits can carry into the next decade.
-    EXPECT_EQ(FormatReadoutReal(99999.9f), "1.e+005");
-    EXPECT_EQ(FormatReadoutReal(0.0999999f), "0.1");
+    EXPECT_STREQ(FormatReadoutReal(99999.9f).text, "1.e+005");
+    EXPECT_STREQ(FormatReadoutReal(0.0999999f).text, "0.1");
 }
 
 TEST(ReadoutFormat, NonFiniteValuesStayReadable) {
-    EXPECT_EQ(FormatReadoutReal(INFINITY), "inf");
-    EXPECT_EQ(FormatReadoutReal(-INFINITY), "-inf");
+    EXPECT_STREQ(FormatReadoutReal(INFINITY).text, "inf");
+    EXPECT_STREQ(FormatReadoutReal(-INFINITY).text, "-inf");
 }
 
 namespace {

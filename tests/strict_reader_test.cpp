@@ -112,8 +112,9 @@ TEST(StrictReader, RowsPadWithinTheirRangeAndMayEndBlank) {
 // Catalogue names: the name is the path's last part, and a lab directory's
 // path drops the "./".
 TEST(Catalogue, NamesAndPathsBelowALabDirectory) {
-    EXPECT_STREQ(runfiles::kRunLog.Name(), "LogALLANNETPressures.txt");
-    EXPECT_EQ(runfiles::kRunLog.In("day"), "day/NeuralFiles/LogALLANNETPressures.txt");
+    EXPECT_EQ(std::string("./NeuralFiles/") + runfiles::kRunLog.Name(), runfiles::kRunLog.path);
+    EXPECT_EQ(runfiles::kRunLog.In("day"),
+              std::string("day/NeuralFiles/") + runfiles::kRunLog.Name());
     EXPECT_STREQ(runfiles::kCandidate.Name(), runfiles::kCandidate.path);
     EXPECT_EQ(runfiles::kValveRecording.Path(3), "./NeuralFiles/TrainPressureVoltageANNET3.txt");
     EXPECT_EQ(runfiles::kValveRecording.Name(3), "TrainPressureVoltageANNET3.txt");

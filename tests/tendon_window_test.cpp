@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "notebook/notebook.h"
+#include "runfiles/catalogue.h"
 
 // Last: Xlib's macros (None, Status, ...) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -392,7 +393,7 @@ TEST_F(TendonTest, StartActionRunsEveryTickedActionInOrderAndQuitClosesTheCards)
     // Go home, manual movement, the neural-only run, the hybrid run.
     EXPECT_EQ(StatusesShown(), (std::vector<int>{1, 4, 0, 6, 4, 0, 1, 4, 2, 4, 0, 1, 4, 3, 4, 0}));
     // The hybrid run came last: its log replaced the neural-only run's.
-    EXPECT_EQ(LineCount("NeuralFiles/LogALLANNETPressures.txt"), 1329 - 4);
+    EXPECT_EQ(LineCount(runfiles::kRunLog.RelativePath()), 1329 - 4);
     // The notebook kept both runs, the neural-only run's log included.
     std::string problem;
     const auto runs = notebook::List(".", {}, problem);
@@ -522,7 +523,7 @@ TEST_F(TendonTest, ARunThatCannotStartNamesTheFileAndKeepsTheEarlierLogs) {
     ASSERT_TRUE(tendon.WaitForStatuses(5));
     tendon.WaitIdle();
     EXPECT_EQ(tendon.places().message, "");  // a plain completion says nothing
-    const char* logs[] = {"NeuralFiles/LogALLANNETPressures.txt",
+    const char* logs[] = {runfiles::kRunLog.RelativePath(),
                           "NeuralFiles/ALLTrajectoryActualEncoders.txt",
                           "NeuralFiles/ALLTrajectoryActualPressureValues.txt"};
     std::vector<std::string> before;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "tests/lab_files.h"
@@ -48,6 +49,74 @@ TEST(Tools, BadValuesSayWhatIsAllowed) {
               "Try 'lab-estop --help'.\n");
     EXPECT_EQ(RunTool(MODEL_INFO, "").err, "model-info: missing FILE\nTry 'model-info --help'.\n");
     EXPECT_TRUE(std::filesystem::is_empty("."));
+}
+
+// Each way an argument can be wrong, with the reason the user reads.
+TEST(Tools, EachMistakeNamesTheOptionAndWhatIsAllowed) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"--frequency abc", "trajgen: frequency 'abc' is not a number from 0 to 15"},
+        {"--frequency 16", "trajgen: frequency '16' is not a number from 0 to 15"},
+        {"--frequency nan", "trajgen: frequency 'nan' is not a number from 0 to 15"},
+        {"--amplitude=-201", "trajgen: amplitude '-201' is not a number from -200 to 200"},
+        {"--dir", "trajgen: --dir needs a value"},
+        {"--sine here", "trajgen: unexpected argument 'here'"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const ToolRun run = RunTool(TRAJGEN, arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_EQ(run.err, message + "\nTry 'trajgen --help'.\n");
+        EXPECT_EQ(run.out, "") << arguments;
+    }
+    EXPECT_EQ(RunTool(MAKE_DEMO_DATA, "--samples 7.5 .").err,
+              "make-demo-data: samples '7.5' is not a whole number from 6 to 1000000\n"
+              "Try 'make-demo-data --help'.\n");
+    EXPECT_EQ(RunTool(MODEL_INFO, "a.3ds b.3ds").err,
+              "model-info: unexpected argument 'b.3ds'\nTry 'model-info --help'.\n");
+    EXPECT_EQ(RunTool(LAB_ESTOP, "").err,
+              "lab-estop: an action is required: press, release\nTry 'lab-estop --help'.\n");
+    EXPECT_EQ(RunTool(LAB_ESTOP, "press 12x").err,
+              "lab-estop: PID '12x' is not a positive whole number\nTry 'lab-estop --help'.\n");
+    EXPECT_EQ(RunTool(LAB_ESTOP, "press 12 13").err,
+              "lab-estop: unexpected argument '13'\nTry 'lab-estop --help'.\n");
+    EXPECT_TRUE(std::filesystem::is_empty("."));
+}
+
+// lab-run's actions are words of their own, each with what it may take.
+TEST(Tools, LabRunNamesItsActions) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"fly",
+         "action 'fly' is not one of plant, reset-arm, home, hybrid, neural, manual, "
+         "calibrate, motor-training, velocity-test, pressure-training, "
+         "combined-training, experiment, characterise"},
+        {"experiment", "experiment needs a SCHEDULE file"},
+        {"home extra", "unexpected argument 'extra'"},
+        {"hybrid neural", "unexpected argument 'neural'"},
+        {"neural --fuzzy-vector KFFile.txt", "--fuzzy-vector goes with the hybrid action only"},
+        {"manual --duration 4000", "duration '4000' is not a number from 0 to 3000"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const ToolRun run = RunTool(LAB_RUN, arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_EQ(run.err, "lab-run: " + message + "\nTry 'lab-run --help'.\n");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty("."));
+}
+
+// Options go before or after the positionals, as --name value or
+// --name=value, and numbers are decimal whatever their leading zeros.
+TEST(Tools, OptionsInAnyOrderAndDecimalNumbers) {
+    const ToolRun data = RunTool(MAKE_DEMO_DATA, "demo --samples=010 --seed 2");
+    EXPECT_EQ(data.status, 0) << data.err;
+    std::ifstream log("demo/arbiter/LogALLANNETPressures.txt");
+    std::string line;
+    int lines = 0;
+    while (std::getline(log, line)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 10);
+    const ToolRun help = RunTool(TRAJGEN, "--help --bogus");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: trajgen ", 0), 0u);
 }
 
 TEST(Tools, OutputDirectoriesAreCreatedWithAWord) {

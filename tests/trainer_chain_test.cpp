@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "figures/figures.h"
+#include "runfiles/catalogue.h"
 #include "runfiles/strict_reader.h"
 #include "runs/runs.h"
 #include "tests/training_session.h"
@@ -36,11 +37,11 @@ RunFigures Figures(int samples) {
         return f;
     }
     std::string problem;
-    const auto log = runfiles::ReadLogRecords("NeuralFiles/LogALLANNETPressures.txt", problem);
+    const auto log = runfiles::ReadLogRecords(runfiles::kRunLog.RelativePath(), problem);
     const auto trajectory =
-        runfiles::ReadTrajectoryRecords("NeuralFiles/SinTrajectoryALLWeights.txt", problem);
+        runfiles::ReadTrajectoryRecords(runfiles::kDynamicTerms.RelativePath(), problem);
     const auto desired =
-        runfiles::ReadRows("NeuralFiles/SinTrajectoryEncoderOutputDesired.txt", 3, 3, problem);
+        runfiles::ReadRows(runfiles::kEncoderTrajectory.RelativePath(), 3, 3, problem);
     const auto run =
         log && trajectory && desired
             ? figures::FiguresOf(*log, *trajectory, problem, {&*desired, std::size_t(samples)})
@@ -54,8 +55,7 @@ RunFigures Figures(int samples) {
         f.jointAngleRms = run->jointRmsDegrees;
     }
     testing::internal::CaptureStdout();
-    auto logs =
-        tuning::PrepareLogs(kConsoleWeightDirectory, {"NeuralFiles/LogALLANNETPressures.txt"});
+    auto logs = tuning::PrepareLogs(kConsoleWeightDirectory, {runfiles::kRunLog.RelativePath()});
     testing::internal::GetCapturedStdout();
     f.fitness =
         logs ? tuning::InProcessFitness(std::move(*logs)).Of(fuzzy::kHybridRunVector) : INFINITY;

@@ -85,7 +85,7 @@ TEST(TrainerValves, FitsEachMuscleAndReportsThroughTheWrittenNetworks) {
     networks::AnnetModel model(1);
     ASSERT_TRUE(model.LoadWeights());
     float volts = 0.0f;
-    model.Evaluate(2.5f, 2.5f, 2.5f, 0.0f, 0.0f, 0.0f, volts);
+    model.Evaluate({2.5f, 2.5f, 2.5f, 0.0f, 0.0f, 0.0f}, volts);
     EXPECT_NEAR(volts, 5.0, 0.2);
     EXPECT_FALSE(fs::exists("NeuralFiles/WeightsANNET1.txt.new"));
 
@@ -255,7 +255,6 @@ TEST(TrainerPressure, FitsTheVisitedBinsAndFillsTheOthersFromTheirNeighbours) {
 
     // The files load, and a prediction inside the swing follows the law.
     PonnetModel model(4, kConsoleWeightDirectory);
-    model.Allocate();
     ASSERT_TRUE(model.LoadWeights());
     float input[PonnetModel::kInputSize] = {};
     std::FILE* replay = std::fopen("run.txt", "r");

@@ -17,6 +17,7 @@
 #include "model/replay.h"
 #include "platform/clock.h"
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 #include "tools/demo_data.h"
 #include "tuning/float_sum.h"
@@ -78,7 +79,7 @@ class ArbiterReplay {
         EXPECT_TRUE(evaluator::PrepareSimulationInput());
         platform::StdioFile trajectory(std::fopen("SimALLWeights.txt", "r"));
         runfiles::ReadAll(trajectory.get(), trajectory_);
-        platform::StdioFile log(std::fopen("LogALLANNETPressures.txt", "r"));
+        platform::StdioFile log(std::fopen(runfiles::kRunLog.Name(), "r"));
         runfiles::ReadAll(log.get(), measured_);
         replay::ComputeDirectionFlags(trajectory_, flags_);
     }
@@ -97,7 +98,7 @@ class ArbiterReplay {
 
 tuning::PreparedLog Prepare(const labtest::CaseDirectory& dir) {
     auto logs = tuning::PrepareLogs(dir.weights.string() + "/",
-                                    {(dir.arbiter / "LogALLANNETPressures.txt").string()});
+                                    {(dir.arbiter / runfiles::kRunLog.Name()).string()});
     EXPECT_TRUE(logs);
     return std::move(logs->front());
 }
@@ -154,7 +155,7 @@ TEST(InProcessFitness, GivesArbitersFEvalText) {
     }
 
     // A failed run counts as no fitness.
-    std::filesystem::remove(dir.arbiter / "LogALLANNETPressures.txt");
+    std::filesystem::remove(dir.arbiter / runfiles::kRunLog.Name());
     EXPECT_TRUE(std::isinf(program.Of(vectors[0])));
     EXPECT_EQ(program.LastText(), "inf\n");
     EXPECT_TRUE(std::isinf(
@@ -164,7 +165,7 @@ TEST(InProcessFitness, GivesArbitersFEvalText) {
 TEST(InProcessFitness, RefusesWhatArbiterCannotScore) {
     const auto dir = labtest::MakeCaseDirectory();
     ASSERT_TRUE(demo::WriteDemoData(dir.root.string(), 1, 5));  // two trajectory records
-    const std::string log = (dir.arbiter / "LogALLANNETPressures.txt").string();
+    const std::string log = (dir.arbiter / runfiles::kRunLog.Name()).string();
     const std::string weights = dir.weights.string() + "/";
     testing::internal::CaptureStdout();
     EXPECT_FALSE(tuning::PrepareLogs(weights, {log}));
@@ -326,8 +327,9 @@ TEST(TuneFuzzy, TunesWritesKFFileAndArbiterAgrees) {
     std::filesystem::create_directories(dir.root / "other" / demo::kArbiterDirectory);
     ASSERT_TRUE(demo::WriteDemoData((dir.root / "other").string(), 4, 400));
     const std::string tool = TUNE_FUZZY_PATH;
-    const labtest::ProgramRun run = RunIn(
-        dir.arbiter, tool + " --budget 3000 --validate ../other/arbiter/LogALLANNETPressures.txt");
+    const labtest::ProgramRun run =
+        RunIn(dir.arbiter,
+              tool + " --budget 3000 --validate ../other/arbiter/" + runfiles::kRunLog.Name());
     ASSERT_EQ(run.status, 0) << run.console;
     const std::regex summary(
         "built-in ([0-9]+\\.[0-9]{6}) tuned ([0-9]+\\.[0-9]{6}) evaluations ([0-9]+) rate "
@@ -337,7 +339,8 @@ TEST(TuneFuzzy, TunesWritesKFFileAndArbiterAgrees) {
     ASSERT_TRUE(std::regex_match(last, match, summary)) << run.console;
     EXPECT_LE(std::stod(match[2]), std::stod(match[1]));
     EXPECT_LE(std::stol(match[3]), 3000);
-    EXPECT_NE(run.console.find("validation ../other/arbiter/LogALLANNETPressures.txt built-in "),
+    EXPECT_NE(run.console.find(std::string("validation ../other/arbiter/") +
+                               runfiles::kRunLog.Name() + " built-in "),
               std::string::npos);
     const std::string progress = labtest::ReadText(dir.arbiter / "tune-progress.csv");
     EXPECT_EQ(progress.rfind("evaluation,best\n1,", 0), 0u) << progress;
@@ -369,7 +372,7 @@ TEST(TuneFuzzy, RefusesUnscorableLogsAndBadOptions) {
     EXPECT_FALSE(std::filesystem::exists(dir.arbiter / "tune-progress.csv"));
 
     EXPECT_EQ(RunIn(dir.arbiter, tool + " --hedge-low 1 --hedge-high 1").status, 2);
-    EXPECT_EQ(RunIn(dir.arbiter, tool + " --via-arbiter . LogALLANNETPressures.txt").status, 2);
+    EXPECT_EQ(RunIn(dir.arbiter, tool + " --via-arbiter . " + runfiles::kRunLog.Name()).status, 2);
     const labtest::ProgramRun method = RunIn(dir.arbiter, tool + " --method fast");
     EXPECT_EQ(method.status, 2);
     EXPECT_NE(method.console.find("method 'fast' is not one of local, global"), std::string::npos);
@@ -392,12 +395,13 @@ TEST(TuneFuzzy, RefusesNonFiniteLogsAndStartVectorsBeforeTheSearch) {
         log.push_back(labtest::LogRecord({0, 10 * j, 5 * j, 40 * j, -40 * j}, 1.0f));
     }
     log[7].measured[2] = std::numeric_limits<float>::quiet_NaN();
-    labtest::WriteLog(dir.arbiter / "LogALLANNETPressures.txt", log);
+    labtest::WriteLog(dir.arbiter / runfiles::kRunLog.Name(), log);
     const labtest::ProgramRun nan = RunIn(dir.arbiter, tool);
     EXPECT_EQ(nan.status, 1);
-    EXPECT_NE(nan.console.find("No fitness computed: the measured pressures of line 8 of "
-                               "LogALLANNETPressures.txt are not all finite numbers"),
-              std::string::npos)
+    EXPECT_NE(
+        nan.console.find(std::string("No fitness computed: the measured pressures of line 8 of ") +
+                         runfiles::kRunLog.Name() + " are not all finite numbers"),
+        std::string::npos)
         << nan.console;
     EXPECT_EQ(labtest::ReadText(dir.arbiter / "tune-progress.csv"), "evaluation,best\n1,0.5\n");
 }

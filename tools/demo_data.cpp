@@ -16,7 +16,7 @@ namespace demo {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kSamplePeriod = 0.02;  // s
+constexpr double kSamplePeriod = arm::kSamplePeriodMs / 1000.0;  // s
 
 using platform::StdioFile;
 

@@ -13,7 +13,7 @@ inline constexpr const char* kArbiterDirectory = "arbiter";
 //   DIR/NeuralFiles/WeightsPONNET/GeneralWeights.txt and the 288 per-bin
 //   files of muscles 1 to 4, networks that predict a smooth pressure law
 //   near each bin's centre;
-//   DIR/arbiter/LogALLANNETPressures.txt, `samples` records of a smooth
+//   the run log (runfiles::kRunLog) in DIR/arbiter, `samples` records of a smooth
 //   swing of the muscle joint with shoulder and elbow motion and measured
 //   pressures that follow the same law plus noise;
 //   DIR/arbiter/KFFile.txt holding fuzzy::kHybridRunVector.

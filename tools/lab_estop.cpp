@@ -19,7 +19,7 @@
 #include "lab/lab.h"
 #include "labdir/lab_lock.h"
 #include "platform/clock.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -97,28 +97,23 @@ bool ParsePid(const std::string& text, pid_t& pid) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("lab-estop", kUsage);
+    CLI::App app("", "lab-estop");
+    tools::UseConventions(app, kUsage);
     std::string dir = ".";
-    args.Text("--dir", dir);
-    std::vector<std::string> words;
-    args.Positionals(words, 1, 2, "ACTION (press or release)");
-    if (const auto exit = args.Parse(argc, argv)) {
+    tools::AddText(app, "--dir", dir);
+    std::string given;
+    CLI::App* press = app.add_subcommand("press");
+    tools::AddText(*press, "PID", given);
+    tools::AddText(*app.add_subcommand("release"), "PID", given);
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
 
-    int signalNumber = 0;
-    if (words[0] == "press") {
-        signalNumber = SIGUSR1;
-    } else if (words[0] == "release") {
-        signalNumber = SIGUSR2;
-    } else {
-        return args.UsageError("action '" + words[0] + "' is not one of press, release");
-    }
-
+    const int signalNumber = *press ? SIGUSR1 : SIGUSR2;
     pid_t target = 0;
-    if (words.size() == 2) {
-        if (!ParsePid(words[1], target)) {
-            return args.UsageError("PID '" + words[1] + "' is not a positive whole number");
+    if (!given.empty()) {
+        if (!ParsePid(given, target)) {
+            return tools::UsageError(app, "PID '" + given + "' is not a positive whole number");
         }
     } else {
         const std::vector<pid_t> consoles = ProcessesNamed("tendon");

@@ -1,7 +1,6 @@
 // lab-export: a run file as CSV, for the tools outside the lab (pandas, a
 // spreadsheet): comma-separated, one header line naming each column with
 // its unit, every value as the file holds it.
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,16 +12,18 @@
 #include <vector>
 
 #include "runfiles/catalogue.h"
-#include "version/version.h"
+#include "tools/command_line.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr int kFailed = 1;
-constexpr int kUsageError = 2;
 
-constexpr const char* kDescription =
+constexpr const char* kUsage =
+    "Usage: lab-export FILE [--out OUT.csv]\n"
+    "       lab-export --catalogue\n"
+    "\n"
     "Writes FILE, a run file of the lab directory (a run's logs, a training\n"
     "recording, the trajectory, an experiment recording, arbiter's replay files),\n"
     "as CSV: one header line naming each column with its unit as a suffix\n"
@@ -31,7 +32,15 @@ constexpr const char* kDescription =
     "file is known by its name (an experiment recording also by its header line).\n"
     "--catalogue prints the table of every known file and its columns instead.\n"
     "Exit status 0 when written, 1 when FILE is unknown, missing or a line does not\n"
-    "hold its columns (named with its line), 2 on a usage error.";
+    "hold its columns (named with its line), 2 on a usage error.\n"
+    "\n"
+    "Options:\n"
+    "  --out OUT.csv  write the CSV here, beside it first and renamed once whole\n"
+    "                 (default: standard output)\n"
+    "  --catalogue    print the table of the files lab-export knows, their\n"
+    "                 columns and units\n"
+    "  --help         show this text\n"
+    "  --version      show the version\n";
 
 // The entry FILE's name or, for an experiment recording kept under another
 // name, its header line calls for.
@@ -165,29 +174,22 @@ bool WriteWhole(const fs::path& path, const std::string& text, std::string& prob
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app(kDescription, "lab-export");
-    app.set_version_flag("--version", std::string(version::Text()));
+    CLI::App app("", "lab-export");
+    tools::UseConventions(app, kUsage);
     std::string file, out;
     bool catalogue = false;
-    app.add_option("FILE", file, "the run file");
-    app.add_option("--out", out, "write the CSV here (default: standard output)");
-    app.add_flag("--catalogue", catalogue,
-                 "print the table of the files lab-export knows, their columns and units");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::Success& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "lab-export: %s\nTry 'lab-export --help'.\n", e.what());
-        return kUsageError;
+    tools::AddText(app, "FILE", file);
+    tools::AddText(app, "--out", out);
+    app.add_flag("--catalogue", catalogue);
+    if (const auto exit = tools::Parse(app, argc, argv)) {
+        return *exit;
     }
     if (catalogue) {
         std::cout << CatalogueTable();
         return 0;
     }
     if (file.empty()) {
-        std::fprintf(stderr, "lab-export: FILE is required\nTry 'lab-export --help'.\n");
-        return kUsageError;
+        return tools::UsageError(app, "FILE is required");
     }
     std::string problem;
     const auto csv = Export(file, problem);

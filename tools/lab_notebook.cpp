@@ -3,7 +3,6 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -22,14 +21,13 @@
 #include "platform/stdio_file.h"
 #include "reports/report.h"
 #include "runfiles/catalogue.h"
-#include "version/version.h"
+#include "tools/command_line.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr int kFailed = 1;
-constexpr int kUsageError = 2;
 
 constexpr const char* kDescription =
     "The lab notebook: every control run, training procedure, network family, fuzzy\n"
@@ -438,12 +436,10 @@ int RebuildIndex(const fs::path& dir) {
 
 int main(int argc, char** argv) {
     CLI::App app(kDescription, "lab-notebook");
-    app.set_version_flag("--version", std::string(version::Text()));
-    // At most one action; none is refused after parsing, so that an unknown
-    // word or option is named first.
-    app.require_subcommand(0, 1);
+    tools::UseConventions(app, nullptr);
     std::string dir = ".";
-    app.add_option("--dir", dir, "the lab directory holding Archive/ (default .)");
+    tools::AddText(app, "--dir", dir)
+        ->description("the lab directory holding Archive/ (default .)");
 
     notebook::Filter filter;
     CLI::App* list = app.add_subcommand("list",
@@ -453,8 +449,9 @@ int main(int argc, char** argv) {
     list->add_option("--on", filter.on, "ended on this date or in this month (2026-12-07)");
     list->add_option("--since", filter.since, "ended at or after this UTC time");
     list->add_option("--until", filter.until, "ended before this UTC time");
-    list->add_option("--outcome", filter.outcome, "how it ended")
-        ->check(CLI::IsMember({"completed", "stopped", "refused", "failed"}));
+    tools::AddChoice(*list, "--outcome", filter.outcome,
+                     {"completed", "stopped", "refused", "failed"})
+        ->description("how it ended");
     list->add_option("--input", filter.inputHash, "read a file with this SHA-256 (or prefix)");
 
     std::string id;
@@ -489,19 +486,8 @@ int main(int argc, char** argv) {
     CLI::App* rebuild = app.add_subcommand("rebuild-index",
                                            "rebuild the index from the "
                                            "manifests");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::Success& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "lab-notebook: %s\nTry 'lab-notebook --help'.\n", e.what());
-        return kUsageError;
-    }
-    if (app.get_subcommands().empty()) {
-        std::fprintf(stderr,
-                     "lab-notebook: an action is required: list, show, compare, restore, "
-                     "evaluate or rebuild-index\nTry 'lab-notebook --help'.\n");
-        return kUsageError;
+    if (const auto exit = tools::Parse(app, argc, argv)) {
+        return *exit;
     }
     if (*list) {
         return List(dir, filter);
@@ -519,5 +505,5 @@ int main(int argc, char** argv) {
     if (*evaluate) {
         return Evaluate(arbiter, arbiterDir, std::vector<std::string>(argv + 1, argv + argc));
     }
-    return *rebuild ? RebuildIndex(dir) : kUsageError;
+    return *rebuild ? RebuildIndex(dir) : tools::kUsageError;
 }

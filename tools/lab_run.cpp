@@ -17,6 +17,7 @@
 #include "experiments/experiment.h"
 #include "figures/figures.h"
 #include "lab/lab.h"
+#include "lab/plant.h"
 #include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
 #include "notebook/notebook.h"
@@ -27,7 +28,7 @@
 #include "runs/run_record.h"
 #include "runs/runs.h"
 #include "runs/velocity_record.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 #include "training/training.h"
 #include "trajectory/trajectory.h"
 
@@ -69,9 +70,10 @@ constexpr const char* kUsage =
     "           servo1..servo3 (on, off). A channel holds its value until its next\n"
     "           breakpoint; with ramp it moves there linearly from the previous one\n"
     "  characterise  homes the arm, runs a standard set of experiments (valve\n"
-    "           steps, slow sweeps, motor steps, the arm's sine motion) and prints the\n"
-    "           plant's measured figures; the recordings go to --out DIR (default\n"
-    "           characterisation)\n"
+    "           steps, slow sweeps, motor steps, the arm's sine motion, the rest with\n"
+    "           and without 0.5 kg more on the tool) and prints the plant's measured\n"
+    "           figures beside their targets and sources; the recordings go to --out\n"
+    "           DIR (default characterisation)\n"
     "\n"
     "and two that move nothing:\n"
     "\n"
@@ -413,6 +415,35 @@ bool SineVelocities(const std::string& dir, std::vector<std::array<float, 3>>& v
     return generated && !velocities.empty() && !error;
 }
 
+// The data sheet's payload figure: how far 0.5 kg more on the tool moves
+// the joint's rest at the homing references, measured against what the
+// plant's static balance of the muscles' pulls and the tool's weight
+// predicts.
+void AddPayloadFigure(const std::string& dir, experiments::Characterisation& sheet) {
+    constexpr double kExtraKilograms = 0.5;
+    namespace plant = lab::plant;
+    const plant::Parameters given = lab::Plant();
+    plant::Parameters heavier = given;
+    heavier.toolMassKilograms += kExtraKilograms;
+    const double rest = experiments::RestAngleAtReferences(dir, "rest", sheet.failure);
+    lab::SetPlant(heavier);
+    const double loaded = experiments::RestAngleAtReferences(dir, "rest-payload", sheet.failure);
+    lab::SetPlant(given);
+    const plant::Model model(given);
+    const plant::Model heavierModel(heavier);
+    double bar[arm::kMuscleCount];
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        bar[m] = plant::ValveSetPressure(model, runs::kMuscleReferenceVolts[m]);
+    }
+    const double predicted =
+        (plant::StaticRestAngle(heavierModel, bar) - plant::StaticRestAngle(model, bar)) * 180.0 /
+        M_PI;
+    char target[32];
+    std::snprintf(target, sizeof target, "%.2f +- 0.2", predicted);
+    sheet.figures.push_back({"rest angle shift, 0.5 kg more on the tool", loaded - rest, "deg",
+                             target, "the plant's static balance"});
+}
+
 Ending Characterise(const Options& options) {
     Ending ending;
     std::vector<std::array<float, 3>> velocities;
@@ -424,8 +455,11 @@ Ending Characterise(const Options& options) {
     }
     GoHome();
     HomeMuscles();
-    const experiments::Characterisation sheet =
+    experiments::Characterisation sheet =
         experiments::Characterise(options.characteriseDir, velocities);
+    if (sheet.failure.empty()) {
+        AddPayloadFigure(options.characteriseDir, sheet);
+    }
     std::printf("\nPlant data sheet (recordings in %s)\n%s", options.characteriseDir.c_str(),
                 experiments::DataSheet(sheet).c_str());
     for (const experiments::Figure& figure : sheet.figures) {
@@ -510,53 +544,56 @@ int main(int argc, char** argv) {
     std::string fuzzyVectorFile;
     std::string notebookDir;
     std::string templateFile;
-    std::vector<std::string> positionals;
-    tools::Arguments args("lab-run", kUsage);
-    args.Text("--dir", dir);
-    args.Flag("--real-time", options.realTime);
-    args.Text("--fuzzy-vector", fuzzyVectorFile);
-    args.Flag("--motor1", options.motor[0]);
-    args.Flag("--motor2", options.motor[1]);
-    args.Flag("--motor3", options.motor[2]);
-    args.Real("--motor-volts", options.motorVolts, -0.5f, 0.5f);
-    args.Real("--duration", options.durationMs, 0.0f, float(experiments::kLongestMs));
-    args.Flag("--muscle1", options.muscle[0]);
-    args.Flag("--muscle2", options.muscle[1]);
-    args.Flag("--muscle3", options.muscle[2]);
-    args.Flag("--muscle4", options.muscle[3]);
-    args.Real("--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
-    args.Text("--notebook", notebookDir);
-    args.Text("--write", templateFile);
+    CLI::App app("", "lab-run");
+    tools::UseConventions(app, kUsage);
+    tools::AddText(app, "--dir", dir);
+    app.add_flag("--real-time", options.realTime);
+    tools::AddText(app, "--fuzzy-vector", fuzzyVectorFile);
+    app.add_flag("--motor1", options.motor[0]);
+    app.add_flag("--motor2", options.motor[1]);
+    app.add_flag("--motor3", options.motor[2]);
+    tools::AddReal(app, "--motor-volts", options.motorVolts, -0.5f, 0.5f);
+    tools::AddReal(app, "--duration", options.durationMs, 0.0f, float(experiments::kLongestMs));
+    app.add_flag("--muscle1", options.muscle[0]);
+    app.add_flag("--muscle2", options.muscle[1]);
+    app.add_flag("--muscle3", options.muscle[2]);
+    app.add_flag("--muscle4", options.muscle[3]);
+    tools::AddReal(app, "--muscle-volts", options.muscleVolts, 0.0f, 8.0f);
+    tools::AddText(app, "--notebook", notebookDir);
+    tools::AddText(app, "--write", templateFile);
     std::string out;
-    args.Text("--out", out);
+    tools::AddText(app, "--out", out);
     long periodMs = 20;
-    args.Integer("--period-ms", periodMs, 1, 100);
-    args.Positionals(positionals, 1, 2, "ACTION (and the experiment's SCHEDULE)");
-    if (const auto exit = args.Parse(argc, argv)) {
+    tools::AddWhole(app, "--period-ms", periodMs, 1, 100);
+    app.add_subcommand("plant");
+    app.add_subcommand("reset-arm");
+    std::string schedule;
+    for (const Action& candidate : kActions) {
+        CLI::App* word = app.add_subcommand(candidate.name);
+        if (std::string_view(candidate.name) == "experiment") {
+            tools::AddText(*word, "SCHEDULE", schedule);
+        }
+    }
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
-    const bool plant = positionals[0] == "plant";
-    const bool resetArm = positionals[0] == "reset-arm";
+    const bool plant = app.got_subcommand("plant");
+    const bool resetArm = app.got_subcommand("reset-arm");
     if (!templateFile.empty() && !plant) {
-        return args.UsageError("--write goes with the plant action only");
+        return tools::UsageError(app, "--write goes with the plant action only");
     }
     if (plant && !templateFile.empty()) {
         return Plant(templateFile);
     }
     const Action* action = nullptr;
-    std::string names = "plant, reset-arm";
     for (const Action& candidate : kActions) {
-        names += std::string(", ") + candidate.name;
-        if (positionals[0] == candidate.name) {
+        if (app.got_subcommand(candidate.name)) {
             action = &candidate;
         }
     }
-    if (action == nullptr && !plant && !resetArm) {
-        return args.UsageError("action '" + positionals[0] + "' is not one of " + names);
-    }
     if (!fuzzyVectorFile.empty()) {
         if (action == nullptr || std::string(action->name) != "hybrid") {
-            return args.UsageError("--fuzzy-vector goes with the hybrid action only");
+            return tools::UsageError(app, "--fuzzy-vector goes with the hybrid action only");
         }
         if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
             return kStopped;
@@ -564,12 +601,11 @@ int main(int argc, char** argv) {
     }
 
     const std::string name = action != nullptr ? action->name : "";
-    if ((name == "experiment") != (positionals.size() == 2)) {
-        return args.UsageError(name == "experiment" ? "experiment needs a SCHEDULE file"
-                                                    : "only experiment takes a second argument");
+    if (name == "experiment" && schedule.empty()) {
+        return tools::UsageError(app, "experiment needs a SCHEDULE file");
     }
     if (!out.empty() && name != "experiment" && name != "characterise") {
-        return args.UsageError("--out goes with experiment and characterise only");
+        return tools::UsageError(app, "--out goes with experiment and characterise only");
     }
     if (!out.empty()) {
         options.experiment.recording = out;
@@ -579,10 +615,10 @@ int main(int argc, char** argv) {
         char text[64];
         std::snprintf(text, sizeof text, "duration '%g' is not a number from 0 to %g",
                       options.durationMs, kManualLongestMs);
-        return args.UsageError(text);
+        return tools::UsageError(app, text);
     }
     if (name == "experiment") {
-        if (!ReadSchedule(positionals[1], options.schedule)) {
+        if (!ReadSchedule(schedule, options.schedule)) {
             return kStopped;
         }
         options.experiment.periodMs = double(periodMs);

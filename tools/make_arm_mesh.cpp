@@ -3,11 +3,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "loader3ds/chunk_writer.h"
-#include "tools/arguments.h"
 #include "tools/arm_mesh.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -19,16 +18,17 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("make-arm-mesh", kUsage);
-    std::vector<std::string> paths;
-    args.Positionals(paths, 0, 1, "PATH");
-    if (const auto exit = args.Parse(argc, argv)) {
+    CLI::App app("", "make-arm-mesh");
+    tools::UseConventions(app, kUsage);
+    std::string pathText = "Resources/Drawing1.3ds";
+    tools::AddText(app, "PATH", pathText);
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
 
-    const std::filesystem::path path = paths.empty() ? "Resources/Drawing1.3ds" : paths.front();
+    const std::filesystem::path path = pathText;
     if (path.has_parent_path() &&
-        !tools::CreateOutputDirectory(args.program(), path.parent_path().string())) {
+        !tools::CreateOutputDirectory(app.get_name(), path.parent_path().string())) {
         return 1;
     }
     const Model model = BuildArmModel();

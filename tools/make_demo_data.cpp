@@ -1,10 +1,9 @@
 // make-demo-data: writes a demo weight set and run log for arbiter.
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "labdir/lab_lock.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 #include "tools/demo_data.h"
 
 namespace {
@@ -28,24 +27,25 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("make-demo-data", kUsage);
+    CLI::App app("", "make-demo-data");
+    tools::UseConventions(app, kUsage);
     long seed = 1, samples = 1330;
-    std::vector<std::string> dirs;
-    args.Integer("--seed", seed, 0, 0xFFFFFFFFL);
-    args.Integer("--samples", samples, 6, 1000000);
-    args.Positionals(dirs, 1, 1, "DIR");
-    if (const auto exit = args.Parse(argc, argv)) {
+    std::string dir;
+    tools::AddWhole(app, "--seed", seed, 0, 0xFFFFFFFFL);
+    tools::AddWhole(app, "--samples", samples, 6, 1000000);
+    tools::AddText(app, "DIR", dir)->required();
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
 
-    const std::filesystem::path root = dirs.front();
-    if (!tools::CreateOutputDirectory(args.program(), (root / demo::kWeightDirectory).string()) ||
-        !tools::CreateOutputDirectory(args.program(), (root / demo::kArbiterDirectory).string())) {
+    const std::filesystem::path root = dir;
+    if (!tools::CreateOutputDirectory(app.get_name(), (root / demo::kWeightDirectory).string()) ||
+        !tools::CreateOutputDirectory(app.get_name(), (root / demo::kArbiterDirectory).string())) {
         return 1;
     }
     const auto lock = labdir::LabLock::Take(root.string(), "make-demo-data");
     if (!lock) {
         return 1;
     }
-    return demo::WriteDemoData(dirs.front(), unsigned(seed), int(samples)) ? 0 : 1;
+    return demo::WriteDemoData(dir, unsigned(seed), int(samples)) ? 0 : 1;
 }

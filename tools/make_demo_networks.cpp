@@ -18,7 +18,7 @@
 #include "labdir/lab_lock.h"
 #include "networks/weight_file.h"
 #include "runfiles/catalogue.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -185,17 +185,18 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("make-demo-networks", kUsage);
+    CLI::App app("", "make-demo-networks");
+    tools::UseConventions(app, kUsage);
     std::string root = ".";
     long seed = 1;
-    args.Text("--dir", root);
-    args.Integer("--seed", seed, 0, 4294967295L);
-    if (const auto exit = args.Parse(argc, argv)) {
+    tools::AddText(app, "--dir", root);
+    tools::AddWhole(app, "--seed", seed, 0, 4294967295L);
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
 
     const std::filesystem::path directory = std::filesystem::path(root) / runfiles::kLabDirectory;
-    if (!tools::CreateOutputDirectory(args.program(), directory.string())) {
+    if (!tools::CreateOutputDirectory(app.get_name(), directory.string())) {
         return 1;
     }
     const auto lock = labdir::LabLock::Take(root, "make-demo-networks");

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "loader3ds/model_loader.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -62,16 +61,17 @@ void PrintObject(int index, const MeshObject& object) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("model-info", kHelp);
-    std::vector<std::string> files;
-    args.Positionals(files, 1, 1, "FILE");
-    if (const auto exit = args.Parse(argc, argv)) {
+    CLI::App app("", "model-info");
+    tools::UseConventions(app, kHelp);
+    std::string file;
+    tools::AddText(app, "FILE", file)->required();
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
 
     Model model;
     ModelLoader loader;
-    const bool loaded = loader.ImportModel(model, files.front().c_str());
+    const bool loaded = loader.ImportModel(model, file.c_str());
     std::printf("model\t%d\t%d\n", model.objectCount, model.materialCount);
     for (int i = 0; i < model.objectCount; ++i) {
         PrintObject(i, model.objects[i]);

@@ -7,7 +7,7 @@
 
 #include "figures/figures.h"
 #include "figures/run_inputs.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -41,13 +41,14 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("run-figures", kUsage);
+    CLI::App app("", "run-figures");
+    tools::UseConventions(app, kUsage);
     std::string dir = ".", trajectory;
     bool tsv = false;
-    args.Text("--dir", dir);
-    args.Text("--trajectory", trajectory);
-    args.Flag("--tsv", tsv);
-    if (const auto exit = args.Parse(argc, argv)) {
+    tools::AddText(app, "--dir", dir);
+    tools::AddText(app, "--trajectory", trajectory);
+    app.add_flag("--tsv", tsv);
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
     std::string problem;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "reports/report.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -63,24 +63,27 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
     std::string kind, trajectory;
     long width = reports::kDefaultWidth, height = 0;
-    std::vector<std::string> paths;
-    tools::Arguments args("run-report", kUsage);
-    args.Choice("--kind", kind, {"run", "evaluation", "search", "training", "experiment"});
-    args.Text("--trajectory", trajectory);
-    args.Integer("--width", width, 320, 10000);
-    args.Integer("--height", height, 240, 10000);
-    args.Positionals(paths, 2, 2, "PATH and OUTPUT");
-    if (const auto exit = args.Parse(argc, argv)) {
+    std::string input, output;
+    CLI::App app("", "run-report");
+    tools::UseConventions(app, kUsage);
+    tools::AddChoice(app, "--kind", kind,
+                     {"run", "evaluation", "search", "training", "experiment"});
+    tools::AddText(app, "--trajectory", trajectory);
+    tools::AddWhole(app, "--width", width, 320, 10000);
+    tools::AddWhole(app, "--height", height, 240, 10000);
+    tools::AddText(app, "PATH", input)->required();
+    tools::AddText(app, "OUTPUT", output)->required();
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
-    const std::string extension = std::filesystem::path(paths[1]).extension().string();
+    const std::string extension = std::filesystem::path(output).extension().string();
     if (extension != ".png" && extension != ".pdf" && extension != ".svg") {
-        return args.UsageError("OUTPUT '" + paths[1] + "' does not end in .png, .pdf or .svg");
+        return tools::UsageError(app, "OUTPUT '" + output + "' does not end in .png, .pdf or .svg");
     }
 
     reports::Request request;
-    request.input = paths[0];
-    request.output = paths[1];
+    request.input = input;
+    request.output = output;
     if (!kind.empty()) {
         request.kind = reports::KindFromName(kind);
     }

@@ -20,7 +20,7 @@
 #include "console/scene.h"
 #include "console/screen_capture.h"
 #include "glui/glui.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -110,13 +110,14 @@ void BuildWindow() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("scene-preview",
+    CLI::App app("", "scene-preview");
+    tools::UseConventions(app,
                           "usage: scene-preview [--screenshot FILE]\n"
                           "Opens the 3D view with sample panels on the virtual lab; with\n"
                           "--screenshot, draws one frame, saves it as PNG and quits.\n");
     std::string screenshot;
-    args.Text("--screenshot", screenshot);
-    if (const auto exit = args.Parse(argc, argv)) {
+    tools::AddText(app, "--screenshot", screenshot);
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
     // GLUT reads no options of ours: it gets the program name only.

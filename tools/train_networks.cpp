@@ -10,7 +10,7 @@
 #include "labdir/lab_lock.h"
 #include "notebook/notebook.h"
 #include "runfiles/catalogue.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 #include "trainer/trainer.h"
 
 namespace {
@@ -107,31 +107,29 @@ bool Finish(notebook::Recorder& recorder, const trainer::FamilyReport& report,
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("train-networks", kUsage);
-    std::vector<std::string> actions;
+    CLI::App app("", "train-networks");
+    tools::UseConventions(app, kUsage);
     std::string dir = ".", valvePrefix = trainer::kValveRecordingPrefix;
     trainer::MotorRecordings motors;
     trainer::PressureRecordings pressures;
     long seed = 1, restarts = 4, iterations = 150;
-    args.Positionals(actions, 1, 1, "ACTION");
-    args.Text("--dir", dir);
-    args.Text("--valve-prefix", valvePrefix);
-    args.Text("--voltages", motors.voltages);
-    args.Text("--velocities", motors.velocities);
-    args.Text("--encoders", pressures.encoders);
-    args.Text("--pressures", pressures.pressures);
-    args.Text("--log", pressures.runLog);
-    args.Integer("--seed", seed, 0, 4294967295L);
-    args.Integer("--restarts", restarts, 1, 100);
-    args.Integer("--iterations", iterations, 1, 10000);
-    if (const auto exit = args.Parse(argc, argv)) {
+    tools::AddText(app, "--dir", dir);
+    tools::AddText(app, "--valve-prefix", valvePrefix);
+    tools::AddText(app, "--voltages", motors.voltages);
+    tools::AddText(app, "--velocities", motors.velocities);
+    tools::AddText(app, "--encoders", pressures.encoders);
+    tools::AddText(app, "--pressures", pressures.pressures);
+    tools::AddText(app, "--log", pressures.runLog);
+    tools::AddWhole(app, "--seed", seed, 0, 4294967295L);
+    tools::AddWhole(app, "--restarts", restarts, 1, 100);
+    tools::AddWhole(app, "--iterations", iterations, 1, 10000);
+    for (const char* family : {"valves", "links", "pressure", "all"}) {
+        app.add_subcommand(family);
+    }
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
-    const std::string& action = actions[0];
-    if (action != "valves" && action != "links" && action != "pressure" && action != "all") {
-        return args.UsageError("ACTION '" + action +
-                               "' is not one of valves, links, pressure, all");
-    }
+    const std::string action = app.get_subcommands().front()->get_name();
 
     std::error_code error;
     std::filesystem::current_path(dir, error);

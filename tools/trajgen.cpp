@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "labdir/lab_lock.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 #include "trajectory/trajectory.h"
 
 namespace {
@@ -43,17 +43,18 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("trajgen", kUsage);
+    CLI::App app("", "trajgen");
+    tools::UseConventions(app, kUsage);
     bool sine = false, ramp = false, step = false;
     float amplitude = 100.0f, frequency = 0.5f;
     std::string dir = ".";
-    args.Flag("--sine", sine);
-    args.Flag("--ramp", ramp);
-    args.Flag("--step", step);
-    args.Real("--amplitude", amplitude, -200, 200);
-    args.Real("--frequency", frequency, 0, 15);
-    args.Text("--dir", dir);
-    if (const auto exit = args.Parse(argc, argv)) {
+    app.add_flag("--sine", sine);
+    app.add_flag("--ramp", ramp);
+    app.add_flag("--step", step);
+    tools::AddReal(app, "--amplitude", amplitude, -200, 200);
+    tools::AddReal(app, "--frequency", frequency, 0, 15);
+    tools::AddText(app, "--dir", dir);
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
 
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     const bool isDirectory = std::filesystem::is_directory(dir);
     const auto lock = isDirectory ? labdir::LabLock::Take(dir, "trajgen") : std::nullopt;
     if (isDirectory &&
-        (!lock || !tools::CreateOutputDirectory(args.program(), dir + "/NeuralFiles"))) {
+        (!lock || !tools::CreateOutputDirectory(app.get_name(), dir + "/NeuralFiles"))) {
         return kWriteError;
     }
     std::error_code error;

@@ -13,7 +13,7 @@
 #include "notebook/notebook.h"
 #include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
-#include "tools/arguments.h"
+#include "tools/command_line.h"
 #include "tuning/tuning.h"
 
 namespace {
@@ -136,36 +136,37 @@ std::string Shown(double fitness) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    tools::Arguments args("tune-fuzzy", kUsage);
+    CLI::App app("", "tune-fuzzy");
+    tools::UseConventions(app, kUsage);
     std::string method = "local", start, progressPath = "tune-progress.csv", validate, viaArbiter;
     std::string arbiter = "arbiter", builtInFile;
     long budget = 0, seed = 1, starts = 4;
     tuning::Bounds bounds;
     std::vector<std::string> logs;
-    args.Choice("--method", method, {"local", "global"});
-    args.Integer("--budget", budget, 1, 100000000);
-    args.Integer("--seed", seed, 0, 0xFFFFFFFFL);
-    args.Integer("--starts", starts, 0, 1000);
-    args.Text("--start", start);
-    args.Real("--proposal-low", bounds.proposalLow, -kBoundLimit, kBoundLimit);
-    args.Real("--proposal-high", bounds.proposalHigh, -kBoundLimit, kBoundLimit);
-    args.Real("--hedge-low", bounds.hedgeLow, -kBoundLimit, kBoundLimit);
-    args.Real("--hedge-high", bounds.hedgeHigh, -kBoundLimit, kBoundLimit);
-    args.Text("--progress", progressPath);
-    args.Text("--validate", validate);
-    args.Text("--via-arbiter", viaArbiter);
-    args.Text("--arbiter", arbiter);
-    args.Text("--write-built-in", builtInFile);
-    args.Positionals(logs, 0, 1000, "LOG");
-    if (const auto exit = args.Parse(argc, argv)) {
+    tools::AddChoice(app, "--method", method, {"local", "global"});
+    tools::AddWhole(app, "--budget", budget, 1, 100000000);
+    tools::AddWhole(app, "--seed", seed, 0, 0xFFFFFFFFL);
+    tools::AddWhole(app, "--starts", starts, 0, 1000);
+    tools::AddText(app, "--start", start);
+    tools::AddReal(app, "--proposal-low", bounds.proposalLow, -kBoundLimit, kBoundLimit);
+    tools::AddReal(app, "--proposal-high", bounds.proposalHigh, -kBoundLimit, kBoundLimit);
+    tools::AddReal(app, "--hedge-low", bounds.hedgeLow, -kBoundLimit, kBoundLimit);
+    tools::AddReal(app, "--hedge-high", bounds.hedgeHigh, -kBoundLimit, kBoundLimit);
+    tools::AddText(app, "--progress", progressPath);
+    tools::AddText(app, "--validate", validate);
+    tools::AddText(app, "--via-arbiter", viaArbiter);
+    tools::AddText(app, "--arbiter", arbiter);
+    tools::AddText(app, "--write-built-in", builtInFile);
+    app.add_option("LOG", logs);
+    if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
     if (!(bounds.proposalLow < bounds.proposalHigh) || !(bounds.hedgeLow < bounds.hedgeHigh)) {
-        return args.UsageError("each low bound must lie below its high bound");
+        return tools::UsageError(app, "each low bound must lie below its high bound");
     }
     if (!viaArbiter.empty() && !logs.empty()) {
-        return args.UsageError(
-            "--via-arbiter scores DIR/LogALLANNETPressures.txt and takes no LOG");
+        return tools::UsageError(
+            app, "--via-arbiter scores DIR/LogALLANNETPressures.txt and takes no LOG");
     }
 
     // The working directory receives KFFile.txt and the progress; with

@@ -362,7 +362,6 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
     // samples the runs and the evaluator give it.
     for (int m = 1; m <= kMuscles; ++m) {
         PonnetModel model(m, kConsoleWeightDirectory);
-        model.Allocate();
         if (!model.LoadWeights()) {
             report.notes.push_back("the pressure networks of muscle " + std::to_string(m) +
                                    " did not load back");

@@ -69,8 +69,7 @@ struct MotorRecordings {
 FamilyReport TrainLinkNetworks(const MotorRecordings& recordings, const TrainingOptions& options);
 
 // A run's encoder counts and measured pressures: the combined training
-// run's two files, or a run log (LogALLANNETPressures.txt) when `runLog` is
-// set.
+// run's two files, or a run log (runfiles::kRunLog) when `runLog` is set.
 struct PressureRecordings {
     std::string encoders = runfiles::kCombinedEncoders.path;
     std::string pressures = runfiles::kCombinedPressures.path;

@@ -5,8 +5,10 @@
 // voltage from the produced pressures as the control runs present desired
 // ones: the pressure now, next and after next, the one- and two-step
 // differences and the forward slope over 20 ms.
+#include <array>
 #include <filesystem>
 
+#include "arm/arm.h"
 #include "networks/networks.h"
 #include "runfiles/catalogue.h"
 #include "trainer/family_support.h"
@@ -23,7 +25,7 @@ constexpr int kMinValveSamples = 50;
 const NetworkShape kValveShape{6, kValveHidden, 1, Activation::kLogistic, 8.0};
 
 struct ValveSample {
-    float p0, p1, p2, d1, d2, r;
+    networks::ValveInputs inputs;
     float volts;
 };
 
@@ -31,12 +33,11 @@ std::vector<ValveSample> ValveSamples(const std::vector<std::vector<double>>& ro
     std::vector<ValveSample> samples;
     for (std::size_t q = 0; q + 2 < rows.size(); ++q) {
         ValveSample s;
-        s.p0 = float(rows[q][1]);
-        s.p1 = float(rows[q + 1][1]);
-        s.p2 = float(rows[q + 2][1]);
-        s.d1 = s.p1 - s.p0;
-        s.d2 = s.p2 - s.p0;
-        s.r = s.d1 / 20.0f;
+        const float p0 = float(rows[q][1]);
+        const float p1 = float(rows[q + 1][1]);
+        // The slope towards the next sample, as the control runs give it.
+        s.inputs = networks::ValveInputsOf(p0, p1, float(rows[q + 2][1]),
+                                           (p1 - p0) / float(arm::kSamplePeriodMs));
         s.volts = float(rows[q][0]);
         samples.push_back(s);
     }
@@ -49,10 +50,12 @@ Samples FitSamples(const std::vector<ValveSample>& samples) {
     fit.inputs.resize(Eigen::Index(samples.size()), 6);
     fit.targets.resize(Eigen::Index(samples.size()), 1);
     for (std::size_t n = 0; n < samples.size(); ++n) {
-        const ValveSample& s = samples[n];
-        fit.inputs.row(Eigen::Index(n)) << s.p0 / 4.0f, s.p1 / 4.0f, s.p2 / 4.0f,
-            float((s.d1 + 0.3) / 0.6), float((s.d2 + 0.3) / 0.6), float((s.r * 100.0 + 1.0) / 2.0);
-        fit.targets(Eigen::Index(n), 0) = s.volts;
+        const std::array<float, networks::kValveInputCount> row =
+            networks::ScaledValveInputs(samples[n].inputs);
+        for (int i = 0; i < networks::kValveInputCount; ++i) {
+            fit.inputs(Eigen::Index(n), i) = row[std::size_t(i)];
+        }
+        fit.targets(Eigen::Index(n), 0) = samples[n].volts;
     }
     return fit;
 }
@@ -63,7 +66,7 @@ double SquaredError(const networks::AnnetModel& model, const std::vector<ValveSa
     for (int n : rows) {
         const ValveSample& s = samples[n];
         float volts = 0.0f;
-        model.Evaluate(s.p0, s.p1, s.p2, s.d1, s.d2, s.r, volts);
+        model.Evaluate(s.inputs, volts);
         sum += (double(volts) - s.volts) * (double(volts) - s.volts);
     }
     return sum;

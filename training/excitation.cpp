@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "arm/arm.h"
+
 namespace training {
 
 namespace {
@@ -177,7 +179,8 @@ DesiredPressures MakeDesiredPressures(const float (&start)[arm::kMuscleCount], i
             } else {
                 d[j] = static_cast<float>(q + mediumSign[k] * 0.6 * std::sin(c * j));
             }
-            slope[j] = static_cast<float>((static_cast<double>(d[j]) - d[j - 1]) / 20);
+            slope[j] =
+                static_cast<float>((static_cast<double>(d[j]) - d[j - 1]) / arm::kSamplePeriodMs);
         }
     }
     return sequences;

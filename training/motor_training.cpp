@@ -10,6 +10,7 @@
 #include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
+#include "runs/paced_loop.h"
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
@@ -17,8 +18,10 @@
 
 namespace {
 
-using runs::RunEnd;
 using training::TrainingResult;
+
+// The calibration looks at the motors once a second.
+constexpr double kCalibrationPeriodMs = 1000.0;
 
 // The motor commands of axes 0, 1 and 2. They live as long as the process:
 // the excitation changes them incrementally, so a second recording starts
@@ -46,7 +49,7 @@ struct MotorSample {
 
 // Counts per 20 ms sample, as counts per ms.
 double Velocity(std::int32_t from, std::int32_t to) {
-    return static_cast<float>(static_cast<double>(to - from) / 20);
+    return static_cast<float>(static_cast<double>(to - from) / runs::kSamplePeriodMs);
 }
 
 }  // namespace
@@ -62,11 +65,14 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
     std::int32_t previous[arm::kMotorCount] = {};
     std::printf("CALIBRATION BEGIN *************************\n");
 
-    // Once a second; printing here is the operator's view of the calibration.
+    // Once a second, the second before the work; printing here is the
+    // operator's view of the calibration. The stops are checked before the
+    // axes are found still, so a stop then still ends it as a stop.
     TrainingResult result;
     training::StillAxes still;
-    while ((result.end = runs::CheckStops()) == RunEnd::kCompleted && !still.All()) {
-        Sleep(1000);
+    runs::PacedLoop loop(0, runs::Pacing::kSleepBeforeWork, runs::EndTest::kAfterStops,
+                         kCalibrationPeriodMs);
+    const auto calibrate = [&](int) {
         ReadEncoderCounts();
         std::int32_t moved[arm::kMotorCount];
         for (int axis = 0; axis < arm::kMotorCount; ++axis) {
@@ -80,11 +86,11 @@ TrainingResult CalibrateOffsets(runs::Redraw redraw) {
         }
         std::printf("%f\t%f\t%f\n", command[0], command[1], command[2]);
         still.Observe(moved);
-        ++result.samples;
-        if (redraw) {
-            redraw();
-        }
-    }
+    };
+    const runs::PacedLoop::Outcome outcome =
+        loop.Run([&still](int) { return !still.All(); }, calibrate, redraw);
+    result.end = outcome.end;
+    result.samples = outcome.samples;
 
     std::printf("CALIBRATION END *************************\n");
     SwitchServosOff();
@@ -102,7 +108,7 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
         platform::OpenReporting(kLogTimeFile, "w", messages::kLogTimeNotOpened);
 
     std::vector<MotorSample> samples(kMotorCapacity);
-    runs::SamplePacer pacer(training::kMotorSamples);
+    runs::PacedLoop loop(training::kMotorSamples);
 
     for (int axis = 0; axis < arm::kMotorCount; ++axis) {
         MotorAxes[axis].ServoOn();
@@ -116,11 +122,7 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
     EP_ClearENCCounter(0, 1);
 
     // Every 20 ms; no allocation, no file, no output.
-    TrainingResult result;
-    result.end = RunEnd::kCompleted;
-    int i = 0;
-    while (i < training::kMotorSamples && (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
-        pacer.StartSample();
+    const auto excite = [&samples](int i) {
         training::AdvanceMotorCommands(i, motorCommands);
         MotorSample& sample = samples[i];
         for (int axis = 0; axis < arm::kMotorCount; ++axis) {
@@ -131,18 +133,17 @@ TrainingResult RecordMotorTrainingData(runs::Redraw redraw) {
         for (int channel = 0; channel < 4; ++channel) {
             sample.counts[channel] = EncoderCounts[channel];
         }
-        if (redraw) {
-            redraw();
-        }
-        ++i;
-        pacer.WaitForPeriodEnd();
-    }
-    result.samples = i;
-    result.timing = pacer.Timing();
+    };
+    TrainingResult result;
+    const runs::PacedLoop::Outcome outcome =
+        loop.Run([](int i) { return i < training::kMotorSamples; }, excite, redraw);
+    result.end = outcome.end;
+    result.samples = outcome.samples;
+    result.timing = loop.Timing();
 
     // The loop's per-sample lines: sample number and work time in ms.
-    for (int j = 0; j < i; ++j) {
-        std::printf("%d\n%f\n", j, pacer.RecordedWorkMs(j));
+    for (int j = 0; j < result.samples; ++j) {
+        std::printf("%d\n%f\n", j, loop.RecordedWorkMs(j));
     }
 
     result.filesWritten = true;
@@ -216,9 +217,10 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
     // Every sample: 20 ms after its work; no allocation, no file, no output.
     // The counts are read before the new commands, so each belongs to the
     // command of the sample before.
-    result.end = RunEnd::kCompleted;
-    int q = 0;
-    while (q < p && (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
+    // This test sleeps a period after its work instead of pacing from the
+    // sample's start: a sample lasts 20 ms plus its work.
+    runs::PacedLoop loop(0, runs::Pacing::kSleepAfterWork);
+    const auto track = [&](int q) {
         const float* v = desired[q].velocity;
         doubleLink.Evaluate(v[1], v[2], motorCommands[1], motorCommands[2]);
         upperLink.Evaluate(v[0], motorCommands[0]);
@@ -229,13 +231,10 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         for (int axis = 0; axis < arm::kMotorCount; ++axis) {
             MotorAxes[axis].SetVoltage(motorCommands[axis]);
         }
-        if (redraw) {
-            redraw();
-        }
-        ++q;
-        Sleep(20);
-    }
-    result.samples = q;
+    };
+    const runs::PacedLoop::Outcome outcome = loop.Run([p](int q) { return q < p; }, track, redraw);
+    result.end = outcome.end;
+    result.samples = outcome.samples;
 
     result.filesWritten = true;
     training::WriteTrainingFile(result, kActualVelocityFile, velocityFile, "%f\t%f\t\t%f\n", p - 1,

@@ -12,6 +12,8 @@
 #include "platform/fixed_messages.h"
 #include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
+#include "runs/control_tick.h"
+#include "runs/paced_loop.h"
 #include "training/excitation.h"
 #include "training/procedure_support.h"
 #include "training/training.h"
@@ -36,13 +38,6 @@ constexpr const char* kEncoderFile = runfiles::kCombinedEncoders.path;
 constexpr const char* kPressureFile = runfiles::kCombinedPressures.path;
 constexpr const char* kDesiredPressureFile = runfiles::kCombinedDesiredPressures.path;
 
-// One sample of the combined run: the pressures read after the valve write
-// and the counts read after the motor commands.
-struct CombinedSample {
-    float pressure[arm::kMuscleCount] = {};
-    std::int32_t counts[arm::kEncoderChannelCount] = {};
-};
-
 }  // namespace
 
 TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
@@ -56,13 +51,13 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
     for (std::vector<ValveSample>& muscle : records) {
         muscle.assign(kValveCapacity, ValveSample{});
     }
-    float pressures[12] = {};
+    float pressures[arm::kPressureChannelCount] = {};
 
     SetValvesToReference();
     Sleep(1000);
     // One pacer for the four muscles: its work times are the samples', its
     // lateness figures include the pauses between the muscles.
-    runs::SamplePacer pacer(arm::kMuscleCount * training::kValveSamples);
+    runs::PacedLoop loop(arm::kMuscleCount * training::kValveSamples);
 
     TrainingResult result;
     result.end = RunEnd::kCompleted;
@@ -71,31 +66,25 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
         SetValvesToReference();
         Sleep(1000);
         // Every 20 ms; no allocation, no file, no output.
-        RunEnd end = RunEnd::kCompleted;
-        int q = 0;
-        while (q < training::kValveSamples && (end = runs::CheckStops()) == RunEnd::kCompleted) {
-            pacer.StartSample();
+        const auto excite = [&records, &pressures, r](int q) {
             ValveVoltages[r] =
                 training::NextValveCommand(q, ValveVoltages[r], runs::kMuscleReferenceVolts[r]);
             WriteValveVoltages(ValveVoltages);
             records[r][q].voltage = ValveVoltages[r];
             ReadPressures(pressures);
             records[r][q].pressure = pressures[r];
-            if (redraw) {
-                redraw();
-            }
-            ++q;
-            pacer.WaitForPeriodEnd();
+        };
+        const runs::PacedLoop::Outcome muscle =
+            loop.Run([](int q) { return q < training::kValveSamples; }, excite, redraw);
+        for (int j = 0; j < muscle.samples; ++j) {
+            std::printf("%f\n", loop.RecordedWorkMs(result.samples + j));
         }
-        for (int j = 0; j < q; ++j) {
-            std::printf("%f\n", pacer.RecordedWorkMs(result.samples + j));
-        }
-        result.samples += q;
+        result.samples += muscle.samples;
         if (result.end == RunEnd::kCompleted) {
-            result.end = end;
+            result.end = muscle.end;
         }
     }
-    result.timing = pacer.Timing();
+    result.timing = loop.Timing();
 
     result.filesWritten = true;
     for (int k = 0; k < arm::kMuscleCount; ++k) {
@@ -107,7 +96,8 @@ TrainingResult RecordPressureTrainingData(runs::Redraw redraw) {
                 v[0] = muscle[q].voltage;
                 v[1] = muscle[q + 1].pressure;
                 v[2] = static_cast<float>(
-                    (static_cast<double>(muscle[q + 1].pressure) - muscle[q].pressure) / 20);
+                    (static_cast<double>(muscle[q + 1].pressure) - muscle[q].pressure) /
+                    runs::kSamplePeriodMs);
             });
     }
     std::printf("Bitti\n");
@@ -164,56 +154,40 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     GoHome();
     HomeMuscles();
     Sleep(1500);
-    float pressures[12] = {};
+    float pressures[arm::kPressureChannelCount] = {};
     ReadPressures(pressures);
     const float start[arm::kMuscleCount] = {pressures[0], pressures[1], pressures[2], pressures[3]};
     const training::DesiredPressures desired = training::MakeDesiredPressures(start, m);
-    std::vector<CombinedSample> samples(m);
-    runs::SamplePacer pacer(m);
+    std::vector<runs::Sample> samples(m);
+    runs::PacedLoop loop(m);
+    const runs::TickNetworks nets{
+        {&valves[0], &valves[1], &valves[2], &valves[3]}, &doubleLink, &upperLink};
 
-    // Every 20 ms; no allocation, no file, no output. Valves are written
-    // before the pressures are read, motors commanded after.
-    result.end = RunEnd::kCompleted;
-    int q = 0;
-    while (q < m - 2 && (result.end = runs::CheckStops()) == RunEnd::kCompleted) {
-        pacer.StartSample();
+    // Every 20 ms, the control runs' tick; no allocation, no file, no
+    // output. Unlike the runs' slope to the next sample, the valve networks
+    // get the desired pressure's slope from the previous one (0 on the first).
+    const auto record = [&](int q) {
+        networks::ValveInputs valveInputs[arm::kMuscleCount];
         for (int k = 0; k < arm::kMuscleCount; ++k) {
             const std::vector<float>& d = desired.pressure[k];
-            valves[k].Evaluate(d[q], d[q + 1], d[q + 2], d[q + 1] - d[q], d[q + 2] - d[q],
-                               desired.slope[k][q], ValveVoltages[k]);
+            samples[q].desired[k] = d[q];
+            samples[q].slope[k] = desired.slope[k][q];
+            valveInputs[k] = networks::ValveInputsOf(d[q], d[q + 1], d[q + 2], samples[q].slope[k]);
         }
-        WriteValveVoltages(ValveVoltages);
-        ReadPressures(pressures);
-        CombinedSample& sample = samples[q];
-        for (int k = 0; k < arm::kMuscleCount; ++k) {
-            sample.pressure[k] = pressures[k];
-        }
-        const float* v = velocities[q].velocity;
-        float motor[arm::kMotorCount];
-        doubleLink.Evaluate(v[1], v[2], motor[1], motor[2]);
-        upperLink.Evaluate(v[0], motor[0]);
-        for (int axis = 0; axis < arm::kMotorCount; ++axis) {
-            MotorAxes[axis].SetVoltage(motor[axis]);
-        }
-        ReadEncoderCounts();
-        for (int channel = 0; channel < arm::kEncoderChannelCount; ++channel) {
-            sample.counts[channel] = EncoderCounts[channel];
-        }
-        if (redraw) {
-            redraw();
-        }
-        ++q;
-        pacer.WaitForPeriodEnd();
-    }
-    result.samples = q;
-    result.timing = pacer.Timing();
+        runs::ControlTick(nets, valveInputs, velocities[q], samples[q]);
+    };
+    const runs::PacedLoop::Outcome outcome =
+        loop.Run([m](int q) { return q < m - 2; }, record, redraw);
+    result.end = outcome.end;
+    result.samples = outcome.samples;
+    result.timing = loop.Timing();
 
     const int lines = m - 3;
     result.filesWritten = true;
     training::WriteTrainingFile(result, kPressureFile, pressureFile, "%f\t\t%f\t\t%f\t\t%f\n",
                                 lines, [&](int j, double* v) {
                                     for (int k = 0; k < arm::kMuscleCount; ++k) {
-                                        v[k] = samples[j].pressure[k];
+                                        v[k] = samples[j].measured[k];
                                     }
                                 });
     training::WriteTrainingFile(result, kDesiredPressureFile, desiredFile, "%f\t\t%f\t\t%f\t\t%f\n",
