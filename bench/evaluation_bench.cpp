@@ -79,7 +79,7 @@ void BM_Replay(benchmark::State& state) {
     evaluator::PrepareSimulationInput();
     std::vector<runfiles::TrajectoryRecord> trajectory;
     std::vector<runfiles::PressureLogRecord> measured;
-    std::FILE* file = std::fopen("SimALLWeights.txt", "r");
+    std::FILE* file = std::fopen(runfiles::kReplayInput.Name(), "r");
     runfiles::ReadAll(file, trajectory);
     std::fclose(file);
     file = std::fopen(runfiles::kRunLog.Name(), "r");

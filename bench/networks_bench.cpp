@@ -9,6 +9,7 @@
 #include <string>
 
 #include "networks/networks.h"
+#include "runfiles/catalogue.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ BENCHMARK(BM_AnnetEvaluate)->Arg(20);
 
 void BM_DoubleLinkEvaluate(benchmark::State& state) {
     NetworkFiles files;
-    files.Write("WeightsDoubleLink.txt", int(state.range(0)), 2, 2);
+    files.Write(runfiles::kDoubleLinkWeights.Name(), int(state.range(0)), 2, 2);
     networks::DoubleLinkModel model;
     if (!model.LoadWeights()) {
         state.SkipWithError("weights not loaded");
@@ -85,7 +86,7 @@ BENCHMARK(BM_DoubleLinkEvaluate)->Arg(20)->Arg(50);
 
 void BM_UpperLinkEvaluate(benchmark::State& state) {
     NetworkFiles files;
-    files.Write("WeightsUpperLink.txt", int(state.range(0)), 1, 1);
+    files.Write(runfiles::kUpperLinkWeights.Name(), int(state.range(0)), 1, 1);
     networks::UpperLinkModel model;
     if (!model.LoadWeights()) {
         state.SkipWithError("weights not loaded");

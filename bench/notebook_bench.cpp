@@ -49,32 +49,31 @@ fs::path MakeRunLab() {
                lab / runfiles::kRunLog.RelativePath());
     for (const char* network :
          {"WeightsANNET1.txt", "WeightsANNET2.txt", "WeightsANNET3.txt", "WeightsANNET4.txt",
-          "WeightsDoubleLink.txt", "WeightsUpperLink.txt"}) {
+          runfiles::kDoubleLinkWeights.Name(), runfiles::kUpperLinkWeights.Name()}) {
         WriteNumbers(lab / "NeuralFiles" / network, 80, 1);
     }
-    WriteNumbers(lab / "NeuralFiles/SinTrajectoryALLWeights.txt", kSamples + 4, 14);
-    WriteNumbers(lab / "NeuralFiles/SinVelocityTrajectoryDesired.txt", kSamples + 6, 3);
-    WriteNumbers(lab / "NeuralFiles/SinTrajectoryEncoderOutputDesired.txt", kSamples + 7, 3);
-    WriteNumbers(lab / "NeuralFiles/ALLTrajectoryActualPressureValues.txt", kSamples, 12);
-    WriteNumbers(lab / "NeuralFiles/ALLTrajectoryActualEncoders.txt", kSamples, 5);
-    std::ofstream(lab / "NeuralFiles/LogTimeALL.txt");
+    WriteNumbers(lab / runfiles::kDynamicTerms.RelativePath(), kSamples + 4, 14);
+    WriteNumbers(lab / runfiles::kVelocityTrajectory.RelativePath(), kSamples + 6, 3);
+    WriteNumbers(lab / runfiles::kEncoderTrajectory.RelativePath(), kSamples + 7, 3);
+    WriteNumbers(lab / runfiles::kRunPressureLog.RelativePath(), kSamples, 12);
+    WriteNumbers(lab / runfiles::kRunEncoderLog.RelativePath(), kSamples, 5);
+    std::ofstream(lab / runfiles::kRunTimeLog.RelativePath());
     return lab;
 }
 
 void ArchiveRun(const fs::path& lab) {
     notebook::Recorder recorder(lab, lab, "lab-run hybrid", {"hybrid"});
     for (const char* input :
-         {"NeuralFiles/WeightsDoubleLink.txt", "NeuralFiles/WeightsUpperLink.txt",
+         {runfiles::kDoubleLinkWeights.RelativePath(), runfiles::kUpperLinkWeights.RelativePath(),
           "NeuralFiles/WeightsANNET1.txt", "NeuralFiles/WeightsANNET2.txt",
           "NeuralFiles/WeightsANNET3.txt", "NeuralFiles/WeightsANNET4.txt",
-          "NeuralFiles/SinVelocityTrajectoryDesired.txt", "NeuralFiles/WeightsPONNET",
-          "NeuralFiles/SinTrajectoryALLWeights.txt",
-          "NeuralFiles/SinTrajectoryEncoderOutputDesired.txt"}) {
+          runfiles::kVelocityTrajectory.RelativePath(), "NeuralFiles/WeightsPONNET",
+          runfiles::kDynamicTerms.RelativePath(), runfiles::kEncoderTrajectory.RelativePath()}) {
         recorder.Input(input);
     }
     for (const char* output :
-         {runfiles::kRunLog.RelativePath(), "NeuralFiles/ALLTrajectoryActualPressureValues.txt",
-          "NeuralFiles/ALLTrajectoryActualEncoders.txt", "NeuralFiles/LogTimeALL.txt"}) {
+         {runfiles::kRunLog.RelativePath(), runfiles::kRunPressureLog.RelativePath(),
+          runfiles::kRunEncoderLog.RelativePath(), runfiles::kRunTimeLog.RelativePath()}) {
         recorder.Output(output);
     }
     recorder.Record("samples", kSamples);
@@ -128,7 +127,7 @@ void BM_List10000(benchmark::State& state) {
         m.started = m.ended = "2026-12-07T00:00:00.000Z";
         m.detail = "hybrid: 1325 samples, completed";
         m.inputs = {{"NeuralFiles/WeightsPONNET/", std::string(64, 'a' + i % 6)},
-                    {"NeuralFiles/SinTrajectoryALLWeights.txt", std::string(64, 'b')}};
+                    {runfiles::kDynamicTerms.RelativePath(), std::string(64, 'b')}};
         m.outputs = {{runfiles::kRunLog.RelativePath(), std::to_string(i)}};
         m.figures = {{"samples", 1325}, {"joint_rms_deg", i * 0.001}};
         std::string problem;

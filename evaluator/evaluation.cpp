@@ -138,11 +138,12 @@ int RunEvaluation() {
         logFile && ReadWhole(logFile.get(), runfiles::kRunLog.Name(), measured);
 
     if (candidates.extra > 0) {
-        std::printf("KFFile.txt: %d values beyond the ten parameters ignored\n", candidates.extra);
+        std::printf("%s: %d values beyond the ten parameters ignored\n",
+                    runfiles::kCandidate.Name(), candidates.extra);
     }
     if (candidateFile && !candidates.stalled && candidates.converted < CandidateFile::kCapacity) {
-        std::printf("KFFile.txt: %d values for the ten parameters; the missing ones count as 0\n",
-                    candidates.converted);
+        std::printf("%s: %d values for the ten parameters; the missing ones count as 0\n",
+                    runfiles::kCandidate.Name(), candidates.converted);
     }
     if (!weightsLoaded) {
         Refuse(failed, "the PONNET weights could not all be read");

@@ -5,7 +5,7 @@
 
 namespace evaluator {
 
-// Derives SimALLWeights.txt (one TrajectoryRecord per inner sample) from
+// Derives kReplayInput (one TrajectoryRecord per inner sample) from
 // the encoder counts of the run log (runfiles::kRunLog): joint angles, their rates
 // and accelerations over the 20 ms grid. A log of L records yields L - 3
 // records. Returns false when a file could not be opened, read or written.
@@ -13,10 +13,10 @@ namespace evaluator {
 // the records it computed.
 bool PrepareSimulationInput();
 
-// One whole evaluation: writes the fitness to FEval.txt and the console,
-// the per-sample predictions to SimLOGFuzzyPressures.txt. Returns the exit
+// One whole evaluation: writes the fitness to kFitness and the console,
+// the per-sample predictions to kFuzzyPressureLog. Returns the exit
 // status: 0 for a computed fitness, 1 when none could be computed (then
-// FEval.txt holds inf).
+// kFitness holds inf).
 int RunEvaluation();
 
 }  // namespace evaluator

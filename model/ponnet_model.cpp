@@ -46,14 +46,14 @@ bool PonnetModel::ReadGeneralWeights() {
                       std::fscanf(file.get(), "%d\n", &ignoredCount) == 1 &&
                       std::fscanf(file.get(), "%d\n", &inputs) == 1;
     if (!read) {
-        std::fputs("GeneralWeights.txt: expected five numbers\n", stdout);
+        std::printf("%s: expected five numbers\n", runfiles::kPonnetGeneralWeights.Name());
         return false;
     }
     // The weight files' row layout only holds 3 hidden neurons and 14 inputs;
     // other counts would index past a network's 49 parameters.
     if (hidden != kHidden || inputs != kInputs) {
-        std::printf("GeneralWeights.txt: hidden count %d and input count %d, expected %d and %d\n",
-                    hidden, inputs, kHidden, kInputs);
+        std::printf("%s: hidden count %d and input count %d, expected %d and %d\n",
+                    runfiles::kPonnetGeneralWeights.Name(), hidden, inputs, kHidden, kInputs);
         return false;
     }
     return true;

@@ -25,7 +25,7 @@ class PonnetModel {
     static constexpr int kHiddenBiasRow = 46;  // c[j] at row 46 + j
 
     // Stores the muscle index (1 to 4) and reads the hidden and input counts
-    // from GeneralWeights.txt behind `weightDirectory`.
+    // from kPonnetGeneralWeights behind `weightDirectory`.
     PonnetModel(int muscle, std::string weightDirectory);
     virtual ~PonnetModel();
     PonnetModel(const PonnetModel&) = delete;
@@ -33,7 +33,7 @@ class PonnetModel {
 
     // Reads the 72 weight files of this muscle (the `f` set, then the `b`
     // set, labels -72 to 68). A file that cannot be opened is reported and
-    // skipped; its parameters stay zero. Returns true when GeneralWeights.txt
+    // skipped; its parameters stay zero. Returns true when kPonnetGeneralWeights
     // and every weight file opened and every number was read.
     bool LoadWeights();
     bool IsLoaded() const { return loaded_; }

@@ -66,7 +66,7 @@ class DoubleLinkModel {
     DoubleLinkModel(const DoubleLinkModel&) = delete;
     DoubleLinkModel& operator=(const DoubleLinkModel&) = delete;
 
-    // Reads ./NeuralFiles/WeightsDoubleLink.txt, which must declare two inputs.
+    // Reads kDoubleLinkWeights, which must declare two inputs.
     bool LoadWeights();
     bool IsLoaded() const { return weights_.has_value(); }
 
@@ -86,7 +86,7 @@ class UpperLinkModel {
     UpperLinkModel(const UpperLinkModel&) = delete;
     UpperLinkModel& operator=(const UpperLinkModel&) = delete;
 
-    // Reads ./NeuralFiles/WeightsUpperLink.txt, which must declare at least
+    // Reads kUpperLinkWeights, which must declare at least
     // one input; the weights of any further inputs are read and not used.
     bool LoadWeights();
     bool IsLoaded() const { return weights_.has_value(); }

@@ -148,7 +148,7 @@ std::optional<std::string> FindByOutput(const std::filesystem::path& notebookDir
                                         const std::string& sha256);
 
 // The archived copy of an input of entry `id`, named by its path or its file
-// name alone ("SinTrajectoryALLWeights.txt").
+// name alone.
 std::optional<std::filesystem::path> ArchivedInput(const std::filesystem::path& notebookDir,
                                                    const std::string& id, const std::string& name);
 

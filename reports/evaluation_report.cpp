@@ -109,12 +109,12 @@ std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir,
     }
     Panel curve{"Blend weight W of the own bin over the bin phase",
                 "bin phase (° inside the 4° bin)", "blend weight W (1 = own bin)"};
-    curve.series = {{1, 0, 1, "candidate (KFFile.txt)"},
+    curve.series = {{1, 0, 1, Format("candidate (%s)", runfiles::kCandidate.Name())},
                     {1, 0, 2, "built-in vector of the hybrid run", Series::Style::kDashed}};
     figure.panels.push_back(curve);
     Panel applied{"Blend weight applied at each sample", "time (s)",
                   "blend weight W (1 = own bin)"};
-    applied.series = {{0, 0, 13, "candidate (KFFile.txt)"}};
+    applied.series = {{0, 0, 13, Format("candidate (%s)", runfiles::kCandidate.Name())}};
     figure.panels.push_back(applied);
 
     std::string vector;

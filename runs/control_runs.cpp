@@ -117,13 +117,13 @@ bool CloseRunFiles(RunFiles& files) {
     return clean;
 }
 
-// Why the inputs cannot be used, or nothing when they can.
-const char* InputProblem(const RunFiles& files) {
+// The name of the input that could not be opened, or nothing when both were.
+const char* UnopenedInput(const RunFiles& files) {
     if (!files.velocity) {
-        return "SinVelocityTrajectoryDesired.txt could not be opened";
+        return runfiles::kVelocityTrajectory.Name();
     }
     if (!files.trajectory) {
-        return "SinTrajectoryALLWeights.txt could not be opened";
+        return runfiles::kDynamicTerms.Name();
     }
     return nullptr;
 }
@@ -276,8 +276,8 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     }
     RunFiles files;
     OpenInputs(files);
-    if (const char* problem = InputProblem(files)) {
-        std::snprintf(result.problem, sizeof result.problem, "%s", problem);
+    if (const char* input = UnopenedInput(files)) {
+        std::snprintf(result.problem, sizeof result.problem, "%s could not be opened", input);
         return Refuse(result, files);
     }
 
@@ -299,8 +299,8 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     }
     if (velocities.size() < sampleCount + 1) {
         std::snprintf(result.problem, sizeof result.problem,
-                      "SinVelocityTrajectoryDesired.txt has %zu lines, the trajectory needs %zu",
-                      velocities.size(), sampleCount + 1);
+                      "%s has %zu lines, the trajectory needs %zu",
+                      runfiles::kVelocityTrajectory.Name(), velocities.size(), sampleCount + 1);
         return Refuse(result, files);
     }
     OpenLogs(files);

@@ -132,7 +132,7 @@ using Redraw = void (*)();
 }  // namespace runs
 
 // Moves the arm once along the trajectory in ./NeuralFiles/
-// (SinTrajectoryALLWeights.txt, SinVelocityTrajectoryDesired.txt), one
+// (kDynamicTerms, kVelocityTrajectory), one
 // sample every 20 ms: valves from desired pressures that the PONNET
 // networks of two neighbouring angle bins predict and the fuzzy supervisor
 // blends with parameters `k`, motors from desired velocities. The caller

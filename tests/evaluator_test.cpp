@@ -27,7 +27,7 @@ std::string Prepare(const labtest::CaseDirectory& dir, const std::vector<Pressur
     labtest::WriteLog(dir.arbiter / runfiles::kRunLog.Name(), log);
     labtest::WorkingDirectory here(dir.arbiter);
     EXPECT_TRUE(evaluator::PrepareSimulationInput());
-    return labtest::ReadText("SimALLWeights.txt");
+    return labtest::ReadText(runfiles::kReplayInput.Name());
 }
 
 std::vector<TrajectoryRecord> ParseTrajectory(const std::string& text) {
@@ -44,7 +44,7 @@ TEST(PrepareSimulationInput, RecordCountAndAngles) {
     // count3 - count4 = 8 is one degree of the muscle joint.
     const std::string one =
         Prepare(dir, {LogRecord({}), LogRecord({0, 0, 0, 8, 0}), LogRecord({}), LogRecord({})});
-    ASSERT_EQ(labtest::LineCount(dir.arbiter / "SimALLWeights.txt"), 1);
+    ASSERT_EQ(labtest::LineCount(dir.arbiter / runfiles::kReplayInput.Name()), 1);
     const auto records = ParseTrajectory(one);
     EXPECT_EQ(records[0].field[0], 1.0f);
     EXPECT_EQ(records[0].field[1], 1.0f);
@@ -125,7 +125,7 @@ TEST(PrepareSimulationInput, ReportsAMissingLog) {
     testing::internal::CaptureStdout();
     EXPECT_FALSE(evaluator::PrepareSimulationInput());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), messages::kRunLogNotOpened);
-    EXPECT_EQ(labtest::ReadText("SimALLWeights.txt"), "");
+    EXPECT_EQ(labtest::ReadText(runfiles::kReplayInput.Name()), "");
 }
 
 TEST(Replay, BinPhaseAndDirectionFlags) {
@@ -213,7 +213,8 @@ Outcome Evaluate(const labtest::CaseDirectory& dir) {
     labtest::WorkingDirectory here(dir.arbiter);
     testing::internal::CaptureStdout();
     const int status = evaluator::RunEvaluation();
-    return {status, testing::internal::GetCapturedStdout(), labtest::ReadText("FEval.txt")};
+    return {status, testing::internal::GetCapturedStdout(),
+            labtest::ReadText(runfiles::kFitness.Name())};
 }
 
 // The n = 3 case: zero networks predict 0 everywhere; log record 1 misses by 0.5 on every muscle.
@@ -223,7 +224,8 @@ labtest::CaseDirectory ThreeSampleCase() {
     std::vector<PressureLogRecord> log(6, labtest::LogRecord({}));
     log[1] = labtest::LogRecord({}, 0.5f);
     labtest::WriteLog(dir.arbiter / runfiles::kRunLog.Name(), log);
-    labtest::WriteText(dir.arbiter / "KFFile.txt", "0.1 1 0.2 1 0.3 1 0.4 1 0.5 1\n");
+    labtest::WriteText(dir.arbiter / runfiles::kCandidate.Name(),
+                       "0.1 1 0.2 1 0.3 1 0.4 1 0.5 1\n");
     return dir;
 }
 
@@ -233,7 +235,7 @@ TEST(Evaluation, ThreeSamplesEachMissingByHalf) {
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.fitness, "0.500000\n");
     EXPECT_EQ(outcome.console, "0.500000\n");
-    EXPECT_EQ(labtest::LineCount(dir.arbiter / "SimLOGFuzzyPressures.txt"), 1);
+    EXPECT_EQ(labtest::LineCount(dir.arbiter / runfiles::kFuzzyPressureLog.Name()), 1);
 }
 
 TEST(Evaluation, ErrorSumIsStoredAsFloatAfterEveryMuscleInOrder) {
@@ -250,23 +252,26 @@ TEST(Evaluation, ErrorSumIsStoredAsFloatAfterEveryMuscleInOrder) {
 
 TEST(Evaluation, ExtraCandidateValuesAreIgnoredWithAWarning) {
     const auto dir = ThreeSampleCase();
-    labtest::WriteText(dir.arbiter / "KFFile.txt", "0.1 1 0.2 1 0.3 1 0.4 1 0.5 1 7 8\n");
+    labtest::WriteText(dir.arbiter / runfiles::kCandidate.Name(),
+                       "0.1 1 0.2 1 0.3 1 0.4 1 0.5 1 7 8\n");
     const Outcome outcome = Evaluate(dir);
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.console,
-              "KFFile.txt: 2 values beyond the ten parameters ignored\n0.500000\n");
+    EXPECT_EQ(outcome.console, std::string(runfiles::kCandidate.Name()) +
+                                   ": 2 values beyond the ten parameters ignored\n0.500000\n");
 }
 
 TEST(Evaluation, MissingCandidateValuesCountAsZeroWithAWarning) {
     const auto dir = ThreeSampleCase();
-    labtest::WriteText(dir.arbiter / "KFFile.txt", "0.1 1 0.2 1 0.3 1 0.4\n");
+    labtest::WriteText(dir.arbiter / runfiles::kCandidate.Name(), "0.1 1 0.2 1 0.3 1 0.4\n");
     const Outcome outcome = Evaluate(dir);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.console,
-              "KFFile.txt: 7 values for the ten parameters; the missing ones count as 0\n"
-              "0.500000\n");
-    labtest::WriteText(dir.arbiter / "KFFile.txt", "");
-    EXPECT_EQ(Evaluate(dir).console.substr(0, 23), "KFFile.txt: 0 values fo");
+              std::string(runfiles::kCandidate.Name()) +
+                  ": 7 values for the ten parameters; the missing ones count as 0\n"
+                  "0.500000\n");
+    labtest::WriteText(dir.arbiter / runfiles::kCandidate.Name(), "");
+    EXPECT_EQ(Evaluate(dir).console.substr(0, 23),
+              std::string(runfiles::kCandidate.Name()) + ": 0 values fo");
 }
 
 // A failed evaluation prints `message` and why, leaves inf in FEval.txt and exits non-zero.
@@ -291,12 +296,12 @@ TEST(Evaluation, FailuresNeverLookLikeAFitness) {
                   "inf\n");
 
     dir = ThreeSampleCase();
-    std::filesystem::remove(dir.arbiter / "KFFile.txt");
+    std::filesystem::remove(dir.arbiter / runfiles::kCandidate.Name());
     ExpectFailure(dir, "KFFile Dosya Ac\375lmad\375\n");
 
     dir = ThreeSampleCase();
-    labtest::WriteText(dir.arbiter / "KFFile.txt", "0.1 0.2 zero\n");
-    ExpectFailure(dir, "KFFile.txt could not be read");
+    labtest::WriteText(dir.arbiter / runfiles::kCandidate.Name(), "0.1 0.2 zero\n");
+    ExpectFailure(dir, std::string(runfiles::kCandidate.Name()) + " could not be read");
 
     dir = ThreeSampleCase();
     std::filesystem::remove(dir.arbiter / runfiles::kRunLog.Name());
@@ -313,8 +318,8 @@ TEST(Evaluation, LogsBeyondTheFixedCapacitiesAreReplayedWhole) {
     ASSERT_TRUE(demo::WriteDemoData(dir.root.string(), 3, 3500));
     const Outcome outcome = Evaluate(dir);
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(labtest::LineCount(dir.arbiter / "SimALLWeights.txt"), 3497);
-    EXPECT_EQ(labtest::LineCount(dir.arbiter / "SimLOGFuzzyPressures.txt"), 3495);
+    EXPECT_EQ(labtest::LineCount(dir.arbiter / runfiles::kReplayInput.Name()), 3497);
+    EXPECT_EQ(labtest::LineCount(dir.arbiter / runfiles::kFuzzyPressureLog.Name()), 3495);
     EXPECT_EQ(outcome.console, outcome.fitness);
     const double fitness = std::atof(outcome.fitness.c_str());
     EXPECT_GT(fitness, 0.0);

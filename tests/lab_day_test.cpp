@@ -277,7 +277,7 @@ TEST(LabDay, AFailedStepStopsTheDayWithALineNamingIt) {
     const std::vector<Row> rows = ReadTable("day/day.tsv");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].step, "arm mesh");
-    EXPECT_FALSE(fs::exists("day/NeuralFiles/SinTrajectoryALLWeights.txt"));
+    EXPECT_FALSE(fs::exists(runfiles::kDynamicTerms.In("day")));
 }
 
 // A new day in an earlier day's directory empties it but for the notebook.

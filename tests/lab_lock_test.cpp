@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 
 namespace {
@@ -80,12 +81,12 @@ TEST(LabLock, ASecondCommandIsRefusedWithTheHoldersPidAndNothingIsWritten) {
         // At most the empty NeuralFiles/ a tool creates before it locks.
         EXPECT_TRUE(!std::filesystem::exists(lab / "NeuralFiles") ||
                     std::filesystem::is_empty(lab / "NeuralFiles"));
-        EXPECT_FALSE(std::filesystem::exists(lab / "FEval.txt"));
-        EXPECT_FALSE(std::filesystem::exists(lab / "KFFile.txt"));
+        EXPECT_FALSE(std::filesystem::exists(lab / runfiles::kFitness.Name()));
+        EXPECT_FALSE(std::filesystem::exists(lab / runfiles::kCandidate.Name()));
     }
     // Once the holder has gone, the directory is free again.
     EXPECT_EQ(labtest::RunTool(std::string(TRAJGEN) + " --sine --dir " + d, "").status, 0);
-    EXPECT_TRUE(std::filesystem::exists(lab / "NeuralFiles" / "SinTrajectoryALLWeights.txt"));
+    EXPECT_TRUE(std::filesystem::exists(lab / "NeuralFiles" / runfiles::kDynamicTerms.Name()));
 }
 
 TEST(LabLock, AProgramStartedByTheHolderWorksUnderItsLock) {

@@ -31,7 +31,7 @@ ToolRun Report(const std::string& arguments) {
 // Twelve times the desired carriage speed: a run along it ends on the
 // carriage's limit switch.
 void SpeedUpTheCarriage() {
-    const fs::path velocities = "lab/NeuralFiles/SinVelocityTrajectoryDesired.txt";
+    const fs::path velocities = runfiles::kVelocityTrajectory.In("lab");
     std::ifstream in(velocities);
     std::string text;
     for (double v0, v1, v2; in >> v0 >> v1 >> v2;) {
@@ -54,7 +54,7 @@ void PrepareHybridRun(int lines) {
         SpeedUpTheCarriage();
     }
     if (lines > 0) {
-        const fs::path trajectory = "lab/NeuralFiles/SinTrajectoryALLWeights.txt";
+        const fs::path trajectory = runfiles::kDynamicTerms.In("lab");
         std::ifstream in(trajectory);
         std::string text, line;
         for (int i = 0; i < lines && std::getline(in, line); ++i) {
@@ -149,7 +149,8 @@ TEST(RunReport, ARunStoppedEarlyIsMarkedAtItsLastSample) {
 TEST(RunReport, AnEvaluationShowsPredictionsAndTheBlendWeight) {
     ASSERT_EQ(RunTool(MAKE_DEMO_DATA, "--samples 300 case").status, 0);
     ASSERT_EQ(labtest::RunCommand("cd case/arbiter && " ARBITER " > /dev/null").status, 0);
-    const std::string fitness = labtest::ReadText("case/arbiter/FEval.txt");
+    const std::string fitness =
+        labtest::ReadText((std::string("case/arbiter/") + runfiles::kFitness.Name()));
     const ToolRun run = Report("--width 1000 --height 750 case/arbiter evaluation.png");
     ASSERT_EQ(run.status, 0) << run.err;
     const Picture picture = Load("evaluation.png");
@@ -356,12 +357,11 @@ TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {
             std::string(runfiles::kRunLog.Name()) + ": line 2 holds 3 numbers, expected 18");
     labtest::WriteText(runfiles::kRunLog.In("lab"),
                        "1\t2.5\t2.5\t2.5\t2.5\t2.4\t2.4\t2.4\t2.4 5\t5\t5\t5\t0\t10\t20\t8  0\n");
-    refused("lab out.png", "SinTrajectoryEncoderOutputDesired.txt: missing");
+    refused("lab out.png", std::string(runfiles::kEncoderTrajectory.Name()) + ": missing");
     // A record out of order whose sample lies past both files, and one that
     // is no sample number.
-    labtest::WriteText("lab/NeuralFiles/SinTrajectoryEncoderOutputDesired.txt",
-                       "0 0 0\n0 0 0\n0 0 0\n");
-    labtest::WriteText("lab/NeuralFiles/SinTrajectoryALLWeights.txt",
+    labtest::WriteText(runfiles::kEncoderTrajectory.In("lab"), "0 0 0\n0 0 0\n0 0 0\n");
+    labtest::WriteText(runfiles::kDynamicTerms.In("lab"),
                        "0 0 0 0 0 0 0 0 0 0 0 0 0 0\n0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
     const std::string restOfRecord =
         "\t2.5\t2.5\t2.5\t2.5\t2.4\t2.4\t2.4\t2.4 5\t5\t5\t5\t0\t10\t20\t8  0\n";
@@ -373,13 +373,23 @@ TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {
     refused("lab out.png", "sample -7 lies outside the trajectory's 2 lines");
 
     fs::create_directories("arbiter");
-    labtest::WriteText("arbiter/KFFile.txt", "0.1 0.2\n");
-    refused("arbiter out.png", "arbiter/SimLOGFuzzyPressures.txt: missing");
+    labtest::WriteText((std::string("arbiter/") + runfiles::kCandidate.Name()), "0.1 0.2\n");
+    refused("arbiter out.png",
+            (std::string("arbiter/") + runfiles::kFuzzyPressureLog.Name() + ": missing"));
 
     labtest::WriteText("progress.csv", "evaluation;best\n");
     refused("progress.csv out.png", "progress.csv: line 1 is not the header");
     labtest::WriteText("progress.csv", "evaluation,best\n1,0.05\n2,x\n");
     refused("progress.csv out.png", "progress.csv: line 3");
+    // A megabyte of garbage is quoted by its start only.
+    labtest::WriteText("progress.csv", "evaluation,best\n" + std::string(1 << 20, '#') + "\n");
+    refused("progress.csv out.png",
+            "progress.csv: line 2: '" + std::string(60, '#') + "...' is not 'evaluation,best'\n");
+    EXPECT_LT(Report("progress.csv out.png").err.size(), 200u);
+    // A directory where the search's CSV belongs is named as one.
+    refused("--kind search . out.png",
+            ".: a directory, where a search report reads tune-fuzzy's progress CSV (such as "
+            "./tune-progress.csv)");
 
     fs::create_directories("empty");
     refused("empty out.png", "empty: neither");

@@ -337,9 +337,9 @@ TEST_F(TendonTest, ComesUpWithBothPanelsGeneratesTheSineTrajectoryAndKeepsItsLay
     ASSERT_TRUE(tendon.WaitForStatuses(3));
     tendon.WaitIdle();
     EXPECT_EQ(StatusesShown(), (std::vector<int>{5, 4, 0}));
-    EXPECT_EQ(LineCount("NeuralFiles/SinVelocityTrajectoryDesired.txt"), 1331);
-    EXPECT_EQ(LineCount("NeuralFiles/SinTrajectoryEncoderOutputDesired.txt"), 1332);
-    EXPECT_EQ(LineCount("NeuralFiles/SinTrajectoryALLWeights.txt"), 1329);
+    EXPECT_EQ(LineCount(runfiles::kVelocityTrajectory.RelativePath()), 1331);
+    EXPECT_EQ(LineCount(runfiles::kEncoderTrajectory.RelativePath()), 1332);
+    EXPECT_EQ(LineCount(runfiles::kDynamicTerms.RelativePath()), 1329);
 
     // The control panel along the right edge at full height, the view
     // panel under the view; the view port is what they leave.
@@ -504,7 +504,7 @@ TEST_F(TendonTest, GoHomeWithTheStopPressedLeavesTheCountsAndSaysSo) {
     EXPECT_EQ(tendon.MessageAfterRelease(), "Homing stopped: encoders not zeroed");
 
     // A trajectory file that cannot be written replaces it.
-    std::filesystem::create_directory("NeuralFiles/SinTrajectoryALLWeights.txt");
+    std::filesystem::create_directory(runfiles::kDynamicTerms.RelativePath());
     tendon.Click(kGenerateTrajectory);
     ASSERT_TRUE(tendon.WaitForStatuses(9));
     tendon.WaitIdle();
@@ -523,9 +523,8 @@ TEST_F(TendonTest, ARunThatCannotStartNamesTheFileAndKeepsTheEarlierLogs) {
     ASSERT_TRUE(tendon.WaitForStatuses(5));
     tendon.WaitIdle();
     EXPECT_EQ(tendon.places().message, "");  // a plain completion says nothing
-    const char* logs[] = {runfiles::kRunLog.RelativePath(),
-                          "NeuralFiles/ALLTrajectoryActualEncoders.txt",
-                          "NeuralFiles/ALLTrajectoryActualPressureValues.txt"};
+    const char* logs[] = {runfiles::kRunLog.RelativePath(), runfiles::kRunEncoderLog.RelativePath(),
+                          runfiles::kRunPressureLog.RelativePath()};
     std::vector<std::string> before;
     for (const char* log : logs) {
         before.push_back(ReadFile(log));

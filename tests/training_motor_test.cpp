@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "runfiles/catalogue.h"
 #include "tests/training_session.h"
 #include "training/training.h"
 
@@ -15,9 +16,9 @@ namespace {
 using trainingtest::Lines;
 using trainingtest::Numbers;
 
-constexpr const char* kVoltageFile = "NeuralFiles/VoltageTrainDoubleLink_Input.txt";
-constexpr const char* kVelocityFile = "NeuralFiles/VelocitiesTrainDouble_Output.txt";
-constexpr const char* kEncoderFile = "NeuralFiles/EncoderTrainDouble_Output.txt";
+constexpr const char* kVoltageFile = runfiles::kMotorVoltages.RelativePath();
+constexpr const char* kVelocityFile = runfiles::kMotorVelocities.RelativePath();
+constexpr const char* kEncoderFile = runfiles::kMotorEncoders.RelativePath();
 
 class MotorRecording : public testing::Test {
   protected:
@@ -74,8 +75,8 @@ TEST_F(MotorRecording, FreshCommandsThenASecondCallContinuesFromThem) {
         ASSERT_EQ(Numbers(line).size(), 4u) << line;
     }
     ExpectVelocitiesFromCounts(Lines(kVelocityFile), counts);
-    EXPECT_TRUE(std::filesystem::exists("NeuralFiles/LogTimeMotors.txt"));
-    EXPECT_EQ(std::filesystem::file_size("NeuralFiles/LogTimeMotors.txt"), 0u);
+    EXPECT_TRUE(std::filesystem::exists(runfiles::kMotorTimeLog.RelativePath()));
+    EXPECT_EQ(std::filesystem::file_size(runfiles::kMotorTimeLog.RelativePath()), 0u);
     // The sample lines the loop kept: number and work time, in order.
     EXPECT_EQ(output_.find("0\n"), 0u);
     EXPECT_NE(output_.find("\n2799\n"), std::string::npos);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "runfiles/catalogue.h"
 #include "tests/allocation_counter.h"
 #include "tests/training_session.h"
 
@@ -84,7 +85,7 @@ TEST_F(TrainingProcedures, CalibrationOfAStillArmEndsAfterOneSecondWithServosOff
 // The generator's 1331 lines, with velocities small enough that the demo
 // networks keep the arm inside its switches whatever the plant's gains.
 void WriteVelocityFile(int lines, float velocity) {
-    std::ofstream file("NeuralFiles/SinVelocityTrajectoryDesired.txt");
+    std::ofstream file(runfiles::kVelocityTrajectory.RelativePath());
     for (int i = 0; i < lines; ++i) {
         const float v = (i / 100) % 2 == 0 ? velocity : -velocity;
         file << Printed("%f", v) << "\t\t" << Printed("%f", v) << "\t\t" << Printed("%f", v)
@@ -98,10 +99,8 @@ TEST_F(TrainingProcedures, VelocityTestWritesOneLineFewerThanTheVelocityFile) {
     EXPECT_EQ(result.end, RunEnd::kCompleted);
     EXPECT_EQ(result.samples, 1331);
     EXPECT_TRUE(result.filesWritten);
-    const std::vector<std::string> velocities =
-        Lines("NeuralFiles/SinTrajectoryActualVelocityOutput.txt");
-    const std::vector<std::string> counts =
-        Lines("NeuralFiles/SinTrajectoryActualEncoderOutput.txt");
+    const std::vector<std::string> velocities = Lines(runfiles::kTrackedVelocities.RelativePath());
+    const std::vector<std::string> counts = Lines(runfiles::kTrackedEncoders.RelativePath());
     ASSERT_EQ(velocities.size(), 1330u);
     ASSERT_EQ(counts.size(), 1330u);
     // One tab after the first velocity, two after the second; counts by two.
@@ -118,13 +117,13 @@ TEST_F(TrainingProcedures, VelocityTestWritesOneLineFewerThanTheVelocityFile) {
 }
 
 TEST_F(TrainingProcedures, VelocityTestWithoutItsInputsDrivesNothingAndKeepsTheLastTest) {
-    const char* outputs[] = {"NeuralFiles/SinTrajectoryActualVelocityOutput.txt",
-                             "NeuralFiles/SinTrajectoryActualEncoderOutput.txt"};
+    const char* outputs[] = {runfiles::kTrackedVelocities.RelativePath(),
+                             runfiles::kTrackedEncoders.RelativePath()};
     for (const char* output : outputs) {
         trainingtest::WriteText(output, "kept\n");
     }
     lab::EnableJournal(true);
-    fs::remove("NeuralFiles/SinVelocityTrajectoryDesired.txt");
+    fs::remove(runfiles::kVelocityTrajectory.RelativePath());
     TrainingResult result = Run(TestVelocityTracking);
     EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
     EXPECT_EQ(output_, kNotOpened + " SinVelocityTrajectoryDesired\n");
@@ -135,7 +134,7 @@ TEST_F(TrainingProcedures, VelocityTestWithoutItsInputsDrivesNothingAndKeepsTheL
 
     trainingtest::PrepareTrainingLab();
     lab::EnableJournal(true);
-    fs::remove("NeuralFiles/WeightsDoubleLink.txt");
+    fs::remove(runfiles::kDoubleLinkWeights.RelativePath());
     result = Run(TestVelocityTracking);
     EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
     EXPECT_NE(output_.find("Velocity test not started"), std::string::npos);
@@ -224,10 +223,10 @@ TEST_F(TrainingProcedures, CombinedRunWritesThreeLinesFewerThanTheVelocityFile) 
     EXPECT_EQ(result.end, RunEnd::kCompleted);
     EXPECT_EQ(result.samples, 1329);
     EXPECT_TRUE(result.filesWritten);
-    const std::vector<std::string> pressures =
-        Lines("NeuralFiles/ALLTrainFilteredPressureValues.txt");
-    const std::vector<std::string> desired = Lines("NeuralFiles/ALLDesiredPressureTrajectory.txt");
-    const std::vector<std::string> counts = Lines("NeuralFiles/ALLTrainDataEncoders.txt");
+    const std::vector<std::string> pressures = Lines(runfiles::kCombinedPressures.RelativePath());
+    const std::vector<std::string> desired =
+        Lines(runfiles::kCombinedDesiredPressures.RelativePath());
+    const std::vector<std::string> counts = Lines(runfiles::kCombinedEncoders.RelativePath());
     ASSERT_EQ(pressures.size(), 1328u);
     ASSERT_EQ(desired.size(), 1328u);
     ASSERT_EQ(counts.size(), 1328u);
@@ -246,10 +245,10 @@ TEST_F(TrainingProcedures, CombinedRunOfALongVelocityFileRunsWholeAndStopsCleanl
         Run(RecordCombinedTrainingData, trainingtest::StopAfter::OnSample);
     EXPECT_EQ(result.end, RunEnd::kEmergencyStop);
     EXPECT_EQ(result.samples, 3201);
-    const std::vector<std::string> pressures =
-        Lines("NeuralFiles/ALLTrainFilteredPressureValues.txt");
-    const std::vector<std::string> desired = Lines("NeuralFiles/ALLDesiredPressureTrajectory.txt");
-    const std::vector<std::string> counts = Lines("NeuralFiles/ALLTrainDataEncoders.txt");
+    const std::vector<std::string> pressures = Lines(runfiles::kCombinedPressures.RelativePath());
+    const std::vector<std::string> desired =
+        Lines(runfiles::kCombinedDesiredPressures.RelativePath());
+    const std::vector<std::string> counts = Lines(runfiles::kCombinedEncoders.RelativePath());
     ASSERT_EQ(pressures.size(), 3497u);
     ASSERT_EQ(counts.size(), 3497u);
     ASSERT_EQ(desired.size(), 3497u);
@@ -267,23 +266,23 @@ TEST_F(TrainingProcedures, CombinedRunOfALongVelocityFileRunsWholeAndStopsCleanl
 }
 
 TEST_F(TrainingProcedures, CombinedRunWithoutItsInputsDrivesNothingAndKeepsTheLastRecording) {
-    trainingtest::WriteText("NeuralFiles/ALLTrainDataEncoders.txt", "kept\n");
+    trainingtest::WriteText(runfiles::kCombinedEncoders.RelativePath(), "kept\n");
     lab::EnableJournal(true);
     fs::remove("NeuralFiles/WeightsANNET3.txt");
     TrainingResult result = Run(RecordCombinedTrainingData);
     EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
     EXPECT_NE(output_.find("Combined training not started"), std::string::npos);
     EXPECT_FALSE(trainingtest::AnythingDriven());
-    EXPECT_EQ(Lines("NeuralFiles/ALLTrainDataEncoders.txt"), std::vector<std::string>{"kept"});
+    EXPECT_EQ(Lines(runfiles::kCombinedEncoders.RelativePath()), std::vector<std::string>{"kept"});
 
     trainingtest::PrepareTrainingLab();
     lab::EnableJournal(true);
-    fs::remove("NeuralFiles/SinVelocityTrajectoryDesired.txt");
+    fs::remove(runfiles::kVelocityTrajectory.RelativePath());
     result = Run(RecordCombinedTrainingData);
     EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
     EXPECT_EQ(output_, kNotOpened + " SinVelocityTrajectoryDesired\n");
     EXPECT_FALSE(trainingtest::AnythingDriven());
-    EXPECT_EQ(Lines("NeuralFiles/ALLTrainDataEncoders.txt"), std::vector<std::string>{"kept"});
+    EXPECT_EQ(Lines(runfiles::kCombinedEncoders.RelativePath()), std::vector<std::string>{"kept"});
     ExpectServosOff();
 }
 

@@ -43,17 +43,17 @@ training::TrainingResult CalibrateOffsets(runs::Redraw redraw = nullptr);
 // Homes the motors, moves the carriage out for two seconds and zeroes its
 // counter, then drives all three motors through a 2800-sample scripted
 // voltage excitation (56 s) that continues from the commands the previous
-// call left. Writes VoltageTrainDoubleLink_Input.txt,
-// VelocitiesTrainDouble_Output.txt and EncoderTrainDouble_Output.txt (2800
-// lines each, zeros after an early end) and an empty LogTimeMotors.txt.
+// call left. Writes kMotorVoltages,
+// kMotorVelocities and kMotorEncoders (2800
+// lines each, zeros after an early end) and an empty kMotorTimeLog.
 // Leaves servos 0 to 2 off.
 training::TrainingResult RecordMotorTrainingData(runs::Redraw redraw = nullptr);
 
-// Drives the motors open-loop from SinVelocityTrajectoryDesired.txt through
+// Drives the motors open-loop from kVelocityTrajectory through
 // the two link networks, one line every 20 ms plus the sample's work, and
 // writes the velocities and counts that resulted
-// (SinTrajectoryActualVelocityOutput.txt,
-// SinTrajectoryActualEncoderOutput.txt: one line fewer than the velocity
+// (kTrackedVelocities,
+// kTrackedEncoders: one line fewer than the velocity
 // file). Refuses to start, driving nothing, when the velocity file does not
 // open or a network's weights do not load. Leaves servos 0 to 2 off.
 training::TrainingResult TestVelocityTracking(runs::Redraw redraw = nullptr);
@@ -66,10 +66,10 @@ training::TrainingResult TestVelocityTracking(runs::Redraw redraw = nullptr);
 training::TrainingResult RecordPressureTrainingData(runs::Redraw redraw = nullptr);
 
 // Homes motors and muscles, then drives the motors from
-// SinVelocityTrajectoryDesired.txt through the link networks and the valves
+// kVelocityTrajectory through the link networks and the valves
 // through the valve networks from desired-pressure waves around the measured
-// starting pressures, and writes ALLTrainDataEncoders.txt,
-// ALLTrainFilteredPressureValues.txt and ALLDesiredPressureTrajectory.txt
+// starting pressures, and writes kCombinedEncoders,
+// kCombinedPressures and kCombinedDesiredPressures
 // (three lines fewer than the velocity file). Refuses to start, driving
 // nothing, when the velocity file does not open or a network's weights do
 // not load. Leaves servos 0 to 2 off and the valves at 0.

@@ -53,7 +53,7 @@ std::optional<PreparedLog> PreparedLog::Load(replay::MuscleModels& models,
         return std::nullopt;
     }
 
-    // arbiter reads the replay input back from SimALLWeights.txt.
+    // arbiter reads the replay input back from kReplayInput.
     std::vector<runfiles::TrajectoryRecord> trajectory;
     if (!replay::RoundTripThroughText(replay::ReplayTrajectory(log), trajectory)) {
         reason = "the replay input could not be prepared";

@@ -8,7 +8,7 @@
 //   candidate costs only the blend and the error sum, in arbiter's 32-bit
 //   arithmetic and order: the fitness equals arbiter's to the last bit.
 // - ArbiterFitness runs an arbiter program once per candidate through
-//   KFFile.txt and FEval.txt, the protocol arbiter was built for.
+//   kCandidate and kFitness, the protocol arbiter was built for.
 #pragma once
 
 #include <array>
@@ -25,7 +25,7 @@ namespace tuning {
 
 // K0..K9 as a candidate file holds them: every value is one that "%f" text
 // reads back as (see runfiles::CandidateValueAsRead), so writing a candidate
-// to KFFile.txt hands arbiter exactly these floats.
+// to kCandidate hands arbiter exactly these floats.
 using Candidate = std::array<float, fuzzy::kParameterCount>;
 
 // The fitness of a candidate: smaller is better; infinity when no fitness
@@ -36,7 +36,7 @@ class Fitness {
     virtual double Of(const Candidate& k) = 0;
 };
 
-// A fitness as FEval.txt holds it: "%f\n".
+// A fitness as kFitness holds it: "%f\n".
 std::string FitnessText(double fitness);
 
 // One run log prepared for scoring: constant once loaded; a candidate's
@@ -84,21 +84,33 @@ class InProcessFitness : public Fitness {
 std::optional<std::vector<PreparedLog>> PrepareLogs(const std::string& weightDirectory,
                                                     const std::vector<std::string>& logPaths);
 
-// Runs `program` in `directory` for each candidate: writes KFFile.txt there,
-// runs the program with its standard output discarded and reads FEval.txt.
-// A program that cannot be started, exits non-zero or leaves no finite
-// fitness gives infinity.
+// Runs `program` in `directory` for each candidate: writes kCandidate there,
+// runs the program with its standard output discarded and reads kFitness.
+// A program that exits non-zero or leaves no finite fitness gives infinity.
+// One that cannot be started, or is still running after `timeoutSeconds`
+// (it is then killed), gives infinity and sets Problem(); every later
+// candidate then gets infinity without running it.
 class ArbiterFitness : public Fitness {
   public:
-    ArbiterFitness(std::string program, std::string directory);
+    ArbiterFitness(std::string program, std::string directory, int timeoutSeconds);
     double Of(const Candidate& k) override;
-    // FEval.txt as the last run left it (empty when it left none).
+    // kFitness as the last run left it (empty when it left none).
     const std::string& LastText() const { return lastText_; }
+    // Why the program could not be run ("cannot run arbiter: No such file or
+    // directory", "arbiter ran longer than 60 s and was killed"); empty while
+    // it runs.
+    const std::string& Problem() const { return problem_; }
 
   private:
+    // Runs the program once; its exit status, or -1 (with problem_ set when
+    // it could not be started or was killed).
+    int Run();
+
     std::string program_;
     std::string directory_;
+    int timeoutSeconds_;
     std::string lastText_;
+    std::string problem_;
 };
 
 enum class Method {
