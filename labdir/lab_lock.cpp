@@ -12,6 +12,9 @@
 #include <sstream>
 #include <utility>
 
+#include "labdir/family_swap.h"
+#include "runfiles/catalogue.h"
+
 namespace labdir {
 namespace {
 
@@ -90,6 +93,15 @@ std::optional<LabLock> LabLock::Take(const std::string& dir, const char* program
     std::optional<LabLock> lock = TakeOrExplain(dir, refusal);
     if (!lock) {
         std::fprintf(stderr, "%s: %s\n", program, refusal.c_str());
+        return lock;
+    }
+    // A family of weight files a killed program was replacing is completed
+    // (or its unfinished new files removed) before anything reads it.
+    if (lock->fd_ >= 0) {
+        for (const std::string& line :
+             FinishInterruptedSwaps(dir + "/" + runfiles::kLabDirectory)) {
+            std::fprintf(stderr, "%s: %s\n", program, line.c_str());
+        }
     }
     return lock;
 }

@@ -11,6 +11,10 @@
 // kernel drops it when the holder exits, however it exits. A program started
 // by the holder (an optimiser running arbiter in its own directory) works
 // under its ancestor's lock, and the holder may take its lock again.
+//
+// Taking the lock also completes a family of weight files that a killed
+// program left half replaced in the directory's NeuralFiles/ (family_swap.h),
+// with a line on standard error saying what was done.
 #pragma once
 
 #include <optional>

@@ -4,11 +4,18 @@
 #include <fstream>
 
 #include "reports/builders.h"
+#include "runfiles/strict_reader.h"
 
 namespace reports {
 
 std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std::string& error) {
     std::ifstream in(progressCsv);
+    if (std::filesystem::is_directory(progressCsv)) {
+        error = progressCsv.string() +
+                ": a directory, where a search report reads tune-fuzzy's progress CSV (such as " +
+                (progressCsv / "tune-progress.csv").string() + ")";
+        return std::nullopt;
+    }
     if (!std::filesystem::is_regular_file(progressCsv) || !in) {
         error = progressCsv.string() + ": missing";
         return std::nullopt;
@@ -29,8 +36,8 @@ std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std
         const char* rest = comma ? end + 1 : end;
         const double best = std::strtod(rest, &end);
         if (!comma || end == rest || *end != '\0') {
-            error = Format("%s: line %d: '%s' is not 'evaluation,best'",
-                           progressCsv.string().c_str(), lineNumber, line.c_str());
+            error = Format("%s: line %d: %s is not 'evaluation,best'", progressCsv.string().c_str(),
+                           lineNumber, runfiles::Quoted(line).c_str());
             return std::nullopt;
         }
         progress.columns[0].push_back(evaluation);

@@ -98,6 +98,16 @@ TEST(StrictReader, RefusalsNameFileLineAndFault) {
     WriteText("l.txt", log18 + "2 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 3000000000\n");
     EXPECT_FALSE(runfiles::ReadLogRecords("l.txt", error));
     EXPECT_EQ(error, "l.txt: line 2 holds a count beyond an int");
+
+    // A file beyond what is read whole is refused before it is read.
+    std::filesystem::resize_file("r.txt", platform::kReadWholeLimit + 1);
+    EXPECT_FALSE(runfiles::ReadRows("r.txt", 3, 3, error));
+    EXPECT_EQ(error, "r.txt: holds 268435457 bytes, more than the 268435456 read whole");
+
+    // A megabyte of garbage is quoted by its first 60 characters.
+    WriteText("r.txt", "1 2 3\n1 2 " + std::string(1 << 20, 'x') + "\n");
+    EXPECT_FALSE(runfiles::ReadRows("r.txt", 3, 3, error));
+    EXPECT_EQ(error, "r.txt: line 2: '1 2 " + std::string(56, 'x') + "...' is not a number");
 }
 
 // Rows pad short lines within the allowed range; a blank end is fine.

@@ -137,4 +137,58 @@ TEST(Tools, OutputDirectoriesAreCreatedWithAWord) {
     EXPECT_EQ(RunTool(TRAJGEN, "--dir made").out, "");
 }
 
+TEST(Tools, TrajgenNamesEachFileItCouldNotWrite) {
+    std::filesystem::create_directories("lab/NeuralFiles/SinTrajectoryALLWeights.txt");
+    std::filesystem::create_symlink("/dev/full",
+                                    "lab/NeuralFiles/SinVelocityTrajectoryDesired.txt");
+    const ToolRun run = RunTool(TRAJGEN, "--dir lab");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "trajgen: lab/NeuralFiles/SinVelocityTrajectoryDesired.txt was not written and "
+              "closed cleanly\n"
+              "trajgen: lab/NeuralFiles/SinTrajectoryALLWeights.txt was not written and closed "
+              "cleanly\n");
+}
+
+// The trainer reads its recordings line by line: a line short a column is
+// named with its real line number even when a later line's extra number
+// would make the count come out even, and a run log's counts are held to
+// an int as the recordings' are.
+TEST(Tools, TrainNetworksNamesTheLineOfARecordingThatIsNotAligned) {
+    std::filesystem::create_directories("NeuralFiles");
+    for (int m = 1; m <= 4; ++m) {
+        std::string text;
+        for (int line = 1; line <= 100; ++line) {
+            text += m == 2 && line == 5 ? "1 2\n" : m == 2 && line == 9 ? "1 2 3 4\n" : "1 2 3\n";
+        }
+        labtest::WriteText("NeuralFiles/TrainPressureVoltageANNET" + std::to_string(m) + ".txt",
+                           text);
+    }
+    const ToolRun valves = RunTool(TRAIN_NETWORKS, "valves");
+    EXPECT_EQ(valves.status, 1);
+    EXPECT_NE(valves.out.find("./NeuralFiles/TrainPressureVoltageANNET2.txt: line 5 holds 2 "
+                              "numbers, expected 3\n"),
+              std::string::npos)
+        << valves.out;
+
+    std::string log;
+    for (int line = 1; line <= 50; ++line) {
+        log += std::to_string(line) + " 1 1 1 1 2 2 2 2 5 5 5 5 0 0 0 " +
+               (line == 3 ? "3000000000" : "0") + " 0\n";
+    }
+    labtest::WriteText("run.txt", log);
+    const ToolRun counts = RunTool(TRAIN_NETWORKS, "pressure --log run.txt");
+    EXPECT_EQ(counts.status, 1);
+    EXPECT_NE(counts.out.find("run.txt: line 3 holds a count beyond an int\n"), std::string::npos)
+        << counts.out;
+
+    // A megabyte of garbage on a line is not copied to the output.
+    labtest::WriteText("run.txt", "1 " + std::string(1 << 20, '#') + "\n");
+    const ToolRun garbage = RunTool(TRAIN_NETWORKS, "pressure --log run.txt");
+    EXPECT_EQ(garbage.status, 1);
+    EXPECT_LT(garbage.out.size() + garbage.err.size(), 1000u);
+    EXPECT_NE(garbage.out.find("run.txt: line 1 holds 2 numbers, expected 18"), std::string::npos)
+        << garbage.out;
+}
+
 }  // namespace

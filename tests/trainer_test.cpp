@@ -146,6 +146,46 @@ TEST(TrainerValves, UnusableRecordingsLeaveEveryWeightFileAsItWas) {
     untouched();
 }
 
+TEST(TrainerValves, AFamilyThatCannotBeReplacedWholeIsPutBackAndSaysSo) {
+    for (int m = 1; m <= 4; ++m) {
+        WriteValveRecording(m, 600, 0);
+        std::ofstream("NeuralFiles/WeightsANNET" + std::to_string(m) + ".txt") << "old " << m;
+        // A killed run of the kind that wrote beside the files left this.
+        std::ofstream("NeuralFiles/WeightsANNET" + std::to_string(m) + ".txt.new") << "stray";
+    }
+    fs::remove("NeuralFiles/WeightsANNET3.txt");
+    fs::create_directory("NeuralFiles/WeightsANNET3.txt");
+    trainer::FamilyReport report =
+        trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
+    EXPECT_FALSE(report.written);
+    EXPECT_FALSE(report.mixed);
+    ASSERT_FALSE(report.notes.empty());
+    EXPECT_EQ(report.notes.back(),
+              "NeuralFiles/WeightsANNET3.txt could not be replaced (a directory is in its place); "
+              "the 2 replaced before it were put back");
+    EXPECT_EQ(Contents("NeuralFiles/WeightsANNET1.txt"), "old 1");
+    EXPECT_EQ(Contents("NeuralFiles/WeightsANNET2.txt"), "old 2");
+    EXPECT_EQ(Contents("NeuralFiles/WeightsANNET4.txt"), "old 4");
+    EXPECT_FALSE(fs::exists("NeuralFiles/.new-valves"));
+    char text[4096] = {};
+    std::FILE* out = fmemopen(text, sizeof text, "w");
+    trainer::PrintReport(out, report);
+    std::fclose(out);
+    EXPECT_EQ(std::string(text).rfind("valves: not written, files left as they were\n", 0), 0u);
+
+    // With the way clear the family is replaced, and the strays go.
+    fs::remove("NeuralFiles/WeightsANNET3.txt");
+    report = trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
+    EXPECT_TRUE(report.written);
+    EXPECT_TRUE(AnyNote(report,
+                        "replaced together in NeuralFiles: WeightsANNET1.txt "
+                        "WeightsANNET2.txt WeightsANNET3.txt WeightsANNET4.txt"));
+    for (const auto& entry : fs::directory_iterator("NeuralFiles")) {
+        EXPECT_NE(entry.path().extension(), ".new") << entry.path();
+        EXPECT_NE(entry.path().filename().string().rfind(".new-", 0), 0u) << entry.path();
+    }
+}
+
 // Motor excitation: voltages and the velocities they produce (a dead band
 // and a saturation), written as the procedure writes them.
 void WriteMotorRecording(int samples, int zeros) {

@@ -148,7 +148,7 @@ TEST(InProcessFitness, GivesArbitersFEvalText) {
                       tuning::FitnessText(inProcess.Of(k)));
         }
     }
-    tuning::ArbiterFitness program(ARBITER_PATH, dir.arbiter.string());
+    tuning::ArbiterFitness program(ARBITER_PATH, dir.arbiter.string(), 60);
     for (int v = 0; v < 3; ++v) {
         const double fitness = program.Of(vectors[v]);
         EXPECT_EQ(program.LastText(), tuning::FitnessText(inProcess.Of(vectors[v])));
@@ -159,8 +159,9 @@ TEST(InProcessFitness, GivesArbitersFEvalText) {
     std::filesystem::remove(dir.arbiter / runfiles::kRunLog.Name());
     EXPECT_TRUE(std::isinf(program.Of(vectors[0])));
     EXPECT_EQ(program.LastText(), "inf\n");
-    EXPECT_TRUE(std::isinf(
-        tuning::ArbiterFitness("/nonexistent/arbiter", dir.arbiter.string()).Of(vectors[0])));
+    tuning::ArbiterFitness missing("/nonexistent/arbiter", dir.arbiter.string(), 60);
+    EXPECT_TRUE(std::isinf(missing.Of(vectors[0])));
+    EXPECT_EQ(missing.Problem(), "cannot run /nonexistent/arbiter: No such file or directory");
 }
 
 TEST(InProcessFitness, RefusesWhatArbiterCannotScore) {
@@ -360,6 +361,36 @@ TEST(TuneFuzzy, TunesWritesKFFileAndArbiterAgrees) {
     ASSERT_EQ(via.status, 0) << via.console;
     EXPECT_NE(via.console.find("arbiter agrees: "), std::string::npos) << via.console;
     EXPECT_NE(LastLine(via.console).find(" evaluations 3 "), std::string::npos) << via.console;
+}
+
+// An arbiter that cannot be started or never ends stops the search with its
+// reason, and the earlier progress is kept.
+TEST(TuneFuzzy, AnArbiterThatCannotRunOrHangsIsNamedAndEndsTheSearch) {
+    const auto dir = labtest::MakeCaseDirectory();
+    ASSERT_TRUE(demo::WriteDemoData(dir.root.string(), 3, 40));
+    const std::string via = std::string(TUNE_FUZZY_PATH) +
+                            " --budget 3 --via-arbiter arbiter --progress arbiter/progress.csv ";
+    labtest::WriteText(dir.arbiter / "progress.csv", "earlier\n");
+
+    const labtest::ProgramRun missing = RunIn(dir.root, via + "--arbiter /nonexistent/arbiter");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.console.rfind(
+                  "tune-fuzzy: cannot run /nonexistent/arbiter: No such file or directory\n", 0),
+              0u)
+        << missing.console;
+
+    labtest::WriteText(dir.root / "hang.sh", "#!/bin/sh\nexec sleep 30\n");
+    std::filesystem::permissions(dir.root / "hang.sh", std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    const labtest::ProgramRun hung =
+        RunIn(dir.root, via + "--arbiter ./hang.sh --arbiter-timeout 1");
+    EXPECT_EQ(hung.status, 1);
+    EXPECT_EQ(hung.console.rfind("tune-fuzzy: " + (dir.root / "hang.sh").string() +
+                                     " ran longer than 1 s and was killed\n",
+                                 0),
+              0u)
+        << hung.console;
+    EXPECT_EQ(labtest::ReadText(dir.arbiter / "progress.csv"), "earlier\n");
 }
 
 TEST(TuneFuzzy, RefusesUnscorableLogsAndBadOptions) {

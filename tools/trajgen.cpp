@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "labdir/lab_lock.h"
 #include "tools/command_line.h"
@@ -75,11 +76,13 @@ int main(int argc, char** argv) {
         return kWriteError;
     }
     int sineSelected = sine, rampSelected = ramp, stepSelected = step;
-    if (!GenerateTrajectory(&sineSelected, &rampSelected, &stepSelected, &amplitude, &frequency)) {
-        std::fprintf(stderr,
-                     "trajgen: the trajectory files in %s/NeuralFiles were not all written "
-                     "and closed cleanly\n",
-                     dir.c_str());
+    std::vector<std::string> unwritten;
+    if (!GenerateTrajectory(&sineSelected, &rampSelected, &stepSelected, &amplitude, &frequency,
+                            &unwritten)) {
+        for (const std::string& path : unwritten) {
+            std::fprintf(stderr, "trajgen: %s/%s was not written and closed cleanly\n", dir.c_str(),
+                         path.substr(2).c_str());
+        }
         return kWriteError;
     }
     return 0;

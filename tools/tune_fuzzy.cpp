@@ -58,6 +58,8 @@ constexpr const char* kUsage =
     "                      DIR/LogALLANNETPressures.txt; takes no LOG. At the end the\n"
     "                      best vector's in-process fitness must equal arbiter's text\n"
     "  --arbiter PROGRAM   the arbiter to run (default: arbiter on PATH)\n"
+    "  --arbiter-timeout S seconds one arbiter run may take before it is killed and\n"
+    "                      the search stops, 1 to 86400 (default 60)\n"
     "  --write-built-in F  only write the built-in vector to F (KFFile.txt layout),\n"
     "                      for arbiter to score, and search nothing\n"
     "  --help              this text\n"
@@ -140,7 +142,7 @@ int main(int argc, char** argv) {
     tools::UseConventions(app, kUsage);
     std::string method = "local", start, progressPath = "tune-progress.csv", validate, viaArbiter;
     std::string arbiter = "arbiter", builtInFile;
-    long budget = 0, seed = 1, starts = 4;
+    long budget = 0, seed = 1, starts = 4, arbiterTimeout = 60;
     tuning::Bounds bounds;
     std::vector<std::string> logs;
     tools::AddChoice(app, "--method", method, {"local", "global"});
@@ -156,6 +158,7 @@ int main(int argc, char** argv) {
     tools::AddText(app, "--validate", validate);
     tools::AddText(app, "--via-arbiter", viaArbiter);
     tools::AddText(app, "--arbiter", arbiter);
+    tools::AddWhole(app, "--arbiter-timeout", arbiterTimeout, 1, 86400);
     tools::AddText(app, "--write-built-in", builtInFile);
     app.add_option("LOG", logs);
     if (const auto exit = tools::Parse(app, argc, argv)) {
@@ -253,7 +256,7 @@ int main(int argc, char** argv) {
     tuning::InProcessFitness inProcess(std::move(*prepared));
     std::optional<tuning::ArbiterFitness> throughArbiter;
     if (!viaArbiter.empty()) {
-        throughArbiter.emplace(arbiter, viaArbiter);
+        throughArbiter.emplace(arbiter, viaArbiter, int(arbiterTimeout));
     }
     tuning::Fitness& fitness =
         throughArbiter ? static_cast<tuning::Fitness&>(*throughArbiter) : inProcess;
@@ -273,13 +276,27 @@ int main(int argc, char** argv) {
         return archived(notebook::Outcome::kRefused, "cannot create " + progressPath);
     }
     recorder.Output(fs::absolute(progressPath, error).string());
+    // An arbiter that cannot be started or hangs stops the search at once.
+    const auto arbiterFailed = [&] {
+        if (!throughArbiter || throughArbiter->Problem().empty()) {
+            return false;
+        }
+        std::fprintf(stderr, "tune-fuzzy: %s\n", throughArbiter->Problem().c_str());
+        return true;
+    };
     const double builtInFitness = fitness.Of(builtIn);
+    if (arbiterFailed()) {
+        return archived(notebook::Outcome::kFailed, throughArbiter->Problem());
+    }
     const auto began = std::chrono::steady_clock::now();
     const tuning::SearchResult result = tuning::Search(
         fitness, first, settings,
         [&progress](long evaluation, double best) { progress.Row(evaluation, best); });
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    if (arbiterFailed()) {
+        return archived(notebook::Outcome::kFailed, throughArbiter->Problem());
+    }
     progress.Row(result.evaluations, result.fitness);
     if (!progress.Close()) {
         std::fprintf(stderr, "tune-fuzzy: cannot write %s; it is left as it was\n",

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/stdio_file.h"
+#include "runfiles/catalogue.h"
 #include "runfiles/strict_reader.h"
 
 namespace trainer {
@@ -17,8 +18,13 @@ namespace {
 
 using File = platform::StdioFile;
 
-std::string StagedPath(const std::string& path) {
-    return path + ".new";
+std::optional<labdir::FamilySwap> BeginSwap(FamilyReport& report) {
+    std::string error;
+    auto swap = labdir::FamilySwap::Begin(runfiles::kLabDirectory, report.family, error);
+    if (!swap) {
+        report.notes.push_back(error);
+    }
+    return swap;
 }
 
 }  // namespace
@@ -87,39 +93,66 @@ double Rms(double squaredSum, int count) {
     return count > 0 ? std::sqrt(squaredSum / count) : 0.0;
 }
 
-StagedFiles::~StagedFiles() {
-    for (const std::string& path : paths_) {
-        std::remove(StagedPath(path).c_str());
+StagedFamily::StagedFamily(FamilyReport& report) : report_(report), swap_(BeginSwap(report)) {}
+
+std::string StagedFamily::Write(const std::string& name, const networks::NetworkWeights& weights) {
+    const std::string shown = std::string(runfiles::kLabDirectory) + "/" + name;
+    if (!swap_) {
+        return shown + " could not be staged";
     }
+    for (const std::vector<float>* values : {&weights.outputWeights, &weights.outputBiases,
+                                             &weights.inputWeights, &weights.hiddenBiases}) {
+        if (!std::all_of(values->begin(), values->end(),
+                         [](float w) { return std::isfinite(w); })) {
+            return shown + ": a fitted weight is beyond a 32-bit real";
+        }
+    }
+    if (!networks::WriteWeightFile(swap_->Staged(name), weights)) {
+        return shown + " could not be written (" + std::strerror(errno) + ")";
+    }
+    return {};
 }
 
-bool StagedFiles::Write(const std::string& path, const networks::NetworkWeights& weights) {
-    if (!networks::WriteWeightFile(StagedPath(path), weights)) {
+std::string StagedFamily::WriteText(const std::string& name, const std::string& text) {
+    const std::string shown = std::string(runfiles::kLabDirectory) + "/" + name;
+    if (!swap_) {
+        return shown + " could not be staged";
+    }
+    if (text.find("inf") != std::string::npos || text.find("nan") != std::string::npos) {
+        return shown + ": a fitted weight is beyond a 32-bit real";
+    }
+    const std::string path = swap_->Staged(name);
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    File file(std::fopen(path.c_str(), "w"));
+    bool written = file && std::fputs(text.c_str(), file.get()) >= 0;
+    written = file && std::fclose(file.release()) == 0 && written;
+    return written ? std::string() : shown + " could not be written (" + std::strerror(errno) + ")";
+}
+
+bool StagedFamily::Commit(const std::vector<std::string>& entries) {
+    if (!swap_) {
         return false;
     }
-    paths_.push_back(path);
-    return true;
-}
-
-bool StagedFiles::WriteText(const std::string& path, const std::string& text) {
-    File file(std::fopen(StagedPath(path).c_str(), "w"));
-    if (!file) {
+    std::string done;
+    report_.written = swap_->Commit(entries, done, report_.mixed);
+    report_.notes.push_back(done);
+    if (!report_.written) {
         return false;
     }
-    paths_.push_back(path);
-    const bool written = std::fputs(text.c_str(), file.get()) >= 0;
-    return std::fclose(file.release()) == 0 && written;
-}
-
-bool StagedFiles::Commit() {
-    bool renamed = true;
-    for (const std::string& path : paths_) {
+    // Files of a family were once written beside their place as PATH.new; a
+    // killed run of that kind left them.
+    for (const std::string& entry : entries) {
+        const std::filesystem::path path = std::filesystem::path(runfiles::kLabDirectory) / entry;
         std::error_code error;
-        std::filesystem::rename(StagedPath(path), path, error);
-        renamed = renamed && !error;
+        std::filesystem::remove(path.string() + ".new", error);
+        for (const auto& file : std::filesystem::directory_iterator(path, error)) {
+            if (file.path().extension() == ".new") {
+                std::filesystem::remove(file.path(), error);
+            }
+        }
     }
-    paths_.clear();
-    return renamed;
+    return true;
 }
 
 }  // namespace trainer

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "labdir/family_swap.h"
 #include "networks/weight_file.h"
 #include "trainer/fit.h"
 #include "trainer/trainer.h"
@@ -53,26 +54,31 @@ void ParallelFor(int count, const std::function<void(int)>& work);
 // sqrt(sum / count), 0 for no samples.
 double Rms(double squaredSum, int count);
 
-// New files of a family, written beside the files they replace (PATH.new)
-// and renamed over them together by Commit. Whatever has not been committed
-// is removed when the object goes.
-class StagedFiles {
+// The new files of a family, written into a staging directory in
+// NeuralFiles/ and swapped in together (labdir::FamilySwap): the family is
+// replaced whole or left as it was. Whatever was not committed is removed
+// when the object goes.
+class StagedFamily {
   public:
-    StagedFiles() = default;
-    StagedFiles(const StagedFiles&) = delete;
-    StagedFiles& operator=(const StagedFiles&) = delete;
-    ~StagedFiles();
+    // A note in `report` says why when the staging directory cannot be made;
+    // every write then fails.
+    StagedFamily(FamilyReport& report);
 
-    // Writes through networks::WriteWeightFile; false when it refuses.
-    bool Write(const std::string& path, const networks::NetworkWeights& weights);
-    // Writes the given text as it is.
-    bool WriteText(const std::string& path, const std::string& text);
-    // Renames every staged file into place; false (after trying all) when a
-    // rename failed.
-    bool Commit();
+    // `name` is the file's path below NeuralFiles/. Writes through
+    // networks::WriteWeightFile; what went wrong, naming the file, or an
+    // empty text.
+    std::string Write(const std::string& name, const networks::NetworkWeights& weights);
+    // Writes the given text as it is, unless it holds a weight that is not
+    // finite ("inf", "nan").
+    std::string WriteText(const std::string& name, const std::string& text);
+    // Replaces the family's entries of NeuralFiles/ (files, or a directory
+    // holding its files) by the staged ones, and removes the PATH.new files
+    // an earlier kind of run left. Sets the report's written and mixed, with
+    // a note saying what was done.
+    bool Commit(const std::vector<std::string>& entries);
 
   private:
-    std::vector<std::string> paths_;
+    FamilyReport& report_;
+    std::optional<labdir::FamilySwap> swap_;
 };
-
 }  // namespace trainer

@@ -137,18 +137,21 @@ FamilyReport TrainLinkNetworks(const MotorRecordings& recordings, const Training
         }
     });
 
-    std::error_code error;
-    std::filesystem::create_directories(runfiles::kLabDirectory, error);
-    StagedFiles staged;
-    if (!staged.Write(runfiles::kDoubleLinkWeights.path,
-                      ToNetworkWeights(kDoubleLinkShape, doubleFit.parameters)) ||
-        !staged.Write(runfiles::kUpperLinkWeights.path,
-                      ToNetworkWeights(kUpperLinkShape, upperFit.parameters)) ||
-        !staged.Commit()) {
-        report.notes.push_back("link networks not written: a file could not be written");
+    StagedFamily staged(report);
+    const std::vector<std::string> entries{runfiles::kDoubleLinkWeights.Name(),
+                                           runfiles::kUpperLinkWeights.Name()};
+    std::string problem =
+        staged.Write(entries[0], ToNetworkWeights(kDoubleLinkShape, doubleFit.parameters));
+    if (problem.empty()) {
+        problem = staged.Write(entries[1], ToNetworkWeights(kUpperLinkShape, upperFit.parameters));
+    }
+    if (!problem.empty()) {
+        report.notes.push_back("link networks not written: " + problem);
         return report;
     }
-    report.written = true;
+    if (!staged.Commit(entries)) {
+        return report;
+    }
 
     networks::DoubleLinkModel doubleLink;
     networks::UpperLinkModel upperLink;

@@ -18,6 +18,7 @@
 #include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
 #include "runfiles/run_files.h"
+#include "runfiles/strict_reader.h"
 #include "trainer/family_support.h"
 #include "trainer/trainer.h"
 
@@ -55,15 +56,10 @@ std::string NetworkFile(int muscle, int bin, int set) {
 
 std::optional<std::vector<runfiles::PressureLogRecord>> ReadRunLog(
     const std::string& path, std::vector<std::string>& notes) {
-    const platform::StdioFile file(std::fopen(path.c_str(), "r"));
-    if (!file) {
-        notes.push_back(path + ": cannot open it");
-        return std::nullopt;
-    }
-    std::vector<runfiles::PressureLogRecord> log;
-    if (runfiles::ReadAll(file.get(), log).stalled) {
-        notes.push_back(path + ": line " + std::to_string(log.size()) + " is not a run log record");
-        return std::nullopt;
+    std::string error;
+    auto log = runfiles::ReadLogRecords(path, error);
+    if (!log) {
+        notes.push_back(error);
     }
     return log;
 }
@@ -339,24 +335,26 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
     }
     trainer.FitAll(all);
 
-    std::error_code error;
-    std::filesystem::create_directories(runfiles::kPonnetDirectory, error);
-    StagedFiles staged;
-    bool written = staged.WriteText(runfiles::kPonnetGeneralWeights.path, "3\n0\n0\n0\n14\n");
-    for (int m = 1; m <= kMuscles && written; ++m) {
-        for (int set = 0; set < kSets && written; ++set) {
-            for (int bin = 0; bin < kBins && written; ++bin) {
-                written = staged.WriteText(
-                    std::string(kConsoleWeightDirectory) + PonnetModel::WeightFileName(m, bin, set),
+    StagedFamily staged(report);
+    const std::string directory = std::filesystem::path(runfiles::kPonnetDirectory).filename();
+    std::string problem = staged.WriteText(directory + "/" + runfiles::kPonnetGeneralWeights.Name(),
+                                           "3\n0\n0\n0\n14\n");
+    for (int m = 1; m <= kMuscles && problem.empty(); ++m) {
+        for (int set = 0; set < kSets && problem.empty(); ++set) {
+            for (int bin = 0; bin < kBins && problem.empty(); ++bin) {
+                problem = staged.WriteText(
+                    directory + "/" + PonnetModel::WeightFileName(m, bin, set),
                     WeightFileText(trainer.FitOf(groups[m - 1][set][bin]).fit.parameters));
             }
         }
     }
-    if (!written || !staged.Commit()) {
-        report.notes.push_back("pressure networks not written: a file could not be written");
+    if (!problem.empty()) {
+        report.notes.push_back("pressure networks not written: " + problem);
         return report;
     }
-    report.written = true;
+    if (!staged.Commit({directory})) {
+        return report;
+    }
 
     // Errors through the models, on each network's own bin and set: the
     // samples the runs and the evaluator give it.

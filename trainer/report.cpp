@@ -43,7 +43,9 @@ std::string Quoted(const std::string& text) {
 
 void PrintReport(std::FILE* out, const FamilyReport& report) {
     std::fprintf(out, "%s: %s\n", report.family.c_str(),
-                 report.written ? "written" : "not written, files left as they were");
+                 report.written ? "written"
+                 : report.mixed ? "not written, and its files are mixed until the next command"
+                                : "not written, files left as they were");
     for (const std::string& note : report.notes) {
         std::fprintf(out, "  %s\n", note.c_str());
     }

@@ -3,8 +3,8 @@
 // the working directory, in the layouts the networks load.
 //
 // Each family is fitted whole before anything is written; its files are
-// then written beside the old ones and renamed into place, so a family is
-// either replaced completely or left as it was. The errors reported are
+// then written into a staging directory and swapped in together, so a
+// family is either replaced completely or left as it was. The errors reported are
 // measured through the system's own network classes after the files are
 // read back, in the 32-bit arithmetic of the runs.
 #pragma once
@@ -42,8 +42,11 @@ struct NetworkReport {
 struct FamilyReport {
     std::string family;  // "valves", "links" or "pressure"
     // True when every file of the family was fitted and written; false
-    // leaves the family's files as they were.
+    // leaves the family's files as they were, unless `mixed`: a failed
+    // replacement could not be undone, and the next command in the lab
+    // completes it.
     bool written = false;
+    bool mixed = false;
     // What was noticed about the recordings (missing, short, cut short),
     // and why the family was not written; one line each.
     std::vector<std::string> notes;

@@ -121,22 +121,20 @@ FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
                       fitOptions);
     });
 
-    std::error_code error;
-    std::filesystem::create_directories(runfiles::kLabDirectory, error);
-    StagedFiles staged;
+    StagedFamily staged(report);
+    std::vector<std::string> entries;
     for (int m = 0; m < kMuscles; ++m) {
-        if (!staged.Write(runfiles::kValveWeights.Path(m + 1),
-                          ToNetworkWeights(kValveShape, fits[m].parameters))) {
-            report.notes.push_back("valve networks not written: " +
-                                   runfiles::kValveWeights.Path(m + 1) + " could not be written");
+        entries.push_back(runfiles::kValveWeights.Name(m + 1));
+        const std::string problem =
+            staged.Write(entries.back(), ToNetworkWeights(kValveShape, fits[m].parameters));
+        if (!problem.empty()) {
+            report.notes.push_back("valve networks not written: " + problem);
             return report;
         }
     }
-    if (!staged.Commit()) {
-        report.notes.push_back("valve networks: a file could not be renamed into place");
+    if (!staged.Commit(entries)) {
         return report;
     }
-    report.written = true;
 
     for (int m = 0; m < kMuscles; ++m) {
         networks::AnnetModel model(m + 1);

@@ -163,7 +163,8 @@ runfiles::TrajectoryTerms DynamicTerms(const JointAngles& th, const Rates& atK,
 
 }  // namespace
 
-bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float* frequency) {
+bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float* frequency,
+                        std::vector<std::string>* unwritten) {
     const bool anyWave = *sine || *ramp || *step;
     const std::vector<double> wave = WaveValues(*sine, *ramp, *step, *amplitude, *frequency);
 
@@ -202,5 +203,14 @@ bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float
         }
     });
 
+    if (unwritten) {
+        for (const auto& [path, written] : {std::pair{kVelocityTrajectoryFile, velocitiesWritten},
+                                            std::pair{kEncoderTrajectoryFile, countsWritten},
+                                            std::pair{kDynamicTermsFile, termsWritten}}) {
+            if (!written) {
+                unwritten->push_back(path);
+            }
+        }
+    }
     return velocitiesWritten && countsWritten && termsWritten;
 }

@@ -4,6 +4,9 @@
 // every 20 ms sample and the third joint keeps the tool's orientation.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "runfiles/catalogue.h"
 
 // The three files, relative to the working directory, in the order they are
@@ -19,5 +22,7 @@ inline constexpr const char* kDynamicTermsFile = runfiles::kDynamicTerms.path;
 // selected one wins) and its sine amplitude (mm) and frequency (Hz). A file
 // that cannot be opened is reported on standard output and skipped; an
 // unreachable point is reported and still computed. Returns true only when
-// all three files were opened, written and closed without error.
-bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float* frequency);
+// all three files were opened, written and closed without error; the paths
+// of those that were not are added to `unwritten` when it is given.
+bool GenerateTrajectory(int* sine, int* ramp, int* step, float* amplitude, float* frequency,
+                        std::vector<std::string>* unwritten = nullptr);

@@ -86,19 +86,31 @@ std::optional<std::vector<PreparedLog>> PrepareLogs(const std::string& weightDir
 
 // Runs `program` in `directory` for each candidate: writes kCandidate there,
 // runs the program with its standard output discarded and reads kFitness.
-// A program that cannot be started, exits non-zero or leaves no finite
-// fitness gives infinity.
+// A program that exits non-zero or leaves no finite fitness gives infinity.
+// One that cannot be started, or is still running after `timeoutSeconds`
+// (it is then killed), gives infinity and sets Problem(); every later
+// candidate then gets infinity without running it.
 class ArbiterFitness : public Fitness {
   public:
-    ArbiterFitness(std::string program, std::string directory);
+    ArbiterFitness(std::string program, std::string directory, int timeoutSeconds);
     double Of(const Candidate& k) override;
     // kFitness as the last run left it (empty when it left none).
     const std::string& LastText() const { return lastText_; }
+    // Why the program could not be run ("cannot run arbiter: No such file or
+    // directory", "arbiter ran longer than 60 s and was killed"); empty while
+    // it runs.
+    const std::string& Problem() const { return problem_; }
 
   private:
+    // Runs the program once; its exit status, or -1 (with problem_ set when
+    // it could not be started or was killed).
+    int Run();
+
     std::string program_;
     std::string directory_;
+    int timeoutSeconds_;
     std::string lastText_;
+    std::string problem_;
 };
 
 enum class Method {
