@@ -5,10 +5,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "cards/card_session.h"
 #include "console/console.h"
 #include "console/test_probe.h"
-#include "lab/lab.h"
-#include "lab/plant_file.h"
 #include "labdir/lab_lock.h"
 #include "runs/runs.h"
 #include "version/version.h"
@@ -38,10 +37,9 @@ constexpr const char* kUsage =
 
 namespace {
 
-// The arm stays as the console leaves it, for the next command in the
-// directory; the console ends through exit.
-void KeepTheArm() {
-    if (const std::string failure = lab::SaveArm("."); !failure.empty()) {
+// The cards' session ends with the console, which ends through exit.
+void EndCardSession() {
+    if (const std::string failure = cards::EndSession("."); !failure.empty()) {
         std::printf("%s\n", failure.c_str());
     }
 }
@@ -63,16 +61,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     ProbeStart(argc, argv);  // the test build's options and reports; nothing in tendon
-    // The virtual lab's plant file, when the directory has one. A refused
-    // file does not keep the console from coming up.
-    if (const std::string refusal = lab::LoadPlantFile("."); !refusal.empty()) {
-        std::printf("%s\nThe virtual lab keeps its built-in plant.\n", refusal.c_str());
-    }
-    // The arm as the last command in the directory left it.
-    if (const std::string refusal = lab::RestoreArm("."); !refusal.empty()) {
-        std::printf("%s\nThe virtual arm starts at rest.\n", refusal.c_str());
-    }
-    std::atexit(KeepTheArm);
+    // What the card library keeps in the directory (the virtual lab's plant
+    // and the arm as the last command left it); a refused file does not keep
+    // the console from coming up.
+    std::fputs(cards::BeginSession(".").c_str(), stdout);
+    std::atexit(EndCardSession);
     // Closes whatever a previous process left open, then opens the motion
     // card, the pressure input and the valve output; the console comes up
     // whether or not they answer.

@@ -107,14 +107,13 @@ std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecor
     return figures;
 }
 
-std::optional<RunFigures> ReadRunFigures(const std::string& dir, std::string& problem) {
-    const std::string logPath = runfiles::kRunLog.In(dir);
+std::optional<RunFigures> ReadRunFigures(const std::string& logPath,
+                                         const std::string& trajectoryPath, std::string& problem) {
     const auto log = runfiles::ReadLogRecords(logPath, problem);
     if (!log) {
         return std::nullopt;
     }
-    const auto trajectory =
-        runfiles::ReadTrajectoryRecords(runfiles::kDynamicTerms.In(dir), problem);
+    const auto trajectory = runfiles::ReadTrajectoryRecords(trajectoryPath, problem);
     if (!trajectory) {
         return std::nullopt;
     }
@@ -123,6 +122,10 @@ std::optional<RunFigures> ReadRunFigures(const std::string& dir, std::string& pr
         problem = logPath + ": " + problem;
     }
     return figures;
+}
+
+std::optional<RunFigures> ReadRunFigures(const std::string& dir, std::string& problem) {
+    return ReadRunFigures(runfiles::kRunLog.In(dir), runfiles::kDynamicTerms.In(dir), problem);
 }
 
 }  // namespace figures

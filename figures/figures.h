@@ -76,8 +76,11 @@ std::optional<RunFigures> FiguresOf(const std::vector<runfiles::PressureLogRecor
                                     const std::vector<runfiles::TrajectoryRecord>& trajectory,
                                     std::string& problem, const Options& options = {});
 
-// Reads the run log and the trajectory's dynamic terms (runfiles::kRunLog,
-// kDynamicTerms) below DIR; on a problem, says which file on `problem`.
+// Reads a run's log and the trajectory it ran along; on a problem, says
+// which file on `problem`.
+std::optional<RunFigures> ReadRunFigures(const std::string& log, const std::string& trajectory,
+                                         std::string& problem);
+// The same for the run just made below DIR (runfiles::kRunLog, kDynamicTerms).
 std::optional<RunFigures> ReadRunFigures(const std::string& dir, std::string& problem);
 
 }  // namespace figures

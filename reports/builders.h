@@ -21,6 +21,8 @@ struct LoadedRun {
 };
 std::optional<LoadedRun> LoadRun(const RunFiles& files, std::string& error);
 std::optional<Figure> RunFigure(const RunFiles& files, std::string& error);
+// Several runs' curves over each other, each in its own colour.
+std::optional<Figure> OverlayFigure(const std::vector<RunFiles>& runs, std::string& error);
 std::optional<Figure> EvaluationFigure(const std::filesystem::path& arbiterDir, std::string& error);
 std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std::string& error);
 // True when `neuralFiles` holds the files of at least one training procedure.

@@ -59,8 +59,8 @@ void AppendTable(std::string& script, int index, const Table& table) {
     script += "EOD\n";
 }
 
-// The range of the series on one y axis, with room above the curves for
-// the key; nothing when the axis holds no finite value.
+// The range of the series on one y axis, a little wider than the curves;
+// nothing when the axis holds no finite value.
 std::optional<std::pair<double, double>> YRange(const Figure& figure, const Panel& panel,
                                                 bool rightAxis) {
     double low = INFINITY, high = -INFINITY;
@@ -79,12 +79,14 @@ std::optional<std::pair<double, double>> YRange(const Figure& figure, const Pane
         return std::nullopt;
     }
     const double span = high > low ? high - low : std::max(std::fabs(high), 1.0);
-    const double keyRows = double(panel.series.size());
-    return std::pair{low - 0.05 * span, high + (0.05 + 0.13 * keyRows) * span};
+    return std::pair{low - 0.05 * span, high + 0.05 * span};
 }
 
-void AppendPanel(std::string& script, const Figure& figure, const Panel& panel) {
+// `keyAt`: where the panel's legend stands, beside its plot.
+void AppendPanel(std::string& script, const Figure& figure, const Panel& panel,
+                 const std::string& keyAt) {
     script += "\n# " + panel.title.substr(0, panel.title.find('\n')) + "\n";
+    script += keyAt;
     script += "unset arrow; unset label; unset logscale; unset y2tics; unset y2label\n";
     script += "set ytics mirror\n";
     script += "set title " + Quoted(panel.title) + "\n";
@@ -187,8 +189,23 @@ std::string GnuplotScript(const Figure& figure, const std::filesystem::path& pic
     const double sideMargin = (8 * 0.6 + 2.2) * fontPixels / width;
     const bool rightAxis = std::any_of(figure.panels.begin(), figure.panels.end(),
                                        [](const Panel& panel) { return !panel.y2Label.empty(); });
-    const double left = sideMargin, right = rightAxis ? sideMargin : 2.0 * fontPixels / width;
+    // Legends stand outside the plots, right of each panel (and of its right
+    // axis), in room as wide as the longest entry.
+    const int keyFont = std::max(font - 1, 5);
+    std::size_t longest = 0;
+    for (const Panel& panel : figure.panels) {
+        for (const Series& series : panel.series) {
+            longest = std::max(longest, series.title.size());
+        }
+    }
+    const double keyWidth = (double(longest) + 6) * 0.55 * keyFont * 4.0 / 3.0 / width;
+    const double axisRoom = rightAxis ? sideMargin : 0.5 * fontPixels / width;
+    const double left = sideMargin, right = axisRoom + keyWidth;
     const int titleLines = int(std::count(figure.title.begin(), figure.title.end(), '\n')) + 1;
+    const double top = 1 - (titleLines + 2.4) * lineHeight, bottom = 3.0 * lineHeight;
+    const double spacingX = left + right, spacingY = 4.6 * lineHeight;
+    const double panelWidth = (1 - right - left - (figure.columns - 1) * spacingX) / figure.columns;
+    const double panelHeight = (top - bottom - (rows - 1) * spacingY) / rows;
 
     std::string script;
     script += "# Drawn by run-report. Edit and draw again with: gnuplot THIS_FILE\n";
@@ -202,14 +219,18 @@ std::string GnuplotScript(const Figure& figure, const std::filesystem::path& pic
         AppendTable(script, int(i), figure.tables[i]);
     }
     script += "set grid\nset autoscale xfix\n";
-    script += "set key top left vertical Left reverse opaque samplen 2 font \"," +
-              std::to_string(std::max(font - 1, 5)) + "\"\n";
+    script += "set key vertical Left reverse samplen 2 font \"," + std::to_string(keyFont) + "\"\n";
     script += Format(
         "set multiplot layout %d,%d title %s margins %.4f,%.4f,%.4f,%.4f spacing %.4f,%.4f\n", rows,
-        figure.columns, Quoted(figure.title).c_str(), left, 1 - right, 3.0 * lineHeight,
-        1 - (titleLines + 2.4) * lineHeight, left + right, 4.6 * lineHeight);
-    for (const Panel& panel : figure.panels) {
-        AppendPanel(script, figure, panel);
+        figure.columns, Quoted(figure.title).c_str(), left, 1 - right, bottom, top, spacingX,
+        spacingY);
+    for (std::size_t i = 0; i < figure.panels.size(); ++i) {
+        const int row = int(i) / figure.columns, column = int(i) % figure.columns;
+        const double x = left + column * (panelWidth + spacingX) + panelWidth +
+                         (figure.panels[i].y2Label.empty() ? 0.5 * fontPixels / width : axisRoom);
+        const double y = top - row * (panelHeight + spacingY);
+        AppendPanel(script, figure, figure.panels[i],
+                    Format("set key at screen %.4f, screen %.4f left top\n", x, y));
     }
     script += "unset multiplot\nset output\n";
     return script;

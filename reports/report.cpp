@@ -114,8 +114,21 @@ std::string RunGnuplot(const fs::path& script, const fs::path& picture, const He
 std::optional<Figure> BuildFigure(Kind kind, const Request& request, std::string& error) {
     const fs::path& input = request.input;
     switch (kind) {
-        case Kind::kRun:
-            return RunFigure(request.run ? *request.run : RunFilesIn(NeuralFilesOf(input)), error);
+        case Kind::kRun: {
+            if (!request.runs.empty()) {
+                return request.runs.size() == 1 ? RunFigure(request.runs[0], error)
+                                                : OverlayFigure(request.runs, error);
+            }
+            // The lab directory whose run this is.
+            const fs::path neuralFiles = NeuralFilesOf(input);
+            const fs::path lab = neuralFiles == input ? input.parent_path() : input;
+            const auto inputs =
+                figures::FindRunInputs(lab.empty() ? "." : lab, request.trajectory, error);
+            if (!inputs) {
+                return std::nullopt;
+            }
+            return RunFigure(RunFilesOf(*inputs, Shown(neuralFiles)), error);
+        }
         case Kind::kEvaluation:
             return EvaluationFigure(input, error);
         case Kind::kSearch:
@@ -131,14 +144,24 @@ std::optional<Figure> BuildFigure(Kind kind, const Request& request, std::string
 
 }  // namespace
 
-RunFiles RunFilesIn(const fs::path& neuralFiles) {
-    RunFiles files{neuralFiles / runfiles::kRunLog.Name(),
-                   neuralFiles / runfiles::kEncoderTrajectory.Name(),
-                   neuralFiles / runfiles::kDynamicTerms.Name(),
-                   {}};
-    files.heading = Format("Control run in %s: %s, %s, %s", Shown(neuralFiles).c_str(),
-                           runfiles::kRunLog.Name(), runfiles::kEncoderTrajectory.Name(),
-                           runfiles::kDynamicTerms.Name());
+RunFiles RunFilesOf(const figures::RunInputs& inputs, const std::string& where) {
+    RunFiles files{inputs.log, inputs.desiredCounts, inputs.trajectory, {}, {}};
+    const std::string controller = figures::ControllerOf(inputs.action);
+    const char* kind = controller == "hybrid"   ? "Hybrid (neuro-fuzzy) run"
+                       : controller == "neural" ? "Neural-only run"
+                                                : "Control run";
+    files.heading = Format("%s in %s", kind, where.c_str());
+    files.label = controller.empty() ? where : controller + " " + where;
+    if (!inputs.entry.empty()) {
+        files.heading += ", notebook entry " + inputs.entry;
+    }
+    files.heading +=
+        Format("\ntrajectory %s (sha256 %.12s)",
+               inputs.entry.empty() ? Shown(inputs.trajectory).c_str() : "as archived with the run",
+               inputs.trajectorySha256.c_str());
+    if (!inputs.fuzzyVector.empty()) {
+        files.heading += "; fuzzy vector K0..K9 " + inputs.fuzzyVector;
+    }
     return files;
 }
 

@@ -17,6 +17,9 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "figures/run_inputs.h"
 
 namespace reports {
 
@@ -41,14 +44,16 @@ inline constexpr int kDefaultRowHeight = 300;
 inline constexpr int kMinimumHeight = 600;
 
 // A control run's files: its log, the desired encoder counts and the
-// trajectory it ran along, and the first line of the title, naming the run.
+// trajectory it ran along; the title's lines naming the run, its controller,
+// trajectory and fuzzy vector; and a short name for legends.
 struct RunFiles {
     std::filesystem::path log, desiredCounts, trajectory;
     std::string heading;
+    std::string label;
 };
-// The files as a run left them in `neuralFiles`, a lab directory's
-// NeuralFiles/.
-RunFiles RunFilesIn(const std::filesystem::path& neuralFiles);
+// The files of a run found by figures::FindRunInputs or ArchivedRunInputs,
+// `where` naming its place in the title.
+RunFiles RunFilesOf(const figures::RunInputs& inputs, const std::string& where);
 
 struct Request {
     std::filesystem::path input;
@@ -56,8 +61,11 @@ struct Request {
     std::optional<Kind> kind;      // recognised from the files when not given
     int width = kDefaultWidth;     // pixels (PDF: 96 pixels to the inch)
     std::optional<int> height;     // pixels; by default from the panel rows
-    // A run report of these files instead of those found at `input`.
-    std::optional<RunFiles> run;
+    // Kind run: the trajectory the run ran along, instead of the one the
+    // notebook keeps for its log (or NeuralFiles/ holds, when provably its).
+    std::optional<std::filesystem::path> trajectory;
+    // Kind run: these runs, overlaid, instead of the one at `input`.
+    std::vector<RunFiles> runs;
 };
 
 // Reads the files, writes the script and runs gnuplot on it. A missing or

@@ -192,3 +192,84 @@ std::optional<Figure> RunFigure(const RunFiles& files, std::string& error) {
 }
 
 }  // namespace reports
+
+namespace reports {
+
+std::optional<Figure> OverlayFigure(const std::vector<RunFiles>& runs, std::string& error) {
+    Figure figure;
+    figure.title = Format(
+        "%zu control runs overlaid: measured solid, desired dashed, each run in "
+        "its colour",
+        runs.size());
+    const char* axisNames[] = {"Carriage (axis 0)", "Shoulder (axis 1)", "Elbow (axis 2)"};
+    const int axisOrder[] = {1, 2, 0};
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        figure.panels.emplace_back(Format("Muscle %d: pressure", m + 1), "time (s)",
+                                   "pressure (bar)");
+    }
+    for (const int axis : axisOrder) {
+        figure.panels.emplace_back(Format("%s: encoder count", axisNames[axis]), "time (s)",
+                                   "encoder count (counts)");
+    }
+    figure.panels.emplace_back("Tool joint (muscle-driven, encoders 3 and 4)", "time (s)",
+                               "joint angle (°)");
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const std::optional<LoadedRun> run = LoadRun(runs[i], error);
+        if (!run) {
+            return std::nullopt;
+        }
+        const figures::RunFigures& f = run->figures;
+        // Per sample run: time, desired and measured pressures, desired and
+        // measured counts of axes 0 to 2, desired and measured joint angle.
+        Table table{std::vector<std::vector<double>>(1 + 2 * arm::kMuscleCount + 6 + 2)};
+        for (int r = 0; r < f.samples; ++r) {
+            const std::vector<double>& record = run->log[r];
+            const int sample = int(record[0]);
+            table.columns[0].push_back(SampleSeconds(sample));
+            for (int m = 0; m < arm::kMuscleCount; ++m) {
+                table.columns[1 + m].push_back(record[kDesiredField + m]);
+                table.columns[5 + m].push_back(record[kMeasuredField + m]);
+            }
+            for (int axis = 0; axis < 3; ++axis) {
+                table.columns[9 + axis].push_back(run->desiredCounts[sample][axis]);
+                table.columns[12 + axis].push_back(record[kCountField + axis]);
+            }
+            table.columns[15].push_back(run->trajectory[sample - 1][0]);
+            table.columns[16].push_back((record[kCountField + 3] - record[kCountField + 4]) /
+                                        arm::kMuscleJointCountsPerDegree);
+        }
+        const int t = int(figure.tables.size());
+        figure.tables.push_back(std::move(table));
+        const unsigned colour = kCurveColours[i % kCurveColours.size()];
+        const std::string& label = runs[i].label;
+        // Each run's desired curve in its colour, named once.
+        const std::string desired = i == 0 ? "desired (dashed, each run's own)" : "";
+        for (int m = 0; m < arm::kMuscleCount; ++m) {
+            auto& series = figure.panels[m].series;
+            series.push_back({t, 0, 5 + m,
+                              Format("%s (RMS %.4f bar)", label.c_str(), f.musclePressureRms[m]),
+                              Series::Style::kSolid, colour});
+            series.push_back({t, 0, 1 + m, desired, Series::Style::kDashed, colour});
+        }
+        for (int p = 0; p < 3; ++p) {
+            const int axis = axisOrder[p];
+            auto& series = figure.panels[arm::kMuscleCount + p].series;
+            series.push_back({t, 0, 12 + axis,
+                              Format("%s (RMS %.1f counts)", label.c_str(), f.axisRmsCounts[axis]),
+                              Series::Style::kSolid, colour});
+            series.push_back({t, 0, 9 + axis, desired, Series::Style::kDashed, colour});
+        }
+        auto& joint = figure.panels.back().series;
+        joint.push_back({t, 0, 16, Format("%s (RMS %.2f°)", label.c_str(), f.jointRmsDegrees),
+                         Series::Style::kSolid, colour});
+        joint.push_back({t, 0, 15, desired, Series::Style::kDashed, colour});
+        figure.title += Format(
+            "\n%s: %d of %zu samples run, pressure RMS %.4f bar, joint angle "
+            "RMS %.2f°, %d samples saturated",
+            label.c_str(), f.samples, run->log.size(), f.pressureRms, f.jointRmsDegrees,
+            f.saturation.samples);
+    }
+    return figure;
+}
+
+}  // namespace reports

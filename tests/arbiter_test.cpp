@@ -26,12 +26,12 @@ TEST(Arbiter, ScoresAGeneratedCase) {
 
     const ProgramRun run = RunIn(dir.arbiter, ARBITER_PATH);
     EXPECT_EQ(run.status, 0);
-    const std::string fitness = labtest::ReadText(dir.arbiter / "FEval.txt");
+    const std::string fitness = labtest::ReadText(dir.arbiter / runfiles::kFitness.Name());
     EXPECT_EQ(run.console, fitness);
     EXPECT_GT(std::atof(fitness.c_str()), 0.0);
     EXPECT_LT(std::atof(fitness.c_str()), 1.0);
-    EXPECT_EQ(labtest::LineCount(dir.arbiter / "SimALLWeights.txt"), 1327);
-    EXPECT_EQ(labtest::LineCount(dir.arbiter / "SimLOGFuzzyPressures.txt"), 1325);
+    EXPECT_EQ(labtest::LineCount(dir.arbiter / runfiles::kReplayInput.Name()), 1327);
+    EXPECT_EQ(labtest::LineCount(dir.arbiter / runfiles::kFuzzyPressureLog.Name()), 1325);
 
     // The same seed gives the same case, hence the same fitness.
     const auto again = dir.root / "again";
@@ -59,18 +59,21 @@ TEST(Arbiter, AnswersItsOptionsWithoutTouchingAFile) {
     const ProgramRun help = RunIn(dir.arbiter, std::string(ARBITER_PATH) + " --help 2>&1");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.console.rfind("Usage: arbiter\n", 0), 0u) << help.console;
-    EXPECT_NE(help.console.find("FEval.txt                      out: the fitness"),
+    EXPECT_NE(help.console.find((std::string(runfiles::kFitness.Name()) +
+                                 "                      out: the fitness")),
               std::string::npos);
 
     const ProgramRun shown = RunIn(dir.arbiter, std::string(ARBITER_PATH) + " --version 2>&1");
     EXPECT_EQ(shown.status, 0);
     EXPECT_EQ(shown.console, std::string(version::Text()) + "\n");
 
-    const ProgramRun stray = RunIn(dir.arbiter, std::string(ARBITER_PATH) + " KFFile.txt 2>&1");
+    const ProgramRun stray =
+        RunIn(dir.arbiter, std::string(ARBITER_PATH) +
+                               (std::string(" ") + runfiles::kCandidate.Name() + " 2>&1"));
     EXPECT_EQ(stray.status, 2);
     EXPECT_EQ(stray.console,
-              "arbiter: unexpected argument 'KFFile.txt'; it takes none but --help or --version\n"
-              "Try 'arbiter --help'.\n");
+              (std::string("arbiter: unexpected argument '") + runfiles::kCandidate.Name() +
+               "'; it takes none but --help or --version\nTry 'arbiter --help'.\n"));
 
     EXPECT_EQ(Listing(dir.root), before);
 }
@@ -112,35 +115,38 @@ TEST(Arbiter, ExitsWithOneWheneverTheFitnessIsNotFiniteOrAnOutputIsIncomplete) {
                                "an error that is not a finite number"),
               std::string::npos)
         << run.console;
-    EXPECT_EQ(labtest::ReadText(arbiter / "FEval.txt"), "inf\n");
+    EXPECT_EQ(labtest::ReadText(arbiter / runfiles::kFitness.Name()), "inf\n");
 
     // The fuzzy log on a full device: the fitness is written, the exit says
     // an output is incomplete.
     labtest::WriteText(arbiter / runfiles::kRunLog.Name(), log);
-    std::filesystem::remove(arbiter / "SimLOGFuzzyPressures.txt");
-    std::filesystem::create_symlink("/dev/full", arbiter / "SimLOGFuzzyPressures.txt");
+    std::filesystem::remove(arbiter / runfiles::kFuzzyPressureLog.Name());
+    std::filesystem::create_symlink("/dev/full", arbiter / runfiles::kFuzzyPressureLog.Name());
     run = RunIn(arbiter, ARBITER_PATH);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.console.find("SimLOGFuzzyPressures.txt: write failed"), std::string::npos)
+    EXPECT_NE(
+        run.console.find((std::string(runfiles::kFuzzyPressureLog.Name()) + ": write failed")),
+        std::string::npos)
         << run.console;
-    EXPECT_GT(std::atof(labtest::ReadText(arbiter / "FEval.txt").c_str()), 0.0);
+    EXPECT_GT(std::atof(labtest::ReadText(arbiter / runfiles::kFitness.Name()).c_str()), 0.0);
 }
 
 TEST(Arbiter, AReplayInputThatWasNotWrittenIsNotReadBack) {
     const auto arbiter = MadeCase();
     // Reading the full device back would never end.
-    std::filesystem::remove(arbiter / "SimALLWeights.txt");
-    std::filesystem::create_symlink("/dev/full", arbiter / "SimALLWeights.txt");
+    std::filesystem::remove(arbiter / runfiles::kReplayInput.Name());
+    std::filesystem::create_symlink("/dev/full", arbiter / runfiles::kReplayInput.Name());
     const ProgramRun run = RunIn(arbiter, ARBITER_PATH);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.console.find("SimALLWeights.txt: write failed"), std::string::npos)
+    EXPECT_NE(run.console.find((std::string(runfiles::kReplayInput.Name()) + ": write failed")),
+              std::string::npos)
         << run.console;
     EXPECT_NE(run.console.find("No fitness computed: the replay input could not be prepared"),
               std::string::npos);
-    EXPECT_EQ(labtest::ReadText(arbiter / "FEval.txt"), "inf\n");
+    EXPECT_EQ(labtest::ReadText(arbiter / runfiles::kFitness.Name()), "inf\n");
 
     // A log that is not a regular file is not read whole.
-    std::filesystem::remove(arbiter / "SimALLWeights.txt");
+    std::filesystem::remove(arbiter / runfiles::kReplayInput.Name());
     std::filesystem::remove(arbiter / runfiles::kRunLog.Name());
     std::filesystem::create_symlink("/dev/zero", arbiter / runfiles::kRunLog.Name());
     const ProgramRun device = RunIn(arbiter, ARBITER_PATH);

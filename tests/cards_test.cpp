@@ -3,13 +3,17 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "cards/card_session.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
 #include "lab/lab.h"
 #include "lab/lab_state.h"
+#include "lab/plant_file.h"
 #include "platform/clock.h"
 #include "runs/runs.h"
 #include "tests/lab_session.h"
@@ -244,6 +248,35 @@ TEST_F(CardsTest, PressuresConvertFromSensorVoltsInChannelOrder) {
     EXPECT_EQ(lab::Journal()[0].outputs.size(), 12u);
     EXPECT_EQ(lab::Journal()[0].record[0], 12);  // channel count, then trigger mode 0
     EXPECT_EQ(lab::Journal()[0].record[16], 0);
+}
+
+}  // namespace
+
+namespace {
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
+
+// What the console reads and keeps through the card library's session: with
+// the virtual lab, the plant file and the arm the last command left.
+using CardSession = LabSessionTest;
+
+TEST_F(CardSession, KeepsTheArmAndSaysWhatItRefused) {
+    std::filesystem::create_directory("day");
+    lab::SetArmPose({20.0, 30.0, 60.0, 5.0});
+    const lab::Snapshot kept = lab::TakeSnapshot();
+    EXPECT_EQ(cards::EndSession("day"), "");
+    lab::Reset();
+    EXPECT_EQ(cards::BeginSession("day"), "");
+    EXPECT_NEAR(lab::TakeSnapshot().axisPosition[1], kept.axisPosition[1], 1.0);
+
+    WriteText("day/" + std::string(lab::kPlantFileName), "[tool]\nmass_kg = 'heavy'\n");
+    WriteText("day/" + std::string(lab::kArmStateFileName), "not a state\n");
+    const std::string said = cards::BeginSession("day");
+    EXPECT_NE(said.find("mass_kg = 'heavy' is not a number"), std::string::npos) << said;
+    EXPECT_NE(said.find("\nThe virtual lab keeps its built-in plant.\n"), std::string::npos);
+    EXPECT_TRUE(said.ends_with("\nThe virtual arm starts at rest.\n")) << said;
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ float CarriageVelocity(int row) {
 }
 
 void WriteTrajectory(int lines, float firstAngle = 10.0f) {
-    platform::StdioFile file(std::fopen("NeuralFiles/SinTrajectoryALLWeights.txt", "w"));
+    platform::StdioFile file(std::fopen(runfiles::kDynamicTerms.RelativePath(), "w"));
     for (int i = 0; i < lines; ++i) {
         TrajectoryRecord record;
         record.field[0] = firstAngle + 0.05f * float(i);  // rising, inside one bin
@@ -83,7 +83,7 @@ void WriteTrajectory(int lines, float firstAngle = 10.0f) {
 }
 
 void WriteVelocities(int rows) {
-    platform::StdioFile file(std::fopen("NeuralFiles/SinVelocityTrajectoryDesired.txt", "w"));
+    platform::StdioFile file(std::fopen(runfiles::kVelocityTrajectory.RelativePath(), "w"));
     for (int k = 0; k < rows; ++k) {
         std::fprintf(file.get(), "%f\t\t%f\t\t%f\n", double(CarriageVelocity(k)), 0.0, 0.0);
     }
@@ -133,9 +133,9 @@ class ControlRunsTest : public testing::Test {
         labtest::CaseDirectory dir = labtest::MakeCaseDirectory();
         labtest::WriteWeightSet(dir.weights, FieldOneNetwork);
         WriteValveNetworks(LookAheadValveNetwork());
-        ASSERT_TRUE(
-            networks::WriteWeightFile("NeuralFiles/WeightsUpperLink.txt", PassThroughUpperLink()));
-        ASSERT_TRUE(networks::WriteWeightFile("NeuralFiles/WeightsDoubleLink.txt",
+        ASSERT_TRUE(networks::WriteWeightFile(runfiles::kUpperLinkWeights.RelativePath(),
+                                              PassThroughUpperLink()));
+        ASSERT_TRUE(networks::WriteWeightFile(runfiles::kDoubleLinkWeights.RelativePath(),
                                               NetworkWeights::Zero(1, 2, 2)));
         ResetLabWithCardsOpen();
         GoHome();
@@ -200,10 +200,8 @@ TEST_F(ControlRunsTest, RunsSamplesOneToNMinusFourAndLogsEachOnce) {
     }
 
     const std::vector<PressureLogRecord> log = ReadRunLog();
-    const std::vector<std::string> pressures =
-        ReadLines("NeuralFiles/ALLTrajectoryActualPressureValues.txt");
-    const std::vector<std::string> encoders =
-        ReadLines("NeuralFiles/ALLTrajectoryActualEncoders.txt");
+    const std::vector<std::string> pressures = ReadLines(runfiles::kRunPressureLog.RelativePath());
+    const std::vector<std::string> encoders = ReadLines(runfiles::kRunEncoderLog.RelativePath());
     ASSERT_EQ(log.size(), std::size_t(n - 4));
     ASSERT_EQ(pressures.size(), std::size_t(n - 4));
     ASSERT_EQ(encoders.size(), std::size_t(n - 4));
@@ -213,8 +211,8 @@ TEST_F(ControlRunsTest, RunsSamplesOneToNMinusFourAndLogsEachOnce) {
         EXPECT_EQ(encoders[j - 1].substr(encoders[j - 1].rfind('\t') + 1), std::to_string(j));
         EXPECT_GT(log[j - 1].measured[0], 0.0f);  // read back at every sample
     }
-    EXPECT_TRUE(fs::exists("NeuralFiles/LogTimeALL.txt"));
-    EXPECT_EQ(fs::file_size("NeuralFiles/LogTimeALL.txt"), 0u);
+    EXPECT_TRUE(fs::exists(runfiles::kRunTimeLog.RelativePath()));
+    EXPECT_EQ(fs::file_size(runfiles::kRunTimeLog.RelativePath()), 0u);
     ExpectArmStopped();
 }
 
@@ -222,7 +220,7 @@ TEST_F(ControlRunsTest, TheLastTwoSamplesLookAheadAtComputedPressures) {
     // The PONNET predictions are constant when field 1 is, so every sample's
     // look-ahead is flat and the valve command must be the same throughout.
     const int n = 10;
-    platform::StdioFile file(std::fopen("NeuralFiles/SinTrajectoryALLWeights.txt", "w"));
+    platform::StdioFile file(std::fopen(runfiles::kDynamicTerms.RelativePath(), "w"));
     for (int i = 0; i < n; ++i) {
         TrajectoryRecord record;
         record.field[0] = 10.0f + 0.05f * float(i);
@@ -247,7 +245,7 @@ TEST_F(ControlRunsTest, ShortTrajectoriesAreRefusedAndStillStopTheArm) {
     for (int n : {4, 0, -1}) {  // an empty file reads as one line; -1: text that is no record
         SCOPED_TRACE(testing::Message() << n << " lines");
         if (n < 0) {
-            labtest::WriteText("NeuralFiles/SinTrajectoryALLWeights.txt", "garbage\n");
+            labtest::WriteText(runfiles::kDynamicTerms.RelativePath(), "garbage\n");
         } else {
             WriteTrajectory(n);
         }
@@ -257,13 +255,14 @@ TEST_F(ControlRunsTest, ShortTrajectoriesAreRefusedAndStillStopTheArm) {
         const runs::RunResult result = Capture(Neural);
         EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
         EXPECT_EQ(result.timing.samples, 0);
-        EXPECT_NE(captured.find("Run not started: ./NeuralFiles/SinTrajectoryALLWeights.txt "
-                                "gives no sample to run ("),
-                  std::string::npos)
+        EXPECT_NE(
+            captured.find((std::string("Run not started: ./") +
+                           runfiles::kDynamicTerms.RelativePath() + " gives no sample to run (")),
+            std::string::npos)
             << captured;
         EXPECT_EQ(labtest::LineCount(runfiles::kRunLog.RelativePath()), 0);
-        EXPECT_EQ(labtest::LineCount("NeuralFiles/ALLTrajectoryActualEncoders.txt"), 0);
-        EXPECT_EQ(labtest::LineCount("NeuralFiles/ALLTrajectoryActualPressureValues.txt"), 0);
+        EXPECT_EQ(labtest::LineCount(runfiles::kRunEncoderLog.RelativePath()), 0);
+        EXPECT_EQ(labtest::LineCount(runfiles::kRunPressureLog.RelativePath()), 0);
         ExpectArmStopped();
     }
 }
@@ -315,7 +314,7 @@ TEST_F(ControlRunsTest, AStopBeforeSampleKEndsTheLoopAndStillLogsEverySample) {
                 EXPECT_GT(line.measured[0], 0.0f);
             }
         }
-        EXPECT_EQ(labtest::LineCount("NeuralFiles/ALLTrajectoryActualEncoders.txt"), n - 4);
+        EXPECT_EQ(labtest::LineCount(runfiles::kRunEncoderLog.RelativePath()), n - 4);
         ExpectArmStopped();
         lab::ReleaseEmergencyStop();
         lab::HoldLimitSwitch(1, 0, 0);
@@ -417,8 +416,8 @@ TEST(RunOutcome, OnlyARunThatDidNotSimplyCompleteHasALine) {
 // The logs of a run, by name, as bytes.
 std::vector<std::string> RunLogs() {
     std::vector<std::string> logs;
-    for (const char* name : {runfiles::kRunLog.Name(), "ALLTrajectoryActualEncoders.txt",
-                             "ALLTrajectoryActualPressureValues.txt", "LogTimeALL.txt"}) {
+    for (const char* name : {runfiles::kRunLog.Name(), runfiles::kRunEncoderLog.Name(),
+                             runfiles::kRunPressureLog.Name(), runfiles::kRunTimeLog.Name()}) {
         logs.push_back(labtest::ReadText(fs::path("NeuralFiles") / name));
     }
     return logs;
@@ -430,26 +429,27 @@ TEST_F(ControlRunsTest, ARunThatCannotStartDrivesNothingAndKeepsThePreviousLogs)
         const char* what;
         void (*spoil)();
         std::string message;
-        const char* problem;
+        std::string problem;
         bool logsKept;  // a log that cannot be written follows others opened before it
     };
     const Case cases[] = {
         {"valve network missing", [] { fs::remove("NeuralFiles/WeightsANNET3.txt"); },
          "Run not started: WeightsANNET3.txt did not load\n", "WeightsANNET3.txt did not load",
          true},
-        {"velocity file missing",
-         [] { fs::remove("NeuralFiles/SinVelocityTrajectoryDesired.txt"); },
-         "Dosya Ac\375lmad\375 SinVelocityTrajectoryDesired\n"
-         "Run not started: SinVelocityTrajectoryDesired.txt could not be opened\n",
-         "SinVelocityTrajectoryDesired.txt could not be opened", true},
-        {"trajectory missing", [] { fs::remove("NeuralFiles/SinTrajectoryALLWeights.txt"); },
-         "Dosya Ac\375lmad\375 DesiredPressureTrajectory\n"
-         "Run not started: SinTrajectoryALLWeights.txt could not be opened\n",
-         "SinTrajectoryALLWeights.txt could not be opened", true},
+        {"velocity file missing", [] { fs::remove(runfiles::kVelocityTrajectory.RelativePath()); },
+         (std::string("Dosya Ac\375lmad\375 SinVelocityTrajectoryDesired\nRun not started: ") +
+          runfiles::kVelocityTrajectory.Name() + " could not be opened\n"),
+         (std::string(runfiles::kVelocityTrajectory.Name()) + " could not be opened"), true},
+        {"trajectory missing", [] { fs::remove(runfiles::kDynamicTerms.RelativePath()); },
+         (std::string("Dosya Ac\375lmad\375 DesiredPressureTrajectory\nRun not started: ") +
+          runfiles::kDynamicTerms.Name() + " could not be opened\n"),
+         (std::string(runfiles::kDynamicTerms.Name()) + " could not be opened"), true},
         {"velocity file too short", [] { WriteVelocities(n - 4); },
-         "Run not started: SinVelocityTrajectoryDesired.txt has 6 lines, the trajectory "
-         "needs 7\n",
-         "SinVelocityTrajectoryDesired.txt has 6 lines, the trajectory needs 7", true},
+         (std::string("Run not started: ") + runfiles::kVelocityTrajectory.Name() +
+          " has 6 lines, the trajectory needs 7\n"),
+         (std::string(runfiles::kVelocityTrajectory.Name()) +
+          " has 6 lines, the trajectory needs 7"),
+         true},
         {"log cannot be written",
          [] {
              fs::remove(runfiles::kRunLog.RelativePath());
@@ -471,7 +471,7 @@ TEST_F(ControlRunsTest, ARunThatCannotStartDrivesNothingAndKeepsThePreviousLogs)
         lab::EnableJournal(true);
         const runs::RunResult result = Capture(Hybrid);
         EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
-        EXPECT_STREQ(result.problem, c.problem);
+        EXPECT_EQ(result.problem, c.problem);
         EXPECT_EQ(result.timing.samples, 0);
         EXPECT_TRUE(EndsWith(captured, c.message)) << captured;
         if (c.logsKept) {
@@ -500,12 +500,12 @@ TEST_F(ControlRunsTest, ALogThatFailsMidRunLeavesTheOtherLogsWhole) {
     const int n = 404;  // enough lines to overflow the failing log's buffer
     WriteTrajectory(n);
     WriteVelocities(n);
-    fs::create_symlink("/dev/full", "NeuralFiles/ALLTrajectoryActualPressureValues.txt");
+    fs::create_symlink("/dev/full", runfiles::kRunPressureLog.RelativePath());
     const runs::RunResult result = Capture(Neural);
     EXPECT_EQ(result.end, RunEnd::kCompleted);
     EXPECT_FALSE(result.logsWritten);
     EXPECT_NE(captured.find("Run logs not written completely.\n"), std::string::npos);
-    EXPECT_EQ(labtest::LineCount("NeuralFiles/ALLTrajectoryActualEncoders.txt"), n - 4);
+    EXPECT_EQ(labtest::LineCount(runfiles::kRunEncoderLog.RelativePath()), n - 4);
     EXPECT_EQ(labtest::LineCount(runfiles::kRunLog.RelativePath()), n - 4);
 }
 
@@ -594,10 +594,11 @@ TEST_F(ControlRunsTest, LabRunRunsEachActionAndSaysHowItEnded) {
 
     // A run that cannot start says why and leaves the last run's logs alone.
     const std::vector<std::string> before = RunLogs();
-    fs::remove("NeuralFiles/WeightsDoubleLink.txt");
+    fs::remove(runfiles::kDoubleLinkWeights.RelativePath());
     run = RunLabRun("neural");
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("Run not started: WeightsDoubleLink.txt did not load\n"),
+    EXPECT_NE(run.output.find((std::string("Run not started: ") +
+                               runfiles::kDoubleLinkWeights.Name() + " did not load\n")),
               std::string::npos)
         << run.output;
     EXPECT_TRUE(EndsWith(run.output, "lab-run: neural: 0 samples, not started\n")) << run.output;
@@ -610,8 +611,9 @@ TEST_F(ControlRunsTest, LabRunTriesAFuzzyVectorFromAFile) {
     WriteVelocities(12);
     ASSERT_EQ(RunLabRun("hybrid").status, 0);
     const std::vector<PressureLogRecord> builtIn = ReadRunLog();
-    labtest::WriteText("KFFile.txt", "0 0 0 0 0 0 0 0 0 0\n");  // an even blend
-    ASSERT_EQ(RunLabRun("hybrid --fuzzy-vector KFFile.txt").status, 0);
+    labtest::WriteText(runfiles::kCandidate.Name(), "0 0 0 0 0 0 0 0 0 0\n");  // an even blend
+    ASSERT_EQ(
+        RunLabRun((std::string("hybrid --fuzzy-vector ") + runfiles::kCandidate.Name())).status, 0);
     const std::vector<PressureLogRecord> even = ReadRunLog();
     ASSERT_EQ(even.size(), builtIn.size());
     for (std::size_t j = 0; j < even.size(); ++j) {
@@ -628,7 +630,8 @@ TEST_F(ControlRunsTest, LabRunTriesAFuzzyVectorFromAFile) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output, "lab-run: nan.txt: K4 is nan, not a finite number\n");
     EXPECT_FALSE(fs::exists(runfiles::kRunLog.RelativePath()));
-    EXPECT_EQ(RunLabRun("neural --fuzzy-vector KFFile.txt").status, 2);
+    EXPECT_EQ(
+        RunLabRun((std::string("neural --fuzzy-vector ") + runfiles::kCandidate.Name())).status, 2);
     EXPECT_EQ(RunLabRun("fly").status, 2);
     EXPECT_EQ(RunLabRun("--duration 4000 manual").status, 2);
 }

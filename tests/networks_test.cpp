@@ -13,6 +13,7 @@
 #include <string>
 
 #include "lab/plant_parameters.h"
+#include "runfiles/catalogue.h"
 
 namespace {
 
@@ -158,7 +159,7 @@ TEST_F(Networks, ActivationsSaturateWithoutNaN) {
     upper.InputWeight(0, 0) = 1.0f;
     upper.outputWeights = {2.0f};
     upper.outputBiases = {0.5f};
-    Write("WeightsUpperLink.txt", upper);
+    Write(runfiles::kUpperLinkWeights.Name(), upper);
     UpperLinkModel link;
     LoadPrinting(link, true);
     EXPECT_EQ(UpperVolts(link, 1e30f), 2.5f);  // unscaled: 0.5 + tanh × 2
@@ -171,7 +172,8 @@ TEST_F(Networks, ActivationsSaturateWithoutNaN) {
 // (weight 0.5, bias 0.25), the block of output 1 (weight -1, bias 0.125),
 // neuron 0's input weights (1 from velocity 1, 0 from velocity 2), its bias.
 TEST_F(Networks, DoubleLinkTakesEachOutputFromItsOwnBlockTimesFifteen) {
-    WriteText("WeightsDoubleLink.txt", "1\n0\n0\n0\n0\n2\n0.5\n0.25\n-1\n0.125\n1\n0\n0\n");
+    WriteText(runfiles::kDoubleLinkWeights.Name(),
+              "1\n0\n0\n0\n0\n2\n0.5\n0.25\n-1\n0.125\n1\n0\n0\n");
     DoubleLinkModel model;
     LoadPrinting(model, true);
     const float cases[][3] = {
@@ -186,13 +188,13 @@ TEST_F(Networks, DoubleLinkTakesEachOutputFromItsOwnBlockTimesFifteen) {
 
 TEST_F(Networks, HeaderFillersAndUnusedUpperLinkInputsDoNotMatter) {
     const std::string body = "0.5\n0.25\n";  // output weight, output bias
-    WriteText("WeightsUpperLink.txt", "1 0 0 0 0 1\n" + body + "2\n0.1\n");
+    WriteText(runfiles::kUpperLinkWeights.Name(), "1 0 0 0 0 1\n" + body + "2\n0.1\n");
     UpperLinkModel plain;
     LoadPrinting(plain, true);
 
     // Odd header fillers, three inputs whose extra weights are huge, and
     // trailing text that is never read.
-    WriteText("WeightsUpperLink.txt",
+    WriteText(runfiles::kUpperLinkWeights.Name(),
               "1\nnan\n-1e30\n-5\n2147483647\n3\n" + body + "2 1e30 -1e30\n0.1\ngarbage");
     UpperLinkModel odd;
     LoadPrinting(odd, true);
@@ -210,8 +212,9 @@ TEST_F(Networks, WrittenWeightsReadBackIdentically) {
             x = value(engine) * std::pow(10.0f, value(engine));
         }
     }
-    Write("WeightsDoubleLink.txt", w);
-    const auto back = networks::LoadWeightFile(PathOf("WeightsDoubleLink.txt"), {2, 2, 2}, "");
+    Write(runfiles::kDoubleLinkWeights.Name(), w);
+    const auto back =
+        networks::LoadWeightFile(PathOf(runfiles::kDoubleLinkWeights.Name()), {2, 2, 2}, "");
     ASSERT_TRUE(back);
     EXPECT_EQ(back->hiddenCount, 20);
     EXPECT_EQ(back->inputCount, 2);
@@ -250,9 +253,9 @@ TEST_F(Networks, MissingFilesPrintTheirMessagesAndYieldZeroVolts) {
 
     DoubleLinkModel doubleLink;
     EXPECT_EQ(LoadPrinting(doubleLink, false),
-              "Dosya Ac\375lmad\375 WeightsDoubleLink.txt\n"
-              "Weight file ./NeuralFiles/WeightsDoubleLink.txt not loaded: cannot open it (No "
-              "such file or directory)\n");
+              (std::string("Dosya Ac\375lmad\375 ") + runfiles::kDoubleLinkWeights.Name() +
+               "\nWeight file ./" + runfiles::kDoubleLinkWeights.RelativePath() +
+               " not loaded: cannot open it (No such file or directory)\n"));
     float shoulder = -99, elbow = -99;
     doubleLink.Evaluate(1, 1, shoulder, elbow);
     EXPECT_EQ(shoulder, 0.0f);
@@ -260,9 +263,9 @@ TEST_F(Networks, MissingFilesPrintTheirMessagesAndYieldZeroVolts) {
 
     UpperLinkModel upper;
     EXPECT_EQ(LoadPrinting(upper, false),
-              "Dosya Ac\375lmad\375 WeightsUpperLink.txt\n"
-              "Weight file ./NeuralFiles/WeightsUpperLink.txt not loaded: cannot open it (No "
-              "such file or directory)\n");
+              (std::string("Dosya Ac\375lmad\375 ") + runfiles::kUpperLinkWeights.Name() +
+               "\nWeight file ./" + runfiles::kUpperLinkWeights.RelativePath() +
+               " not loaded: cannot open it (No such file or directory)\n"));
     EXPECT_EQ(UpperVolts(upper, 1), 0.0f);
 }
 
@@ -291,17 +294,17 @@ TEST_F(Networks, UnusableFilesAreNamedWithTheirProblemAndNotLoaded) {
         EXPECT_EQ(AnnetVolts(model, 1, 2, 3, 0, 0, 0), 0.0f);
     }
 
-    WriteText("WeightsDoubleLink.txt", "1\n0\n0\n0\n0\n3\n");
+    WriteText(runfiles::kDoubleLinkWeights.Name(), "1\n0\n0\n0\n0\n3\n");
     DoubleLinkModel doubleLink;
     EXPECT_EQ(LoadPrinting(doubleLink, false),
-              "Weight file ./NeuralFiles/WeightsDoubleLink.txt not loaded: input count 3 is not "
-              "the 2 this network takes\n");
+              (std::string("Weight file ./") + runfiles::kDoubleLinkWeights.RelativePath() +
+               " not loaded: input count 3 is not the 2 this network takes\n"));
 
-    WriteText("WeightsUpperLink.txt", "1\n0\n0\n0\n0\n0\n");
+    WriteText(runfiles::kUpperLinkWeights.Name(), "1\n0\n0\n0\n0\n0\n");
     UpperLinkModel upper;
     EXPECT_EQ(LoadPrinting(upper, false),
-              "Weight file ./NeuralFiles/WeightsUpperLink.txt not loaded: input count 0 is below "
-              "the 1 this network needs\n");
+              (std::string("Weight file ./") + runfiles::kUpperLinkWeights.RelativePath() +
+               " not loaded: input count 0 is below the 1 this network needs\n"));
 }
 
 // The demo networks are what the control runs drive the virtual lab with:

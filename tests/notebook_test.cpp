@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 
 namespace {
@@ -244,7 +245,7 @@ class NotebookTools : public testing::Test {
         ASSERT_EQ(RunTool(MAKE_DEMO_DATA, "lab").status, 0);
         ASSERT_EQ(RunTool(MAKE_DEMO_NETWORKS, "--dir lab").status, 0);
         ASSERT_EQ(RunTool(TRAJGEN, "--sine --dir lab").status, 0);
-        const fs::path trajectory = "lab/NeuralFiles/SinTrajectoryALLWeights.txt";
+        const fs::path trajectory = (std::string("lab/") + runfiles::kDynamicTerms.RelativePath());
         std::ifstream in(trajectory);
         std::string text, line;
         for (int i = 0; i < 30 && std::getline(in, line); ++i) {
@@ -314,23 +315,26 @@ TEST_F(NotebookTools, RestoreRefusesAChangedFileUnlessForcedAndArchivesWhatItRep
     const labtest::ToolRun run = RunTool(LAB_RUN, "--dir lab neural");
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     const std::string id = IdOf(run);
-    const std::string trajectory = ReadText("lab/NeuralFiles/SinTrajectoryALLWeights.txt");
-    WriteText("lab/NeuralFiles/SinTrajectoryALLWeights.txt", "a trajectory of today\n");
+    const std::string trajectory =
+        ReadText((std::string("lab/") + runfiles::kDynamicTerms.RelativePath()));
+    WriteText((std::string("lab/") + runfiles::kDynamicTerms.RelativePath()),
+              "a trajectory of today\n");
     fs::remove("lab/NeuralFiles/WeightsANNET2.txt");
 
     const labtest::ToolRun refused = RunTool(LAB_NOTEBOOK, "--dir lab restore " + id);
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err,
-              "lab-notebook: NeuralFiles/SinTrajectoryALLWeights.txt differs from the archived "
-              "copy; not restoring (--force replaces it, archiving the current file)\n");
-    EXPECT_EQ(ReadText("lab/NeuralFiles/SinTrajectoryALLWeights.txt"), "a trajectory of today\n");
+    EXPECT_EQ(refused.err, (std::string("lab-notebook: ") + runfiles::kDynamicTerms.RelativePath() +
+                            " differs from the archived copy; not restoring (--force replaces it, "
+                            "archiving the current file)\n"));
+    EXPECT_EQ(ReadText((std::string("lab/") + runfiles::kDynamicTerms.RelativePath())),
+              "a trajectory of today\n");
     EXPECT_FALSE(fs::exists("lab/NeuralFiles/WeightsANNET2.txt"));
 
     const labtest::ToolRun forced = RunTool(LAB_NOTEBOOK, "--dir lab restore --force " + id);
     EXPECT_EQ(forced.status, 0) << forced.err;
     EXPECT_NE(forced.out.find("lab-notebook: restored 2 files of " + id), std::string::npos)
         << forced.out;
-    EXPECT_EQ(ReadText("lab/NeuralFiles/SinTrajectoryALLWeights.txt"), trajectory);
+    EXPECT_EQ(ReadText((std::string("lab/") + runfiles::kDynamicTerms.RelativePath())), trajectory);
     EXPECT_TRUE(fs::exists("lab/NeuralFiles/WeightsANNET2.txt"));
 
     // The replaced trajectory is kept by the restore's own entry.
@@ -339,7 +343,8 @@ TEST_F(NotebookTools, RestoreRefusesAChangedFileUnlessForcedAndArchivesWhatItRep
         notebook::List("lab", Where(&notebook::Filter::action, "lab-notebook restore"), problem)
             .value();
     ASSERT_EQ(restores.size(), 1u);
-    const auto kept = notebook::ArchivedInput("lab", restores[0].id, "SinTrajectoryALLWeights.txt");
+    const auto kept =
+        notebook::ArchivedInput("lab", restores[0].id, runfiles::kDynamicTerms.Name());
     ASSERT_TRUE(kept);
     EXPECT_EQ(ReadText(*kept), "a trajectory of today\n");
 }

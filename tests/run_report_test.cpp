@@ -180,7 +180,8 @@ TEST(RunReport, TrainingRecordingsShowEachProcedureAndWhereOneStopped) {
     ASSERT_EQ(RunTool(LAB_RUN, "--dir lab pressure-training").status, 0);
     SpeedUpTheCarriage();
     ASSERT_EQ(RunTool(LAB_RUN, "--dir lab combined-training").status, 1);
-    const ToolRun run = Report("--width 1000 --height 1000 lab training.png");
+    // Wide enough for the legends beside the panels.
+    const ToolRun run = Report("--width 1400 --height 1000 lab training.png");
     ASSERT_EQ(run.status, 0) << run.err;
     const Picture picture = Load("training.png");
     ASSERT_TRUE(picture.pixels);
@@ -300,6 +301,39 @@ TEST(RunReport, AnInterruptedReportEndsGnuplotAndLeavesNoPicture) {
               std::string::npos);
     EXPECT_FALSE(fs::exists("search.png"));
     EXPECT_FALSE(fs::exists("search.png.partial"));
+}
+
+// The figures and the report of a run come from the trajectory it ran
+// along: the notebook's copy after the trajectory was replaced; a log the
+// notebook does not know is refused against a newer trajectory, unless the
+// trajectory is named.
+TEST(RunReport, FiguresComeFromTheTrajectoryTheRunRanAlong) {
+    PrepareHybridRun(120);
+    const ToolRun ran = RunTool(RUN_FIGURES, "--dir lab");
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    ASSERT_EQ(RunTool(TRAJGEN, "--ramp --dir lab").status, 0);
+    EXPECT_EQ(RunTool(RUN_FIGURES, "--dir lab").out, ran.out);
+    ASSERT_EQ(Report("--kind run lab run.png").status, 0);
+    const std::string script = labtest::ReadText("run.gp");
+    EXPECT_NE(script.find("Hybrid (neuro-fuzzy) run in lab/NeuralFiles, notebook entry "),
+              std::string::npos);
+    EXPECT_NE(script.find("trajectory as archived with the run"), std::string::npos);
+    EXPECT_NE(script.find("fuzzy vector K0..K9 "), std::string::npos);
+
+    fs::remove_all("lab/Archive");
+    const std::string refusal =
+        "lab/NeuralFiles/LogALLANNETPressures.txt is not in the notebook and "
+        "lab/NeuralFiles/SinTrajectoryALLWeights.txt is newer than it, so not provably what it "
+        "ran on (name the trajectory with --trajectory FILE)\n";
+    const ToolRun refused = RunTool(RUN_FIGURES, "--dir lab");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "run-figures: " + refusal);
+    EXPECT_EQ(Report("--kind run lab run.png").err, "run-report: " + refusal);
+    const ToolRun named =
+        RunTool(RUN_FIGURES, "--dir lab --trajectory lab/NeuralFiles/SinTrajectoryALLWeights.txt");
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_NE(named.out, ran.out);  // the ramp is not the sine the run ran along
 }
 
 TEST(RunReport, MissingOrMalformedFilesAreNamedAndNoPictureIsWritten) {

@@ -1,3 +1,4 @@
+#include "runfiles/catalogue.h"
 // The training actions of lab-run: summary line and exit status.
 #include <gtest/gtest.h>
 
@@ -56,14 +57,15 @@ TEST(TrainingLabRun, ActionsSayWhatTheyRecordedAndWhere) {
     EXPECT_EQ(Summary(combined.output), "lab-run: combined-training: 0 samples, not started");
 
     // A velocity file of text that is no record drives nothing.
-    std::FILE* garbage = std::fopen("NeuralFiles/SinVelocityTrajectoryDesired.txt", "w");
+    std::FILE* garbage = std::fopen(runfiles::kVelocityTrajectory.RelativePath(), "w");
     std::fputs("<html>not a trajectory</html>\n", garbage);
     std::fclose(garbage);
     for (const char* action : {"velocity-test", "combined-training"}) {
         const Outcome refused = LabRun(action);
         EXPECT_EQ(refused.status, 1) << action;
-        EXPECT_NE(refused.output.find("not started: ./NeuralFiles/SinVelocityTrajectoryDesired.txt "
-                                      "gives no sample to run (1 record"),
+        EXPECT_NE(refused.output.find((std::string("not started: ./") +
+                                       runfiles::kVelocityTrajectory.RelativePath() +
+                                       " gives no sample to run (1 record")),
                   std::string::npos)
             << refused.output;
         EXPECT_EQ(Summary(refused.output),

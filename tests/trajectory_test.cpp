@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "runfiles/catalogue.h"
 #include "runfiles/run_files.h"
 
 namespace {
@@ -274,14 +275,15 @@ TEST_F(Trajectory, ToolRefusesValuesOutsideThePanelLimits) {
 TEST_F(Trajectory, ToolWritesIntoDirAndReportsWriteErrors) {
     fs::create_directory("lab");
     EXPECT_EQ(RunTool("--step --sine --amplitude -200 --frequency 15 --dir lab"), 0);
-    EXPECT_EQ(Rows("lab/NeuralFiles/SinTrajectoryALLWeights.txt").size(), 1329u);
+    EXPECT_EQ(Rows(runfiles::kDynamicTerms.In("lab").c_str()).size(), 1329u);
     EXPECT_EQ(RunTool("--dir missing"), 1);
 
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full";
     }
-    fs::remove("lab/NeuralFiles/SinVelocityTrajectoryDesired.txt");
-    fs::create_symlink("/dev/full", "lab/NeuralFiles/SinVelocityTrajectoryDesired.txt");
+    fs::remove((std::string("lab/") + runfiles::kVelocityTrajectory.RelativePath()));
+    fs::create_symlink("/dev/full",
+                       (std::string("lab/") + runfiles::kVelocityTrajectory.RelativePath()));
     EXPECT_EQ(RunTool("--ramp --dir lab"), 1);
 }
 

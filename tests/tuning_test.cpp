@@ -77,7 +77,7 @@ class ArbiterReplay {
         labtest::WorkingDirectory here(dir.arbiter);
         EXPECT_TRUE(replay::LoadModels(kEvaluatorWeightDirectory, models_));
         EXPECT_TRUE(evaluator::PrepareSimulationInput());
-        platform::StdioFile trajectory(std::fopen("SimALLWeights.txt", "r"));
+        platform::StdioFile trajectory(std::fopen(runfiles::kReplayInput.Name(), "r"));
         runfiles::ReadAll(trajectory.get(), trajectory_);
         platform::StdioFile log(std::fopen(runfiles::kRunLog.Name(), "r"));
         runfiles::ReadAll(log.get(), measured_);
@@ -138,13 +138,14 @@ TEST(InProcessFitness, GivesArbitersFEvalText) {
         platform::VirtualClockScope noPauses;
         labtest::WorkingDirectory here(dir.arbiter);
         for (const Candidate& k : vectors) {
-            platform::StdioFile file(std::fopen("KFFile.txt", "w"));
+            platform::StdioFile file(std::fopen(runfiles::kCandidate.Name(), "w"));
             ASSERT_TRUE(runfiles::WriteCandidates(file.get(), k.data()));
             file.reset();
             testing::internal::CaptureStdout();
             evaluator::RunEvaluation();
             testing::internal::GetCapturedStdout();
-            ASSERT_EQ(labtest::ReadText("FEval.txt"), tuning::FitnessText(inProcess.Of(k)));
+            ASSERT_EQ(labtest::ReadText(runfiles::kFitness.Name()),
+                      tuning::FitnessText(inProcess.Of(k)));
         }
     }
     tuning::ArbiterFitness program(ARBITER_PATH, dir.arbiter.string(), 60);
@@ -348,12 +349,12 @@ TEST(TuneFuzzy, TunesWritesKFFileAndArbiterAgrees) {
 
     // arbiter, run there next, scores the written vector as reported.
     ASSERT_EQ(RunIn(dir.arbiter, ARBITER_PATH).status, 0);
-    EXPECT_EQ(labtest::ReadText(dir.arbiter / "FEval.txt"), match[2].str() + "\n");
+    EXPECT_EQ(labtest::ReadText(dir.arbiter / runfiles::kFitness.Name()), match[2].str() + "\n");
 
     // The same seed, the same vector; through arbiter, the same text.
-    const std::string tuned = labtest::ReadText(dir.arbiter / "KFFile.txt");
+    const std::string tuned = labtest::ReadText(dir.arbiter / runfiles::kCandidate.Name());
     ASSERT_EQ(RunIn(dir.arbiter, tool + " --budget 3000").status, 0);
-    EXPECT_EQ(labtest::ReadText(dir.arbiter / "KFFile.txt"), tuned);
+    EXPECT_EQ(labtest::ReadText(dir.arbiter / runfiles::kCandidate.Name()), tuned);
     const labtest::ProgramRun via =
         RunIn(dir.root, tool + " --budget 3 --via-arbiter arbiter --arbiter " + ARBITER_PATH +
                             " --progress arbiter/via.csv");
@@ -452,7 +453,8 @@ TEST(TuneFuzzy, ReplacesItsFilesWholeAndNeverADevice) {
     ASSERT_EQ(RunIn(dir.arbiter, tool).status, 0);
     EXPECT_NE(labtest::ReadText(dir.arbiter / "tune-progress.csv"), "evaluation,best\n1,0.5\n");
     EXPECT_FALSE(std::filesystem::exists(dir.arbiter / "tune-progress.csv.new"));
-    EXPECT_FALSE(std::filesystem::exists(dir.arbiter / "KFFile.txt.new"));
+    EXPECT_FALSE(
+        std::filesystem::exists(dir.arbiter / (std::string(runfiles::kCandidate.Name()) + ".new")));
 }
 
 }  // namespace

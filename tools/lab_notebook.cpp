@@ -6,16 +6,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "figures/run_inputs.h"
 #include "notebook/notebook.h"
 #include "platform/stdio_file.h"
+#include "reports/report.h"
 #include "runfiles/catalogue.h"
 #include "tools/command_line.h"
 
@@ -156,6 +160,38 @@ std::vector<std::string> DifferingInputs(const std::vector<notebook::Manifest>& 
         }
     }
     return differing;
+}
+
+// The runs' curves overlaid, each against the trajectory it ran along (the
+// copies the notebook keeps), drawn into `picture` by run-report's library.
+int CompareReport(const fs::path& dir, const std::vector<std::string>& ids,
+                  const std::string& picture) {
+    reports::Request request;
+    request.input = dir;
+    request.output = picture;
+    request.kind = reports::Kind::kRun;
+    for (const std::string& id : ids) {
+        std::string problem;
+        const auto inputs = figures::ArchivedRunInputs(dir, id, problem);
+        if (!inputs) {
+            std::fprintf(stderr, "lab-notebook: %s\n", problem.c_str());
+            return kFailed;
+        }
+        // Named in the legends by the time of the entry, the id's first part.
+        request.runs.push_back(reports::RunFilesOf(*inputs, id.substr(0, id.find('-'))));
+    }
+    std::ostringstream errors;
+    int interruptedBy = 0;
+    if (!reports::WriteReport(request, errors, &interruptedBy)) {
+        std::fprintf(stderr, "lab-notebook: %s", errors.str().c_str());
+        if (interruptedBy != 0) {
+            std::signal(interruptedBy, SIG_DFL);
+            std::raise(interruptedBy);
+        }
+        return kFailed;
+    }
+    std::printf("report     %s\n", picture.c_str());
+    return 0;
 }
 
 int Compare(const fs::path& dir, const std::vector<std::string>& ids) {
@@ -426,6 +462,9 @@ int main(int argc, char** argv) {
     CLI::App* compare = app.add_subcommand(
         "compare", "key figures side by side, and the settings and inputs that differ");
     compare->add_option("ID", ids)->required()->expected(2, 1000);
+    std::string report;
+    compare->add_option("--report", report,
+                        "draw the runs' curves overlaid into this picture (.png, .pdf or .svg)");
 
     bool force = false;
     CLI::App* restore = app.add_subcommand(
@@ -457,7 +496,8 @@ int main(int argc, char** argv) {
         return Show(dir, id);
     }
     if (*compare) {
-        return Compare(dir, ids);
+        const int status = Compare(dir, ids);
+        return status != 0 || report.empty() ? status : CompareReport(dir, ids, report);
     }
     if (*restore) {
         return Restore(dir, id, force, std::vector<std::string>(argv + 1, argv + argc));

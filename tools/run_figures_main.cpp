@@ -1,19 +1,26 @@
 // run-figures: how closely a control run followed its trajectory, on one
 // line a script can read.
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "figures/figures.h"
+#include "figures/run_inputs.h"
 #include "tools/command_line.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: run-figures [--tsv] [--dir D]\n"
+    "Usage: run-figures [--tsv] [--dir D] [--trajectory FILE]\n"
     "\n"
     "Reads the log of the last control run in D (default .),\n"
-    "NeuralFiles/LogALLANNETPressures.txt, and the trajectory it ran,\n"
-    "NeuralFiles/SinTrajectoryALLWeights.txt, and prints\n"
+    "NeuralFiles/LogALLANNETPressures.txt, and the trajectory it ran along: the\n"
+    "copy the lab notebook keeps of it (the notebook in D or the nearest directory\n"
+    "above holding Archive/; the log is found by its SHA-256), or, for a log the\n"
+    "notebook does not know, NeuralFiles/SinTrajectoryALLWeights.txt when it is\n"
+    "not newer than the log (else it is refused, naming both files); --trajectory\n"
+    "names the trajectory file instead. Prints\n"
     "  samples N pressure-rms P joint-rms J saturated S valve-saturated V\n"
     "  pressure-saturated D\n"
     "N the samples the loop ran (a run stopped early logs zeros after its last\n"
@@ -28,22 +35,28 @@ constexpr const char* kUsage =
     "saturated, valve-saturated, pressure-saturated.\n"
     "\n"
     "Exit status: 0 with the line printed, 1 when a file is missing or holds no\n"
-    "sample that ran, 2 on a usage error.\n";
+    "sample that ran or the trajectory the run ran along is not known, 2 on a usage\n"
+    "error.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app("", "run-figures");
     tools::UseConventions(app, kUsage);
-    std::string dir = ".";
+    std::string dir = ".", trajectory;
     bool tsv = false;
     tools::AddText(app, "--dir", dir);
+    tools::AddText(app, "--trajectory", trajectory);
     app.add_flag("--tsv", tsv);
     if (const auto exit = tools::Parse(app, argc, argv)) {
         return *exit;
     }
     std::string problem;
-    const auto figures = figures::ReadRunFigures(dir, problem);
+    const auto inputs = figures::FindRunInputs(
+        dir, trajectory.empty() ? std::nullopt : std::optional<std::filesystem::path>(trajectory),
+        problem);
+    const auto figures =
+        inputs ? figures::ReadRunFigures(inputs->log, inputs->trajectory, problem) : std::nullopt;
     if (!figures) {
         std::fprintf(stderr, "run-figures: %s\n", problem.c_str());
         return 1;

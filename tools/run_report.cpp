@@ -24,7 +24,10 @@ constexpr const char* kUsage =
     "              per muscle desired and measured pressure and the valve command;\n"
     "              shoulder, elbow and carriage counts against the desired counts;\n"
     "              the muscle-driven joint against the trajectory; a marker where\n"
-    "              a run stopped early\n"
+    "              a run stopped early. The trajectory is the one the run ran\n"
+    "              along: the lab notebook's copy (the notebook in PATH or above it,\n"
+    "              the log found by its SHA-256), else NeuralFiles/'s when it is not\n"
+    "              newer than the log (else refused); --trajectory names it\n"
     "  evaluation  PATH is an arbiter working directory: own-bin and blended\n"
     "              predictions against the measured pressures, the blend weight\n"
     "              over the bin phase, the fitness\n"
@@ -44,6 +47,8 @@ constexpr const char* kUsage =
     "\n"
     "Options:\n"
     "  --kind KIND     run, evaluation, search, training or experiment\n"
+    "  --trajectory FILE  run: the trajectory file the run ran along (the desired\n"
+    "                  counts beside it, or PATH's)\n"
     "  --width PX      picture width in pixels, 320 to 10000 (default 1600; PDF: 96 px\n"
     "                  to the inch)\n"
     "  --height PX     picture height in pixels, 240 to 10000 (default 300 per row of\n"
@@ -56,13 +61,14 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string kind;
+    std::string kind, trajectory;
     long width = reports::kDefaultWidth, height = 0;
     std::string input, output;
     CLI::App app("", "run-report");
     tools::UseConventions(app, kUsage);
     tools::AddChoice(app, "--kind", kind,
                      {"run", "evaluation", "search", "training", "experiment"});
+    tools::AddText(app, "--trajectory", trajectory);
     tools::AddWhole(app, "--width", width, 320, 10000);
     tools::AddWhole(app, "--height", height, 240, 10000);
     tools::AddText(app, "PATH", input)->required();
@@ -80,6 +86,9 @@ int main(int argc, char** argv) {
     request.output = output;
     if (!kind.empty()) {
         request.kind = reports::KindFromName(kind);
+    }
+    if (!trajectory.empty()) {
+        request.trajectory = trajectory;
     }
     request.width = int(width);
     if (height > 0) {
