@@ -83,6 +83,12 @@ TEST(LabLock, ASecondCommandIsRefusedWithTheHoldersPidAndNothingIsWritten) {
                     std::filesystem::is_empty(lab / "NeuralFiles"));
         EXPECT_FALSE(std::filesystem::exists(lab / runfiles::kFitness.Name()));
         EXPECT_FALSE(std::filesystem::exists(lab / runfiles::kCandidate.Name()));
+        // Writing the built-in vector to a named file is no lab command: lab
+        // days started side by side do it in their shared directory.
+        const labtest::ToolRun vector = labtest::RunTool(
+            "(cd " + d + " && " + TUNE_FUZZY + " --write-built-in vector.txt)", "");
+        EXPECT_EQ(vector.status, 0) << vector.err;
+        EXPECT_TRUE(std::filesystem::exists(lab / "vector.txt"));
     }
     // Once the holder has gone, the directory is free again.
     EXPECT_EQ(labtest::RunTool(std::string(TRAJGEN) + " --sine --dir " + d, "").status, 0);

@@ -172,6 +172,18 @@ int main(int argc, char** argv) {
             app, "--via-arbiter scores DIR/LogALLANNETPressures.txt and takes no LOG");
     }
 
+    const tuning::Candidate builtIn = fuzzy::kHybridRunVector;
+    // Writing the built-in vector touches only the file named, not a lab,
+    // so it takes no lock: lab days started side by side check their seed
+    // this way in one shared directory.
+    if (!builtInFile.empty()) {
+        if (WriteCandidateFile(builtInFile, builtIn)) {
+            return 0;
+        }
+        std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", builtInFile.c_str());
+        return kFailure;
+    }
+
     // The working directory receives KFFile.txt and the progress; with
     // --via-arbiter, DIR receives every candidate.
     const auto lock = labdir::LabLock::Take(".", "tune-fuzzy");
@@ -184,14 +196,6 @@ int main(int argc, char** argv) {
         return kFailure;
     }
 
-    const tuning::Candidate builtIn = fuzzy::kHybridRunVector;
-    if (!builtInFile.empty()) {
-        if (WriteCandidateFile(builtInFile, builtIn)) {
-            return 0;
-        }
-        std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", builtInFile.c_str());
-        return kFailure;
-    }
     // The search is archived in the notebook of the lab directory, the one
     // holding NeuralFiles/ above the working directory (or above DIR).
     namespace fs = std::filesystem;
