@@ -1,6 +1,5 @@
 // The session of the virtual lab: its plant file and the arm it keeps.
 #include "cards/card_session.h"
-
 #include "lab/lab.h"
 #include "lab/plant_file.h"
 
