@@ -21,6 +21,11 @@ constexpr int kMeasuredField = PressureLogRecord::kMeasuredField;
 constexpr int kValveField = PressureLogRecord::kValveField;
 constexpr int kCountField = PressureLogRecord::kCountField;
 
+// "1 sample", "3 samples".
+std::string SampleCount(int samples) {
+    return Format("%d sample%s", samples, samples == 1 ? "" : "s");
+}
+
 }  // namespace
 
 std::optional<LoadedRun> LoadRun(const RunFiles& files, std::string& error) {
@@ -139,15 +144,15 @@ std::optional<Figure> RunFigure(const RunFiles& files, std::string& error) {
             {0, 0, 1 + m, "desired pressure", Series::Style::kDashed, desiredColour}};
         if (saturation.pressureByMuscle[m] > 0) {
             panel.series.push_back({2, 0, 1 + 2 * m,
-                                    Format("desired beyond 0 to %g bar (%d samples)",
-                                           arm::kSupplyBar, saturation.pressureByMuscle[m]),
+                                    Format("desired beyond 0 to %g bar (%s)", arm::kSupplyBar,
+                                           SampleCount(saturation.pressureByMuscle[m]).c_str()),
                                     Series::Style::kMarks, kSaturationColour});
         }
         if (saturation.valveByMuscle[m] > 0) {
             panel.series.push_back(
                 {2, 0, 2 + 2 * m,
-                 Format("valve command beyond 0 to %g V (%d samples)",
-                        arm::kValveCommandCeilingVolts, saturation.valveByMuscle[m]),
+                 Format("valve command beyond 0 to %g V (%s)", arm::kValveCommandCeilingVolts,
+                        SampleCount(saturation.valveByMuscle[m]).c_str()),
                  Series::Style::kRightAxisMarks, kSaturationColour});
         }
         panel.stopAt = stopAt;
@@ -182,11 +187,11 @@ std::optional<Figure> RunFigure(const RunFiles& files, std::string& error) {
 
     figure.title = Format(
         "%s\n%d of %zu samples run (%.2f s), %s; pressure RMS %.4f bar over the four muscles, "
-        "joint angle RMS %.2f°; %d samples saturated",
+        "joint angle RMS %.2f°; %s saturated",
         files.heading.c_str(), run.samples, log->size(), seconds,
         stopped ? Format("stopped early after sample %d", int((*log)[lastRun][0])).c_str()
                 : "completed",
-        run.pressureRms, jointRms, saturation.samples);
+        run.pressureRms, jointRms, SampleCount(saturation.samples).c_str());
     figure.tables = {std::move(asked), std::move(done), std::move(beyond)};
     return figure;
 }
@@ -265,9 +270,9 @@ std::optional<Figure> OverlayFigure(const std::vector<RunFiles>& runs, std::stri
         joint.push_back({t, 0, 15, desired, Series::Style::kDashed, colour});
         figure.title += Format(
             "\n%s: %d of %zu samples run, pressure RMS %.4f bar, joint angle "
-            "RMS %.2f°, %d samples saturated",
+            "RMS %.2f°, %s saturated",
             label.c_str(), f.samples, run->log.size(), f.pressureRms, f.jointRmsDegrees,
-            f.saturation.samples);
+            SampleCount(f.saturation.samples).c_str());
     }
     return figure;
 }
