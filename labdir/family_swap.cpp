@@ -106,6 +106,11 @@ std::string FinishOne(const std::string& dir, const std::string& staging) {
     std::vector<std::string> completed;
     Entry entry;
     while (journal >> entry.inode >> entry.name) {
+        // The journal names files of `dir` only: a name that leads elsewhere
+        // is a damaged journal, never a rename outside the lab.
+        if (entry.name.find('/') != std::string::npos || entry.name == "." || entry.name == "..") {
+            break;
+        }
         const std::string target = Path(dir, entry.name), staged = Path(staging, entry.name);
         struct stat now {};
         const bool targetExists = lstat(target.c_str(), &now) == 0;
@@ -122,6 +127,10 @@ std::string FinishOne(const std::string& dir, const std::string& staging) {
                    why + "; kept in " + staging + " for the next command";
         }
         completed.push_back(entry.name);
+    }
+    if (!journal.eof()) {
+        return "the " + family + " family a killed run began replacing has a damaged journal in " +
+               staging + "; kept there, the family may be mixed";
     }
     fs::remove_all(staging, error);
     return "completed the " + family + " family a killed run was replacing" +

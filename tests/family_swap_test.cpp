@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -156,6 +157,20 @@ TEST(FamilySwap, AKillAtAnyMomentLeavesTheOldFamilyOrTheNewOneOnceTheLockIsTaken
     // The kills did land inside commits, or the test proved nothing.
     EXPECT_GT(mixedAtKill, 0);
     EXPECT_GE(completions, mixedAtKill);
+}
+
+TEST(FamilySwap, AJournalNamingAFileOutsideTheLabIsDamagedAndMovesNothing) {
+    fs::create_directories("NeuralFiles/.new-test");
+    std::ofstream("NeuralFiles/.new-test/W.txt") << "staged";
+    struct stat staged {};
+    ASSERT_EQ(stat("NeuralFiles/.new-test/W.txt", &staged), 0);
+    std::ofstream("outside.txt") << "kept";
+    std::ofstream("NeuralFiles/.new-test/.journal") << staged.st_ino << " ../outside.txt\n";
+    const std::vector<std::string> lines = labdir::FinishInterruptedSwaps("NeuralFiles");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("has a damaged journal"), std::string::npos) << lines[0];
+    EXPECT_EQ(labtest::ReadText("outside.txt"), "kept");
+    EXPECT_EQ(labtest::ReadText("NeuralFiles/.new-test/W.txt"), "staged");
 }
 
 }  // namespace
