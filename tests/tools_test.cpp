@@ -37,6 +37,13 @@ TEST(Tools, UnknownOptionsAreNamedAndNothingIsWritten) {
     }
 }
 
+TEST(Tools, AnUnknownOptionIsNamedBeforeTheArgumentsItLeftMissing) {
+    const ToolRun run = RunTool(RUN_REPORT, "--bogus");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "run-report: unknown option '--bogus'\nTry 'run-report --help'.\n");
+    EXPECT_EQ(RunTool(RUN_REPORT, "").err, "run-report: missing PATH\nTry 'run-report --help'.\n");
+}
+
 TEST(Tools, BadValuesSayWhatIsAllowed) {
     EXPECT_EQ(RunTool(MAKE_DEMO_DATA, "--samples 3 .").err,
               "make-demo-data: samples '3' is not a whole number from 6 to 1000000\n"

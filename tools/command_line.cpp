@@ -154,6 +154,15 @@ std::optional<int> Parse(CLI::App& app, int argc, const char* const* argv) {
         app.parse(argc, argv);
     } catch (const CLI::Success& success) {
         return app.exit(success);
+    } catch (const CLI::RequiredError& error) {
+        // A misspelt option leaves a required argument unmet: name the
+        // option, the cause, rather than the argument.
+        for (const std::string& word : app.remaining(true)) {
+            if (word.size() > 1 && word[0] == '-') {
+                return UsageError(app, "unknown option '" + word + "'");
+            }
+        }
+        return UsageError(app, Reason(error));
     } catch (const CLI::ParseError& error) {
         return UsageError(app, Reason(error));
     }
