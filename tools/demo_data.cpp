@@ -32,13 +32,18 @@ class Uniform {
     std::mt19937 engine_;
 };
 
-// Pressure (bar) of a muscle at joint angle theta (degrees): muscles 1 and 4
-// tighten as the angle grows, 2 and 3 as it falls; a muscle that pulls
-// (set `b` of its networks) holds a little more pressure.
+// Pressure (bar) of a muscle at joint angle theta (degrees), roughly as the
+// virtual lab's muscles hold the joint: at the homing pressures (3.7 bar in
+// muscles 1 and 4, 4.2 in 2 and 3) it rests near -2.4 degrees and turns 8.9
+// degrees per bar of differential pressure. Muscles 1 and 4 tighten as the
+// angle grows, 2 and 3 as it falls; a muscle that pulls (set `b` of its
+// networks) holds a little more pressure.
 double PressureLaw(int muscle, double theta, bool pulling) {
-    const double slope = (muscle == 1 || muscle == 4) ? 0.04 : -0.04;
+    const bool pullsPositive = muscle == 1 || muscle == 4;
+    const double slope = pullsPositive ? 0.03 : -0.03;
     const double scale = (muscle <= 2) ? 1.0 : 0.85;
-    return 3.0 + scale * slope * theta + (pulling ? 0.15 : -0.15);
+    const double homing = pullsPositive ? 3.7 : 4.2;
+    return homing + scale * slope * (theta + 2.4) + (pulling ? 0.2 : -0.2);
 }
 
 // A network of one bin and set: small random weights, the output bias chosen
