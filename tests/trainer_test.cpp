@@ -87,6 +87,11 @@ TEST(TrainerValves, FitsEachMuscleAndReportsThroughTheWrittenNetworks) {
     float volts = 0.0f;
     model.Evaluate({2.5f, 2.5f, 2.5f, 0.0f, 0.0f, 0.0f}, volts);
     EXPECT_NEAR(volts, 5.0, 0.2);
+    // Asked for 2.0 bar now and 2.3 next, it gives the voltage that makes
+    // that step, 2 (2.0 + 0.3 / 0.3) = 6 V, so that the pressure measured on
+    // the next sample is the one wanted there.
+    model.Evaluate({2.0f, 2.3f, 2.51f, 0.3f, 0.51f, 0.015f}, volts);
+    EXPECT_NEAR(volts, 6.0, 0.3);
     EXPECT_FALSE(fs::exists("NeuralFiles/WeightsANNET1.txt.new"));
 
     // The same seed gives the same files; the CSV lists the four networks.

@@ -2,9 +2,12 @@
 // procedure's excitation files. Line q of a file holds the valve voltage
 // the card accepted on sample q, the pressure measured on the sample after
 // (the pressure that voltage produced) and a slope. The network learns the
-// voltage from the produced pressures as the control runs present desired
-// ones: the pressure now, next and after next, the one- and two-step
-// differences and the forward slope over 20 ms.
+// voltage of sample q as the control runs ask for it, from the desired
+// pressures of this sample and the next two: the pressure read on sample q
+// (before the voltage acts, line q - 1), the one it produced and the one
+// after, with the one- and two-step differences and the forward slope over
+// 20 ms. A run's valves then bring each sample's measured pressure to that
+// sample's desired one, not to the one before.
 #include <array>
 #include <filesystem>
 
@@ -31,12 +34,12 @@ struct ValveSample {
 
 std::vector<ValveSample> ValveSamples(const std::vector<std::vector<double>>& rows) {
     std::vector<ValveSample> samples;
-    for (std::size_t q = 0; q + 2 < rows.size(); ++q) {
+    for (std::size_t q = 1; q + 1 < rows.size(); ++q) {
         ValveSample s;
-        const float p0 = float(rows[q][1]);
-        const float p1 = float(rows[q + 1][1]);
+        const float p0 = float(rows[q - 1][1]);
+        const float p1 = float(rows[q][1]);
         // The slope towards the next sample, as the control runs give it.
-        s.inputs = networks::ValveInputsOf(p0, p1, float(rows[q + 2][1]),
+        s.inputs = networks::ValveInputsOf(p0, p1, float(rows[q + 1][1]),
                                            (p1 - p0) / float(arm::kSamplePeriodMs));
         s.volts = float(rows[q][0]);
         samples.push_back(s);
