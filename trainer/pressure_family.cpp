@@ -2,8 +2,11 @@
 // pressures. The counts become replay records exactly as the evaluator
 // derives them (six-decimal rounding included), record d is paired with the
 // pressures of log record d, and each sample goes, for each muscle, to the
-// network of its own bin and direction set, which is the network the
-// evaluator's own-bin prediction uses for it.
+// two networks the evaluator predicts it with: that of its own bin and
+// direction set, and the neighbour on the nearer side of the bin that the
+// fuzzy blend mixes in. A network is thus fitted on every angle it is asked
+// about, its own bin and the nearer halves of the bins beside it, and not
+// left to extrapolate where the blend leans on it most.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -34,6 +37,9 @@ const NetworkShape kPressureShape{PonnetModel::kInputs, PonnetModel::kHidden, 1,
 struct PressureSample {
     runfiles::TrajectoryRecord record;
     float flag;
+    // The bin and direction flag of the sample's neighbour pass.
+    int neighbourBin;
+    float neighbourFlag;
     float measured[kMuscles];
 };
 
@@ -110,6 +116,11 @@ std::optional<std::vector<PressureSample>> PressureSamples(
         PressureSample s;
         s.record = records[d];
         s.flag = flags[d];
+        // As the evaluator chooses it: the bin below up to phase 2, with the
+        // flag of the sample on that side.
+        const bool below = replay::BinPhase(s.record.field[0]) <= 2;
+        s.neighbourBin = PonnetModel::BinOf(s.record.field[0], below ? -1 : +1);
+        s.neighbourFlag = below ? flags[d - 1] : flags[d + 1];
         for (int m = 0; m < kMuscles; ++m) {
             s.measured[m] = log[d].measured[m];
         }
@@ -163,13 +174,19 @@ class PressureTrainer {
             const PressureSample& s = samples_[n];
             const int bin = PonnetModel::BinOf(s.record.field[0], 0);
             for (int m = 1; m <= kMuscles; ++m) {
-                bins_[m - 1][PonnetModel::SetOf(m, s.flag)][bin].push_back(n);
+                const int set = PonnetModel::SetOf(m, s.flag);
+                const int neighbourSet = PonnetModel::SetOf(m, s.neighbourFlag);
+                bins_[m - 1][set][bin].push_back(n);
+                // At the table's ends the neighbour is the bin itself.
+                if (s.neighbourBin != bin || neighbourSet != set) {
+                    bins_[m - 1][neighbourSet][s.neighbourBin].push_back(n);
+                }
             }
         }
     }
 
-    // The group a bin's network is fitted on: its own samples when they are
-    // enough, else the nearest bins around it in the same set that hold
+    // The group a bin's network is fitted on: the samples it predicts when
+    // they are enough, else the nearest bins around it in the same set that hold
     // enough, else every sample of the muscle. Nothing when even those are
     // too few.
     std::optional<Group> GroupOf(int muscle, int set, int bin) const {
@@ -210,7 +227,7 @@ class PressureTrainer {
 
     const GroupFit& FitOf(const Group& group) const { return fits_.at(group); }
 
-    const std::vector<int>& OwnSamples(int muscle, int set, int bin) const {
+    const std::vector<int>& SamplesOf(int muscle, int set, int bin) const {
         return bins_[muscle - 1][set][bin];
     }
     const std::vector<PressureSample>& Samples() const { return samples_; }
@@ -227,6 +244,9 @@ class PressureTrainer {
                 const auto& bin = bins_[group.muscle - 1][group.set][b];
                 rows.insert(rows.end(), bin.begin(), bin.end());
             }
+            // A sample can serve two bins of the window.
+            std::sort(rows.begin(), rows.end());
+            rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
         }
         const int network =
             ((group.muscle * (kSets + 1) + group.set) * kBins + group.low) * kBins + group.high;
@@ -248,7 +268,8 @@ class PressureTrainer {
 
     std::vector<PressureSample> samples_;
     TrainingOptions options_;
-    // Sample indices per muscle, set and bin.
+    // Sample indices per muscle, set and bin: those the bin's network
+    // predicts, as their own bin's or as their neighbour.
     std::array<std::array<std::array<std::vector<int>, kBins>, kSets>, kMuscles> bins_;
     std::map<Group, GroupFit> fits_;
 };
@@ -356,8 +377,8 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
         return report;
     }
 
-    // Errors through the models, on each network's own bin and set: the
-    // samples the runs and the evaluator give it.
+    // Errors through the models, on the samples each network predicts, own
+    // bin or neighbour, asked as the evaluator asks it.
     for (int m = 1; m <= kMuscles; ++m) {
         PonnetModel model(m, kConsoleWeightDirectory);
         if (!model.LoadWeights()) {
@@ -372,13 +393,15 @@ FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
                 network.file = NetworkFile(m, bin, set);
                 network.unit = "bar";
                 double trainingSum = 0.0, heldOutSum = 0.0;
-                for (int n : trainer.OwnSamples(m, set, bin)) {
+                for (int n : trainer.SamplesOf(m, set, bin)) {
                     const PressureSample& s = trainer.Samples()[n];
+                    const int ownBin = PonnetModel::BinOf(s.record.field[0], 0);
+                    const bool own = ownBin == bin && PonnetModel::SetOf(m, s.flag) == set;
                     float input[PonnetModel::kInputSize];
                     std::copy(std::begin(s.record.field), std::end(s.record.field), input);
-                    input[PonnetModel::kInputs] = s.flag;
+                    input[PonnetModel::kInputs] = own ? s.flag : s.neighbourFlag;
                     float predicted = 0.0f;
-                    model.Evaluate(input, &predicted, 0);
+                    model.Evaluate(input, &predicted, own ? 0 : s.neighbourBin - ownBin);
                     const double miss = double(predicted) - s.measured[m - 1];
                     if (Contains(fit.heldOut, n)) {
                         heldOutSum += miss * miss;

@@ -80,10 +80,10 @@ struct PressureRecordings {
 };
 // kPonnetGeneralWeights and the 288 per-bin files: the run's
 // motion as replay records, each paired with its measured pressures and
-// given to the network of its bin and direction set, as the evaluator
-// selects them. A bin and set with fewer than kMinPressureSamples samples
-// gets a network fitted on the nearest bins of the same set that together
-// have enough.
+// given to the two networks the evaluator predicts it with: that of its bin
+// and direction set, and the neighbour on the nearer side of its bin. A bin
+// and set with fewer than kMinPressureSamples samples gets a network fitted
+// on the nearest bins of the same set that together have enough.
 inline constexpr int kMinPressureSamples = 40;
 FamilyReport TrainPressureNetworks(const PressureRecordings& recordings,
                                    const TrainingOptions& options);
