@@ -307,8 +307,9 @@ TEST(TrainerPressure, FitsTheVisitedBinsAndFillsTheOthersFromTheirNeighbours) {
     // The bin above the swing's top (20 to 24 degrees) holds no sample of
     // its own, but the blend asks its network about 18 to 19 degrees, the
     // samples it is fitted on.
-    const auto above = std::find_if(report.networks.begin(), report.networks.end(),
-                                    [](const auto& n) { return n.file == "WeightsPONNET/420b.txt"; });
+    const auto above =
+        std::find_if(report.networks.begin(), report.networks.end(),
+                     [](const auto& n) { return n.file == "WeightsPONNET/420b.txt"; });
     ASSERT_NE(above, report.networks.end());
     EXPECT_EQ(above->fallback, "");
     EXPECT_GE(above->trainingSamples + above->heldOutSamples, trainer::kMinPressureSamples);
