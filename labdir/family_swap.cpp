@@ -8,7 +8,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <utility>
+
+#include "platform/stdio_file.h"
 
 namespace labdir {
 namespace {
@@ -92,9 +95,9 @@ bool WriteJournal(const std::string& staging, const std::vector<Entry>& entries)
 std::string FinishOne(const std::string& dir, const std::string& staging) {
     const std::string family =
         fs::path(staging).filename().string().substr(std::strlen(kStagingPrefix));
-    std::ifstream journal(Path(staging, kJournalName));
+    const std::string journalPath = Path(staging, kJournalName);
     std::error_code error;
-    if (!journal) {
+    if (!fs::exists(journalPath, error)) {
         fs::remove_all(staging, error);
         if (error) {
             return "the unfinished " + family + " files of a killed run in " + staging +
@@ -103,9 +106,12 @@ std::string FinishOne(const std::string& dir, const std::string& staging) {
         return "removed the unfinished " + family +
                " files of a killed run; the family was left as it was";
     }
+    std::string problem;
+    const std::optional<std::string> text = platform::ReadWholeFile(journalPath, problem);
+    std::istringstream journal(text.value_or(""));
     std::vector<std::string> completed;
     Entry entry;
-    while (journal >> entry.inode >> entry.name) {
+    while (text && journal >> entry.inode >> entry.name) {
         // The journal names files of `dir` only: a name that leads elsewhere
         // is a damaged journal, never a rename outside the lab.
         if (entry.name.find('/') != std::string::npos || entry.name == "." || entry.name == "..") {
@@ -128,7 +134,7 @@ std::string FinishOne(const std::string& dir, const std::string& staging) {
         }
         completed.push_back(entry.name);
     }
-    if (!journal.eof()) {
+    if (!text || !journal.eof()) {
         return "the " + family + " family a killed run began replacing has a damaged journal in " +
                staging + "; kept there, the family may be mixed";
     }

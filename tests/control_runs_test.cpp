@@ -504,7 +504,9 @@ TEST_F(ControlRunsTest, ALogThatFailsMidRunLeavesTheOtherLogsWhole) {
     const runs::RunResult result = Capture(Neural);
     EXPECT_EQ(result.end, RunEnd::kCompleted);
     EXPECT_FALSE(result.logsWritten);
-    EXPECT_NE(captured.find("Run logs not written completely.\n"), std::string::npos);
+    EXPECT_NE(captured.find("Run logs not written completely: " +
+                            std::string(runfiles::kRunPressureLog.path) + "\n"),
+              std::string::npos);
     EXPECT_EQ(labtest::LineCount(runfiles::kRunEncoderLog.RelativePath()), n - 4);
     EXPECT_EQ(labtest::LineCount(runfiles::kRunLog.RelativePath()), n - 4);
 }
