@@ -35,6 +35,10 @@ std::string StatusProblem(const struct stat& status) {
 }  // namespace
 
 std::string ReadWholeProblem(std::FILE* file) {
+    // A stream in memory (fmemopen) holds no more than memory already does.
+    if (fileno(file) < 0) {
+        return "";
+    }
     struct stat status {};
     if (fstat(fileno(file), &status) != 0) {
         return "is not a regular file";
