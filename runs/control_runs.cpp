@@ -12,6 +12,7 @@
 #include "arm/arm.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
+#include "labdir/family_swap.h"
 #include "model/fuzzy_supervisor.h"
 #include "model/ponnet_model.h"
 #include "model/replay.h"
@@ -58,6 +59,18 @@ struct Networks {
 // constructed; every network reports its own trouble. Writes the first one
 // that did not load into `problem` and returns false, or returns true.
 bool BuildNetworks(Networks& nets, char (&problem)[runs::kProblemCapacity]) {
+    // Loaded while no command replaces a family, here or where links lead.
+    std::string refusal;
+    const auto held = labdir::FamilyReadLock::Take(
+        {runfiles::kValveWeights.Path(1), runfiles::kValveWeights.Path(2),
+         runfiles::kValveWeights.Path(3), runfiles::kValveWeights.Path(4),
+         runfiles::kDoubleLinkWeights.path, runfiles::kUpperLinkWeights.path,
+         runfiles::kPonnetDirectory},
+        refusal);
+    if (!held) {
+        std::snprintf(problem, sizeof problem, "%s", refusal.c_str());
+        return false;
+    }
     const auto note = [&problem](bool loaded, const char* format, int number = 0) {
         if (!loaded && problem[0] == '\0') {
             char file[64];
