@@ -71,9 +71,10 @@ constexpr const char* kUsage =
     "           breakpoint; with ramp it moves there linearly from the previous one\n"
     "  characterise  homes the arm, runs a standard set of experiments (valve\n"
     "           steps, slow sweeps, motor steps, the arm's sine motion, the rest with\n"
-    "           and without 0.5 kg more on the tool) and prints the plant's measured\n"
-    "           figures beside their targets and sources; the recordings go to --out\n"
-    "           DIR (default characterisation)\n"
+    "           and without 0.5 kg more on the tool, joint steps up and down with\n"
+    "           the braid friction off) and prints the plant's measured figures\n"
+    "           beside their targets and sources; the recordings go to --out DIR\n"
+    "           (default characterisation)\n"
     "\n"
     "and two that move nothing:\n"
     "\n"
@@ -440,6 +441,23 @@ void AddPayloadFigure(const std::string& dir, experiments::Characterisation& she
                              target, "the plant's static balance"});
 }
 
+// The data sheet's damping figure: joint steps up and down with the braid
+// friction off, which would otherwise hold the joint until the braid
+// settles and leave only a creep to measure.
+void AddDampingFigure(const std::string& dir, experiments::Characterisation& sheet) {
+    const lab::plant::Parameters given = lab::Plant();
+    lab::plant::Parameters frictionless = given;
+    for (int i = 0; i < lab::plant::kSlipElements; ++i) {
+        frictionless.slipContractingNewtonsPerBar[i] = 0.0;
+        frictionless.slipStretchingNewtonsPerBar[i] = 0.0;
+    }
+    lab::SetPlant(frictionless);
+    const double ratio = experiments::JointStepDampingRatio(dir, sheet.failure);
+    lab::SetPlant(given);
+    sheet.figures.push_back({"damping ratio, positive to negative joint step", ratio, "", ">= 1.5",
+                             "three-element model, braid friction off (Serres et al. 2009)"});
+}
+
 Ending Characterise(const Options& options) {
     Ending ending;
     std::vector<std::array<float, 3>> velocities;
@@ -455,6 +473,9 @@ Ending Characterise(const Options& options) {
         experiments::Characterise(options.characteriseDir, velocities);
     if (sheet.failure.empty()) {
         AddPayloadFigure(options.characteriseDir, sheet);
+    }
+    if (sheet.failure.empty()) {
+        AddDampingFigure(options.characteriseDir, sheet);
     }
     std::printf("\nPlant data sheet (recordings in %s)\n%s", options.characteriseDir.c_str(),
                 experiments::DataSheet(sheet).c_str());
