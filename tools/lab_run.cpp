@@ -215,7 +215,11 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
     ending.files.assign(std::begin(runs::kRunLogFiles), std::end(runs::kRunLogFiles));
     ending.figures = runs::RunFigures(result);
     // The samples run that asked what the arm cannot do, said when there are
-    // any.
+    // any. A run refused at its start left the earlier run's logs, which are
+    // not this run's to report.
+    if (result.end == runs::RunEnd::kRefusedAtStart) {
+        return ending;
+    }
     std::string problem;
     if (const auto run = figures::ReadRunFigures(".", problem);
         run && run->saturation.samples > 0) {
