@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "arm/arm.h"
 #include "experiments/experiment.h"
 #include "experiments/recording.h"
+#include "platform/stdio_file.h"
 
 namespace experiments {
 
@@ -50,7 +50,11 @@ bool RunInto(const std::string& dir, const char* name, const Schedule& schedule,
                   (result.recordingWritten ? " was stopped early" : " could not be recorded");
         return false;
     }
-    std::ifstream in(settings.recording);
+    const std::optional<std::string> whole = platform::ReadWholeFile(settings.recording, failure);
+    if (!whole) {
+        return false;
+    }
+    std::istringstream in(*whole);
     std::string text;
     std::getline(in, text);  // the header
     recording.clear();

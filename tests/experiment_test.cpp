@@ -209,7 +209,12 @@ TEST(ExperimentCommand, SameScheduleFromTheSameStateGivesTheSameBytes) {
 
     const labtest::ToolRun refused = labtest::RunTool(LAB_RUN, "experiment missing.txt");
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "lab-run: cannot open missing.txt\n");
+    EXPECT_EQ(refused.err, "lab-run: missing.txt: missing\n");
+    // A schedule beyond what is read whole is refused before it is read.
+    labtest::WriteText("huge.txt", "");
+    std::filesystem::resize_file("huge.txt", platform::kReadWholeLimit + 1);
+    EXPECT_EQ(labtest::RunTool(LAB_RUN, "experiment huge.txt").err,
+              "lab-run: huge.txt: holds 268435457 bytes, more than the 268435456 read whole\n");
     labtest::WriteText("bad.txt", "0 valve1 4\n10 valve9 1\n");
     EXPECT_EQ(labtest::RunTool(LAB_RUN, "experiment bad.txt").err,
               "lab-run: bad.txt: line 2: channel 'valve9' is not one of valve1 .. valve4, motor1 "

@@ -215,7 +215,11 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
     ending.files.assign(std::begin(runs::kRunLogFiles), std::end(runs::kRunLogFiles));
     ending.figures = runs::RunFigures(result);
     // The samples run that asked what the arm cannot do, said when there are
-    // any.
+    // any. A run refused at its start left the earlier run's logs, which are
+    // not this run's to report.
+    if (result.end == runs::RunEnd::kRefusedAtStart) {
+        return ending;
+    }
     std::string problem;
     if (const auto run = figures::ReadRunFigures(".", problem);
         run && run->saturation.samples > 0) {
@@ -346,17 +350,13 @@ Ending CombinedTraining(const Options& options) {
 // Reads the schedule before anything moves; a schedule that does not parse
 // is named with its line.
 bool ReadSchedule(const std::string& path, experiments::Schedule& schedule) {
-    platform::StdioFile file(std::fopen(path.c_str(), "r"));
-    if (!file) {
-        std::fprintf(stderr, "lab-run: cannot open %s\n", path.c_str());
+    std::string problem;
+    const std::optional<std::string> text = platform::ReadWholeFile(path, problem);
+    if (!text) {
+        std::fprintf(stderr, "lab-run: %s\n", problem.c_str());
         return false;
     }
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) {
-        text.append(buffer, n);
-    }
-    if (const std::string wrong = experiments::ParseSchedule(text, schedule); !wrong.empty()) {
+    if (const std::string wrong = experiments::ParseSchedule(*text, schedule); !wrong.empty()) {
         std::fprintf(stderr, "lab-run: %s: %s\n", path.c_str(), wrong.c_str());
         return false;
     }
