@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <system_error>
+#include <utility>
 
 #include "version/version.h"
 
@@ -87,12 +88,12 @@ std::string Reason(const CLI::ParseError& error) {
 
 }  // namespace
 
-void UseConventions(CLI::App& app, const char* usage) {
+void UseConventions(CLI::App& app, std::string usage) {
     app.set_help_flag("--help", "show this text");
     app.set_version_flag("--version", std::string(version::Text()), "show the version");
-    if (usage != nullptr) {
-        app.formatter_fn(
-            [usage](const CLI::App*, const std::string&, CLI::AppFormatMode) { return usage; });
+    if (!usage.empty()) {
+        app.formatter_fn([usage = std::move(usage)](const CLI::App*, const std::string&,
+                                                    CLI::AppFormatMode) { return usage; });
     }
     // Words the tool does not know are named after parsing (see Parse), so
     // that an unknown option is told apart from a surplus argument.

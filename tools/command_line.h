@@ -32,9 +32,9 @@ namespace tools {
 inline constexpr int kUsageError = 2;
 
 // Gives `app` the shared conventions. Call it before declaring options and
-// actions, which take them over. `usage` is the text --help prints; without
-// one, --help prints what CLI11 makes of the declarations.
-void UseConventions(CLI::App& app, const char* usage);
+// actions, which take them over. `usage` is the text --help prints; when it
+// is empty, --help prints what CLI11 makes of the declarations.
+void UseConventions(CLI::App& app, std::string usage);
 
 // --name R: a finite number within [low, high].
 CLI::Option* AddReal(CLI::App& app, const std::string& name, float& value, float low, float high);

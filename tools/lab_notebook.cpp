@@ -436,7 +436,7 @@ int RebuildIndex(const fs::path& dir) {
 
 int main(int argc, char** argv) {
     CLI::App app(kDescription, "lab-notebook");
-    tools::UseConventions(app, nullptr);
+    tools::UseConventions(app, "");
     std::string dir = ".";
     tools::AddText(app, "--dir", dir)
         ->description("the lab directory holding Archive/ (default .)");

@@ -38,92 +38,97 @@ constexpr int kStopped = 1;
 constexpr float kManualDurationMs = 1000.0f;
 constexpr float kManualLongestMs = 3000.0f;
 
-constexpr const char* kUsage =
-    "Usage: lab-run [options] ACTION\n"
-    "\n"
-    "Opens the cards of the virtual lab as the console's start-up does and runs one\n"
-    "action in the working directory, whose NeuralFiles/ holds the weights and the\n"
-    "trajectory:\n"
-    "\n"
-    "  home     HomeMuscles, then GoHome (the \"Go Home\" action)\n"
-    "  hybrid   GoHome, HomeMuscles, then the neuro-fuzzy hybrid run\n"
-    "  neural   GoHome, HomeMuscles, then the neural-only run\n"
-    "  manual   the manual motor command, then the manual pressure command\n"
-    "\n"
-    "and the training-data procedures, which print where their files went:\n"
-    "\n"
-    "  calibrate          the motor offset calibration (no homing, no files)\n"
-    "  motor-training     the scripted motor excitation and its three training files\n"
-    "  velocity-test      the link networks driven open-loop from the velocity file\n"
-    "  pressure-training  the valve excitation of each muscle and its training file\n"
-    "  combined-training  motors and muscles through all six networks, recorded\n"
-    "\n"
-    "Their summary lists the files written; calibrate counts seconds, not samples.\n"
-    "A training file that could not be written makes the exit status 1.\n"
-    "\n"
-    "an open-loop experiment and the plant's data sheet:\n"
-    "\n"
-    "  experiment SCHEDULE  applies the valve and motor commands of SCHEDULE through\n"
-    "           the card layers and records what the arm did every period. SCHEDULE\n"
-    "           holds one breakpoint a line, TIME_MS CHANNEL VALUE [ramp], # starting\n"
-    "           a comment; CHANNEL is valve1..valve4 or motor1..motor3 (volts) or\n"
-    "           servo1..servo3 (on, off). A channel holds its value until its next\n"
-    "           breakpoint; with ramp it moves there linearly from the previous one\n"
-    "  characterise  homes the arm, runs a standard set of experiments (valve\n"
-    "           steps, slow sweeps, motor steps, the arm's sine motion, the rest with\n"
-    "           and without 0.5 kg more on the tool) and prints the plant's measured\n"
-    "           figures beside their targets and sources; the recordings go to --out\n"
-    "           DIR (default characterisation)\n"
-    "\n"
-    "and two that move nothing:\n"
-    "\n"
-    "  plant      prints the plant in effect: the built-in one, changed by the keys\n"
-    "             of virtual-lab.toml in the working directory\n"
-    "  reset-arm  puts the virtual arm back at rest for the next command\n"
-    "\n"
-    "Every action first reads virtual-lab.toml, when there is one; a file with an\n"
-    "unknown key or a value of the wrong type or outside its range is refused with\n"
-    "one line, before anything moves, and the exit status is 2. An action that\n"
-    "moves the arm starts where the last one left it (virtual-arm.state, written\n"
-    "when it ends; a damaged state is refused with exit status 1).\n"
-    "\n"
-    "Options:\n"
-    "  --dir D            working directory (default .)\n"
-    "  --real-time        run on the wall clock (default: the virtual clock, on which\n"
-    "                     waits cost no time)\n"
-    "  --fuzzy-vector F   hybrid: the fuzzy parameters K0..K9 from F, ten numbers\n"
-    "                     separated by white space as in KFFile.txt (default: the\n"
-    "                     built-in vector)\n"
-    "  --motor1, --motor2, --motor3\n"
-    "                     manual: switch that motor's servo on\n"
-    "  --motor-volts V    manual: voltage of all three motors, -0.5 to 0.5 (default 0.2)\n"
-    "  --duration MS      manual: how long the motors are driven, 0 to 3000 (default 1000);\n"
-    "                     experiment: its length, 0 to 600000 (default: up to the last\n"
-    "                     breakpoint)\n"
-    "  --muscle1, --muscle2, --muscle3, --muscle4\n"
-    "                     manual: drive that muscle's valve (the others get 0 V)\n"
-    "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
-    "  --notebook DIR     the lab directory whose notebook (Archive/) keeps the runs\n"
-    "                     and recordings (default: the working directory)\n"
-    "  --out FILE         experiment: the recording (default\n"
-    "                     NeuralFiles/ExperimentRecording.txt); characterise: the\n"
-    "                     directory of its recordings\n"
-    "  --period-ms P      experiment: one period every P ms, 1 to 100 (default 20)\n"
-    "  --write FILE       plant: write the complete built-in plant file, every key\n"
-    "                     with its meaning, unit and range, to FILE as a template\n"
-    "  --help             show this text\n"
-    "\n"
-    "The summary line gives the samples run and why the loop ended; on real time also\n"
-    "the longest sample work time, the samples whose work took longer than 20 ms and\n"
-    "the lateness of the sample starts. The runs and the procedures that record files\n"
-    "are archived in the lab notebook (see lab-notebook --help) before it is printed.\n"
-    "\n"
-    "One command at a time per directory: while another command works in D, lab-run\n"
-    "refuses at once and names it.\n"
-    "\n"
-    "Exit status: 0 when the action ran to its end, 1 when it could not start or was\n"
-    "stopped (emergency stop, limit switch, logs not written), 2 on a usage error or\n"
-    "a refused plant file.\n";
+std::string Usage() {
+    using namespace runfiles;
+    const std::string candidate = kCandidate.Name();
+    const std::string recording = kExperimentRecording.RelativePath();
+    return std::string() +
+        "Usage: lab-run [options] ACTION\n"
+        "\n"
+        "Opens the cards of the virtual lab as the console's start-up does and runs one\n"
+        "action in the working directory, whose NeuralFiles/ holds the weights and the\n"
+        "trajectory:\n"
+        "\n"
+        "  home     HomeMuscles, then GoHome (the \"Go Home\" action)\n"
+        "  hybrid   GoHome, HomeMuscles, then the neuro-fuzzy hybrid run\n"
+        "  neural   GoHome, HomeMuscles, then the neural-only run\n"
+        "  manual   the manual motor command, then the manual pressure command\n"
+        "\n"
+        "and the training-data procedures, which print where their files went:\n"
+        "\n"
+        "  calibrate          the motor offset calibration (no homing, no files)\n"
+        "  motor-training     the scripted motor excitation and its three training files\n"
+        "  velocity-test      the link networks driven open-loop from the velocity file\n"
+        "  pressure-training  the valve excitation of each muscle and its training file\n"
+        "  combined-training  motors and muscles through all six networks, recorded\n"
+        "\n"
+        "Their summary lists the files written; calibrate counts seconds, not samples.\n"
+        "A training file that could not be written makes the exit status 1.\n"
+        "\n"
+        "an open-loop experiment and the plant's data sheet:\n"
+        "\n"
+        "  experiment SCHEDULE  applies the valve and motor commands of SCHEDULE through\n"
+        "           the card layers and records what the arm did every period. SCHEDULE\n"
+        "           holds one breakpoint a line, TIME_MS CHANNEL VALUE [ramp], # starting\n"
+        "           a comment; CHANNEL is valve1..valve4 or motor1..motor3 (volts) or\n"
+        "           servo1..servo3 (on, off). A channel holds its value until its next\n"
+        "           breakpoint; with ramp it moves there linearly from the previous one\n"
+        "  characterise  homes the arm, runs a standard set of experiments (valve\n"
+        "           steps, slow sweeps, motor steps, the arm's sine motion, the rest with\n"
+        "           and without 0.5 kg more on the tool) and prints the plant's measured\n"
+        "           figures beside their targets and sources; the recordings go to --out\n"
+        "           DIR (default characterisation)\n"
+        "\n"
+        "and two that move nothing:\n"
+        "\n"
+        "  plant      prints the plant in effect: the built-in one, changed by the keys\n"
+        "             of virtual-lab.toml in the working directory\n"
+        "  reset-arm  puts the virtual arm back at rest for the next command\n"
+        "\n"
+        "Every action first reads virtual-lab.toml, when there is one; a file with an\n"
+        "unknown key or a value of the wrong type or outside its range is refused with\n"
+        "one line, before anything moves, and the exit status is 2. An action that\n"
+        "moves the arm starts where the last one left it (virtual-arm.state, written\n"
+        "when it ends; a damaged state is refused with exit status 1).\n"
+        "\n"
+        "Options:\n"
+        "  --dir D            working directory (default .)\n"
+        "  --real-time        run on the wall clock (default: the virtual clock, on which\n"
+        "                     waits cost no time)\n"
+        "  --fuzzy-vector F   hybrid: the fuzzy parameters K0..K9 from F, ten numbers\n"
+        "                     separated by white space as in " + candidate + " (default: the\n"
+        "                     built-in vector)\n"
+        "  --motor1, --motor2, --motor3\n"
+        "                     manual: switch that motor's servo on\n"
+        "  --motor-volts V    manual: voltage of all three motors, -0.5 to 0.5 (default 0.2)\n"
+        "  --duration MS      manual: how long the motors are driven, 0 to 3000 (default 1000);\n"
+        "                     experiment: its length, 0 to 600000 (default: up to the last\n"
+        "                     breakpoint)\n"
+        "  --muscle1, --muscle2, --muscle3, --muscle4\n"
+        "                     manual: drive that muscle's valve (the others get 0 V)\n"
+        "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
+        "  --notebook DIR     the lab directory whose notebook (Archive/) keeps the runs\n"
+        "                     and recordings (default: the working directory)\n"
+        "  --out FILE         experiment: the recording (default\n"
+        "                     " + recording + "); characterise: the\n"
+        "                     directory of its recordings\n"
+        "  --period-ms P      experiment: one period every P ms, 1 to 100 (default 20)\n"
+        "  --write FILE       plant: write the complete built-in plant file, every key\n"
+        "                     with its meaning, unit and range, to FILE as a template\n"
+        "  --help             show this text\n"
+        "\n"
+        "The summary line gives the samples run and why the loop ended; on real time also\n"
+        "the longest sample work time, the samples whose work took longer than 20 ms and\n"
+        "the lateness of the sample starts. The runs and the procedures that record files\n"
+        "are archived in the lab notebook (see lab-notebook --help) before it is printed.\n"
+        "\n"
+        "One command at a time per directory: while another command works in D, lab-run\n"
+        "refuses at once and names it.\n"
+        "\n"
+        "Exit status: 0 when the action ran to its end, 1 when it could not start or was\n"
+        "stopped (emergency stop, limit switch, logs not written), 2 on a usage error or\n"
+        "a refused plant file.\n";
+}
 
 struct Options {
     bool realTime = false;
@@ -171,7 +176,7 @@ void RecordInputs(const std::string& action, notebook::Recorder& recorder) {
             recorder.Input(file);
         }
     }
-    for (const char* file : runs::kValveNetworkFiles) {
+    for (const std::string& file : runs::ValveNetworkFiles()) {
         if (action == "combined-training") {
             recorder.Input(file);
         }
@@ -392,7 +397,7 @@ Ending Experiment(const Options& options) {
 bool SineVelocities(const std::string& dir, std::vector<std::array<float, 3>>& velocities) {
     std::error_code error;
     const std::filesystem::path lab = std::filesystem::current_path(error);
-    std::filesystem::create_directories(std::filesystem::path(dir) / "NeuralFiles", error);
+    std::filesystem::create_directories(std::filesystem::path(dir) / runfiles::kLabDirectory, error);
     std::filesystem::current_path(dir, error);
     if (error) {
         std::fprintf(stderr, "lab-run: cannot use %s: %s\n", dir.c_str(), error.message().c_str());
@@ -545,7 +550,7 @@ int main(int argc, char** argv) {
     std::string notebookDir;
     std::string templateFile;
     CLI::App app("", "lab-run");
-    tools::UseConventions(app, kUsage);
+    tools::UseConventions(app, Usage());
     tools::AddText(app, "--dir", dir);
     app.add_flag("--real-time", options.realTime);
     tools::AddText(app, "--fuzzy-vector", fuzzyVectorFile);
