@@ -36,15 +36,19 @@ std::string Usage() {
            FileRow(kFuzzyPressureLog.Name(), "out: own-bin and blended predictions") +
            FileRow(fitness, "out: the fitness, RMS pressure error in bar") +
            "\n"
-           "An optimiser writes each candidate to " + candidate + ", starts arbiter and reads\n" +
-           fitness + ". The fitness is also printed.\n"
+           "An optimiser writes each candidate to " +
+           candidate + ", starts arbiter and reads\n" + fitness +
+           ". The fitness is also printed.\n"
            "\n"
            "Options (each alone, reading and writing no file):\n"
            "  --help      show this text\n"
            "  --version   show the version\n"
            "\n"
-           "Exit status: 0 when " + fitness + " holds a fitness; 1 when none could be computed\n"
-           "(the reason is printed and " + fitness + " holds inf); 2 on a usage error.\n";
+           "Exit status: 0 when " +
+           fitness +
+           " holds a fitness; 1 when none could be computed\n"
+           "(the reason is printed and " +
+           fitness + " holds inf); 2 on a usage error.\n";
 }
 
 }  // namespace

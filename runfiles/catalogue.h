@@ -71,6 +71,10 @@ struct NumberedLabFile {
     std::string Path(int number) const { return prefix + std::to_string(number) + ".txt"; }
     // The path without the leading "./".
     std::string RelativePath(int number) const { return Path(number).substr(2); }
+    // The path of `number` below another lab directory `dir` instead of ".".
+    std::string In(const std::string& dir, int number) const {
+        return dir + "/" + RelativePath(number);
+    }
     // The prefix without the leading "./".
     constexpr const char* RelativePrefix() const { return prefix + 2; }
     // The file name of `number` without its directory.

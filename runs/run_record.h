@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "arm/arm.h"
-
 #include "notebook/notebook.h"
 #include "runfiles/catalogue.h"
 #include "runs/runs.h"

@@ -287,7 +287,7 @@ Outcome ExpectFailure(const labtest::CaseDirectory& dir, const std::string& mess
 
 TEST(Evaluation, FailuresNeverLookLikeAFitness) {
     auto dir = ThreeSampleCase();
-    std::filesystem::remove(dir.weights / "4-4f.txt");
+    std::filesystem::remove(dir.weights / runfiles::PonnetWeightFileName(4, -4, 0));
     EXPECT_EQ(ExpectFailure(dir, "aaa dosyasi olusturulamadi\n").console,
               "aaa dosyasi olusturulamadi\n"
               "No fitness computed: the PONNET weights could not all be read\n"

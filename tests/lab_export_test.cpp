@@ -82,7 +82,7 @@ TEST(LabExport, EveryKindOfRunFileReadsBackEqualWithNamedColumns) {
         }
     }
     // The names a researcher reads first.
-    const ToolRun run = RunTool(LAB_EXPORT, "lab/LogALLANNETPressures.txt");
+    const ToolRun run = RunTool(LAB_EXPORT, std::string("lab/") + runfiles::kRunLog.Name());
     EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
               "sample,desired_pressure1_bar,desired_pressure2_bar,desired_pressure3_bar,"
               "desired_pressure4_bar,pressure1_bar,pressure2_bar,pressure3_bar,pressure4_bar,"
@@ -98,16 +98,17 @@ TEST(LabExport, FilesItCannotExportAreNamedWithTheReason) {
         EXPECT_EQ(run.err, "lab-export: " + message + "\n") << arguments;
         EXPECT_FALSE(fs::exists("out.csv")) << arguments;
     };
-    refused("lab/FEval.txt --out out.csv", "lab/FEval.txt: missing");
+    const std::string fitness = std::string("lab/") + runfiles::kFitness.Name();
+    refused(fitness + " --out out.csv", fitness + ": missing");
     labtest::WriteText("lab/notes.txt", "1 2 3\n");
     refused("lab/notes.txt --out out.csv",
             "lab/notes.txt: not a run file the catalogue knows (see lab-export --catalogue)");
-    labtest::WriteText("lab/ALLTrainFilteredPressureValues.txt", "1 2 3 4\n1 2 3\n");
-    refused("lab/ALLTrainFilteredPressureValues.txt --out out.csv",
-            "lab/ALLTrainFilteredPressureValues.txt: line 2 holds 3 values, "
-            "ALLTrainFilteredPressureValues.txt has 4");
-    labtest::WriteText("lab/FEval.txt", "0.05,1\n");
-    refused("lab/FEval.txt --out out.csv", "lab/FEval.txt: line 1: '0.05,1' is not a number");
+    const std::string pressures = std::string("lab/") + runfiles::kCombinedPressures.Name();
+    labtest::WriteText(pressures, "1 2 3 4\n1 2 3\n");
+    refused(pressures + " --out out.csv", pressures + ": line 2 holds 3 values, " +
+                                              runfiles::kCombinedPressures.Name() + " has 4");
+    labtest::WriteText(fitness, "0.05,1\n");
+    refused(fitness + " --out out.csv", fitness + ": line 1: '0.05,1' is not a number");
     EXPECT_EQ(RunTool(LAB_EXPORT, "").status, 2);
 }
 

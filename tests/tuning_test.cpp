@@ -174,7 +174,7 @@ TEST(InProcessFitness, RefusesWhatArbiterCannotScore) {
     EXPECT_FALSE(tuning::PrepareLogs(weights, {log + ".missing"}));
     labtest::WriteText(log, "12 words\n");
     EXPECT_FALSE(tuning::PrepareLogs(weights, {log}));
-    std::filesystem::remove(dir.weights / "2-8b.txt");
+    std::filesystem::remove(dir.weights / runfiles::PonnetWeightFileName(2, -8, 1));
     EXPECT_FALSE(tuning::PrepareLogs(weights, {log}));
     const std::string console = testing::internal::GetCapturedStdout();
     EXPECT_NE(console.find(log + ": No fitness computed: fewer than three trajectory records"),

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -100,6 +101,18 @@ void UseConventions(CLI::App& app, std::string usage) {
     app.allow_extras();
     app.fallthrough();
     app.require_subcommand(0, 1);
+}
+
+std::string Formatted(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list measure;
+    va_copy(measure, args);
+    std::string text(std::size_t(std::vsnprintf(nullptr, 0, format, measure)), '\0');
+    va_end(measure);
+    std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_end(args);
+    return text;
 }
 
 CLI::Option* AddReal(CLI::App& app, const std::string& name, float& value, float low, float high) {

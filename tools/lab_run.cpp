@@ -34,101 +34,96 @@
 
 namespace {
 
-constexpr int kStopped = 1;
 constexpr float kManualDurationMs = 1000.0f;
 constexpr float kManualLongestMs = 3000.0f;
 
-std::string Usage() {
-    using namespace runfiles;
-    const std::string candidate = kCandidate.Name();
-    const std::string recording = kExperimentRecording.RelativePath();
-    return std::string() +
-        "Usage: lab-run [options] ACTION\n"
-        "\n"
-        "Opens the cards of the virtual lab as the console's start-up does and runs one\n"
-        "action in the working directory, whose NeuralFiles/ holds the weights and the\n"
-        "trajectory:\n"
-        "\n"
-        "  home     HomeMuscles, then GoHome (the \"Go Home\" action)\n"
-        "  hybrid   GoHome, HomeMuscles, then the neuro-fuzzy hybrid run\n"
-        "  neural   GoHome, HomeMuscles, then the neural-only run\n"
-        "  manual   the manual motor command, then the manual pressure command\n"
-        "\n"
-        "and the training-data procedures, which print where their files went:\n"
-        "\n"
-        "  calibrate          the motor offset calibration (no homing, no files)\n"
-        "  motor-training     the scripted motor excitation and its three training files\n"
-        "  velocity-test      the link networks driven open-loop from the velocity file\n"
-        "  pressure-training  the valve excitation of each muscle and its training file\n"
-        "  combined-training  motors and muscles through all six networks, recorded\n"
-        "\n"
-        "Their summary lists the files written; calibrate counts seconds, not samples.\n"
-        "A training file that could not be written makes the exit status 1.\n"
-        "\n"
-        "an open-loop experiment and the plant's data sheet:\n"
-        "\n"
-        "  experiment SCHEDULE  applies the valve and motor commands of SCHEDULE through\n"
-        "           the card layers and records what the arm did every period. SCHEDULE\n"
-        "           holds one breakpoint a line, TIME_MS CHANNEL VALUE [ramp], # starting\n"
-        "           a comment; CHANNEL is valve1..valve4 or motor1..motor3 (volts) or\n"
-        "           servo1..servo3 (on, off). A channel holds its value until its next\n"
-        "           breakpoint; with ramp it moves there linearly from the previous one\n"
-        "  characterise  homes the arm, runs a standard set of experiments (valve\n"
-        "           steps, slow sweeps, motor steps, the arm's sine motion, the rest with\n"
-        "           and without 0.5 kg more on the tool) and prints the plant's measured\n"
-        "           figures beside their targets and sources; the recordings go to --out\n"
-        "           DIR (default characterisation)\n"
-        "\n"
-        "and two that move nothing:\n"
-        "\n"
-        "  plant      prints the plant in effect: the built-in one, changed by the keys\n"
-        "             of virtual-lab.toml in the working directory\n"
-        "  reset-arm  puts the virtual arm back at rest for the next command\n"
-        "\n"
-        "Every action first reads virtual-lab.toml, when there is one; a file with an\n"
-        "unknown key or a value of the wrong type or outside its range is refused with\n"
-        "one line, before anything moves, and the exit status is 2. An action that\n"
-        "moves the arm starts where the last one left it (virtual-arm.state, written\n"
-        "when it ends; a damaged state is refused with exit status 1).\n"
-        "\n"
-        "Options:\n"
-        "  --dir D            working directory (default .)\n"
-        "  --real-time        run on the wall clock (default: the virtual clock, on which\n"
-        "                     waits cost no time)\n"
-        "  --fuzzy-vector F   hybrid: the fuzzy parameters K0..K9 from F, ten numbers\n"
-        "                     separated by white space as in " + candidate + " (default: the\n"
-        "                     built-in vector)\n"
-        "  --motor1, --motor2, --motor3\n"
-        "                     manual: switch that motor's servo on\n"
-        "  --motor-volts V    manual: voltage of all three motors, -0.5 to 0.5 (default 0.2)\n"
-        "  --duration MS      manual: how long the motors are driven, 0 to 3000 (default 1000);\n"
-        "                     experiment: its length, 0 to 600000 (default: up to the last\n"
-        "                     breakpoint)\n"
-        "  --muscle1, --muscle2, --muscle3, --muscle4\n"
-        "                     manual: drive that muscle's valve (the others get 0 V)\n"
-        "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
-        "  --notebook DIR     the lab directory whose notebook (Archive/) keeps the runs\n"
-        "                     and recordings (default: the working directory)\n"
-        "  --out FILE         experiment: the recording (default\n"
-        "                     " + recording + "); characterise: the\n"
-        "                     directory of its recordings\n"
-        "  --period-ms P      experiment: one period every P ms, 1 to 100 (default 20)\n"
-        "  --write FILE       plant: write the complete built-in plant file, every key\n"
-        "                     with its meaning, unit and range, to FILE as a template\n"
-        "  --help             show this text\n"
-        "\n"
-        "The summary line gives the samples run and why the loop ended; on real time also\n"
-        "the longest sample work time, the samples whose work took longer than 20 ms and\n"
-        "the lateness of the sample starts. The runs and the procedures that record files\n"
-        "are archived in the lab notebook (see lab-notebook --help) before it is printed.\n"
-        "\n"
-        "One command at a time per directory: while another command works in D, lab-run\n"
-        "refuses at once and names it.\n"
-        "\n"
-        "Exit status: 0 when the action ran to its end, 1 when it could not start or was\n"
-        "stopped (emergency stop, limit switch, logs not written), 2 on a usage error or\n"
-        "a refused plant file.\n";
-}
+// Each %s is a file name from the catalogue, filled in by main.
+constexpr const char* kUsage =
+    "Usage: lab-run [options] ACTION\n"
+    "\n"
+    "Opens the cards of the virtual lab as the console's start-up does and runs one\n"
+    "action in the working directory, whose NeuralFiles/ holds the weights and the\n"
+    "trajectory:\n"
+    "\n"
+    "  home     HomeMuscles, then GoHome (the \"Go Home\" action)\n"
+    "  hybrid   GoHome, HomeMuscles, then the neuro-fuzzy hybrid run\n"
+    "  neural   GoHome, HomeMuscles, then the neural-only run\n"
+    "  manual   the manual motor command, then the manual pressure command\n"
+    "\n"
+    "and the training-data procedures, which print where their files went:\n"
+    "\n"
+    "  calibrate          the motor offset calibration (no homing, no files)\n"
+    "  motor-training     the scripted motor excitation and its three training files\n"
+    "  velocity-test      the link networks driven open-loop from the velocity file\n"
+    "  pressure-training  the valve excitation of each muscle and its training file\n"
+    "  combined-training  motors and muscles through all six networks, recorded\n"
+    "\n"
+    "Their summary lists the files written; calibrate counts seconds, not samples.\n"
+    "A training file that could not be written makes the exit status 1.\n"
+    "\n"
+    "an open-loop experiment and the plant's data sheet:\n"
+    "\n"
+    "  experiment SCHEDULE  applies the valve and motor commands of SCHEDULE through\n"
+    "           the card layers and records what the arm did every period. SCHEDULE\n"
+    "           holds one breakpoint a line, TIME_MS CHANNEL VALUE [ramp], # starting\n"
+    "           a comment; CHANNEL is valve1..valve4 or motor1..motor3 (volts) or\n"
+    "           servo1..servo3 (on, off). A channel holds its value until its next\n"
+    "           breakpoint; with ramp it moves there linearly from the previous one\n"
+    "  characterise  homes the arm, runs a standard set of experiments (valve\n"
+    "           steps, slow sweeps, motor steps, the arm's sine motion, the rest with\n"
+    "           and without 0.5 kg more on the tool) and prints the plant's measured\n"
+    "           figures beside their targets and sources; the recordings go to --out\n"
+    "           DIR (default characterisation)\n"
+    "\n"
+    "and two that move nothing:\n"
+    "\n"
+    "  plant      prints the plant in effect: the built-in one, changed by the keys\n"
+    "             of virtual-lab.toml in the working directory\n"
+    "  reset-arm  puts the virtual arm back at rest for the next command\n"
+    "\n"
+    "Every action first reads virtual-lab.toml, when there is one; a file with an\n"
+    "unknown key or a value of the wrong type or outside its range is refused with\n"
+    "one line, before anything moves, and the exit status is 2. An action that\n"
+    "moves the arm starts where the last one left it (virtual-arm.state, written\n"
+    "when it ends; a damaged state is refused with exit status 1).\n"
+    "\n"
+    "Options:\n"
+    "  --dir D            working directory (default .)\n"
+    "  --real-time        run on the wall clock (default: the virtual clock, on which\n"
+    "                     waits cost no time)\n"
+    "  --fuzzy-vector F   hybrid: the fuzzy parameters K0..K9 from F, ten numbers\n"
+    "                     separated by white space as in %s (default: the\n"
+    "                     built-in vector)\n"
+    "  --motor1, --motor2, --motor3\n"
+    "                     manual: switch that motor's servo on\n"
+    "  --motor-volts V    manual: voltage of all three motors, -0.5 to 0.5 (default 0.2)\n"
+    "  --duration MS      manual: how long the motors are driven, 0 to 3000 (default 1000);\n"
+    "                     experiment: its length, 0 to 600000 (default: up to the last\n"
+    "                     breakpoint)\n"
+    "  --muscle1, --muscle2, --muscle3, --muscle4\n"
+    "                     manual: drive that muscle's valve (the others get 0 V)\n"
+    "  --muscle-volts V   manual: valve voltage, 0 to 8 (default 4.0)\n"
+    "  --notebook DIR     the lab directory whose notebook (Archive/) keeps the runs\n"
+    "                     and recordings (default: the working directory)\n"
+    "  --out FILE         experiment: the recording (default\n"
+    "                     %s); characterise: the\n"
+    "                     directory of its recordings\n"
+    "  --period-ms P      experiment: one period every P ms, 1 to 100 (default 20)\n"
+    "  --write FILE       plant: write the complete built-in plant file, every key\n"
+    "                     with its meaning, unit and range, to FILE as a template\n"
+    "  --help             show this text\n"
+    "\n"
+    "The summary line gives the samples run and why the loop ended; on real time also\n"
+    "the longest sample work time, the samples whose work took longer than 20 ms and\n"
+    "the lateness of the sample starts. The runs and the procedures that record files\n"
+    "are archived in the lab notebook (see lab-notebook --help) before it is printed.\n"
+    "\n"
+    "One command at a time per directory: while another command works in D, lab-run\n"
+    "refuses at once and names it.\n"
+    "\n"
+    "Exit status: 0 when the action ran to its end, 1 when it could not start or was\n"
+    "stopped (emergency stop, limit switch, logs not written), 2 on a usage error or\n"
+    "a refused plant file.\n";
 
 struct Options {
     bool realTime = false;
@@ -214,7 +209,8 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
     if (result.end != runs::RunEnd::kRefusedAtStart && !result.logsWritten) {
         Append(line, "; logs not written completely");
     }
-    ending.status = result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
+    ending.status =
+        result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : tools::kFailure;
     ending.outcome = runs::NotebookOutcome(result.end, result.logsWritten);
     ending.files.assign(std::begin(runs::kRunLogFiles), std::end(runs::kRunLogFiles));
     ending.figures = runs::RunFigures(result);
@@ -239,7 +235,7 @@ Ending Home(const Options&) {
     Ending ending;
     Append(ending.summary, "lab-run: home: %s",
            stopped ? "stopped by the emergency stop" : "at the home pose");
-    ending.status = stopped ? kStopped : 0;
+    ending.status = stopped ? tools::kFailure : 0;
     return ending;
 }
 
@@ -320,7 +316,7 @@ Ending SummariseTraining(const char* action, const training::TrainingResult& res
     if (filesMissing && result.end != runs::RunEnd::kRefusedAtStart) {
         Append(line, "; not every file was written");
     }
-    ending.status = result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
+    ending.status = result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : tools::kFailure;
     ending.outcome = runs::NotebookOutcome(result.end, !filesMissing);
     ending.files = result.files;
     ending.figures.push_back({"samples", double(result.samples)});
@@ -386,7 +382,7 @@ Ending Experiment(const Options& options) {
         Append(line, "; %s not written", recording);
     }
     ending.status =
-        result.end == runs::RunEnd::kCompleted && result.recordingWritten ? 0 : kStopped;
+        result.end == runs::RunEnd::kCompleted && result.recordingWritten ? 0 : tools::kFailure;
     ending.outcome = runs::NotebookOutcome(result.end, result.recordingWritten);
     ending.figures.push_back({"periods", double(result.timing.samples)});
     return ending;
@@ -397,7 +393,8 @@ Ending Experiment(const Options& options) {
 bool SineVelocities(const std::string& dir, std::vector<std::array<float, 3>>& velocities) {
     std::error_code error;
     const std::filesystem::path lab = std::filesystem::current_path(error);
-    std::filesystem::create_directories(std::filesystem::path(dir) / runfiles::kLabDirectory, error);
+    std::filesystem::create_directories(std::filesystem::path(dir) / runfiles::kLabDirectory,
+                                        error);
     std::filesystem::current_path(dir, error);
     if (error) {
         std::fprintf(stderr, "lab-run: cannot use %s: %s\n", dir.c_str(), error.message().c_str());
@@ -454,7 +451,7 @@ Ending Characterise(const Options& options) {
     std::vector<std::array<float, 3>> velocities;
     if (!SineVelocities(options.characteriseDir, velocities)) {
         ending.summary = "lab-run: characterise: the sine motion could not be generated";
-        ending.status = kStopped;
+        ending.status = tools::kFailure;
         ending.outcome = notebook::Outcome::kRefused;
         return ending;
     }
@@ -478,7 +475,7 @@ Ending Characterise(const Options& options) {
     }
     if (!sheet.failure.empty()) {
         Append(ending.summary, "lab-run: characterise: %s", sheet.failure.c_str());
-        ending.status = kStopped;
+        ending.status = tools::kFailure;
         ending.outcome = notebook::Outcome::kStopped;
         return ending;
     }
@@ -489,7 +486,7 @@ Ending Characterise(const Options& options) {
 int ResetArm() {
     if (const std::string failure = lab::ResetArm("."); !failure.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", failure.c_str());
-        return kStopped;
+        return tools::kFailure;
     }
     std::printf("lab-run: reset-arm: the arm is at rest\n");
     return 0;
@@ -506,7 +503,7 @@ int Plant(const std::string& templateFile) {
     const bool written = file && std::fputs(text.c_str(), file.get()) >= 0;
     if (!written || std::fclose(file.release()) != 0) {
         std::fprintf(stderr, "lab-run: cannot write %s\n", templateFile.c_str());
-        return kStopped;
+        return tools::kFailure;
     }
     std::printf("lab-run: plant: wrote the built-in plant to %s\n", templateFile.c_str());
     return 0;
@@ -549,8 +546,9 @@ int main(int argc, char** argv) {
     std::string fuzzyVectorFile;
     std::string notebookDir;
     std::string templateFile;
-    CLI::App app("", "lab-run");
-    tools::UseConventions(app, Usage());
+    tools::CommandLine app("lab-run",
+                           tools::Formatted(kUsage, runfiles::kCandidate.Name(),
+                                            runfiles::kExperimentRecording.RelativePath()));
     tools::AddText(app, "--dir", dir);
     app.add_flag("--real-time", options.realTime);
     tools::AddText(app, "--fuzzy-vector", fuzzyVectorFile);
@@ -579,7 +577,7 @@ int main(int argc, char** argv) {
             tools::AddText(*word, "SCHEDULE", schedule);
         }
     }
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
     const bool plant = app.got_subcommand("plant");
@@ -601,7 +599,7 @@ int main(int argc, char** argv) {
             return tools::UsageError(app, "--fuzzy-vector goes with the hybrid action only");
         }
         if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
-            return kStopped;
+            return tools::kFailure;
         }
     }
 
@@ -624,7 +622,7 @@ int main(int argc, char** argv) {
     }
     if (name == "experiment") {
         if (!ReadSchedule(schedule, options.schedule)) {
-            return kStopped;
+            return tools::kFailure;
         }
         options.experiment.periodMs = double(periodMs);
         options.experiment.durationMs = options.durationMs;
@@ -639,7 +637,7 @@ int main(int argc, char** argv) {
     if (error) {
         std::fprintf(stderr, "lab-run: cannot enter %s: %s\n", dir.c_str(),
                      error.message().c_str());
-        return kStopped;
+        return tools::kFailure;
     }
     if (const std::string refusal = lab::LoadPlantFile("."); !refusal.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
@@ -650,14 +648,14 @@ int main(int argc, char** argv) {
     }
     const auto lock = labdir::LabLock::Take(".", "lab-run");
     if (!lock) {
-        return kStopped;
+        return tools::kFailure;
     }
     if (resetArm) {
         return ResetArm();
     }
     if (const std::string refusal = lab::RestoreArm("."); !refusal.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
-        return kStopped;
+        return tools::kFailure;
     }
     if (!options.realTime) {
         platform::UseVirtualClock();
@@ -680,7 +678,7 @@ int main(int argc, char** argv) {
     // The arm stays as the action left it, for the next command here.
     if (const std::string failure = lab::SaveArm("."); !failure.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", failure.c_str());
-        ending.status = kStopped;
+        ending.status = tools::kFailure;
     }
     if (recorder) {
         for (const std::string& file : ending.files) {

@@ -15,69 +15,49 @@
 
 namespace {
 
-std::string Usage() {
-    using namespace runfiles;
-    const std::string valveWeights = kValveWeights.Name(1);
-    const std::string valveRecording = kValveRecording.Name(1);
-    const std::string doubleLink = kDoubleLinkWeights.Name();
-    const std::string upperLink = kUpperLinkWeights.Name();
-    const std::string voltages = kMotorVoltages.Name();
-    const std::string velocities = kMotorVelocities.Name();
-    const std::string voltagesPath = kMotorVoltages.RelativePath();
-    const std::string velocitiesPath = kMotorVelocities.RelativePath();
-    const std::string general = kPonnetGeneralWeights.BelowLabDirectory();
-    const std::string encoders = kCombinedEncoders.Name();
-    const std::string pressures = kCombinedPressures.Name();
-    const std::string encodersPath = kCombinedEncoders.RelativePath();
-    const std::string pressuresPath = kCombinedPressures.RelativePath();
-    const std::string valvePrefix = kValveRecording.RelativePrefix();
-    const std::string valveReport = kValveTrainingReport.RelativePath();
-    const std::string linkReport = kLinkTrainingReport.RelativePath();
-    const std::string ponnetReport = kPonnetTrainingReport.RelativePath();
-    const std::string lab = std::string(kLabDirectory) + "/";
-    return std::string() +
-        "Usage: train-networks valves|links|pressure|all [options]\n"
-        "\n"
-        "Trains networks from the recordings of the training procedures and runs and\n"
-        "writes their weight files into " + lab + " of the lab directory. A family is\n"
-        "written only when all its networks were fitted; its files are replaced all\n"
-        "together. Paths are relative to the lab directory.\n"
-        "\n"
-        "  valves    " + valveWeights + " to 4, from " + valveRecording + " to 4\n"
-        "  links     " + doubleLink + " and " + upperLink + ", from\n"
-        "            " + voltages + " and " + velocities + "\n"
-        "  pressure  " + general + " and the 288 per-bin files, from\n"
-        "            " + encoders + " and " + pressures + "\n"
-        "            (or a run log, --log)\n"
-        "  all       the three families from the standard recordings\n"
-        "\n"
-        "  --dir D              lab directory holding " + lab + " (default .)\n"
-        "  --valve-prefix P     valve recordings P1.txt to P4.txt\n"
-        "                       (default " + valvePrefix + ")\n"
-        "  --voltages F         motor voltages (default " + voltagesPath + ")\n"
-        "  --velocities F       motor velocities (default "
-        + velocitiesPath + ")\n"
-        "  --encoders F         encoder counts of the combined training run\n"
-        "                       (default " + encodersPath + ")\n"
-        "  --pressures F        pressures of the combined training run\n"
-        "                       (default " + pressuresPath + ")\n"
-        "  --log F              train the pressure networks from this run log instead\n"
-        "  --seed N             seed of the starts and the held-out split (default 1)\n"
-        "  --restarts N         seeded starts per network, 1 to 100 (default 4)\n"
-        "  --iterations N       Levenberg-Marquardt steps per start, 1 to 10000 (default 150)\n"
-        "  --help               show this text\n"
-        "\n"
-        "Prints one table per family (samples, train and held-out RMS measured with the\n"
-        "written files, the bins whose networks were fitted on neighbouring bins) and\n"
-        "writes it as CSV: " + valveReport + ",\n"
-        + linkReport + ", " + ponnetReport + ".\n"
-        "\n"
-        "While another command works in the lab directory, train-networks refuses at\n"
-        "once and names it.\n"
-        "\n"
-        "Exit status: 0 when every family asked for was written, 1 when one was not,\n"
-        "2 on a usage error.\n";
-}
+// Each %s is a file name from the catalogue, filled in by main.
+constexpr const char* kUsage =
+    "Usage: train-networks valves|links|pressure|all [options]\n"
+    "\n"
+    "Trains networks from the recordings of the training procedures and runs and\n"
+    "writes their weight files into NeuralFiles/ of the lab directory. A family is\n"
+    "written only when all its networks were fitted; its files are replaced all\n"
+    "together. Paths are relative to the lab directory.\n"
+    "\n"
+    "  valves    %s to 4, from %s to 4\n"
+    "  links     %s and %s, from\n"
+    "            %s and %s\n"
+    "  pressure  %s and the 288 per-bin files, from\n"
+    "            %s and %s\n"
+    "            (or a run log, --log)\n"
+    "  all       the three families from the standard recordings\n"
+    "\n"
+    "  --dir D              lab directory holding NeuralFiles/ (default .)\n"
+    "  --valve-prefix P     valve recordings P1.txt to P4.txt\n"
+    "                       (default %s)\n"
+    "  --voltages F         motor voltages (default %s)\n"
+    "  --velocities F       motor velocities (default "
+    "%s)\n"
+    "  --encoders F         encoder counts of the combined training run\n"
+    "                       (default %s)\n"
+    "  --pressures F        pressures of the combined training run\n"
+    "                       (default %s)\n"
+    "  --log F              train the pressure networks from this run log instead\n"
+    "  --seed N             seed of the starts and the held-out split (default 1)\n"
+    "  --restarts N         seeded starts per network, 1 to 100 (default 4)\n"
+    "  --iterations N       Levenberg-Marquardt steps per start, 1 to 10000 (default 150)\n"
+    "  --help               show this text\n"
+    "\n"
+    "Prints one table per family (samples, train and held-out RMS measured with the\n"
+    "written files, the bins whose networks were fitted on neighbouring bins) and\n"
+    "writes it as CSV: %s,\n"
+    "%s, %s.\n"
+    "\n"
+    "While another command works in the lab directory, train-networks refuses at\n"
+    "once and names it.\n"
+    "\n"
+    "Exit status: 0 when every family asked for was written, 1 when one was not,\n"
+    "2 on a usage error.\n";
 
 // Reports a family, writes its CSV and archives it in the lab's notebook
 // (its recordings as inputs, its weight files and report as outputs, its
@@ -125,11 +105,24 @@ bool Finish(notebook::Recorder& recorder, const trainer::FamilyReport& report,
     return written;
 }
 
+// The usage with the catalogue's names filled in.
+std::string Usage() {
+    using namespace runfiles;
+    return tools::Formatted(kUsage, kValveWeights.Name(1).c_str(), kValveRecording.Name(1).c_str(),
+                            kDoubleLinkWeights.Name(), kUpperLinkWeights.Name(),
+                            kMotorVoltages.Name(), kMotorVelocities.Name(),
+                            kPonnetGeneralWeights.BelowLabDirectory(), kCombinedEncoders.Name(),
+                            kCombinedPressures.Name(), kValveRecording.RelativePrefix(),
+                            kMotorVoltages.RelativePath(), kMotorVelocities.RelativePath(),
+                            kCombinedEncoders.RelativePath(), kCombinedPressures.RelativePath(),
+                            kValveTrainingReport.RelativePath(), kLinkTrainingReport.RelativePath(),
+                            kPonnetTrainingReport.RelativePath());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "train-networks");
-    tools::UseConventions(app, Usage());
+    tools::CommandLine app("train-networks", Usage());
     std::string dir = ".", valvePrefix = trainer::kValveRecordingPrefix;
     trainer::MotorRecordings motors;
     trainer::PressureRecordings pressures;
@@ -147,7 +140,7 @@ int main(int argc, char** argv) {
     for (const char* family : {"valves", "links", "pressure", "all"}) {
         app.add_subcommand(family);
     }
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
     const std::string action = app.get_subcommands().front()->get_name();

@@ -15,44 +15,38 @@
 
 namespace {
 
-constexpr int kWriteError = 1;
-
-std::string Usage() {
-    using namespace runfiles;
-    const std::string velocities = kVelocityTrajectory.Name();
-    const std::string encoders = kEncoderTrajectory.Name();
-    const std::string terms = kDynamicTerms.Name();
-    return std::string() +
-        "Usage: trajgen [--sine] [--ramp] [--step] [--amplitude A] [--frequency F] [--dir D]\n"
-        "\n"
-        "Generates the reference trajectory of a control run, as the console's\n"
-        "\"Generate Trajectory\" button does, and writes\n"
-        + velocities + ", " + encoders + " and\n"
-        + terms + " into D/NeuralFiles (created when missing).\n"
-        "\n"
-        "  --sine         the tool point follows a sine wave of the amplitude and frequency\n"
-        "  --ramp         triangle wave, 0.7 mm per sample between about -104 and 106 mm\n"
-        "  --step         steps to 40, 80, 120, 80, 44 and 8 mm\n"
-        "  --amplitude A  sine amplitude in mm, -200 to 200 (default 100)\n"
-        "  --frequency F  sine frequency in Hz, 0 to 15 (default 0.5)\n"
-        "  --dir D        directory whose NeuralFiles/ receives the files (default .)\n"
-        "  --help         show this text\n"
-        "\n"
-        "Waves combine as on the panel: step, sine and ramp are evaluated in this order\n"
-        "and the last selected one is written; step and ramp share their running value.\n"
-        "With no wave the arm holds its home pose and all desired velocities are 0.\n"
-        "\n"
-        "While another command works in D, trajgen refuses at once and names it.\n"
-        "\n"
-        "Exit status: 0 when all three files were written, 1 when a file could not be\n"
-        "written, 2 on a usage error.\n";
-}
+// Each %s is a file name from the catalogue, filled in by main.
+constexpr const char* kUsage =
+    "Usage: trajgen [--sine] [--ramp] [--step] [--amplitude A] [--frequency F] [--dir D]\n"
+    "\n"
+    "Generates the reference trajectory of a control run, as the console's\n"
+    "\"Generate Trajectory\" button does, and writes\n"
+    "%s, %s and\n"
+    "%s into D/NeuralFiles (created when missing).\n"
+    "\n"
+    "  --sine         the tool point follows a sine wave of the amplitude and frequency\n"
+    "  --ramp         triangle wave, 0.7 mm per sample between about -104 and 106 mm\n"
+    "  --step         steps to 40, 80, 120, 80, 44 and 8 mm\n"
+    "  --amplitude A  sine amplitude in mm, -200 to 200 (default 100)\n"
+    "  --frequency F  sine frequency in Hz, 0 to 15 (default 0.5)\n"
+    "  --dir D        directory whose NeuralFiles/ receives the files (default .)\n"
+    "  --help         show this text\n"
+    "\n"
+    "Waves combine as on the panel: step, sine and ramp are evaluated in this order\n"
+    "and the last selected one is written; step and ramp share their running value.\n"
+    "With no wave the arm holds its home pose and all desired velocities are 0.\n"
+    "\n"
+    "While another command works in D, trajgen refuses at once and names it.\n"
+    "\n"
+    "Exit status: 0 when all three files were written, 1 when a file could not be\n"
+    "written, 2 on a usage error.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "trajgen");
-    tools::UseConventions(app, Usage());
+    tools::CommandLine app("trajgen", tools::Formatted(kUsage, runfiles::kVelocityTrajectory.Name(),
+                                                       runfiles::kEncoderTrajectory.Name(),
+                                                       runfiles::kDynamicTerms.Name()));
     bool sine = false, ramp = false, step = false;
     float amplitude = 100.0f, frequency = 0.5f;
     std::string dir = ".";
@@ -62,7 +56,7 @@ int main(int argc, char** argv) {
     tools::AddReal(app, "--amplitude", amplitude, -200, 200);
     tools::AddReal(app, "--frequency", frequency, 0, 15);
     tools::AddText(app, "--dir", dir);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
 
@@ -71,17 +65,16 @@ int main(int argc, char** argv) {
     // entered is reported below.
     const bool isDirectory = std::filesystem::is_directory(dir);
     const auto lock = isDirectory ? labdir::LabLock::Take(dir, "trajgen") : std::nullopt;
-    if (isDirectory &&
-        (!lock || !tools::CreateOutputDirectory(app.get_name(),
-                                                 dir + "/" + runfiles::kLabDirectory))) {
-        return kWriteError;
+    if (isDirectory && (!lock || !tools::CreateOutputDirectory(
+                                     app.get_name(), dir + "/" + runfiles::kLabDirectory))) {
+        return tools::kFailure;
     }
     std::error_code error;
     std::filesystem::current_path(dir, error);
     if (error) {
         std::fprintf(stderr, "trajgen: cannot enter %s: %s\n", dir.c_str(),
                      error.message().c_str());
-        return kWriteError;
+        return tools::kFailure;
     }
     int sineSelected = sine, rampSelected = ramp, stepSelected = step;
     std::vector<std::string> unwritten;
@@ -91,7 +84,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "trajgen: %s/%s was not written and closed cleanly\n", dir.c_str(),
                          path.substr(2).c_str());
         }
-        return kWriteError;
+        return tools::kFailure;
     }
     return 0;
 }

@@ -19,63 +19,55 @@
 
 namespace {
 
-constexpr int kFailure = 1;
 constexpr long kDefaultBudget = 20000;
 constexpr long kDefaultArbiterBudget = 200;
 // Six decimals hold every candidate value below 16 exactly, so the
 // candidate file hands arbiter the very floats that were scored.
 constexpr float kBoundLimit = 10.0f;
 
-std::string Usage() {
-    using namespace runfiles;
-    const std::string log = kRunLog.Name();
-    const std::string candidate = kCandidate.Name();
-    const std::string fitness = kFitness.Name();
-    const std::string weights = kEvaluatorWeightDirectory;
-    const std::string lab = std::string(kLabDirectory) + "/";
-    return std::string() +
-        "Usage: tune-fuzzy [options] [LOG...]\n"
-        "\n"
-        "Searches the fuzzy supervisor's ten parameters K0..K9 for the smallest fitness\n"
-        "that arbiter would report (RMS pressure error) on the run logs LOG (default\n"
-        + log + "; with several logs, their mean fitness). Works like\n"
-        "arbiter, in a directory below the one holding " + lab + ": the PONNET weights\n"
-        "come from " + weights + ". Writes the best vector to " + candidate + "\n"
-        "and the progress (evaluation, best fitness so far) as CSV, and ends with\n"
-        "  built-in F0 tuned F1 evaluations N rate R/s\n"
-        "the fitnesses of the built-in and the tuned vector as arbiter writes them.\n"
-        "\n"
-        "  --method M          local (default): subplex from the start vector, then from\n"
-        "                      seeded random starts; global: multi-level single-linkage\n"
-        "                      over low-discrepancy points with subplex\n"
-        "  --budget N          fitness evaluations at most (default 20000; 200 with\n"
-        "                      --via-arbiter)\n"
-        "  --seed N            seed of the random starts (default 1); equal seeds, equal results\n"
-        "  --starts N          random starts of the local method (default 4)\n"
-        "  --start FILE        start from the vector in FILE (" + candidate + " layout) instead of\n"
-        "                      the built-in one\n"
-        "  --proposal-low X, --proposal-high X\n"
-        "                      bounds of K0, K2, K4, K6, K8 (default 0 and 1)\n"
-        "  --hedge-low X, --hedge-high X\n"
-        "                      bounds of K1, K3, K5, K7, K9 (default 0 and 2)\n"
-        "                      (all bounds from -10 to 10)\n"
-        "  --progress FILE     the progress CSV (default tune-progress.csv)\n"
-        "  --validate LOG      also report both vectors' fitness on LOG, not tuned on\n"
-        "  --via-arbiter DIR   score every candidate by running arbiter in DIR (it writes\n"
-        "                      " + candidate + " there, runs arbiter and reads " + fitness + ") on\n"
-        "                      DIR/" + log + "; takes no LOG. At the end the\n"
-        "                      best vector's in-process fitness must equal arbiter's text\n"
-        "  --arbiter PROGRAM   the arbiter to run (default: arbiter on PATH)\n"
-        "  --arbiter-timeout S seconds one arbiter run may take before it is killed and\n"
-        "                      the search stops, 1 to 86400 (default 60)\n"
-        "  --write-built-in F  only write the built-in vector to F (" + candidate + " layout),\n"
-        "                      for arbiter to score, and search nothing\n"
-        "  --help              this text\n"
-        "\n"
-        "Logs that arbiter could not score are refused before the search. Exit status:\n"
-        "0 when a vector with a finite fitness was written, 1 otherwise, 2 on a usage\n"
-        "error.\n";
-}
+// Each %s is a file name from the catalogue, filled in by main.
+constexpr const char* kUsage =
+    "Usage: tune-fuzzy [options] [LOG...]\n"
+    "\n"
+    "Searches the fuzzy supervisor's ten parameters K0..K9 for the smallest fitness\n"
+    "that arbiter would report (RMS pressure error) on the run logs LOG (default\n"
+    "%s; with several logs, their mean fitness). Works like\n"
+    "arbiter, in a directory below the one holding NeuralFiles/: the PONNET weights\n"
+    "come from ../NeuralFiles/WeightsPONNET/. Writes the best vector to %s\n"
+    "and the progress (evaluation, best fitness so far) as CSV, and ends with\n"
+    "  built-in F0 tuned F1 evaluations N rate R/s\n"
+    "the fitnesses of the built-in and the tuned vector as arbiter writes them.\n"
+    "\n"
+    "  --method M          local (default): subplex from the start vector, then from\n"
+    "                      seeded random starts; global: multi-level single-linkage\n"
+    "                      over low-discrepancy points with subplex\n"
+    "  --budget N          fitness evaluations at most (default 20000; 200 with\n"
+    "                      --via-arbiter)\n"
+    "  --seed N            seed of the random starts (default 1); equal seeds, equal results\n"
+    "  --starts N          random starts of the local method (default 4)\n"
+    "  --start FILE        start from the vector in FILE (%s layout) instead of\n"
+    "                      the built-in one\n"
+    "  --proposal-low X, --proposal-high X\n"
+    "                      bounds of K0, K2, K4, K6, K8 (default 0 and 1)\n"
+    "  --hedge-low X, --hedge-high X\n"
+    "                      bounds of K1, K3, K5, K7, K9 (default 0 and 2)\n"
+    "                      (all bounds from -10 to 10)\n"
+    "  --progress FILE     the progress CSV (default tune-progress.csv)\n"
+    "  --validate LOG      also report both vectors' fitness on LOG, not tuned on\n"
+    "  --via-arbiter DIR   score every candidate by running arbiter in DIR (it writes\n"
+    "                      %s there, runs arbiter and reads %s) on\n"
+    "                      DIR/%s; takes no LOG. At the end the\n"
+    "                      best vector's in-process fitness must equal arbiter's text\n"
+    "  --arbiter PROGRAM   the arbiter to run (default: arbiter on PATH)\n"
+    "  --arbiter-timeout S seconds one arbiter run may take before it is killed and\n"
+    "                      the search stops, 1 to 86400 (default 60)\n"
+    "  --write-built-in F  only write the built-in vector to F (%s layout),\n"
+    "                      for arbiter to score, and search nothing\n"
+    "  --help              this text\n"
+    "\n"
+    "Logs that arbiter could not score are refused before the search. Exit status:\n"
+    "0 when a vector with a finite fitness was written, 1 otherwise, 2 on a usage\n"
+    "error.\n";
 
 // Output files are written beside their place (PATH.new) and renamed over
 // it once complete, so that a failed or killed search leaves the earlier
@@ -144,11 +136,17 @@ std::string Shown(double fitness) {
     return text;
 }
 
+// The usage with the catalogue's names filled in.
+std::string Usage() {
+    using namespace runfiles;
+    return tools::Formatted(kUsage, kRunLog.Name(), kCandidate.Name(), kCandidate.Name(),
+                            kCandidate.Name(), kFitness.Name(), kRunLog.Name(), kCandidate.Name());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "tune-fuzzy");
-    tools::UseConventions(app, Usage());
+    tools::CommandLine app("tune-fuzzy", Usage());
     std::string method = "local", start, progressPath = "tune-progress.csv", validate, viaArbiter;
     std::string arbiter = "arbiter", builtInFile;
     long budget = 0, seed = 1, starts = 4, arbiterTimeout = 60;
@@ -170,7 +168,7 @@ int main(int argc, char** argv) {
     tools::AddWhole(app, "--arbiter-timeout", arbiterTimeout, 1, 86400);
     tools::AddText(app, "--write-built-in", builtInFile);
     app.add_option("LOG", logs);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
     if (!(bounds.proposalLow < bounds.proposalHigh) || !(bounds.hedgeLow < bounds.hedgeHigh)) {
@@ -190,19 +188,19 @@ int main(int argc, char** argv) {
             return 0;
         }
         std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", builtInFile.c_str());
-        return kFailure;
+        return tools::kFailure;
     }
 
     // The working directory receives the candidate file and the progress; with
     // --via-arbiter, DIR receives every candidate.
     const auto lock = labdir::LabLock::Take(".", "tune-fuzzy");
     if (!lock) {
-        return kFailure;
+        return tools::kFailure;
     }
     const auto arbiterLock = viaArbiter.empty() ? std::optional<labdir::LabLock>()
                                                 : labdir::LabLock::Take(viaArbiter, "tune-fuzzy");
     if (!viaArbiter.empty() && !arbiterLock) {
-        return kFailure;
+        return tools::kFailure;
     }
 
     // The search is archived in the notebook of the lab directory, the one
@@ -217,7 +215,7 @@ int main(int argc, char** argv) {
     // Archives the search as it ended and gives the exit status.
     const auto archived = [&recorder](notebook::Outcome outcome, const std::string& detail) {
         recorder.Finish(outcome, detail);
-        return outcome == notebook::Outcome::kCompleted ? 0 : kFailure;
+        return outcome == notebook::Outcome::kCompleted ? 0 : tools::kFailure;
     };
     tuning::Candidate first = builtIn;
     if (!start.empty()) {
@@ -314,7 +312,7 @@ int main(int argc, char** argv) {
     if (!progress.Close()) {
         std::fprintf(stderr, "tune-fuzzy: cannot write %s; it is left as it was\n",
                      progressPath.c_str());
-        return kFailure;
+        return tools::kFailure;
     }
 
     if (result.failed > 0) {
