@@ -37,12 +37,12 @@ void Refuse(bool& failed, const std::string& reason) {
 // not a file; false when it was not read or held unreadable text.
 template <typename Record>
 bool ReadWhole(std::FILE* file, const char* name, std::vector<Record>& records) {
-    const std::string problem = platform::ReadWholeProblem(file);
-    if (!problem.empty()) {
-        std::printf("%s %s; not read\n", name, problem.c_str());
+    const runfiles::ReadOutcome outcome = runfiles::ReadAll(file, records);
+    if (!outcome.unread.empty()) {
+        std::printf("%s %s; not read\n", name, outcome.unread.c_str());
         return false;
     }
-    return !runfiles::ReadAll(file, records).stalled;
+    return !outcome.stalled;
 }
 
 // Whether every write to `file` succeeded and it closed cleanly; says which
@@ -79,11 +79,12 @@ bool PrepareSimulationInput() {
 
     std::vector<runfiles::PressureLogRecord> log;
     bool ok = logFile && simFile;
-    const std::string tooLarge = logFile ? platform::ReadWholeProblem(logFile.get()) : "";
-    if (!tooLarge.empty()) {
-        std::printf("%s %s; not read\n", runfiles::kRunLog.Name(), tooLarge.c_str());
+    const runfiles::ReadOutcome read =
+        logFile ? runfiles::ReadAll(logFile.get(), log) : runfiles::ReadOutcome();
+    if (!read.unread.empty()) {
+        std::printf("%s %s; not read\n", runfiles::kRunLog.Name(), read.unread.c_str());
         ok = false;
-    } else if (logFile && runfiles::ReadAll(logFile.get(), log).stalled) {
+    } else if (read.stalled) {
         std::printf("%s: unreadable text in line %zu\n", runfiles::kRunLog.Name(), log.size());
         ok = false;
     }

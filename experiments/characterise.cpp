@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "arm/arm.h"
 #include "experiments/experiment.h"
 #include "experiments/recording.h"
+#include "platform/stdio_file.h"
 
 namespace experiments {
 
@@ -50,7 +50,11 @@ bool RunInto(const std::string& dir, const char* name, const Schedule& schedule,
                   (result.recordingWritten ? " was stopped early" : " could not be recorded");
         return false;
     }
-    std::ifstream in(settings.recording);
+    const std::optional<std::string> whole = platform::ReadWholeFile(settings.recording, failure);
+    if (!whole) {
+        return false;
+    }
+    std::istringstream in(*whole);
     std::string text;
     std::getline(in, text);  // the header
     recording.clear();
@@ -398,6 +402,36 @@ void ArmMotion(const std::string& dir, const std::vector<std::array<float, 3>>& 
         {"joint swing from the arm's motion, above rest", highest - rest, "deg", "-", motion});
 }
 
+// The area between a step of `column` at `stepMs` (or of the differential
+// pressure, column -1), normalised from its level before to its mean over
+// the last 200 ms before `endMs`, and the line it settles on, in s.
+double LagArea(const Recording& r, int column, double stepMs, double endMs) {
+    const auto value = [column](const Line& line) {
+        return column < 0 ? Differential(line) : line[column];
+    };
+    double before = 0.0, after = 0.0;
+    int beforeCount = 0, afterCount = 0;
+    for (const Line& line : r) {
+        if (line[kTime] >= stepMs - 200.0 && line[kTime] < stepMs) {
+            before += value(line);
+            ++beforeCount;
+        } else if (line[kTime] >= endMs - 200.0 && line[kTime] < endMs) {
+            after += value(line);
+            ++afterCount;
+        }
+    }
+    before /= std::max(beforeCount, 1);
+    after /= std::max(afterCount, 1);
+    double area = 0.0;
+    for (std::size_t i = 1; i < r.size(); ++i) {
+        if (r[i - 1][kTime] >= stepMs && r[i][kTime] <= endMs) {
+            const double share = (value(r[i - 1]) - before) / (after - before);
+            area += (1.0 - share) * (r[i][kTime] - r[i - 1][kTime]) / 1000.0;
+        }
+    }
+    return area;
+}
+
 }  // namespace
 
 Characterisation Characterise(const std::string& dir,
@@ -425,6 +459,32 @@ double RestAngleAtReferences(const std::string& dir, const char* name, std::stri
         return NAN;
     }
     return Mean(r, kJoint, 3500.0, 4001.0);
+}
+
+double JointStepDampingRatio(const std::string& dir, std::string& failure) {
+    constexpr double kUpMs = 3000.0, kDownMs = 5000.0, kEndMs = 7000.0;
+    // Valves 1 and 4 by 1 V, 2 and 3 by 0.05 V (0.04 bar, past the play that
+    // decides inflating or deflating): the joint turns by the differential,
+    // while every muscle inflates on the way up and deflates on the way down.
+    const double up[kValveChannels] = {kReference[0] + 1.0, kReference[1] + 0.05,
+                                       kReference[2] + 0.05, kReference[3] + 1.0};
+    std::vector<Breakpoint> points;
+    HoldValves(points, 0.0, kReference);
+    HoldValves(points, kUpMs, up);
+    HoldValves(points, kDownMs, kReference);
+    HoldValves(points, kEndMs, kReference);
+    Recording r;
+    if (!RunInto(dir, "joint-steps", Build(points), 5.0, r, failure)) {
+        return NAN;
+    }
+    // A joint that follows its pressures as a second-order system lags its
+    // step by the pressures' own lag plus 2 zeta / omega_n, whether it
+    // overshoots or not; omega_n is the same both ways (same stiffness and
+    // inertia), so what is left is in the ratio of the damping ratios.
+    const auto damping = [&r](double stepMs, double endMs) {
+        return LagArea(r, kJoint, stepMs, endMs) - LagArea(r, -1, stepMs, endMs);
+    };
+    return damping(kUpMs, kDownMs) / damping(kDownMs, kEndMs);
 }
 
 std::string DataSheet(const Characterisation& characterisation) {

@@ -52,6 +52,15 @@ Characterisation Characterise(const std::string& dir,
 // run to its end.
 double RestAngleAtReferences(const std::string& dir, const char* name, std::string& failure);
 
+// A joint step up and back down with every muscle's pressure moving the
+// same way (valves 1 and 4 by 1 V, 2 and 3 by 0.05 V, from the homing
+// references; 2 s each), recorded into DIR/joint-steps.txt: the ratio of the
+// joint's damping ratios on the way up (all muscles inflating) and on the
+// way down (all deflating), from the areas by which the joint lags its
+// steps beyond the differential pressure's own lag. NaN, and `failure` says
+// why, when the experiment did not run to its end.
+double JointStepDampingRatio(const std::string& dir, std::string& failure);
+
 // The figures as one table under a header line, a line per figure:
 // name, measured value and unit, target, source.
 std::string DataSheet(const Characterisation& characterisation);

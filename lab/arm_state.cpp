@@ -144,18 +144,12 @@ std::string RestoreArm(const std::string& dir) {
     if (!std::filesystem::exists(path, error)) {
         return "";
     }
-    std::string text;
-    {
-        platform::StdioFile file(std::fopen(path.c_str(), "r"));
-        if (!file) {
-            return path.string() + ": cannot be read: " + std::strerror(errno);
-        }
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) {
-            text.append(buffer, n);
-        }
+    std::string problem;
+    const std::optional<std::string> text = platform::ReadWholeFile(path, problem);
+    if (!text) {
+        return problem;
     }
-    Reader reader(text);
+    Reader reader(*text);
     std::string header;
     std::getline(reader.lines, header);
     if (header != kHeader) {

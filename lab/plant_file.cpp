@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "lab/lab.h"
+#include "platform/stdio_file.h"
 
 namespace lab {
 
@@ -139,6 +140,9 @@ std::string CheckSwitchOrder(const std::string& path, const plant::Parameters& p
 }  // namespace
 
 std::string ReadPlantFile(const std::string& path, plant::Parameters& parameters) {
+    if (const std::string why = platform::ReadWholeProblem(path); !why.empty()) {
+        return path + ": " + why;
+    }
     toml::table file;
     try {
         file = toml::parse_file(path);

@@ -1,14 +1,20 @@
 #include "labdir/family_swap.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <utility>
+
+#include "platform/stdio_file.h"
 
 namespace labdir {
 namespace {
@@ -46,6 +52,47 @@ std::string Unexchange(const std::string& staged, const std::string& target, boo
             : renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, staged.c_str(), RENAME_NOREPLACE);
     return moved == 0 ? std::string() : std::strerror(errno);
 }
+
+// A directory's family lock when this process may not write there.
+constexpr int kNeedsNoLock = -2;
+
+// Takes the family lock of `dir` with `operation` (LOCK_SH or LOCK_EX),
+// waiting up to kFamilyLockWaitMs: its descriptor, kNeedsNoLock, or -1 with
+// the reason in `why`.
+int LockFamilies(const std::string& dir, int operation, std::string& why) {
+    const int fd = open(Path(dir, kFamilyLockName).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (errno == EACCES || errno == EROFS) {
+            return kNeedsNoLock;
+        }
+        why = Path(dir, kFamilyLockName) + " cannot be opened: " + std::strerror(errno);
+        return -1;
+    }
+    constexpr int kPollMs = 10;
+    for (int waited = 0; flock(fd, operation | LOCK_NB) != 0; waited += kPollMs) {
+        if (errno != EWOULDBLOCK || waited >= kFamilyLockWaitMs) {
+            why = errno != EWOULDBLOCK
+                      ? Path(dir, kFamilyLockName) + " cannot be locked: " + std::strerror(errno)
+                      : std::string(operation == LOCK_EX ? "its families were being read"
+                                                         : "its families were being replaced") +
+                            " for more than " + std::to_string(kFamilyLockWaitMs / 1000) + " s";
+            close(fd);
+            return -1;
+        }
+        usleep(kPollMs * 1000);
+    }
+    return fd;
+}
+
+// Holds a family lock until it goes.
+struct HeldLock {
+    int fd;
+    ~HeldLock() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+};
 
 std::string Joined(const std::vector<std::string>& names) {
     std::string text;
@@ -92,9 +139,16 @@ bool WriteJournal(const std::string& staging, const std::vector<Entry>& entries)
 std::string FinishOne(const std::string& dir, const std::string& staging) {
     const std::string family =
         fs::path(staging).filename().string().substr(std::strlen(kStagingPrefix));
-    std::ifstream journal(Path(staging, kJournalName));
+    std::string unlocked;
+    const HeldLock lock{LockFamilies(dir, LOCK_EX, unlocked)};
+    if (lock.fd == -1) {
+        return "the " + family +
+               " family a killed run began replacing could not be completed: " + dir + ": " +
+               unlocked + "; kept in " + staging + " for the next command";
+    }
+    const std::string journalPath = Path(staging, kJournalName);
     std::error_code error;
-    if (!journal) {
+    if (!fs::exists(journalPath, error)) {
         fs::remove_all(staging, error);
         if (error) {
             return "the unfinished " + family + " files of a killed run in " + staging +
@@ -103,9 +157,12 @@ std::string FinishOne(const std::string& dir, const std::string& staging) {
         return "removed the unfinished " + family +
                " files of a killed run; the family was left as it was";
     }
+    std::string problem;
+    const std::optional<std::string> text = platform::ReadWholeFile(journalPath, problem);
+    std::istringstream journal(text.value_or(""));
     std::vector<std::string> completed;
     Entry entry;
-    while (journal >> entry.inode >> entry.name) {
+    while (text && journal >> entry.inode >> entry.name) {
         // The journal names files of `dir` only: a name that leads elsewhere
         // is a damaged journal, never a rename outside the lab.
         if (entry.name.find('/') != std::string::npos || entry.name == "." || entry.name == "..") {
@@ -128,7 +185,7 @@ std::string FinishOne(const std::string& dir, const std::string& staging) {
         }
         completed.push_back(entry.name);
     }
-    if (!journal.eof()) {
+    if (!text || !journal.eof()) {
         return "the " + family + " family a killed run began replacing has a damaged journal in " +
                staging + "; kept there, the family may be mixed";
     }
@@ -192,6 +249,12 @@ bool FamilySwap::Commit(const std::vector<std::string>& names, std::string& done
         }
         entries.push_back({name, staged.st_ino});
     }
+    std::string why;
+    const HeldLock lock{LockFamilies(dir_, LOCK_EX, why)};
+    if (lock.fd == -1) {
+        done = dir_ + ": " + why + "; nothing was replaced";
+        return false;
+    }
     if (!WriteJournal(staging_, entries)) {
         done = Path(staging_, kJournalName) + " could not be written; nothing was replaced";
         return false;
@@ -204,7 +267,7 @@ bool FamilySwap::Commit(const std::vector<std::string>& names, std::string& done
         }, staged{};
         const bool exists = lstat(target.c_str(), &old) == 0;
         lstat(Staged(entry.name).c_str(), &staged);
-        std::string why;
+        why.clear();
         if (exists && S_ISDIR(old.st_mode) && !S_ISDIR(staged.st_mode)) {
             why = "a directory is in its place";
         } else if (exists && !S_ISDIR(old.st_mode) && S_ISDIR(staged.st_mode)) {
@@ -240,6 +303,9 @@ bool FamilySwap::Commit(const std::vector<std::string>& names, std::string& done
                                       " replaced before it were put back";
         return false;
     }
+    // Without its journal the staging directory is only the old family's
+    // leftovers: readers may go on.
+    std::remove(Path(staging_, kJournalName).c_str());
     done = "replaced together in " + dir_ + ": " + Joined(names);
     return true;
 }
@@ -257,6 +323,53 @@ std::vector<std::string> FinishInterruptedSwaps(const std::string& dir) {
         lines.push_back(FinishOne(dir, staging));
     }
     return lines;
+}
+
+std::optional<FamilyReadLock> FamilyReadLock::Take(const std::vector<std::string>& paths,
+                                                   std::string& refusal) {
+    FamilyReadLock held;
+    std::vector<std::string> dirs;
+    for (const std::string& path : paths) {
+        // The directory that holds the entry once links are followed; a
+        // missing entry is left to its loader to report.
+        std::error_code error;
+        std::string named = path;
+        while (named.size() > 1 && named.back() == '/') {
+            named.pop_back();
+        }
+        const std::string dir = fs::weakly_canonical(named, error).parent_path().string();
+        if (error || !fs::is_directory(dir, error) ||
+            std::find(dirs.begin(), dirs.end(), dir) != dirs.end()) {
+            continue;
+        }
+        dirs.push_back(dir);
+        std::string why;
+        const int fd = LockFamilies(dir, LOCK_SH, why);
+        if (fd == -1) {
+            refusal = dir + ": " + why;
+            return std::nullopt;
+        }
+        if (fd == kNeedsNoLock) {
+            continue;
+        }
+        held.fds_.push_back(fd);
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
+            if (entry.path().filename().string().rfind(kStagingPrefix, 0) == 0 &&
+                fs::exists(entry.path() / kJournalName, error)) {
+                refusal = dir + ": a killed program left a family half replaced (" +
+                          entry.path().filename().string() +
+                          "); the next command to take its lab's lock completes it";
+                return std::nullopt;
+            }
+        }
+    }
+    return held;
+}
+
+FamilyReadLock::~FamilyReadLock() {
+    for (const int fd : fds_) {
+        close(fd);
+    }
 }
 
 }  // namespace labdir

@@ -14,6 +14,14 @@
 //
 // FinishInterruptedSwaps runs whenever a program takes the lab's lock, so no
 // command in the lab ever sees a family half replaced.
+//
+// A program may read a family in a directory whose lab it does not hold (an
+// arbiter below the lab, a run reading its lab's networks through links).
+// The exchanges and their completion hold an exclusive flock on the
+// directory's kFamilyLockName, and such a reader a shared one while it
+// loads (FamilyReadLock): it reads the family before the exchanges or
+// after them, never between, and refuses one a killed program left half
+// replaced.
 #pragma once
 
 #include <optional>
@@ -21,6 +29,12 @@
 #include <vector>
 
 namespace labdir {
+
+inline constexpr const char* kFamilyLockName = ".family-lock";
+
+// How long a reader waits for a replacement to end, and a replacement for
+// the readers, before giving up: far longer than the renames take.
+inline constexpr int kFamilyLockWaitMs = 10000;
 
 class FamilySwap {
   public:
@@ -55,5 +69,26 @@ class FamilySwap {
 // Completes or removes every replacement a killed program left in `dir`;
 // one line for each, saying what was done.
 std::vector<std::string> FinishInterruptedSwaps(const std::string& dir);
+
+// Keeps the families of the directories that hold `paths` (after links)
+// from being replaced while it lives.
+class FamilyReadLock {
+  public:
+    // Waits for a replacement under way to end. Nothing, with "DIR: why" in
+    // `refusal`, when one does not end in time or a killed program left one
+    // half done. A directory this process may not write needs no lock: no
+    // program of its user can replace its files either.
+    static std::optional<FamilyReadLock> Take(const std::vector<std::string>& paths,
+                                              std::string& refusal);
+
+    FamilyReadLock(FamilyReadLock&& other) noexcept = default;
+    FamilyReadLock& operator=(FamilyReadLock&&) = delete;
+    FamilyReadLock(const FamilyReadLock&) = delete;
+    ~FamilyReadLock();
+
+  private:
+    FamilyReadLock() = default;
+    std::vector<int> fds_;
+};
 
 }  // namespace labdir

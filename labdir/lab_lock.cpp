@@ -18,10 +18,17 @@
 namespace labdir {
 namespace {
 
-// This process's command line, arguments separated by blanks.
+// The holder's line in the lock file is read back this far: enough for any
+// command a refusal needs to name.
+constexpr std::size_t kHolderLineLimit = 512;
+
+// This process's command line, arguments separated by blanks, cut to what
+// the holder's line keeps.
 std::string OwnCommandLine() {
     std::ifstream file("/proc/self/cmdline", std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string text(kHolderLineLimit - 32, '\0');  // the PID and a blank come first
+    file.read(text.data(), std::streamsize(text.size()));
+    text.resize(std::size_t(file.gcount()));
     while (!text.empty() && text.back() == '\0') {
         text.pop_back();
     }
@@ -36,7 +43,7 @@ std::string OwnCommandLine() {
 // The holder's "PID COMMAND" line as its lock file keeps it; empty while the
 // holder has not written it yet.
 std::string HolderLine(int fd) {
-    char buffer[512] = {};
+    char buffer[kHolderLineLimit] = {};
     const ssize_t got = pread(fd, buffer, sizeof buffer - 1, 0);
     std::string line(buffer, got > 0 ? std::size_t(got) : 0);
     return line.substr(0, line.find('\n'));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "labdir/family_swap.h"
 #include "model/fuzzy_supervisor.h"
 #include "platform/stdio_file.h"
 #include "runfiles/trajectory_terms.h"
@@ -145,6 +146,12 @@ void ComputeDirectionFlags(const std::vector<TrajectoryRecord>& trajectory,
 }
 
 bool LoadModels(const std::string& weightDirectory, MuscleModels& models) {
+    std::string refusal;
+    const auto held = labdir::FamilyReadLock::Take({weightDirectory}, refusal);
+    if (!held) {
+        std::printf("PONNET weights not read: %s\n", refusal.c_str());
+        return false;
+    }
     bool loaded = true;
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         models[m] = std::make_unique<PonnetModel>(m + 1, weightDirectory);

@@ -49,8 +49,10 @@ void ComputeDirectionFlags(const std::vector<runfiles::TrajectoryRecord>& trajec
 using MuscleModels = std::array<std::unique_ptr<PonnetModel>, arm::kMuscleCount>;
 
 // Builds the four models, muscle 1 to 4, each constructed, allocated and
-// loaded from `weightDirectory` before the next. Returns false when a
-// weight file could not be read (the models report which).
+// loaded from `weightDirectory` before the next, while no command replaces
+// the family (labdir::FamilyReadLock). Returns false when a weight file
+// could not be read (the models report which) or the family could not be
+// held (a line says why).
 bool LoadModels(const std::string& weightDirectory, MuscleModels& models);
 
 // The own-bin and neighbour-bin predictions of muscles 1 to 4 for sample

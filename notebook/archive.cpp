@@ -132,7 +132,7 @@ void Recorder::Input(const std::string& path) {
     // Keeps one file's content in the store under its hash.
     const auto keep = [&](const fs::path& file, const std::string& as) -> std::string {
         std::string problem;
-        const auto content = ReadWhole(file, problem);
+        const auto content = platform::ReadWholeFile(file, problem);
         std::string sha256 = content ? Sha256Of(*content) : "";
         std::error_code missing;
         if (content && !fs::exists(store / sha256, missing)) {
@@ -220,7 +220,7 @@ std::optional<std::string> Recorder::Finish(Outcome outcome, std::string detail)
         if (!problem.empty() || !fs::exists(full, error)) {
             continue;
         }
-        const auto content = ReadWhole(full, problem);
+        const auto content = platform::ReadWholeFile(full, problem);
         const fs::path copy = CopyPathOf(notebookDir_, manifest_.id, "outputs", path);
         fs::create_directories(copy.parent_path(), error);
         if (content && WriteWhole(copy, *content, problem)) {

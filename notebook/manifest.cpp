@@ -3,11 +3,11 @@
 #include <toml++/toml.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "notebook/notebook.h"
 #include "notebook/store.h"
+#include "platform/stdio_file.h"
 
 namespace notebook {
 
@@ -93,21 +93,8 @@ std::string Sha256Of(std::string_view content) {
     return hex;
 }
 
-std::optional<std::string> ReadWhole(const std::filesystem::path& path, std::string& problem) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    if (in) {
-        content << in.rdbuf();
-    }
-    if (!in || in.bad()) {
-        problem = path.string() + ": cannot be read";
-        return std::nullopt;
-    }
-    return std::move(content).str();
-}
-
 std::optional<std::string> Sha256OfFile(const std::filesystem::path& path, std::string& problem) {
-    const auto content = ReadWhole(path, problem);
+    const auto content = platform::ReadWholeFile(path, problem);
     return content ? std::optional(Sha256Of(*content)) : std::nullopt;
 }
 
@@ -146,6 +133,10 @@ bool WriteManifest(const std::filesystem::path& path, const Manifest& manifest,
 }
 
 std::optional<Manifest> ReadManifest(const std::filesystem::path& path, std::string& problem) {
+    if (const std::string why = platform::ReadWholeProblem(path); !why.empty()) {
+        problem = path.string() + ": " + why;
+        return std::nullopt;
+    }
     toml::table table;
     try {
         table = toml::parse_file(path.string());

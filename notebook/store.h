@@ -11,7 +11,6 @@
 namespace notebook {
 
 std::string Sha256Of(std::string_view content);
-std::optional<std::string> ReadWhole(const std::filesystem::path& path, std::string& problem);
 
 // Writes `content` beside `path` and renames it over `path`, so that a
 // reader finds the old file or the whole new one, never a part.

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -27,5 +30,19 @@ inline constexpr std::uintmax_t kReadWholeLimit = std::uintmax_t(256) << 20;
 // Why `file` cannot be read whole into memory ("is not a regular file",
 // "holds N bytes, more than the 268435456 read whole"); empty when it can.
 std::string ReadWholeProblem(std::FILE* file);
+
+// The same for the file at `path`, with "missing" or why it cannot be
+// examined.
+std::string ReadWholeProblem(const std::filesystem::path& path);
+
+// The content of the file at `path`; nothing when it cannot be read whole,
+// with "PATH: why" in `problem`. A file that grows past the limit while it
+// is read is refused too.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std::string& problem);
+
+// A line or field of a file as a refusal quotes it: 'TEXT', cut after 60
+// characters ('TEXT...'), so that a megabyte of garbage is not copied to a
+// message.
+std::string Quoted(std::string_view text);
 
 }  // namespace platform

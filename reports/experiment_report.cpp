@@ -4,10 +4,12 @@
 // plant has hysteresis or lags.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "experiments/recording.h"
+#include "platform/stdio_file.h"
 #include "reports/builders.h"
 
 namespace reports {
@@ -29,17 +31,22 @@ enum Column {
 }  // namespace
 
 bool IsExperimentRecording(const std::filesystem::path& file) {
+    // Only as much of the first line as the header needs is read.
     std::ifstream in(file);
-    std::string header;
-    return std::getline(in, header) && header == experiments::kRecordingHeader;
+    std::string header(std::strlen(experiments::kRecordingHeader) + 2, '\0');
+    in.getline(header.data(), std::streamsize(header.size()));
+    return in && std::strcmp(header.c_str(), experiments::kRecordingHeader) == 0;
 }
 
 std::optional<Figure> ExperimentFigure(const std::filesystem::path& recording, std::string& error) {
-    std::ifstream in(recording);
+    const std::optional<std::string> text = platform::ReadWholeFile(recording, error);
+    if (!text) {
+        return std::nullopt;
+    }
+    std::istringstream in(*text);
     std::string line;
-    if (!in || !std::getline(in, line) || line != experiments::kRecordingHeader) {
-        error = recording.string() +
-                (in ? ": line 1 is not the experiment recording's header" : ": missing");
+    if (!std::getline(in, line) || line != experiments::kRecordingHeader) {
+        error = recording.string() + ": line 1 is not the experiment recording's header";
         return std::nullopt;
     }
     Table table{std::vector<std::vector<double>>(kColumns)};

@@ -1,25 +1,25 @@
 // A search: the best fitness so far against the evaluations made, from
 // tune-fuzzy's progress CSV.
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 
+#include "platform/stdio_file.h"
 #include "reports/builders.h"
-#include "runfiles/strict_reader.h"
 
 namespace reports {
 
 std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std::string& error) {
-    std::ifstream in(progressCsv);
     if (std::filesystem::is_directory(progressCsv)) {
         error = progressCsv.string() +
                 ": a directory, where a search report reads tune-fuzzy's progress CSV (such as " +
                 (progressCsv / "tune-progress.csv").string() + ")";
         return std::nullopt;
     }
-    if (!std::filesystem::is_regular_file(progressCsv) || !in) {
-        error = progressCsv.string() + ": missing";
+    const std::optional<std::string> text = platform::ReadWholeFile(progressCsv, error);
+    if (!text) {
         return std::nullopt;
     }
+    std::istringstream in(*text);
     std::string line;
     if (!std::getline(in, line) || line != "evaluation,best") {
         error = progressCsv.string() + ": line 1 is not the header 'evaluation,best'";
@@ -37,7 +37,7 @@ std::optional<Figure> SearchFigure(const std::filesystem::path& progressCsv, std
         const double best = std::strtod(rest, &end);
         if (!comma || end == rest || *end != '\0') {
             error = Format("%s: line %d: %s is not 'evaluation,best'", progressCsv.string().c_str(),
-                           lineNumber, runfiles::Quoted(line).c_str());
+                           lineNumber, platform::Quoted(line).c_str());
             return std::nullopt;
         }
         progress.columns[0].push_back(evaluation);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "arm/arm.h"
+#include "platform/stdio_file.h"
 #include "platform/stdio_text.h"
 
 namespace runfiles {
@@ -85,6 +86,9 @@ struct ReadOutcome {
     // The stream stopped advancing before its end (text that no record
     // format matches); reading stopped there instead of spinning for ever.
     bool stalled = false;
+    // Why nothing was read: the stream is not a regular file or is larger
+    // than what is read whole (platform::ReadWholeProblem); empty otherwise.
+    std::string unread;
 };
 
 // Reads records while the end-of-file indicator is clear, appending one
@@ -95,6 +99,10 @@ template <typename Record>
 ReadOutcome ReadAll(std::FILE* file, std::vector<Record>& records) {
     ReadOutcome outcome;
     if (std::feof(file)) {
+        return outcome;
+    }
+    outcome.unread = platform::ReadWholeProblem(file);
+    if (!outcome.unread.empty()) {
         return outcome;
     }
     platform::TextScanner text(file);

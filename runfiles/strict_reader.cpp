@@ -41,10 +41,8 @@ bool ParseLines(const std::filesystem::path& file, std::string& error, Take take
         return false;
     }
     // Every row is kept in memory: a runaway file is refused, not read.
-    const std::uintmax_t size = std::filesystem::file_size(file, code);
-    if (!code && size > platform::kReadWholeLimit) {
-        error = file.string() + ": holds " + std::to_string(size) + " bytes, more than the " +
-                std::to_string(platform::kReadWholeLimit) + " read whole";
+    if (const std::string why = platform::ReadWholeProblem(file); !why.empty()) {
+        error = file.string() + ": " + why;
         return false;
     }
     std::ifstream in(file);
@@ -88,7 +86,8 @@ std::string Convert(std::string_view field, const std::string& line, T& value) {
     if constexpr (std::is_same_v<T, int>) {
         const long whole = std::strtol(text.c_str(), &end, 10);
         if (end != text.c_str() + text.size()) {
-            return ": " + Quoted(line) + " holds " + Quoted(text) + " where a whole number belongs";
+            return ": " + platform::Quoted(line) + " holds " + platform::Quoted(text) +
+                   " where a whole number belongs";
         }
         if (errno == ERANGE || whole < INT_MIN || whole > INT_MAX) {
             return " holds a count beyond an int";
@@ -101,7 +100,7 @@ std::string Convert(std::string_view field, const std::string& line, T& value) {
             value = std::strtod(text.c_str(), &end);
         }
         if (end != text.c_str() + text.size()) {
-            return ": " + Quoted(line) + " is not a number";
+            return ": " + platform::Quoted(line) + " is not a number";
         }
         if (!std::isfinite(value)) {
             return " holds a number that is not finite";
@@ -145,14 +144,6 @@ std::optional<std::vector<Record>> ReadRecordFile(const std::filesystem::path& f
 }
 
 }  // namespace
-
-std::string Quoted(std::string_view text) {
-    constexpr std::size_t kShown = 60;
-    return "'" +
-           (text.size() <= kShown ? std::string(text)
-                                  : std::string(text.substr(0, kShown)) + "...") +
-           "'";
-}
 
 std::optional<Rows> ReadRows(const std::filesystem::path& file, int least, int most,
                              std::string& error) {

@@ -8,16 +8,11 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "runfiles/run_files.h"
 
 namespace runfiles {
-
-// A line or field as a refusal quotes it: 'TEXT', cut after 60 characters
-// ('TEXT...'), so that a megabyte of garbage is not copied to a message.
-std::string Quoted(std::string_view text);
 
 // Rows of numbers, each holding between `least` and `most` values (rows
 // with fewer than `most` are padded with zeros). On failure `error` is

@@ -13,6 +13,7 @@
 #include "arm/arm.h"
 #include "cards/daq_card.h"
 #include "cards/motion_card.h"
+#include "labdir/family_swap.h"
 #include "model/fuzzy_supervisor.h"
 #include "model/ponnet_model.h"
 #include "model/replay.h"
@@ -59,6 +60,18 @@ struct Networks {
 // constructed; every network reports its own trouble. Writes the first one
 // that did not load into `problem` and returns false, or returns true.
 bool BuildNetworks(Networks& nets, char (&problem)[runs::kProblemCapacity]) {
+    // Loaded while no command replaces a family, here or where links lead.
+    std::string refusal;
+    const auto held = labdir::FamilyReadLock::Take(
+        {runfiles::kValveWeights.Path(1), runfiles::kValveWeights.Path(2),
+         runfiles::kValveWeights.Path(3), runfiles::kValveWeights.Path(4),
+         runfiles::kDoubleLinkWeights.path, runfiles::kUpperLinkWeights.path,
+         runfiles::kPonnetDirectory},
+        refusal);
+    if (!held) {
+        std::snprintf(problem, sizeof problem, "%s", refusal.c_str());
+        return false;
+    }
     const auto note = [&problem](bool loaded, const std::string& what) {
         if (!loaded && problem[0] == '\0') {
             std::snprintf(problem, sizeof problem, "%s did not load", what.c_str());
@@ -105,16 +118,21 @@ void OpenLogs(RunFiles& files) {
     files.runLog = OpenReporting(kRunLogFile, "w", messages::kLogTimeNotOpened);
 }
 
-// Closes the files in order; false when an output file did not close cleanly.
-bool CloseRunFiles(RunFiles& files) {
-    bool clean = true;
-    for (File* file : {&files.encoderLog, &files.pressureLog, &files.velocity, &files.trajectory,
-                       &files.timeLog, &files.runLog}) {
-        if (*file && std::fclose(file->release()) != 0) {
-            clean = false;
+// Closes the files in order; the names of the logs that were not written
+// and closed cleanly, separated by blanks (empty when all were).
+std::string CloseRunFiles(RunFiles& files) {
+    const std::pair<File*, const char*> closing[] = {
+        {&files.encoderLog, kEncoderLogFile}, {&files.pressureLog, kPressureLogFile},
+        {&files.velocity, nullptr},           {&files.trajectory, nullptr},
+        {&files.timeLog, kTimeLogFile},       {&files.runLog, kRunLogFile}};
+    std::string failed;
+    for (const auto& [file, name] : closing) {
+        const bool error = *file && std::ferror(file->get());
+        if (*file && (std::fclose(file->release()) != 0 || error) && name != nullptr) {
+            failed += (failed.empty() ? "" : " ") + std::string(name);
         }
     }
-    return clean;
+    return failed;
 }
 
 // The name of the input that could not be opened, or nothing when both were.
@@ -282,9 +300,17 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     }
 
     std::vector<VelocityRecord> velocities;
-    runfiles::ReadAll(files.velocity.get(), velocities);
+    const std::string velocityUnread = runfiles::ReadAll(files.velocity.get(), velocities).unread;
     std::vector<TrajectoryRecord> trajectory;
-    runfiles::ReadAll(files.trajectory.get(), trajectory);
+    const std::string trajectoryUnread =
+        runfiles::ReadAll(files.trajectory.get(), trajectory).unread;
+    if (!velocityUnread.empty() || !trajectoryUnread.empty()) {
+        const bool velocity = !velocityUnread.empty();
+        std::snprintf(result.problem, sizeof result.problem, "%s %s; not read",
+                      velocity ? runfiles::kVelocityTrajectory.Name() : kDynamicTermsFile,
+                      (velocity ? velocityUnread : trajectoryUnread).c_str());
+        return Refuse(result, files);
+    }
     // Tables as long as the trajectory: sample k reads velocity line k.
     const std::size_t n = trajectory.size();
     const std::size_t sampleCount = n > 4 ? n - 4 : 0;
@@ -331,9 +357,10 @@ runs::RunResult Run(Method method, runs::Redraw redraw, const float* k) {
     const bool written = WriteLogs(files, samples);
     StopMotorsAndValves();
     Sleep(1000);
-    result.logsWritten = CloseRunFiles(files) && written;
+    const std::string failed = CloseRunFiles(files);
+    result.logsWritten = failed.empty() && written;
     if (!result.logsWritten) {
-        std::printf("Run logs not written completely.\n");
+        std::printf("Run logs not written completely: %s\n", failed.c_str());
     }
     PrintOutcome(result);
     return result;

@@ -95,8 +95,9 @@ enum class RunEnd {
                       // trajectory did not fit: nothing was driven
 };
 
-// Room for the reason a run did not start, with its terminating zero.
-inline constexpr int kProblemCapacity = 128;
+// Room for the reason a run did not start, with its terminating zero (a
+// reason may name a path).
+inline constexpr int kProblemCapacity = 512;
 
 // The checks before every sample, in this order: nothing while all is well,
 // else why the loop must end (the card layer has then aborted motion and
@@ -114,7 +115,7 @@ struct RunResult {
 };
 
 // Room for an outcome line, with its terminating zero.
-inline constexpr int kOutcomeCapacity = 160;
+inline constexpr int kOutcomeCapacity = kProblemCapacity + 32;
 
 // How a run ended, in one line for the operator, when it did not simply
 // complete: "Run not started: PROBLEM", "Run stopped by the emergency stop

@@ -503,7 +503,9 @@ TEST_F(ControlRunsTest, ALogThatFailsMidRunLeavesTheOtherLogsWhole) {
     const runs::RunResult result = Capture(Neural);
     EXPECT_EQ(result.end, RunEnd::kCompleted);
     EXPECT_FALSE(result.logsWritten);
-    EXPECT_NE(captured.find("Run logs not written completely.\n"), std::string::npos);
+    EXPECT_NE(captured.find("Run logs not written completely: " +
+                            std::string(runfiles::kRunPressureLog.path) + "\n"),
+              std::string::npos);
     EXPECT_EQ(labtest::LineCount(runfiles::kRunEncoderLog.RelativePath()), n - 4);
     EXPECT_EQ(labtest::LineCount(runfiles::kRunLog.RelativePath()), n - 4);
 }
@@ -591,7 +593,12 @@ TEST_F(ControlRunsTest, LabRunRunsEachActionAndSaysHowItEnded) {
     EXPECT_TRUE(EndsWith(run.output, "lab-run: home: at the home pose\n")) << run.output;
     EXPECT_EQ(RunLabRun("manual --motor2 --motor-volts 0.1 --duration 20 --muscle1").status, 0);
 
-    // A run that cannot start says why and leaves the last run's logs alone.
+    // A run that cannot start says why, leaves the last run's logs alone and
+    // reports none of their figures as its own (this last run saturated).
+    WriteValveNetworks(ConstantValveNetwork(9.5f));
+    run = RunLabRun("hybrid");
+    EXPECT_NE(run.output.find("; saturated 8 (valve command outside 0 to"), std::string::npos)
+        << run.output;
     const std::vector<std::string> before = RunLogs();
     fs::remove(runfiles::kDoubleLinkWeights.RelativePath());
     run = RunLabRun("neural");

@@ -1,7 +1,8 @@
 // Open-loop experiments: the schedule's grammar and its refusals, what a
 // step and a ramp record, the card layers' guards seen in the recording,
-// the stops that end an experiment early with what was recorded kept, and
-// the same bytes from the same state.
+// the stops that end an experiment early with what was recorded kept, the
+// same bytes from the same state, and the joint steps that show the muscles'
+// damping differ inflating and deflating.
 #include "experiments/experiment.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "experiments/characterise.h"
 #include "experiments/recording.h"
 #include "lab/lab.h"
 #include "platform/stdio_file.h"
@@ -143,6 +145,31 @@ void PressTheStopAfterAFewPeriods() {
     }
 }
 
+// Joint steps up (every muscle inflating) and down (every muscle deflating)
+// with the braid friction off: the muscles' damping, 2000 N s/m inflating
+// and 1083 deflating, makes the damping ratios differ by more than 1.5
+// times; with the same damping both ways the ratio is near 1.
+TEST_F(Experiment, JointStepsUpAndDownSettleWithTheirOwnDampingRatios) {
+    lab::plant::Parameters frictionless = lab::plant::BuiltIn();
+    for (int i = 0; i < lab::plant::kSlipElements; ++i) {
+        frictionless.slipContractingNewtonsPerBar[i] = 0.0;
+        frictionless.slipStretchingNewtonsPerBar[i] = 0.0;
+    }
+    const auto ratio = [](const lab::plant::Parameters& plant) {
+        ResetLabWithCardsOpen();
+        lab::SetPlant(plant);
+        std::string failure;
+        const double value = experiments::JointStepDampingRatio(".", failure);
+        EXPECT_EQ(failure, "");
+        return value;
+    };
+    EXPECT_GE(ratio(frictionless), 1.5);
+    lab::plant::Parameters even = frictionless;
+    even.deflatingDampingNewtonSecondsPerMetre = even.inflatingDampingNewtonSecondsPerMetre;
+    EXPECT_NEAR(ratio(even), 1.0, 0.15);
+    lab::SetPlant(lab::plant::BuiltIn());
+}
+
 TEST_F(Experiment, StopsEndItWithTheRecordingKept) {
     periodsUntilStop = 7;
     auto result = Run("0 valve1 5\n10000 valve1 6\n", -1.0, PressTheStopAfterAFewPeriods);
@@ -182,7 +209,12 @@ TEST(ExperimentCommand, SameScheduleFromTheSameStateGivesTheSameBytes) {
 
     const labtest::ToolRun refused = labtest::RunTool(LAB_RUN, "experiment missing.txt");
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "lab-run: cannot open missing.txt\n");
+    EXPECT_EQ(refused.err, "lab-run: missing.txt: missing\n");
+    // A schedule beyond what is read whole is refused before it is read.
+    labtest::WriteText("huge.txt", "");
+    std::filesystem::resize_file("huge.txt", platform::kReadWholeLimit + 1);
+    EXPECT_EQ(labtest::RunTool(LAB_RUN, "experiment huge.txt").err,
+              "lab-run: huge.txt: holds 268435457 bytes, more than the 268435456 read whole\n");
     labtest::WriteText("bad.txt", "0 valve1 4\n10 valve9 1\n");
     EXPECT_EQ(labtest::RunTool(LAB_RUN, "experiment bad.txt").err,
               "lab-run: bad.txt: line 2: channel 'valve9' is not one of valve1 .. valve4, motor1 "
@@ -207,7 +239,7 @@ TEST(Characterise, TheDataSheetMeasuresThePlant) {
     const labtest::ToolRun run = labtest::RunTool(LAB_RUN, "characterise --out sheet");
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string& sheet = run.out;
-    EXPECT_NE(sheet.find("lab-run: characterise: 29 figures\n"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("lab-run: characterise: 30 figures\n"), std::string::npos) << sheet;
     // Each figure beside its target and where that comes from.
     EXPECT_NE(sheet.find("\nfall to rise time ratio, 6 V step "), std::string::npos);
     EXPECT_NE(sheet.find(" 2.3 +- 0.3      sheet step table: exhaust/fill [D]\n"),
@@ -239,8 +271,10 @@ TEST(Characterise, TheDataSheetMeasuresThePlant) {
     EXPECT_NEAR(predicted, 3.67, 0.05);
     EXPECT_NEAR(FigureOf(sheet, payload), predicted, 0.2);
     EXPECT_GT(FigureOf(sheet, "joint swing from the arm's motion, below rest"), 1.0);
-    for (const char* recording : {"valve-steps", "dead-band", "sweep-slow", "sweep-fast",
-                                  "motor-steps", "arm-motion", "rest", "rest-payload"}) {
+    EXPECT_GE(FigureOf(sheet, "damping ratio, positive to negative joint step"), 1.5);
+    for (const char* recording :
+         {"valve-steps", "dead-band", "sweep-slow", "sweep-fast", "motor-steps", "arm-motion",
+          "rest", "rest-payload", "joint-steps"}) {
         EXPECT_TRUE(std::filesystem::exists(std::string("sheet/") + recording + ".txt"))
             << recording;
     }

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -58,8 +59,12 @@ std::set<std::string> Versions(const std::vector<std::string>& names) {
     return versions;
 }
 
+// The entries of `dir` besides the lock file its families keep.
 int Entries(const fs::path& dir) {
-    return int(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+    return int(std::count_if(fs::directory_iterator(dir), fs::directory_iterator(),
+                             [](const fs::directory_entry& entry) {
+                                 return entry.path().filename() != labdir::kFamilyLockName;
+                             }));
 }
 
 TEST(FamilySwap, ReplacesWholeOrPutsBackWhatItReplacedAndSaysWhich) {

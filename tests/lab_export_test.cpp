@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 
@@ -110,6 +111,34 @@ TEST(LabExport, FilesItCannotExportAreNamedWithTheReason) {
     labtest::WriteText(fitness, "0.05,1\n");
     refused(fitness + " --out out.csv", fitness + ": line 1: '0.05,1' is not a number");
     EXPECT_EQ(RunTool(LAB_EXPORT, "").status, 2);
+}
+
+// A file too large to read whole, a megabyte of garbage and a full output
+// are each refused with a line naming the file, not read, copied or lost.
+TEST(LabExport, AHugeFileAGarbageLineAndAFullOutputAreNamed) {
+    fs::create_directories("lab");
+    const std::string fitness = std::string("lab/") + runfiles::kFitness.Name();
+    labtest::WriteText(fitness, "");
+    fs::resize_file(fitness, platform::kReadWholeLimit + 1);
+    ToolRun run = RunTool(LAB_EXPORT, fitness);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "lab-export: " + fitness +
+                           ": holds 268435457 bytes, more than the 268435456 read whole\n");
+
+    labtest::WriteText(fitness, std::string(1 << 20, 'x') + "\n");
+    run = RunTool(LAB_EXPORT, fitness);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "lab-export: " + fitness + ": line 1: '" + std::string(60, 'x') +
+                           "...' is not a number\n");
+
+    labtest::WriteText(fitness, "0.05\n");
+    for (const std::string& arguments : {fitness, std::string("--catalogue")}) {
+        run = RunTool(LAB_EXPORT, arguments + " >/dev/full");
+        EXPECT_EQ(run.status, 1) << arguments;
+        EXPECT_EQ(run.err,
+                  "lab-export: standard output could not be written (No space left on device)\n")
+            << arguments;
+    }
 }
 
 TEST(LabExport, TheReadmeTableIsTheCatalogues) {

@@ -3,13 +3,18 @@
 // holder works under its lock.
 #include "labdir/lab_lock.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
+#include "labdir/family_swap.h"
 #include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 
@@ -104,6 +109,48 @@ TEST(LabLock, AProgramStartedByTheHolderWorksUnderItsLock) {
     // Through a shell, as a grandchild.
     const labtest::ToolRun run = labtest::RunTool(std::string(TRAJGEN) + " --dir held", "");
     EXPECT_EQ(run.status, 0) << run.err;
+}
+
+// arbiter below a lab reads the lab's PONNET family without holding the lab:
+// it waits while a replacement holds the family, and refuses a family that a
+// killed program left half replaced until a command in the lab completes it.
+TEST(LabLock, AReaderBelowTheLabWaitsForAReplacementAndRefusesAHalfDoneOne) {
+    namespace fs = std::filesystem;
+    const fs::path lab = fs::current_path() / "family-lab";
+    fs::remove_all(lab);
+    ASSERT_EQ(labtest::RunTool(std::string(MAKE_DEMO_DATA) + " " + lab.string(), "").status, 0);
+    const std::string arbiter = "(cd " + (lab / "arbiter").string() + " && " + ARBITER + ")";
+    const std::string notRead = "PONNET weights not read: " + (lab / "NeuralFiles").string();
+
+    fs::create_directories(lab / "NeuralFiles/.new-WeightsPONNET");
+    labtest::WriteText(lab / "NeuralFiles/.new-WeightsPONNET/.journal", "");
+    labtest::ToolRun run = labtest::RunTool(arbiter, "");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find(notRead +
+                           ": a killed program left a family half replaced (.new-WeightsPONNET); "
+                           "the next command to take its lab's lock completes it\n"),
+              std::string::npos)
+        << run.out;
+
+    // A command taking the lab's lock completes the family; then it is read.
+    run = labtest::RunTool(std::string(TRAJGEN) + " --dir " + lab.string(), "");
+    EXPECT_NE(run.err.find("completed the WeightsPONNET family"), std::string::npos) << run.err;
+    {
+        // A replacement under way holds the family's lock for a second.
+        const int fd =
+            open((lab / "NeuralFiles" / labdir::kFamilyLockName).c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(flock(fd, LOCK_EX), 0);
+        std::thread release([fd] {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            close(fd);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        run = labtest::RunTool(arbiter, "");
+        const auto waited = std::chrono::steady_clock::now() - start;
+        release.join();
+        EXPECT_GE(waited, std::chrono::seconds(1));
+        EXPECT_EQ(run.status, 0) << run.out;
+    }
 }
 
 TEST(LabLock, ADirectoryThatCannotHoldTheLockIsNamed) {

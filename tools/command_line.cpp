@@ -1,10 +1,12 @@
 #include "tools/command_line.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <system_error>
@@ -212,6 +214,15 @@ bool CreateOutputDirectory(const std::string& program, const std::string& dir) {
     }
     std::printf("%s: created %s\n", program.c_str(), dir.c_str());
     return true;
+}
+
+int FinishStandardOutput(const std::string& program, int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) {
+        return status;
+    }
+    std::fprintf(stderr, "%s: standard output could not be written (%s)\n", program.c_str(),
+                 std::strerror(errno));
+    return 1;
 }
 
 }  // namespace tools

@@ -82,4 +82,9 @@ int UsageError(const CLI::App& app, std::string_view message);
 // false.
 bool CreateOutputDirectory(const std::string& program, const std::string& dir);
 
+// The exit status of a tool whose product is its standard output: `status`
+// when everything printed reached it, else 1 after "TOOL: standard output
+// could not be written (REASON)" on standard error.
+int FinishStandardOutput(const std::string& program, int status);
+
 }  // namespace tools

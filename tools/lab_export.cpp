@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/stdio_file.h"
 #include "runfiles/catalogue.h"
 #include "tools/command_line.h"
 
@@ -61,12 +62,11 @@ bool IsNumber(const std::string& field) {
 
 // The CSV text of `file`, or nothing with the reason in `problem`.
 std::optional<std::string> Export(const fs::path& file, std::string& problem) {
-    std::ifstream in(file);
-    std::error_code code;
-    if (!fs::is_regular_file(file, code) || !in) {
-        problem = file.string() + ": missing";
+    const std::optional<std::string> text = platform::ReadWholeFile(file, problem);
+    if (!text) {
         return std::nullopt;
     }
+    std::istringstream in(*text);
     std::string line;
     const bool any = bool(std::getline(in, line));
     const auto entry = EntryOf(file, any ? line : "");
@@ -103,7 +103,7 @@ std::optional<std::string> Export(const fs::path& file, std::string& problem) {
             }
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 if (!IsNumber(fields[i])) {
-                    problem = where + ": '" + fields[i] + "' is not a number";
+                    problem = where + ": " + platform::Quoted(fields[i]) + " is not a number";
                     return std::nullopt;
                 }
                 csv += (i == 0 ? "" : ",") + fields[i];
@@ -113,10 +113,6 @@ std::optional<std::string> Export(const fs::path& file, std::string& problem) {
         if (!std::getline(in, line)) {
             break;
         }
-    }
-    if (in.bad()) {
-        problem = file.string() + ": read error";
-        return std::nullopt;
     }
     return csv;
 }
@@ -182,8 +178,8 @@ int main(int argc, char** argv) {
         return *exit;
     }
     if (catalogue) {
-        std::cout << CatalogueTable();
-        return 0;
+        std::cout << CatalogueTable() << std::flush;
+        return std::cout ? 0 : tools::FinishStandardOutput("lab-export", tools::kFailure);
     }
     if (file.empty()) {
         return tools::UsageError(app, "FILE is required");
@@ -191,8 +187,8 @@ int main(int argc, char** argv) {
     std::string problem;
     const auto csv = Export(file, problem);
     if (csv && out.empty()) {
-        std::cout << *csv;
-        return std::cout.flush() ? 0 : tools::kFailure;
+        std::cout << *csv << std::flush;
+        return std::cout ? 0 : tools::FinishStandardOutput("lab-export", tools::kFailure);
     }
     if (!csv || !WriteWhole(out, *csv, problem)) {
         std::fprintf(stderr, "lab-export: %s\n", problem.c_str());

@@ -488,13 +488,13 @@ int main(int argc, char** argv) {
         return *exit;
     }
     if (*list) {
-        return List(dir, filter);
+        return tools::FinishStandardOutput("lab-notebook", List(dir, filter));
     }
     if (*show) {
-        return Show(dir, id);
+        return tools::FinishStandardOutput("lab-notebook", Show(dir, id));
     }
     if (*compare) {
-        const int status = Compare(dir, ids);
+        const int status = tools::FinishStandardOutput("lab-notebook", Compare(dir, ids));
         return status != 0 || report.empty() ? status : CompareReport(dir, ids, report);
     }
     if (*restore) {

@@ -71,9 +71,10 @@ constexpr const char* kUsage =
     "           breakpoint; with ramp it moves there linearly from the previous one\n"
     "  characterise  homes the arm, runs a standard set of experiments (valve\n"
     "           steps, slow sweeps, motor steps, the arm's sine motion, the rest with\n"
-    "           and without 0.5 kg more on the tool) and prints the plant's measured\n"
-    "           figures beside their targets and sources; the recordings go to --out\n"
-    "           DIR (default characterisation)\n"
+    "           and without 0.5 kg more on the tool, joint steps up and down with\n"
+    "           the braid friction off) and prints the plant's measured figures\n"
+    "           beside their targets and sources; the recordings go to --out DIR\n"
+    "           (default characterisation)\n"
     "\n"
     "and two that move nothing:\n"
     "\n"
@@ -215,7 +216,11 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
     ending.files.assign(std::begin(runs::kRunLogFiles), std::end(runs::kRunLogFiles));
     ending.figures = runs::RunFigures(result);
     // The samples run that asked what the arm cannot do, said when there are
-    // any.
+    // any. A run refused at its start left the earlier run's logs, which are
+    // not this run's to report.
+    if (result.end == runs::RunEnd::kRefusedAtStart) {
+        return ending;
+    }
     std::string problem;
     if (const auto run = figures::ReadRunFigures(".", problem);
         run && run->saturation.samples > 0) {
@@ -346,17 +351,13 @@ Ending CombinedTraining(const Options& options) {
 // Reads the schedule before anything moves; a schedule that does not parse
 // is named with its line.
 bool ReadSchedule(const std::string& path, experiments::Schedule& schedule) {
-    platform::StdioFile file(std::fopen(path.c_str(), "r"));
-    if (!file) {
-        std::fprintf(stderr, "lab-run: cannot open %s\n", path.c_str());
+    std::string problem;
+    const std::optional<std::string> text = platform::ReadWholeFile(path, problem);
+    if (!text) {
+        std::fprintf(stderr, "lab-run: %s\n", problem.c_str());
         return false;
     }
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) {
-        text.append(buffer, n);
-    }
-    if (const std::string wrong = experiments::ParseSchedule(text, schedule); !wrong.empty()) {
+    if (const std::string wrong = experiments::ParseSchedule(*text, schedule); !wrong.empty()) {
         std::fprintf(stderr, "lab-run: %s: %s\n", path.c_str(), wrong.c_str());
         return false;
     }
@@ -446,6 +447,23 @@ void AddPayloadFigure(const std::string& dir, experiments::Characterisation& she
                              target, "the plant's static balance"});
 }
 
+// The data sheet's damping figure: joint steps up and down with the braid
+// friction off, which would otherwise hold the joint until the braid
+// settles and leave only a creep to measure.
+void AddDampingFigure(const std::string& dir, experiments::Characterisation& sheet) {
+    const lab::plant::Parameters given = lab::Plant();
+    lab::plant::Parameters frictionless = given;
+    for (int i = 0; i < lab::plant::kSlipElements; ++i) {
+        frictionless.slipContractingNewtonsPerBar[i] = 0.0;
+        frictionless.slipStretchingNewtonsPerBar[i] = 0.0;
+    }
+    lab::SetPlant(frictionless);
+    const double ratio = experiments::JointStepDampingRatio(dir, sheet.failure);
+    lab::SetPlant(given);
+    sheet.figures.push_back({"damping ratio, positive to negative joint step", ratio, "", ">= 1.5",
+                             "three-element model, braid friction off (Serres et al. 2009)"});
+}
+
 Ending Characterise(const Options& options) {
     Ending ending;
     std::vector<std::array<float, 3>> velocities;
@@ -461,6 +479,9 @@ Ending Characterise(const Options& options) {
         experiments::Characterise(options.characteriseDir, velocities);
     if (sheet.failure.empty()) {
         AddPayloadFigure(options.characteriseDir, sheet);
+    }
+    if (sheet.failure.empty()) {
+        AddDampingFigure(options.characteriseDir, sheet);
     }
     std::printf("\nPlant data sheet (recordings in %s)\n%s", options.characteriseDir.c_str(),
                 experiments::DataSheet(sheet).c_str());

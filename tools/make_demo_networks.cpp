@@ -24,13 +24,14 @@ namespace {
 
 using networks::NetworkWeights;
 
-// The virtual lab, approximately (its plant parameters): a valve settles its
-// muscle at 0.8 bar per volt above a 0.35 V dead band, up to the 5.5 bar
-// supply; a motor runs at 2000 (carriage) or 7000 (shoulder, elbow) counts
-// per second per volt of command.
+// The virtual lab, approximately (its plant parameters, as `lab-run
+// characterise` measures them): a valve settles its muscle at 0.8 bar per
+// volt above a 0.35 V dead band, up to its regulator's highest set pressure
+// of 5.5 bar (the supply is 6 bar); a motor runs at 2000 (carriage) or 7000
+// (shoulder, elbow) counts per second per volt of command.
 constexpr double kValveDeadBandVolts = 0.35;
 constexpr double kValveBarPerVolt = 0.8;
-constexpr double kSupplyBar = 5.5;
+constexpr double kMaxSetBar = 5.5;
 constexpr double kCarriageCountsPerSecondPerVolt = 2000.0;
 constexpr double kJointCountsPerSecondPerVolt = 7000.0;
 
@@ -41,7 +42,7 @@ constexpr int kLinkHidden = 50;
 // The valve network's output factor, V, and the pressure, bar, up to which
 // its voltage ramps (to about 7.9 V at most, below the 8 V the card takes).
 constexpr double kValveOutputScale = 8.0;
-constexpr double kValveTopBar = kSupplyBar + 0.5;
+constexpr double kValveTopBar = kMaxSetBar + 0.5;
 // The link networks' saturation, V.
 constexpr double kLinkVolts = 3.8;
 // Output scale of the double link network.
@@ -64,7 +65,7 @@ double Logistic(double x) {
 
 // A staircase of logistic steps, evenly spaced (with a little jitter) from
 // 0 to kValveTopBar, each as wide as the spacing: their sum ramps up with the
-// pressure at the valve law's inverse slope, on past the supply pressure so
+// pressure at the valve law's inverse slope, on past the highest set pressure so
 // that the ramp has not yet rounded off where the valve saturates. The pressure
 // is a blend of the current and the next two desired pressures (inputs 0 to
 // 2, pressure / 4) that looks ahead against the muscles' lag; the
@@ -101,11 +102,11 @@ NetworkWeights ValveNetwork(Random& random) {
         weight = float(weight * rise / weightSum);
     }
     // The bias that fits the valve law best (least squares) from 0 bar to
-    // the supply pressure.
+    // the highest set pressure.
     constexpr int kFitPoints = 56;
     double offset = 0.0;
     for (int i = 0; i < kFitPoints; ++i) {
-        const double bar = kSupplyBar * i / (kFitPoints - 1);
+        const double bar = kMaxSetBar * i / (kFitPoints - 1);
         double volts = kValveDeadBandVolts + bar / kValveBarPerVolt;
         for (int j = 0; j < kValveHidden; ++j) {
             volts -=

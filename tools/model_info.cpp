@@ -81,5 +81,5 @@ int main(int argc, char** argv) {
                     material.mapFileName[0] ? Printable(material.mapFileName).c_str() : "-",
                     material.colour[0], material.colour[1], material.colour[2]);
     }
-    return loaded ? 0 : 1;
+    return tools::FinishStandardOutput("model-info", loaded ? 0 : 1);
 }

@@ -70,5 +70,5 @@ int main(int argc, char** argv) {
                       "pressure-saturated %d\n",
                 figures->samples, figures->pressureRms, figures->jointRmsDegrees,
                 saturation.samples, saturation.valve, saturation.pressure);
-    return 0;
+    return tools::FinishStandardOutput("run-figures", 0);
 }

@@ -194,7 +194,7 @@ TrainingResult TestVelocityTracking(runs::Redraw redraw) {
         return result;
     }
     const std::vector<runs::VelocityRecord> desired =
-        training::ReadVelocityRecords(desiredFile.get());
+        training::ReadVelocityRecords(desiredFile.get(), kVelocityTrajectoryFile);
     const int p = static_cast<int>(desired.size());
     // A file without two records (empty, or text that is no record) would
     // "complete" without recording anything.

@@ -136,7 +136,7 @@ TrainingResult RecordCombinedTrainingData(runs::Redraw redraw) {
     // whole; one without three records (empty, or text that is no record)
     // would "complete" without recording anything.
     const std::vector<runs::VelocityRecord> velocities =
-        training::ReadVelocityRecords(velocityFile.get());
+        training::ReadVelocityRecords(velocityFile.get(), kVelocityTrajectoryFile);
     const int m = static_cast<int>(velocities.size());
     if (m < 3) {
         std::printf("Combined training not started: %s gives no sample to run (%d records read)\n",

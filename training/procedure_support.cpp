@@ -2,9 +2,12 @@
 
 namespace training {
 
-std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file) {
+std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file, const char* name) {
     std::vector<runs::VelocityRecord> records;
-    runfiles::ReadAll(file, records);
+    const std::string unread = runfiles::ReadAll(file, records).unread;
+    if (!unread.empty()) {
+        std::printf("%s %s; not read\n", name, unread.c_str());
+    }
     return records;
 }
 

@@ -14,9 +14,10 @@
 
 namespace training {
 
-// Reads the open velocity file to its end, one line per read while the
-// end-of-file indicator is clear (an empty file gives one line of zeros).
-std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file);
+// Reads the open velocity file `name` to its end, one line per read while
+// the end-of-file indicator is clear (an empty file gives one line of
+// zeros). A file too large to read whole gives no line, and a line saying so.
+std::vector<runs::VelocityRecord> ReadVelocityRecords(std::FILE* file, const char* name);
 
 // Closes an open file; true when it was open and closed cleanly.
 bool Close(platform::StdioFile& file);

@@ -43,12 +43,13 @@ std::optional<PreparedLog> PreparedLog::Load(replay::MuscleModels& models,
                                              const std::string& logPath, std::string& reason) {
     std::vector<runfiles::PressureLogRecord> log;
     platform::StdioFile logFile(std::fopen(logPath.c_str(), "r"));
-    const std::string tooLarge = logFile ? platform::ReadWholeProblem(logFile.get()) : "";
-    if (!tooLarge.empty()) {
-        reason = logPath + " " + tooLarge;
+    const runfiles::ReadOutcome read =
+        logFile ? runfiles::ReadAll(logFile.get(), log) : runfiles::ReadOutcome();
+    if (!read.unread.empty()) {
+        reason = logPath + " " + read.unread;
         return std::nullopt;
     }
-    if (!logFile || runfiles::ReadAll(logFile.get(), log).stalled) {
+    if (!logFile || read.stalled) {
         reason = logPath + " could not be read";
         return std::nullopt;
     }
