@@ -2,11 +2,10 @@
 // and its stages: loading the 288 weight files, preparing the replay input
 // from a 3003-record log, replaying the resulting 3000 samples.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 
+#include "bench/demo_directory.h"
 #include "evaluator/evaluator.h"
 #include "model/fuzzy_supervisor.h"
 #include "model/replay.h"
@@ -19,28 +18,6 @@ namespace {
 
 constexpr int kLogRecords = 3003;  // yields 3000 trajectory records
 
-// A demo case in a temporary directory; the process works in its arbiter
-// directory while the object lives.
-class BenchCase {
-  public:
-    BenchCase()
-        : root_(std::filesystem::temp_directory_path() /
-                ("arbiter-bench-" + std::to_string(getpid()))),
-          previous_(std::filesystem::current_path()) {
-        std::filesystem::create_directories(root_ / demo::kWeightDirectory);
-        std::filesystem::create_directories(root_ / demo::kArbiterDirectory);
-        demo::WriteDemoData(root_.string(), 1, kLogRecords);
-        std::filesystem::current_path(root_ / "arbiter");
-    }
-    ~BenchCase() {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(root_);
-    }
-
-  private:
-    std::filesystem::path root_, previous_;
-};
-
 replay::MuscleModels LoadModels() {
     replay::MuscleModels models;
     replay::LoadModels(kEvaluatorWeightDirectory, models);
@@ -48,7 +25,7 @@ replay::MuscleModels LoadModels() {
 }
 
 void BM_Evaluation(benchmark::State& state) {
-    BenchCase bench;
+    const benchdemo::DemoDirectory bench("arbiter-bench", kLogRecords, demo::kArbiterDirectory);
     platform::VirtualClockScope noSleeps;
     QuietStdout quiet;
     for (auto _ : state) {
@@ -58,7 +35,7 @@ void BM_Evaluation(benchmark::State& state) {
 BENCHMARK(BM_Evaluation)->Unit(benchmark::kMillisecond);
 
 void BM_LoadWeights(benchmark::State& state) {
-    BenchCase bench;
+    const benchdemo::DemoDirectory bench("arbiter-bench", kLogRecords, demo::kArbiterDirectory);
     for (auto _ : state) {
         benchmark::DoNotOptimize(LoadModels());
     }
@@ -66,7 +43,7 @@ void BM_LoadWeights(benchmark::State& state) {
 BENCHMARK(BM_LoadWeights)->Unit(benchmark::kMillisecond);
 
 void BM_PrepareSimulationInput(benchmark::State& state) {
-    BenchCase bench;
+    const benchdemo::DemoDirectory bench("arbiter-bench", kLogRecords, demo::kArbiterDirectory);
     for (auto _ : state) {
         benchmark::DoNotOptimize(evaluator::PrepareSimulationInput());
     }
@@ -74,7 +51,7 @@ void BM_PrepareSimulationInput(benchmark::State& state) {
 BENCHMARK(BM_PrepareSimulationInput)->Unit(benchmark::kMillisecond);
 
 void BM_Replay(benchmark::State& state) {
-    BenchCase bench;
+    const benchdemo::DemoDirectory bench("arbiter-bench", kLogRecords, demo::kArbiterDirectory);
     auto models = LoadModels();
     evaluator::PrepareSimulationInput();
     std::vector<runfiles::TrajectoryRecord> trajectory;

@@ -7,11 +7,10 @@
 #include <string>
 
 #include "bench/quiet_stdout.h"
-#include "cards/daq_card.h"
-#include "cards/motion_card.h"
 #include "experiments/experiment.h"
 #include "lab/lab.h"
 #include "platform/clock.h"
+#include "tests/lab_cards.h"
 
 namespace {
 
@@ -39,10 +38,7 @@ void SixtySecondExperiment(benchmark::State& state) {
     settings.recording = "ExperimentBench.txt";
     for (auto _ : state) {
         state.PauseTiming();
-        lab::Reset();
-        OpenMotionCard();
-        OpenPressureInput();
-        OpenValveOutput();
+        ResetLabWithCardsOpen();
         state.ResumeTiming();
         const experiments::ExperimentResult result =
             experiments::RunExperiment(schedule, settings, nullptr);

@@ -53,7 +53,7 @@ class NetworkFiles {
 
 void BM_AnnetEvaluate(benchmark::State& state) {
     NetworkFiles files;
-    files.Write("WeightsANNET1.txt", int(state.range(0)), 6, 1);
+    files.Write(runfiles::kValveWeights.Name(1), int(state.range(0)), 6, 1);
     networks::AnnetModel model(1);
     if (!model.LoadWeights()) {
         state.SkipWithError("weights not loaded");

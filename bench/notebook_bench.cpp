@@ -47,10 +47,12 @@ fs::path MakeRunLab() {
     demo::WriteDemoData(lab.string(), 1, kSamples);
     fs::rename(lab / demo::kArbiterDirectory / runfiles::kRunLog.Name(),
                lab / runfiles::kRunLog.RelativePath());
-    for (const char* network :
-         {"WeightsANNET1.txt", "WeightsANNET2.txt", "WeightsANNET3.txt", "WeightsANNET4.txt",
-          runfiles::kDoubleLinkWeights.Name(), runfiles::kUpperLinkWeights.Name()}) {
-        WriteNumbers(lab / "NeuralFiles" / network, 80, 1);
+    for (int m = 1; m <= 4; ++m) {
+        WriteNumbers(lab / runfiles::kValveWeights.RelativePath(m), 80, 1);
+    }
+    for (const char* network : {runfiles::kDoubleLinkWeights.RelativePath(),
+                                runfiles::kUpperLinkWeights.RelativePath()}) {
+        WriteNumbers(lab / network, 80, 1);
     }
     WriteNumbers(lab / runfiles::kDynamicTerms.RelativePath(), kSamples + 4, 14);
     WriteNumbers(lab / runfiles::kVelocityTrajectory.RelativePath(), kSamples + 6, 3);
@@ -65,11 +67,12 @@ void ArchiveRun(const fs::path& lab) {
     notebook::Recorder recorder(lab, lab, "lab-run hybrid", {"hybrid"});
     for (const char* input :
          {runfiles::kDoubleLinkWeights.RelativePath(), runfiles::kUpperLinkWeights.RelativePath(),
-          "NeuralFiles/WeightsANNET1.txt", "NeuralFiles/WeightsANNET2.txt",
-          "NeuralFiles/WeightsANNET3.txt", "NeuralFiles/WeightsANNET4.txt",
-          runfiles::kVelocityTrajectory.RelativePath(), "NeuralFiles/WeightsPONNET",
+          runfiles::kVelocityTrajectory.RelativePath(), runfiles::kPonnetDirectory,
           runfiles::kDynamicTerms.RelativePath(), runfiles::kEncoderTrajectory.RelativePath()}) {
         recorder.Input(input);
+    }
+    for (int m = 1; m <= 4; ++m) {
+        recorder.Input(runfiles::kValveWeights.RelativePath(m));
     }
     for (const char* output :
          {runfiles::kRunLog.RelativePath(), runfiles::kRunPressureLog.RelativePath(),

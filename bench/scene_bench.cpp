@@ -8,10 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "cards/daq_card.h"
-#include "cards/motion_card.h"
 #include "console/scene.h"
-#include "lab/lab.h"
+#include "tests/lab_cards.h"
 #include "view_window.h"
 
 namespace {
@@ -73,10 +71,7 @@ int main(int argc, char** argv) {
     }
     glutInit(&argc, argv);
     benchmark::Initialize(&argc, argv);
-    lab::Reset();
-    OpenMotionCard();
-    OpenPressureInput();
-    OpenValveOutput();
+    ResetLabWithCardsOpen();
     benchview::OpenViewWindow("scene bench");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -9,10 +9,9 @@
 
 #include "bench/quiet_stdout.h"
 #include "bench/run_case.h"
-#include "cards/daq_card.h"
-#include "cards/motion_card.h"
 #include "lab/lab.h"
 #include "platform/clock.h"
+#include "tests/lab_cards.h"
 #include "training/training.h"
 
 namespace {
@@ -24,10 +23,7 @@ void WholeProcedure(benchmark::State& state) {
     const QuietStdout quiet;
     for (auto _ : state) {
         state.PauseTiming();
-        lab::Reset();
-        OpenMotionCard();
-        OpenPressureInput();
-        OpenValveOutput();
+        ResetLabWithCardsOpen();
         state.ResumeTiming();
         const training::TrainingResult result = Run(nullptr);
         if (result.end != runs::RunEnd::kCompleted) {

@@ -136,11 +136,10 @@ void TakeScreenshot() {
 }  // namespace
 
 void ProbeStart(int argc, char** argv) {
-    CLI::App app("", "tendon-virtual");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("tendon-virtual", kUsage);
     tools::AddText(app, "--screenshot", screenshot);
     app.add_flag("--emergency-stop", pressStopFirst);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         std::exit(*exit);
     }
     if (pressStopFirst && screenshot.empty()) {

@@ -26,7 +26,7 @@ struct RunInputs {
 // The controller an action ran: "hybrid", "neural"; "" for none.
 std::string ControllerOf(const std::string& action);
 
-// The inputs of the run whose log is `dir`/NeuralFiles/LogALLANNETPressures.txt.
+// The inputs of the run whose log is runfiles::kRunLog in `dir`.
 // The notebook is the one in `dir` or the nearest directory above it
 // holding Archive/. `trajectory`, when given, names the dynamic terms
 // explicitly (the desired counts beside it, or those in `dir`).

@@ -71,10 +71,7 @@ int PonnetModel::BinLabel(int bin) {
 }
 
 std::string PonnetModel::WeightFileName(int muscle, int bin, int set) {
-    std::string name = std::to_string(muscle);
-    name += std::to_string(BinLabel(bin));
-    name += set == 0 ? "f.txt" : "b.txt";
-    return name;
+    return runfiles::PonnetWeightFileName(muscle, BinLabel(bin), set);
 }
 
 bool PonnetModel::LoadSet(int set) {

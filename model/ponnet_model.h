@@ -52,8 +52,8 @@ class PonnetModel {
     static int BinLabel(int bin);
     // Weight set of a muscle for a direction flag.
     static int SetOf(int muscle, float directionFlag);
-    // Name of a per-bin weight file, without the directory: the muscle index,
-    // the bin's angle label and "f.txt" or "b.txt" (3-8b.txt).
+    // Name of a per-bin weight file, without the directory
+    // (runfiles::PonnetWeightFileName of the bin's angle label).
     static std::string WeightFileName(int muscle, int bin, int set);
 
   private:

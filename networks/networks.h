@@ -38,7 +38,7 @@ std::array<float, kValveInputCount> ScaledValveInputs(const ValveInputs& in);
 // network).
 class AnnetModel {
   public:
-    // Muscle 1 to 4; selects ./NeuralFiles/WeightsANNET<muscle>.txt.
+    // Muscle 1 to 4; selects the muscle's runfiles::kValveWeights file.
     explicit AnnetModel(int muscle) : muscle_(muscle) {}
     virtual ~AnnetModel() = default;
     AnnetModel(const AnnetModel&) = delete;

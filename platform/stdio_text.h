@@ -40,6 +40,15 @@ class TextScanner {
         const int converted = ScanDirect(format, targets, count);
         return converted != kDeclined ? converted : ScanWithStdio(fallback);
     }
+    // Scan of a record of reals only, `values` in the format's order.
+    template <int N, typename Fallback>
+    int ScanReals(const char* format, float (&values)[N], Fallback fallback) {
+        Target targets[N];
+        for (int i = 0; i < N; ++i) {
+            targets[i].real = &values[i];
+        }
+        return Scan(format, targets, N, fallback);
+    }
 
   private:
     static constexpr int kDeclined = -2;

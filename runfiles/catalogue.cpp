@@ -39,6 +39,10 @@ RecordFile Entry(const NumberedLabFile& file) {
 
 }  // namespace
 
+std::string PonnetWeightFileName(int muscle, int binLabel, int set) {
+    return std::to_string(muscle) + std::to_string(binLabel) + (set == 0 ? "f.txt" : "b.txt");
+}
+
 std::vector<Column> Columns(const char* columnList) {
     std::vector<Column> columns;
     std::istringstream groups(columnList);

@@ -13,6 +13,11 @@
 
 namespace runfiles {
 
+// The directory below the lab's working directory that holds these files,
+// and the PONNET weights' directory inside it.
+inline constexpr const char* kLabDirectory = "NeuralFiles";
+inline constexpr const char* kPonnetDirectory = "NeuralFiles/WeightsPONNET";
+
 // How many lines a file has.
 enum class Lines {
     kPerSample,  // N + lineOffset lines for a trajectory of N samples
@@ -49,6 +54,11 @@ struct LabFile {
     constexpr const char* RelativePath() const {
         return path[0] == '.' && path[1] == '/' ? path + 2 : path;
     }
+    // The path below kLabDirectory ("WeightsPONNET/GeneralWeights.txt"), for
+    // a file that lies there.
+    constexpr const char* BelowLabDirectory() const {
+        return RelativePath() + std::char_traits<char>::length(kLabDirectory) + 1;
+    }
 };
 
 // Files that come one per muscle (or per network): the path is the prefix,
@@ -61,17 +71,18 @@ struct NumberedLabFile {
     std::string Path(int number) const { return prefix + std::to_string(number) + ".txt"; }
     // The path without the leading "./".
     std::string RelativePath(int number) const { return Path(number).substr(2); }
+    // The path of `number` below another lab directory `dir` instead of ".".
+    std::string In(const std::string& dir, int number) const {
+        return dir + "/" + RelativePath(number);
+    }
+    // The prefix without the leading "./".
+    constexpr const char* RelativePrefix() const { return prefix + 2; }
     // The file name of `number` without its directory.
     std::string Name(int number) const {
         const std::string path = Path(number);
         return path.substr(path.rfind('/') + 1);
     }
 };
-
-// The directory below the lab's working directory that holds these files,
-// and the PONNET weights' directory inside it.
-inline constexpr const char* kLabDirectory = "NeuralFiles";
-inline constexpr const char* kPonnetDirectory = "NeuralFiles/WeightsPONNET";
 
 // The fourteen fields of a TrajectoryRecord: the joint and sum angles, then
 // the arm's dynamic terms (runfiles/trajectory_terms.h).
@@ -153,6 +164,10 @@ inline constexpr LabFile kValveTrainingReport{"./NeuralFiles/TrainingReportValve
                                               Lines::kOwn};
 inline constexpr LabFile kLinkTrainingReport{"./NeuralFiles/TrainingReportLinks.csv", 0,
                                              Lines::kOwn};
+// A PONNET network's weight file in kPonnetDirectory: the muscle's number,
+// the angle label of its bin in degrees and "f.txt" or "b.txt" for set 0 or
+// 1 ("3-8b.txt").
+std::string PonnetWeightFileName(int muscle, int binLabel, int set);
 inline constexpr LabFile kPonnetTrainingReport{"./NeuralFiles/WeightsPONNET/TrainingReport.csv", 0,
                                                Lines::kOwn};
 

@@ -52,12 +52,8 @@ int Read(std::FILE* file, PressureLogRecord& r) {
 }
 
 int Read(platform::TextScanner& text, TrajectoryRecord& r) {
-    platform::Target targets[TrajectoryRecord::kFieldCount];
-    for (int i = 0; i < TrajectoryRecord::kFieldCount; ++i) {
-        targets[i].real = &r.field[i];
-    }
-    return text.Scan(TrajectoryRecord::kFormat, targets, TrajectoryRecord::kFieldCount,
-                     [&r](std::FILE* file) { return Read(file, r); });
+    return text.ScanReals(TrajectoryRecord::kFormat, r.field,
+                          [&r](std::FILE* file) { return Read(file, r); });
 }
 
 int Read(platform::TextScanner& text, PressureLogRecord& r) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "arm/arm.h"
@@ -71,11 +72,9 @@ bool BuildNetworks(Networks& nets, char (&problem)[runs::kProblemCapacity]) {
         std::snprintf(problem, sizeof problem, "%s", refusal.c_str());
         return false;
     }
-    const auto note = [&problem](bool loaded, const char* format, int number = 0) {
+    const auto note = [&problem](bool loaded, const std::string& what) {
         if (!loaded && problem[0] == '\0') {
-            char file[64];
-            std::snprintf(file, sizeof file, format, number);
-            std::snprintf(problem, sizeof problem, "%s did not load", file);
+            std::snprintf(problem, sizeof problem, "%s did not load", what.c_str());
         }
     };
     nets.doubleLink.emplace();
@@ -84,11 +83,12 @@ bool BuildNetworks(Networks& nets, char (&problem)[runs::kProblemCapacity]) {
     note(nets.upperLink->LoadWeights(), runfiles::kUpperLinkWeights.Name());
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.valve[m].emplace(m + 1);
-        note(nets.valve[m]->LoadWeights(), "WeightsANNET%d.txt", m + 1);
+        note(nets.valve[m]->LoadWeights(), runfiles::kValveWeights.Name(m + 1));
     }
     for (int m = 0; m < arm::kMuscleCount; ++m) {
         nets.pressure[m] = std::make_unique<PonnetModel>(m + 1, kConsoleWeightDirectory);
-        note(nets.pressure[m]->LoadWeights(), "the PONNET weights of muscle %d", m + 1);
+        note(nets.pressure[m]->LoadWeights(),
+             "the PONNET weights of muscle " + std::to_string(m + 1));
     }
     return problem[0] == '\0';
 }

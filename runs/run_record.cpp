@@ -8,11 +8,19 @@
 
 namespace runs {
 
+std::array<std::string, arm::kMuscleCount> ValveNetworkFiles() {
+    std::array<std::string, arm::kMuscleCount> files;
+    for (int m = 0; m < arm::kMuscleCount; ++m) {
+        files[m] = runfiles::kValveWeights.RelativePath(m + 1);
+    }
+    return files;
+}
+
 void RecordRunInputs(notebook::Recorder& recorder) {
     for (const char* file : kLinkNetworkFiles) {
         recorder.Input(file);
     }
-    for (const char* file : kValveNetworkFiles) {
+    for (const std::string& file : ValveNetworkFiles()) {
         recorder.Input(file);
     }
     recorder.Input(kVelocityTrajectoryFile);

@@ -3,8 +3,11 @@
 // runs (lab-run, tendon). Paths are relative to the lab directory.
 #pragma once
 
+#include <array>
+#include <string>
 #include <vector>
 
+#include "arm/arm.h"
 #include "notebook/notebook.h"
 #include "runfiles/catalogue.h"
 #include "runs/runs.h"
@@ -13,9 +16,8 @@ namespace runs {
 
 inline constexpr const char* kLinkNetworkFiles[] = {runfiles::kDoubleLinkWeights.RelativePath(),
                                                     runfiles::kUpperLinkWeights.RelativePath()};
-inline constexpr const char* kValveNetworkFiles[] = {
-    "NeuralFiles/WeightsANNET1.txt", "NeuralFiles/WeightsANNET2.txt",
-    "NeuralFiles/WeightsANNET3.txt", "NeuralFiles/WeightsANNET4.txt"};
+// The valve networks' weight files, muscle 1 to 4.
+std::array<std::string, arm::kMuscleCount> ValveNetworkFiles();
 inline constexpr const char* kRunLogFiles[] = {
     runfiles::kRunLog.RelativePath(), runfiles::kRunPressureLog.RelativePath(),
     runfiles::kRunEncoderLog.RelativePath(), runfiles::kRunTimeLog.RelativePath()};

@@ -8,12 +8,8 @@ int Read(std::FILE* file, VelocityRecord& r) {
 }
 
 int Read(platform::TextScanner& text, VelocityRecord& r) {
-    platform::Target targets[arm::kMotorCount];
-    for (int i = 0; i < arm::kMotorCount; ++i) {
-        targets[i].real = &r.velocity[i];
-    }
-    return text.Scan(VelocityRecord::kFormat, targets, arm::kMotorCount,
-                     [&r](std::FILE* file) { return Read(file, r); });
+    return text.ScanReals(VelocityRecord::kFormat, r.velocity,
+                          [&r](std::FILE* file) { return Read(file, r); });
 }
 
 }  // namespace runs

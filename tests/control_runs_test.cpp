@@ -91,8 +91,7 @@ void WriteVelocities(int rows) {
 
 void WriteValveNetworks(const NetworkWeights& network) {
     for (int m = 1; m <= 4; ++m) {
-        ASSERT_TRUE(networks::WriteWeightFile(
-            "NeuralFiles/WeightsANNET" + std::to_string(m) + ".txt", network));
+        ASSERT_TRUE(networks::WriteWeightFile(runfiles::kValveWeights.Path(m), network));
     }
 }
 
@@ -328,9 +327,9 @@ TEST_F(ControlRunsTest, ValveCommandsOutsideTheCardsRangeAreLoggedAsComputed) {
     WriteTrajectory(n);
     WriteVelocities(n);
     ASSERT_TRUE(
-        networks::WriteWeightFile("NeuralFiles/WeightsANNET1.txt", ConstantValveNetwork(-1.0f)));
+        networks::WriteWeightFile(runfiles::kValveWeights.Path(1), ConstantValveNetwork(-1.0f)));
     ASSERT_TRUE(
-        networks::WriteWeightFile("NeuralFiles/WeightsANNET3.txt", ConstantValveNetwork(3.0f)));
+        networks::WriteWeightFile(runfiles::kValveWeights.Path(3), ConstantValveNetwork(3.0f)));
 
     // Muscle 1 below 0: floored on the card, kept in the log.
     static float latched[4];
@@ -349,7 +348,7 @@ TEST_F(ControlRunsTest, ValveCommandsOutsideTheCardsRangeAreLoggedAsComputed) {
     // Muscle 3 above 8: refused with the message at every sample, so the
     // valves keep the muscle homing's reference voltages.
     ASSERT_TRUE(
-        networks::WriteWeightFile("NeuralFiles/WeightsANNET3.txt", ConstantValveNetwork(9.0f)));
+        networks::WriteWeightFile(runfiles::kValveWeights.Path(3), ConstantValveNetwork(9.0f)));
     HomeMuscles();
     ASSERT_EQ(Capture(Hybrid).end, RunEnd::kCompleted);
     std::string expected;
@@ -399,8 +398,8 @@ TEST(RunOutcome, OnlyARunThatDidNotSimplyCompleteHasALine) {
     result.end = RunEnd::kLimitSwitch;
     EXPECT_EQ(text(), "Run stopped by a limit switch at sample 278 of 1325");
     result.end = RunEnd::kRefusedAtStart;
-    std::snprintf(result.problem, sizeof result.problem, "WeightsANNET3.txt did not load");
-    EXPECT_EQ(text(), "Run not started: WeightsANNET3.txt did not load");
+    std::snprintf(result.problem, sizeof result.problem, "a network did not load");
+    EXPECT_EQ(text(), "Run not started: a network did not load");
 
     result.end = RunEnd::kCompleted;
     EXPECT_EQ(text(), "");
@@ -433,9 +432,9 @@ TEST_F(ControlRunsTest, ARunThatCannotStartDrivesNothingAndKeepsThePreviousLogs)
         bool logsKept;  // a log that cannot be written follows others opened before it
     };
     const Case cases[] = {
-        {"valve network missing", [] { fs::remove("NeuralFiles/WeightsANNET3.txt"); },
-         "Run not started: WeightsANNET3.txt did not load\n", "WeightsANNET3.txt did not load",
-         true},
+        {"valve network missing", [] { fs::remove(runfiles::kValveWeights.Path(3)); },
+         "Run not started: " + runfiles::kValveWeights.Name(3) + " did not load\n",
+         runfiles::kValveWeights.Name(3) + " did not load", true},
         {"velocity file missing", [] { fs::remove(runfiles::kVelocityTrajectory.RelativePath()); },
          (std::string("Dosya Ac\375lmad\375 SinVelocityTrajectoryDesired\nRun not started: ") +
           runfiles::kVelocityTrajectory.Name() + " could not be opened\n"),

@@ -22,7 +22,7 @@ using runfiles::TrajectoryRecord;
 constexpr const char* kZeroCounts = "0.000000  0.000000  0.000000  0.000000  0.000000\t";
 
 // Writes the log, runs PrepareSimulationInput in the case directory and
-// returns SimALLWeights.txt.
+// returns the replay input it wrote.
 std::string Prepare(const labtest::CaseDirectory& dir, const std::vector<PressureLogRecord>& log) {
     labtest::WriteLog(dir.arbiter / runfiles::kRunLog.Name(), log);
     labtest::WorkingDirectory here(dir.arbiter);
@@ -274,7 +274,8 @@ TEST(Evaluation, MissingCandidateValuesCountAsZeroWithAWarning) {
               std::string(runfiles::kCandidate.Name()) + ": 0 values fo");
 }
 
-// A failed evaluation prints `message` and why, leaves inf in FEval.txt and exits non-zero.
+// A failed evaluation prints `message` and why, leaves inf in the fitness file and exits
+// non-zero.
 Outcome ExpectFailure(const labtest::CaseDirectory& dir, const std::string& message) {
     const Outcome outcome = Evaluate(dir);
     EXPECT_NE(outcome.status, 0);
@@ -286,7 +287,7 @@ Outcome ExpectFailure(const labtest::CaseDirectory& dir, const std::string& mess
 
 TEST(Evaluation, FailuresNeverLookLikeAFitness) {
     auto dir = ThreeSampleCase();
-    std::filesystem::remove(dir.weights / "4-4f.txt");
+    std::filesystem::remove(dir.weights / runfiles::PonnetWeightFileName(4, -4, 0));
     EXPECT_EQ(ExpectFailure(dir, "aaa dosyasi olusturulamadi\n").console,
               "aaa dosyasi olusturulamadi\n"
               "No fitness computed: the PONNET weights could not all be read\n"

@@ -200,9 +200,9 @@ TEST(ExperimentCommand, SameScheduleFromTheSameStateGivesTheSameBytes) {
             labtest::RunTool(LAB_RUN, "--dir " + dir + " experiment steps.txt --period-ms 5");
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out.substr(run.out.rfind("lab-run:")),
-                  "lab-run: experiment: 81 periods of 5 ms, completed; recorded in "
-                  "NeuralFiles/ExperimentRecording.txt\n");
-        recordings[i] = labtest::ReadText(dir + "/NeuralFiles/ExperimentRecording.txt");
+                  std::string("lab-run: experiment: 81 periods of 5 ms, completed; recorded in ") +
+                      runfiles::kExperimentRecording.RelativePath() + "\n");
+        recordings[i] = labtest::ReadText(runfiles::kExperimentRecording.In(dir));
     }
     EXPECT_GT(recordings[0].size(), 81u * 60u);
     EXPECT_EQ(recordings[0], recordings[1]);

@@ -83,7 +83,7 @@ TEST(LabExport, EveryKindOfRunFileReadsBackEqualWithNamedColumns) {
         }
     }
     // The names a researcher reads first.
-    const ToolRun run = RunTool(LAB_EXPORT, "lab/LogALLANNETPressures.txt");
+    const ToolRun run = RunTool(LAB_EXPORT, std::string("lab/") + runfiles::kRunLog.Name());
     EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
               "sample,desired_pressure1_bar,desired_pressure2_bar,desired_pressure3_bar,"
               "desired_pressure4_bar,pressure1_bar,pressure2_bar,pressure3_bar,pressure4_bar,"
@@ -99,16 +99,17 @@ TEST(LabExport, FilesItCannotExportAreNamedWithTheReason) {
         EXPECT_EQ(run.err, "lab-export: " + message + "\n") << arguments;
         EXPECT_FALSE(fs::exists("out.csv")) << arguments;
     };
-    refused("lab/FEval.txt --out out.csv", "lab/FEval.txt: missing");
+    const std::string fitness = std::string("lab/") + runfiles::kFitness.Name();
+    refused(fitness + " --out out.csv", fitness + ": missing");
     labtest::WriteText("lab/notes.txt", "1 2 3\n");
     refused("lab/notes.txt --out out.csv",
             "lab/notes.txt: not a run file the catalogue knows (see lab-export --catalogue)");
-    labtest::WriteText("lab/ALLTrainFilteredPressureValues.txt", "1 2 3 4\n1 2 3\n");
-    refused("lab/ALLTrainFilteredPressureValues.txt --out out.csv",
-            "lab/ALLTrainFilteredPressureValues.txt: line 2 holds 3 values, "
-            "ALLTrainFilteredPressureValues.txt has 4");
-    labtest::WriteText("lab/FEval.txt", "0.05,1\n");
-    refused("lab/FEval.txt --out out.csv", "lab/FEval.txt: line 1: '0.05,1' is not a number");
+    const std::string pressures = std::string("lab/") + runfiles::kCombinedPressures.Name();
+    labtest::WriteText(pressures, "1 2 3 4\n1 2 3\n");
+    refused(pressures + " --out out.csv", pressures + ": line 2 holds 3 values, " +
+                                              runfiles::kCombinedPressures.Name() + " has 4");
+    labtest::WriteText(fitness, "0.05,1\n");
+    refused(fitness + " --out out.csv", fitness + ": line 1: '0.05,1' is not a number");
     EXPECT_EQ(RunTool(LAB_EXPORT, "").status, 2);
 }
 
@@ -116,22 +117,22 @@ TEST(LabExport, FilesItCannotExportAreNamedWithTheReason) {
 // are each refused with a line naming the file, not read, copied or lost.
 TEST(LabExport, AHugeFileAGarbageLineAndAFullOutputAreNamed) {
     fs::create_directories("lab");
-    labtest::WriteText("lab/FEval.txt", "");
-    fs::resize_file("lab/FEval.txt", platform::kReadWholeLimit + 1);
-    ToolRun run = RunTool(LAB_EXPORT, "lab/FEval.txt");
+    const std::string fitness = std::string("lab/") + runfiles::kFitness.Name();
+    labtest::WriteText(fitness, "");
+    fs::resize_file(fitness, platform::kReadWholeLimit + 1);
+    ToolRun run = RunTool(LAB_EXPORT, fitness);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
-              "lab-export: lab/FEval.txt: holds 268435457 bytes, more than the 268435456 read "
-              "whole\n");
+    EXPECT_EQ(run.err, "lab-export: " + fitness +
+                           ": holds 268435457 bytes, more than the 268435456 read whole\n");
 
-    labtest::WriteText("lab/FEval.txt", std::string(1 << 20, 'x') + "\n");
-    run = RunTool(LAB_EXPORT, "lab/FEval.txt");
+    labtest::WriteText(fitness, std::string(1 << 20, 'x') + "\n");
+    run = RunTool(LAB_EXPORT, fitness);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "lab-export: lab/FEval.txt: line 1: '" + std::string(60, 'x') +
+    EXPECT_EQ(run.err, "lab-export: " + fitness + ": line 1: '" + std::string(60, 'x') +
                            "...' is not a number\n");
 
-    labtest::WriteText("lab/FEval.txt", "0.05\n");
-    for (const std::string arguments : {"lab/FEval.txt", "--catalogue"}) {
+    labtest::WriteText(fitness, "0.05\n");
+    for (const std::string& arguments : {fitness, std::string("--catalogue")}) {
         run = RunTool(LAB_EXPORT, arguments + " >/dev/full");
         EXPECT_EQ(run.status, 1) << arguments;
         EXPECT_EQ(run.err,

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "model/ponnet_model.h"
+#include "runfiles/catalogue.h"
 
 namespace labtest {
 
@@ -45,7 +46,7 @@ CaseDirectory MakeCaseDirectory() {
 }
 
 void WriteWeightSet(const std::filesystem::path& weights, const NetworkMaker& network) {
-    WriteText(weights / "GeneralWeights.txt", "3\n0.1\n0.9\n1\n14\n");
+    WriteText(weights / runfiles::kPonnetGeneralWeights.Name(), "3\n0.1\n0.9\n1\n14\n");
     for (int muscle = 1; muscle <= 4; ++muscle) {
         for (int set = 0; set < 2; ++set) {
             for (int bin = 0; bin < 36; ++bin) {

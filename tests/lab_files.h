@@ -21,7 +21,7 @@ CaseDirectory MakeCaseDirectory();
 // The 49 parameters of the network of a muscle (1-4), set (0 = f, 1 = b) and bin (0-35).
 using Network = std::array<float, 49>;
 using NetworkMaker = std::function<Network(int muscle, int set, int bin)>;
-// GeneralWeights.txt and all 288 weight files.
+// The general file (runfiles::kPonnetGeneralWeights) and all 288 weight files.
 void WriteWeightSet(const std::filesystem::path& weights, const NetworkMaker& network);
 
 // A network whose output is `value`: v = 0, output bias value / 4.

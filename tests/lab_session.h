@@ -14,13 +14,7 @@
 #include "lab/lab.h"
 #include "lab/plant_parameters.h"
 #include "platform/clock.h"
-
-inline void ResetLabWithCardsOpen() {
-    lab::Reset();
-    OpenMotionCard();
-    OpenPressureInput();
-    OpenValveOutput();
-}
+#include "tests/lab_cards.h"
 
 // The names of the journalled library calls, in call order.
 inline std::vector<std::string> JournalFunctions() {

@@ -5,6 +5,7 @@
 
 #include "model/fuzzy_supervisor.h"
 #include "model/ponnet_model.h"
+#include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 
 namespace {
@@ -130,12 +131,13 @@ TEST(PonnetModel, HiddenSumIsStoredAsFloatAfterEveryAddition) {
 }
 
 TEST(PonnetModel, ReportsMissingAndShortFiles) {
-    EXPECT_EQ(PonnetModel::WeightFileName(3, 16, 1), "3-8b.txt");
-    EXPECT_EQ(PonnetModel::WeightFileName(1, 18, 0), "10f.txt");
+    // Bin 16 holds the angles from -8 degrees, bin 18 those from 0.
+    EXPECT_EQ(PonnetModel::WeightFileName(3, 16, 1), runfiles::PonnetWeightFileName(3, -8, 1));
+    EXPECT_EQ(PonnetModel::WeightFileName(1, 18, 0), runfiles::PonnetWeightFileName(1, 0, 0));
     const auto dir = labtest::MakeCaseDirectory();
     labtest::WriteWeightSet(dir.weights, IdentifyingNetwork);
-    std::filesystem::remove(dir.weights / "3-8b.txt");
-    labtest::WriteText(dir.weights / "4-72f.txt", "1\n2\n");
+    std::filesystem::remove(dir.weights / runfiles::PonnetWeightFileName(3, -8, 1));
+    labtest::WriteText(dir.weights / runfiles::PonnetWeightFileName(4, -72, 0), "1\n2\n");
 
     PonnetModel complete(1, Prefix(dir));
     EXPECT_TRUE(complete.LoadWeights());
@@ -152,10 +154,11 @@ TEST(PonnetModel, ReportsMissingAndShortFiles) {
     testing::internal::CaptureStdout();
     PonnetModel shortFile(4, Prefix(dir));
     EXPECT_FALSE(shortFile.LoadWeights());
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("4-72f.txt: 2 of 49 weights read"),
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                  runfiles::PonnetWeightFileName(4, -72, 0) + ": 2 of 49 weights read"),
               std::string::npos);
 
-    std::filesystem::remove(dir.weights / "2-72f.txt");
+    std::filesystem::remove(dir.weights / runfiles::PonnetWeightFileName(2, -72, 0));
     testing::internal::CaptureStdout();
     PonnetModel missingF(2, Prefix(dir));
     EXPECT_FALSE(missingF.LoadWeights());
@@ -166,31 +169,32 @@ TEST(PonnetModel, ReportsMissingAndShortFiles) {
     for (int row = 3; row < 49; ++row) {
         weights += "0.5\n";
     }
-    labtest::WriteText(dir.weights / "1-72b.txt", weights);
+    labtest::WriteText(dir.weights / runfiles::PonnetWeightFileName(1, -72, 1), weights);
     testing::internal::CaptureStdout();
     PonnetModel notFinite(1, Prefix(dir));
     EXPECT_FALSE(notFinite.LoadWeights());
-    EXPECT_NE(
-        testing::internal::GetCapturedStdout().find("1-72b.txt: weight 3 is not a finite number"),
-        std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                  runfiles::PonnetWeightFileName(1, -72, 1) + ": weight 3 is not a finite number"),
+              std::string::npos);
 }
 
 TEST(PonnetModel, RejectsMissingOrForeignGeneralWeights) {
     const auto dir = labtest::MakeCaseDirectory();
     labtest::WriteWeightSet(dir.weights, IdentifyingNetwork);
-    std::filesystem::remove(dir.weights / "GeneralWeights.txt");
+    const std::string general = runfiles::kPonnetGeneralWeights.Name();
+    std::filesystem::remove(dir.weights / general);
     testing::internal::CaptureStdout();
     PonnetModel missing(1, Prefix(dir));
     EXPECT_FALSE(missing.LoadWeights());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Dosya Ac\375lmad\375 GeneralWeights.txt\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Dosya Ac\375lmad\375 " + general + "\n");
 
     // Larger counts would read past a network's 49 parameters; the model
     // keeps the fixed layout and reports the file.
-    labtest::WriteText(dir.weights / "GeneralWeights.txt", "8\n0.1\n0.9\n1\n30\n");
+    labtest::WriteText(dir.weights / general, "8\n0.1\n0.9\n1\n30\n");
     testing::internal::CaptureStdout();
     PonnetModel foreign(1, Prefix(dir));
     EXPECT_FALSE(foreign.LoadWeights());
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("GeneralWeights.txt"), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(general), std::string::npos);
     EXPECT_EQ(Predict(foreign, 0.0f, 0.0f, 0), 18.0f);
 }
 

@@ -67,7 +67,7 @@ float UpperVolts(const UpperLinkModel& model, float velocity) {
 TEST_F(Networks, AnnetWithoutHiddenNeuronsGivesEightTimesTheOutputBias) {
     NetworkWeights w = NetworkWeights::Zero(0, 6, 1);
     w.outputBiases[0] = 0.3f;
-    Write("WeightsANNET3.txt", w);
+    Write(runfiles::kValveWeights.Name(3), w);
     AnnetModel model(3);
     EXPECT_EQ(LoadPrinting(model, true), "");
     EXPECT_EQ(AnnetVolts(model, 1, 2, 3, 0.1f, -0.2f, 0.05f), 0.3f * 8);
@@ -97,7 +97,7 @@ TEST_F(Networks, AnnetScalesEachInputIntoItsOwnSlot) {
             w.OutputWeight(0, j) = 0.125f;
         }
         w.outputBiases[0] = 0.25f;
-        Write("WeightsANNET1.txt", w);
+        Write(runfiles::kValveWeights.Name(1), w);
         AnnetModel model(1);
         LoadPrinting(model, true);
         EXPECT_EQ(AnnetVolts(model, in[0], in[1], in[2], in[3], in[4], in[5]), 5.0f) << in[0];
@@ -113,7 +113,7 @@ TEST_F(Networks, AnnetZeroInputRowLeavesEveryHiddenSumAtItsBias) {
     w.hiddenBiases = {0.5f, -1.0f};
     w.outputWeights = {1.0f, 2.0f};
     w.outputBiases[0] = 0.1f;
-    Write("WeightsANNET2.txt", w);
+    Write(runfiles::kValveWeights.Name(2), w);
     AnnetModel model(2);
     LoadPrinting(model, true);
     const double expected = 8 * (0.1 + 1 / (1 + std::exp(-0.5)) + 2 / (1 + std::exp(1.0)));
@@ -131,7 +131,7 @@ TEST_F(Networks, SumsAreRoundedToFloatAfterEveryAddition) {
         hidden.InputWeight(0, i) = quarterUlpOf20;  // inputs 0 to 2 are 4 / 4 = 1
     }
     hidden.outputWeights = {1.0f};
-    Write("WeightsANNET1.txt", hidden);
+    Write(runfiles::kValveWeights.Name(1), hidden);
     AnnetModel model(1);
     LoadPrinting(model, true);
     EXPECT_EQ(AnnetVolts(model, 4, 4, 4, 0, 0, 0), float(1 / (1 + std::exp(20.0))) * 8);
@@ -141,7 +141,7 @@ TEST_F(Networks, SumsAreRoundedToFloatAfterEveryAddition) {
     output.hiddenBiases = {100.0f, 100.0f, 100.0f};  // activations of 1
     output.outputWeights = {quarterUlpOf1, quarterUlpOf1, quarterUlpOf1};
     output.outputBiases = {1.0f};
-    Write("WeightsANNET1.txt", output);
+    Write(runfiles::kValveWeights.Name(1), output);
     LoadPrinting(model, true);
     EXPECT_EQ(AnnetVolts(model, 0, 0, 0, 0, 0, 0), 8.0f);
 }
@@ -150,7 +150,7 @@ TEST_F(Networks, ActivationsSaturateWithoutNaN) {
     NetworkWeights annet = NetworkWeights::Zero(2, 6, 1);
     annet.hiddenBiases = {-1e30f, 1e30f};
     annet.outputWeights = {1.0f, 2.0f};
-    Write("WeightsANNET4.txt", annet);
+    Write(runfiles::kValveWeights.Name(4), annet);
     AnnetModel valve(4);
     LoadPrinting(valve, true);
     EXPECT_EQ(AnnetVolts(valve, 1, 1, 1, 0, 0, 0), 16.0f);  // 8 × (0 × 1 + 1 × 2)
@@ -247,8 +247,9 @@ TEST_F(Networks, MissingFilesPrintTheirMessagesAndYieldZeroVolts) {
     AnnetModel valve(2);
     EXPECT_EQ(LoadPrinting(valve, false),
               "Dosya Ac\375lmad\375 WeightsANNET.txt\n"
-              "Weight file ./NeuralFiles/WeightsANNET2.txt not loaded: cannot open it (No such "
-              "file or directory)\n");
+              "Weight file " +
+                  runfiles::kValveWeights.Path(2) +
+                  " not loaded: cannot open it (No such file or directory)\n");
     EXPECT_EQ(AnnetVolts(valve, 1, 2, 3, 0, 0, 0), 0.0f);
 
     DoubleLinkModel doubleLink;
@@ -287,10 +288,10 @@ TEST_F(Networks, UnusableFilesAreNamedWithTheirProblemAndNotLoaded) {
         {"2\n0\n0\n0\n0\n-6\n", "input count -6 is negative"},
     };
     for (const auto& c : cases) {
-        WriteText("WeightsANNET1.txt", c.text);
+        WriteText(runfiles::kValveWeights.Name(1), c.text);
         AnnetModel model(1);
-        EXPECT_EQ(LoadPrinting(model, false),
-                  "Weight file ./NeuralFiles/WeightsANNET1.txt not loaded: " + c.problem + "\n");
+        EXPECT_EQ(LoadPrinting(model, false), "Weight file " + runfiles::kValveWeights.Path(1) +
+                                                  " not loaded: " + c.problem + "\n");
         EXPECT_EQ(AnnetVolts(model, 1, 2, 3, 0, 0, 0), 0.0f);
     }
 

@@ -319,7 +319,7 @@ TEST_F(NotebookTools, RestoreRefusesAChangedFileUnlessForcedAndArchivesWhatItRep
         ReadText((std::string("lab/") + runfiles::kDynamicTerms.RelativePath()));
     WriteText((std::string("lab/") + runfiles::kDynamicTerms.RelativePath()),
               "a trajectory of today\n");
-    fs::remove("lab/NeuralFiles/WeightsANNET2.txt");
+    fs::remove(runfiles::kValveWeights.In("lab", 2));
 
     const labtest::ToolRun refused = RunTool(LAB_NOTEBOOK, "--dir lab restore " + id);
     EXPECT_EQ(refused.status, 1);
@@ -328,14 +328,14 @@ TEST_F(NotebookTools, RestoreRefusesAChangedFileUnlessForcedAndArchivesWhatItRep
                             "archiving the current file)\n"));
     EXPECT_EQ(ReadText((std::string("lab/") + runfiles::kDynamicTerms.RelativePath())),
               "a trajectory of today\n");
-    EXPECT_FALSE(fs::exists("lab/NeuralFiles/WeightsANNET2.txt"));
+    EXPECT_FALSE(fs::exists(runfiles::kValveWeights.In("lab", 2)));
 
     const labtest::ToolRun forced = RunTool(LAB_NOTEBOOK, "--dir lab restore --force " + id);
     EXPECT_EQ(forced.status, 0) << forced.err;
     EXPECT_NE(forced.out.find("lab-notebook: restored 2 files of " + id), std::string::npos)
         << forced.out;
     EXPECT_EQ(ReadText((std::string("lab/") + runfiles::kDynamicTerms.RelativePath())), trajectory);
-    EXPECT_TRUE(fs::exists("lab/NeuralFiles/WeightsANNET2.txt"));
+    EXPECT_TRUE(fs::exists(runfiles::kValveWeights.In("lab", 2)));
 
     // The replaced trajectory is kept by the restore's own entry.
     std::string problem;

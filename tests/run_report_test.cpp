@@ -235,11 +235,10 @@ TEST(RunReport, AnExperimentShowsCommandsResponsesAndTheJointAgainstPressure) {
                   kCurvePixels)
             << "panel " << panel;
     }
-    labtest::WriteText("lab/NeuralFiles/ExperimentRecording.txt",
-                       labtest::ReadText("lab/NeuralFiles/ExperimentRecording.txt") + "1 2 3\n");
-    EXPECT_EQ(Report("--kind experiment lab/NeuralFiles/ExperimentRecording.txt x.png").err,
-              "run-report: lab/NeuralFiles/ExperimentRecording.txt: line 153 does not hold 18 "
-              "numbers\n");
+    const std::string recording = runfiles::kExperimentRecording.In("lab");
+    labtest::WriteText(recording, labtest::ReadText(recording) + "1 2 3\n");
+    EXPECT_EQ(Report("--kind experiment " + recording + " x.png").err,
+              "run-report: " + recording + ": line 153 does not hold 18 numbers\n");
 }
 
 TEST(RunReport, TheExtensionPicksTheFormat) {
@@ -321,17 +320,17 @@ TEST(RunReport, FiguresComeFromTheTrajectoryTheRunRanAlong) {
     EXPECT_NE(script.find("fuzzy vector K0..K9 "), std::string::npos);
 
     fs::remove_all("lab/Archive");
+    const std::string trajectory = runfiles::kDynamicTerms.In("lab");
     const std::string refusal =
-        "lab/NeuralFiles/LogALLANNETPressures.txt is not in the notebook and "
-        "lab/NeuralFiles/SinTrajectoryALLWeights.txt is newer than it, so not provably what it "
-        "ran on (name the trajectory with --trajectory FILE)\n";
+        runfiles::kRunLog.In("lab") + " is not in the notebook and " + trajectory +
+        " is newer than it, so not provably what it ran on (name the trajectory with "
+        "--trajectory FILE)\n";
     const ToolRun refused = RunTool(RUN_FIGURES, "--dir lab");
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
     EXPECT_EQ(refused.err, "run-figures: " + refusal);
     EXPECT_EQ(Report("--kind run lab run.png").err, "run-report: " + refusal);
-    const ToolRun named =
-        RunTool(RUN_FIGURES, "--dir lab --trajectory lab/NeuralFiles/SinTrajectoryALLWeights.txt");
+    const ToolRun named = RunTool(RUN_FIGURES, "--dir lab --trajectory " + trajectory);
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_NE(named.out, ran.out);  // the ramp is not the sine the run ran along
 }

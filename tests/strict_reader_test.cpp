@@ -126,8 +126,15 @@ TEST(Catalogue, NamesAndPathsBelowALabDirectory) {
     EXPECT_EQ(runfiles::kRunLog.In("day"),
               std::string("day/NeuralFiles/") + runfiles::kRunLog.Name());
     EXPECT_STREQ(runfiles::kCandidate.Name(), runfiles::kCandidate.path);
-    EXPECT_EQ(runfiles::kValveRecording.Path(3), "./NeuralFiles/TrainPressureVoltageANNET3.txt");
-    EXPECT_EQ(runfiles::kValveRecording.Name(3), "TrainPressureVoltageANNET3.txt");
+    const runfiles::NumberedLabFile& valve = runfiles::kValveRecording;
+    EXPECT_EQ(valve.Path(3), std::string(valve.prefix) + "3.txt");
+    EXPECT_EQ("./NeuralFiles/" + valve.Name(3), valve.Path(3));
+    EXPECT_EQ(valve.In("day", 3), "day/NeuralFiles/" + valve.Name(3));
+    EXPECT_EQ(std::string("NeuralFiles/") + runfiles::kPonnetGeneralWeights.BelowLabDirectory(),
+              runfiles::kPonnetGeneralWeights.RelativePath());
+    // A PONNET network's file: the muscle, the bin's label and the set.
+    EXPECT_EQ(runfiles::PonnetWeightFileName(3, -8, 1), "3-8b.txt");
+    EXPECT_EQ(runfiles::PonnetWeightFileName(1, 0, 0), "10f.txt");
 }
 
 }  // namespace

@@ -531,12 +531,13 @@ TEST_F(TendonTest, ARunThatCannotStartNamesTheFileAndKeepsTheEarlierLogs) {
     }
     ASSERT_EQ(LineCount(logs[0]), 1329 - 4);
 
-    std::filesystem::remove("NeuralFiles/WeightsANNET3.txt");
+    std::filesystem::remove(runfiles::kValveWeights.Path(3));
     tendon.Click(kStartAction);
     ASSERT_TRUE(tendon.WaitForStatuses(10));
     tendon.WaitIdle();
     EXPECT_EQ(StatusesShown(), (std::vector<int>{1, 4, 3, 4, 0, 1, 4, 3, 4, 0}));
-    const std::string refused = "Run not started: WeightsANNET3.txt did not load";
+    const std::string refused =
+        "Run not started: " + runfiles::kValveWeights.Name(3) + " did not load";
     EXPECT_EQ(tendon.places().message, refused);
     EXPECT_NE(ReadFile("tendon-out.txt").find(refused + "\n"), std::string::npos);
     for (std::size_t k = 0; k < before.size(); ++k) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "runfiles/catalogue.h"
 #include "tests/lab_files.h"
 
 namespace {
@@ -98,7 +99,7 @@ TEST(Tools, LabRunNamesItsActions) {
         {"experiment", "experiment needs a SCHEDULE file"},
         {"home extra", "unexpected argument 'extra'"},
         {"hybrid neural", "unexpected argument 'neural'"},
-        {"neural --fuzzy-vector KFFile.txt", "--fuzzy-vector goes with the hybrid action only"},
+        {"neural --fuzzy-vector vector.txt", "--fuzzy-vector goes with the hybrid action only"},
         {"manual --duration 4000", "duration '4000' is not a number from 0 to 3000"},
     };
     for (const auto& [arguments, message] : cases) {
@@ -114,7 +115,7 @@ TEST(Tools, LabRunNamesItsActions) {
 TEST(Tools, OptionsInAnyOrderAndDecimalNumbers) {
     const ToolRun data = RunTool(MAKE_DEMO_DATA, "demo --samples=010 --seed 2");
     EXPECT_EQ(data.status, 0) << data.err;
-    std::ifstream log("demo/arbiter/LogALLANNETPressures.txt");
+    std::ifstream log(std::string("demo/arbiter/") + runfiles::kRunLog.Name());
     std::string line;
     int lines = 0;
     while (std::getline(log, line)) {
@@ -145,16 +146,14 @@ TEST(Tools, OutputDirectoriesAreCreatedWithAWord) {
 }
 
 TEST(Tools, TrajgenNamesEachFileItCouldNotWrite) {
-    std::filesystem::create_directories("lab/NeuralFiles/SinTrajectoryALLWeights.txt");
-    std::filesystem::create_symlink("/dev/full",
-                                    "lab/NeuralFiles/SinVelocityTrajectoryDesired.txt");
+    const std::string terms = runfiles::kDynamicTerms.In("lab");
+    const std::string velocities = runfiles::kVelocityTrajectory.In("lab");
+    std::filesystem::create_directories(terms);
+    std::filesystem::create_symlink("/dev/full", velocities);
     const ToolRun run = RunTool(TRAJGEN, "--dir lab");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
-              "trajgen: lab/NeuralFiles/SinVelocityTrajectoryDesired.txt was not written and "
-              "closed cleanly\n"
-              "trajgen: lab/NeuralFiles/SinTrajectoryALLWeights.txt was not written and closed "
-              "cleanly\n");
+    EXPECT_EQ(run.err, "trajgen: " + velocities + " was not written and closed cleanly\n" +
+                           "trajgen: " + terms + " was not written and closed cleanly\n");
 }
 
 // The trainer reads its recordings line by line: a line short a column is
@@ -168,13 +167,12 @@ TEST(Tools, TrainNetworksNamesTheLineOfARecordingThatIsNotAligned) {
         for (int line = 1; line <= 100; ++line) {
             text += m == 2 && line == 5 ? "1 2\n" : m == 2 && line == 9 ? "1 2 3 4\n" : "1 2 3\n";
         }
-        labtest::WriteText("NeuralFiles/TrainPressureVoltageANNET" + std::to_string(m) + ".txt",
-                           text);
+        labtest::WriteText(runfiles::kValveRecording.Path(m), text);
     }
     const ToolRun valves = RunTool(TRAIN_NETWORKS, "valves");
     EXPECT_EQ(valves.status, 1);
-    EXPECT_NE(valves.out.find("./NeuralFiles/TrainPressureVoltageANNET2.txt: line 5 holds 2 "
-                              "numbers, expected 3\n"),
+    EXPECT_NE(valves.out.find(runfiles::kValveRecording.Path(2) +
+                              ": line 5 holds 2 numbers, expected 3\n"),
               std::string::npos)
         << valves.out;
 

@@ -17,6 +17,7 @@
 #include "model/ponnet_model.h"
 #include "model/replay.h"
 #include "networks/networks.h"
+#include "runfiles/catalogue.h"
 #include "runfiles/run_files.h"
 
 namespace {
@@ -72,7 +73,7 @@ TEST(TrainerValves, FitsEachMuscleAndReportsThroughTheWrittenNetworks) {
     const trainer::FamilyReport report =
         trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
     ASSERT_TRUE(report.written);
-    EXPECT_TRUE(AnyNote(report, "TrainPressureVoltageANNET2.txt: 150 trailing zero samples"));
+    EXPECT_TRUE(AnyNote(report, runfiles::kValveRecording.Name(2) + ": 150 trailing zero samples"));
     ASSERT_EQ(report.networks.size(), 4u);
     for (const trainer::NetworkReport& n : report.networks) {
         // 600 lines give 598 windows of three pressures; a fifth held out.
@@ -93,26 +94,26 @@ TEST(TrainerValves, FitsEachMuscleAndReportsThroughTheWrittenNetworks) {
     // the next sample is the one wanted there.
     model.Evaluate({2.0f, 2.3f, 2.51f, 0.3f, 0.51f, 0.015f}, volts);
     EXPECT_NEAR(volts, 6.0, 0.3);
-    EXPECT_FALSE(fs::exists("NeuralFiles/WeightsANNET1.txt.new"));
+    EXPECT_FALSE(fs::exists(runfiles::kValveWeights.RelativePath(1) + ".new"));
 
     // The same seed gives the same files; the CSV lists the four networks.
-    const std::string first = Contents("NeuralFiles/WeightsANNET3.txt");
+    const std::string first = Contents(runfiles::kValveWeights.RelativePath(3));
     trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
-    EXPECT_EQ(Contents("NeuralFiles/WeightsANNET3.txt"), first);
+    EXPECT_EQ(Contents(runfiles::kValveWeights.RelativePath(3)), first);
     ASSERT_TRUE(trainer::WriteReportCsv("report.csv", report));
     const std::string csv = Contents("report.csv");
     EXPECT_EQ(csv.rfind("network,training_samples,held_out_samples,", 0), 0u);
-    EXPECT_NE(csv.find("WeightsANNET4.txt,478,120,"), std::string::npos);
+    EXPECT_NE(csv.find(runfiles::kValveWeights.Name(4) + ",478,120,"), std::string::npos);
 }
 
 TEST(TrainerValves, UnusableRecordingsLeaveEveryWeightFileAsItWas) {
     fs::create_directories("NeuralFiles");
     for (int m = 1; m <= 4; ++m) {
-        std::ofstream("NeuralFiles/WeightsANNET" + std::to_string(m) + ".txt") << "old " << m;
+        std::ofstream(runfiles::kValveWeights.RelativePath(m)) << "old " << m;
     }
     auto untouched = [] {
         for (int m = 1; m <= 4; ++m) {
-            const std::string name = "NeuralFiles/WeightsANNET" + std::to_string(m) + ".txt";
+            const std::string name = runfiles::kValveWeights.RelativePath(m);
             EXPECT_EQ(Contents(name), "old " + std::to_string(m));
             EXPECT_FALSE(fs::exists(name + ".new"));
         }
@@ -125,14 +126,14 @@ TEST(TrainerValves, UnusableRecordingsLeaveEveryWeightFileAsItWas) {
     trainer::FamilyReport report =
         trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
     EXPECT_FALSE(report.written);
-    EXPECT_TRUE(AnyNote(report, "TrainPressureVoltageANNET4.txt: missing"));
+    EXPECT_TRUE(AnyNote(report, runfiles::kValveRecording.Name(4) + ": missing"));
     EXPECT_TRUE(report.networks.empty());
     untouched();
 
     // Empty, then stopped after 30 samples: too short.
     std::ofstream(trainer::ValveRecordings()[3]).close();
     report = trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
-    EXPECT_TRUE(AnyNote(report, "TrainPressureVoltageANNET4.txt: empty"));
+    EXPECT_TRUE(AnyNote(report, runfiles::kValveRecording.Name(4) + ": empty"));
     untouched();
     WriteValveRecording(4, 30, 1269);
     report = trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
@@ -155,23 +156,24 @@ TEST(TrainerValves, UnusableRecordingsLeaveEveryWeightFileAsItWas) {
 TEST(TrainerValves, AFamilyThatCannotBeReplacedWholeIsPutBackAndSaysSo) {
     for (int m = 1; m <= 4; ++m) {
         WriteValveRecording(m, 600, 0);
-        std::ofstream("NeuralFiles/WeightsANNET" + std::to_string(m) + ".txt") << "old " << m;
+        std::ofstream(runfiles::kValveWeights.RelativePath(m)) << "old " << m;
         // A killed run of the kind that wrote beside the files left this.
-        std::ofstream("NeuralFiles/WeightsANNET" + std::to_string(m) + ".txt.new") << "stray";
+        std::ofstream(runfiles::kValveWeights.RelativePath(m) + ".new") << "stray";
     }
-    fs::remove("NeuralFiles/WeightsANNET3.txt");
-    fs::create_directory("NeuralFiles/WeightsANNET3.txt");
+    fs::remove(runfiles::kValveWeights.RelativePath(3));
+    fs::create_directory(runfiles::kValveWeights.RelativePath(3));
     trainer::FamilyReport report =
         trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
     EXPECT_FALSE(report.written);
     EXPECT_FALSE(report.mixed);
     ASSERT_FALSE(report.notes.empty());
     EXPECT_EQ(report.notes.back(),
-              "NeuralFiles/WeightsANNET3.txt could not be replaced (a directory is in its place); "
-              "the 2 replaced before it were put back");
-    EXPECT_EQ(Contents("NeuralFiles/WeightsANNET1.txt"), "old 1");
-    EXPECT_EQ(Contents("NeuralFiles/WeightsANNET2.txt"), "old 2");
-    EXPECT_EQ(Contents("NeuralFiles/WeightsANNET4.txt"), "old 4");
+              runfiles::kValveWeights.RelativePath(3) +
+                  " could not be replaced (a directory is in its place); the 2 replaced before it "
+                  "were put back");
+    EXPECT_EQ(Contents(runfiles::kValveWeights.RelativePath(1)), "old 1");
+    EXPECT_EQ(Contents(runfiles::kValveWeights.RelativePath(2)), "old 2");
+    EXPECT_EQ(Contents(runfiles::kValveWeights.RelativePath(4)), "old 4");
     EXPECT_FALSE(fs::exists("NeuralFiles/.new-valves"));
     char text[4096] = {};
     std::FILE* out = fmemopen(text, sizeof text, "w");
@@ -180,12 +182,13 @@ TEST(TrainerValves, AFamilyThatCannotBeReplacedWholeIsPutBackAndSaysSo) {
     EXPECT_EQ(std::string(text).rfind("valves: not written, files left as they were\n", 0), 0u);
 
     // With the way clear the family is replaced, and the strays go.
-    fs::remove("NeuralFiles/WeightsANNET3.txt");
+    fs::remove(runfiles::kValveWeights.RelativePath(3));
     report = trainer::TrainValveNetworks(trainer::ValveRecordings(), QuickOptions());
     EXPECT_TRUE(report.written);
-    EXPECT_TRUE(AnyNote(report,
-                        "replaced together in NeuralFiles: WeightsANNET1.txt "
-                        "WeightsANNET2.txt WeightsANNET3.txt WeightsANNET4.txt"));
+    EXPECT_TRUE(AnyNote(
+        report, "replaced together in NeuralFiles: " + runfiles::kValveWeights.Name(1) + " " +
+                    runfiles::kValveWeights.Name(2) + " " + runfiles::kValveWeights.Name(3) + " " +
+                    runfiles::kValveWeights.Name(4)));
     for (const auto& entry : fs::directory_iterator("NeuralFiles")) {
         EXPECT_NE(entry.path().extension(), ".new") << entry.path();
         EXPECT_NE(entry.path().filename().string().rfind(".new-", 0), 0u) << entry.path();
@@ -282,7 +285,7 @@ TEST(TrainerPressure, FitsTheVisitedBinsAndFillsTheOthersFromTheirNeighbours) {
     const trainer::FamilyReport report = trainer::TrainPressureNetworks(recordings, QuickOptions());
     ASSERT_TRUE(report.written);
     ASSERT_EQ(report.networks.size(), 288u);
-    EXPECT_EQ(Contents("NeuralFiles/WeightsPONNET/GeneralWeights.txt"), "3\n0\n0\n0\n14\n");
+    EXPECT_EQ(Contents(runfiles::kPonnetGeneralWeights.RelativePath()), "3\n0\n0\n0\n14\n");
 
     int own = 0;
     for (const trainer::NetworkReport& n : report.networks) {
@@ -301,7 +304,8 @@ TEST(TrainerPressure, FitsTheVisitedBinsAndFillsTheOthersFromTheirNeighbours) {
     EXPECT_GT(own, 8 * 2);
     // Far outside the swing: fitted on the outermost bins the runs ask.
     const trainer::NetworkReport& far = report.networks[0];  // muscle 1, label -72, set f
-    EXPECT_EQ(far.file, "WeightsPONNET/1-72f.txt");
+    EXPECT_EQ(fs::path(runfiles::kLabDirectory) / far.file,
+              fs::path(runfiles::kPonnetDirectory) / runfiles::PonnetWeightFileName(1, -72, 0));
     EXPECT_EQ(far.trainingSamples + far.heldOutSamples, 0);
     EXPECT_EQ(far.fallback.rfind("bins -24 to ", 0), 0u) << far.fallback;
     // The bin above the swing's top (20 to 24 degrees) holds no sample of
@@ -340,14 +344,17 @@ TEST(TrainerPressure, FitsTheVisitedBinsAndFillsTheOthersFromTheirNeighbours) {
     EXPECT_NEAR(predicted, PressureLaw(4, 18.5, true), 0.05);
 
     // A log too short leaves the set as it was.
-    const std::string before = Contents("NeuralFiles/WeightsPONNET/2-4b.txt");
+    const std::string before =
+        Contents(fs::path(runfiles::kPonnetDirectory) / runfiles::PonnetWeightFileName(2, -4, 1));
     WriteRunLog("short.txt", 30);
     recordings.runLog = "short.txt";
     const trainer::FamilyReport refused =
         trainer::TrainPressureNetworks(recordings, QuickOptions());
     EXPECT_FALSE(refused.written);
     EXPECT_TRUE(AnyNote(refused, "too short to fit"));
-    EXPECT_EQ(Contents("NeuralFiles/WeightsPONNET/2-4b.txt"), before);
+    EXPECT_EQ(
+        Contents(fs::path(runfiles::kPonnetDirectory) / runfiles::PonnetWeightFileName(2, -4, 1)),
+        before);
 }
 
 // A pressure that is not a number would reach the weight files through the
@@ -359,7 +366,8 @@ TEST(TrainerPressure, ARunLogWithANonNumericPressureIsRefused) {
     const trainer::FamilyReport report = trainer::TrainPressureNetworks(recordings, QuickOptions());
     EXPECT_FALSE(report.written);
     EXPECT_TRUE(AnyNote(report, "not finite"));
-    EXPECT_FALSE(fs::exists("NeuralFiles/WeightsPONNET/1-4f.txt"));
+    EXPECT_FALSE(fs::exists(fs::path(runfiles::kPonnetDirectory) /
+                            runfiles::PonnetWeightFileName(1, -4, 0)));
 
     // So is a pressure of the training run's files that no float holds.
     recordings = {};

@@ -43,12 +43,11 @@ TEST(TrainingLabRun, ActionsSayWhatTheyRecordedAndWhere) {
     const Outcome pressure = LabRun("pressure-training");
     EXPECT_EQ(pressure.status, 0);
     const std::string dir = std::filesystem::current_path().string();
+    const auto& recording = runfiles::kValveRecording;
     EXPECT_EQ(Summary(pressure.output),
-              "lab-run: pressure-training: 5200 samples, completed; wrote in " + dir +
-                  ": ./NeuralFiles/TrainPressureVoltageANNET1.txt "
-                  "./NeuralFiles/TrainPressureVoltageANNET2.txt "
-                  "./NeuralFiles/TrainPressureVoltageANNET3.txt "
-                  "./NeuralFiles/TrainPressureVoltageANNET4.txt")
+              "lab-run: pressure-training: 5200 samples, completed; wrote in " + dir + ": " +
+                  recording.Path(1) + " " + recording.Path(2) + " " + recording.Path(3) + " " +
+                  recording.Path(4))
         << pressure.output.substr(0, 200);
 
     // No velocity file: refused, exit status 1.

@@ -156,8 +156,7 @@ TEST_F(TrainingProcedures, PressureFilesPairEachVoltageWithThePressureOfTheNextS
     const double reference[4] = {5.0, 5.6, 5.6, 5.0};
     for (int r = 0; r < 4; ++r) {
         SCOPED_TRACE(r);
-        const std::vector<std::string> lines =
-            Lines("NeuralFiles/TrainPressureVoltageANNET" + std::to_string(r + 1) + ".txt");
+        const std::vector<std::string> lines = Lines(runfiles::kValveRecording.RelativePath(r + 1));
         ASSERT_EQ(lines.size(), 1299u);
         EXPECT_NEAR(Numbers(lines[0])[0], reference[r] + 0.02, 1e-6);
         EXPECT_NEAR(Numbers(lines[100])[0], reference[r] + 2.02, 1e-4);
@@ -183,14 +182,14 @@ TEST_F(TrainingProcedures, PressureFilesPairEachVoltageWithThePressureOfTheNextS
 }
 
 TEST_F(TrainingProcedures, AFileThatCannotBeWrittenIsSkippedAndReported) {
-    fs::create_directory("NeuralFiles/TrainPressureVoltageANNET2.txt");
-    fs::create_symlink("/dev/full", "NeuralFiles/TrainPressureVoltageANNET3.txt");
+    fs::create_directory(runfiles::kValveRecording.RelativePath(2));
+    fs::create_symlink("/dev/full", runfiles::kValveRecording.RelativePath(3));
     const TrainingResult result = Run(RecordPressureTrainingData);
     EXPECT_EQ(result.end, RunEnd::kCompleted);
     EXPECT_FALSE(result.filesWritten);
     EXPECT_EQ(output_.find(kNotOpened + "\nMuscle NO :0\n"), 0u);
-    EXPECT_EQ(Lines("NeuralFiles/TrainPressureVoltageANNET1.txt").size(), 1299u);
-    EXPECT_EQ(Lines("NeuralFiles/TrainPressureVoltageANNET4.txt").size(), 1299u);
+    EXPECT_EQ(Lines(runfiles::kValveRecording.RelativePath(1)).size(), 1299u);
+    EXPECT_EQ(Lines(runfiles::kValveRecording.RelativePath(4)).size(), 1299u);
 }
 
 TEST_F(TrainingProcedures, PressureRecordingStoppedInTheFirstMuscleKeepsZerosAfterTheStop) {
@@ -200,7 +199,7 @@ TEST_F(TrainingProcedures, PressureRecordingStoppedInTheFirstMuscleKeepsZerosAft
     EXPECT_EQ(result.end, RunEnd::kEmergencyStop);
     EXPECT_EQ(result.samples, 101);
     const std::string zeros = "0.000000  0.000000  0.000000";
-    const std::vector<std::string> first = Lines("NeuralFiles/TrainPressureVoltageANNET1.txt");
+    const std::vector<std::string> first = Lines(runfiles::kValveRecording.RelativePath(1));
     ASSERT_EQ(first.size(), 1299u);
     EXPECT_NE(first[99], zeros);
     EXPECT_EQ(Numbers(first[100])[1], 0.0);  // the pressure after the last sample
@@ -208,8 +207,7 @@ TEST_F(TrainingProcedures, PressureRecordingStoppedInTheFirstMuscleKeepsZerosAft
         ASSERT_EQ(first[q], zeros) << q;
     }
     for (int r = 2; r <= 4; ++r) {
-        const std::vector<std::string> lines =
-            Lines("NeuralFiles/TrainPressureVoltageANNET" + std::to_string(r) + ".txt");
+        const std::vector<std::string> lines = Lines(runfiles::kValveRecording.RelativePath(r));
         ASSERT_EQ(lines.size(), 1299u);
         for (const std::string& line : lines) {
             ASSERT_EQ(line, zeros);
@@ -268,7 +266,7 @@ TEST_F(TrainingProcedures, CombinedRunOfALongVelocityFileRunsWholeAndStopsCleanl
 TEST_F(TrainingProcedures, CombinedRunWithoutItsInputsDrivesNothingAndKeepsTheLastRecording) {
     trainingtest::WriteText(runfiles::kCombinedEncoders.RelativePath(), "kept\n");
     lab::EnableJournal(true);
-    fs::remove("NeuralFiles/WeightsANNET3.txt");
+    fs::remove(runfiles::kValveWeights.RelativePath(3));
     TrainingResult result = Run(RecordCombinedTrainingData);
     EXPECT_EQ(result.end, RunEnd::kRefusedAtStart);
     EXPECT_NE(output_.find("Combined training not started"), std::string::npos);

@@ -1,5 +1,5 @@
 // The tuner: its in-process fitness against arbiter's (the replay, the
-// program and its FEval.txt text), the exact error sum, the search and the
+// program and its fitness file's text), the exact error sum, the search and the
 // tune-fuzzy tool end to end.
 #include "tuning/tuning.h"
 
@@ -69,7 +69,7 @@ std::vector<Candidate> TestVectors(int count, unsigned seed) {
     return vectors;
 }
 
-// arbiter's own replay (ReplayErrorSum over SimALLWeights.txt as
+// arbiter's own replay (ReplayErrorSum over the replay input as
 // PrepareSimulationInput wrote it), run in the case's arbiter directory.
 class ArbiterReplay {
   public:
@@ -127,9 +127,9 @@ TEST(InProcessFitness, EqualsArbitersReplayBitForBit) {
     }
 }
 
-// The program's text: RunEvaluation's FEval.txt for candidates written to
-// KFFile.txt, and the arbiter program through ArbiterFitness.
-TEST(InProcessFitness, GivesArbitersFEvalText) {
+// The program's text: RunEvaluation's fitness file for candidates written to
+// the candidate file, and the arbiter program through ArbiterFitness.
+TEST(InProcessFitness, GivesArbitersFitnessText) {
     const auto dir = labtest::MakeCaseDirectory();
     ASSERT_TRUE(demo::WriteDemoData(dir.root.string(), 7, 400));
     tuning::InProcessFitness inProcess({Prepare(dir)});
@@ -174,7 +174,7 @@ TEST(InProcessFitness, RefusesWhatArbiterCannotScore) {
     EXPECT_FALSE(tuning::PrepareLogs(weights, {log + ".missing"}));
     labtest::WriteText(log, "12 words\n");
     EXPECT_FALSE(tuning::PrepareLogs(weights, {log}));
-    std::filesystem::remove(dir.weights / "2-8b.txt");
+    std::filesystem::remove(dir.weights / runfiles::PonnetWeightFileName(2, -8, 1));
     EXPECT_FALSE(tuning::PrepareLogs(weights, {log}));
     const std::string console = testing::internal::GetCapturedStdout();
     EXPECT_NE(console.find(log + ": No fitness computed: fewer than three trajectory records"),
@@ -322,7 +322,7 @@ std::string LastLine(const std::string& text) {
     return text.substr(start == std::string::npos ? 0 : start + 1, end - start);
 }
 
-TEST(TuneFuzzy, TunesWritesKFFileAndArbiterAgrees) {
+TEST(TuneFuzzy, TunesWritesCandidateAndArbiterAgrees) {
     const auto dir = labtest::MakeCaseDirectory();
     ASSERT_TRUE(demo::WriteDemoData(dir.root.string(), 3, 500));
     std::filesystem::create_directories(dir.root / "other" / demo::kWeightDirectory);

@@ -4,11 +4,13 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <system_error>
+#include <utility>
 
 #include "version/version.h"
 
@@ -89,18 +91,30 @@ std::string Reason(const CLI::ParseError& error) {
 
 }  // namespace
 
-void UseConventions(CLI::App& app, const char* usage) {
+void UseConventions(CLI::App& app, std::string usage) {
     app.set_help_flag("--help", "show this text");
     app.set_version_flag("--version", std::string(version::Text()), "show the version");
-    if (usage != nullptr) {
-        app.formatter_fn(
-            [usage](const CLI::App*, const std::string&, CLI::AppFormatMode) { return usage; });
+    if (!usage.empty()) {
+        app.formatter_fn([usage = std::move(usage)](const CLI::App*, const std::string&,
+                                                    CLI::AppFormatMode) { return usage; });
     }
     // Words the tool does not know are named after parsing (see Parse), so
     // that an unknown option is told apart from a surplus argument.
     app.allow_extras();
     app.fallthrough();
     app.require_subcommand(0, 1);
+}
+
+std::string Formatted(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list measure;
+    va_copy(measure, args);
+    std::string text(std::size_t(std::vsnprintf(nullptr, 0, format, measure)), '\0');
+    va_end(measure);
+    std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_end(args);
+    return text;
 }
 
 CLI::Option* AddReal(CLI::App& app, const std::string& name, float& value, float low, float high) {

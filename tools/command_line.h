@@ -25,16 +25,20 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tools {
 
+// The exit statuses every tool shares besides 0: a failure (the action did
+// not complete) and a usage error.
+inline constexpr int kFailure = 1;
 inline constexpr int kUsageError = 2;
 
 // Gives `app` the shared conventions. Call it before declaring options and
-// actions, which take them over. `usage` is the text --help prints; without
-// one, --help prints what CLI11 makes of the declarations.
-void UseConventions(CLI::App& app, const char* usage);
+// actions, which take them over. `usage` is the text --help prints; when it
+// is empty, --help prints what CLI11 makes of the declarations.
+void UseConventions(CLI::App& app, std::string usage);
 
 // --name R: a finite number within [low, high].
 CLI::Option* AddReal(CLI::App& app, const std::string& name, float& value, float low, float high);
@@ -48,9 +52,25 @@ CLI::Option* AddText(CLI::App& app, const std::string& name, std::string& value)
 CLI::Option* AddChoice(CLI::App& app, const std::string& name, std::string& value,
                        std::vector<std::string> choices);
 
+// `format` with its printf conversions filled in: a usage text that names
+// the catalogue's files (runfiles/catalogue.h) takes each as %s.
+std::string Formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Reads argv. Returns nothing when the tool should go on, or the exit status
 // it should end with (0 after --help or --version, 2 after a usage error).
 std::optional<int> Parse(CLI::App& app, int argc, const char* const* argv);
+
+// A tool's command line: an App named `program` with the shared
+// conventions and `usage` as the text of --help, read by Parse.
+class CommandLine : public CLI::App {
+  public:
+    CommandLine(const std::string& program, std::string usage) : CLI::App("", program) {
+        UseConventions(*this, std::move(usage));
+    }
+    std::optional<int> Parse(int argc, const char* const* argv) {
+        return tools::Parse(*this, argc, argv);
+    }
+};
 
 // Reports a usage error found after Parse (options that do not go together,
 // say) in the same style; returns 2.

@@ -97,15 +97,14 @@ bool ParsePid(const std::string& text, pid_t& pid) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "lab-estop");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("lab-estop", kUsage);
     std::string dir = ".";
     tools::AddText(app, "--dir", dir);
     std::string given;
     CLI::App* press = app.add_subcommand("press");
     tools::AddText(*press, "PID", given);
     tools::AddText(*app.add_subcommand("release"), "PID", given);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
 

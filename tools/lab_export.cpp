@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kFailed = 1;
-
 constexpr const char* kUsage =
     "Usage: lab-export FILE [--out OUT.csv]\n"
     "       lab-export --catalogue\n"
@@ -170,19 +168,18 @@ bool WriteWhole(const fs::path& path, const std::string& text, std::string& prob
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "lab-export");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("lab-export", kUsage);
     std::string file, out;
     bool catalogue = false;
     tools::AddText(app, "FILE", file);
     tools::AddText(app, "--out", out);
     app.add_flag("--catalogue", catalogue);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
     if (catalogue) {
         std::cout << CatalogueTable() << std::flush;
-        return std::cout ? 0 : tools::FinishStandardOutput("lab-export", kFailed);
+        return std::cout ? 0 : tools::FinishStandardOutput("lab-export", tools::kFailure);
     }
     if (file.empty()) {
         return tools::UsageError(app, "FILE is required");
@@ -191,11 +188,11 @@ int main(int argc, char** argv) {
     const auto csv = Export(file, problem);
     if (csv && out.empty()) {
         std::cout << *csv << std::flush;
-        return std::cout ? 0 : tools::FinishStandardOutput("lab-export", kFailed);
+        return std::cout ? 0 : tools::FinishStandardOutput("lab-export", tools::kFailure);
     }
     if (!csv || !WriteWhole(out, *csv, problem)) {
         std::fprintf(stderr, "lab-export: %s\n", problem.c_str());
-        return kFailed;
+        return tools::kFailure;
     }
     return 0;
 }

@@ -27,8 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kFailed = 1;
-
 constexpr const char* kDescription =
     "The lab notebook: every control run, training procedure, network family, fuzzy\n"
     "search and evaluation is archived in DIR/Archive/ with a manifest of its inputs\n"
@@ -51,7 +49,7 @@ int List(const fs::path& dir, const notebook::Filter& filter) {
     const auto rows = notebook::List(dir, filter, problem);
     if (!rows) {
         std::fprintf(stderr, "lab-notebook: %s\n", problem.c_str());
-        return kFailed;
+        return tools::kFailure;
     }
     Warn(notebook::UnindexedEntries(dir));
     for (const notebook::Manifest& row : *rows) {
@@ -86,7 +84,7 @@ int Show(const fs::path& dir, const std::string& id) {
     const auto m = notebook::Show(dir, id, problem);
     if (!m) {
         std::fprintf(stderr, "lab-notebook: %s\n", problem.c_str());
-        return kFailed;
+        return tools::kFailure;
     }
     std::string arguments;
     for (const std::string& argument : m->arguments) {
@@ -175,7 +173,7 @@ int CompareReport(const fs::path& dir, const std::vector<std::string>& ids,
         const auto inputs = figures::ArchivedRunInputs(dir, id, problem);
         if (!inputs) {
             std::fprintf(stderr, "lab-notebook: %s\n", problem.c_str());
-            return kFailed;
+            return tools::kFailure;
         }
         // Named in the legends by the time of the entry, the id's first part.
         request.runs.push_back(reports::RunFilesOf(*inputs, id.substr(0, id.find('-'))));
@@ -188,7 +186,7 @@ int CompareReport(const fs::path& dir, const std::vector<std::string>& ids,
             std::signal(interruptedBy, SIG_DFL);
             std::raise(interruptedBy);
         }
-        return kFailed;
+        return tools::kFailure;
     }
     std::printf("report     %s\n", picture.c_str());
     return 0;
@@ -201,7 +199,7 @@ int Compare(const fs::path& dir, const std::vector<std::string>& ids) {
         auto m = notebook::Show(dir, id, problem);
         if (!m) {
             std::fprintf(stderr, "lab-notebook: %s\n", problem.c_str());
-            return kFailed;
+            return tools::kFailure;
         }
         entries.push_back(std::move(*m));
     }
@@ -277,7 +275,7 @@ int Restore(const fs::path& dir, const std::string& id, bool force,
     const auto m = notebook::Show(dir, id, problem);
     if (!m) {
         std::fprintf(stderr, "lab-notebook: %s\n", problem.c_str());
-        return kFailed;
+        return tools::kFailure;
     }
     struct Put {
         std::string path;
@@ -294,7 +292,7 @@ int Restore(const fs::path& dir, const std::string& id, bool force,
         if (!copy) {
             std::fprintf(stderr, "lab-notebook: %s: the archived copy of %s is missing\n",
                          id.c_str(), input.path.c_str());
-            return kFailed;
+            return tools::kFailure;
         }
         if (fs::path(input.path).is_absolute()) {
             std::printf("lab-notebook: %s lies outside the lab directory; its copy is %s\n",
@@ -320,7 +318,7 @@ int Restore(const fs::path& dir, const std::string& id, bool force,
                          "(--force replaces it, archiving the current file)\n",
                          path.c_str());
         }
-        return kFailed;
+        return tools::kFailure;
     }
     notebook::Recorder recorder(dir, dir, "lab-notebook restore", arguments);
     for (const std::string& path : changed) {
@@ -339,7 +337,7 @@ int Restore(const fs::path& dir, const std::string& id, bool force,
             fs::remove(part, error);
             std::fprintf(stderr, "lab-notebook: %s: cannot be restored: %s\n", target.c_str(),
                          error.message().c_str());
-            return kFailed;
+            return tools::kFailure;
         }
         recorder.Output(put.path);
     }
@@ -397,7 +395,7 @@ int Evaluate(const std::string& program, const fs::path& dir,
         std::fprintf(stderr, "lab-notebook: %s could not be run in %s\n", program.c_str(),
                      dir.c_str());
         recorder.Finish(notebook::Outcome::kFailed, program + " could not be run");
-        return kFailed;
+        return tools::kFailure;
     }
     for (const char* output : {runfiles::kReplayInput.Name(), runfiles::kFuzzyPressureLog.Name(),
                                runfiles::kFitness.Name()}) {
@@ -416,7 +414,7 @@ int Evaluate(const std::string& program, const fs::path& dir,
     }
     recorder.Finish(scored ? notebook::Outcome::kCompleted : notebook::Outcome::kRefused, summary);
     std::printf("lab-notebook: arbiter: %s\n", summary.c_str());
-    return scored ? 0 : kFailed;
+    return scored ? 0 : tools::kFailure;
 }
 
 int RebuildIndex(const fs::path& dir) {
@@ -426,7 +424,7 @@ int RebuildIndex(const fs::path& dir) {
     Warn(warnings);
     if (!count) {
         std::fprintf(stderr, "lab-notebook: %s\n", problem.c_str());
-        return kFailed;
+        return tools::kFailure;
     }
     std::printf("lab-notebook: indexed %d entries\n", *count);
     return 0;
@@ -436,7 +434,7 @@ int RebuildIndex(const fs::path& dir) {
 
 int main(int argc, char** argv) {
     CLI::App app(kDescription, "lab-notebook");
-    tools::UseConventions(app, nullptr);
+    tools::UseConventions(app, "");
     std::string dir = ".";
     tools::AddText(app, "--dir", dir)
         ->description("the lab directory holding Archive/ (default .)");

@@ -34,10 +34,10 @@
 
 namespace {
 
-constexpr int kStopped = 1;
 constexpr float kManualDurationMs = 1000.0f;
 constexpr float kManualLongestMs = 3000.0f;
 
+// Each %s is a file name from the catalogue, filled in by main.
 constexpr const char* kUsage =
     "Usage: lab-run [options] ACTION\n"
     "\n"
@@ -93,7 +93,7 @@ constexpr const char* kUsage =
     "  --real-time        run on the wall clock (default: the virtual clock, on which\n"
     "                     waits cost no time)\n"
     "  --fuzzy-vector F   hybrid: the fuzzy parameters K0..K9 from F, ten numbers\n"
-    "                     separated by white space as in KFFile.txt (default: the\n"
+    "                     separated by white space as in %s (default: the\n"
     "                     built-in vector)\n"
     "  --motor1, --motor2, --motor3\n"
     "                     manual: switch that motor's servo on\n"
@@ -107,7 +107,7 @@ constexpr const char* kUsage =
     "  --notebook DIR     the lab directory whose notebook (Archive/) keeps the runs\n"
     "                     and recordings (default: the working directory)\n"
     "  --out FILE         experiment: the recording (default\n"
-    "                     NeuralFiles/ExperimentRecording.txt); characterise: the\n"
+    "                     %s); characterise: the\n"
     "                     directory of its recordings\n"
     "  --period-ms P      experiment: one period every P ms, 1 to 100 (default 20)\n"
     "  --write FILE       plant: write the complete built-in plant file, every key\n"
@@ -172,7 +172,7 @@ void RecordInputs(const std::string& action, notebook::Recorder& recorder) {
             recorder.Input(file);
         }
     }
-    for (const char* file : runs::kValveNetworkFiles) {
+    for (const std::string& file : runs::ValveNetworkFiles()) {
         if (action == "combined-training") {
             recorder.Input(file);
         }
@@ -210,7 +210,8 @@ Ending Summarise(const char* action, const runs::RunResult& result, const Option
     if (result.end != runs::RunEnd::kRefusedAtStart && !result.logsWritten) {
         Append(line, "; logs not written completely");
     }
-    ending.status = result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : kStopped;
+    ending.status =
+        result.end == runs::RunEnd::kCompleted && result.logsWritten ? 0 : tools::kFailure;
     ending.outcome = runs::NotebookOutcome(result.end, result.logsWritten);
     ending.files.assign(std::begin(runs::kRunLogFiles), std::end(runs::kRunLogFiles));
     ending.figures = runs::RunFigures(result);
@@ -239,7 +240,7 @@ Ending Home(const Options&) {
     Ending ending;
     Append(ending.summary, "lab-run: home: %s",
            stopped ? "stopped by the emergency stop" : "at the home pose");
-    ending.status = stopped ? kStopped : 0;
+    ending.status = stopped ? tools::kFailure : 0;
     return ending;
 }
 
@@ -320,7 +321,7 @@ Ending SummariseTraining(const char* action, const training::TrainingResult& res
     if (filesMissing && result.end != runs::RunEnd::kRefusedAtStart) {
         Append(line, "; not every file was written");
     }
-    ending.status = result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : kStopped;
+    ending.status = result.end == runs::RunEnd::kCompleted && !filesMissing ? 0 : tools::kFailure;
     ending.outcome = runs::NotebookOutcome(result.end, !filesMissing);
     ending.files = result.files;
     ending.figures.push_back({"samples", double(result.samples)});
@@ -382,7 +383,7 @@ Ending Experiment(const Options& options) {
         Append(line, "; %s not written", recording);
     }
     ending.status =
-        result.end == runs::RunEnd::kCompleted && result.recordingWritten ? 0 : kStopped;
+        result.end == runs::RunEnd::kCompleted && result.recordingWritten ? 0 : tools::kFailure;
     ending.outcome = runs::NotebookOutcome(result.end, result.recordingWritten);
     ending.figures.push_back({"periods", double(result.timing.samples)});
     return ending;
@@ -393,7 +394,8 @@ Ending Experiment(const Options& options) {
 bool SineVelocities(const std::string& dir, std::vector<std::array<float, 3>>& velocities) {
     std::error_code error;
     const std::filesystem::path lab = std::filesystem::current_path(error);
-    std::filesystem::create_directories(std::filesystem::path(dir) / "NeuralFiles", error);
+    std::filesystem::create_directories(std::filesystem::path(dir) / runfiles::kLabDirectory,
+                                        error);
     std::filesystem::current_path(dir, error);
     if (error) {
         std::fprintf(stderr, "lab-run: cannot use %s: %s\n", dir.c_str(), error.message().c_str());
@@ -467,7 +469,7 @@ Ending Characterise(const Options& options) {
     std::vector<std::array<float, 3>> velocities;
     if (!SineVelocities(options.characteriseDir, velocities)) {
         ending.summary = "lab-run: characterise: the sine motion could not be generated";
-        ending.status = kStopped;
+        ending.status = tools::kFailure;
         ending.outcome = notebook::Outcome::kRefused;
         return ending;
     }
@@ -494,7 +496,7 @@ Ending Characterise(const Options& options) {
     }
     if (!sheet.failure.empty()) {
         Append(ending.summary, "lab-run: characterise: %s", sheet.failure.c_str());
-        ending.status = kStopped;
+        ending.status = tools::kFailure;
         ending.outcome = notebook::Outcome::kStopped;
         return ending;
     }
@@ -505,7 +507,7 @@ Ending Characterise(const Options& options) {
 int ResetArm() {
     if (const std::string failure = lab::ResetArm("."); !failure.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", failure.c_str());
-        return kStopped;
+        return tools::kFailure;
     }
     std::printf("lab-run: reset-arm: the arm is at rest\n");
     return 0;
@@ -522,7 +524,7 @@ int Plant(const std::string& templateFile) {
     const bool written = file && std::fputs(text.c_str(), file.get()) >= 0;
     if (!written || std::fclose(file.release()) != 0) {
         std::fprintf(stderr, "lab-run: cannot write %s\n", templateFile.c_str());
-        return kStopped;
+        return tools::kFailure;
     }
     std::printf("lab-run: plant: wrote the built-in plant to %s\n", templateFile.c_str());
     return 0;
@@ -565,8 +567,9 @@ int main(int argc, char** argv) {
     std::string fuzzyVectorFile;
     std::string notebookDir;
     std::string templateFile;
-    CLI::App app("", "lab-run");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("lab-run",
+                           tools::Formatted(kUsage, runfiles::kCandidate.Name(),
+                                            runfiles::kExperimentRecording.RelativePath()));
     tools::AddText(app, "--dir", dir);
     app.add_flag("--real-time", options.realTime);
     tools::AddText(app, "--fuzzy-vector", fuzzyVectorFile);
@@ -595,7 +598,7 @@ int main(int argc, char** argv) {
             tools::AddText(*word, "SCHEDULE", schedule);
         }
     }
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
     const bool plant = app.got_subcommand("plant");
@@ -617,7 +620,7 @@ int main(int argc, char** argv) {
             return tools::UsageError(app, "--fuzzy-vector goes with the hybrid action only");
         }
         if (!ReadFuzzyVector(fuzzyVectorFile, options.fuzzyVector)) {
-            return kStopped;
+            return tools::kFailure;
         }
     }
 
@@ -640,7 +643,7 @@ int main(int argc, char** argv) {
     }
     if (name == "experiment") {
         if (!ReadSchedule(schedule, options.schedule)) {
-            return kStopped;
+            return tools::kFailure;
         }
         options.experiment.periodMs = double(periodMs);
         options.experiment.durationMs = options.durationMs;
@@ -655,7 +658,7 @@ int main(int argc, char** argv) {
     if (error) {
         std::fprintf(stderr, "lab-run: cannot enter %s: %s\n", dir.c_str(),
                      error.message().c_str());
-        return kStopped;
+        return tools::kFailure;
     }
     if (const std::string refusal = lab::LoadPlantFile("."); !refusal.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
@@ -666,14 +669,14 @@ int main(int argc, char** argv) {
     }
     const auto lock = labdir::LabLock::Take(".", "lab-run");
     if (!lock) {
-        return kStopped;
+        return tools::kFailure;
     }
     if (resetArm) {
         return ResetArm();
     }
     if (const std::string refusal = lab::RestoreArm("."); !refusal.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", refusal.c_str());
-        return kStopped;
+        return tools::kFailure;
     }
     if (!options.realTime) {
         platform::UseVirtualClock();
@@ -696,7 +699,7 @@ int main(int argc, char** argv) {
     // The arm stays as the action left it, for the next command here.
     if (const std::string failure = lab::SaveArm("."); !failure.empty()) {
         std::fprintf(stderr, "lab-run: %s\n", failure.c_str());
-        ending.status = kStopped;
+        ending.status = tools::kFailure;
     }
     if (recorder) {
         for (const std::string& file : ending.files) {

@@ -18,11 +18,10 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "make-arm-mesh");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("make-arm-mesh", kUsage);
     std::string pathText = "Resources/Drawing1.3ds";
     tools::AddText(app, "PATH", pathText);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
 

@@ -186,13 +186,12 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "make-demo-networks");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("make-demo-networks", kUsage);
     std::string root = ".";
     long seed = 1;
     tools::AddText(app, "--dir", root);
     tools::AddWhole(app, "--seed", seed, 0, 4294967295L);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
 

@@ -61,11 +61,10 @@ void PrintObject(int index, const MeshObject& object) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "model-info");
-    tools::UseConventions(app, kHelp);
+    tools::CommandLine app("model-info", kHelp);
     std::string file;
     tools::AddText(app, "FILE", file)->required();
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
 

@@ -7,18 +7,20 @@
 
 #include "figures/figures.h"
 #include "figures/run_inputs.h"
+#include "runfiles/catalogue.h"
 #include "tools/command_line.h"
 
 namespace {
 
+// Each %s is a file name from the catalogue, filled in by main.
 constexpr const char* kUsage =
     "Usage: run-figures [--tsv] [--dir D] [--trajectory FILE]\n"
     "\n"
     "Reads the log of the last control run in D (default .),\n"
-    "NeuralFiles/LogALLANNETPressures.txt, and the trajectory it ran along: the\n"
+    "%s, and the trajectory it ran along: the\n"
     "copy the lab notebook keeps of it (the notebook in D or the nearest directory\n"
     "above holding Archive/; the log is found by its SHA-256), or, for a log the\n"
-    "notebook does not know, NeuralFiles/SinTrajectoryALLWeights.txt when it is\n"
+    "notebook does not know, %s when it is\n"
     "not newer than the log (else it is refused, naming both files); --trajectory\n"
     "names the trajectory file instead. Prints\n"
     "  samples N pressure-rms P joint-rms J saturated S valve-saturated V\n"
@@ -41,14 +43,14 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "run-figures");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("run-figures", tools::Formatted(kUsage, runfiles::kRunLog.RelativePath(),
+                                                           runfiles::kDynamicTerms.RelativePath()));
     std::string dir = ".", trajectory;
     bool tsv = false;
     tools::AddText(app, "--dir", dir);
     tools::AddText(app, "--trajectory", trajectory);
     app.add_flag("--tsv", tsv);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
     std::string problem;

@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "reports/report.h"
+#include "runfiles/catalogue.h"
 #include "tools/command_line.h"
 
 namespace {
 
+// Each %s is a file name from the catalogue, filled in by main.
 constexpr const char* kUsage =
     "Usage: run-report [options] PATH OUTPUT\n"
     "\n"
@@ -36,7 +38,7 @@ constexpr const char* kUsage =
     "  training    PATH holds NeuralFiles/ with training recordings: excitation\n"
     "              and response of each motor and muscle procedure\n"
     "  experiment  PATH is an experiment recording (or holds\n"
-    "              NeuralFiles/ExperimentRecording.txt): valve and motor commands,\n"
+    "              %s): valve and motor commands,\n"
     "              pressures, axes and the joint over time, and the joint against\n"
     "              the differential pressure, where hysteresis shows\n"
     "\n"
@@ -64,8 +66,8 @@ int main(int argc, char** argv) {
     std::string kind, trajectory;
     long width = reports::kDefaultWidth, height = 0;
     std::string input, output;
-    CLI::App app("", "run-report");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("run-report",
+                           tools::Formatted(kUsage, runfiles::kExperimentRecording.RelativePath()));
     tools::AddChoice(app, "--kind", kind,
                      {"run", "evaluation", "search", "training", "experiment"});
     tools::AddText(app, "--trajectory", trajectory);
@@ -73,7 +75,7 @@ int main(int argc, char** argv) {
     tools::AddWhole(app, "--height", height, 240, 10000);
     tools::AddText(app, "PATH", input)->required();
     tools::AddText(app, "OUTPUT", output)->required();
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
     const std::string extension = std::filesystem::path(output).extension().string();

@@ -110,14 +110,13 @@ void BuildWindow() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "scene-preview");
-    tools::UseConventions(app,
-                          "usage: scene-preview [--screenshot FILE]\n"
-                          "Opens the 3D view with sample panels on the virtual lab; with\n"
-                          "--screenshot, draws one frame, saves it as PNG and quits.\n");
+    tools::CommandLine app("scene-preview",
+                           "usage: scene-preview [--screenshot FILE]\n"
+                           "Opens the 3D view with sample panels on the virtual lab; with\n"
+                           "--screenshot, draws one frame, saves it as PNG and quits.\n");
     std::string screenshot;
     tools::AddText(app, "--screenshot", screenshot);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
     // GLUT reads no options of ours: it gets the program name only.

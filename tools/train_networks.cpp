@@ -15,6 +15,7 @@
 
 namespace {
 
+// Each %s is a file name from the catalogue, filled in by main.
 constexpr const char* kUsage =
     "Usage: train-networks valves|links|pressure|all [options]\n"
     "\n"
@@ -23,24 +24,24 @@ constexpr const char* kUsage =
     "written only when all its networks were fitted; its files are replaced all\n"
     "together. Paths are relative to the lab directory.\n"
     "\n"
-    "  valves    WeightsANNET1.txt to 4, from TrainPressureVoltageANNET1.txt to 4\n"
-    "  links     WeightsDoubleLink.txt and WeightsUpperLink.txt, from\n"
-    "            VoltageTrainDoubleLink_Input.txt and VelocitiesTrainDouble_Output.txt\n"
-    "  pressure  WeightsPONNET/GeneralWeights.txt and the 288 per-bin files, from\n"
-    "            ALLTrainDataEncoders.txt and ALLTrainFilteredPressureValues.txt\n"
+    "  valves    %s to 4, from %s to 4\n"
+    "  links     %s and %s, from\n"
+    "            %s and %s\n"
+    "  pressure  %s and the 288 per-bin files, from\n"
+    "            %s and %s\n"
     "            (or a run log, --log)\n"
     "  all       the three families from the standard recordings\n"
     "\n"
     "  --dir D              lab directory holding NeuralFiles/ (default .)\n"
     "  --valve-prefix P     valve recordings P1.txt to P4.txt\n"
-    "                       (default NeuralFiles/TrainPressureVoltageANNET)\n"
-    "  --voltages F         motor voltages (default NeuralFiles/VoltageTrainDoubleLink_Input.txt)\n"
+    "                       (default %s)\n"
+    "  --voltages F         motor voltages (default %s)\n"
     "  --velocities F       motor velocities (default "
-    "NeuralFiles/VelocitiesTrainDouble_Output.txt)\n"
+    "%s)\n"
     "  --encoders F         encoder counts of the combined training run\n"
-    "                       (default NeuralFiles/ALLTrainDataEncoders.txt)\n"
+    "                       (default %s)\n"
     "  --pressures F        pressures of the combined training run\n"
-    "                       (default NeuralFiles/ALLTrainFilteredPressureValues.txt)\n"
+    "                       (default %s)\n"
     "  --log F              train the pressure networks from this run log instead\n"
     "  --seed N             seed of the starts and the held-out split (default 1)\n"
     "  --restarts N         seeded starts per network, 1 to 100 (default 4)\n"
@@ -49,8 +50,8 @@ constexpr const char* kUsage =
     "\n"
     "Prints one table per family (samples, train and held-out RMS measured with the\n"
     "written files, the bins whose networks were fitted on neighbouring bins) and\n"
-    "writes it as CSV: NeuralFiles/TrainingReportValves.csv,\n"
-    "NeuralFiles/TrainingReportLinks.csv, NeuralFiles/WeightsPONNET/TrainingReport.csv.\n"
+    "writes it as CSV: %s,\n"
+    "%s, %s.\n"
     "\n"
     "While another command works in the lab directory, train-networks refuses at\n"
     "once and names it.\n"
@@ -76,7 +77,7 @@ bool Finish(notebook::Recorder& recorder, const trainer::FamilyReport& report,
     std::set<std::string> outputs;
     for (const trainer::NetworkReport& network : report.networks) {
         const std::size_t slash = network.file.find('/');
-        outputs.insert("NeuralFiles/" + network.file.substr(0, slash));
+        outputs.insert(std::string(runfiles::kLabDirectory) + "/" + network.file.substr(0, slash));
         worst = std::max(worst, network.heldOutRms);
         sum += network.heldOutRms;
         unit = network.unit;
@@ -104,11 +105,24 @@ bool Finish(notebook::Recorder& recorder, const trainer::FamilyReport& report,
     return written;
 }
 
+// The usage with the catalogue's names filled in.
+std::string Usage() {
+    using namespace runfiles;
+    return tools::Formatted(kUsage, kValveWeights.Name(1).c_str(), kValveRecording.Name(1).c_str(),
+                            kDoubleLinkWeights.Name(), kUpperLinkWeights.Name(),
+                            kMotorVoltages.Name(), kMotorVelocities.Name(),
+                            kPonnetGeneralWeights.BelowLabDirectory(), kCombinedEncoders.Name(),
+                            kCombinedPressures.Name(), kValveRecording.RelativePrefix(),
+                            kMotorVoltages.RelativePath(), kMotorVelocities.RelativePath(),
+                            kCombinedEncoders.RelativePath(), kCombinedPressures.RelativePath(),
+                            kValveTrainingReport.RelativePath(), kLinkTrainingReport.RelativePath(),
+                            kPonnetTrainingReport.RelativePath());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "train-networks");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("train-networks", Usage());
     std::string dir = ".", valvePrefix = trainer::kValveRecordingPrefix;
     trainer::MotorRecordings motors;
     trainer::PressureRecordings pressures;
@@ -126,7 +140,7 @@ int main(int argc, char** argv) {
     for (const char* family : {"valves", "links", "pressure", "all"}) {
         app.add_subcommand(family);
     }
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
     const std::string action = app.get_subcommands().front()->get_name();

@@ -9,20 +9,20 @@
 #include <vector>
 
 #include "labdir/lab_lock.h"
+#include "runfiles/catalogue.h"
 #include "tools/command_line.h"
 #include "trajectory/trajectory.h"
 
 namespace {
 
-constexpr int kWriteError = 1;
-
+// Each %s is a file name from the catalogue, filled in by main.
 constexpr const char* kUsage =
     "Usage: trajgen [--sine] [--ramp] [--step] [--amplitude A] [--frequency F] [--dir D]\n"
     "\n"
     "Generates the reference trajectory of a control run, as the console's\n"
     "\"Generate Trajectory\" button does, and writes\n"
-    "SinVelocityTrajectoryDesired.txt, SinTrajectoryEncoderOutputDesired.txt and\n"
-    "SinTrajectoryALLWeights.txt into D/NeuralFiles (created when missing).\n"
+    "%s, %s and\n"
+    "%s into D/NeuralFiles (created when missing).\n"
     "\n"
     "  --sine         the tool point follows a sine wave of the amplitude and frequency\n"
     "  --ramp         triangle wave, 0.7 mm per sample between about -104 and 106 mm\n"
@@ -44,8 +44,9 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "trajgen");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("trajgen", tools::Formatted(kUsage, runfiles::kVelocityTrajectory.Name(),
+                                                       runfiles::kEncoderTrajectory.Name(),
+                                                       runfiles::kDynamicTerms.Name()));
     bool sine = false, ramp = false, step = false;
     float amplitude = 100.0f, frequency = 0.5f;
     std::string dir = ".";
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
     tools::AddReal(app, "--amplitude", amplitude, -200, 200);
     tools::AddReal(app, "--frequency", frequency, 0, 15);
     tools::AddText(app, "--dir", dir);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
 
@@ -64,16 +65,16 @@ int main(int argc, char** argv) {
     // entered is reported below.
     const bool isDirectory = std::filesystem::is_directory(dir);
     const auto lock = isDirectory ? labdir::LabLock::Take(dir, "trajgen") : std::nullopt;
-    if (isDirectory &&
-        (!lock || !tools::CreateOutputDirectory(app.get_name(), dir + "/NeuralFiles"))) {
-        return kWriteError;
+    if (isDirectory && (!lock || !tools::CreateOutputDirectory(
+                                     app.get_name(), dir + "/" + runfiles::kLabDirectory))) {
+        return tools::kFailure;
     }
     std::error_code error;
     std::filesystem::current_path(dir, error);
     if (error) {
         std::fprintf(stderr, "trajgen: cannot enter %s: %s\n", dir.c_str(),
                      error.message().c_str());
-        return kWriteError;
+        return tools::kFailure;
     }
     int sineSelected = sine, rampSelected = ramp, stepSelected = step;
     std::vector<std::string> unwritten;
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "trajgen: %s/%s was not written and closed cleanly\n", dir.c_str(),
                          path.substr(2).c_str());
         }
-        return kWriteError;
+        return tools::kFailure;
     }
     return 0;
 }

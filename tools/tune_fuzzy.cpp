@@ -1,5 +1,6 @@
 // tune-fuzzy: searches the fuzzy supervisor's parameter vector K0..K9 for
-// the smallest arbiter fitness on logged runs and writes it to KFFile.txt.
+// the smallest arbiter fitness on logged runs and writes it to the candidate
+// file (runfiles::kCandidate).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -18,21 +19,21 @@
 
 namespace {
 
-constexpr int kFailure = 1;
 constexpr long kDefaultBudget = 20000;
 constexpr long kDefaultArbiterBudget = 200;
 // Six decimals hold every candidate value below 16 exactly, so the
 // candidate file hands arbiter the very floats that were scored.
 constexpr float kBoundLimit = 10.0f;
 
+// Each %s is a file name from the catalogue, filled in by main.
 constexpr const char* kUsage =
     "Usage: tune-fuzzy [options] [LOG...]\n"
     "\n"
     "Searches the fuzzy supervisor's ten parameters K0..K9 for the smallest fitness\n"
     "that arbiter would report (RMS pressure error) on the run logs LOG (default\n"
-    "LogALLANNETPressures.txt; with several logs, their mean fitness). Works like\n"
+    "%s; with several logs, their mean fitness). Works like\n"
     "arbiter, in a directory below the one holding NeuralFiles/: the PONNET weights\n"
-    "come from ../NeuralFiles/WeightsPONNET/. Writes the best vector to KFFile.txt\n"
+    "come from ../NeuralFiles/WeightsPONNET/. Writes the best vector to %s\n"
     "and the progress (evaluation, best fitness so far) as CSV, and ends with\n"
     "  built-in F0 tuned F1 evaluations N rate R/s\n"
     "the fitnesses of the built-in and the tuned vector as arbiter writes them.\n"
@@ -44,7 +45,7 @@ constexpr const char* kUsage =
     "                      --via-arbiter)\n"
     "  --seed N            seed of the random starts (default 1); equal seeds, equal results\n"
     "  --starts N          random starts of the local method (default 4)\n"
-    "  --start FILE        start from the vector in FILE (KFFile.txt layout) instead of\n"
+    "  --start FILE        start from the vector in FILE (%s layout) instead of\n"
     "                      the built-in one\n"
     "  --proposal-low X, --proposal-high X\n"
     "                      bounds of K0, K2, K4, K6, K8 (default 0 and 1)\n"
@@ -54,13 +55,13 @@ constexpr const char* kUsage =
     "  --progress FILE     the progress CSV (default tune-progress.csv)\n"
     "  --validate LOG      also report both vectors' fitness on LOG, not tuned on\n"
     "  --via-arbiter DIR   score every candidate by running arbiter in DIR (it writes\n"
-    "                      KFFile.txt there, runs arbiter and reads FEval.txt) on\n"
-    "                      DIR/LogALLANNETPressures.txt; takes no LOG. At the end the\n"
+    "                      %s there, runs arbiter and reads %s) on\n"
+    "                      DIR/%s; takes no LOG. At the end the\n"
     "                      best vector's in-process fitness must equal arbiter's text\n"
     "  --arbiter PROGRAM   the arbiter to run (default: arbiter on PATH)\n"
     "  --arbiter-timeout S seconds one arbiter run may take before it is killed and\n"
     "                      the search stops, 1 to 86400 (default 60)\n"
-    "  --write-built-in F  only write the built-in vector to F (KFFile.txt layout),\n"
+    "  --write-built-in F  only write the built-in vector to F (%s layout),\n"
     "                      for arbiter to score, and search nothing\n"
     "  --help              this text\n"
     "\n"
@@ -135,11 +136,17 @@ std::string Shown(double fitness) {
     return text;
 }
 
+// The usage with the catalogue's names filled in.
+std::string Usage() {
+    using namespace runfiles;
+    return tools::Formatted(kUsage, kRunLog.Name(), kCandidate.Name(), kCandidate.Name(),
+                            kCandidate.Name(), kFitness.Name(), kRunLog.Name(), kCandidate.Name());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("", "tune-fuzzy");
-    tools::UseConventions(app, kUsage);
+    tools::CommandLine app("tune-fuzzy", Usage());
     std::string method = "local", start, progressPath = "tune-progress.csv", validate, viaArbiter;
     std::string arbiter = "arbiter", builtInFile;
     long budget = 0, seed = 1, starts = 4, arbiterTimeout = 60;
@@ -161,15 +168,15 @@ int main(int argc, char** argv) {
     tools::AddWhole(app, "--arbiter-timeout", arbiterTimeout, 1, 86400);
     tools::AddText(app, "--write-built-in", builtInFile);
     app.add_option("LOG", logs);
-    if (const auto exit = tools::Parse(app, argc, argv)) {
+    if (const auto exit = app.Parse(argc, argv)) {
         return *exit;
     }
     if (!(bounds.proposalLow < bounds.proposalHigh) || !(bounds.hedgeLow < bounds.hedgeHigh)) {
         return tools::UsageError(app, "each low bound must lie below its high bound");
     }
     if (!viaArbiter.empty() && !logs.empty()) {
-        return tools::UsageError(
-            app, "--via-arbiter scores DIR/LogALLANNETPressures.txt and takes no LOG");
+        return tools::UsageError(app, std::string("--via-arbiter scores DIR/") +
+                                          runfiles::kRunLog.Name() + " and takes no LOG");
     }
 
     const tuning::Candidate builtIn = fuzzy::kHybridRunVector;
@@ -181,19 +188,19 @@ int main(int argc, char** argv) {
             return 0;
         }
         std::fprintf(stderr, "tune-fuzzy: cannot write %s\n", builtInFile.c_str());
-        return kFailure;
+        return tools::kFailure;
     }
 
-    // The working directory receives KFFile.txt and the progress; with
+    // The working directory receives the candidate file and the progress; with
     // --via-arbiter, DIR receives every candidate.
     const auto lock = labdir::LabLock::Take(".", "tune-fuzzy");
     if (!lock) {
-        return kFailure;
+        return tools::kFailure;
     }
     const auto arbiterLock = viaArbiter.empty() ? std::optional<labdir::LabLock>()
                                                 : labdir::LabLock::Take(viaArbiter, "tune-fuzzy");
     if (!viaArbiter.empty() && !arbiterLock) {
-        return kFailure;
+        return tools::kFailure;
     }
 
     // The search is archived in the notebook of the lab directory, the one
@@ -208,7 +215,7 @@ int main(int argc, char** argv) {
     // Archives the search as it ended and gives the exit status.
     const auto archived = [&recorder](notebook::Outcome outcome, const std::string& detail) {
         recorder.Finish(outcome, detail);
-        return outcome == notebook::Outcome::kCompleted ? 0 : kFailure;
+        return outcome == notebook::Outcome::kCompleted ? 0 : tools::kFailure;
     };
     tuning::Candidate first = builtIn;
     if (!start.empty()) {
@@ -305,7 +312,7 @@ int main(int argc, char** argv) {
     if (!progress.Close()) {
         std::fprintf(stderr, "tune-fuzzy: cannot write %s; it is left as it was\n",
                      progressPath.c_str());
-        return kFailure;
+        return tools::kFailure;
     }
 
     if (result.failed > 0) {

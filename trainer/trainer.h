@@ -57,7 +57,7 @@ struct FamilyReport {
 // PREFIX1.txt to PREFIX4.txt.
 inline constexpr const char* kValveRecordingPrefix = runfiles::kValveRecording.prefix;
 std::array<std::string, 4> ValveRecordings(const std::string& prefix = kValveRecordingPrefix);
-// WeightsANNET1.txt to 4: per muscle, the valve voltage from the pressures
+// kValveWeights 1 to 4: per muscle, the valve voltage from the pressures
 // it produced, with the inputs the control runs build.
 FamilyReport TrainValveNetworks(const std::array<std::string, 4>& recordings,
                                 const TrainingOptions& options);

@@ -60,7 +60,7 @@ training::TrainingResult TestVelocityTracking(runs::Redraw redraw = nullptr);
 
 // Excites one muscle after the other through a 1300-sample valve sequence
 // (26 s each) around its reference voltage while the others hold theirs, and
-// writes TrainPressureVoltageANNET1.txt to 4 (voltage, next pressure, slope;
+// writes runfiles::kValveRecording 1 to 4 (voltage, next pressure, slope;
 // 1299 lines each). The motors are not touched; the valves are left at the
 // fourth muscle's last commands.
 training::TrainingResult RecordPressureTrainingData(runs::Redraw redraw = nullptr);
