@@ -10,12 +10,12 @@
 # Each build runs the lab-day script of its own source tree. WORK (default a
 # fresh temporary directory) receives old/ and new/. Files that hold wall
 # times (the work-time logs, the day's table, the step logs, the notebook's
-# archive and stamps, the lab locks) are compared without them. Exit 0 when
-# everything matches.
+# archive and stamps, the lab locks, the reports' titles) are compared without
+# them. Exit 0 when everything matches.
 set -uo pipefail
 
 if [ "${1:-}" = --help ]; then
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
 fi
 if [ $# -lt 2 ]; then
@@ -63,6 +63,13 @@ produce() {
     find "$out" -name .lab-lock -delete
     for f in "$out"/day.out "$out"/day/day.tsv "$out"/procedures/*.out; do
         [ -f "$f" ] && sed -i -E 's/[0-9]{8}T[0-9]{6}\.[0-9]{3}Z-/STAMP-/g' "$f"
+    done
+    # A report's title names its notebook entry, so its gnuplot script is
+    # compared with the stamp masked, and its picture, drawn from that script
+    # alone, through the script.
+    find "$out" -name '*.gp' -print0 | while IFS= read -r -d '' gp; do
+        sed -i -E 's/[0-9]{8}T[0-9]{6}\.[0-9]{3}Z-/STAMP-/g' "$gp"
+        rm -f "${gp%.gp}.png"
     done
 }
 
