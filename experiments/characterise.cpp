@@ -487,6 +487,15 @@ double JointStepDampingRatio(const std::string& dir, std::string& failure) {
     return damping(kUpMs, kDownMs) / damping(kDownMs, kEndMs);
 }
 
+std::string UnmeasuredFigure(const std::vector<Figure>& figures) {
+    for (const Figure& figure : figures) {
+        if (!std::isfinite(figure.value)) {
+            return "\"" + figure.name + "\" could not be measured";
+        }
+    }
+    return "";
+}
+
 std::string DataSheet(const Characterisation& characterisation) {
     char line[256];
     std::snprintf(line, sizeof line, "%-52s %10s %-10s %-15s %s\n", "figure", "measured", "",

@@ -26,6 +26,11 @@ struct Characterisation {
     std::string failure;
 };
 
+// "FIGURE could not be measured" for the first figure that is not a finite
+// number (a plant that never crosses a threshold, a joint that does not
+// move); empty when every figure was measured.
+std::string UnmeasuredFigure(const std::vector<Figure>& figures);
+
 // Runs, one after the other on the homed arm, with each recording written
 // into `dir`:
 // - valve steps: muscle 1 by 0.25 V and by 6 V, up and down, the others held;

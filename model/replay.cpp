@@ -166,12 +166,11 @@ float PredictSample(const MuscleModels& models, const std::vector<TrajectoryReco
     float x[PonnetModel::kInputSize];
     std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
 
-    // The neighbour on the nearer side of the bin: below up to phase 2.
     const float phase = BinPhase(fields[0]);
-    const bool below = phase <= 2;
-    x[PonnetModel::kInputs] = below ? flags[d - 1] : flags[d + 1];
+    const int side = NeighbourSide(phase);
+    x[PonnetModel::kInputs] = side < 0 ? flags[d - 1] : flags[d + 1];
     for (int m = 0; m < arm::kMuscleCount; ++m) {
-        models[m]->Evaluate(x, &neighbour[m], below ? -1 : +1);
+        models[m]->Evaluate(x, &neighbour[m], side);
     }
 
     x[PonnetModel::kInputs] = flags[d];

@@ -41,6 +41,11 @@ bool RoundTripThroughText(const std::vector<runfiles::TrajectoryRecord>& written
 // Position of an angle in degrees inside its 4-degree bin, in [0, 4).
 float BinPhase(float angle);
 
+// The side of the neighbour bin the fuzzy blend mixes in at bin phase
+// `phase`: the nearer one, -1 (below) up to phase 2, else +1 (above). The
+// neighbour's direction flag is that of the sample on the same side.
+inline int NeighbourSide(float phase) { return phase <= 2 ? -1 : +1; }
+
 // Direction flag of every trajectory record: 1 while field 1 rises, 0 while
 // it falls, the previous flag while it stays; flag 0 repeats flag 1.
 void ComputeDirectionFlags(const std::vector<runfiles::TrajectoryRecord>& trajectory,

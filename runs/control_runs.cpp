@@ -184,9 +184,9 @@ void PrepareHybridPressures(const std::vector<TrajectoryRecord>& trajectory,
         std::copy(fields, fields + TrajectoryRecord::kFieldCount, x);
         x[PonnetModel::kInputs] = flags[i];
         float neighbour[arm::kMuscleCount], own[arm::kMuscleCount];
-        const int neighbourOffset = phase <= 2 ? -1 : +1;
+        const int side = replay::NeighbourSide(phase);
         for (int m = 0; m < arm::kMuscleCount; ++m) {
-            models[m]->Evaluate(x, &neighbour[m], neighbourOffset);
+            models[m]->Evaluate(x, &neighbour[m], side);
         }
         for (int m = 0; m < arm::kMuscleCount; ++m) {
             models[m]->Evaluate(x, &own[m], 0);

@@ -287,3 +287,15 @@ TEST(Characterise, TheDataSheetMeasuresThePlant) {
 }
 
 }  // namespace
+
+// A figure the recordings could not give (NaN from a threshold never
+// crossed) fails the data sheet, named, instead of printing as a value.
+TEST(Characterise, AFigureThatIsNotANumberIsNamedAsUnmeasured) {
+    std::vector<experiments::Figure> figures = {{"valve dead band", 0.35, "V", "-", ""},
+                                                {"pressure rise time", NAN, "s", "-", ""},
+                                                {"joint gain", INFINITY, "deg/bar", "-", ""}};
+    EXPECT_EQ(experiments::UnmeasuredFigure(figures),
+              "\"pressure rise time\" could not be measured");
+    figures.erase(figures.begin() + 1, figures.end());
+    EXPECT_EQ(experiments::UnmeasuredFigure(figures), "");
+}

@@ -483,6 +483,10 @@ Ending Characterise(const Options& options) {
     if (sheet.failure.empty()) {
         AddDampingFigure(options.characteriseDir, sheet);
     }
+    // A figure the recordings could not give is a failure, not a data sheet.
+    if (sheet.failure.empty()) {
+        sheet.failure = experiments::UnmeasuredFigure(sheet.figures);
+    }
     std::printf("\nPlant data sheet (recordings in %s)\n%s", options.characteriseDir.c_str(),
                 experiments::DataSheet(sheet).c_str());
     for (const experiments::Figure& figure : sheet.figures) {

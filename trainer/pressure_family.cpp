@@ -116,11 +116,10 @@ std::optional<std::vector<PressureSample>> PressureSamples(
         PressureSample s;
         s.record = records[d];
         s.flag = flags[d];
-        // As the evaluator chooses it: the bin below up to phase 2, with the
-        // flag of the sample on that side.
-        const bool below = replay::BinPhase(s.record.field[0]) <= 2;
-        s.neighbourBin = PonnetModel::BinOf(s.record.field[0], below ? -1 : +1);
-        s.neighbourFlag = below ? flags[d - 1] : flags[d + 1];
+        // The neighbour the evaluator predicts the sample with.
+        const int side = replay::NeighbourSide(replay::BinPhase(s.record.field[0]));
+        s.neighbourBin = PonnetModel::BinOf(s.record.field[0], side);
+        s.neighbourFlag = side < 0 ? flags[d - 1] : flags[d + 1];
         for (int m = 0; m < kMuscles; ++m) {
             s.measured[m] = log[d].measured[m];
         }
